@@ -1,0 +1,437 @@
+// Point paths: planning (periods, lengths, sample counts), the literal pass,
+// and the fast pass that the frame update uses.
+//
+// The fast pass computes exactly what place() would at every instant, but
+// keeps the per-link constants (radii, axis rotations, revolution rates) out
+// of the per-sample loop, keeps the frames of one path list in a local array
+// instead of the spheres, and so can sample different spheres, and different
+// stretches of one sphere's period, on several threads. Tube lines are built
+// afterwards, one point at a time, because each tube frame depends on the
+// one before.
+#include "pointpaths.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <thread>
+
+#include "linkmotion.h"
+#include "placement.h"
+#include "relations.h"
+
+namespace {
+
+constexpr double kTubeTwoPi = 6.28318530718;
+
+// Rodrigues' rotation of v about the unit axis k by u radians.
+Vec3 rotateAbout(Vec3 v, Vec3 k, double u) {
+    double c = std::cos(u), s = std::sin(u);
+    return c * v + s * cross(k, v) + (dot(k, v) * (1 - c)) * k;
+}
+
+// Carries the tube frame of p along one step to position and adds the seven
+// tube positions. count = positions already on the path, previous = the last
+// of them.
+void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const Vec3* previous,
+                 const Vec3& position) {
+    if (count == 0) {
+        const Vec3 ones{1, 1, 1};
+        p.lastDirection = ones;
+        p.tubeNormal = normalise(cross({2, 3, 5}, ones));
+        p.tubeBinormal = normalise(cross(p.tubeNormal, ones));
+    } else {
+        Vec3 dir = position - *previous;
+        // A step of length 0 has no direction: keep the frame as it is.
+        if (!(dir == Vec3{})) {
+            if (count == 1) {
+                Vec3 n = normalise(cross({2, 3, 5}, dir));
+                if (n == Vec3{}) n = normalise(cross({1, 0, 0}, dir));
+                if (n == Vec3{}) n = normalise(cross({0, 1, 0}, dir));
+                p.tubeNormal = n;
+                p.tubeBinormal = normalise(cross(p.tubeNormal, dir));
+            } else {
+                double d = std::clamp(dot(normalise(dir), normalise(p.lastDirection)), -1.0, 1.0);
+                double u = std::acos(d);
+                bool parallel =
+                    d != 0 && (std::fabs(u) < 1e-07 || std::fabs(u - 3.14159265359) < 1e-07);
+                if (!parallel) {
+                    Vec3 axis = normalise(cross(p.lastDirection, dir));
+                    if (u != 0 && !(axis == Vec3{})) {
+                        p.tubeNormal = rotateAbout(p.tubeNormal, axis, u);
+                        p.tubeBinormal = rotateAbout(p.tubeBinormal, axis, u);
+                    }
+                }
+            }
+            p.lastDirection = dir;
+        }
+    }
+    const double w = 0.15 * sphereRadius;
+    for (int j = 0; j < 7; ++j) {
+        double angle = j * kTubeTwoPi / 7;
+        double c = std::cos(angle), s = std::sin(angle);
+        Vec3 across{c * p.tubeBinormal.x + s * p.tubeNormal.x,
+                    c * p.tubeBinormal.y + s * p.tubeNormal.y,
+                    c * p.tubeBinormal.z + s * p.tubeNormal.z};
+        p.tubeLines[static_cast<std::size_t>(j)].push_back(position + w * across);
+    }
+}
+
+// The position of a point in a sphere frame: frame * Rz * Rx * T(0, 0, h),
+// applied to the origin. Only the columns that reach the result are formed;
+// the sums are those of the full products.
+Vec3 pointPosition(const Mat4f& frame, double cz, double sz, double cx, double sx, double h) {
+    Vec3 out;
+    double* o = &out.x;
+    for (int r = 0; r < 3; ++r) {
+        double col1 = double(frame[r]) * -sz + double(frame[4 + r]) * cz;  // after Rz
+        double col2 = col1 * -sx + double(frame[8 + r]) * cx;              // after Rx
+        o[r] = col2 * h + double(frame[12 + r]);
+    }
+    return out;
+}
+
+// e(k) = k * c exactly, converted as numerator / denominator in lowest terms.
+struct RevolutionSteps {
+    enum Mode { Fast, Mid, Slow } mode = Slow;
+    double pd = 0, qd = 0;
+    std::int64_t p = 0;
+    std::uint64_t q = 1;
+    BigRational c;
+
+    RevolutionSteps(const BigRational& value, long long n) : c(value) {
+        const BigInt& num = boost::multiprecision::numerator(value);
+        const BigInt& den = boost::multiprecision::denominator(value);
+        const BigInt two53 = BigInt(1) << 53, two62 = BigInt(1) << 62;
+        BigInt absNum = num < 0 ? BigInt(-num) : num;
+        if (absNum * n <= two53 && den <= two53) {
+            mode = Fast;
+            pd = toDouble(num);
+            qd = toDouble(den);
+        } else if (absNum < two62 && den < two62) {
+            mode = Mid;
+            p = static_cast<std::int64_t>(num);
+            q = static_cast<std::uint64_t>(den);
+        }
+    }
+    double at(long long k) const {
+        switch (mode) {
+            case Fast:
+                // k * p is exact, so this is the correctly rounded quotient,
+                // the same as that of the reduced fraction.
+                return (static_cast<double>(k) * pd) / qd;
+            case Mid: {
+                std::uint64_t g = std::gcd(static_cast<std::uint64_t>(k), q);
+                __int128 num = static_cast<__int128>(static_cast<std::uint64_t>(k) / g) * p;
+                std::uint64_t den = q / g;
+                auto conv = [](__int128 v) {
+                    if (v >= std::numeric_limits<std::int64_t>::min() &&
+                        v <= std::numeric_limits<std::int64_t>::max())
+                        return static_cast<double>(static_cast<std::int64_t>(v));
+                    return static_cast<double>(v);
+                };
+                return conv(num) / conv(static_cast<__int128>(den));
+            }
+            case Slow:
+                break;
+        }
+        return toDouble(BigRational(BigInt(k) * c));
+    }
+};
+
+struct Job {
+    PathPlan* plan;
+    long long n;
+    std::vector<LinkMotion> motions;
+    std::vector<RevolutionSteps> steps;
+    // Per point: cos/sin of its two angles and its distance in world units.
+    std::vector<std::array<double, 5>> pointConsts;
+};
+
+void sampleRange(const Job& job, long long k0, long long k1) {
+    const std::size_t links = job.motions.size();
+    std::vector<Mat4f> frames(links + 1, identityMatrixF());
+    Sphere& s = *job.plan->sphere;
+    for (long long k = k0; k < k1; ++k) {
+        for (std::size_t i = 0; i < links; ++i) {
+            const LinkMotion& m = job.motions[i];
+            Mat4 w = widen(frames[i]);
+            double e = job.steps[i].at(k);
+            m.apply(w, m.revolutionAt(e), m.spinAt(e));
+            frames[i + 1] = narrow(w);
+        }
+        for (std::size_t j = 0; j < job.pointConsts.size(); ++j) {
+            const auto& pc = job.pointConsts[j];
+            s.points[j].path[static_cast<std::size_t>(k)] =
+                pointPosition(frames[links], pc[0], pc[1], pc[2], pc[3], pc[4]);
+        }
+    }
+}
+
+// Writes the working fields that the literal pass leaves: every sphere of
+// the list at the last sampled instant.
+void leaveAtLastInstant(Automaton& a, const Job& job) {
+    const long long k = job.n - 1;
+    Mat4 w = identityMatrix();
+    const auto& list = job.plan->list;
+    Sphere& st = *list.front();
+    st.center = {0, 0, 0};
+    st.axisPoint = {0, 0, 1};
+    st.frame = identityMatrixF();
+    for (std::size_t i = 0; i < job.motions.size(); ++i) {
+        Sphere& s = *list[i + 1];
+        const LinkMotion& m = job.motions[i];
+        w = widen(list[i]->frame);
+        double e = job.steps[i].at(k);
+        s.revolution = m.revolutionAt(e);
+        s.spin = m.spinAt(e);
+        m.apply(w, s.revolution, s.spin);
+        s.center = translationOf(w);
+        s.axisPoint = {w[8] + w[12], w[9] + w[13], w[10] + w[14]};
+        s.frame = narrow(w);
+    }
+    a.workMatrix = w;
+}
+
+// Largest per-sphere sample count that keeps the total within the budget.
+long long capForBudget(const std::vector<PathPlan>& plans, std::size_t budget) {
+    auto total = [&](long long cap) {
+        long double t = 0;
+        for (const auto& p : plans)
+            if (p.samples > 0) t += static_cast<long double>(std::min(p.samples, cap)) * p.sphere->points.size();
+        return t;
+    };
+    long long hi = 0;
+    for (const auto& p : plans)
+        if (!p.sphere->points.empty()) hi = std::max(hi, p.samples);
+    if (total(hi) <= budget) return hi;
+    long long lo = 0;
+    while (lo < hi) {
+        long long mid = lo + (hi - lo + 1) / 2;
+        if (total(mid) <= budget) lo = mid;
+        else hi = mid - 1;
+    }
+    return lo;
+}
+
+std::vector<PathPlan> planAll(Automaton& a) {
+    std::vector<PathPlan> plans;
+    forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+        if (&s != a.stationarySphere) plans.push_back(planPath(a, s));
+    });
+    return plans;
+}
+
+}  // namespace
+
+std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, const Sphere& to) {
+    auto rate = revolutionRate(a, to, from);
+    BigRational rf = relativeRadius(from), rt = relativeRadius(to);
+    if (!rate || *rate == 0 || rt == 0) return std::nullopt;
+    BigInt cycles = boost::multiprecision::denominator(BigRational(rf / rt));
+    return BigRational(BigRational(cycles) / *rate);
+}
+
+BigRational commonPeriod(const std::vector<BigRational>& periods) {
+    BigInt l = 1;
+    for (const auto& t : periods) l = lcmOf(l, boost::multiprecision::denominator(t));
+    BigInt m = 1;
+    for (const auto& t : periods) {
+        BigRational over = t * BigRational(l);
+        m = lcmOf(m, boost::multiprecision::numerator(over));
+    }
+    return BigRational(m, l);
+}
+
+long long sampleCount(double length, double step) {
+    double q = length / step;
+    if (!(q >= 1)) return 0;  // also NaN and negative
+    constexpr double kMax = 4.0e18;
+    return q >= kMax ? static_cast<long long>(kMax) : static_cast<long long>(q);
+}
+
+PathPlan planPath(const Automaton& a, Sphere& s) {
+    PathPlan plan;
+    plan.sphere = &s;
+    plan.list = findPathList(a, s);
+    if (plan.list.size() < 2) return plan;
+    for (std::size_t i = 1; i < plan.list.size(); ++i) {
+        auto t = linkPeriod(a, *plan.list[i - 1], *plan.list[i]);
+        if (!t) {
+            plan.linkPeriods.clear();
+            return plan;
+        }
+        plan.linkPeriods.push_back(*t);
+    }
+    plan.period = commonPeriod(plan.linkPeriods);
+    double length = 0;
+    for (std::size_t i = 1; i < plan.list.size(); ++i) {
+        const Sphere& from = *plan.list[i - 1];
+        const Sphere& to = *plan.list[i];
+        length += toDouble(revolutions(a, to, from, *plan.period)) * a.twoPi * (from.radius + to.radius);
+    }
+    plan.length = length;
+    plan.samples = sampleCount(length, a.pathStep);
+    return plan;
+}
+
+void samplePoints(Automaton& a, Sphere& s, double rs) {
+    for (auto& p : s.points) {
+        a.workMatrix = widen(s.frame);
+        double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
+        mulRotZ(a.workMatrix, std::cos(z), std::sin(z));
+        mulRotX(a.workMatrix, std::cos(x), std::sin(x));
+        mulTranslate(a.workMatrix, 0, 0, p.quantumDistance * rs);
+        appendSample(p, s.radius, translationOf(a.workMatrix));
+    }
+}
+
+void appendSample(SpherePoint& p, double sphereRadius, const Vec3& position) {
+    advanceTube(p, sphereRadius, p.path.size(), p.path.empty() ? nullptr : &p.path.back(), position);
+    p.path.push_back(position);
+}
+
+PathPassResult pathPassLiteral(Automaton& a) {
+    PathPassResult result;
+    if (!a.stationarySphere) return result;
+    std::vector<PathPlan> plans = planAll(a);
+    long long cap = capForBudget(plans, a.sampleBudget);
+    for (auto& plan : plans) {
+        long long n = std::min(plan.samples, cap);
+        if (n < plan.samples && !plan.sphere->points.empty()) result.coarsened.push_back(plan.sphere);
+        if (n <= 0 || !plan.period) continue;
+        BigRational dt = *plan.period / BigRational(n);
+        for (long long k = 0; k < n; ++k)
+            place(a, *a.stationarySphere, nullptr, BigRational(BigInt(k) * dt), &plan.list);
+        result.samples += static_cast<std::size_t>(n) * plan.sphere->points.size();
+    }
+    return result;
+}
+
+PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
+    PathPassResult result;
+    if (!a.stationarySphere) return result;
+    std::vector<PathPlan> plans = planAll(a);
+    const long long cap = capForBudget(plans, a.sampleBudget);
+
+    std::vector<Job> jobs;
+    for (auto& plan : plans) {
+        long long n = std::min(plan.samples, cap);
+        if (n < plan.samples && !plan.sphere->points.empty()) result.coarsened.push_back(plan.sphere);
+        if (n <= 0 || !plan.period) continue;
+        Job job{&plan, n, {}, {}, {}};
+        BigRational perStep = *plan.period / BigRational(n);
+        for (std::size_t i = 1; i < plan.list.size(); ++i) {
+            Sphere& from = *plan.list[i - 1];
+            Sphere& to = *plan.list[i];
+            job.motions.push_back(LinkMotion::make(a, to, from));
+            auto rate = revolutionRate(a, to, from);
+            job.steps.emplace_back(rate ? BigRational(*rate * perStep) : BigRational(0), n);
+        }
+        Sphere& s = *plan.sphere;
+        for (auto& p : s.points) {
+            double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
+            job.pointConsts.push_back(
+                {std::cos(z), std::sin(z), std::cos(x), std::sin(x), p.quantumDistance * s.radius});
+            p.clearPath();
+            p.path.resize(static_cast<std::size_t>(n));
+            for (auto& l : p.tubeLines) l.reserve(static_cast<std::size_t>(n));
+        }
+        result.samples += static_cast<std::size_t>(n) * s.points.size();
+        jobs.push_back(std::move(job));
+    }
+
+    // Work items: stretches of samples (placement), then whole points (tubes).
+    constexpr long long kChunk = 512;
+    struct Item {
+        std::size_t job;
+        long long k0, k1;
+        int point;  // -1: placement of samples k0..k1
+        double cost;
+    };
+    std::vector<Item> placement, tubes;
+    double totalCost = 0;
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        const Job& job = jobs[j];
+        if (job.pointConsts.empty()) continue;
+        for (long long k = 0; k < job.n; k += kChunk) {
+            long long k1 = std::min(job.n, k + kChunk);
+            double cost = double(k1 - k) * double(job.motions.size() + job.pointConsts.size());
+            placement.push_back({j, k, k1, -1, cost});
+            totalCost += cost;
+        }
+        for (std::size_t p = 0; p < job.pointConsts.size(); ++p) {
+            double cost = 2.0 * double(job.n);
+            tubes.push_back({j, 0, job.n, static_cast<int>(p), cost});
+            totalCost += cost;
+        }
+    }
+
+    std::atomic<bool> stopped{false};
+    std::atomic<double> doneCost{0};
+    auto stopRequested = [&]() {
+        if (stopped.load(std::memory_order_relaxed)) return true;
+        if (control && control->stop && control->stop->load(std::memory_order_relaxed)) {
+            stopped = true;
+            return true;
+        }
+        return false;
+    };
+    auto addDone = [&](double c) {
+        double cur = doneCost.load();
+        while (!doneCost.compare_exchange_weak(cur, cur + c)) {
+        }
+    };
+    auto runItem = [&](const Item& it) {
+        const Job& job = jobs[it.job];
+        if (it.point < 0) {
+            sampleRange(job, it.k0, it.k1);
+            addDone(it.cost);
+            return;
+        }
+        SpherePoint& p = job.plan->sphere->points[static_cast<std::size_t>(it.point)];
+        const double r = job.plan->sphere->radius;
+        for (long long k = 0; k < job.n; ++k) {
+            auto kk = static_cast<std::size_t>(k);
+            advanceTube(p, r, kk, kk ? &p.path[kk - 1] : nullptr, p.path[kk]);
+            if ((k & 2047) == 2047) {
+                if (stopRequested()) return;
+                addDone(2.0 * 2048);
+            }
+        }
+    };
+
+    unsigned threads = control && control->threads ? control->threads
+                                                   : std::max(1u, std::thread::hardware_concurrency());
+    // Starting a thread costs tens of microseconds; not worth it for small passes.
+    if (totalCost < 20000) threads = 1;
+
+    auto reportProgress = [&]() {
+        if (control && control->progress && totalCost > 0)
+            control->progress(std::min(1.0, doneCost.load() / totalCost));
+    };
+    for (std::vector<Item>* phase : {&placement, &tubes}) {
+        std::atomic<std::size_t> next{0};
+        auto worker = [&](bool reports) {
+            for (;;) {
+                if (stopRequested()) return;
+                std::size_t i = next.fetch_add(1);
+                if (i >= phase->size()) return;
+                runItem((*phase)[i]);
+                if (reports) reportProgress();
+            }
+        };
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, false);
+        worker(true);
+        for (auto& t : pool) t.join();
+        if (stopped) break;
+    }
+    if (stopped) {
+        result.completed = false;
+        return result;
+    }
+    for (const Job& job : jobs) leaveAtLastInstant(a, job);
+    return result;
+}
