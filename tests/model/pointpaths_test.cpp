@@ -1,0 +1,222 @@
+// Point paths: periods, sample counts, the tube frame, and the fast pass
+// against the literal one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fixtures.h"
+
+namespace {
+
+// The starter automaton: root A, child B of radius factor 1/2 with point 0
+// at its centre.
+void starter(TestAutomaton& a) {
+    a.add("A");
+    a.add("B").addPoint(0, 0, 0);
+}
+
+// A chain of spheres below the root with mixed factors, tilted axes, inside
+// and anti-clockwise rolling, several points each, and dynamic axes.
+void mixedChain(TestAutomaton& a, Sphere** middle = nullptr) {
+    Sphere* s = &a.add("A");
+    const Rational factors[] = {{1, 2}, {2, 3}, {3, 4}, {1, 3}, {5, 7}};
+    const Rational rates[] = {{1, 1}, {3, 2}, {2, 1}, {1, 2}, {4, 3}};
+    for (int i = 0; i < 5; ++i) {
+        s = &a.add(std::string(1, char('B' + i)), s, factors[i]);
+        if (i > 0) s->rollingRate = rates[i];
+        s->axisAngleZ = 17.0 * i;
+        s->axisAngleX = 31.0 * i + 5;
+        s->inside = short(i % 2);
+        s->antiClockwise = short(i == 3);
+        s->initialRevolution = 10.0 * i;
+        s->initialSpin = 7.0 * i;
+        for (int p = 0; p < 3; ++p) s->addPoint(40.0 * p, 25.0 * p, p);
+        if (i == 2) {
+            s->dynamic = s->dynamicAxisZ = s->dynamicAxisX = 1;
+            s->dynamicAngleZ = 12.5f;
+            s->dynamicAngleX = 350.0f;
+        }
+        if (i == 1 && middle) *middle = s;
+    }
+    // A side branch off the root as well.
+    Sphere& side = a.add("S", a.root, Rational(1, 5));
+    side.addPoint(90, 45, 1);
+    a.pathStep = 0.05;
+}
+
+std::vector<std::vector<Vec3>> allPaths(const Automaton& a, bool tubes = false) {
+    std::vector<std::vector<Vec3>> out;
+    for (Sphere* s : treeSpheres(a))
+        for (const auto& p : s->points) {
+            out.push_back(p.path);
+            if (tubes)
+                for (const auto& l : p.tubeLines) out.push_back(l);
+        }
+    return out;
+}
+
+}  // namespace
+
+TEST(PointPaths, StarterAutomatonHas37SamplesTracingTheCentre) {
+    TestAutomaton a;
+    starter(a);
+    Sphere& b = *a.timeMaster;
+    reset(a);
+    PathPlan plan = planPath(a, b);
+    EXPECT_EQ(*plan.period, BigRational(1));
+    EXPECT_NEAR(plan.length, 6.28318530718 * 1.5, 1e-12);
+    EXPECT_EQ(plan.samples, 37);
+    ASSERT_TRUE(frameUpdate(a).completed);
+    const auto& path = b.points[0].path;
+    ASSERT_EQ(path.size(), 37u);
+    for (std::size_t k = 0; k < path.size(); ++k) {
+        double angle = 2 * M_PI * double(k) / 37;
+        EXPECT_NEAR(path[k].x, 1.5 * std::cos(angle), 1e-6) << k;
+        EXPECT_NEAR(path[k].y, 1.5 * std::sin(angle), 1e-6) << k;
+        EXPECT_NEAR(path[k].z, 0, 1e-6);
+        for (const auto& line : b.points[0].tubeLines)
+            EXPECT_NEAR(length(line[k] - path[k]), 0.15 * 0.5, 1e-9);
+    }
+    EXPECT_TRUE(a.root->points.empty() || a.root->points[0].path.empty());
+}
+
+TEST(PointPaths, CommonPeriodOfLinkPeriods) {
+    struct Case {
+        std::vector<BigRational> periods;
+        BigRational want;
+    } cases[] = {
+        {{BigRational(1, 2), BigRational(1, 3)}, BigRational(1)},
+        {{BigRational(1, 2), BigRational(1, 4)}, BigRational(1, 2)},
+        {{BigRational(2, 3), BigRational(3, 4)}, BigRational(6)},
+        {{BigRational(5)}, BigRational(5)},
+        {{}, BigRational(1)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(commonPeriod(c.periods), c.want) << toString(c.want);
+}
+
+TEST(PointPaths, PeriodsBeyondSixtyFourBitsStayExactAndSamplingIsBounded) {
+    TestAutomaton a;
+    Sphere* s = &a.add("A");
+    // Rates 1/p for coprime p: the link periods are the p, the common period
+    // their product, about 10^24.
+    const int primes[] = {1000003, 999983, 999979, 999961};
+    s = &a.add("B", s, Rational(1, 2));
+    BigInt product = 1;
+    for (int p : primes) {
+        s = &a.add(std::to_string(p), s, Rational(1, 2));
+        s->rollingRate = Rational(1, p);
+        product *= p;
+    }
+    s->addPoint(0, 0, 1);
+    a.sampleBudget = 5000;
+    reset(a);
+    PathPlan plan = planPath(a, *s);
+    ASSERT_TRUE(plan.period);
+    EXPECT_EQ(*plan.period, BigRational(product));
+    EXPECT_GT(product, BigInt(1) << 64);
+    PathPassResult r = frameUpdate(a);
+    EXPECT_TRUE(r.completed);
+    EXPECT_LE(r.samples, 5000u);
+    ASSERT_EQ(r.coarsened.size(), 1u);
+    EXPECT_EQ(r.coarsened[0], s);
+    EXPECT_EQ(s->points[0].path.size(), 5000u);
+    for (const auto& v : s->points[0].path) ASSERT_TRUE(std::isfinite(v.x + v.y + v.z));
+}
+
+TEST(PointPaths, FastPassEqualsTheLiteralPassBitForBit) {
+    for (Sphere* stationaryPick : {static_cast<Sphere*>(nullptr), reinterpret_cast<Sphere*>(1)}) {
+        TestAutomaton lit, fast;
+        Sphere* midL = nullptr;
+        Sphere* midF = nullptr;
+        mixedChain(lit, &midL);
+        mixedChain(fast, &midF);
+        if (stationaryPick) {  // hold a sphere in the middle of the chain still
+            lit.stationarySphere = midL;
+            fast.stationarySphere = midF;
+        }
+        reset(lit);
+        dynamicStep(lit);
+        pathPassLiteral(lit);
+        PathPassControl one;
+        one.threads = 1;
+        reset(fast);
+        dynamicStep(fast);
+        PathPassResult r = pathPass(fast, &one);
+        ASSERT_GT(r.samples, 1000u);
+        ASSERT_EQ(allPaths(lit, true), allPaths(fast, true));
+        // The working fields are left at the last sampled instant in both.
+        auto ls = treeSpheres(lit), fs = treeSpheres(fast);
+        for (std::size_t i = 0; i < ls.size(); ++i) {
+            EXPECT_EQ(ls[i]->frame, fs[i]->frame) << ls[i]->name;
+            EXPECT_EQ(ls[i]->center, fs[i]->center) << ls[i]->name;
+        }
+    }
+}
+
+TEST(PointPaths, ThreadsGiveTheSameResultAsOneThread) {
+    TestAutomaton one, many;
+    mixedChain(one);
+    mixedChain(many);
+    one.pathStep = many.pathStep = 0.002;
+    PathPassControl c1, c4;
+    c1.threads = 1;
+    c4.threads = 4;
+    frameUpdate(one, &c1);
+    frameUpdate(many, &c4);
+    EXPECT_EQ(allPaths(one, true), allPaths(many, true));
+}
+
+TEST(PointPaths, StopRequestInterruptsAndLeavesTheFlagCleared) {
+    TestAutomaton a;
+    mixedChain(a);
+    a.pathStep = 0.001;
+    std::atomic<bool> stop{true};
+    double lastProgress = -1;
+    PathPassControl c;
+    c.stop = &stop;
+    c.progress = [&](double f) { lastProgress = f; };
+    EXPECT_FALSE(frameUpdate(a, &c).completed);
+    EXPECT_EQ(a.pathsUpToDate, 0);
+    stop = false;
+    EXPECT_TRUE(frameUpdate(a, &c).completed);
+    EXPECT_EQ(a.pathsUpToDate, 1);
+    EXPECT_NEAR(lastProgress, 1.0, 0.05);
+}
+
+TEST(PointPaths, TubeFrameSurvivesStraightRunsRepeatsAndReversals) {
+    struct Case {
+        const char* what;
+        std::vector<Vec3> positions;
+    } cases[] = {
+        {"straight", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}},
+        {"repeated sample", {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {2, 0, 0}}},
+        {"first step repeated", {{0, 0, 0}, {0, 0, 0}, {1, 1, 0}}},
+        {"reversal", {{0, 0, 0}, {1, 0, 0}, {0, 0, 0}, {1, 0, 0}}},
+        {"along (2,3,5)", {{0, 0, 0}, {2, 3, 5}, {4, 6, 10}}},
+        {"nearly straight", {{0, 0, 0}, {1, 1e-9, 0}, {2, 2.0000000001e-9, 0}, {3, 3e-9, 0}}},
+    };
+    for (const auto& c : cases) {
+        SpherePoint p;
+        Vec3 frameAtSecond[2];
+        for (std::size_t k = 0; k < c.positions.size(); ++k) {
+            appendSample(p, 1.0, c.positions[k]);
+            if (k == 1) frameAtSecond[0] = p.tubeNormal, frameAtSecond[1] = p.tubeBinormal;
+            EXPECT_NEAR(length(p.tubeNormal), 1.0, 1e-9) << c.what << " sample " << k;
+            EXPECT_NEAR(length(p.tubeBinormal), 1.0, 1e-9) << c.what << " sample " << k;
+            for (const auto& l : p.tubeLines) EXPECT_NEAR(length(l[k] - c.positions[k]), 0.15, 1e-9) << c.what;
+        }
+        if (std::string(c.what) == "straight") {
+            EXPECT_EQ(p.tubeNormal, frameAtSecond[0]);
+            EXPECT_EQ(p.tubeBinormal, frameAtSecond[1]);
+        }
+    }
+}
+
+TEST(PointPaths, SampleCountTruncatesAndStaysBounded) {
+    struct Case {
+        double length, step;
+        long long want;
+    } cases[] = {{9.42477796077, 0.25005, 37}, {0.1, 0.25, 0}, {-5, 0.25, 0},
+                 {1, 0, 4000000000000000000LL}, {NAN, 1, 0}, {1e300, 1e-300, 4000000000000000000LL}};
+    for (const auto& c : cases) EXPECT_EQ(sampleCount(c.length, c.step), c.want) << c.length;
+}
