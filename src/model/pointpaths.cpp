@@ -25,11 +25,24 @@ namespace {
 
 constexpr double kTubeTwoPi = 6.28318530718;
 
-// Rodrigues' rotation of v about the unit axis k by u radians.
-Vec3 rotateAbout(Vec3 v, Vec3 k, double u) {
-    double c = std::cos(u), s = std::sin(u);
+// Rodrigues' rotation of v about the unit axis k by the angle whose cosine
+// and sine are c and s.
+Vec3 rotateAbout(Vec3 v, Vec3 k, double c, double s) {
     return c * v + s * cross(k, v) + (dot(k, v) * (1 - c)) * k;
 }
+
+// The seven directions around a tube, as cos and sin of j * 2pi / 7.
+struct TubeAngles {
+    double c[7], s[7];
+    TubeAngles() {
+        for (int j = 0; j < 7; ++j) {
+            double angle = j * kTubeTwoPi / 7;
+            c[j] = std::cos(angle);
+            s[j] = std::sin(angle);
+        }
+    }
+};
+const TubeAngles kTubeAngles;
 
 // Carries the tube frame of p along one step to position and adds the seven
 // tube positions. count = positions already on the path, previous = the last
@@ -59,8 +72,9 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
                 if (!parallel) {
                     Vec3 axis = normalise(cross(p.lastDirection, dir));
                     if (u != 0 && !(axis == Vec3{})) {
-                        p.tubeNormal = rotateAbout(p.tubeNormal, axis, u);
-                        p.tubeBinormal = rotateAbout(p.tubeBinormal, axis, u);
+                        double c = std::cos(u), s = std::sin(u);
+                        p.tubeNormal = rotateAbout(p.tubeNormal, axis, c, s);
+                        p.tubeBinormal = rotateAbout(p.tubeBinormal, axis, c, s);
                     }
                 }
             }
@@ -69,8 +83,7 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
     }
     const double w = 0.15 * sphereRadius;
     for (int j = 0; j < 7; ++j) {
-        double angle = j * kTubeTwoPi / 7;
-        double c = std::cos(angle), s = std::sin(angle);
+        const double c = kTubeAngles.c[j], s = kTubeAngles.s[j];
         Vec3 across{c * p.tubeBinormal.x + s * p.tubeNormal.x,
                     c * p.tubeBinormal.y + s * p.tubeNormal.y,
                     c * p.tubeBinormal.z + s * p.tubeNormal.z};
