@@ -36,7 +36,9 @@ struct BenchAutomaton : Automaton {
             attach(*s, *timeMaster, kTime);
         return *s;
     }
-    void setAccuracy(int accuracy) { pathStep = 0.0001 + (100 - accuracy) / 100.0 * (0.5 - 0.0001); }
+    void setAccuracy(int accuracy) {
+        pathStep = 0.0001 + (100 - accuracy) / 100.0 * (0.5 - 0.0001);
+    }
 };
 
 std::unique_ptr<BenchAutomaton> newDocument() {
@@ -102,14 +104,22 @@ void pathPassBench(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*ma
         sampleLinks += double(s->points[0].path.size()) * double(findPathList(*a, *s).size() - 1);
     }
     state.counters["samples"] = samples;
-    state.counters["samples_per_second"] = benchmark::Counter(samples, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["ns_per_sample_link"] = benchmark::Counter(
-        sampleLinks * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["samples_per_second"] =
+        benchmark::Counter(samples, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["ns_per_sample_link"] =
+        benchmark::Counter(sampleLinks * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                   benchmark::Counter::kInvert);
 }
 
-void BM_PathPass_new_document(benchmark::State& s) { pathPassBench(s, newDocument); }
-void BM_PathPass_deep_chain(benchmark::State& s) { pathPassBench(s, deepChain); }
-void BM_PathPass_wide_tree(benchmark::State& s) { pathPassBench(s, wideTree); }
+void BM_PathPass_new_document(benchmark::State& s) {
+    pathPassBench(s, newDocument);
+}
+void BM_PathPass_deep_chain(benchmark::State& s) {
+    pathPassBench(s, deepChain);
+}
+void BM_PathPass_wide_tree(benchmark::State& s) {
+    pathPassBench(s, wideTree);
+}
 
 void BM_FrameUpdate_dynamic(benchmark::State& state) {
     auto a = newDocument();
@@ -125,6 +135,12 @@ void BM_FrameUpdate_dynamic(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_PathPass_new_document)->Name("BM_PathPass/new_document")->UseRealTime();
-BENCHMARK(BM_PathPass_deep_chain)->Name("BM_PathPass/deep_chain")->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PathPass_wide_tree)->Name("BM_PathPass/wide_tree")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PathPass_deep_chain)
+    ->Name("BM_PathPass/deep_chain")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PathPass_wide_tree)
+    ->Name("BM_PathPass/wide_tree")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameUpdate_dynamic)->Name("BM_FrameUpdate/dynamic")->UseRealTime();

@@ -32,7 +32,9 @@ Command::Command(std::string name, std::string usage, std::string summary, Run r
     table().push_back({std::move(name), std::move(usage), std::move(summary), std::move(run)});
 }
 
-const std::vector<CommandEntry>& registeredCommands() { return table(); }
+const std::vector<CommandEntry>& registeredCommands() {
+    return table();
+}
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

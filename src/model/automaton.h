@@ -27,7 +27,7 @@ struct Automaton {
     Sphere* stationarySphere = nullptr;
     Sphere* referenceChild = nullptr;
 
-    int destroyInProgress = 0;    // a destroy operation is under way
+    int destroyInProgress = 0;     // a destroy operation is under way
     int destroyingEverything = 0;  // ... and it destroys the root
 
     double baseRadius = 1.0;

@@ -9,14 +9,24 @@ struct Vec3 {
     friend bool operator==(const Vec3&, const Vec3&) = default;
 };
 
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator*(double s, Vec3 a) { return {s * a.x, s * a.y, s * a.z}; }
-inline double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 operator+(Vec3 a, Vec3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vec3 operator-(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 operator*(double s, Vec3 a) {
+    return {s * a.x, s * a.y, s * a.z};
+}
+inline double dot(Vec3 a, Vec3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Vec3 cross(Vec3 a, Vec3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline double length(Vec3 a) { return std::sqrt(dot(a, a)); }
+inline double length(Vec3 a) {
+    return std::sqrt(dot(a, a));
+}
 // The zero vector normalises to itself.
 inline Vec3 normalise(Vec3 a) {
     double l = length(a);
@@ -27,8 +37,12 @@ inline Vec3 normalise(Vec3 a) {
 using Mat4 = std::array<double, 16>;
 using Mat4f = std::array<float, 16>;
 
-constexpr Mat4 identityMatrix() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
-constexpr Mat4f identityMatrixF() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+constexpr Mat4 identityMatrix() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+constexpr Mat4f identityMatrixF() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
 
 constexpr double kDegToRad = 0.017453292519943295;
 
@@ -68,4 +82,6 @@ inline Mat4f narrow(const Mat4& m) {
     for (int i = 0; i < 16; ++i) f[i] = static_cast<float>(m[i]);
     return f;
 }
-inline Vec3 translationOf(const Mat4& m) { return {m[12], m[13], m[14]}; }
+inline Vec3 translationOf(const Mat4& m) {
+    return {m[12], m[13], m[14]};
+}

@@ -10,7 +10,8 @@
 #include "relations.h"
 
 void radiusPass(Automaton& a) {
-    forEachPreOrder(a.root, [&a](Sphere& s) { s.radius = toDouble(relativeRadius(s)) * a.baseRadius; });
+    forEachPreOrder(a.root,
+                    [&a](Sphere& s) { s.radius = toDouble(relativeRadius(s)) * a.baseRadius; });
 }
 
 std::optional<BigInt> cycleCount(const Sphere& p, const Sphere& c) {
@@ -38,7 +39,8 @@ std::optional<BigRational> revolutionRate(const Automaton& a, const Sphere& s, c
     return rate;
 }
 
-BigRational revolutions(const Automaton& a, const Sphere& s, const Sphere& n, const BigRational& t) {
+BigRational revolutions(const Automaton& a, const Sphere& s, const Sphere& n,
+                        const BigRational& t) {
     auto rate = revolutionRate(a, s, n);
     return rate ? BigRational(*rate * t) : BigRational(0);
 }
@@ -90,7 +92,8 @@ void placeFrom(Automaton& a, Sphere& s, Sphere* n, const BigRational& t,
     };
     if (s.parent && s.parent != n && member(s.parent)) placeFrom(a, *s.parent, &s, t, list, seen);
     std::size_t guard = 0;
-    for (Sphere* c = s.firstChild(); c && guard <= Automaton::kTableSize; c = c->nextChild(), ++guard)
+    for (Sphere* c = s.firstChild(); c && guard <= Automaton::kTableSize;
+         c = c->nextChild(), ++guard)
         if (c != n && member(c)) placeFrom(a, *c, &s, t, list, seen);
 }
 

@@ -13,10 +13,9 @@
 #include <vector>
 
 #include "automaton.h"
+#include "pointpaths.h"
 #include "rational.h"
 #include "sphere.h"
-
-#include "pointpaths.h"
 
 // Sets radius of every sphere of the root's tree from its relative radius.
 void radiusPass(Automaton& a);

@@ -212,7 +212,8 @@ long long capForBudget(const std::vector<PathPlan>& plans, std::size_t budget) {
     auto total = [&](long long cap) {
         long double t = 0;
         for (const auto& p : plans)
-            if (p.samples > 0) t += static_cast<long double>(std::min(p.samples, cap)) * p.sphere->points.size();
+            if (p.samples > 0)
+                t += static_cast<long double>(std::min(p.samples, cap)) * p.sphere->points.size();
         return t;
     };
     long long hi = 0;
@@ -222,8 +223,10 @@ long long capForBudget(const std::vector<PathPlan>& plans, std::size_t budget) {
     long long lo = 0;
     while (lo < hi) {
         long long mid = lo + (hi - lo + 1) / 2;
-        if (total(mid) <= budget) lo = mid;
-        else hi = mid - 1;
+        if (total(mid) <= budget)
+            lo = mid;
+        else
+            hi = mid - 1;
     }
     return lo;
 }
@@ -282,7 +285,8 @@ PathPlan planPath(const Automaton& a, Sphere& s) {
     for (std::size_t i = 1; i < plan.list.size(); ++i) {
         const Sphere& from = *plan.list[i - 1];
         const Sphere& to = *plan.list[i];
-        length += toDouble(revolutions(a, to, from, *plan.period)) * a.twoPi * (from.radius + to.radius);
+        length +=
+            toDouble(revolutions(a, to, from, *plan.period)) * a.twoPi * (from.radius + to.radius);
     }
     plan.length = length;
     plan.samples = sampleCount(length, a.pathStep);
@@ -301,7 +305,8 @@ void samplePoints(Automaton& a, Sphere& s, double rs) {
 }
 
 void appendSample(SpherePoint& p, double sphereRadius, const Vec3& position) {
-    advanceTube(p, sphereRadius, p.path.size(), p.path.empty() ? nullptr : &p.path.back(), position);
+    advanceTube(p, sphereRadius, p.path.size(), p.path.empty() ? nullptr : &p.path.back(),
+                position);
     p.path.push_back(position);
 }
 
@@ -312,7 +317,8 @@ PathPassResult pathPassLiteral(Automaton& a) {
     long long cap = capForBudget(plans, a.sampleBudget);
     for (auto& plan : plans) {
         long long n = std::min(plan.samples, cap);
-        if (n < plan.samples && !plan.sphere->points.empty()) result.coarsened.push_back(plan.sphere);
+        if (n < plan.samples && !plan.sphere->points.empty())
+            result.coarsened.push_back(plan.sphere);
         if (n <= 0 || !plan.period) continue;
         BigRational dt = *plan.period / BigRational(n);
         for (long long k = 0; k < n; ++k)
@@ -331,7 +337,8 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     std::vector<Job> jobs;
     for (auto& plan : plans) {
         long long n = std::min(plan.samples, cap);
-        if (n < plan.samples && !plan.sphere->points.empty()) result.coarsened.push_back(plan.sphere);
+        if (n < plan.samples && !plan.sphere->points.empty())
+            result.coarsened.push_back(plan.sphere);
         if (n <= 0 || !plan.period) continue;
         Job job{&plan, n, {}, {}, {}};
         BigRational perStep = *plan.period / BigRational(n);
@@ -415,8 +422,9 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         }
     };
 
-    unsigned threads = control && control->threads ? control->threads
-                                                   : std::max(1u, std::thread::hardware_concurrency());
+    unsigned threads = control && control->threads
+                           ? control->threads
+                           : std::max(1u, std::thread::hardware_concurrency());
     // Starting a thread costs tens of microseconds; not worth it for small passes.
     if (totalCost < 20000) threads = 1;
 

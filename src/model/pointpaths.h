@@ -23,14 +23,14 @@ struct PathPassControl {
 
 struct PathPassResult {
     bool completed = true;
-    std::size_t samples = 0;                // positions sampled over all points
+    std::size_t samples = 0;         // positions sampled over all points
     std::vector<Sphere*> coarsened;  // spheres sampled at a coarser step to fit the budget
 };
 
 // What the path pass works out for one traced sphere before sampling.
 struct PathPlan {
     Sphere* sphere = nullptr;
-    std::vector<Sphere*> list;          // stationary sphere ... sphere
+    std::vector<Sphere*> list;  // stationary sphere ... sphere
     std::vector<BigRational> linkPeriods;
     std::optional<BigRational> period;  // empty: no common period (a zero factor)
     double length = 0;                  // estimated path length

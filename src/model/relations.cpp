@@ -78,7 +78,8 @@ void neighbours(Sphere& s, Sphere* pred, const std::function<void(Sphere&, Spher
     work(s, pred);
     if (s.parent && s.parent != pred) neighbours(*s.parent, &s, work, seen);
     std::size_t guard = 0;
-    for (Sphere* c = s.firstChild(); c && guard <= Automaton::kTableSize; c = c->nextChild(), ++guard)
+    for (Sphere* c = s.firstChild(); c && guard <= Automaton::kTableSize;
+         c = c->nextChild(), ++guard)
         if (c != pred) neighbours(*c, &s, work, seen);
 }
 

@@ -3,9 +3,9 @@
 
 #include <unordered_set>
 
-const std::uint32_t kLevelColors[9] = {
-    rgb(188, 22, 18), rgb(235, 139, 55), rgb(227, 202, 66), rgb(16, 147, 15), rgb(14, 146, 180),
-    rgb(7, 98, 152),  rgb(12, 12, 163),  rgb(105, 10, 137), rgb(132, 15, 103)};
+const std::uint32_t kLevelColors[9] = {rgb(188, 22, 18), rgb(235, 139, 55), rgb(227, 202, 66),
+                                       rgb(16, 147, 15), rgb(14, 146, 180), rgb(7, 98, 152),
+                                       rgb(12, 12, 163), rgb(105, 10, 137), rgb(132, 15, 103)};
 
 Sphere::Sphere(std::string n) : name(std::move(n)) {}
 

@@ -11,7 +11,7 @@ struct SpherePoint {
     double pointAngleX = 0;      // degrees about the perpendicular axis
     double quantumDistance = 1;  // distance from the centre in sphere radii
 
-    std::vector<Vec3> path;                    // world positions over one period
+    std::vector<Vec3> path;                      // world positions over one period
     std::array<std::vector<Vec3>, 7> tubeLines;  // seven polylines around path
     Vec3 lastDirection;
     Vec3 tubeNormal;

@@ -27,9 +27,9 @@ TEST(Placement, OneChildRollingOutsideAndInside) {
         double wantSpinAtOne;
         double wantRevolutionAtOne;
     } cases[] = {
-        {0, 0, 1.5, 1080, 360},   // outside, clockwise: 360 * (2 + 1)
+        {0, 0, 1.5, 1080, 360},  // outside, clockwise: 360 * (2 + 1)
         {0, 1, 1.5, -1080, -360},
-        {1, 0, 0.5, -360, 360},   // inside: 360 * (2 - 1), turning back
+        {1, 0, 0.5, -360, 360},  // inside: 360 * (2 - 1), turning back
         {1, 1, 0.5, 360, -360},
     };
     for (const auto& c : cases) {
@@ -46,7 +46,7 @@ TEST(Placement, OneChildRollingOutsideAndInside) {
         place(a, *a.root, nullptr, BigRational(1));
         EXPECT_DOUBLE_EQ(b.spin, c.wantSpinAtOne) << c.inside << c.antiClockwise;
         EXPECT_DOUBLE_EQ(b.revolution, c.wantRevolutionAtOne);
-        expectNear(b.center, {c.wantX, 0, 0});  // a whole revolution later
+        expectNear(b.center, {c.wantX, 0, 0});          // a whole revolution later
         expectNear(b.snapshotCenter, {c.wantX, 0, 0});  // the snapshot keeps time 0
     }
 }
@@ -68,7 +68,8 @@ TEST(Placement, TimeZeroUsesInitialAnglesWhateverTheFactors) {
 TEST(Placement, RevolutionCountsFollowCycleCountAndTimeChain) {
     TestAutomaton a;
     Sphere& r = a.add("A");
-    Sphere& b = a.add("B", nullptr, Rational(2, 3));  // ratio 3/2: two revolutions per cycle distance
+    Sphere& b =
+        a.add("B", nullptr, Rational(2, 3));  // ratio 3/2: two revolutions per cycle distance
     Sphere& c = a.add("C", &b, Rational(1, 2));
     c.rollingRate = Rational(3, 1);
     radiusPass(a);

@@ -203,7 +203,8 @@ TEST(PointPaths, TubeFrameSurvivesStraightRunsRepeatsAndReversals) {
             if (k == 1) frameAtSecond[0] = p.tubeNormal, frameAtSecond[1] = p.tubeBinormal;
             EXPECT_NEAR(length(p.tubeNormal), 1.0, 1e-9) << c.what << " sample " << k;
             EXPECT_NEAR(length(p.tubeBinormal), 1.0, 1e-9) << c.what << " sample " << k;
-            for (const auto& l : p.tubeLines) EXPECT_NEAR(length(l[k] - c.positions[k]), 0.15, 1e-9) << c.what;
+            for (const auto& l : p.tubeLines)
+                EXPECT_NEAR(length(l[k] - c.positions[k]), 0.15, 1e-9) << c.what;
         }
         if (std::string(c.what) == "straight") {
             EXPECT_EQ(p.tubeNormal, frameAtSecond[0]);
@@ -216,7 +217,8 @@ TEST(PointPaths, SampleCountTruncatesAndStaysBounded) {
     struct Case {
         double length, step;
         long long want;
-    } cases[] = {{9.42477796077, 0.25005, 37}, {0.1, 0.25, 0}, {-5, 0.25, 0},
-                 {1, 0, 4000000000000000000LL}, {NAN, 1, 0}, {1e300, 1e-300, 4000000000000000000LL}};
+    } cases[] = {
+        {9.42477796077, 0.25005, 37},  {0.1, 0.25, 0}, {-5, 0.25, 0},
+        {1, 0, 4000000000000000000LL}, {NAN, 1, 0},    {1e300, 1e-300, 4000000000000000000LL}};
     for (const auto& c : cases) EXPECT_EQ(sampleCount(c.length, c.step), c.want) << c.length;
 }

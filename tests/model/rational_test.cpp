@@ -1,9 +1,10 @@
 // Exact factors: normalisation, the zero-denominator error, and derived
 // products that outgrow 32 and 64 bits.
+#include "rational.h"
+
 #include <gtest/gtest.h>
 
 #include "fixtures.h"
-#include "rational.h"
 
 TEST(Rational, NormalisesLikeTheStoredFactor) {
     struct Case {

@@ -101,8 +101,8 @@ TEST(Relations, LinksThatWouldCloseACycleAreRefused) {
 TEST(Relations, DestroyRelinksSurvivorsToRadiusRootInTheirFormerOrder) {
     TestAutomaton a;
     Sphere& r = a.add("A");
-    Sphere& b = a.add("B");   // time master
-    Sphere& x = a.add("X");   // will be destroyed
+    Sphere& b = a.add("B");  // time master
+    Sphere& x = a.add("X");  // will be destroyed
     Sphere& p = a.add("P");
     Sphere& q = a.add("Q");
     Sphere& s = a.add("S");
