@@ -1,0 +1,319 @@
+// The document: life cycle, roles, camera fit, the render pause and the
+// per-frame step. Construction operations live in construction.cpp and the
+// file primitives in onefile.cpp.
+#include "crotundeldoc.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+
+#include "documentobserver.h"
+#include "placement.h"
+#include "relations.h"
+#include "renderlink.h"
+#include "sphere.h"
+
+namespace {
+constexpr const char* kPauseTimeout = "Timeout on WaitForSingleObject in Doc::RenderPause()";
+constexpr auto kPauseWarnAfter = std::chrono::milliseconds(2000);
+constexpr auto kPauseSlice = std::chrono::milliseconds(20);
+}  // namespace
+
+CRotundelDoc::CRotundelDoc() {
+    SetPathAccuracy();
+}
+
+CRotundelDoc::~CRotundelDoc() {
+    // The window may already be gone: free the spheres without telling it.
+    link_ = nullptr;
+    observer_ = nullptr;
+    freeAutomaton();
+}
+
+// ---------------------------------------------------------------- wiring
+
+void CRotundelDoc::ConnectViews(RenderLink* link, DocumentObserver* observer) {
+    if (viewsConnected) return;
+    link_ = link;
+    observer_ = observer;
+    viewsConnected = 1;
+}
+
+void CRotundelDoc::DisconnectViews() {
+    link_ = nullptr;
+    observer_ = nullptr;
+    viewsConnected = 0;
+}
+
+bool CRotundelDoc::RenderThreadRunning() const {
+    return link_ && renderThreadStarted.load() == 1 && renderThreadStopped.load() == 0;
+}
+
+// ---------------------------------------------------------------- render pause
+
+void CRotundelDoc::RenderPause() {
+    if (!link_) return;
+    {
+        std::lock_guard<CriticalSection> hold(link_->requestLock());
+        if (renderPaused) return;
+        renderPaused = 1;
+    }
+    // Any answer from here on is the answer to this request; an old signal
+    // left by a thread that parked after an earlier pause had given up is not.
+    link_->docUpdateWaitRender().reset();
+    stopPathPass_ = true;  // a long path pass gives way within milliseconds
+    {
+        std::lock_guard<CriticalSection> hold(link_->requestLock());
+        link_->setDocUpdateRequest(true);
+    }
+    // Going on unpaused would let the render thread read spheres while they
+    // change, so the wait ends only when the thread has parked or is gone.
+    // After 2000 ms the user hears about it once.
+    const auto start = std::chrono::steady_clock::now();
+    bool warned = false;
+    while (!link_->docUpdateWaitRender().waitFor(kPauseSlice)) {
+        if (!RenderThreadRunning()) break;
+        if (!warned && std::chrono::steady_clock::now() - start >= kPauseWarnAfter) {
+            warned = true;
+            link_->showMessage(kPauseTimeout);
+        }
+    }
+}
+
+void CRotundelDoc::RenderResume() {
+    if (!link_) return;
+    bool parked = false;
+    {
+        std::lock_guard<CriticalSection> hold(link_->requestLock());
+        if (!renderPaused) return;
+        renderPaused = 0;
+        // A request still raised was never taken (the thread ended first):
+        // withdraw it rather than release a thread that is not waiting.
+        parked = !link_->docUpdateRequested();
+        link_->setDocUpdateRequest(false);
+    }
+    stopPathPass_ = false;
+    if (parked) link_->docUpdateCompleteRender().signal();
+}
+
+bool CRotundelDoc::PauseIfRunning() {
+    if (!RenderThreadRunning()) return false;
+    RenderPause();
+    return true;
+}
+
+void CRotundelDoc::ResumeIfPaused() {
+    RenderResume();
+}
+
+// ---------------------------------------------------------------- render thread
+
+PathPassResult CRotundelDoc::Step() {
+    PathPassControl control;
+    control.stop = &stopPathPass_;
+    return frameUpdate(*this, &control);
+}
+
+void CRotundelDoc::AddTiming(int kind, double seconds) {
+    if (kind == 1) renderSeconds.fetch_add(seconds);
+    if (kind == 2) inputSeconds.fetch_add(seconds);
+}
+
+// ---------------------------------------------------------------- operations
+
+void CRotundelDoc::FitCameraDistance() {
+    double e = root ? extent(*this) : 0.0;
+    double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
+    cameraDistance = -1.1111111111111112 * e / std::sin(theta);
+}
+
+void CRotundelDoc::SetPathAccuracy() {
+    // The page keeps the accuracy within 0..100; a file may not.
+    int accuracy = std::clamp(pathAccuracy, 0, 100);
+    double a = static_cast<double>(100 - accuracy) / 100.0;
+    pathStep = finestPathStep + a * (coarsestPathStep - finestPathStep);
+}
+
+void CRotundelDoc::SelectRootAsStationary() {
+    stationarySphere = root;
+    baseRadius = 1.0;
+}
+
+void CRotundelDoc::RewindDynamics() {
+    dynamicReset(*this);
+}
+
+void CRotundelDoc::RefreshSpherePages() {
+    if (observer_) observer_->refreshSpherePages();
+}
+
+void CRotundelDoc::RefreshViewPage() {
+    if (observer_) observer_->refreshViewPage();
+}
+
+Sphere* CRotundelDoc::FindSphereByName(const std::string& name) const {
+    for (int i = 0; i < sphereCount && i < kTableSize; ++i) {
+        Sphere* s = sphereTable[static_cast<std::size_t>(i)];
+        if (s && s->name == name) return s;
+    }
+    return nullptr;
+}
+
+void CRotundelDoc::SelectSphere(Sphere* s) {
+    selectedSphere = s;
+    if (!destroyInProgress) RefreshSpherePages();
+}
+
+void CRotundelDoc::AfterSphereEdit(bool geometryChanged, bool fitCamera) {
+    RewindDynamics();
+    if (geometryChanged) reset(*this);
+    if (fitCamera) FitCameraDistance();
+    modified_ = true;
+}
+
+bool CRotundelDoc::IsStorableName(const std::string& name) {
+    return name.find_first_of("\r\n") == std::string::npos;
+}
+
+bool CRotundelDoc::RenameSphere(Sphere& s, const std::string& name) {
+    if (!IsStorableName(name)) {
+        lastError_ = kNameOnOneLine;
+        return false;
+    }
+    if (s.name != name) {
+        s.name = name;
+        modified_ = true;
+    }
+    lastError_.clear();
+    return true;
+}
+
+bool CRotundelDoc::SetImageSizeAndFrames(int width, int frames) {
+    if (frames < 10 || frames > 1000 || width < 50 || width > 1600) return false;
+    imageWidth = imageHeight = width;
+    movieFrameCount = frames;
+    return true;
+}
+
+void CRotundelDoc::sphereReleased(Sphere& s) {
+    if (observer_) {
+        if (s.treeItem) observer_->deleteTreeItem(s);
+        observer_->releaseTextureSlot(s);
+    }
+    // No role may outlive its sphere.
+    for (Sphere** role : {&root, &radiusRoot, &timeMaster, &selectedSphere, &stationarySphere,
+                          &referenceChild, &textureTarget})
+        if (*role == &s) *role = nullptr;
+}
+
+void CRotundelDoc::notifyMessage(const std::string& text) {
+    lastError_ = text;
+    if (link_) link_->showMessage(text);
+}
+
+void CRotundelDoc::placeAndFit() {
+    RewindDynamics();
+    reset(*this);
+    FitCameraDistance();
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void CRotundelDoc::freeAutomaton() {
+    destroyInProgress = 1;
+    destroyingEverything = 1;
+    if (root) destroySubtree(*this, root);
+    // Spheres outside the root's tree: only a file rejected half-way leaves
+    // any.
+    for (Sphere*& s : sphereTable) {
+        if (!s) continue;
+        sphereReleased(*s);
+        delete s;
+        s = nullptr;
+    }
+    delete templateSphere;
+    templateSphere = nullptr;
+    destroyingEverything = 0;
+    destroyInProgress = 0;
+}
+
+void CRotundelDoc::clearContentsPaused() {
+    cameraDistance = -40.0;
+    saveImageRequested = 0;
+    flashActive = 0;
+    pathsUpToDate = 0;
+    stereo = 0;
+    anaglyphScheme = 1;
+    freeAutomaton();
+    root = radiusRoot = timeMaster = selectedSphere = stationarySphere = nullptr;
+    referenceChild = textureTarget = nullptr;
+    sphereTable.fill(nullptr);
+    sphereCount = 0;
+    reserved1 = reserved2 = 6;
+    nextNameLetter = 'A';
+    modified_ = false;
+}
+
+void CRotundelDoc::ClearContents() {
+    bool paused = PauseIfRunning();
+    clearContentsPaused();
+    if (paused) RenderResume();
+}
+
+bool CRotundelDoc::NewDocument() {
+    bool paused = PauseIfRunning();
+    clearContentsPaused();
+    if (observer_) {
+        observer_->resetLightPageAllParticles();
+        observer_->deleteAllTreeItems();
+    }
+    createSpherePaused();
+    createSpherePaused();
+    if (root) SelectRootAsStationary();
+    RefreshViewPage();
+    RefreshSpherePages();
+    if (paused) {
+        flashActive = 0;
+        RenderResume();
+    }
+    if (observer_) observer_->updateAllViews();
+    modified_ = false;
+    return true;
+}
+
+void CRotundelDoc::AdoptContents(CRotundelDoc& other) {
+    sphereTable = other.sphereTable;
+    other.sphereTable.fill(nullptr);
+    for (Sphere* s : sphereTable)
+        if (s) s->document = this;
+    sphereCount = std::exchange(other.sphereCount, 0);
+    root = std::exchange(other.root, nullptr);
+    radiusRoot = std::exchange(other.radiusRoot, nullptr);
+    timeMaster = std::exchange(other.timeMaster, nullptr);
+    selectedSphere = std::exchange(other.selectedSphere, nullptr);
+    stationarySphere = std::exchange(other.stationarySphere, nullptr);
+    referenceChild = std::exchange(other.referenceChild, nullptr);
+    textureTarget = std::exchange(other.textureTarget, nullptr);
+    delete templateSphere;
+    templateSphere = std::exchange(other.templateSphere, nullptr);
+    baseRadius = other.baseRadius;
+    nextNameLetter = other.nextNameLetter;
+    reserved1 = other.reserved1;
+    reserved2 = other.reserved2;
+    viewFromStationary = other.viewFromStationary;
+    keepInView = other.keepInView;
+    pathAccuracy = other.pathAccuracy;
+    finestPathStep = other.finestPathStep;
+    coarsestPathStep = other.coarsestPathStep;
+    stereo = other.stereo;
+    anaglyphScheme = other.anaglyphScheme;
+    cameraDistance = other.cameraDistance;
+    pathsUpToDate = 0;
+}
+
+void CRotundelDoc::CloseDocument() {
+    bool paused = PauseIfRunning();
+    clearContentsPaused();
+    if (paused) RenderResume();
+}

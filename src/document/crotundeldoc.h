@@ -1,0 +1,197 @@
+// The document: the automaton with its roles, the view settings saved with
+// it, the camera, the image settings, and the coupling to the render thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "automaton.h"
+#include "geometry.h"
+#include "pointpaths.h"
+
+class DocumentObserver;
+class RenderLink;
+struct Sphere;
+
+// Outcome of opening or saving: on failure, one sentence for the user.
+struct DocResult {
+    bool ok = true;
+    std::string message;  // "Unexpected file format.", "Failed to open document.", ...
+    std::string reason;   // the file system's reason, when it gave one
+    explicit operator bool() const { return ok; }
+};
+
+// Threads: everything here runs on the UI thread except Step, AddTiming and
+// the render-thread fields marked atomic, which the render thread uses. The
+// UI thread changes spheres and roles only between RenderPause and
+// RenderResume; the render thread reads them only outside that window.
+class CRotundelDoc : public Automaton {
+  public:
+    static constexpr const char* kNoSphereName = "ZEROOREZ";
+    // Vertical field of view of the 3-D view, degrees; the camera fit needs
+    // it to know how much of the scene the view shows.
+    static constexpr float kViewFovy = 45.0f;
+
+    CRotundelDoc();
+    ~CRotundelDoc() override;
+
+    // --- Automaton (base: sphereTable, sphereCount, root, radiusRoot,
+    // timeMaster, selectedSphere, stationarySphere, referenceChild,
+    // destroyInProgress, baseRadius, movieFrameCount, pathStep, twoPi,
+    // pathsUpToDate) ---
+    Sphere* templateSphere = nullptr;  // owned; outside the table and tree
+    Sphere* textureTarget = nullptr;   // null: textures for the whole tree
+    unsigned char nextNameLetter = 'A';
+    std::int32_t reserved1 = 6;
+    std::int32_t reserved2 = 6;
+
+    // --- View settings (saved, except pathStep) ---
+    std::int32_t viewFromStationary = 1;  // 1 from the stationary sphere, 0 from orbit
+    std::int32_t keepInView = 0;
+    std::int32_t pathAccuracy = 50;  // 0..100
+    double finestPathStep = 0.0001;
+    double coarsestPathStep = 0.5;
+    std::int32_t stereo = 0;
+    std::int32_t anaglyphScheme = 1;  // 1..6
+    double cameraDistance = -40.0;    // negative; the zoom
+
+    // --- Camera and export state ---
+    Vec3 orbitTarget;
+    double axisDrawFactor = 0.20000000298023224;  // 0.2f widened
+    std::int32_t imageWidth = 640;
+    std::int32_t imageHeight = 480;
+
+    // --- Render-thread coupling (not saved) ---
+    std::int32_t viewsConnected = 0;
+    std::atomic<int> renderThreadStarted{0};  // set by the view
+    std::atomic<int> renderThreadStopped{0};  // set by the view
+    std::int32_t renderPaused = 0;            // under the link's lock
+    std::atomic<int> saveImageRequested{0};
+    std::atomic<int> framesRendered{0};
+    std::atomic<double> renderSeconds{0};
+    std::atomic<double> inputSeconds{0};
+    std::int64_t counterFrequency = 1'000'000'000;
+    // Edit feedback: an edit of a point raises flashActive; the render
+    // thread times it out after flashDuration seconds.
+    std::atomic<int> flashActive{0};
+    std::int32_t flashStarted = 0;
+    float flashDuration = 2.0f;
+    double flashInterval = 0;
+    double flashElapsed = 0;
+    std::int64_t flashLastCounter = 0;
+
+    // --- Wiring ---
+    // Takes the window's implementations (either may be null). Done once;
+    // later calls are ignored. Neither is owned; both must outlive the
+    // document or be disconnected with DisconnectViews.
+    void ConnectViews(RenderLink* link, DocumentObserver* observer);
+    void DisconnectViews();
+    RenderLink* renderLink() const { return link_; }
+    DocumentObserver* observer() const { return observer_; }
+    // The view reference is set, renderThreadStarted is 1 and
+    // renderThreadStopped is 0.
+    bool RenderThreadRunning() const;
+
+    // --- The render pause ---
+    // Holds the render thread parked so that the automaton may change.
+    // Pauses do not nest: a second pause returns at once and the first
+    // resume ends it. Returns only once the render thread is parked or no
+    // longer running; after 2000 ms it tells the user and keeps waiting.
+    void RenderPause();
+    void RenderResume();
+    // What the document's own operations use: a pause only when the render
+    // thread runs (returns whether it paused), and the matching resume.
+    bool PauseIfRunning();
+    void ResumeIfPaused();
+
+    // --- Render thread ---
+    // The frame update: placement, dynamic step and point paths when
+    // something changed or a sphere is dynamic. A pause request stops a
+    // long path pass early; it is then redone on a later Step.
+    PathPassResult Step();
+    // kind 1: rendering time, kind 2: input handling time (seconds).
+    void AddTiming(int kind, double seconds);
+
+    // --- Document operations (UI thread) ---
+    void FitCameraDistance();
+    void SetPathAccuracy();
+    void SelectRootAsStationary();
+    void RewindDynamics();
+    void RefreshSpherePages();
+    void RefreshViewPage();
+    Sphere* FindSphereByName(const std::string& name) const;
+    // Makes s the selected sphere (the tree's selection handler); refreshes
+    // the sphere pages unless spheres are being destroyed.
+    void SelectSphere(Sphere* s);
+
+    // What a page does after it has changed the selected sphere inside a
+    // pause: rewind the dynamic angles, place the automaton anew when the
+    // geometry changed, refit the camera when asked, and mark the document
+    // modified.
+    void AfterSphereEdit(bool geometryChanged, bool fitCamera);
+
+    // A name that can be stored as one line of a file: no line feed and no
+    // carriage return.
+    static bool IsStorableName(const std::string& name);
+    // Renames s (inside a pause when the render thread may draw the name);
+    // refused, with nothing changed, for names that cannot be stored.
+    bool RenameSphere(Sphere& s, const std::string& name);
+
+    // --- Construction ---
+    // Adds a child of the selected sphere (the root when the automaton is
+    // empty). Returns the new sphere, or null when the table is full (then
+    // lastError() holds the reason and nothing has changed).
+    Sphere* CreateSphere();
+    // Removes the selected sphere and its subtree.
+    void DestroySphere();
+    // Remembers the settings of s for later creations.
+    void MakeTemplate(Sphere* s);
+
+    // --- Life cycle ---
+    // Empties the automaton; keeps the view settings that survive clearing.
+    void ClearContents();
+    // The starter automaton: root "A" and its child "B".
+    bool NewDocument();
+    // Reads path; on any failure the current automaton stays as it was.
+    DocResult OpenDocument(const std::string& path);
+    // Writes path through a temporary file in the same folder, so the
+    // target is either the old file or the complete new one.
+    DocResult SaveDocument(const std::string& path);
+    void CloseDocument();
+
+    // Replaces this document's automaton and saved settings with those of
+    // other (a document just read), leaving other empty. Views, links and
+    // render-thread state stay with this document.
+    void AdoptContents(CRotundelDoc& other);
+
+    // "Set image size / movie frames": images and movie frames become
+    // width x width. Values outside the dialog's ranges are refused.
+    bool SetImageSizeAndFrames(int width, int frames);
+
+    // Unsaved changes.
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool on = true) { modified_ = on; }
+
+    // The reason for the last refused operation ("" when none).
+    const std::string& lastError() const { return lastError_; }
+
+    void sphereReleased(Sphere& s) override;
+
+    // Texts of refusals.
+    static constexpr const char* kTableFull = "An automaton holds at most 300 spheres.";
+    static constexpr const char* kNameOnOneLine = "A sphere name must fit on one line.";
+
+  private:
+    void notifyMessage(const std::string& text);
+    void placeAndFit();
+    void freeAutomaton();
+    void clearContentsPaused();
+    Sphere* createSpherePaused();
+
+    RenderLink* link_ = nullptr;
+    DocumentObserver* observer_ = nullptr;
+    std::atomic<bool> stopPathPass_{false};
+    bool modified_ = false;
+    std::string lastError_;
+};

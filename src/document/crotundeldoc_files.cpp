@@ -1,0 +1,152 @@
+// Opening and saving documents: the file is read whole into a separate
+// document and adopted only when it was read and checked completely, and it
+// is written through a temporary file that replaces the target at once.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <random>
+
+#include "crotundeldoc.h"
+#include "documentobserver.h"
+#include "onefile.h"
+#include "placement.h"
+#include "relations.h"
+#include "renderlink.h"
+#include "sphere.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFailedOpen = "Failed to open document.";
+constexpr const char* kFailedSave = "Failed to save document.";
+constexpr const char* kBadFormat = "Unexpected file format.";
+
+DocResult failure(const char* message, std::string reason = {}) {
+    return DocResult{false, message, std::move(reason)};
+}
+
+std::string errnoText(int e) {
+    return e ? std::strerror(e) : std::string();
+}
+
+// Reads at most limit + 1 bytes, so that an oversized file is recognised
+// without holding all of it.
+DocResult readFile(const std::string& path, std::size_t limit, std::string& bytes) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return failure(kFailedOpen, "it is a folder");
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return failure(kFailedOpen, errnoText(errno));
+    char buffer[1 << 14];
+    while (in && bytes.size() <= limit) {
+        in.read(buffer, sizeof buffer);
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) return failure(kFailedOpen, "it could not be read");
+    return {};
+}
+
+}  // namespace
+
+DocResult CRotundelDoc::OpenDocument(const std::string& path) {
+    std::string bytes;
+    if (DocResult r = readFile(path, OneFile::kMaxFileBytes, bytes); !r) return r;
+
+    // The current automaton stays untouched until the new one is complete.
+    CRotundelDoc fresh;
+    try {
+        OneFile::read(std::string_view(bytes), fresh);
+    } catch (const bad_rational& e) {
+        return failure(e.what());
+    } catch (const FileFormatError&) {
+        return failure(kBadFormat);
+    } catch (const std::bad_alloc&) {
+        return failure(kBadFormat);
+    }
+
+    bool paused = PauseIfRunning();
+    clearContentsPaused();
+    AdoptContents(fresh);
+    // What the View page shows is what is computed.
+    SetPathAccuracy();
+
+    if (observer_) {
+        for (Sphere* s : sphereTable) {
+            if (!s) continue;
+            int image = observer_->swatchForColor(s->color);
+            if (image >= 0) s->treeImage = image;
+        }
+    }
+    textureTarget = nullptr;
+    if (link_) {
+        std::lock_guard<CriticalSection> hold(link_->requestLock());
+        link_->setTextureAssignmentRequest(true);
+    }
+    if (observer_) {
+        observer_->deleteAllTreeItems();
+        forEachPreOrder(root, [this](Sphere& s) { s.treeItem = observer_->insertTreeItem(s); });
+        if (selectedSphere) observer_->selectTreeItem(*selectedSphere);
+        observer_->resetLightPageAllParticles();
+    }
+    RefreshViewPage();
+    RefreshSpherePages();
+    if (stationarySphere) placeAndFit();
+    if (paused) {
+        flashActive = 0;
+        RenderResume();
+    }
+    if (observer_) observer_->updateAllViews();
+    modified_ = false;
+    return {};
+}
+
+DocResult CRotundelDoc::SaveDocument(const std::string& path) {
+    std::string bytes = OneFile::write(*this);
+
+    fs::path target(path);
+    if (target.filename().empty()) return failure(kFailedSave, "no file name");
+    // A name of our own beside the target, never one that exists already.
+    std::random_device entropy;
+    fs::path temp;
+    std::FILE* f = nullptr;
+    for (int attempt = 0; attempt < 16 && !f; ++attempt) {
+        temp = target;
+        temp += ".saving-" + std::to_string(entropy() % 1000000);
+        errno = 0;
+        f = std::fopen(temp.string().c_str(), "wbx");
+        if (!f && errno != EEXIST) return failure(kFailedSave, errnoText(errno));
+    }
+    if (!f) return failure(kFailedSave, "no temporary file could be made");
+
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fflush(f) == 0 && ok;
+#if defined(__unix__) || defined(__APPLE__)
+    ok = ::fsync(fileno(f)) == 0 && ok;
+#endif
+    int writeErrno = errno;
+    ok = std::fclose(f) == 0 && ok;
+    std::error_code ec;
+    if (!ok) {
+        fs::remove(temp, ec);
+        return failure(kFailedSave, errnoText(writeErrno));
+    }
+    // Keep the permissions of the file being replaced.
+    if (auto st = fs::status(target, ec); !ec && fs::exists(st))
+        fs::permissions(temp, st.permissions(), ec);
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return failure(kFailedSave, ec.message());
+    }
+    modified_ = false;
+    return {};
+}

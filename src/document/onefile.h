@@ -1,0 +1,36 @@
+// The automaton file (.one): a headerless little-endian stream of numbers
+// and text lines, spheres linked by name.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "archivereader.h"
+
+class CRotundelDoc;
+
+// Stateless; the functions work on the document they are given and on
+// nothing else.
+class OneFile {
+  public:
+    // Files larger than this are refused before they are read: a real
+    // automaton takes a few kilobytes, and every stored point costs far more
+    // memory than its 24 bytes once paths are computed.
+    static constexpr std::size_t kMaxFileBytes = 16u << 20;
+
+    // Reads a whole file into doc, which must be freshly constructed. Throws
+    // FileFormatError ("Unexpected file format.") for a file that is cut
+    // short or that the program cannot use, and bad_rational ("bad
+    // rational: zero denominator") for a factor with a zero denominator. On
+    // a throw doc holds a partial automaton that its destructor frees.
+    static void read(std::string_view bytes, CRotundelDoc& doc);
+    // The same from a stream, which is read to its end (at most
+    // kMaxFileBytes + 1 bytes are taken from it).
+    static void read(std::istream& in, CRotundelDoc& doc);
+
+    // The bytes of doc as a file. Sets each sphere's link-name texts.
+    static std::string write(CRotundelDoc& doc);
+    static void write(CRotundelDoc& doc, std::ostream& out);
+};
