@@ -1,6 +1,7 @@
 // Path pass and frame update costs on automata of three shapes.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -88,13 +89,19 @@ std::unique_ptr<BenchAutomaton> wideTree() {
     return a;
 }
 
-void pathPassBench(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)()) {
+void pathPassBench(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)(),
+                   unsigned threads = 0) {
+    PathPassControl control;
+    control.threads = threads;
     auto a = make();
     double samples = 0, sampleLinks = 0;
+    double seconds = 0;
     for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
         reset(*a);
-        PathPassResult r = pathPass(*a);
+        PathPassResult r = pathPass(*a, &control);
         benchmark::DoNotOptimize(r.samples);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         samples = double(r.samples);
     }
     // What was actually sampled (the memory budget may have capped it).
@@ -106,9 +113,10 @@ void pathPassBench(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*ma
     state.counters["samples"] = samples;
     state.counters["samples_per_second"] =
         benchmark::Counter(samples, benchmark::Counter::kIsIterationInvariantRate);
+    // Wall-clock nanoseconds per placement of one sphere of a path list at
+    // one instant (tube work for the points included).
     state.counters["ns_per_sample_link"] =
-        benchmark::Counter(sampleLinks * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
-                                                   benchmark::Counter::kInvert);
+        seconds * 1e9 / (double(state.iterations()) * sampleLinks);
 }
 
 void BM_PathPass_new_document(benchmark::State& s) {
@@ -119,6 +127,13 @@ void BM_PathPass_deep_chain(benchmark::State& s) {
 }
 void BM_PathPass_wide_tree(benchmark::State& s) {
     pathPassBench(s, wideTree);
+}
+// The same work on one thread: the per-core cost.
+void BM_PathPass_deep_chain_one_core(benchmark::State& s) {
+    pathPassBench(s, deepChain, 1);
+}
+void BM_PathPass_wide_tree_one_core(benchmark::State& s) {
+    pathPassBench(s, wideTree, 1);
 }
 
 void BM_FrameUpdate_dynamic(benchmark::State& state) {
@@ -141,6 +156,14 @@ BENCHMARK(BM_PathPass_deep_chain)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PathPass_wide_tree)
     ->Name("BM_PathPass/wide_tree")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PathPass_deep_chain_one_core)
+    ->Name("BM_PathPass/deep_chain/one_core")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PathPass_wide_tree_one_core)
+    ->Name("BM_PathPass/wide_tree/one_core")
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameUpdate_dynamic)->Name("BM_FrameUpdate/dynamic")->UseRealTime();
