@@ -7,6 +7,9 @@
 #include <string>
 
 #include "automaton.h"
+#ifdef ROTUNDEL_DOCUMENT_CAMERA
+#include "cballcontroller.h"
+#endif
 #include "geometry.h"
 #include "pointpaths.h"
 
@@ -57,6 +60,11 @@ class CRotundelDoc : public Automaton {
     double cameraDistance = -40.0;    // negative; the zoom
 
     // --- Camera and export state ---
+#ifdef ROTUNDEL_DOCUMENT_CAMERA
+    // The arcball that turns the automaton. Builds without the render
+    // library (the fuzzing build) have none.
+    CBallController cameraController;
+#endif
     Vec3 orbitTarget;
     double axisDrawFactor = 0.20000000298023224;  // 0.2f widened
     std::int32_t imageWidth = 640;
@@ -87,8 +95,12 @@ class CRotundelDoc : public Automaton {
     // document or be disconnected with DisconnectViews.
     void ConnectViews(RenderLink* link, DocumentObserver* observer);
     void DisconnectViews();
-    RenderLink* renderLink() const { return link_; }
-    DocumentObserver* observer() const { return observer_; }
+    RenderLink* renderLink() const {
+        return link_;
+    }
+    DocumentObserver* observer() const {
+        return observer_;
+    }
     // The view reference is set, renderThreadStarted is 1 and
     // renderThreadStopped is 0.
     bool RenderThreadRunning() const;
@@ -170,11 +182,17 @@ class CRotundelDoc : public Automaton {
     bool SetImageSizeAndFrames(int width, int frames);
 
     // Unsaved changes.
-    bool IsModified() const { return modified_; }
-    void SetModifiedFlag(bool on = true) { modified_ = on; }
+    bool IsModified() const {
+        return modified_;
+    }
+    void SetModifiedFlag(bool on = true) {
+        modified_ = on;
+    }
 
     // The reason for the last refused operation ("" when none).
-    const std::string& lastError() const { return lastError_; }
+    const std::string& lastError() const {
+        return lastError_;
+    }
 
     void sphereReleased(Sphere& s) override;
 
