@@ -52,12 +52,14 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
     if (count == 0) {
         const Vec3 ones{1, 1, 1};
         p.lastDirection = ones;
+        p.lastUnitDirection = normalise(ones);
         p.tubeNormal = normalise(cross({2, 3, 5}, ones));
         p.tubeBinormal = normalise(cross(p.tubeNormal, ones));
     } else {
         Vec3 dir = position - *previous;
         // A step of length 0 has no direction: keep the frame as it is.
         if (!(dir == Vec3{})) {
+            const Vec3 unit = normalise(dir);
             if (count == 1) {
                 Vec3 n = normalise(cross({2, 3, 5}, dir));
                 if (n == Vec3{}) n = normalise(cross({1, 0, 0}, dir));
@@ -65,7 +67,7 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
                 p.tubeNormal = n;
                 p.tubeBinormal = normalise(cross(p.tubeNormal, dir));
             } else {
-                double d = std::clamp(dot(normalise(dir), normalise(p.lastDirection)), -1.0, 1.0);
+                double d = std::clamp(dot(unit, p.lastUnitDirection), -1.0, 1.0);
                 double u = std::acos(d);
                 bool parallel =
                     d != 0 && (std::fabs(u) < 1e-07 || std::fabs(u - 3.14159265359) < 1e-07);
@@ -79,6 +81,7 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
                 }
             }
             p.lastDirection = dir;
+            p.lastUnitDirection = unit;
         }
     }
     const double w = 0.15 * sphereRadius;

@@ -16,6 +16,8 @@ struct SpherePoint {
     Vec3 lastDirection;
     Vec3 tubeNormal;
     Vec3 tubeBinormal;
+    // normalise(lastDirection), kept so that each step normalises once.
+    Vec3 lastUnitDirection;
 
     void clearPath() {
         path.clear();
