@@ -1,6 +1,7 @@
 // The arcball that turns the automaton: mouse drags (free or constrained to
 // an axis), the turning keys, and the state the overlay draws. No OpenGL
-// here; the overlay drawing lives in ballOverlay.h of the render library.
+// here; the overlay drawing lives in balloverlay.h of the render library,
+// which keeps the guide circle's display list with each OpenGL context.
 //
 // Threads: the user-interface thread calls the input operations; the render
 // thread reads the orientation (orientationMatrix) and the guides
@@ -84,10 +85,6 @@ class CBallController {
     static Vec3 projectOntoBall(double x, double y, double radius);
     static Vec3 constrainToAxis(Vec3 p, Vec3 axis);
     static unitquaternion rotationFromTo(Vec3 p, Vec3 q, double radius);
-
-    // Set once the window's render thread has built the guide circle list in
-    // its context; 0 = not built. Touched only by the overlay drawing.
-    unsigned ballList = 0;
 
   private:
     std::pair<double, double> normaliseLocked(double x, double y) const;

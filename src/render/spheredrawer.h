@@ -1,0 +1,86 @@
+// Draws the automaton into the current OpenGL context: bodies in their
+// surface styles, axes, great circles, centres lines, the point arrow while
+// the flash is on, and the point paths as closed tubes. Bodies and tubes go
+// into display lists that are compiled again only when stale.
+//
+// The OpenGL objects of a sphere (its quadric, its two lists, its texture)
+// belong to one context and are kept here, in a table keyed by the sphere,
+// so that a second context (an image rendered without a window) builds its
+// own instead of calling names that mean nothing there.
+//
+// Threads: only the thread whose context is current, and only while the
+// automaton is not being changed (outside a render pause).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "automaton.h"
+#include "sphere.h"
+#include "texturefinder.h"
+
+struct DrawOptions {
+    bool stereo = false;  // draw everything white; the colour masks colour it
+    bool flashActive = false;
+    int flashPointIndex = 0;  // the " Points" page's selected point (0 = the centre)
+    double axisDrawFactor = 0.20000000298023224;
+};
+
+class SphereDrawer {
+  public:
+    enum class Mode {
+        // The window's drawer: follows the spheres' stale flags, clears them
+        // after compiling and records its list names in the spheres.
+        Primary,
+        // A drawer for another context: compiles what it has not got and
+        // leaves the spheres' bookkeeping alone.
+        Transient,
+    };
+    using Report = std::function<void(const std::string&)>;
+
+    SphereDrawer(Mode mode, TextureFinder finder, Report report = {});
+    // Deletes every OpenGL object; the drawer's context must be current.
+    ~SphereDrawer();
+    SphereDrawer(const SphereDrawer&) = delete;
+    SphereDrawer& operator=(const SphereDrawer&) = delete;
+
+    // Nothing without a root or a stationary sphere.
+    void drawAutomaton(Automaton& a, const DrawOptions& options);
+    // Gives back every OpenGL object now (context current).
+    void release();
+
+    void setDocumentFolder(const std::string& folder) { finder_.setDocumentFolder(folder); }
+    // Makes every list compile again at the next draw.
+    void invalidate();
+    // Lists compiled so far (bodies and paths).
+    std::uint64_t compilations() const { return compilations_; }
+
+  private:
+    struct Entry;
+    Entry& entryFor(Sphere& s);
+    void drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
+    void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
+    void compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
+    void compileTubes(Sphere& s, const DrawOptions& o);
+    void drawCentresLine(Sphere& s, Sphere* n);
+    void drawPointArrow(Sphere& s, const DrawOptions& o);
+    void axisArrow(double length, double head);
+    unsigned textureFor(Sphere& s, Entry& e);
+    void releaseEntry(Entry& e);
+    void sweep();
+
+    Mode mode_;
+    TextureFinder finder_;
+    Report report_;
+    void* coneQuadric_ = nullptr;
+    void* diskQuadric_ = nullptr;
+    std::unordered_map<const Sphere*, std::unique_ptr<Entry>> entries_;
+    std::set<std::string> reported_;
+    std::uint64_t pass_ = 0;
+    std::uint64_t compilations_ = 0;
+    bool invalidated_ = false;
+};
