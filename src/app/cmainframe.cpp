@@ -1,0 +1,219 @@
+// Main window: splitters, panes, menus, fixed pane sizes.
+#include "cmainframe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <algorithm>
+
+#include "helpwindow.h"
+#include "panestub.h"
+#include "viewopenglmt.h"
+
+CMainFrame::CMainFrame() {
+    // Caption, system menu, minimise and maximise boxes; no tool bar and no
+    // status bar.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(":/icons/rotundel.svg"));
+    buildMenus();
+}
+
+CMainFrame::~CMainFrame() {
+    // The render thread draws into a window that is about to go: stop it
+    // while everything it may touch still exists.
+    if (view_) view_->ExitThreadsAndWait();
+}
+
+void CMainFrame::buildMenus() {
+    fileMenu_ = menuBar()->addMenu("&File");
+    auto add = [this](const QString& text, const QString& name, QKeySequence key = {}) {
+        QAction* a = fileMenu_->addAction(text);
+        a->setObjectName(name);
+        if (!key.isEmpty()) a->setShortcut(key);
+        return a;
+    };
+    newAction = add("&New", "fileNew", QKeySequence("Ctrl+N"));
+    openAction = add("&Open...", "fileOpen", QKeySequence("Ctrl+O"));
+    saveAction = add("&Save", "fileSave", QKeySequence("Ctrl+S"));
+    saveAsAction = add("Save &As...", "fileSaveAs");
+    fileMenu_->addSeparator();
+    saveImageAction = add("Save image", "saveImage");
+    imageSizeAction = add("Set image size / movie frames", "imageSize");
+    fileMenu_->addSeparator();
+    printAction = add("&Print...", "filePrint", QKeySequence("Ctrl+P"));
+    printPreviewAction = add("Print Pre&view", "filePrintPreview");
+    printSetupAction = add("P&rint Setup...", "filePrintSetup");
+    fileMenu_->addSeparator();
+    recentSeparator_ = fileMenu_->addSeparator();
+    exitAction = add("E&xit", "fileExit");
+    setRecentFiles({});
+
+    QMenu* help = menuBar()->addMenu("Help");
+    helpAction = help->addAction("Help");
+    helpAction->setObjectName("help");
+    aboutAction = help->addAction("&About Rotundel...");
+    aboutAction->setObjectName("about");
+    connect(helpAction, &QAction::triggered, this, &CMainFrame::OnHelp);
+    connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(next, &QShortcut::activated, this, [this] { focusPane(1); });
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(previous, &QShortcut::activated, this, [this] { focusPane(-1); });
+}
+
+void CMainFrame::setRecentFiles(const QStringList& files) {
+    for (QAction* a : recentActions_) {
+        fileMenu_->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    if (files.isEmpty()) {
+        // An empty list still shows where the entries will go.
+        QAction* a = new QAction("Recent File", this);
+        a->setEnabled(false);
+        a->setObjectName("recentEmpty");
+        fileMenu_->insertAction(recentSeparator_, a);
+        recentActions_.append(a);
+        return;
+    }
+    for (int i = 0; i < files.size(); ++i) {
+        QString name = QFileInfo(files[i]).fileName();
+        // '&' in a file name would become a mnemonic.
+        name.replace("&", "&&");
+        QAction* a = new QAction(QString("&%1 %2").arg(i + 1).arg(name), this);
+        a->setObjectName(QString("recent%1").arg(i + 1));
+        a->setToolTip(files[i]);
+        a->setStatusTip(files[i]);
+        QString path = files[i];
+        connect(a, &QAction::triggered, this, [this, path] {
+            if (openRecent) openRecent(path);
+        });
+        fileMenu_->insertAction(recentSeparator_, a);
+        recentActions_.append(a);
+    }
+}
+
+bool CMainFrame::OnCreateClient() {
+    mainSplitter_ = new QSplitter(Qt::Horizontal);
+    mainSplitter_->setObjectName("mainSplitter");
+    mainSplitter_->setChildrenCollapsible(false);
+    controlColumn_ = new QWidget;
+    controlColumn_->setObjectName("controlColumn");
+    controlColumn_->setMinimumSize(1, 1);
+    controlColumn_->installEventFilter(this);
+    controlSplitter_ = new QSplitter(Qt::Vertical, controlColumn_);
+    controlSplitter_->setObjectName("controlSplitter");
+    controlSplitter_->setChildrenCollapsible(false);
+
+    view_ = new ViewOpenGLmt;
+    viewContainer_ = QWidget::createWindowContainer(view_);
+    viewContainer_->setObjectName("view3d");
+    viewContainer_->setMinimumSize(1, 1);
+    viewContainer_->setFocusPolicy(Qt::StrongFocus);
+    view_->setTitleWindow(this);
+
+    constructionPane_ = new PaneStub("constructionPane");
+    treePane_ = new PaneStub("treePane");
+    propertiesPane_ = new PaneStub("propertiesPane");
+
+    mainSplitter_->addWidget(viewContainer_);
+    mainSplitter_->addWidget(controlColumn_);
+    controlSplitter_->addWidget(constructionPane_);
+    controlSplitter_->addWidget(treePane_);
+    controlSplitter_->addWidget(propertiesPane_);
+    // Only the view column grows with the window; the control column keeps
+    // its width, and of its rows only the tree takes up height.
+    mainSplitter_->setStretchFactor(0, 1);
+    mainSplitter_->setStretchFactor(1, 0);
+    controlSplitter_->setStretchFactor(0, 0);
+    controlSplitter_->setStretchFactor(1, 1);
+    controlSplitter_->setStretchFactor(2, 0);
+    setCentralWidget(mainSplitter_);
+
+    layoutReady = 1;
+    applyPaneSizes();
+    return true;
+}
+
+void CMainFrame::applyPaneSizes() {
+    if (!layoutReady || isMinimized()) return;
+    QSize client = mainSplitter_->size();
+    int w = client.width(), h = client.height();
+    mainSplitter_->setSizes({std::max(10, w - controlPanelWidth), controlPanelWidth});
+    fitControlSplitter();
+    int rows = std::max(h, controlSplitter_->height()) - 2 * controlSplitter_->handleWidth();
+    int tree = std::max(1, rows - propertiesPaneHeight - constructionPaneHeight);
+    controlSplitter_->setSizes({constructionPaneHeight, tree, propertiesPaneHeight});
+}
+
+void CMainFrame::fitControlSplitter() {
+    int least =
+        constructionPaneHeight + 1 + propertiesPaneHeight + 2 * controlSplitter_->handleWidth();
+    controlSplitter_->setGeometry(0, 0, controlColumn_->width(),
+                                  std::max(controlColumn_->height(), least));
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    // The column follows the main splitter (and its bar, when dragged); the
+    // splitter inside it follows the column.
+    if (watched == controlColumn_ && e->type() == QEvent::Resize && controlSplitter_)
+        fitControlSplitter();
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    applyPaneSizes();
+}
+
+void CMainFrame::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    // Coming back from the minimised state restores the sizes for the
+    // client area the window has now.
+    if (e->type() == QEvent::WindowStateChange) applyPaneSizes();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (closeGuard && !closeGuard()) {
+        e->ignore();
+        return;
+    }
+    if (helpWindow_) helpWindow_->close();
+    // Stop drawing before the window and its panes go away.
+    if (view_) view_->ExitThreadsAndWait();
+    e->accept();
+}
+
+void CMainFrame::OnHelp() {
+    if (!helpWindow_) {
+        helpWindow_ = new HelpWindow(this);
+        helpWindow_->setWindowFlag(Qt::Window);
+    }
+    helpWindow_->showPage("index.html");
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+void CMainFrame::focusPane(int step) {
+    QList<QWidget*> panes{viewContainer_, constructionPane_, treePane_, propertiesPane_};
+    int current = -1;
+    for (int i = 0; i < panes.size(); ++i) {
+        QWidget* f = QApplication::focusWidget();
+        if (f && (f == panes[i] || panes[i]->isAncestorOf(f))) current = i;
+    }
+    int n = static_cast<int>(panes.size());
+    int next = current < 0 ? (step > 0 ? 0 : n - 1) : ((current + step) % n + n) % n;
+    QWidget* target = panes[next];
+    // An empty pane takes the focus itself so that F6 visibly moves on.
+    if (target->focusPolicy() == Qt::NoFocus) target->setFocusPolicy(Qt::StrongFocus);
+    target->setFocus(Qt::OtherFocusReason);
+}

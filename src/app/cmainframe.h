@@ -1,0 +1,89 @@
+// The main window: the 3-D view on the left, the control column (construction
+// panel, sphere tree, sphere properties) on the right, the File and Help
+// menus, and the fixed pane sizes that every resize restores.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QMenu;
+class QSplitter;
+class ViewOpenGLmt;
+class HelpWindow;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Pane sizes in pixels.
+    int controlPanelWidth = 343;
+    int propertiesPaneHeight = 557;
+    int treePaneHeight = 100;
+    int constructionPaneHeight = 137;
+    int layoutReady = 0;
+
+    // Builds the splitters and the four panes. False (after an error box)
+    // when a pane could not be made.
+    bool OnCreateClient();
+
+    ViewOpenGLmt* view() const { return view_; }
+    QWidget* viewContainer() const { return viewContainer_; }
+    QWidget* constructionPane() const { return constructionPane_; }
+    QWidget* treePane() const { return treePane_; }
+    QWidget* propertiesPane() const { return propertiesPane_; }
+    QSplitter* mainSplitter() const { return mainSplitter_; }
+    QSplitter* controlSplitter() const { return controlSplitter_; }
+
+    // Menu commands, for the application to connect.
+    QAction *newAction, *openAction, *saveAction, *saveAsAction, *saveImageAction, *imageSizeAction,
+        *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
+        *aboutAction;
+    QMenu* fileMenu() const { return fileMenu_; }
+
+    // Fills the recent-file entries of the File menu; triggering one calls
+    // openRecent with its path.
+    void setRecentFiles(const QStringList& files);
+    std::function<void(const QString&)> openRecent;
+
+    // Asked before the window closes; false keeps it open.
+    std::function<bool()> closeGuard;
+
+    // Restores the fixed pane sizes for the current client size.
+    void applyPaneSizes();
+
+    // The "Help" command: shows the help window at its contents page.
+    void OnHelp();
+    HelpWindow* helpWindow() const { return helpWindow_; }
+
+    // Moves the keyboard focus to the next (or previous) of the four panes.
+    void focusPane(int step);
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    void buildMenus();
+    void fitControlSplitter();
+
+    QSplitter* mainSplitter_ = nullptr;
+    QSplitter* controlSplitter_ = nullptr;
+    // Holds the control splitter and clips it: in a window too low for the
+    // fixed rows, the properties row runs off the bottom instead of
+    // squeezing the construction panel.
+    QWidget* controlColumn_ = nullptr;
+    ViewOpenGLmt* view_ = nullptr;
+    QWidget* viewContainer_ = nullptr;
+    QWidget* constructionPane_ = nullptr;
+    QWidget* treePane_ = nullptr;
+    QWidget* propertiesPane_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    QList<QAction*> recentActions_;
+    HelpWindow* helpWindow_ = nullptr;
+};

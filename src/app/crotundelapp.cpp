@@ -1,0 +1,201 @@
+// Application start-up and the document commands of the File menu.
+#include "crotundelapp.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "caboutdlg.h"
+#include "cmainframe.h"
+#include "crotundeldoc.h"
+#include "dialogimagemovie.h"
+#include "pictureprinter.h"
+#include "recentfilelist.h"
+#include "viewopenglmt.h"
+#include "windowobserver.h"
+
+CRotundelApp::CRotundelApp()
+    : settings_(std::make_unique<QSettings>(kRegistryKey, kAppTitle)),
+      recent_(std::make_unique<RecentFileList>(*settings_)),
+      doc_(std::make_unique<CRotundelDoc>()) {
+    askOpenPath = [this] {
+        return QFileDialog::getOpenFileName(frame_.get(), "Open", QString(), kFileFilter);
+    };
+    askSavePath = [this](const QString& suggested) {
+        QFileDialog dialog(frame_.get(), "Save As", suggested, kFileFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix("one");
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    };
+}
+
+CRotundelApp::~CRotundelApp() {
+    // The render thread ends before the document and the window it uses.
+    if (view) view->ExitThreadsAndWait();
+    doc_->DisconnectViews();
+    frame_.reset();
+}
+
+bool CRotundelApp::InitInstance(const QString& file) {
+    QApplication::setApplicationName(kAppTitle);
+    QApplication::setWindowIcon(QIcon(":/icons/rotundel.svg"));
+
+    frame_ = std::make_unique<CMainFrame>();
+    if (!frame_->OnCreateClient()) return false;
+    view = frame_->view();
+    constructionView = frame_->constructionPane();
+    treeView = frame_->treePane();
+    propertiesView = frame_->propertiesPane();
+    view->setDocument(doc_.get());
+    observer_ = std::make_unique<WindowObserver>(view);
+    printer_ = std::make_unique<PicturePrinter>(view, frame_.get());
+
+    CMainFrame* f = frame_.get();
+    connect(f->newAction, &QAction::triggered, this, [this] { OnFileNew(); });
+    connect(f->openAction, &QAction::triggered, this, [this] { OnFileOpen(); });
+    connect(f->saveAction, &QAction::triggered, this, [this] { OnFileSave(); });
+    connect(f->saveAsAction, &QAction::triggered, this, [this] { OnFileSaveAs(); });
+    connect(f->saveImageAction, &QAction::triggered, view, &ViewOpenGLmt::OnSaveImage);
+    connect(f->imageSizeAction, &QAction::triggered, this, [this] { OnImageSizeMovieFrames(); });
+    connect(f->printAction, &QAction::triggered, this, [this] { printer_->OnFilePrint(); });
+    connect(f->printPreviewAction, &QAction::triggered, this,
+            [this] { printer_->OnFilePrintPreview(); });
+    connect(f->printSetupAction, &QAction::triggered, this,
+            [this] { printer_->OnFilePrintSetup(); });
+    connect(f->aboutAction, &QAction::triggered, this, [this] { OnAppAbout(); });
+    f->openRecent = [this](const QString& path) {
+        if (!QFileInfo::exists(path)) {
+            showError(QString("The file %1 no longer exists.").arg(QDir::toNativeSeparators(path)));
+            recent_->remove(path);
+            refreshRecentMenu();
+            return;
+        }
+        OpenDocumentFile(path);
+    };
+    f->closeGuard = [this] { return SaveModified(); };
+    refreshRecentMenu();
+
+    doc_->ConnectViews(view, observer_.get());
+    if (file.isEmpty()) {
+        if (!OnFileNew()) return false;
+    } else if (!OpenDocumentFile(file)) {
+        return false;
+    }
+
+    // Maximised; a display without a window manager ignores the state, so
+    // the window also takes the whole available screen itself.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        frame_->setGeometry(screen->availableGeometry());
+    frame_->showMaximized();
+    frame_->applyPaneSizes();
+    return true;
+}
+
+QString CRotundelApp::documentTitle() const {
+    return path_.isEmpty() ? QString("Untitled") : QFileInfo(path_).fileName();
+}
+
+void CRotundelApp::updateTitle() {
+    if (frame_) frame_->setWindowTitle(documentTitle() + " - " + kAppTitle);
+}
+
+void CRotundelApp::refreshRecentMenu() {
+    if (frame_) frame_->setRecentFiles(recent_->files());
+}
+
+void CRotundelApp::showError(const QString& text, const QString& caption) {
+    QMessageBox::warning(frame_.get(), caption, text);
+}
+
+bool CRotundelApp::SaveModified() {
+    if (!doc_->IsModified()) return true;
+    QMessageBox box(QMessageBox::Warning, kAppTitle,
+                    QString("Save changes to %1?").arg(documentTitle()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, frame_.get());
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return OnFileSave();
+        case QMessageBox::Discard:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CRotundelApp::OnFileNew() {
+    if (!SaveModified()) return false;
+    if (!doc_->NewDocument()) {
+        showError(QString::fromStdString(doc_->lastError()));
+        return false;
+    }
+    doc_->SetModifiedFlag(false);
+    path_.clear();
+    updateTitle();
+    return true;
+}
+
+bool CRotundelApp::OnFileOpen() {
+    QString path = askOpenPath();
+    if (path.isEmpty()) return false;
+    return OpenDocumentFile(path);
+}
+
+bool CRotundelApp::OpenDocumentFile(const QString& path) {
+    if (!SaveModified()) return false;
+    DocResult r = doc_->OpenDocument(QFile::encodeName(path).toStdString());
+    if (!r) {
+        showError(QString::fromStdString(r.message));
+        return false;
+    }
+    doc_->SetModifiedFlag(false);
+    path_ = QFileInfo(path).absoluteFilePath();
+    recent_->add(path_);
+    refreshRecentMenu();
+    updateTitle();
+    return true;
+}
+
+bool CRotundelApp::OnFileSave() {
+    // A file that has become read-only is saved under another name.
+    QFileInfo info(path_);
+    if (path_.isEmpty() || (info.exists() && !info.isWritable())) return OnFileSaveAs();
+    return DoSave(path_);
+}
+
+bool CRotundelApp::OnFileSaveAs() {
+    QString suggested = path_.isEmpty() ? documentTitle() + ".one" : path_;
+    QString path = askSavePath(suggested);
+    if (path.isEmpty()) return false;
+    return DoSave(path);
+}
+
+bool CRotundelApp::DoSave(const QString& path) {
+    DocResult r = doc_->SaveDocument(QFile::encodeName(path).toStdString());
+    if (!r) {
+        showError(QString::fromStdString(r.message));
+        return false;
+    }
+    doc_->SetModifiedFlag(false);
+    path_ = QFileInfo(path).absoluteFilePath();
+    recent_->add(path_);
+    refreshRecentMenu();
+    updateTitle();
+    return true;
+}
+
+void CRotundelApp::OnImageSizeMovieFrames() {
+    DialogImageMovie dialog(doc_->imageWidth, doc_->movieFrameCount, frame_.get());
+    if (dialog.exec() != QDialog::Accepted) return;
+    doc_->SetImageSizeAndFrames(dialog.imageWidth(), dialog.movieFrames());
+}
+
+void CRotundelApp::OnAppAbout() {
+    CAboutDlg about(frame_.get());
+    about.exec();
+}

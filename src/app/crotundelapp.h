@@ -1,0 +1,84 @@
+// The application: start-up, the document and its main window, the File and
+// Help commands, recent files and settings.
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class CMainFrame;
+class CRotundelDoc;
+class PicturePrinter;
+class RecentFileList;
+class ViewOpenGLmt;
+class WindowObserver;
+class QWidget;
+
+// UI thread only. Needs a QApplication to exist first.
+class CRotundelApp : public QObject {
+    Q_OBJECT
+  public:
+    // Settings live under this key, in a part named after the program.
+    static constexpr const char* kRegistryKey = "Local AppWizard-Generated Applications";
+    static constexpr const char* kAppTitle = "Rotundel";
+    static constexpr const char* kFileFilter = "Automata Files (*.one)";
+
+    CRotundelApp();
+    ~CRotundelApp() override;
+
+    // Builds the window, then opens file (or makes a new document when it
+    // is empty) and shows the window maximised. False when the start
+    // failed; the reason has been shown.
+    bool InitInstance(const QString& file = {});
+
+    CRotundelDoc& document() { return *doc_; }
+    CMainFrame* mainFrame() const { return frame_.get(); }
+
+    // The panes, for the document's pages and tree to reach each other.
+    ViewOpenGLmt* view = nullptr;
+    QWidget* constructionView = nullptr;
+    QWidget* treeView = nullptr;
+    QWidget* propertiesView = nullptr;
+    WindowObserver* observer() const { return observer_.get(); }
+
+    // --- Commands; each returns whether it went through ---
+    bool OnFileNew();
+    bool OnFileOpen();
+    bool OpenDocumentFile(const QString& path);
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    void OnImageSizeMovieFrames();
+    void OnAppAbout();
+
+    // Asks "Save changes to ...?" when the document has unsaved changes:
+    // true to go on (saved or discarded), false to stop (cancelled, or the
+    // save failed).
+    bool SaveModified();
+
+    // The document's name as the title shows it ("Untitled" until saved).
+    QString documentTitle() const;
+    QString documentPath() const { return path_; }
+
+    QSettings& settings() { return *settings_; }
+    RecentFileList& recentFiles() { return *recent_; }
+
+    // Where file dialogs are answered; tests replace these to stay headless.
+    std::function<QString()> askOpenPath;
+    std::function<QString(const QString& suggested)> askSavePath;
+
+  private:
+    bool DoSave(const QString& path);
+    void updateTitle();
+    void refreshRecentMenu();
+    void showError(const QString& text, const QString& caption = "Rotundel");
+
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<RecentFileList> recent_;
+    std::unique_ptr<CRotundelDoc> doc_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<WindowObserver> observer_;
+    std::unique_ptr<PicturePrinter> printer_;
+    QString path_;
+};

@@ -1,0 +1,44 @@
+// Forwards the document's notifications to the view and the panes.
+#include "windowobserver.h"
+
+#include "sphere.h"
+#include "viewopenglmt.h"
+
+void WindowObserver::refreshSpherePages() {
+    for (auto* p : panes_) p->refreshSpherePages();
+}
+void WindowObserver::refreshViewPage() {
+    for (auto* p : panes_) p->refreshViewPage();
+}
+void WindowObserver::resetLightPageAllParticles() {
+    for (auto* p : panes_) p->resetLightPageAllParticles();
+}
+void* WindowObserver::insertTreeItem(Sphere& s) {
+    void* item = nullptr;
+    for (auto* p : panes_)
+        if (void* i = p->insertTreeItem(s); i && !item) item = i;
+    return item;
+}
+void WindowObserver::selectTreeItem(Sphere& s) {
+    for (auto* p : panes_) p->selectTreeItem(s);
+}
+void WindowObserver::deleteTreeItem(Sphere& s) {
+    for (auto* p : panes_) p->deleteTreeItem(s);
+}
+void WindowObserver::deleteAllTreeItems() {
+    for (auto* p : panes_) p->deleteAllTreeItems();
+}
+void WindowObserver::repaintTree() {
+    for (auto* p : panes_) p->repaintTree();
+}
+int WindowObserver::swatchForColor(std::uint32_t color) {
+    return view_ ? view_->swatches().indexFor(color) : -1;
+}
+void WindowObserver::releaseTextureSlot(Sphere& s) {
+    if (view_) view_->textures().giveBack(s.textureSlot);
+    for (auto* p : panes_) p->releaseTextureSlot(s);
+}
+void WindowObserver::updateAllViews() {
+    // The 3-D view draws continuously; the panes repaint themselves.
+    for (auto* p : panes_) p->updateAllViews();
+}

@@ -1,0 +1,58 @@
+// The image size and movie frames dialog. Frames are checked first, then the
+// width; a bad entry keeps the dialog open with the field selected.
+#include "dialogimagemovie.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+
+DialogImageMovie::DialogImageMovie(int imageWidth, int movieFrames, QWidget* parent)
+    : QDialog(parent), width_(imageWidth), frames_(movieFrames) {
+    setWindowTitle(" Set image size and movie frames");
+    auto* form = new QFormLayout;
+    widthEdit_ = new QLineEdit(QString::number(imageWidth));
+    framesEdit_ = new QLineEdit(QString::number(movieFrames));
+    widthEdit_->setObjectName("movieWidth");
+    framesEdit_->setObjectName("movieFrames");
+    // Room for a few digits, no more: the ranges end at four.
+    widthEdit_->setMaxLength(12);
+    framesEdit_->setMaxLength(12);
+    form->addRow("Movie width: ", widthEdit_);
+    form->addRow("Movie frames: ", framesEdit_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &DialogImageMovie::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &DialogImageMovie::reject);
+    form->addRow(buttons);
+    setLayout(form);
+}
+
+QString DialogImageMovie::validate(const QString& text, int low, int high, int* value) {
+    bool ok = false;
+    // Surrounding blanks are tolerated, as a numeric edit field does.
+    qlonglong v = text.trimmed().toLongLong(&ok);
+    if (!ok) return "Please enter an integer.";
+    if (v < low || v > high)
+        return QString("Please enter an integer between %1 and %2.").arg(low).arg(high);
+    *value = static_cast<int>(v);
+    return {};
+}
+
+bool DialogImageMovie::check(QLineEdit* edit, int low, int high, int* value) {
+    QString message = validate(edit->text(), low, high, value);
+    if (message.isEmpty()) return true;
+    emit rejectedEntry(message);
+    if (showMessages_) QMessageBox::warning(this, "Rotundel", message);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+void DialogImageMovie::accept() {
+    int frames = 0, width = 0;
+    if (!check(framesEdit_, kMinFrames, kMaxFrames, &frames)) return;
+    if (!check(widthEdit_, kMinWidth, kMaxWidth, &width)) return;
+    frames_ = frames;
+    width_ = width;
+    QDialog::accept();
+}

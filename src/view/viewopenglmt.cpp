@@ -1,0 +1,456 @@
+// The 3-D view: window events, hand-overs with the render thread, input,
+// statistics and images.
+#include "viewopenglmt.h"
+
+#include <QApplication>
+#include <QExposeEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlatformSurfaceEvent>
+#include <QResizeEvent>
+#include <QSurfaceFormat>
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+#include "crotundeldoc.h"
+#include "sphere.h"
+#include "viewrenderthread.h"
+
+namespace {
+// Saved pictures never exceed this many pixels along an edge: a window of
+// odd proportions would otherwise ask for an image that eats all memory.
+constexpr int kMaxImageEdge = 16384;
+
+struct ImageFormat {
+    const char* extension;  // upper case, as the filter shows it
+    const char* writer;     // Qt's format name
+};
+constexpr ImageFormat kImageFormats[] = {{"BMP", "bmp"}, {"JPG", "jpg"},  {"JPEG", "jpg"},
+                                         {"PNG", "png"}, {"TIF", "tiff"}, {"TIFF", "tiff"}};
+
+// The virtual-key numbers that the arcball's key table speaks.
+int ballKeyCode(const QKeyEvent* e) {
+    bool pad = e->modifiers() & Qt::KeypadModifier;
+    switch (e->key()) {
+        case Qt::Key_Tab:
+            return 9;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_2:
+            return pad ? 98 : 0;
+        case Qt::Key_4:
+            return pad ? 100 : 0;
+        case Qt::Key_6:
+            return pad ? 102 : 0;
+        case Qt::Key_7:
+            return pad ? 103 : 0;
+        case Qt::Key_8:
+            return pad ? 104 : 0;
+        case Qt::Key_9:
+            return pad ? 105 : 0;
+        default:
+            return 0;
+    }
+}
+}  // namespace
+
+ViewOpenGLmt::ViewOpenGLmt(QWindow* parent) : QWindow(parent) {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    setSurfaceType(QSurface::OpenGLSurface);
+    // Fixed-function drawing and display lists need a compatibility
+    // context; asking for 2.1 gets one everywhere.
+    QSurfaceFormat f;
+    f.setRenderableType(QSurfaceFormat::OpenGL);
+    f.setVersion(2, 1);
+    f.setDepthBufferSize(24);
+    f.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    setFormat(f);
+    connect(&statsTimer_, &QTimer::timeout, this, &ViewOpenGLmt::OnTimer);
+    statsTimer_.start(1000);
+    connect(
+        this, &ViewOpenGLmt::messagePosted, this,
+        [this](const QString& text) { showMessage(text.toStdString()); }, Qt::QueuedConnection);
+    connect(this, &ViewOpenGLmt::textureChoiceWanted, this, &ViewOpenGLmt::chooseTexture,
+            Qt::QueuedConnection);
+}
+
+ViewOpenGLmt::~ViewOpenGLmt() {
+    ExitThreadsAndWait();
+}
+
+void ViewOpenGLmt::setDocument(CRotundelDoc* doc) {
+    doc_ = doc;
+}
+
+// --- Request flags ---
+
+// The document's calls come with requestLock held.
+bool ViewOpenGLmt::docUpdateRequested() const {
+    return docUpdateRequested_;
+}
+void ViewOpenGLmt::setDocUpdateRequest(bool on) {
+    docUpdateRequested_ = on;
+}
+void ViewOpenGLmt::setTextureAssignmentRequest(bool on) {
+    textureRequested_ = on;
+}
+
+void ViewOpenGLmt::clearTextureRequest() {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    textureRequested_ = false;
+}
+bool ViewOpenGLmt::takeDocUpdateRequest() {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    return std::exchange(docUpdateRequested_, false);
+}
+bool ViewOpenGLmt::textureRequested() const {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    return textureRequested_;
+}
+bool ViewOpenGLmt::imageRequested() const {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    return imageRequested_;
+}
+void ViewOpenGLmt::setImageRequested(bool on) {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    imageRequested_ = on;
+}
+bool ViewOpenGLmt::resizeRequested() const {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    return resizeRequested_;
+}
+void ViewOpenGLmt::setResizeRequested(bool on) {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    resizeRequested_ = on;
+}
+bool ViewOpenGLmt::takeResizeRequest() {
+    std::lock_guard<CriticalSection> g(requestLock_);
+    return std::exchange(resizeRequested_, false);
+}
+bool ViewOpenGLmt::exitRequested() const {
+    std::lock_guard<CriticalSection> g(exitLock_);
+    return exitRequested_;
+}
+void ViewOpenGLmt::setExitRequested(bool on) {
+    std::lock_guard<CriticalSection> g(exitLock_);
+    exitRequested_ = on;
+}
+
+// --- Messages ---
+
+void ViewOpenGLmt::showMessage(const std::string& text) {
+    QWidget* parent = titleWindow_ ? titleWindow_ : QApplication::activeWindow();
+    QMessageBox::warning(parent, "Rotundel", QString::fromStdString(text));
+}
+
+void ViewOpenGLmt::postMessage(const QString& text) {
+    emit messagePosted(text);
+}
+
+void ViewOpenGLmt::postTextureChoice(Sphere* s) {
+    emit textureChoiceWanted(s);
+}
+
+// --- Render thread life ---
+
+bool ViewOpenGLmt::renderThreadRunning() const {
+    return threadStarted_.load() && !threadEnded_.load();
+}
+
+void ViewOpenGLmt::startRenderThread() {
+    if (threadStarted_.exchange(true)) return;
+    if (doc_) doc_->renderThreadStopped = 0;
+    renderThread_ = std::make_unique<ViewRenderThread>(*this);
+    renderThread_->start();
+}
+
+void ViewOpenGLmt::ExitThreadsAndWait() {
+    statsTimer_.stop();
+    if (!renderThread_ || threadEnded_.load()) return;
+    setExitRequested(true);
+    if (!renderThread_->joinFor(kHandOverTimeout)) {
+        showMessage("Timeout on WaitForSingleObject in View::ExitThreadsAndWait()");
+        // The thread still draws into this window: it must be gone before
+        // the window is.
+        renderThread_->join();
+    }
+    threadEnded_ = true;
+    if (doc_) {
+        doc_->renderThreadStopped = 1;
+        doc_->DisconnectViews();
+    }
+}
+
+std::int64_t ViewOpenGLmt::counterNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// --- Window events ---
+
+void ViewOpenGLmt::exposeEvent(QExposeEvent*) {
+    exposed_ = isExposed();
+    if (isExposed()) {
+        if (clientWidth_ == 0) OnSize(width(), height());
+        startRenderThread();
+    }
+}
+
+bool ViewOpenGLmt::event(QEvent* e) {
+    // The native window is about to go: the render thread must stop using
+    // it first.
+    if (e->type() == QEvent::PlatformSurface &&
+        static_cast<QPlatformSurfaceEvent*>(e)->surfaceEventType() ==
+            QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+        ExitThreadsAndWait();
+    return QWindow::event(e);
+}
+
+void ViewOpenGLmt::resizeEvent(QResizeEvent* e) {
+    OnSize(e->size().width(), e->size().height());
+    QWindow::resizeEvent(e);
+}
+
+bool ViewOpenGLmt::waitForRenderThread(AutoResetEvent& e, const char* operation) {
+    if (e.waitFor(kHandOverTimeout)) return true;
+    if (!renderThreadRunning()) return false;
+    showMessage(std::string("Timeout on WaitForSingleObject in ") + operation);
+    while (!e.waitFor(std::chrono::milliseconds(100)))
+        if (!renderThreadRunning() || renderThread_->ended()) return false;
+    return true;
+}
+
+void ViewOpenGLmt::OnSize(int cx, int cy) {
+    // The render thread stands still while the size changes, so no frame
+    // is drawn between this size and its viewport. When the document holds
+    // it parked (a message box inside an edit can let a resize through) or
+    // a hand-over is already under way, the size is simply recorded: the
+    // thread sets the viewport from it before its next frame.
+    bool paused = false;
+    if (doc_) {
+        std::lock_guard<CriticalSection> g(requestLock_);
+        paused = doc_->renderPaused != 0;
+    }
+    if (inHandOver_) {
+        clientWidth_ = cx;
+        clientHeight_ = cy;
+        if (doc_) doc_->cameraController.setWindowSize(cx, cy);
+        return;
+    }
+    bool handOver = renderThreadRunning() && !paused && renderThread_ && !renderThread_->ended();
+    inHandOver_ = true;
+    if (handOver) {
+        setResizeRequested(true);
+        handOver = waitForRenderThread(resizeWait_, "View::OnSize()");
+    }
+    clientWidth_ = cx;
+    clientHeight_ = cy;
+    pixelRatio_ = devicePixelRatio();
+    if (doc_) doc_->cameraController.setWindowSize(cx, cy);
+    if (handOver) resizeComplete_.signal();
+    inHandOver_ = false;
+}
+
+// --- Input ---
+
+void ViewOpenGLmt::addInputTime(std::int64_t started) {
+    if (doc_) doc_->AddTiming(2, (counterNow() - started) * 1e-9);
+}
+
+void ViewOpenGLmt::mousePressEvent(QMouseEvent* e) {
+    if (!doc_) return;
+    std::int64_t t = counterNow();
+    QPointF p = e->position();
+    if (e->button() == Qt::LeftButton) {
+        mouse_.leftButtonDown(doc_->cameraController, p.x(), p.y(),
+                              e->modifiers() & Qt::ControlModifier,
+                              e->modifiers() & Qt::ShiftModifier);
+    } else if (e->button() == Qt::RightButton) {
+        mouse_.rightButtonDown(p.x(), p.y(), doc_->keepInView, doc_->cameraDistance);
+    }
+    requestActivate();
+    addInputTime(t);
+}
+
+void ViewOpenGLmt::mouseReleaseEvent(QMouseEvent* e) {
+    if (!doc_) return;
+    std::int64_t t = counterNow();
+    if (e->button() == Qt::LeftButton && mouse_.leftDragging)
+        mouse_.leftButtonUp(doc_->cameraController);
+    else if (e->button() == Qt::RightButton)
+        mouse_.rightButtonUp(doc_->keepInView);
+    addInputTime(t);
+}
+
+void ViewOpenGLmt::mouseMoveEvent(QMouseEvent* e) {
+    // Only while a button of this view is held (the press captured it).
+    if (!doc_ || !(mouse_.leftDragging || mouse_.rightDragging)) return;
+    std::int64_t t = counterNow();
+    QPointF p = e->position();
+    if (auto d = mouse_.mouseMove(doc_->cameraController, p.x(), p.y())) doc_->cameraDistance = *d;
+    addInputTime(t);
+}
+
+void ViewOpenGLmt::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Delete) {
+        deleteDown_ = true;
+        deletePressed_ = true;
+    } else if (e->key() == Qt::Key_Insert) {
+        insertDown_ = true;
+        insertPressed_ = true;
+    }
+    if (!doc_) return;
+    std::int64_t t = counterNow();
+    if (int code = ballKeyCode(e)) doc_->cameraController.key(code);
+    addInputTime(t);
+}
+
+void ViewOpenGLmt::keyReleaseEvent(QKeyEvent* e) {
+    if (e->isAutoRepeat()) return;
+    if (e->key() == Qt::Key_Delete) deleteDown_ = false;
+    if (e->key() == Qt::Key_Insert) insertDown_ = false;
+}
+
+void ViewOpenGLmt::focusOutEvent(QFocusEvent*) {
+    // A key released in another window never reaches this one.
+    deleteDown_ = insertDown_ = false;
+}
+
+bool ViewOpenGLmt::pollDeleteKey() {
+    return deletePressed_.exchange(false) || deleteDown_.load();
+}
+bool ViewOpenGLmt::pollInsertKey() {
+    return insertPressed_.exchange(false) || insertDown_.load();
+}
+
+// --- Statistics ---
+
+void ViewOpenGLmt::OnTimer() {
+    if (!doc_) return;
+    std::int64_t t = counterNow();
+    QString title =
+        QString::asprintf("  Rendering:  %d, %.4lf      Input:  %.4lf", doc_->framesRendered.load(),
+                          doc_->renderSeconds.load(), doc_->inputSeconds.load());
+    if (titleWindow_) titleWindow_->setWindowTitle(title);
+    doc_->framesRendered = 0;
+    doc_->renderSeconds = 0;
+    doc_->inputSeconds = 0;
+    addInputTime(t);
+}
+
+// --- Textures ---
+
+void ViewOpenGLmt::prepareSphereTexture(Sphere& s) {
+    if (s.textureSlot == 0 || s.textureSlot == textures_.reservedName())
+        s.textureSlot = textures_.take();
+}
+
+void ViewOpenGLmt::chooseTexture(void* p) {
+    auto* s = static_cast<Sphere*>(p);
+    // The sphere may have been destroyed since the render thread asked.
+    if (!doc_ || !s || doc_->slotOf(s) < 0) return;
+    QString file = QFileDialog::getOpenFileName(
+        titleWindow_, "Set texture", QString(),
+        "BMP Files (*.BMP *.bmp);;Icon Files (*.ICO *.ico);;JPEG Files (*.JPG *.jpg *.jpeg);;"
+        "PNG Files (*.PNG *.png);;PNM Files (*.PNM *.pnm);;Targa Files (*.TGA *.tga);;"
+        "TIFF Files (*.TIF *.tif *.tiff);;All Files (*)",
+        nullptr, QFileDialog::ReadOnly);
+    if (file.isEmpty() || doc_->slotOf(s) < 0) return;
+    bool paused = doc_->PauseIfRunning();
+    if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
+        s->textureSlot = textures_.take();
+    if (s->textureSlot != 0) {
+        s->textureFile = QFileInfo(file).fileName().toStdString();
+        s->bodyListValid = 0;
+        doc_->SetModifiedFlag();
+    }
+    if (paused) doc_->RenderResume();
+}
+
+// --- Images ---
+
+QSize ViewOpenGLmt::imageSizeFor(int w, int cw, int ch) {
+    if (w < 1) w = 1;
+    if (cw < 1 || ch < 1) return {w, w};
+    double h = ch / (static_cast<double>(cw) / w);
+    return {w, std::clamp(static_cast<int>(h), 1, kMaxImageEdge)};
+}
+
+QImage ViewOpenGLmt::renderImage(QSize size, QString* error) {
+    if (!renderThreadRunning() || !renderThread_ || renderThread_->ended()) {
+        *error = "The 3-D view has not started drawing yet; try again once the picture shows.";
+        return {};
+    }
+    if (imageRequested()) {
+        *error = "An image is already being made.";
+        return {};
+    }
+    imageJob_ = ImageJob{size, {}, {}};
+    if (doc_) doc_->saveImageRequested = 1;
+    setImageRequested(true);
+    // The render thread answers between two frames; nothing else may reach
+    // the automaton meanwhile, so this thread simply waits.
+    while (imageRequested() && !renderThread_->ended())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (doc_) doc_->saveImageRequested = 0;
+    if (imageRequested()) {
+        setImageRequested(false);
+        *error = "The 3-D view stopped before the image was made.";
+        return {};
+    }
+    *error = imageJob_.error;
+    return imageJob_.result;
+}
+
+QString ViewOpenGLmt::saveImage(const QString& path) {
+    if (!doc_) return "There is no automaton to draw.";
+    QString suffix = QFileInfo(path).suffix().toUpper();
+    for (int i = 0; i < static_cast<int>(std::size(kImageFormats)); ++i)
+        if (suffix == kImageFormats[i].extension) imageFormatIndex_ = i;
+    QSize size = imageSizeFor(doc_->imageWidth, clientWidth(), clientHeight());
+    QString error;
+    QImage image = renderImage(size, &error);
+    if (image.isNull()) return error.isEmpty() ? "The picture could not be rendered." : error;
+    QImageWriter writer(path, kImageFormats[imageFormatIndex_].writer);
+    if (!writer.write(image))
+        return QString("The image could not be written to %1: %2.")
+            .arg(QDir::toNativeSeparators(path), writer.errorString());
+    return {};
+}
+
+void ViewOpenGLmt::OnSaveImage() {
+    if (!doc_ || imageRequested()) return;
+    QFileDialog dialog(titleWindow_, "Save image", QString(), "");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({"BMP Files (*.BMP *.bmp)", "JPEG Files (*.JPG *.jpg *.jpeg)",
+                           "PNG Files (*.PNG *.png)", "TIFF Files (*.TIF *.tif *.tiff)"});
+    dialog.setDefaultSuffix("bmp");
+    // A name typed without extension takes the one of the chosen type.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(
+            filter.section('*', 1, 1).section('.', 1, 1).section(' ', 0, 0).toLower());
+    });
+    dialog.selectFile("Automaton");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QString error = saveImage(dialog.selectedFiles().first());
+    if (!error.isEmpty()) showMessage(error.toStdString());
+}

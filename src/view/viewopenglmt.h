@@ -1,0 +1,207 @@
+// The 3-D pane: a window with an OpenGL surface whose picture a render
+// thread of its own draws continuously. The UI thread never draws; it hands
+// work to that thread through request flags and four auto-reset events.
+#pragma once
+
+#include <QImage>
+#include <QTimer>
+#include <QWindow>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "autoresetevent.h"
+#include "cameramouse.h"
+#include "criticalsection.h"
+#include "renderlink.h"
+#include "swatchlist.h"
+#include "texturetable.h"
+
+class CRotundelDoc;
+class ViewRenderThread;
+struct Sphere;
+class QWidget;
+
+// Threads. The UI thread owns the window, its events, the statistics timer,
+// the swatches and the mouse state. The render thread (ViewRenderThread)
+// makes every OpenGL call. They share:
+//  - the request flags, each read or written under its lock for a single
+//    access (exitLock for the exit request, requestLock for the others);
+//  - the events "ResizeWait", "ResizeComplete", "DocUpdateWaitRender",
+//    "DocUpdateCompleteRender";
+//  - atomics for the client size, exposure and the zoom keys.
+// A parked render thread waits until it is released (or asked to exit);
+// the UI side of a hand-over shows a time-out message after 2000 ms and
+// keeps waiting, because going on would let both threads use the automaton.
+class ViewOpenGLmt : public QWindow, public RenderLink {
+    Q_OBJECT
+  public:
+    static constexpr std::chrono::milliseconds kHandOverTimeout{2000};
+    static constexpr float kFovy = 45.0f;
+
+    explicit ViewOpenGLmt(QWindow* parent = nullptr);
+    ~ViewOpenGLmt() override;
+
+    void setDocument(CRotundelDoc* doc);
+    CRotundelDoc* document() const { return doc_; }
+    // The window whose title shows the statistics once a second.
+    void setTitleWindow(QWidget* w) { titleWindow_ = w; }
+
+    // --- RenderLink (UI thread; the flag members expect requestLock held) ---
+    CriticalSection& requestLock() override { return requestLock_; }
+    bool docUpdateRequested() const override;
+    void setDocUpdateRequest(bool on) override;
+    void setTextureAssignmentRequest(bool on) override;
+    AutoResetEvent& docUpdateWaitRender() override { return docUpdateWaitRender_; }
+    AutoResetEvent& docUpdateCompleteRender() override { return docUpdateCompleteRender_; }
+    void showMessage(const std::string& text) override;
+
+    // --- Request flags (any thread; each access takes its lock) ---
+    bool exitRequested() const;
+    void setExitRequested(bool on);
+    bool resizeRequested() const;
+    void setResizeRequested(bool on);
+    bool textureRequested() const;
+    void clearTextureRequest();
+    bool imageRequested() const;
+    void setImageRequested(bool on);
+    // Clears the flag and says whether it was set, in one access.
+    bool takeResizeRequest();
+    bool takeDocUpdateRequest();
+
+    AutoResetEvent& resizeWait() { return resizeWait_; }
+    AutoResetEvent& resizeComplete() { return resizeComplete_; }
+
+    // The render thread has started and not yet ended.
+    bool renderThreadRunning() const;
+    // Starts the render thread if it has not been started (the first
+    // exposure does this).
+    void startRenderThread();
+    // Asks the render thread to end and waits for it. Safe to call twice.
+    void ExitThreadsAndWait();
+
+    // --- Size and exposure, read by the render thread ---
+    int clientWidth() const { return clientWidth_.load(); }
+    int clientHeight() const { return clientHeight_.load(); }
+    double pixelRatio() const { return pixelRatio_.load(); }
+    bool exposedForDrawing() const { return exposed_.load(); }
+
+    // --- Keyboard zoom: true when the key is down or was pressed since the
+    // last poll (render thread, once per frame). ---
+    bool pollDeleteKey();
+    bool pollInsertKey();
+
+    // --- Swatches and texture names ---
+    SwatchList& swatches() { return swatches_; }
+    TextureTable& textures() { return textures_; }
+    // Gives s a texture name of its own when it has none yet.
+    void prepareSphereTexture(Sphere& s);
+
+    // --- Images ---
+    // The size of a saved image: width w, the window's proportions.
+    static QSize imageSizeFor(int width, int clientWidth, int clientHeight);
+    // Renders the current picture off-screen at size (white background),
+    // through the render thread when it runs. On failure returns a null
+    // image and sets *error.
+    QImage renderImage(QSize size, QString* error);
+    // "Save image": asks for a file name, renders and writes. Does nothing
+    // while another image is being made.
+    void OnSaveImage();
+    // Writes the current picture at the document's image width. Returns an
+    // empty string on success, otherwise the reason.
+    QString saveImage(const QString& path);
+
+    // What the render thread reports for the UI thread to show; called on
+    // the render thread, shown later on the UI thread.
+    void postMessage(const QString& text);
+    // The render thread asks the UI thread to pick a texture file for s.
+    void postTextureChoice(Sphere* s);
+
+    // Work the render thread does for renderImage; set under requestLock.
+    struct ImageJob {
+        QSize size;
+        QImage result;
+        QString error;
+    };
+    ImageJob* imageJob() { return &imageJob_; }
+
+    // Updates the title with the statistics of the last second (the timer's
+    // work; public so that it can be driven directly).
+    void OnTimer();
+
+    // Counter reading for timings: nanoseconds of the steady clock.
+    static std::int64_t counterNow();
+
+    // Called on the render thread before each frame's update, where the
+    // automaton may be read; for diagnostics. Set it only while the render
+    // thread is parked or not running.
+    std::function<void(CRotundelDoc&)> frameProbe;
+
+    // How many frames this view has drawn in total.
+    std::int64_t framesDrawn() const { return framesDrawn_.load(); }
+    void countFrame() { ++framesDrawn_; }
+
+  signals:
+    // Queued to the UI thread by the render thread.
+    void messagePosted(const QString& text);
+    void textureChoiceWanted(void* sphere);
+
+  protected:
+    void exposeEvent(QExposeEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool event(QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+
+  private:
+    void OnSize(int cx, int cy);
+    // Waits on a UI-side hand-over event: after the time-out the message is
+    // shown and the wait goes on. Returns false only when the render thread
+    // ended meanwhile.
+    bool waitForRenderThread(AutoResetEvent& e, const char* operation);
+    void chooseTexture(void* sphere);
+    void addInputTime(std::int64_t started);
+
+    CRotundelDoc* doc_ = nullptr;
+    QWidget* titleWindow_ = nullptr;
+
+    mutable CriticalSection exitLock_;
+    mutable CriticalSection requestLock_;
+    bool exitRequested_ = false;
+    bool resizeRequested_ = false;
+    bool textureRequested_ = false;
+    bool imageRequested_ = false;
+    bool docUpdateRequested_ = false;
+
+    AutoResetEvent resizeWait_{"ResizeWait"};
+    AutoResetEvent resizeComplete_{"ResizeComplete"};
+    AutoResetEvent docUpdateWaitRender_{"DocUpdateWaitRender"};
+    AutoResetEvent docUpdateCompleteRender_{"DocUpdateCompleteRender"};
+
+    std::unique_ptr<ViewRenderThread> renderThread_;
+    std::atomic<bool> threadStarted_{false};
+    std::atomic<bool> threadEnded_{false};
+    bool inHandOver_ = false;
+
+    std::atomic<int> clientWidth_{0}, clientHeight_{0};
+    std::atomic<double> pixelRatio_{1.0};
+    std::atomic<bool> exposed_{false};
+    std::atomic<bool> deleteDown_{false}, insertDown_{false};
+    std::atomic<bool> deletePressed_{false}, insertPressed_{false};
+    std::atomic<std::int64_t> framesDrawn_{0};
+
+    QTimer statsTimer_;
+    CameraMouse mouse_;
+    SwatchList swatches_;
+    TextureTable textures_;
+    ImageJob imageJob_;
+    int imageFormatIndex_ = 0;  // last format chosen by extension
+
+    friend class ViewRenderThread;
+};

@@ -1,0 +1,206 @@
+// Render thread of the 3-D view.
+#include "viewrenderthread.h"
+
+#include <GL/gl.h>
+
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <chrono>
+
+#include "cameramouse.h"
+#include "crotundeldoc.h"
+#include "flashtimer.h"
+#include "sphere.h"
+#include "viewopenglmt.h"
+
+namespace {
+// How long an idle pass (window hidden, or no OpenGL) rests, so that a
+// hidden window costs nothing while the hand-overs are still answered.
+constexpr auto kIdleRest = std::chrono::milliseconds(10);
+// How often a parked thread looks whether it is to end.
+constexpr auto kParkSlice = std::chrono::milliseconds(50);
+
+void prepareTree(ViewOpenGLmt& view, Sphere* s) {
+    for (; s; s = s->nextChild()) {
+        view.prepareSphereTexture(*s);
+        prepareTree(view, s->firstChild());
+    }
+}
+}  // namespace
+
+ViewRenderThread::ViewRenderThread(ViewOpenGLmt& view) : view_(view) {}
+
+ViewRenderThread::~ViewRenderThread() {
+    if (thread_.joinable()) {
+        view_.setExitRequested(true);
+        thread_.join();
+    }
+}
+
+void ViewRenderThread::start() {
+    thread_ = std::thread([this] { run(); });
+}
+
+bool ViewRenderThread::joinFor(std::chrono::milliseconds timeout) {
+    auto until = std::chrono::steady_clock::now() + timeout;
+    while (!ended_.load() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!ended_.load()) return false;
+    if (thread_.joinable()) thread_.join();
+    return true;
+}
+
+void ViewRenderThread::join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void ViewRenderThread::run() {
+    CRotundelDoc* doc = view_.document();
+    if (doc) {
+        doc->counterFrequency = 1'000'000'000;  // the counter counts nanoseconds
+        doc->renderThreadStarted = 1;
+    }
+    glReady_ = setUp();
+    if (!glReady_)
+        view_.postMessage(
+            "OpenGL could not be started for the 3-D view; the automaton cannot be drawn in "
+            "this window. Images can still be made with \"rotundel render\".");
+    while (!view_.exitRequested()) loopPass();
+    tearDown();
+    ended_ = true;
+}
+
+bool ViewRenderThread::setUp() {
+    context_ = std::make_unique<QOpenGLContext>();
+    context_->setFormat(view_.requestedFormat());
+    if (!context_->create()) return false;
+    if (!context_->makeCurrent(&view_)) return false;
+
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    glFrontFace(GL_CCW);
+    glClearColor(0, 0, 0, 0);
+
+    // The texture names: a fresh context hands out 1..300, which the table
+    // already uses; take whatever this one gives.
+    std::array<unsigned, TextureTable::kSize> names{};
+    glGenTextures(TextureTable::kSize, names.data());
+    if (names[0] != 0) view_.textures().setNames(names);
+    return true;
+}
+
+void ViewRenderThread::tearDown() {
+    if (!context_) return;
+    if (glReady_ && context_->makeCurrent(&view_)) {
+        auto names = view_.textures().names();
+        glDeleteTextures(TextureTable::kSize, names.data());
+        context_->doneCurrent();
+    }
+    context_.reset();
+}
+
+void ViewRenderThread::park(AutoResetEvent& e) {
+    while (!e.waitFor(kParkSlice))
+        if (view_.exitRequested()) return;
+}
+
+void ViewRenderThread::loopPass() {
+    std::int64_t started = ViewOpenGLmt::counterNow();
+    CRotundelDoc* doc = view_.document();
+    bool drew = false;
+    if (view_.takeResizeRequest()) {
+        view_.resizeWait().signal();
+        park(view_.resizeComplete());
+        setViewport();
+    } else if (view_.takeDocUpdateRequest()) {
+        // From this signal until the document's complete event, nothing of
+        // the document is touched.
+        view_.docUpdateWaitRender().signal();
+        park(view_.docUpdateCompleteRender());
+    } else if (view_.textureRequested()) {
+        assignTextures();
+    } else if (view_.imageRequested()) {
+        if (doc) ++doc->framesRendered;
+        renderRequestedImage();
+        view_.setImageRequested(false);
+    } else if (glReady_ && view_.exposedForDrawing()) {
+        if (doc) {
+            FlashTimer::advance(*doc, started);
+            if (view_.frameProbe) view_.frameProbe(*doc);
+            doc->Step();
+            ++doc->framesRendered;
+            doc->cameraDistance = CameraMouse::keyboardZoom(
+                doc->cameraDistance, view_.pollDeleteKey(), view_.pollInsertKey());
+        }
+        setViewport();
+        drawFrame();
+        glFlush();
+        context_->swapBuffers(&view_);
+        view_.countFrame();
+        drew = true;
+    }
+    if (!drew && !glReady_) std::this_thread::sleep_for(kIdleRest);
+    if (!drew && glReady_ && !view_.exposedForDrawing() && !view_.textureRequested() &&
+        !view_.imageRequested())
+        std::this_thread::sleep_for(kIdleRest);
+    if (doc) doc->AddTiming(1, (ViewOpenGLmt::counterNow() - started) * 1e-9);
+}
+
+void ViewRenderThread::setViewport() {
+    if (!glReady_) return;
+    double r = view_.pixelRatio();
+    int w = static_cast<int>(view_.clientWidth() * r);
+    int h = static_cast<int>(view_.clientHeight() * r);
+    glViewport(0, 0, w, h ? h : 1);
+}
+
+void ViewRenderThread::assignTextures() {
+    CRotundelDoc* doc = view_.document();
+    if (doc) {
+        if (doc->textureTarget) {
+            // Choosing a file needs a dialog, and dialogs belong to the UI
+            // thread: it picks the file and stores it in a pause of its own.
+            view_.postTextureChoice(doc->textureTarget);
+        } else {
+            prepareTree(view_, doc->root);
+        }
+        doc->textureTarget = nullptr;
+    }
+    view_.clearTextureRequest();
+}
+
+void ViewRenderThread::renderRequestedImage() {
+    CRotundelDoc* doc = view_.document();
+    ViewOpenGLmt::ImageJob* job = view_.imageJob();
+    if (!glReady_) {
+        job->error = "OpenGL is not available in this window.";
+        return;
+    }
+    if (doc) doc->Step();
+    job->result = renderOffscreen(job->size, &job->error);
+}
+
+void ViewRenderThread::drawFrame() {
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {
+    QOpenGLFramebufferObject fbo(size, QOpenGLFramebufferObject::Depth);
+    if (!fbo.isValid() || !fbo.bind()) {
+        *error = QString("The picture could not be rendered at %1 x %2 pixels.")
+                     .arg(size.width())
+                     .arg(size.height());
+        return {};
+    }
+    glViewport(0, 0, size.width(), size.height());
+    glClearColor(1, 1, 1, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The background's alpha is 0; the picture is opaque all the same.
+    QImage image = fbo.toImage(true);
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+    fbo.release();
+    setViewport();
+    return image;
+}

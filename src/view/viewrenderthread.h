@@ -1,0 +1,47 @@
+// The 3-D view's render thread: owns the OpenGL context of the window and
+// makes every OpenGL call for it. Each loop pass serves the first pending
+// request in the order resize, document update, textures, image, and
+// otherwise draws a frame.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+class AutoResetEvent;
+class QOpenGLContext;
+class ViewOpenGLmt;
+
+class ViewRenderThread {
+  public:
+    explicit ViewRenderThread(ViewOpenGLmt& view);
+    ~ViewRenderThread();
+
+    void start();
+    // Waits for the thread to end, at most timeout; true when it has ended.
+    bool joinFor(std::chrono::milliseconds timeout);
+    void join();
+    bool ended() const { return ended_.load(); }
+
+  private:
+    void run();
+    bool setUp();
+    void tearDown();
+    void loopPass();
+    // Parked: waits for e until it is signalled or the view asks to exit.
+    void park(AutoResetEvent& e);
+    void setViewport();
+    void assignTextures();
+    void renderRequestedImage();
+    void drawFrame();
+    QImage renderOffscreen(QSize size, QString* error);
+
+    ViewOpenGLmt& view_;
+    std::thread thread_;
+    std::atomic<bool> ended_{false};
+    std::unique_ptr<QOpenGLContext> context_;
+    bool glReady_ = false;
+};

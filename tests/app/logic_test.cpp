@@ -1,0 +1,207 @@
+// The window's bookkeeping that needs no display: texture names, the edit
+// feedback clock, saved image sizes, recent files and tree swatches.
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "crotundeldoc.h"
+#include "flashtimer.h"
+#include "recentfilelist.h"
+#include "sphere.h"
+#include "swatchlist.h"
+#include "texturetable.h"
+#include "viewopenglmt.h"
+#include "windowobserver.h"
+
+class LogicTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void textureNames_data();
+    void textureNames();
+    void textureTableRunsOut();
+    void flashClock_data();
+    void flashClock();
+    void imageSize_data();
+    void imageSize();
+    void recentFiles_data();
+    void recentFiles();
+    void recentFilesSurviveRestart();
+    void swatches();
+    void observerUsesTheViewsTables();
+};
+
+// Operations on a fresh table: "t" takes a name, "gN" gives back name N.
+// want: the names taken in order (-1 none), then the count in use.
+void LogicTest::textureNames_data() {
+    QTest::addColumn<QStringList>("ops");
+    QTest::addColumn<QList<int>>("taken");
+    QTest::addColumn<int>("used");
+    QTest::newRow("slot 0 is reserved") << QStringList{"t", "t"} << QList<int>{2, 3} << 3;
+    QTest::newRow("given back is taken again")
+        << QStringList{"t", "t", "g2", "t"} << QList<int>{2, 3, 2} << 3;
+    QTest::newRow("reserved name is never given back")
+        << QStringList{"g1", "t"} << QList<int>{2} << 2;
+    QTest::newRow("unknown and repeated give-backs")
+        << QStringList{"t", "g2", "g2", "g999", "g-1", "g0"} << QList<int>{2} << 1;
+}
+
+void LogicTest::textureNames() {
+    QFETCH(QStringList, ops);
+    QFETCH(QList<int>, taken);
+    QFETCH(int, used);
+    TextureTable table;
+    QCOMPARE(table.used(), 1);
+    QCOMPARE(table.reservedName(), 1);
+    QList<int> got;
+    for (const QString& op : ops) {
+        if (op == "t")
+            got.append(table.take());
+        else
+            table.giveBack(op.mid(1).toInt());
+    }
+    QCOMPARE(got, taken);
+    QCOMPARE(table.used(), used);
+}
+
+void LogicTest::textureTableRunsOut() {
+    TextureTable table;
+    for (int i = 1; i < TextureTable::kSize; ++i) QVERIFY(table.take() > 0);
+    QCOMPARE(table.used(), TextureTable::kSize);
+    QCOMPARE(table.take(), -1);
+    QCOMPARE(table.used(), TextureTable::kSize);
+    table.giveBack(150);
+    QCOMPARE(table.take(), 150);
+}
+
+// Counter readings in seconds of successive frames while a flash runs.
+void LogicTest::flashClock_data() {
+    QTest::addColumn<QList<double>>("frames");
+    QTest::addColumn<QList<int>>("activeAfter");
+    QTest::newRow("ends once 2 s have elapsed")
+        << QList<double>{10.0, 10.5, 11.5, 11.99, 12.0, 12.5} << QList<int>{1, 1, 1, 1, 0, 0};
+    QTest::newRow("time before the first frame does not count")
+        << QList<double>{100.0, 101.0, 101.9, 102.0} << QList<int>{1, 1, 1, 0};
+    QTest::newRow("one slow frame ends it") << QList<double>{5.0, 5.01, 8.0} << QList<int>{1, 1, 0};
+}
+
+void LogicTest::flashClock() {
+    QFETCH(QList<double>, frames);
+    QFETCH(QList<int>, activeAfter);
+    CRotundelDoc doc;
+    doc.counterFrequency = 1000;
+    doc.flashLastCounter = 1;  // a reading left from long before the edit
+    doc.flashActive = 1;
+    for (int i = 0; i < frames.size(); ++i) {
+        FlashTimer::advance(doc, static_cast<std::int64_t>(frames[i] * 1000));
+        QCOMPARE(doc.flashActive.load(), activeAfter[i]);
+    }
+    QCOMPARE(doc.flashStarted, 0);
+}
+
+void LogicTest::imageSize_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("clientWidth");
+    QTest::addColumn<int>("clientHeight");
+    QTest::addColumn<QSize>("want");
+    QTest::newRow("window proportions") << 640 << 800 << 600 << QSize(640, 480);
+    QTest::newRow("wider than the window") << 1600 << 800 << 600 << QSize(1600, 1200);
+    QTest::newRow("tall window") << 800 << 400 << 1000 << QSize(800, 2000);
+    QTest::newRow("truncated, not rounded") << 100 << 300 << 200 << QSize(100, 66);
+    QTest::newRow("window not sized yet") << 640 << 0 << 0 << QSize(640, 640);
+    QTest::newRow("sliver of a window keeps memory bounded")
+        << 1600 << 1 << 1000 << QSize(1600, 16384);
+    QTest::newRow("flat window still one row") << 50 << 1000 << 1 << QSize(50, 1);
+}
+
+void LogicTest::imageSize() {
+    QFETCH(int, width);
+    QFETCH(int, clientWidth);
+    QFETCH(int, clientHeight);
+    QFETCH(QSize, want);
+    QCOMPARE(ViewOpenGLmt::imageSizeFor(width, clientWidth, clientHeight), want);
+}
+
+// Files opened in order; want: the list, newest first.
+void LogicTest::recentFiles_data() {
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("want");
+    QTest::newRow("newest first") << QStringList{"a", "b"} << QStringList{"b", "a"};
+    QTest::newRow("four kept") << QStringList{"a", "b", "c", "d", "e"}
+                               << QStringList{"e", "d", "c", "b"};
+    QTest::newRow("reopening moves to the front")
+        << QStringList{"a", "b", "c", "a"} << QStringList{"a", "c", "b"};
+    QTest::newRow("same file by another path counts once")
+        << QStringList{"a", "sub/../a"} << QStringList{"a"};
+}
+
+void LogicTest::recentFiles() {
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, want);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("sub");
+    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+    RecentFileList list(settings);
+    for (const QString& f : opened) {
+        QFile file(dir.filePath(f));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        list.add(dir.filePath(f));
+    }
+    QStringList expected;
+    for (const QString& f : want) expected.append(QFileInfo(dir.filePath(f)).canonicalFilePath());
+    QCOMPARE(list.files(), expected);
+}
+
+void LogicTest::recentFilesSurviveRestart() {
+    QTemporaryDir dir;
+    QString ini = dir.filePath("settings.ini");
+    QString a = dir.filePath("a.one"), b = dir.filePath("b.one");
+    for (const QString& f : {a, b}) {
+        QFile file(f);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        RecentFileList list(settings);
+        list.add(a);
+        list.add(b);
+        list.remove(a);
+    }
+    QSettings settings(ini, QSettings::IniFormat);
+    QCOMPARE(settings.value("Recent File List/File1").toString(), b);
+    QVERIFY(!settings.contains("Recent File List/File2"));
+    RecentFileList again(settings);
+    QCOMPARE(again.files(), QStringList{b});
+}
+
+void LogicTest::swatches() {
+    SwatchList list;
+    QCOMPARE(list.count(), 9);
+    for (int i = 0; i < 9; ++i) QCOMPARE(list.indexFor(kLevelColors[i]), i);
+    QCOMPARE(list.count(), 9);
+    int fresh = list.indexFor(rgb(1, 2, 3));
+    QCOMPARE(fresh, 9);
+    QCOMPARE(list.indexFor(rgb(1, 2, 3)), 9);
+    QCOMPARE(list.add(rgb(1, 2, 3)), 10);  // add always adds
+    QImage icon = list.icon(fresh).pixmap(10, 10).toImage();
+    QCOMPARE(icon.size(), QSize(10, 10));
+    QCOMPARE(QColor(icon.pixel(5, 5)), QColor(1, 2, 3));
+}
+
+void LogicTest::observerUsesTheViewsTables() {
+    // A view that is never shown has no render thread; its tables work.
+    ViewOpenGLmt view;
+    WindowObserver observer(&view);
+    QCOMPARE(observer.swatchForColor(kLevelColors[4]), 4);
+    QCOMPARE(observer.swatchForColor(rgb(9, 9, 9)), 9);
+    Sphere s("S");
+    view.prepareSphereTexture(s);
+    QCOMPARE(s.textureSlot, 2);
+    QCOMPARE(view.textures().used(), 2);
+    view.prepareSphereTexture(s);  // has one already: keeps it
+    QCOMPARE(s.textureSlot, 2);
+    observer.releaseTextureSlot(s);
+    QCOMPARE(view.textures().used(), 1);
+}
+
+QTEST_MAIN(LogicTest)
+#include "logic_test.moc"

@@ -1,0 +1,357 @@
+// The running window under a virtual X server: start-up, statistics, pane
+// sizes, edits while the render thread draws, files and images through the
+// window, and the unsaved-changes prompt.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+
+#include "cmainframe.h"
+#include "crotundelapp.h"
+#include "crotundeldoc.h"
+#include "recentfilelist.h"
+#include "sphere.h"
+#include "viewopenglmt.h"
+
+namespace {
+// Answers the next message box that opens with the given button, and keeps
+// its text.
+struct BoxAnswer {
+    explicit BoxAnswer(int b) : button(static_cast<QMessageBox::StandardButton>(b)) {}
+    QMessageBox::StandardButton button;
+    QString text;
+    bool shown = false;
+};
+
+void answerNextBox(BoxAnswer* answer) {
+    QTimer::singleShot(50, [answer] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible()) continue;
+            answer->shown = true;
+            answer->text = box->text();
+            box->button(answer->button)->click();
+            return;
+        }
+        answerNextBox(answer);  // not open yet
+    });
+}
+
+// Every sphere in the table hangs in the tree under the root, and the tree
+// holds exactly sphereCount spheres: what a half-made change would break.
+bool consistent(const CRotundelDoc& doc) {
+    int inTable = 0;
+    for (Sphere* s : doc.sphereTable) {
+        if (!s) continue;
+        ++inTable;
+        int steps = 0;
+        const Sphere* up = s;
+        while (up->parent && steps++ < Automaton::kTableSize) up = up->parent;
+        if (up != doc.root) return false;
+    }
+    int inTree = 0;
+    std::function<void(const Sphere*)> walk = [&](const Sphere* s) {
+        for (; s && inTree <= Automaton::kTableSize; s = s->nextChild()) {
+            ++inTree;
+            walk(s->firstChild());
+        }
+    };
+    walk(doc.root);
+    return inTable == doc.sphereCount && inTree == doc.sphereCount;
+}
+
+bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
+    std::int64_t start = view->framesDrawn();
+    return QTest::qWaitFor([&] { return view->framesDrawn() >= start + frames; }, ms);
+}
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void startsWithTwoSpheres();
+    void titleShowsStatistics();
+    void paneSizes_data();
+    void paneSizes();
+    void editsWhileDrawing();
+    void saveAndOpenRoundTrip();
+    void saveImage_data();
+    void saveImage();
+    void unsavedChangesPrompt_data();
+    void unsavedChangesPrompt();
+    void closingWithChanges();
+
+  private:
+    std::unique_ptr<CRotundelApp> app_;
+    QTemporaryDir dir_;
+};
+
+void WindowTest::initTestCase() {
+    app_ = std::make_unique<CRotundelApp>();
+    QVERIFY(app_->InitInstance());
+    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    QVERIFY(waitForFrames(app_->view, 3));
+}
+
+void WindowTest::cleanupTestCase() {
+    app_.reset();
+}
+
+void WindowTest::startsWithTwoSpheres() {
+    CRotundelDoc& doc = app_->document();
+    QCOMPARE(doc.sphereCount, 2);
+    QVERIFY(doc.root);
+    QCOMPARE(QString::fromStdString(doc.root->name), QString("A"));
+    QVERIFY(doc.root->firstChild());
+    QCOMPARE(QString::fromStdString(doc.root->firstChild()->name), QString("B"));
+    QCOMPARE(doc.stationarySphere, doc.root);
+    QCOMPARE(app_->documentTitle(), QString("Untitled"));
+    QVERIFY(!doc.IsModified());
+    QVERIFY(app_->view->renderThreadRunning());
+}
+
+void WindowTest::titleShowsStatistics() {
+    static const QRegularExpression stats(
+        "^  Rendering:  (\\d+), \\d+\\.\\d{4}      Input:  \\d+\\.\\d{4}$");
+    CMainFrame* frame = app_->mainFrame();
+    frame->setWindowTitle("waiting");
+    QVERIFY(QTest::qWaitFor([&] { return stats.match(frame->windowTitle()).hasMatch(); }, 2000));
+    // The next second counts again from zero: a busy second shows frames.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return stats.match(frame->windowTitle()).captured(1).toInt() > 0; }, 2500));
+}
+
+void WindowTest::paneSizes_data() {
+    QTest::addColumn<QSize>("window");
+    QTest::newRow("large") << QSize(1400, 950);
+    QTest::newRow("medium") << QSize(1100, 800);
+    QTest::newRow("lower than the fixed rows") << QSize(1000, 690);
+}
+
+void WindowTest::paneSizes() {
+    QFETCH(QSize, window);
+    CMainFrame* frame = app_->mainFrame();
+    frame->showNormal();
+    frame->resize(window);
+    QVERIFY(QTest::qWaitFor([&] { return frame->size() == window; }, 2000));
+    QApplication::processEvents();
+    QSize client = frame->mainSplitter()->size();
+    QCOMPARE(frame->controlSplitter()->width(), 343);
+    QCOMPARE(frame->constructionPane()->width(), 343);
+    QCOMPARE(frame->viewContainer()->width(),
+             client.width() - 343 - frame->mainSplitter()->handleWidth());
+    int rows = client.height() - 2 * frame->controlSplitter()->handleWidth();
+    if (rows >= 137 + 557 + 1) {
+        QCOMPARE(frame->constructionPane()->height(), 137);
+        QCOMPARE(frame->propertiesPane()->height(), 557);
+        QCOMPARE(frame->treePane()->height(), rows - 137 - 557);
+    } else {
+        // The properties row runs off the bottom; the others keep their size.
+        QCOMPARE(frame->treePane()->height(), 1);
+        QCOMPARE(frame->constructionPane()->height(), 137);
+        QCOMPARE(frame->propertiesPane()->height(), 557);
+    }
+    // The view learns its new size, and draws on.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return app_->view->clientWidth() == frame->viewContainer()->width(); }, 2000));
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
+void WindowTest::editsWhileDrawing() {
+    CRotundelDoc& doc = app_->document();
+    std::atomic<int> broken{0}, probed{0};
+    // The probe changes only while the render thread stands still.
+    doc.RenderPause();
+    app_->view->frameProbe = [&](CRotundelDoc& d) {
+        ++probed;
+        if (!consistent(d)) ++broken;
+    };
+    doc.RenderResume();
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        doc.selectedSphere = doc.root->firstChild();
+        Sphere* made = doc.CreateSphere();
+        QVERIFY(made);
+        Sphere* other = doc.CreateSphere();  // a grandchild, then its removal
+        QVERIFY(other);
+        doc.selectedSphere = other;
+        doc.DestroySphere();
+        if (cycle % 2 == 0) {
+            doc.selectedSphere = made;
+            doc.DestroySphere();
+        }
+        if (cycle % 25 == 0) QApplication::processEvents();
+    }
+    QVERIFY(waitForFrames(app_->view, 3));
+    doc.RenderPause();
+    app_->view->frameProbe = nullptr;
+    doc.RenderResume();
+    QVERIFY(probed > 0);
+    QCOMPARE(broken.load(), 0);
+    QVERIFY(consistent(doc));
+    QCOMPARE(doc.sphereCount, 2 + 100);
+    QVERIFY(doc.IsModified());
+    BoxAnswer discard(QMessageBox::Discard);
+    answerNextBox(&discard);
+    QVERIFY(app_->OnFileNew());
+    QCOMPARE(doc.sphereCount, 2);
+}
+
+void WindowTest::saveAndOpenRoundTrip() {
+    CRotundelDoc& doc = app_->document();
+    QString path = dir_.filePath("three.one");
+    doc.selectedSphere = doc.root;
+    QVERIFY(doc.CreateSphere());
+    QString suggestion;
+    app_->askSavePath = [&](const QString& suggested) {
+        suggestion = suggested;
+        return path;
+    };
+    QVERIFY(app_->OnFileSave());  // untitled: asks for a name
+    QCOMPARE(suggestion, QString("Untitled.one"));
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY(!doc.IsModified());
+    QCOMPARE(app_->documentTitle(), QString("three.one"));
+    QCOMPARE(app_->recentFiles().files().value(0), QFileInfo(path).canonicalFilePath());
+
+    QVERIFY(app_->OnFileNew());  // nothing unsaved: no question
+    QCOMPARE(doc.sphereCount, 2);
+    app_->askOpenPath = [&] { return path; };
+    QVERIFY(app_->OnFileOpen());
+    QCOMPARE(doc.sphereCount, 3);
+    QCOMPARE(app_->documentTitle(), QString("three.one"));
+    QVERIFY(waitForFrames(app_->view, 2));
+
+    // A damaged file leaves the open automaton as it was.
+    QString bad = dir_.filePath("bad.one");
+    QFile f(bad);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("not an automaton");
+    f.close();
+    BoxAnswer ok(QMessageBox::Ok);
+    answerNextBox(&ok);
+    QVERIFY(!app_->OpenDocumentFile(bad));
+    QVERIFY(ok.shown);
+    QCOMPARE(doc.sphereCount, 3);
+    QCOMPARE(app_->documentTitle(), QString("three.one"));
+}
+
+void WindowTest::saveImage_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("width");
+    QTest::newRow("png") << "a.png" << QByteArray("png") << 640;
+    QTest::newRow("bmp upper case") << "b.BMP" << QByteArray("bmp") << 320;
+    QTest::newRow("jpg") << "c.jpg" << QByteArray("jpeg") << 200;
+    QTest::newRow("tif") << "d.tif" << QByteArray("tiff") << 100;
+}
+
+void WindowTest::saveImage() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(int, width);
+    CRotundelDoc& doc = app_->document();
+    QVERIFY(doc.SetImageSizeAndFrames(width, doc.movieFrameCount));
+    QString path = dir_.filePath(name);
+    QString error = app_->view->saveImage(path);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), format);
+    QImage image = reader.read();
+    QSize want =
+        ViewOpenGLmt::imageSizeFor(width, app_->view->clientWidth(), app_->view->clientHeight());
+    QCOMPARE(image.size(), want);
+    QCOMPARE(image.width(), width);
+    // Saved pictures have a white background.
+    QColor corner = image.pixelColor(0, 0);
+    QVERIFY2(corner.lightness() > 240, qPrintable(corner.name()));
+}
+
+// An action with or without unsaved changes, and the answer to the prompt.
+void WindowTest::unsavedChangesPrompt_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("prompted");
+    QTest::addColumn<bool>("proceeds");
+    QTest::addColumn<bool>("saved");
+    const int save = QMessageBox::Save, discard = QMessageBox::Discard,
+              cancel = QMessageBox::Cancel;
+    QTest::newRow("new, unchanged") << "new" << false << cancel << false << true << false;
+    QTest::newRow("new, discard") << "new" << true << discard << true << true << false;
+    QTest::newRow("new, cancel") << "new" << true << cancel << true << false << false;
+    QTest::newRow("new, save") << "new" << true << save << true << true << true;
+    QTest::newRow("open, discard") << "open" << true << discard << true << true << false;
+    QTest::newRow("open, cancel") << "open" << true << cancel << true << false << false;
+    QTest::newRow("open, save") << "open" << true << save << true << true << true;
+}
+
+void WindowTest::unsavedChangesPrompt() {
+    QFETCH(QString, action);
+    QFETCH(bool, modified);
+    QFETCH(int, answer);
+    QFETCH(bool, prompted);
+    QFETCH(bool, proceeds);
+    QFETCH(bool, saved);
+    CRotundelDoc& doc = app_->document();
+    QString target = dir_.filePath("prompt-open.one");
+    QString savedPath = dir_.filePath(QString("prompt-%1.one").arg(QTest::currentDataTag()));
+    QFile::remove(savedPath);
+    QVERIFY(app_->OnFileNew() || true);
+    if (!QFileInfo::exists(target)) {
+        app_->askSavePath = [&](const QString&) { return target; };
+        QVERIFY(app_->OnFileSaveAs());
+    }
+    QVERIFY(app_->OnFileNew());
+    doc.selectedSphere = doc.root;
+    if (modified) QVERIFY(doc.CreateSphere());
+    int spheres = doc.sphereCount;
+    app_->askSavePath = [&](const QString& suggested) {
+        return suggested == "Untitled.one" ? savedPath : QString();
+    };
+    app_->askOpenPath = [&] { return target; };
+    BoxAnswer box(answer);
+    if (prompted) answerNextBox(&box);
+    bool went = action == "new" ? app_->OnFileNew() : app_->OnFileOpen();
+    QCOMPARE(box.shown, prompted);
+    if (prompted) QCOMPARE(box.text, QString("Save changes to Untitled?"));
+    QCOMPARE(went, proceeds);
+    QCOMPARE(QFileInfo::exists(savedPath), saved);
+    if (!proceeds) {
+        QCOMPARE(doc.sphereCount, spheres);  // nothing lost
+        QVERIFY(doc.IsModified());
+        BoxAnswer discard(QMessageBox::Discard);
+        answerNextBox(&discard);
+        QVERIFY(app_->OnFileNew());
+    }
+    QVERIFY(!doc.IsModified());
+}
+
+void WindowTest::closingWithChanges() {
+    CRotundelDoc& doc = app_->document();
+    QVERIFY(app_->OnFileNew());
+    doc.selectedSphere = doc.root;
+    QVERIFY(doc.CreateSphere());
+    BoxAnswer cancel(QMessageBox::Cancel);
+    answerNextBox(&cancel);
+    QVERIFY(!app_->mainFrame()->close());
+    QVERIFY(cancel.shown);
+    QVERIFY(app_->mainFrame()->isVisible());
+    QVERIFY(app_->view->renderThreadRunning());
+    QVERIFY(waitForFrames(app_->view, 2));
+
+    BoxAnswer discard(QMessageBox::Discard);
+    answerNextBox(&discard);
+    QVERIFY(app_->mainFrame()->close());
+    QVERIFY(discard.shown);
+    QVERIFY(!app_->view->renderThreadRunning());
+}
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
