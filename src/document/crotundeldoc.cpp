@@ -52,11 +52,11 @@ bool CRotundelDoc::RenderThreadRunning() const {
 
 // ---------------------------------------------------------------- render pause
 
-void CRotundelDoc::RenderPause() {
-    if (!link_) return;
+bool CRotundelDoc::RenderPause() {
+    if (!link_) return false;
     {
         std::lock_guard<CriticalSection> hold(link_->requestLock());
-        if (renderPaused) return;
+        if (renderPaused) return false;
         renderPaused = 1;
     }
     // Any answer from here on is the answer to this request; an old signal
@@ -79,6 +79,7 @@ void CRotundelDoc::RenderPause() {
             link_->showMessage(kPauseTimeout);
         }
     }
+    return true;
 }
 
 void CRotundelDoc::RenderResume() {
@@ -98,13 +99,7 @@ void CRotundelDoc::RenderResume() {
 }
 
 bool CRotundelDoc::PauseIfRunning() {
-    if (!RenderThreadRunning()) return false;
-    RenderPause();
-    return true;
-}
-
-void CRotundelDoc::ResumeIfPaused() {
-    RenderResume();
+    return RenderThreadRunning() && RenderPause();
 }
 
 // ---------------------------------------------------------------- render thread
@@ -173,12 +168,12 @@ void CRotundelDoc::AfterSphereEdit(bool geometryChanged, bool fitCamera) {
 }
 
 bool CRotundelDoc::IsStorableName(const std::string& name) {
-    return name.find_first_of("\r\n") == std::string::npos;
+    return name.find_first_of("\r\n") == std::string::npos && name != kNoSphereName;
 }
 
 bool CRotundelDoc::RenameSphere(Sphere& s, const std::string& name) {
     if (!IsStorableName(name)) {
-        lastError_ = kNameOnOneLine;
+        lastError_ = name == kNoSphereName ? kNameReserved : kNameOnOneLine;
         return false;
     }
     if (s.name != name) {

@@ -110,12 +110,13 @@ class CRotundelDoc : public Automaton {
     // Pauses do not nest: a second pause returns at once and the first
     // resume ends it. Returns only once the render thread is parked or no
     // longer running; after 2000 ms it tells the user and keeps waiting.
-    void RenderPause();
+    // True when this call began the pause (false: no view, or already paused).
+    bool RenderPause();
     void RenderResume();
     // What the document's own operations use: a pause only when the render
-    // thread runs (returns whether it paused), and the matching resume.
+    // thread runs. Returns whether this call began it; only then does the
+    // operation resume, so that it never ends a pause a page holds.
     bool PauseIfRunning();
-    void ResumeIfPaused();
 
     // --- Render thread ---
     // The frame update: placement, dynamic step and point paths when
@@ -143,8 +144,8 @@ class CRotundelDoc : public Automaton {
     // modified.
     void AfterSphereEdit(bool geometryChanged, bool fitCamera);
 
-    // A name that can be stored as one line of a file: no line feed and no
-    // carriage return.
+    // A name that a file can hold and give back: one line (no line feed or
+    // carriage return), and not the marker that files use for "no sphere".
     static bool IsStorableName(const std::string& name);
     // Renames s (inside a pause when the render thread may draw the name);
     // refused, with nothing changed, for names that cannot be stored.
@@ -199,6 +200,8 @@ class CRotundelDoc : public Automaton {
     // Texts of refusals.
     static constexpr const char* kTableFull = "An automaton holds at most 300 spheres.";
     static constexpr const char* kNameOnOneLine = "A sphere name must fit on one line.";
+    static constexpr const char* kNameReserved =
+        "ZEROOREZ stands for \"no sphere\" in files and cannot name a sphere.";
 
   private:
     void notifyMessage(const std::string& text);

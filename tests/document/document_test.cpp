@@ -1,0 +1,278 @@
+// The document's own operations: path accuracy, camera fit, clearing,
+// opening and saving files, and the modified flag.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "crotundeldoc.h"
+#include "fakes.h"
+#include "filebuilder.h"
+#include "onefile.h"
+#include "sphere.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+  public:
+    TempDir() {
+        path_ =
+            fs::temp_directory_path() /
+            ("rotundel-doc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, ec);
+        fs::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(Document, PathAccuracyGivesThePathStep) {
+    const std::pair<int, double> cases[] = {
+        {0, 0.5}, {50, 0.25005}, {100, 0.0001}, {-20, 0.5}, {250, 0.0001}};
+    for (auto [accuracy, step] : cases) {
+        CRotundelDoc doc;
+        doc.pathAccuracy = accuracy;
+        doc.SetPathAccuracy();
+        EXPECT_DOUBLE_EQ(doc.pathStep, step) << accuracy;
+    }
+}
+
+TEST(Document, CameraFitsTheAutomaton) {
+    CRotundelDoc doc;
+    doc.CreateSphere();
+    EXPECT_EQ(doc.cameraDistance, 0.0);  // only the root: everything at the origin
+    doc.CreateSphere();
+    double theta = 45.0 * 0.5 / 360.0 * 6.28318530718;
+    EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.5 / std::sin(theta));
+    doc.ClearContents();
+    doc.FitCameraDistance();
+    EXPECT_EQ(doc.cameraDistance, 0.0);
+}
+
+TEST(Document, ClearingKeepsTheViewChoicesButNotStereo) {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    doc.viewFromStationary = 0;
+    doc.keepInView = 1;
+    doc.pathAccuracy = 80;
+    doc.movieFrameCount = 200;
+    doc.imageWidth = doc.imageHeight = 800;
+    doc.stereo = 1;
+    doc.anaglyphScheme = 5;
+    doc.MakeTemplate(doc.selectedSphere);
+    doc.ClearContents();
+    EXPECT_EQ(doc.viewFromStationary, 0);
+    EXPECT_EQ(doc.keepInView, 1);
+    EXPECT_EQ(doc.pathAccuracy, 80);
+    EXPECT_EQ(doc.movieFrameCount, 200);
+    EXPECT_EQ(doc.imageWidth, 800);
+    EXPECT_EQ(doc.stereo, 0);
+    EXPECT_EQ(doc.anaglyphScheme, 1);
+    EXPECT_EQ(doc.cameraDistance, -40.0);
+    EXPECT_EQ(doc.sphereCount, 0);
+    EXPECT_EQ(doc.templateSphere, nullptr);
+    EXPECT_EQ(doc.referenceChild, nullptr);  // it pointed at a freed sphere
+    EXPECT_EQ(doc.nextNameLetter, 'A');
+    for (Sphere* s : doc.sphereTable) EXPECT_EQ(s, nullptr);
+}
+
+TEST(Document, ImageDialogValuesMakeSquareImages) {
+    struct Case {
+        int width, frames;
+        bool accepted;
+    };
+    const Case cases[] = {{800, 200, true},   {50, 10, true},  {1600, 1000, true}, {49, 100, false},
+                          {1601, 100, false}, {800, 9, false}, {800, 1001, false}};
+    for (const Case& c : cases) {
+        CRotundelDoc doc;
+        EXPECT_EQ(doc.SetImageSizeAndFrames(c.width, c.frames), c.accepted);
+        EXPECT_EQ(doc.imageWidth, c.accepted ? c.width : 640);
+        EXPECT_EQ(doc.imageHeight, c.accepted ? c.width : 480);
+        EXPECT_EQ(doc.movieFrameCount, c.accepted ? c.frames : 100);
+    }
+}
+
+TEST(Document, NewDocumentPathOfBHasThirtySevenSamples) {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    PathPassResult r = doc.Step();
+    EXPECT_TRUE(r.completed);
+    EXPECT_EQ(doc.pathsUpToDate, 1);
+    EXPECT_EQ(doc.FindSphereByName("B")->points[0].path.size(), 37u);
+}
+
+TEST(Document, SaveThenOpenRestoresTheAutomaton) {
+    TempDir dir;
+    CRotundelDoc doc;
+    doc.NewDocument();
+    doc.CreateSphere()->addPoint(3, 4, 5);
+    doc.pathAccuracy = 100;
+    ASSERT_TRUE(doc.IsModified());
+    std::string path = dir.file("three.one");
+    ASSERT_TRUE(doc.SaveDocument(path));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(readBytes(path), OneFile::write(doc));
+    // Nothing but the target is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+    CRotundelDoc other;
+    RecordingObserver seen;
+    FakeRenderLink link;
+    other.ConnectViews(&link, &seen);
+    other.NewDocument();
+    other.CreateSphere();
+    DocResult r = other.OpenDocument(path);
+    ASSERT_TRUE(r) << r.message;
+    EXPECT_EQ(other.sphereCount, 3);
+    EXPECT_EQ(OneFile::write(other).substr(0, 100), OneFile::write(doc).substr(0, 100));
+    EXPECT_EQ(other.pathStep, 0.0001);  // the file's accuracy applies
+    EXPECT_FALSE(other.IsModified());
+    EXPECT_TRUE(link.textureRequest);
+    EXPECT_EQ(seen.items.size(), 2u + 1u + 3u);  // new doc, its C, then the file's tree
+    EXPECT_EQ(seen.selected.back(), "A");
+    EXPECT_GE(seen.lightPageResets, 2);
+    EXPECT_EQ(other.FindSphereByName("C")->treeImage, int(other.FindSphereByName("C")->color % 97));
+    // The camera is fitted to what was opened, not taken from the file.
+    CRotundelDoc fitted;
+    fitted.NewDocument();
+    fitted.CreateSphere();
+    EXPECT_EQ(other.cameraDistance, fitted.cameraDistance);
+}
+
+TEST(Document, AFailedOpenLeavesTheDocumentAsItWas) {
+    TempDir dir;
+    FileRecord cycle = FileBuilder::starter(-40.0);
+    cycle.spheres[0].radiusRef = "B";
+    FileRecord zero = FileBuilder::starter(-40.0);
+    zero.spheres[1].rateDen = 0;
+    struct Case {
+        const char* what;
+        std::function<std::string()> makePath;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"missing file", [&] { return dir.file("missing.one"); }, "Failed to open document."},
+        {"a folder", [&] { return dir.path().string(); }, "Failed to open document."},
+        {"empty file",
+         [&] {
+             writeBytes(dir.file("empty.one"), "");
+             return dir.file("empty.one");
+         },
+         "Unexpected file format."},
+        {"radius cycle",
+         [&] {
+             writeBytes(dir.file("cycle.one"), FileBuilder::file(cycle));
+             return dir.file("cycle.one");
+         },
+         "Unexpected file format."},
+        {"zero denominator",
+         [&] {
+             writeBytes(dir.file("zero.one"), FileBuilder::file(zero));
+             return dir.file("zero.one");
+         },
+         "bad rational: zero denominator"},
+        {"text file",
+         [&] {
+             writeBytes(dir.file("text.one"), "hello, this is not an automaton\n");
+             return dir.file("text.one");
+         },
+         "Unexpected file format."},
+    };
+    for (const Case& c : cases) {
+        CRotundelDoc doc;
+        doc.NewDocument();
+        doc.CreateSphere();
+        doc.pathAccuracy = 90;
+        std::string before = OneFile::write(doc);
+        Sphere* selected = doc.selectedSphere;
+        DocResult r = doc.OpenDocument(c.makePath());
+        EXPECT_FALSE(r) << c.what;
+        EXPECT_EQ(r.message, c.message) << c.what;
+        EXPECT_EQ(OneFile::write(doc), before) << c.what;
+        EXPECT_EQ(doc.selectedSphere, selected) << c.what;
+        EXPECT_TRUE(doc.IsModified()) << c.what;
+    }
+}
+
+TEST(Document, AFailedSaveLeavesTheOldFile) {
+    TempDir dir;
+    CRotundelDoc doc;
+    doc.NewDocument();
+    std::string path = dir.file("kept.one");
+    ASSERT_TRUE(doc.SaveDocument(path));
+    std::string before = readBytes(path);
+    doc.CreateSphere();
+
+    struct Case {
+        const char* what;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"missing folder", dir.file("no/such/folder/x.one")},
+        {"target is a folder", dir.path().string()},
+        {"no file name", dir.path().string() + "/"},
+    };
+    for (const Case& c : cases) {
+        DocResult r = doc.SaveDocument(c.path);
+        EXPECT_FALSE(r) << c.what;
+        EXPECT_EQ(r.message, "Failed to save document.") << c.what;
+        EXPECT_TRUE(doc.IsModified()) << c.what;
+    }
+    EXPECT_EQ(readBytes(path), before);
+    // Nothing half-written is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Document, EveryEditMarksTheDocumentModified) {
+    struct Case {
+        const char* what;
+        std::function<void(CRotundelDoc&)> edit;
+        bool modified;
+    };
+    const Case cases[] = {
+        {"nothing", [](CRotundelDoc&) {}, false},
+        {"create", [](CRotundelDoc& d) { d.CreateSphere(); }, true},
+        {"destroy", [](CRotundelDoc& d) { d.DestroySphere(); }, true},
+        {"rename", [](CRotundelDoc& d) { d.RenameSphere(*d.root, "Sun"); }, true},
+        {"page edit", [](CRotundelDoc& d) { d.AfterSphereEdit(true, true); }, true},
+        {"template", [](CRotundelDoc& d) { d.MakeTemplate(d.root); }, false},
+        {"select", [](CRotundelDoc& d) { d.SelectSphere(d.root); }, false},
+        {"step", [](CRotundelDoc& d) { d.Step(); }, false},
+        {"clear",
+         [](CRotundelDoc& d) {
+             d.CreateSphere();
+             d.ClearContents();
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        CRotundelDoc doc;
+        doc.NewDocument();
+        c.edit(doc);
+        EXPECT_EQ(doc.IsModified(), c.modified) << c.what;
+    }
+}

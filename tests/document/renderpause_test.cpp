@@ -1,0 +1,228 @@
+// The render pause against a real thread that loops as the view's render
+// thread does, and the auto-reset event underneath it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "autoresetevent.h"
+#include "crotundeldoc.h"
+#include "fakes.h"
+#include "sphere.h"
+
+using namespace std::chrono_literals;
+
+TEST(AutoResetEvent, OneSignalLetsOneWaiterThrough) {
+    struct Case {
+        const char* what;
+        int signalsBefore;
+        bool resetBefore;
+        std::vector<bool> waits;  // results of successive short waits
+    };
+    const Case cases[] = {
+        {"no signal times out", 0, false, {false}},
+        {"a kept signal passes once", 1, false, {true, false}},
+        {"two signals count as one", 2, false, {true, false}},
+        {"reset drops a kept signal", 1, true, {false}},
+    };
+    for (const Case& c : cases) {
+        AutoResetEvent e("test");
+        for (int i = 0; i < c.signalsBefore; ++i) e.signal();
+        if (c.resetBefore) e.reset();
+        for (bool expected : c.waits) EXPECT_EQ(e.waitFor(10ms), expected) << c.what;
+    }
+}
+
+TEST(AutoResetEvent, WakesAWaiterOnAnotherThread) {
+    AutoResetEvent e("DocUpdateWaitRender");
+    EXPECT_EQ(e.name(), "DocUpdateWaitRender");
+    std::thread t([&] {
+        std::this_thread::sleep_for(20ms);
+        e.signal();
+    });
+    EXPECT_TRUE(e.waitFor(5000ms));
+    t.join();
+}
+
+namespace {
+
+// A document connected to a fake view whose render thread loops.
+struct Rig {
+    CRotundelDoc doc;
+    FakeRenderLink link;
+    explicit Rig() {
+        doc.ConnectViews(&link, nullptr);
+        doc.NewDocument();
+    }
+};
+
+void waitForFrames(FakeRenderThread& t, long more) {
+    long target = t.frames + more;
+    for (int i = 0; i < 5000 && t.frames < target; ++i) std::this_thread::sleep_for(1ms);
+}
+
+}  // namespace
+
+TEST(RenderPause, EditsHappenOnlyWhileTheRenderThreadIsParked) {
+    Rig rig;
+    FakeRenderThread render(rig.doc, rig.link);
+    for (int round = 0; round < 40; ++round) {
+        rig.doc.RenderPause();
+        ASSERT_TRUE(render.parked) << round;
+        long frames = render.frames;
+        // Changing the automaton here is safe only because the thread waits.
+        rig.doc.SelectSphere(rig.doc.root);
+        if (round % 3 == 2)
+            rig.doc.DestroySphere();
+        else
+            rig.doc.CreateSphere();
+        std::this_thread::sleep_for(1ms);
+        EXPECT_EQ(render.frames, frames) << round;
+        rig.doc.RenderResume();
+        waitForFrames(render, 1);
+    }
+    // The operations paused by themselves as well (the thread was running).
+    rig.doc.CreateSphere();
+    rig.doc.DestroySphere();
+    waitForFrames(render, 2);
+    render.stop();
+    EXPECT_TRUE(rig.link.shownMessages().empty());
+    EXPECT_FALSE(rig.link.docUpdate);
+}
+
+TEST(RenderPause, PausesDoNotNest) {
+    Rig rig;
+    FakeRenderThread render(rig.doc, rig.link);
+    rig.doc.RenderPause();
+    ASSERT_TRUE(render.parked);
+    rig.doc.RenderPause();  // returns at once, raises nothing
+    EXPECT_FALSE(rig.link.docUpdate);
+    EXPECT_EQ(rig.doc.renderPaused, 1);
+    rig.doc.RenderResume();  // the first resume ends the pause
+    EXPECT_EQ(rig.doc.renderPaused, 0);
+    waitForFrames(render, 3);
+    EXPECT_FALSE(render.parked);
+    long frames = render.frames;
+    waitForFrames(render, 1);
+    EXPECT_GT(render.frames, frames);
+}
+
+TEST(RenderPause, ResumeWithoutPauseSignalsNothing) {
+    Rig rig;
+    rig.doc.renderThreadStarted = 1;
+    rig.doc.RenderResume();
+    EXPECT_FALSE(rig.link.completeRender.waitFor(0ms));
+}
+
+TEST(RenderPause, ALongPathPassGivesWayAtOnce) {
+    Rig rig;
+    // A chain of 120 spheres traced at the finest step with one point on its
+    // last sphere: one uninterrupted pass takes seconds, far longer than the
+    // 2000 ms a pause may wait.
+    rig.doc.sampleBudget = 1'000'000;
+    rig.doc.pathAccuracy = 100;
+    rig.doc.SetPathAccuracy();
+    Sphere* last = nullptr;
+    for (int i = 0; i < 120; ++i) {
+        last = rig.doc.CreateSphere();
+        last->setRadiusFactor(1, 1);
+        last->setRollingRate(1 + i % 3, 7);
+    }
+    for (Sphere* s : rig.doc.sphereTable)
+        if (s) s->points.clear();
+    last->addPoint(10, 20, 1.5);
+    FakeRenderThread render(rig.doc, rig.link);
+    std::this_thread::sleep_for(200ms);  // well inside the first pass
+    rig.doc.RenderPause();
+    EXPECT_TRUE(render.parked);
+    EXPECT_TRUE(rig.link.shownMessages().empty());
+    EXPECT_EQ(rig.doc.pathsUpToDate, 0);  // the interrupted pass left it unset
+    rig.doc.RenderResume();
+    // Stopping the loop while it computes must also be prompt.
+    rig.doc.RenderPause();
+    render.stop();
+    rig.doc.RenderResume();
+}
+
+TEST(RenderPause, AfterTheTimeoutMessageThePauseKeepsWaiting) {
+    Rig rig;
+    // The thread answers only after 2500 ms.
+    FakeRenderThread render(rig.doc, rig.link, 2500);
+    rig.doc.RenderPause();
+    EXPECT_TRUE(render.parked);  // still safe to change the automaton
+    EXPECT_EQ(rig.link.shownMessages(),
+              std::vector<std::string>{"Timeout on WaitForSingleObject in Doc::RenderPause()"});
+    rig.doc.RenderResume();
+    render.stop();
+}
+
+TEST(RenderPause, AStaleAnswerDoesNotCountAsParking) {
+    Rig rig;
+    rig.link.waitRender.signal();  // left over from an earlier hand-over
+    FakeRenderThread render(rig.doc, rig.link, 300);
+    rig.doc.RenderPause();
+    EXPECT_TRUE(render.parked);
+    rig.doc.RenderResume();
+    render.stop();
+}
+
+TEST(RenderPause, AThreadThatEndsReleasesTheWaitingPause) {
+    struct Case {
+        const char* what;
+        int started, stopped;
+    };
+    const Case cases[] = {{"never started", 0, 0}, {"already stopped", 1, 1}};
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.doc.renderThreadStarted = c.started;
+        rig.doc.renderThreadStopped = c.stopped;
+        // Nobody answers: the pause must not hang, and the resume must not
+        // leave a signal that would release a later thread too early.
+        rig.doc.RenderPause();
+        rig.doc.RenderResume();
+        EXPECT_FALSE(rig.link.docUpdate) << c.what;
+        EXPECT_FALSE(rig.link.completeRender.waitFor(0ms)) << c.what;
+        EXPECT_TRUE(rig.link.shownMessages().empty()) << c.what;
+    }
+}
+
+TEST(RenderPause, NothingPausesWithoutAView) {
+    CRotundelDoc doc;
+    doc.renderThreadStarted = 1;
+    doc.RenderPause();
+    EXPECT_EQ(doc.renderPaused, 0);
+    EXPECT_FALSE(doc.RenderThreadRunning());
+}
+
+TEST(RenderPause, OpeningAndNewDocumentKeepTheThreadParkedThroughout) {
+    // The observer's calls come inside the operations; at each one the
+    // render thread must be parked.
+    struct ParkedObserver : RecordingObserver {
+        FakeRenderThread* render = nullptr;
+        int unparkedCalls = 0;
+        void check() {
+            if (render && !render->parked) ++unparkedCalls;
+        }
+        void refreshSpherePages() override { check(); }
+        void refreshViewPage() override { check(); }
+        void deleteAllTreeItems() override { check(); }
+        void* insertTreeItem(Sphere&) override {
+            check();
+            return nullptr;
+        }
+    };
+    CRotundelDoc doc;
+    FakeRenderLink link;
+    ParkedObserver seen;
+    doc.ConnectViews(&link, &seen);
+    doc.NewDocument();
+    FakeRenderThread render(doc, link);
+    seen.render = &render;
+    waitForFrames(render, 2);
+    doc.NewDocument();
+    doc.CreateSphere();
+    doc.DestroySphere();
+    EXPECT_EQ(seen.unparkedCalls, 0);
+    EXPECT_EQ(doc.renderPaused, 0);
+    render.stop();
+}
