@@ -12,13 +12,16 @@
 #include <QMouseEvent>
 #include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QSurfaceFormat>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
+#include "camerarig.h"
 #include "crotundeldoc.h"
+#include "headlessrenderer.h"
 #include "sphere.h"
 #include "viewrenderthread.h"
 
@@ -388,6 +391,21 @@ void ViewOpenGLmt::chooseTexture(void* p) {
 
 // --- Images ---
 
+void ViewOpenGLmt::setDocumentFolder(const std::string& folder) {
+    std::lock_guard<std::mutex> g(folderMutex_);
+    if (folder == folder_) return;
+    folder_ = folder;
+    ++folderVersion_;
+}
+
+bool ViewOpenGLmt::documentFolder(std::string* folder, std::uint64_t* version) const {
+    std::lock_guard<std::mutex> g(folderMutex_);
+    if (*version == folderVersion_) return false;
+    *folder = folder_;
+    *version = folderVersion_;
+    return true;
+}
+
 QSize ViewOpenGLmt::imageSizeFor(int w, int cw, int ch) {
     if (w < 1) w = 1;
     if (cw < 1 || ch < 1) return {w, w};
@@ -397,8 +415,29 @@ QSize ViewOpenGLmt::imageSizeFor(int w, int cw, int ch) {
 
 QImage ViewOpenGLmt::renderImage(QSize size, QString* error) {
     if (!renderThreadRunning() || !renderThread_ || renderThread_->ended()) {
-        *error = "The 3-D view has not started drawing yet; try again once the picture shows.";
-        return {};
+        // No render thread to ask (the window has not been shown yet, or
+        // has closed): this thread renders the picture itself, without a
+        // window.
+        if (!doc_) {
+            *error = "There is no automaton to draw.";
+            return {};
+        }
+        doc_->Step();
+        CameraRig rig;
+        rig.fovy = kFovy;
+        std::string why, folder;
+        {
+            std::lock_guard<std::mutex> g(folderMutex_);
+            folder = folder_;
+        }
+        auto image = HeadlessRenderer::renderOnce(*doc_, ViewRenderThread::frameSettings(*doc_),
+                                                  rig, &doc_->cameraController, size.width(),
+                                                  size.height(), folder, &why);
+        if (!image) {
+            *error = QString::fromStdString(why);
+            return {};
+        }
+        return ViewRenderThread::toQImage(*image);
     }
     if (imageRequested()) {
         *error = "An image is already being made.";
@@ -430,10 +469,21 @@ QString ViewOpenGLmt::saveImage(const QString& path) {
     QString error;
     QImage image = renderImage(size, &error);
     if (image.isNull()) return error.isEmpty() ? "The picture could not be rendered." : error;
-    QImageWriter writer(path, kImageFormats[imageFormatIndex_].writer);
-    if (!writer.write(image))
+    // Through a temporary file: a failed write leaves an older picture of
+    // that name as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString("The image could not be written to %1: %2.")
+            .arg(QDir::toNativeSeparators(path), file.errorString());
+    QImageWriter writer(&file, kImageFormats[imageFormatIndex_].writer);
+    if (!writer.write(image)) {
+        file.cancelWriting();
         return QString("The image could not be written to %1: %2.")
             .arg(QDir::toNativeSeparators(path), writer.errorString());
+    }
+    if (!file.commit())
+        return QString("The image could not be written to %1: %2.")
+            .arg(QDir::toNativeSeparators(path), file.errorString());
     return {};
 }
 

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "autoresetevent.h"
@@ -113,6 +115,11 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     // empty string on success, otherwise the reason.
     QString saveImage(const QString& path);
 
+    // The folder of the open document, where textures are looked for
+    // first. documentFolder copies it when it changed since *version.
+    void setDocumentFolder(const std::string& folder);
+    bool documentFolder(std::string* folder, std::uint64_t* version) const;
+
     // What the render thread reports for the UI thread to show; called on
     // the render thread, shown later on the UI thread.
     void postMessage(const QString& text);
@@ -202,6 +209,9 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     TextureTable textures_;
     ImageJob imageJob_;
     int imageFormatIndex_ = 0;  // last format chosen by extension
+    mutable std::mutex folderMutex_;
+    std::string folder_;
+    std::uint64_t folderVersion_ = 0;
 
     friend class ViewRenderThread;
 };

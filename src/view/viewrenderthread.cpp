@@ -5,6 +5,7 @@
 
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <algorithm>
 #include <chrono>
 
 #include "cameramouse.h"
@@ -76,11 +77,16 @@ bool ViewRenderThread::setUp() {
     if (!context_->create()) return false;
     if (!context_->makeCurrent(&view_)) return false;
 
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glFrontFace(GL_CCW);
-    glClearColor(0, 0, 0, 0);
+    FrameRenderer::initialState();
+    FrameRenderer::Options options;
+    options.mode = SphereDrawer::Mode::Primary;
+    options.windowBuffers = true;
+    // A texture that cannot be read is said once, by the UI thread.
+    options.report = [this](const std::string& text) {
+        view_.postMessage(QString::fromStdString(text));
+    };
+    frames_ = std::make_unique<FrameRenderer>(std::move(options));
+    rig_.fovy = ViewOpenGLmt::kFovy;
 
     // The texture names: a fresh context hands out 1..300, which the table
     // already uses; take whatever this one gives.
@@ -93,6 +99,7 @@ bool ViewRenderThread::setUp() {
 void ViewRenderThread::tearDown() {
     if (!context_) return;
     if (glReady_ && context_->makeCurrent(&view_)) {
+        frames_.reset();  // its lists and textures belong to this context
         auto names = view_.textures().names();
         glDeleteTextures(TextureTable::kSize, names.data());
         context_->doneCurrent();
@@ -125,6 +132,7 @@ void ViewRenderThread::loopPass() {
         renderRequestedImage();
         view_.setImageRequested(false);
     } else if (glReady_ && view_.exposedForDrawing()) {
+        applyDocumentFolder();
         if (doc) {
             FlashTimer::advance(*doc, started);
             if (view_.frameProbe) view_.frameProbe(*doc);
@@ -181,12 +189,58 @@ void ViewRenderThread::renderRequestedImage() {
     job->result = renderOffscreen(job->size, &job->error);
 }
 
+FrameSettings ViewRenderThread::frameSettings(const CRotundelDoc& doc) {
+    FrameSettings s;
+    s.camera.viewFromStationary = doc.viewFromStationary;
+    s.camera.cameraDistance = doc.cameraDistance;
+    s.camera.movieFrameCount = doc.movieFrameCount;
+    s.camera.orbitTarget = doc.orbitTarget;
+    s.stereo = doc.stereo;
+    s.anaglyphScheme = doc.anaglyphScheme;
+    s.flashActive = doc.flashActive != 0;
+    s.axisDrawFactor = doc.axisDrawFactor;
+    return s;
+}
+
+QImage ViewRenderThread::toQImage(const RgbaImage& image) {
+    if (image.empty()) return {};
+    QImage q(image.pixels.data(), image.width, image.height, image.width * 4,
+             QImage::Format_RGBX8888);
+    return q.convertToFormat(QImage::Format_RGB32);  // a deep copy
+}
+
+void ViewRenderThread::applyDocumentFolder() {
+    std::string folder;
+    if (view_.documentFolder(&folder, &folderVersion_)) frames_->setDocumentFolder(folder);
+}
+
 void ViewRenderThread::drawFrame() {
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    CRotundelDoc* doc = view_.document();
+    double r = view_.pixelRatio();
+    int w = static_cast<int>(view_.clientWidth() * r);
+    int h = std::max(1, static_cast<int>(view_.clientHeight() * r));
+    if (!doc) {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        return;
+    }
+    frames_->drawFrame(*doc, frameSettings(*doc), rig_, &doc->cameraController, w, h);
 }
 
 QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {
+    CRotundelDoc* doc = view_.document();
+    if (doc) {
+        applyDocumentFolder();
+        std::string why;
+        auto image = frames_->renderImage(*doc, frameSettings(*doc), rig_, &doc->cameraController,
+                                          size.width(), size.height(), &why);
+        setViewport();
+        if (!image) {
+            *error = QString::fromStdString(why);
+            return {};
+        }
+        return toQImage(*image);
+    }
     QOpenGLFramebufferObject fbo(size, QOpenGLFramebufferObject::Depth);
     if (!fbo.isValid() || !fbo.bind()) {
         *error = QString("The picture could not be rendered at %1 x %2 pixels.")

@@ -9,9 +9,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 
+#include "camerarig.h"
+#include "framerenderer.h"
+
 class AutoResetEvent;
+class CRotundelDoc;
 class QOpenGLContext;
 class ViewOpenGLmt;
 
@@ -25,6 +30,11 @@ class ViewRenderThread {
     bool joinFor(std::chrono::milliseconds timeout);
     void join();
     bool ended() const { return ended_.load(); }
+
+    // What a frame of doc reads from the document's settings.
+    static FrameSettings frameSettings(const CRotundelDoc& doc);
+    // An RGBA picture as a Qt image (opaque: saved pictures have no alpha).
+    static QImage toQImage(const RgbaImage& image);
 
   private:
     void run();
@@ -42,6 +52,11 @@ class ViewRenderThread {
     ViewOpenGLmt& view_;
     std::thread thread_;
     std::atomic<bool> ended_{false};
+    void applyDocumentFolder();
+
     std::unique_ptr<QOpenGLContext> context_;
+    std::unique_ptr<FrameRenderer> frames_;
+    CameraRig rig_;
+    std::uint64_t folderVersion_ = 0;
     bool glReady_ = false;
 };
