@@ -1,0 +1,162 @@
+// The `rotundel render` command, run as the user runs it: images of the
+// size and type asked for, and one clear sentence with the right exit
+// status for every kind of failure.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "crotundeldoc.h"
+#include "imagefile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+struct Outcome {
+    int status = -1;
+    std::string err;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class RenderCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("rotundel-cli-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Outcome run(const std::string& args, const std::string& env = "") {
+        fs::path err = dir / "stderr.txt";
+        std::string cmd = env + " " + quote(ROTUNDEL_EXE) + " render " + args + " 2>" +
+                          quote(err.string()) + " >/dev/null";
+        int raw = std::system(cmd.c_str());
+        Outcome r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::ifstream in(err);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        r.err = ss.str();
+        return r;
+    }
+    // A starter document saved to disk, optionally changed first.
+    std::string document(const std::string& name, void (*change)(CRotundelDoc&) = nullptr) {
+        CRotundelDoc doc;
+        doc.NewDocument();
+        if (change) change(doc);
+        fs::path p = dir / name;
+        EXPECT_TRUE(doc.SaveDocument(p.string()).ok);
+        return p.string();
+    }
+    fs::path dir;
+};
+
+int lines(const std::string& s) {
+    int n = 0;
+    for (char c : s) n += c == '\n';
+    return n;
+}
+}  // namespace
+
+TEST_F(RenderCommand, WritesTheSizeAndTypeAskedFor) {
+    std::string doc = document("a.one");
+    struct Case {
+        std::string out;
+        std::string size;
+        int w, h;
+    } cases[] = {
+        {"a.png", "", 640, 480},
+        {"b.jpg", "--width 320 --height 200", 320, 200},
+        {"c.BMP", "--width=100", 100, 480},
+        {"d.tif", "--height 64 --width 48", 48, 64},
+    };
+    for (const auto& c : cases) {
+        fs::path out = dir / c.out;
+        Outcome r = run(quote(doc) + " -o " + quote(out.string()) + " " + c.size);
+        if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        RgbaImage img;
+        std::string error;
+        ASSERT_TRUE(ImageFile::read(out.string(), &img, &error)) << error;
+        EXPECT_EQ(img.width, c.w) << c.out;
+        EXPECT_EQ(img.height, c.h) << c.out;
+        // White background, something drawn in the middle.
+        EXPECT_GT(img.at(0, 0)[0], 245);
+        EXPECT_GT(img.at(0, 0)[2], 245);
+        bool drawn = false;
+        for (int y = 0; y < img.height && !drawn; ++y)
+            for (int x = 0; x < img.width && !drawn; ++x) drawn = img.at(x, y)[1] < 200;
+        EXPECT_TRUE(drawn) << c.out;
+    }
+}
+
+TEST_F(RenderCommand, StereoDocumentGivesATwoColourPicture) {
+    std::string doc = document("s.one", [](CRotundelDoc& d) {
+        d.stereo = 1;
+        d.anaglyphScheme = 1;
+        for (Sphere* s : d.sphereTable)
+            if (s) s->surface = 0;
+    });
+    fs::path out = dir / "s.png";
+    Outcome r = run(quote(doc) + " -o " + quote(out.string()));
+    if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
+    RgbaImage img;
+    std::string error;
+    ASSERT_TRUE(ImageFile::read(out.string(), &img, &error)) << error;
+    int redOnly = 0;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x)
+            if (img.at(x, y)[0] < 250 && img.at(x, y)[2] > 250) ++redOnly;
+    EXPECT_GT(redOnly, 0);
+}
+
+TEST_F(RenderCommand, FailuresSayWhyInOneSentence) {
+    std::string doc = document("a.one");
+    fs::path damaged = dir / "damaged.one";
+    std::ofstream(damaged, std::ios::binary) << std::string("\x07\x00\x00\x00garbage", 11);
+    fs::path png = dir / "out.png";
+    struct Case {
+        const char* what;
+        std::string args;
+        std::string env;
+        int status;
+        std::string mentions;
+    } cases[] = {
+        {"missing document", quote((dir / "none.one").string()) + " -o " + quote(png.string()), "",
+         1, "none.one"},
+        {"damaged document", quote(damaged.string()) + " -o " + quote(png.string()), "", 1,
+         "damaged.one"},
+        {"unwritable image", quote(doc) + " -o " + quote((dir / "no" / "x.png").string()), "", 1,
+         "x.png"},
+        {"no OpenGL", quote(doc) + " -o " + quote(png.string()),
+         "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json", 1, "OpenGL"},
+        {"no output", quote(doc), "", 2, "-o"},
+        {"unknown type", quote(doc) + " -o x.gif", "", 2, "x.gif"},
+        {"zero width", quote(doc) + " -o x.png --width 0", "", 2, "width"},
+        {"word for height", quote(doc) + " -o x.png --height tall", "", 2, "height"},
+        {"huge width", quote(doc) + " -o x.png --width 99999", "", 2, "width"},
+        {"two documents", quote(doc) + " " + quote(doc) + " -o x.png", "", 2, "one document"},
+        {"unknown option", quote(doc) + " -o x.png --depth 3", "", 2, "--depth"},
+        {"nothing", "", "", 2, "document"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome r = run(c.args, c.env);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        if (c.status == 1) EXPECT_EQ(lines(r.err), 1) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(png));
+}
