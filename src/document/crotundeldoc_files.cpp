@@ -2,13 +2,12 @@
 // document and adopted only when it was read and checked completely, and it
 // is written through a temporary file that replaces the target at once.
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <random>
 
+#include "atomicfile.h"
 #include "crotundeldoc.h"
 #include "documentobserver.h"
 #include "onefile.h"
@@ -16,10 +15,6 @@
 #include "relations.h"
 #include "renderlink.h"
 #include "sphere.h"
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -109,44 +104,10 @@ DocResult CRotundelDoc::OpenDocument(const std::string& path) {
 }
 
 DocResult CRotundelDoc::SaveDocument(const std::string& path) {
-    std::string bytes = OneFile::write(*this);
-
-    fs::path target(path);
-    if (target.filename().empty()) return failure(kFailedSave, "no file name");
-    // A name of our own beside the target, never one that exists already.
-    std::random_device entropy;
-    fs::path temp;
-    std::FILE* f = nullptr;
-    for (int attempt = 0; attempt < 16 && !f; ++attempt) {
-        temp = target;
-        temp += ".saving-" + std::to_string(entropy() % 1000000);
-        errno = 0;
-        f = std::fopen(temp.string().c_str(), "wbx");
-        if (!f && errno != EEXIST) return failure(kFailedSave, errnoText(errno));
-    }
-    if (!f) return failure(kFailedSave, "no temporary file could be made");
-
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
-#if defined(__unix__) || defined(__APPLE__)
-    ok = ::fsync(fileno(f)) == 0 && ok;
-#endif
-    int writeErrno = errno;
-    ok = std::fclose(f) == 0 && ok;
-    std::error_code ec;
-    if (!ok) {
-        fs::remove(temp, ec);
-        return failure(kFailedSave, errnoText(writeErrno));
-    }
-    // Keep the permissions of the file being replaced.
-    if (auto st = fs::status(target, ec); !ec && fs::exists(st))
-        fs::permissions(temp, st.permissions(), ec);
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return failure(kFailedSave, ec.message());
-    }
+    AtomicFile file(path);
+    if (!file.open()) return failure(kFailedSave, file.error());
+    file.write(OneFile::write(*this));
+    if (!file.commit()) return failure(kFailedSave, file.error());
     modified_ = false;
     return {};
 }

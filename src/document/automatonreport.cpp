@@ -1,0 +1,164 @@
+// The summary that "rotundel info" prints, as text or JSON.
+#include "automatonreport.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "crotundeldoc.h"
+#include "pointpaths.h"
+#include "relations.h"
+#include "sphere.h"
+
+namespace {
+
+std::string number(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return buffer;
+}
+
+std::string shortNumber(double v) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.6g", v);
+    return buffer;
+}
+
+const char* surfaceName(int surface) {
+    static const char* const names[] = {"solid", "transparent", "mesh", "texture", "none"};
+    return surface >= 0 && surface <= 4 ? names[surface] : "transparent";
+}
+
+}  // namespace
+
+AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
+    for (Sphere* s : doc_.sphereTable) {
+        if (!s || s->points.empty() || s == doc_.stationarySphere) continue;
+        PathPlan plan = planPath(doc_, *s);
+        if (plan.list.size() < 2) continue;
+        PathLine line;
+        line.sphere = s->name;
+        line.period = plan.period ? toString(*plan.period) : std::string();
+        line.length = plan.length;
+        line.samples = plan.period ? std::max(0LL, plan.samples) : 0;
+        line.points = s->pointCount();
+        paths_.push_back(line);
+    }
+}
+
+std::string AutomatonReport::printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c < 0x20 || c == 0x7f) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
+            out += buffer;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string AutomatonReport::jsonString(const std::string& bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7f) {
+            if (c >= 0x80) {
+                // Latin-1 to UTF-8: the text is valid JSON whatever the bytes.
+                out += static_cast<char>(0xc0 | c >> 6);
+                out += static_cast<char>(0x80 | (c & 0x3f));
+            } else {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                out += buffer;
+            }
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string AutomatonReport::text() const {
+    auto name = [](const Sphere* s) { return s ? printable(s->name) : std::string("none"); };
+    std::string out;
+    out += std::to_string(doc_.sphereCount) + (doc_.sphereCount == 1 ? " sphere\n" : " spheres\n");
+    for (const Sphere* s : doc_.sphereTable) {
+        if (!s) continue;
+        out += "sphere " + name(s) + ": ";
+        out += s == doc_.root ? std::string("root") : "child of " + name(s->parent);
+        out += "; radius " + toString(s->radiusFactor) + " x " + name(s->radiusReference);
+        out += "; rate " + toString(s->rollingRate) + " x " + name(s->timeReference);
+        out += s->inside ? "; inside" : "; outside";
+        out += s->antiClockwise ? ", anti-clockwise" : ", clockwise";
+        out += "; " + std::string(surfaceName(s->surface));
+        out +=
+            "; " + std::to_string(s->pointCount()) + (s->pointCount() == 1 ? " point" : " points");
+        if (s->dynamic) out += "; dynamic";
+        out += "\n";
+    }
+    out += "stationary sphere: " + name(doc_.stationarySphere) + "\n";
+    out += "time master: " + name(doc_.timeMaster) + "\n";
+    out += "reference child: " + name(doc_.referenceChild) + "\n";
+    out += "path step: " + shortNumber(doc_.pathStep) + " (accuracy " +
+           std::to_string(doc_.pathAccuracy) + ")\n";
+    for (const PathLine& p : paths_) {
+        out += "path of " + printable(p.sphere) + ": ";
+        if (p.period.empty()) {
+            out += "no common period (a zero factor on the way)\n";
+            continue;
+        }
+        out += "period " + p.period + ", length " + shortNumber(p.length) + ", " +
+               std::to_string(p.samples) + " samples for each of " + std::to_string(p.points) +
+               (p.points == 1 ? " point\n" : " points\n");
+    }
+    return out;
+}
+
+std::string AutomatonReport::json() const {
+    auto ref = [](const Sphere* s) { return s ? jsonString(s->name) : std::string("null"); };
+    std::string out = "{\n  \"sphereCount\": " + std::to_string(doc_.sphereCount) + ",\n";
+    out += "  \"spheres\": [";
+    bool first = true;
+    for (int slot = 0; slot < CRotundelDoc::kTableSize; ++slot) {
+        const Sphere* s = doc_.sphereTable[static_cast<std::size_t>(slot)];
+        if (!s) continue;
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"name\": " + jsonString(s->name) + ", \"slot\": " + std::to_string(slot);
+        out += ", \"parent\": " + ref(s->parent);
+        out += ", \"radiusReference\": " + ref(s->radiusReference);
+        out += ", \"radiusFactor\": " + jsonString(toString(s->radiusFactor));
+        out += ", \"timeReference\": " + ref(s->timeReference);
+        out += ", \"rollingRate\": " + jsonString(toString(s->rollingRate));
+        out += ", \"inside\": " + std::string(s->inside ? "true" : "false");
+        out += ", \"antiClockwise\": " + std::string(s->antiClockwise ? "true" : "false");
+        out += ", \"surface\": " + jsonString(surfaceName(s->surface));
+        out += ", \"dynamic\": " + std::string(s->dynamic ? "true" : "false");
+        out += ", \"points\": " + std::to_string(s->pointCount()) + "}";
+    }
+    out += "\n  ],\n";
+    out += "  \"root\": " + ref(doc_.root) + ",\n";
+    out += "  \"stationarySphere\": " + ref(doc_.stationarySphere) + ",\n";
+    out += "  \"timeMaster\": " + ref(doc_.timeMaster) + ",\n";
+    out += "  \"referenceChild\": " + ref(doc_.referenceChild) + ",\n";
+    out += "  \"pathAccuracy\": " + std::to_string(doc_.pathAccuracy) + ",\n";
+    out += "  \"pathStep\": " + number(doc_.pathStep) + ",\n";
+    out += "  \"paths\": [";
+    first = true;
+    for (const PathLine& p : paths_) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"sphere\": " + jsonString(p.sphere);
+        out += ", \"period\": " + (p.period.empty() ? std::string("null") : jsonString(p.period));
+        out += ", \"length\": " + number(p.length);
+        out += ", \"samples\": " + std::to_string(p.samples);
+        out += ", \"points\": " + std::to_string(p.points) + "}";
+    }
+    out += "\n  ]\n}\n";
+    return out;
+}

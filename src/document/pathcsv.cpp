@@ -1,0 +1,42 @@
+// Point paths as comma-separated values.
+#include "pathcsv.h"
+
+#include <cstdio>
+
+#include "crotundeldoc.h"
+#include "sphere.h"
+
+std::string PathCsv::field(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+void PathCsv::write(const CRotundelDoc& doc, const Sink& sink) {
+    constexpr std::size_t kChunk = 256 * 1024;
+    std::string out = "sphere,point,sample,x,y,z\n";
+    char number[512];
+    for (const Sphere* s : doc.sphereTable) {
+        if (!s) continue;
+        const std::string name = field(s->name);
+        for (std::size_t p = 0; p < s->points.size(); ++p) {
+            const auto& path = s->points[p].path;
+            for (std::size_t k = 0; k < path.size(); ++k) {
+                std::snprintf(number, sizeof number, ",%zu,%zu,%.17g,%.17g,%.17g\n", p, k,
+                              path[k].x, path[k].y, path[k].z);
+                out += name;
+                out += number;
+                if (out.size() >= kChunk) {
+                    sink(out);
+                    out.clear();
+                }
+            }
+        }
+    }
+    if (!out.empty()) sink(out);
+}

@@ -1,0 +1,22 @@
+// The sampled point paths of a document as comma-separated values: one row
+// per sample, header "sphere,point,sample,x,y,z".
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+class CRotundelDoc;
+
+class PathCsv {
+  public:
+    using Sink = std::function<void(std::string_view)>;
+
+    // Spheres in table order, points in list order, samples in time order,
+    // coordinates with 17 significant digits (they read back to the same
+    // doubles). The text goes to sink in pieces of a few hundred kilobytes.
+    static void write(const CRotundelDoc& doc, const Sink& sink);
+
+    // A CSV field: quoted when it holds a comma, a quote or a line break.
+    static std::string field(std::string_view text);
+};
