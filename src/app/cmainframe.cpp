@@ -7,8 +7,11 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "helpwindow.h"
@@ -120,11 +123,28 @@ bool CMainFrame::OnCreateClient() {
     viewContainer_->setFocusPolicy(Qt::StrongFocus);
     view_->setTitleWindow(this);
 
+    viewColumn_ = new QWidget;
+    viewColumn_->setObjectName("viewColumn");
+    viewColumn_->setMinimumSize(1, 1);
+    auto* column = new QVBoxLayout(viewColumn_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(viewContainer_, 1);
+    pathProgress_ = new QProgressBar;
+    pathProgress_->setObjectName("pathProgress");
+    pathProgress_->setFixedHeight(16);
+    pathProgress_->setTextVisible(true);
+    pathProgress_->hide();
+    column->addWidget(pathProgress_);
+    progressTimer_ = new QTimer(this);
+    connect(progressTimer_, &QTimer::timeout, this, &CMainFrame::updatePathProgress);
+    progressTimer_->start(100);
+
     constructionPane_ = new PaneStub("constructionPane");
     treePane_ = new PaneStub("treePane");
     propertiesPane_ = new PaneStub("propertiesPane");
 
-    mainSplitter_->addWidget(viewContainer_);
+    mainSplitter_->addWidget(viewColumn_);
     mainSplitter_->addWidget(controlColumn_);
     controlSplitter_->addWidget(constructionPane_);
     controlSplitter_->addWidget(treePane_);
@@ -190,6 +210,26 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     // Stop drawing before the window and its panes go away.
     if (view_) view_->ExitThreadsAndWait();
     e->accept();
+}
+
+void CMainFrame::updatePathProgress() {
+    // Short computations pass without a flicker of the bar.
+    constexpr double kShowAfterSeconds = 0.5;
+    bool busy = view_ && view_->stepRunningSeconds() > kShowAfterSeconds;
+    if (!busy) {
+        if (!pathProgress_->isHidden()) pathProgress_->hide();
+        return;
+    }
+    double fraction = view_->stepProgress();
+    if (fraction < 0) {
+        pathProgress_->setRange(0, 0);  // how far is not known: a busy bar
+        pathProgress_->setFormat("Computing point paths...");
+    } else {
+        pathProgress_->setRange(0, 100);
+        pathProgress_->setValue(static_cast<int>(fraction * 100));
+        pathProgress_->setFormat("Computing point paths... %p%");
+    }
+    if (pathProgress_->isHidden()) pathProgress_->show();
 }
 
 void CMainFrame::OnHelp() {

@@ -7,6 +7,8 @@
 #include <functional>
 
 class QAction;
+class QProgressBar;
+class QTimer;
 class QMenu;
 class QSplitter;
 class ViewOpenGLmt;
@@ -58,6 +60,11 @@ class CMainFrame : public QMainWindow {
     void OnHelp();
     HelpWindow* helpWindow() const { return helpWindow_; }
 
+    // Shows the path computation's progress under the 3-D view once it has
+    // run for half a second; hides it when done. Polled by a timer.
+    void updatePathProgress();
+    QProgressBar* pathProgress() const { return pathProgress_; }
+
     // Moves the keyboard focus to the next (or previous) of the four panes.
     void focusPane(int step);
 
@@ -79,6 +86,9 @@ class CMainFrame : public QMainWindow {
     QWidget* controlColumn_ = nullptr;
     ViewOpenGLmt* view_ = nullptr;
     QWidget* viewContainer_ = nullptr;
+    QWidget* viewColumn_ = nullptr;  // the view and its progress bar
+    QProgressBar* pathProgress_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;
     QWidget* propertiesPane_ = nullptr;

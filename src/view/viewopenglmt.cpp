@@ -202,6 +202,11 @@ void ViewOpenGLmt::ExitThreadsAndWait() {
     }
 }
 
+double ViewOpenGLmt::stepRunningSeconds() const {
+    std::int64_t started = stepStartedAt_.load();
+    return started ? (counterNow() - started) * 1e-9 : 0.0;
+}
+
 std::int64_t ViewOpenGLmt::counterNow() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

@@ -146,6 +146,15 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     // thread is parked or not running.
     std::function<void(CRotundelDoc&)> frameProbe;
 
+    // The frame update's watch: the render thread marks the start and end
+    // of each document Step; the UI thread asks how long the one under way
+    // has run (0 when none), to show progress for long path computations.
+    void markStepStart() { stepStartedAt_ = counterNow(); }
+    void markStepEnd() { stepStartedAt_ = 0; }
+    double stepRunningSeconds() const;
+    // Fraction of the path computation done, or -1 when it is not known.
+    double stepProgress() const { return stepProgress_.load(); }
+
     // How many frames this view has drawn in total.
     std::int64_t framesDrawn() const { return framesDrawn_.load(); }
     void countFrame() { ++framesDrawn_; }
@@ -202,6 +211,8 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     std::atomic<bool> deleteDown_{false}, insertDown_{false};
     std::atomic<bool> deletePressed_{false}, insertPressed_{false};
     std::atomic<std::int64_t> framesDrawn_{0};
+    std::atomic<std::int64_t> stepStartedAt_{0};
+    std::atomic<double> stepProgress_{-1};
 
     QTimer statsTimer_;
     CameraMouse mouse_;

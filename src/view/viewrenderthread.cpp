@@ -136,7 +136,9 @@ void ViewRenderThread::loopPass() {
         if (doc) {
             FlashTimer::advance(*doc, started);
             if (view_.frameProbe) view_.frameProbe(*doc);
+            view_.markStepStart();
             doc->Step();
+            view_.markStepEnd();
             ++doc->framesRendered;
             doc->cameraDistance = CameraMouse::keyboardZoom(
                 doc->cameraDistance, view_.pollDeleteKey(), view_.pollInsertKey());
@@ -185,7 +187,11 @@ void ViewRenderThread::renderRequestedImage() {
         job->error = "OpenGL is not available in this window.";
         return;
     }
-    if (doc) doc->Step();
+    if (doc) {
+        view_.markStepStart();
+        doc->Step();
+        view_.markStepEnd();
+    }
     job->result = renderOffscreen(job->size, &job->error);
 }
 

@@ -1,11 +1,19 @@
 // The window's bookkeeping that needs no display: texture names, the edit
 // feedback clock, saved image sizes, recent files and tree swatches.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
+#include "cmainframe.h"
 #include "crotundeldoc.h"
 #include "flashtimer.h"
+#include "helpwindow.h"
 #include "recentfilelist.h"
 #include "sphere.h"
 #include "swatchlist.h"
@@ -28,6 +36,10 @@ class LogicTest : public QObject {
     void recentFilesSurviveRestart();
     void swatches();
     void observerUsesTheViewsTables();
+    void menus_data();
+    void menus();
+    void helpLinksResolve();
+    void progressBarAfterHalfASecond();
 };
 
 // Operations on a fresh table: "t" takes a name, "gN" gives back name N.
@@ -201,6 +213,92 @@ void LogicTest::observerUsesTheViewsTables() {
     QCOMPARE(s.textureSlot, 2);
     observer.releaseTextureSlot(s);
     QCOMPARE(view.textures().used(), 1);
+}
+
+// The menus as the user reads them: "-" is a separator, "text|keys".
+void LogicTest::menus_data() {
+    QTest::addColumn<int>("menu");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("File") << 0
+                          << QStringList{"&New|Ctrl+N",
+                                         "&Open...|Ctrl+O",
+                                         "&Save|Ctrl+S",
+                                         "Save &As...|",
+                                         "-",
+                                         "Save image|",
+                                         "Set image size / movie frames|",
+                                         "-",
+                                         "&Print...|Ctrl+P",
+                                         "Print Pre&view|",
+                                         "P&rint Setup...|",
+                                         "-",
+                                         "Recent File|",
+                                         "-",
+                                         "E&xit|"};
+    QTest::newRow("Help") << 1 << QStringList{"Help|", "&About Rotundel...|"};
+}
+
+void LogicTest::menus() {
+    QFETCH(int, menu);
+    QFETCH(QStringList, items);
+    CMainFrame frame;
+    QList<QAction*> menus = frame.menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QString("&File"));
+    QCOMPARE(menus[1]->text(), QString("Help"));
+    QStringList got;
+    for (QAction* a : menus[menu]->menu()->actions())
+        got.append(a->isSeparator() ? QString("-") : a->text() + "|" + a->shortcut().toString());
+    QCOMPARE(got, items);
+
+    // Recent files take the place of the empty entry, numbered.
+    frame.setRecentFiles({"/tmp/one.one", "/tmp/a&b.one"});
+    QStringList texts;
+    for (QAction* a : frame.fileMenu()->actions()) texts.append(a->text());
+    QVERIFY(texts.contains("&1 one.one"));
+    QVERIFY(texts.contains("&2 a&&b.one"));
+    QVERIFY(!texts.contains("Recent File"));
+}
+
+void LogicTest::helpLinksResolve() {
+    static const QRegularExpression href("href=\"([^\"#]+)");
+    QDir help(":/help");
+    QStringList pages = help.entryList({"*.html"});
+    QVERIFY(pages.size() >= 10);
+    for (const QString& name : pages) {
+        QFile f(help.filePath(name));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QString html = QString::fromUtf8(f.readAll());
+        auto it = href.globalMatch(html);
+        while (it.hasNext()) {
+            QString target = it.next().captured(1);
+            if (target.startsWith("http")) continue;
+            QVERIFY2(help.exists(target), qPrintable(name + " links to missing " + target));
+        }
+    }
+    HelpWindow window;
+    window.showPage("index.html");
+    QCOMPARE(window.browser()->documentTitle(), QString("Rotundel Help"));
+    window.browser()->setSource(QUrl("qrc:/help/viewing.html"));
+    QCOMPARE(window.browser()->documentTitle(), QString("Mouse and keys"));
+}
+
+void LogicTest::progressBarAfterHalfASecond() {
+    // A frame that is never shown has no render thread: the test plays it.
+    CMainFrame frame;
+    QVERIFY(frame.OnCreateClient());
+    QProgressBar* bar = frame.pathProgress();
+    frame.updatePathProgress();
+    QVERIFY(bar->isHidden());
+    frame.view()->markStepStart();
+    frame.updatePathProgress();
+    QVERIFY(bar->isHidden());  // short computations pass without a bar
+    QTest::qWait(600);
+    frame.updatePathProgress();
+    QVERIFY(!bar->isHidden());
+    frame.view()->markStepEnd();
+    frame.updatePathProgress();
+    QVERIFY(bar->isHidden());
 }
 
 QTEST_MAIN(LogicTest)

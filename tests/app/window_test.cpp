@@ -5,17 +5,22 @@
 #include <QApplication>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "cmainframe.h"
 #include "crotundelapp.h"
 #include "crotundeldoc.h"
+#include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "sphere.h"
+#include "unitquaternion.h"
 #include "viewopenglmt.h"
 
 namespace {
@@ -86,6 +91,13 @@ class WindowTest : public QObject {
     void saveImage();
     void unsavedChangesPrompt_data();
     void unsavedChangesPrompt();
+    void parkedThreadWaitsForRelease();
+    void zoomKeys_data();
+    void zoomKeys();
+    void mouseRouting_data();
+    void mouseRouting();
+    void printsThePicture();
+    void unreadableFileEndsTheStart();
     void closingWithChanges();
 
   private:
@@ -96,6 +108,7 @@ class WindowTest : public QObject {
 void WindowTest::initTestCase() {
     app_ = std::make_unique<CRotundelApp>();
     QVERIFY(app_->InitInstance());
+    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled - Rotundel"));
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
     QVERIFY(waitForFrames(app_->view, 3));
 }
@@ -169,9 +182,15 @@ void WindowTest::editsWhileDrawing() {
     std::atomic<int> broken{0}, probed{0};
     // The probe changes only while the render thread stands still.
     doc.RenderPause();
+    // While a frame reads the automaton nothing may change it: the probe
+    // looks twice, a moment apart, and the two looks must agree.
     app_->view->frameProbe = [&](CRotundelDoc& d) {
         ++probed;
+        auto table = d.sphereTable;
+        int count = d.sphereCount;
         if (!consistent(d)) ++broken;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        if (table != d.sphereTable || count != d.sphereCount || !consistent(d)) ++broken;
     };
     doc.RenderResume();
     for (int cycle = 0; cycle < 200; ++cycle) {
@@ -331,6 +350,110 @@ void WindowTest::unsavedChangesPrompt() {
         QVERIFY(app_->OnFileNew());
     }
     QVERIFY(!doc.IsModified());
+}
+
+void WindowTest::parkedThreadWaitsForRelease() {
+    // A message box inside an edit can keep the render thread parked for
+    // longer than any time-out: it must not draw until released.
+    CRotundelDoc& doc = app_->document();
+    doc.RenderPause();
+    std::int64_t frames = app_->view->framesDrawn();
+    QTest::qWait(2300);
+    QCOMPARE(app_->view->framesDrawn(), frames);
+    doc.RenderResume();
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
+// Delete moves the camera away, Insert nearer, for as long as it is held.
+void WindowTest::zoomKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("farther");
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << true;
+    QTest::newRow("Insert") << int(Qt::Key_Insert) << false;
+}
+
+void WindowTest::zoomKeys() {
+    QFETCH(int, key);
+    QFETCH(bool, farther);
+    CRotundelDoc& doc = app_->document();
+    double before = -doc.cameraDistance;
+    QTest::keyPress(app_->view, Qt::Key(key));
+    QVERIFY(waitForFrames(app_->view, 3));
+    QTest::keyRelease(app_->view, Qt::Key(key));
+    QVERIFY(waitForFrames(app_->view, 2));
+    double after = -doc.cameraDistance;
+    QVERIFY2(farther ? after > before * 1.02 : after < before / 1.02,
+             qPrintable(QString("%1 -> %2").arg(before).arg(after)));
+    // Released: the distance stays.
+    QVERIFY(waitForFrames(app_->view, 3));
+    QCOMPARE(-doc.cameraDistance, after);
+    doc.FitCameraDistance();
+}
+
+// Mouse drags in the view: which button, with "Keep automaton entirely in
+// view" or not, and what changes.
+void WindowTest::mouseRouting_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("keepInView");
+    QTest::addColumn<bool>("turns");
+    QTest::addColumn<bool>("zooms");
+    QTest::newRow("left turns") << int(Qt::LeftButton) << 0 << true << false;
+    QTest::newRow("right zooms") << int(Qt::RightButton) << 0 << false << true;
+    QTest::newRow("right held by keep-in-view") << int(Qt::RightButton) << 1 << false << false;
+    QTest::newRow("left still turns with keep-in-view")
+        << int(Qt::LeftButton) << 1 << true << false;
+}
+
+void WindowTest::mouseRouting() {
+    QFETCH(int, button);
+    QFETCH(int, keepInView);
+    QFETCH(bool, turns);
+    QFETCH(bool, zooms);
+    CRotundelDoc& doc = app_->document();
+    doc.RenderPause();
+    doc.keepInView = keepInView;
+    doc.RenderResume();
+    ViewOpenGLmt* view = app_->view;
+    QPoint from(view->width() / 2, view->height() / 2);
+    QPoint to = from + QPoint(view->width() / 8, -view->height() / 8);
+    unitquaternion q0 = doc.cameraController.orientation();
+    double d0 = doc.cameraDistance;
+    auto b = Qt::MouseButton(button);
+    QTest::mousePress(view, b, {}, from);
+    for (int i = 1; i <= 4; ++i) QTest::mouseMove(view, from + (to - from) * i / 4);
+    QTest::mouseRelease(view, b, {}, to);
+    unitquaternion q1 = doc.cameraController.orientation();
+    bool turned = q0.w != q1.w || q0.v.x != q1.v.x || q0.v.y != q1.v.y || q0.v.z != q1.v.z;
+    QCOMPARE(turned, turns);
+    QCOMPARE(doc.cameraDistance != d0, zooms);
+    if (zooms) QVERIFY(-doc.cameraDistance < -d0);  // dragged upwards: nearer
+    doc.RenderPause();
+    doc.keepInView = 0;
+    doc.cameraController.setOrientation(unitquaternion());
+    doc.FitCameraDistance();
+    doc.RenderResume();
+}
+
+void WindowTest::printsThePicture() {
+    QString pdf = dir_.filePath("picture.pdf");
+    PicturePrinter printer(app_->view, app_->mainFrame());
+    printer.printer()->setOutputFormat(QPrinter::PdfFormat);
+    printer.printer()->setOutputFileName(pdf);
+    QString error = printer.paint(printer.printer());
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith("%PDF"));
+    QVERIFY(bytes.contains("/Image"));  // the picture, not a blank page
+}
+
+void WindowTest::unreadableFileEndsTheStart() {
+    CRotundelApp second;
+    BoxAnswer ok(QMessageBox::Ok);
+    answerNextBox(&ok);
+    QVERIFY(!second.InitInstance(dir_.filePath("no-such-file.one")));
+    QVERIFY(ok.shown);
 }
 
 void WindowTest::closingWithChanges() {
