@@ -340,3 +340,48 @@ TEST_F(Render, NewSphereInTheSlotOfADestroyedOneIsNotDrawnWithItsLists) {
     EXPECT_EQ(after.pixels, twoSpheres.pixels);
     EXPECT_EQ(d.bodyList, -1);
 }
+
+TEST_F(Render, ConstraintGuidesShowInMonoFramesOnly) {
+    struct Case {
+        const char* what;
+        bool ctrl, shift, drawConstraints;
+        int stereo;
+        bool wantGreen;
+    } cases[] = {
+        {"camera axes", true, false, true, 0, true},
+        {"body axes", false, true, true, 0, true},
+        {"plain press", false, false, true, 0, false},
+        {"guides switched off", true, false, false, 0, false},
+        {"anaglyph frame", true, false, true, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scene a;  // empty: only the guides can be green
+        CBallController guide(0.7);
+        guide.setWindowSize(kW, kH);
+        guide.setDrawConstraints(c.drawConstraints);
+        guide.setConstraintMode(c.ctrl ? 1 : c.shift ? 2 : 0);
+        guide.buttonDown(kW / 2, kH / 2);
+        guide.buttonUp();
+        FrameSettings s;
+        s.stereo = c.stereo;
+        std::string error;
+        auto img =
+            renderer()->render(a, s, rig, &guide, kW, kH, FrameRenderer::kWindowBackground, &error);
+        ASSERT_TRUE(img) << error;
+        int green = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const auto* p = img->at(x, y);
+                if (p[1] > 150 && p[0] < 40 && p[2] < 40) ++green;
+            }
+        EXPECT_EQ(green > 0, c.wantGreen) << green;
+        if (c.wantGreen) {
+            // The cross of the camera axes passes through the centre.
+            // (It falls on a pixel boundary: either column may carry it.)
+            if (c.ctrl)
+                EXPECT_GT(std::max(img->at(kW / 2, kH / 4)[1], img->at(kW / 2 - 1, kH / 4)[1]),
+                          150);
+        }
+    }
+}
