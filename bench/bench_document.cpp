@@ -1,0 +1,82 @@
+// Costs of the document's file work: reading and writing a full table of
+// 300 spheres, creating spheres, and writing the CSV of computed paths.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "crotundeldoc.h"
+#include "onefile.h"
+#include "pathcsv.h"
+#include "sphere.h"
+
+namespace {
+
+// 300 spheres: a root with 299 children, each with six points.
+std::string fullTable() {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    for (int i = 2; i < CRotundelDoc::kTableSize; ++i) {
+        doc.SelectSphere(doc.root);
+        Sphere* s = doc.CreateSphere();
+        for (int p = 1; p < 6; ++p) s->addPoint(p * 10.0, p * 5.0, 1.0);
+    }
+    return OneFile::write(doc);
+}
+
+void BM_ReadFullTable(benchmark::State& state) {
+    const std::string bytes = fullTable();
+    for (auto _ : state) {
+        CRotundelDoc doc;
+        OneFile::read(std::string_view(bytes), doc);
+        benchmark::DoNotOptimize(doc.root);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_ReadFullTable)->Unit(benchmark::kMicrosecond);
+
+void BM_WriteFullTable(benchmark::State& state) {
+    CRotundelDoc doc;
+    OneFile::read(std::string_view(fullTable()), doc);
+    std::size_t size = 0;
+    for (auto _ : state) {
+        std::string bytes = OneFile::write(doc);
+        size = bytes.size();
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_WriteFullTable)->Unit(benchmark::kMicrosecond);
+
+// Each creation places the whole automaton again and refits the camera.
+void BM_CreateUnderRoot(benchmark::State& state) {
+    const int spheres = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        CRotundelDoc doc;
+        doc.NewDocument();
+        for (int i = 2; i < spheres; ++i) {
+            doc.SelectSphere(doc.root);
+            doc.CreateSphere();
+        }
+        benchmark::DoNotOptimize(doc.sphereCount);
+    }
+}
+BENCHMARK(BM_CreateUnderRoot)->Arg(50)->Arg(300)->Unit(benchmark::kMillisecond);
+
+void BM_PathCsv(benchmark::State& state) {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    doc.pathAccuracy = 100;
+    doc.SetPathAccuracy();
+    doc.selectedSphere->setRadiusFactor(3, 7);
+    doc.CreateSphere()->setRadiusFactor(2, 5);
+    doc.Step();
+    std::size_t size = 0;
+    for (auto _ : state) {
+        size = 0;
+        PathCsv::write(doc, [&size](std::string_view t) { size += t.size(); });
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_PathCsv)->Unit(benchmark::kMillisecond);
+
+}  // namespace
