@@ -93,6 +93,14 @@ ViewOpenGLmt::ViewOpenGLmt(QWindow* parent) : QWindow(parent) {
         [this](const QString& text) { showMessage(text.toStdString()); }, Qt::QueuedConnection);
     connect(this, &ViewOpenGLmt::textureChoiceWanted, this, &ViewOpenGLmt::chooseTexture,
             Qt::QueuedConnection);
+    askTexturePath = [this] {
+        return QFileDialog::getOpenFileName(
+            titleWindow_, "Set texture", QString(),
+            "BMP Files (*.BMP *.bmp);;Icon Files (*.ICO *.ico);;JPEG Files (*.JPG *.jpg *.jpeg);;"
+            "PNG Files (*.PNG *.png);;PNM Files (*.PNM *.pnm);;Targa Files (*.TGA *.tga);;"
+            "TIFF Files (*.TIF *.tif *.tiff);;All Files (*)",
+            nullptr, QFileDialog::ReadOnly);
+    };
 }
 
 ViewOpenGLmt::~ViewOpenGLmt() {
@@ -374,14 +382,13 @@ void ViewOpenGLmt::prepareSphereTexture(Sphere& s) {
 
 void ViewOpenGLmt::chooseTexture(void* p) {
     auto* s = static_cast<Sphere*>(p);
+    struct Done {
+        ViewOpenGLmt* v;
+        ~Done() { emit v->textureChoiceDone(); }
+    } done{this};
     // The sphere may have been destroyed since the render thread asked.
     if (!doc_ || !s || doc_->slotOf(s) < 0) return;
-    QString file = QFileDialog::getOpenFileName(
-        titleWindow_, "Set texture", QString(),
-        "BMP Files (*.BMP *.bmp);;Icon Files (*.ICO *.ico);;JPEG Files (*.JPG *.jpg *.jpeg);;"
-        "PNG Files (*.PNG *.png);;PNM Files (*.PNM *.pnm);;Targa Files (*.TGA *.tga);;"
-        "TIFF Files (*.TIF *.tif *.tiff);;All Files (*)",
-        nullptr, QFileDialog::ReadOnly);
+    QString file = askTexturePath();
     if (file.isEmpty() || doc_->slotOf(s) < 0) return;
     bool paused = doc_->PauseIfRunning();
     if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
@@ -447,6 +454,14 @@ QImage ViewOpenGLmt::renderImage(QSize size, QString* error) {
     if (imageRequested()) {
         *error = "An image is already being made.";
         return {};
+    }
+    if (doc_) {
+        // A parked render thread would never answer.
+        std::lock_guard<CriticalSection> g(requestLock_);
+        if (doc_->renderPaused) {
+            *error = "The automaton is being changed; try again in a moment.";
+            return {};
+        }
     }
     imageJob_ = ImageJob{size, {}, {}};
     if (doc_) doc_->saveImageRequested = 1;

@@ -125,8 +125,13 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     void postMessage(const QString& text);
     // The render thread asks the UI thread to pick a texture file for s.
     void postTextureChoice(Sphere* s);
+    // Asks the user for a texture picture; "" when cancelled. A file dialog
+    // unless replaced (tests answer without one).
+    std::function<QString()> askTexturePath;
+    // Emitted once a texture choice has been handled (chosen or cancelled).
+    Q_SIGNAL void textureChoiceDone();
 
-    // Work the render thread does for renderImage; set under requestLock.
+    // Work the render thread does for renderImage.
     struct ImageJob {
         QSize size;
         QImage result;

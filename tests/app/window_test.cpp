@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -96,6 +97,8 @@ class WindowTest : public QObject {
     void zoomKeys();
     void mouseRouting_data();
     void mouseRouting();
+    void textureChoice_data();
+    void textureChoice();
     void printsThePicture();
     void unreadableFileEndsTheStart();
     void closingWithChanges();
@@ -432,6 +435,54 @@ void WindowTest::mouseRouting() {
     doc.cameraController.setOrientation(unitquaternion());
     doc.FitCameraDistance();
     doc.RenderResume();
+}
+
+// What the user answers when "Set texture" asks for a picture.
+void WindowTest::textureChoice_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("wantFile");  // empty: unchanged
+    QTest::newRow("cancelled") << ""
+                               << "";
+    QTest::newRow("chosen elsewhere: the name is kept") << "/somewhere/else/mars.png"
+                                                        << "mars.png";
+}
+
+void WindowTest::textureChoice() {
+    QFETCH(QString, answer);
+    QFETCH(QString, wantFile);
+    CRotundelDoc& doc = app_->document();
+    QVERIFY(app_->OnFileNew());
+    Sphere* b = doc.root->firstChild();
+    std::string fileBefore = b->textureFile;
+    int slotBefore = b->textureSlot;
+    int asked = 0;
+    app_->view->askTexturePath = [&] {
+        ++asked;
+        return answer;
+    };
+    QSignalSpy done(app_->view, &ViewOpenGLmt::textureChoiceDone);
+    {
+        // What the " Light" page's button does.
+        std::lock_guard<CriticalSection> g(app_->view->requestLock());
+        doc.textureTarget = b;
+        app_->view->setTextureAssignmentRequest(true);
+    }
+    QVERIFY(done.wait(3000));
+    QCOMPARE(asked, 1);
+    QVERIFY(!app_->view->textureRequested());
+    QCOMPARE(doc.textureTarget, nullptr);
+    if (wantFile.isEmpty()) {
+        QCOMPARE(b->textureFile, fileBefore);
+        QCOMPARE(b->textureSlot, slotBefore);
+        QVERIFY(!doc.IsModified());
+    } else {
+        QCOMPARE(QString::fromStdString(b->textureFile), wantFile);
+        QVERIFY(b->textureSlot > 0);
+        QVERIFY(b->textureSlot != app_->view->textures().reservedName());
+        QVERIFY(doc.IsModified());
+        doc.SetModifiedFlag(false);
+    }
+    QVERIFY(waitForFrames(app_->view, 2));
 }
 
 void WindowTest::printsThePicture() {
