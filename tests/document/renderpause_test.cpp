@@ -116,14 +116,14 @@ TEST(RenderPause, ResumeWithoutPauseSignalsNothing) {
 
 TEST(RenderPause, ALongPathPassGivesWayAtOnce) {
     Rig rig;
-    // A chain of 120 spheres traced at the finest step with one point on its
-    // last sphere: one uninterrupted pass takes seconds, far longer than the
-    // 2000 ms a pause may wait.
+    // A chain of 30 spheres traced at the finest step with one point on its
+    // last sphere: one uninterrupted pass samples a million positions through
+    // 30 links, seconds of work, while planning it stays short.
     rig.doc.sampleBudget = 1'000'000;
     rig.doc.pathAccuracy = 100;
     rig.doc.SetPathAccuracy();
     Sphere* last = nullptr;
-    for (int i = 0; i < 120; ++i) {
+    for (int i = 0; i < 30; ++i) {
         last = rig.doc.CreateSphere();
         last->setRadiusFactor(1, 1);
         last->setRollingRate(1 + i % 3, 7);
