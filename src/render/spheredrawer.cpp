@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "imagefile.h"
 #include "relations.h"
@@ -52,32 +53,43 @@ double bodyAngle(double fixed, bool animated, float dynamicAngle) {
     return a;
 }
 
-void vertex(const Vec3& p) {
-    glVertex3f(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
-}
-void flatNormal(Vec3 n) {
-    // A zero cross product (a degenerate triangle) is given as it is.
-    if (length(n) > 0) n = normalise(n);
-    glNormal3f(static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z));
-}
-
 using Ring = std::array<Vec3, 7>;
 
-void band(const Ring& p, const Ring& c) {
-    glBegin(GL_TRIANGLES);
-    for (int i = 0; i < 7; ++i) {
-        int j = i == 6 ? 0 : i + 1;
-        flatNormal(cross(c[i] - c[j], c[i] - p[i]));
-        vertex(c[i]);
-        vertex(p[i]);
-        vertex(c[j]);
-        flatNormal(cross(p[i] - c[j], p[i] - p[j]));
-        vertex(p[i]);
-        vertex(p[j]);
-        vertex(c[j]);
+// Collects the flat-shaded triangles of the tubes and hands them over as
+// vertex arrays: a list compiles them far faster than one call per vertex.
+class TriangleBatch {
+  public:
+    ~TriangleBatch() { flush(); }
+    void band(const Ring& p, const Ring& c) {
+        for (int i = 0; i < 7; ++i) {
+            int j = i == 6 ? 0 : i + 1;
+            triangle(cross(c[i] - c[j], c[i] - p[i]), c[i], p[i], c[j]);
+            triangle(cross(p[i] - c[j], p[i] - p[j]), p[i], p[j], c[j]);
+        }
+        if (data_.size() >= kFlushFloats) flush();
     }
-    glEnd();
-}
+    void flush() {
+        if (data_.empty()) return;
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glInterleavedArrays(GL_N3F_V3F, 0, data_.data());
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(data_.size() / 6));
+        glPopClientAttrib();
+        data_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kFlushFloats = 6 * 3 * 14 * 4096;
+    void triangle(Vec3 n, const Vec3& a, const Vec3& b, const Vec3& c) {
+        // A zero cross product (a degenerate triangle) is given as it is.
+        if (length(n) > 0) n = normalise(n);
+        for (const Vec3* v : {&a, &b, &c}) {
+            data_.insert(data_.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
+                                       static_cast<float>(n.z), static_cast<float>(v->x),
+                                       static_cast<float>(v->y), static_cast<float>(v->z)});
+        }
+    }
+    std::vector<float> data_;
+};
 
 int showFlags(const Sphere& s) {
     return (s.showRevolutionAxis ? 1 : 0) | (s.showGreatCircle ? 2 : 0) |
@@ -233,19 +245,20 @@ void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
         for (const auto& line : p.tubeLines) n = std::min(n, line.size());
         if (n == 0) continue;
         Ring prev{}, cur{};
+        TriangleBatch batch;
         for (std::size_t k = 0; k < n; ++k) {
             if (k == 0) {
                 cur.fill(c0);  // the tube starts in a point
             } else {
                 for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
-                band(prev, cur);
+                batch.band(prev, cur);
             }
             prev = cur;
         }
         // The path is closed: the tube ends in its first position.
         for (int i = 0; i < 7; ++i) prev[i] = p.tubeLines[i][n - 1];
         cur.fill(c0);
-        band(prev, cur);
+        batch.band(prev, cur);
     }
 }
 
