@@ -13,7 +13,7 @@ class OffscreenTarget {
     // Images larger than this on a side, or with more pixels than
     // kMaxPixels, are refused before any memory is taken.
     static constexpr int kMaxSide = 16384;
-    static constexpr long long kMaxPixels = 64LL * 1024 * 1024;
+    static constexpr long long kMaxPixels = 32LL * 1024 * 1024;
 
     // Needs a current context that has framebuffer objects. Null with *error
     // (one sentence) otherwise.

@@ -385,3 +385,27 @@ TEST_F(Render, ConstraintGuidesShowInMonoFramesOnly) {
         }
     }
 }
+
+TEST_F(Render, StationarySphereHasNoPartsThatNeedANeighbour) {
+    struct Case {
+        bool stationaryIsChild;
+        bool wantSomething;
+    } cases[] = {{false, false}, {true, true}};
+    for (const auto& c : cases) {
+        Scene a;
+        Scene::starter(a);
+        Sphere* b = a.sphereTable[1];
+        forEachPreOrder(a.root, [](Sphere& x) {
+            x.surface = 4;
+            x.showRotationAxis = x.showPerpendicularAxis = x.showPointPaths = 0;
+            x.showRevolutionAxis = x.showGreatCircle = x.showCentersLine = 0;
+        });
+        // Only the root asks for the parts drawn towards its neighbour; as the
+        // stationary sphere it has none.
+        a.root->showRevolutionAxis = a.root->showGreatCircle = a.root->showCentersLine = 1;
+        if (c.stationaryIsChild) a.stationarySphere = b;
+        a.update();
+        RgbaImage img = draw(a, starterSettings(a), FrameRenderer::kWindowBackground);
+        EXPECT_EQ(survey(img).differing > 0, c.wantSomething) << c.stationaryIsChild;
+    }
+}
