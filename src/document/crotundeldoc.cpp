@@ -148,10 +148,10 @@ void CRotundelDoc::RefreshViewPage() {
 }
 
 Sphere* CRotundelDoc::FindSphereByName(const std::string& name) const {
-    for (int i = 0; i < sphereCount && i < kTableSize; ++i) {
-        Sphere* s = sphereTable[static_cast<std::size_t>(i)];
+    // The whole table: after destructions the live spheres need not sit in
+    // the first sphereCount slots.
+    for (Sphere* s : sphereTable)
         if (s && s->name == name) return s;
-    }
     return nullptr;
 }
 

@@ -133,6 +133,7 @@ class CRotundelDoc : public Automaton {
     void RewindDynamics();
     void RefreshSpherePages();
     void RefreshViewPage();
+    // The first sphere in table order whose name equals name byte for byte.
     Sphere* FindSphereByName(const std::string& name) const;
     // Makes s the selected sphere (the tree's selection handler); refreshes
     // the sphere pages unless spheres are being destroyed.

@@ -165,6 +165,7 @@ TEST(Construction, DestroyingTheTimeMasterHandsOverToTheNextChild) {
     EXPECT_EQ(doc.referenceChild, d);
     EXPECT_EQ(doc.slotOf(d), 3);  // slots are not compacted
     EXPECT_EQ(doc.sphereTable[1], nullptr);
+    EXPECT_EQ(doc.FindSphereByName("E"), e);  // slot 4, past the count of 3
     EXPECT_TRUE(doc.IsModified());
 }
 
