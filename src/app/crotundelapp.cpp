@@ -102,6 +102,11 @@ QString CRotundelApp::documentTitle() const {
 
 void CRotundelApp::updateTitle() {
     if (frame_) frame_->setWindowTitle(documentTitle() + " - " + kAppTitle);
+    // Textures are looked for beside the document first.
+    if (view)
+        view->setDocumentFolder(
+            path_.isEmpty() ? std::string()
+                            : QFile::encodeName(QFileInfo(path_).absolutePath()).toStdString());
 }
 
 void CRotundelApp::refreshRecentMenu() {

@@ -140,8 +140,11 @@ void ViewRenderThread::loopPass() {
             doc->Step();
             view_.markStepEnd();
             ++doc->framesRendered;
-            doc->cameraDistance = CameraMouse::keyboardZoom(
-                doc->cameraDistance, view_.pollDeleteKey(), view_.pollInsertKey());
+            // Written only while a zoom key acts: the UI thread's right-drag
+            // zoom writes the same field and must not be overwritten.
+            bool away = view_.pollDeleteKey(), nearer = view_.pollInsertKey();
+            if (away || nearer)
+                doc->cameraDistance = CameraMouse::keyboardZoom(doc->cameraDistance, away, nearer);
         }
         setViewport();
         drawFrame();

@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -15,9 +17,11 @@
 #include <chrono>
 #include <thread>
 
+#include "caboutdlg.h"
 #include "cmainframe.h"
 #include "crotundelapp.h"
 #include "crotundeldoc.h"
+#include "dialogimagemovie.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "sphere.h"
@@ -99,6 +103,9 @@ class WindowTest : public QObject {
     void mouseRouting();
     void textureChoice_data();
     void textureChoice();
+    void imageSizeCommand_data();
+    void imageSizeCommand();
+    void aboutBox();
     void printsThePicture();
     void unreadableFileEndsTheStart();
     void closingWithChanges();
@@ -483,6 +490,57 @@ void WindowTest::textureChoice() {
         doc.SetModifiedFlag(false);
     }
     QVERIFY(waitForFrames(app_->view, 2));
+}
+
+// "Set image size / movie frames" from the menu: entries and the button.
+void WindowTest::imageSizeCommand_data() {
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("frames");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QSize>("wantImage");
+    QTest::addColumn<int>("wantFrames");
+    QTest::newRow("OK makes square images") << "800"
+                                            << "200" << true << QSize(800, 800) << 200;
+    QTest::newRow("Cancel changes nothing") << "300"
+                                            << "30" << false << QSize(0, 0) << 0;
+}
+
+void WindowTest::imageSizeCommand() {
+    QFETCH(QString, width);
+    QFETCH(QString, frames);
+    QFETCH(bool, ok);
+    QFETCH(QSize, wantImage);
+    QFETCH(int, wantFrames);
+    CRotundelDoc& doc = app_->document();
+    QSize before(doc.imageWidth, doc.imageHeight);
+    int framesBefore = doc.movieFrameCount;
+    bool seen = false;
+    QTimer::singleShot(100, [&] {
+        auto* d = qobject_cast<DialogImageMovie*>(QApplication::activeModalWidget());
+        if (!d) return;
+        seen = true;
+        d->widthEdit()->setText(width);
+        d->framesEdit()->setText(frames);
+        ok ? d->accept() : d->reject();
+    });
+    app_->mainFrame()->imageSizeAction->trigger();
+    QVERIFY(seen);
+    QCOMPARE(QSize(doc.imageWidth, doc.imageHeight), ok ? wantImage : before);
+    QCOMPARE(doc.movieFrameCount, ok ? wantFrames : framesBefore);
+}
+
+void WindowTest::aboutBox() {
+    QString title, text;
+    QTimer::singleShot(100, [&] {
+        auto* d = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        if (!d) return;
+        title = d->windowTitle();
+        for (QLabel* l : d->findChildren<QLabel*>()) text += l->text() + "\n";
+        d->accept();
+    });
+    app_->mainFrame()->aboutAction->trigger();
+    QCOMPARE(title, QString("About Rotundel"));
+    QVERIFY(text.contains("Rotundel Version 1.0"));
 }
 
 void WindowTest::printsThePicture() {
