@@ -21,7 +21,7 @@ TEST(CameraMouse, RightDragZoomFollowsTheMouseWithinLimits) {
     };
     for (const auto& c : cases) {
         CameraMouse m;
-        CBallController ball;
+        CBallController ball{0.7};
         ASSERT_TRUE(m.rightButtonDown(100, 500, false, c.startDistance));
         auto d = m.mouseMove(ball, 100, 500 - c.dy);
         ASSERT_TRUE(d.has_value()) << c.dy;
@@ -32,14 +32,14 @@ TEST(CameraMouse, RightDragZoomFollowsTheMouseWithinLimits) {
 
 TEST(CameraMouse, NoVerticalMoveNoZoom) {
     CameraMouse m;
-    CBallController ball;
+    CBallController ball{0.7};
     m.rightButtonDown(100, 100, false, -40);
     EXPECT_FALSE(m.mouseMove(ball, 300, 100).has_value());
 }
 
 TEST(CameraMouse, KeepInViewDisablesTheRightButtonOnly) {
     CameraMouse m;
-    CBallController ball;
+    CBallController ball{0.7};
     EXPECT_FALSE(m.rightButtonDown(100, 100, true, -40));
     EXPECT_FALSE(m.mouseMove(ball, 100, 10).has_value());
     EXPECT_FALSE(m.rightButtonUp(true));
@@ -71,7 +71,7 @@ TEST(CameraMouse, LeftDragGoesToTheBallWithItsConstraint) {
     } cases[] = {{false, false, 0}, {true, false, 1}, {false, true, 2}, {true, true, 1}};
     for (const auto& c : cases) {
         CameraMouse m;
-        CBallController ball;
+        CBallController ball{0.7};
         ball.setWindowSize(800, 600);
         m.leftButtonDown(ball, 380, 290, c.ctrl, c.shift);
         EXPECT_EQ(ball.constraintModeNow(), c.wantMode);

@@ -246,3 +246,14 @@ TEST(BallController, ColourComesFromAColorref) {
     EXPECT_DOUBLE_EQ(col[1], 80 / 255.0);
     EXPECT_DOUBLE_EQ(col[2], 30 / 255.0);
 }
+
+TEST(BallController, DefaultIsTheCameraOfANewDocument) {
+    CBallController c;
+    EXPECT_NEAR(c.radius(), 0.7, 1e-7);
+    EXPECT_TRUE(sameOrientation(c.orientation(),
+                                unitquaternion(50 * 0.017453292519943295, {1, 0, 0}), 1e-11));
+    EXPECT_TRUE(c.overlayState().drawConstraints);
+    auto col = c.color();
+    EXPECT_DOUBLE_EQ(col[0], 130 / 255.0);
+    EXPECT_DOUBLE_EQ(col[2], 30 / 255.0);
+}
