@@ -139,5 +139,5 @@ int renderCommand(const std::vector<std::string>& args) {
 }
 
 Command cmd("render", "render FILE.one -o OUT.EXT [--width W] [--height H]",
-            "still image (png, jpg, bmp, tif) without a display", renderCommand);
+            "still image (png, jpg, bmp, tif), no display needed", renderCommand);
 }  // namespace

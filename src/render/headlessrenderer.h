@@ -3,9 +3,10 @@
 // through it, and so does "Save image" when the window's render thread has
 // not started yet.
 //
-// Threads: create, use and destroy on one thread. The context is made
-// current for each call and released afterwards, so the thread may hold
-// other contexts in between.
+// Threads: create, use and destroy on one thread, one that has no other
+// OpenGL context current while it calls in (the window's user-interface
+// thread, the command line's main thread). The context is made current for
+// each call and released afterwards.
 #pragma once
 
 #include <memory>

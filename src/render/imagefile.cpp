@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 
 namespace {
 std::string lower(std::string s) {
@@ -83,12 +84,14 @@ bool ImageFile::read(const std::string& path, RgbaImage* out, std::string* error
     QImageReader reader(info.absoluteFilePath());
     QSize size = reader.size();
     if (size.isValid() && (size.width() > kMaxTextureSide || size.height() > kMaxTextureSide))
-        return fail("the picture is larger than 8192 pixels on a side.");
+        return fail("the picture is larger than " + std::to_string(kMaxTextureSide) +
+                    " pixels on a side.");
     reader.setAllocationLimit(256);
     QImage picture = reader.read();
     if (picture.isNull()) return fail(reader.errorString().toStdString() + ".");
     if (picture.width() > kMaxTextureSide || picture.height() > kMaxTextureSide)
-        return fail("the picture is larger than 8192 pixels on a side.");
+        return fail("the picture is larger than " + std::to_string(kMaxTextureSide) +
+                    " pixels on a side.");
     QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
     out->width = rgba.width();
     out->height = rgba.height();

@@ -14,7 +14,7 @@ class ImageFile {
     // Largest side and file size accepted for a texture: a bigger picture is
     // more than a sphere of 20 x 20 facets can show, and refusing it keeps a
     // hostile document from filling the memory.
-    static constexpr int kMaxTextureSide = 8192;
+    static constexpr int kMaxTextureSide = 4096;
     static constexpr long long kMaxTextureBytes = 64LL << 20;
 
     // By the extension, in any case: bmp, jpg, jpeg, png, tif, tiff.
