@@ -36,6 +36,7 @@ struct BoxAnswer {
     QMessageBox::StandardButton button;
     QString text;
     bool shown = false;
+    QThread* thread = nullptr;  // the thread that owns the box
 };
 
 void answerNextBox(BoxAnswer* answer) {
@@ -45,6 +46,7 @@ void answerNextBox(BoxAnswer* answer) {
             if (!box || !box->isVisible()) continue;
             answer->shown = true;
             answer->text = box->text();
+            answer->thread = box->thread();
             box->button(answer->button)->click();
             return;
         }
@@ -108,6 +110,10 @@ class WindowTest : public QObject {
     void aboutBox();
     void printsThePicture();
     void unreadableFileEndsTheStart();
+    void imageBeforeAnyFrame();
+    void renderThreadMessagesShowOnTheUiThread();
+    void closingKeptByCancel_data();
+    void closingKeptByCancel();
     void closingWithChanges();
 
   private:
@@ -565,18 +571,62 @@ void WindowTest::unreadableFileEndsTheStart() {
     QVERIFY(ok.shown);
 }
 
-void WindowTest::closingWithChanges() {
+void WindowTest::imageBeforeAnyFrame() {
+    // A view that was never shown has no render thread to ask: the picture
+    // is rendered without a window instead of waiting for ever.
+    CRotundelDoc doc;
+    QVERIFY(doc.NewDocument());
+    ViewOpenGLmt view;
+    view.setDocument(&doc);
+    QString path = dir_.filePath("early.png");
+    QString error = view.saveImage(path);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QImage image(path);
+    QCOMPARE(image.width(), doc.imageWidth);
+    QVERIFY(!view.renderThreadRunning());
+}
+
+void WindowTest::renderThreadMessagesShowOnTheUiThread() {
+    BoxAnswer ok(QMessageBox::Ok);
+    answerNextBox(&ok);
+    std::thread worker([&] { app_->view->postMessage("A texture could not be read."); });
+    worker.join();
+    QVERIFY(QTest::qWaitFor([&] { return ok.shown; }, 3000));
+    QCOMPARE(ok.text, QString("A texture could not be read."));
+    QCOMPARE(ok.thread, QApplication::instance()->thread());
+}
+
+// Closing the window and File > Exit both ask first; Cancel keeps everything.
+void WindowTest::closingKeptByCancel_data() {
+    QTest::addColumn<bool>("viaExit");
+    QTest::newRow("window closed") << false;
+    QTest::newRow("File > Exit") << true;
+}
+
+void WindowTest::closingKeptByCancel() {
+    QFETCH(bool, viaExit);
     CRotundelDoc& doc = app_->document();
+    if (doc.IsModified()) doc.SetModifiedFlag(false);
     QVERIFY(app_->OnFileNew());
     doc.selectedSphere = doc.root;
     QVERIFY(doc.CreateSphere());
     BoxAnswer cancel(QMessageBox::Cancel);
     answerNextBox(&cancel);
-    QVERIFY(!app_->mainFrame()->close());
+    if (viaExit)
+        app_->mainFrame()->exitAction->trigger();
+    else
+        QVERIFY(!app_->mainFrame()->close());
     QVERIFY(cancel.shown);
+    QCOMPARE(cancel.text, QString("Save changes to Untitled?"));
     QVERIFY(app_->mainFrame()->isVisible());
+    QCOMPARE(doc.sphereCount, 3);
     QVERIFY(app_->view->renderThreadRunning());
     QVERIFY(waitForFrames(app_->view, 2));
+}
+
+void WindowTest::closingWithChanges() {
+    CRotundelDoc& doc = app_->document();
+    QVERIFY(doc.IsModified());
 
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
