@@ -154,8 +154,9 @@ class CRotundelDoc : public Automaton {
 
     // --- Construction ---
     // Adds a child of the selected sphere (the root when the automaton is
-    // empty). Returns the new sphere, or null when the table is full (then
-    // lastError() holds the reason and nothing has changed).
+    // empty). Returns the new sphere, or null when the table is full: then
+    // nothing has changed, lastError() holds the reason, and the render
+    // link (when connected) has shown it in a message box.
     Sphere* CreateSphere();
     // Removes the selected sphere and its subtree.
     void DestroySphere();
