@@ -84,11 +84,20 @@ void readSphere(ArchiveReader& in, Sphere& s) {
     s.timeReferenceName = in.readLine();
 }
 
+// A text as one line. Renaming refuses line breaks, but a texture path may
+// hold one on some systems; written raw it would shift every later field
+// and make the whole file unreadable.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
 void writeSphere(ArchiveWriter& out, Sphere& s) {
-    out.writeLine(s.name);
+    out.writeLine(oneLine(s.name));
     out.writeInt32(static_cast<std::int32_t>(s.color));
     out.writeInt32(s.surface);
-    out.writeLine(s.textureFile);
+    out.writeLine(oneLine(s.textureFile));
     out.writeInt32(s.showCentersLine);
     out.writeInt32(s.showPerpendicularAxis);
     out.writeInt32(s.showRevolutionAxis);
@@ -115,7 +124,7 @@ void writeSphere(ArchiveWriter& out, Sphere& s) {
         out.writeDouble(p.quantumDistance);
     }
     auto linkName = [](const Sphere* r) {
-        return (r ? r->name : std::string(CRotundelDoc::kNoSphereName)) + "\n";
+        return (r ? oneLine(r->name) : std::string(CRotundelDoc::kNoSphereName)) + "\n";
     };
     s.parentName = linkName(s.parent);
     s.radiusReferenceName = linkName(s.radiusReference);
@@ -211,7 +220,7 @@ std::string OneFile::write(CRotundelDoc& doc) {
     out.writeInt32(static_cast<std::int32_t>(spheres.size()));
     for (Sphere* s : spheres) writeSphere(out, *s);
     auto roleName = [](const Sphere* s) {
-        return s ? s->name : std::string(CRotundelDoc::kNoSphereName);
+        return s ? oneLine(s->name) : std::string(CRotundelDoc::kNoSphereName);
     };
     out.writeLine(roleName(doc.stationarySphere));
     out.writeLine(roleName(doc.referenceChild));

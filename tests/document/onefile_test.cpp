@@ -454,3 +454,31 @@ TEST(ArchiveReader, NumbersAreLittleEndianAndTruncationThrows) {
     ArchiveReader shortDouble(std::string_view("\0\0\0\0\0\0\x44", 7));
     EXPECT_THROW(shortDouble.readDouble(), FileFormatError);
 }
+
+TEST(OneFile, LineBreaksInTextsNeverBreakTheFile) {
+    // Set directly, as a texture path from a file dialog could be.
+    struct Case {
+        std::string name, texture, readName, readTexture;
+    };
+    const Case cases[] = {
+        {"B", "dir\nname.bmp", "B", "dir name.bmp"},
+        {"x\ny", "earth256.bmp", "x y", "earth256.bmp"},
+        {"\r\n", "\r", "  ", " "},
+    };
+    for (const Case& c : cases) {
+        CRotundelDoc doc;
+        doc.NewDocument();
+        Sphere* b = doc.selectedSphere;
+        b->name = c.name;
+        b->textureFile = c.texture;
+        doc.CreateSphere();  // a child linked to b by b's name
+        doc.stationarySphere = b;
+        CRotundelDoc again;
+        ASSERT_NO_THROW(OneFile::read(std::string_view(OneFile::write(doc)), again));
+        Sphere* read = again.sphereTable[1];
+        EXPECT_EQ(read->name, c.readName);
+        EXPECT_EQ(read->textureFile, c.readTexture);
+        EXPECT_EQ(again.sphereTable[2]->parent, read);
+        EXPECT_EQ(again.stationarySphere, read);
+    }
+}
