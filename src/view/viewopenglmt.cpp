@@ -272,7 +272,11 @@ void ViewOpenGLmt::OnSize(int cx, int cy) {
         if (doc_) doc_->cameraController.setWindowSize(cx, cy);
         return;
     }
-    bool handOver = renderThreadRunning() && !paused && renderThread_ && !renderThread_->ended();
+    // Nor does a resize wait for a path computation under way: it may take
+    // seconds, and the frame after it reads the new size anyway.
+    bool computing = stepRunningSeconds() > 0;
+    bool handOver =
+        renderThreadRunning() && !paused && !computing && renderThread_ && !renderThread_->ended();
     inHandOver_ = true;
     if (handOver) {
         setResizeRequested(true);
