@@ -106,6 +106,7 @@ void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     o.flashActive = s.flashActive;
     o.flashPointIndex = s.flashPointIndex;
     o.axisDrawFactor = s.axisDrawFactor;
+    o.lightBackground = lightBackground_;
     spheres_.drawAutomaton(a, o);
 }
 
@@ -157,7 +158,9 @@ std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSet
     glClearColor(background[0], background[1], background[2], background[3]);
     bool windowBuffers = options_.windowBuffers;
     options_.windowBuffers = false;  // a framebuffer object has no back buffers
+    lightBackground_ = background[0] + background[1] + background[2] > 1.5f;
     drawFrame(a, s, rig, ball, width, height);
+    lightBackground_ = false;
     options_.windowBuffers = windowBuffers;
     RgbaImage image = target->read();
     target->unbind();

@@ -92,4 +92,5 @@ class FrameRenderer {
     Options options_;
     SphereDrawer spheres_;
     BallOverlay overlay_;
+    bool lightBackground_ = false;  // while rendering onto a white image
 };

@@ -24,6 +24,7 @@ struct BodyLook {
     GLuint texture = 0;
     const Sphere* neighbour = nullptr;
     double axisFactor = 0;
+    bool lightBackground = false;
     friend bool operator==(const BodyLook&, const BodyLook&) = default;
 };
 struct PathLook {
@@ -325,7 +326,8 @@ unsigned SphereDrawer::textureFor(Sphere& s, Entry& e) {
 
 void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o) {
     GLuint texture = s.surface == 3 ? textureFor(s, e) : 0;
-    BodyLook look{s.color, s.surface, showFlags(s), o.stereo, texture, n, o.axisDrawFactor};
+    BodyLook look{s.color, s.surface, showFlags(s),     o.stereo,
+                  texture, n,         o.axisDrawFactor, o.lightBackground};
     bool stale;
     if (mode_ == Mode::Primary)
         stale = s.bodyListValid == 0 || (!e.bodyCompiled && s.bodyList != -1);
@@ -387,7 +389,10 @@ void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions
                 glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
                 glEnable(GL_BLEND);
                 glDepthMask(GL_FALSE);
-                glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+                if (o.lightBackground && !o.stereo)
+                    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+                else
+                    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
                 if (o.stereo)
                     glColor3ub(255, 255, 255);
                 else

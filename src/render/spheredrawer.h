@@ -28,6 +28,9 @@ struct DrawOptions {
     bool flashActive = false;
     int flashPointIndex = 0;  // the " Points" page's selected point (0 = the centre)
     double axisDrawFactor = 0.20000000298023224;
+    // Drawing onto the white of a saved image. Additive blending would turn
+    // a transparent body white there, so it is blended over the background.
+    bool lightBackground = false;
 };
 
 class SphereDrawer {

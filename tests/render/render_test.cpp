@@ -103,6 +103,7 @@ TEST_F(Render, RootColourAtTheCentreOfTheStarter) {
         std::array<float, 4> background;
     } cases[] = {
         {"transparent on black", 1, FrameRenderer::kWindowBackground},
+        {"transparent on white", 1, FrameRenderer::kImageBackground},
         {"opaque on white", 0, FrameRenderer::kImageBackground},
         {"opaque on black", 0, FrameRenderer::kWindowBackground},
     };
