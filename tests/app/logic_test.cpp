@@ -40,6 +40,7 @@ class LogicTest : public QObject {
     void menus();
     void helpLinksResolve();
     void progressBarAfterHalfASecond();
+    void iconDraws();
 };
 
 // Operations on a fresh table: "t" takes a name, "gN" gives back name N.
@@ -299,6 +300,15 @@ void LogicTest::progressBarAfterHalfASecond() {
     frame.view()->markStepEnd();
     frame.updatePathProgress();
     QVERIFY(bar->isHidden());
+}
+
+void LogicTest::iconDraws() {
+    // The window, the About box and the desktop share one scalable icon;
+    // without the SVG plugin it would silently be blank.
+    QImage icon = QIcon(":/icons/rotundel.svg").pixmap(48, 48).toImage();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.size(), QSize(48, 48));
+    QVERIFY(icon.pixelColor(24, 24).alpha() > 0);
 }
 
 QTEST_MAIN(LogicTest)

@@ -1,6 +1,8 @@
 // Starts the window as a new user sees it and saves a picture of the whole
 // screen after a few seconds of drawing. Run under a virtual X server:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one]
+// With --dialogs DIR it saves pictures of the help window, the About box and
+// the image size dialog instead (no OpenGL needed).
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -8,13 +10,30 @@
 #include <QTimer>
 #include <iostream>
 
+#include "caboutdlg.h"
 #include "crotundelapp.h"
+#include "dialogimagemovie.h"
+#include "helpwindow.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     if (argc < 2) {
         std::cerr << "usage: rotundel_screenshot OUT.png [FILE.one]\n";
         return 2;
+    }
+    if (QString(argv[1]) == "--dialogs" && argc > 2) {
+        QString dir = QString::fromLocal8Bit(argv[2]) + "/";
+        HelpWindow help;
+        help.showPage("index.html");
+        help.show();
+        bool ok = help.grab().save(dir + "help.png");
+        CAboutDlg about;
+        about.show();
+        ok = about.grab().save(dir + "about.png") && ok;
+        DialogImageMovie size(640, 100);
+        size.show();
+        ok = size.grab().save(dir + "imagesize.png") && ok;
+        return ok ? 0 : 1;
     }
     CRotundelApp app;
     if (!app.InitInstance(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString())) return 1;
