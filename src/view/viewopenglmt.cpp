@@ -196,6 +196,10 @@ void ViewOpenGLmt::startRenderThread() {
 void ViewOpenGLmt::ExitThreadsAndWait() {
     statsTimer_.stop();
     if (!renderThread_ || threadEnded_.load()) return;
+    // Parking the thread first stops a long path computation within
+    // milliseconds; a thread that is parked ends as soon as it is asked to.
+    bool paused =
+        doc_ && doc_->renderLink() == this && !renderThread_->ended() && doc_->PauseIfRunning();
     setExitRequested(true);
     if (!renderThread_->joinFor(kHandOverTimeout)) {
         showMessage("Timeout on WaitForSingleObject in View::ExitThreadsAndWait()");
@@ -204,6 +208,7 @@ void ViewOpenGLmt::ExitThreadsAndWait() {
         renderThread_->join();
     }
     threadEnded_ = true;
+    if (paused) doc_->RenderResume();
     if (doc_) {
         doc_->renderThreadStopped = 1;
         doc_->DisconnectViews();
