@@ -37,6 +37,9 @@ std::string errnoText(int e) {
 DocResult readFile(const std::string& path, std::size_t limit, std::string& bytes) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) return failure(kFailedOpen, "it is a folder");
+    // A pipe or device could block the open or never end; documents are files.
+    if (fs::exists(path, ec) && !fs::is_regular_file(path, ec))
+        return failure(kFailedOpen, "it is not a regular file");
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) return failure(kFailedOpen, errnoText(errno));

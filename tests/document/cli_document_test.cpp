@@ -1,6 +1,7 @@
 // The new, info and export commands, run as the user runs them: exit
 // statuses, one clear sentence on failure, and the files they write.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +86,7 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
     put("zero.one", FileBuilder::file(zero));
     put("noise.one", std::string("\xff\xff\xff\x7f", 4) + std::string(5000, '\x01'));
     fs::create_directories(dir / "folder.one");
+    ASSERT_EQ(::mkfifo((dir / "fifo.one").c_str(), 0600), 0);  // nobody ever writes to it
 
     struct Case {
         std::string args;
@@ -110,6 +112,8 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         {"new @/folder.one", 1, "cannot write"},
         {"info @/missing.one", 1, "Failed to open document (No such file or directory)."},
         {"info @/folder.one", 1, "Failed to open document"},
+        {"info @/fifo.one", 1, "not a regular file"},
+        {"info /dev/zero", 1, "not a regular file"},
         {"info @/empty.one", 1, "Unexpected file format."},
         {"info @/cut.one", 1, "Unexpected file format."},
         {"info @/cycle.one", 1, "Unexpected file format."},
