@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -245,7 +246,9 @@ void CMainFrame::OnHelp() {
 
 void CMainFrame::focusPane(int step) {
     QList<QWidget*> panes{viewContainer_, constructionPane_, treePane_, propertiesPane_};
-    int current = -1;
+    // The 3-D view is a native window of its own: while it has the
+    // keyboard, no widget has the focus.
+    int current = QGuiApplication::focusWindow() == view_ ? 0 : -1;
     for (int i = 0; i < panes.size(); ++i) {
         QWidget* f = QApplication::focusWidget();
         if (f && (f == panes[i] || panes[i]->isAncestorOf(f))) current = i;

@@ -343,9 +343,15 @@ void ViewOpenGLmt::keyPressEvent(QKeyEvent* e) {
         insertDown_ = true;
         insertPressed_ = true;
     }
+    int code = ballKeyCode(e);
+    bool zoomKey = e->key() == Qt::Key_Delete || e->key() == Qt::Key_Insert;
+    if (!code && !zoomKey) {
+        e->ignore();
+        return;
+    }
     if (!doc_) return;
     std::int64_t t = counterNow();
-    if (int code = ballKeyCode(e)) doc_->cameraController.key(code);
+    if (code) doc_->cameraController.key(code);
     addInputTime(t);
 }
 

@@ -108,6 +108,7 @@ class WindowTest : public QObject {
     void imageSizeCommand_data();
     void imageSizeCommand();
     void aboutBox();
+    void paneKeys();
     void printsThePicture();
     void unreadableFileEndsTheStart();
     void imageBeforeAnyFrame();
@@ -547,6 +548,52 @@ void WindowTest::aboutBox() {
     app_->mainFrame()->aboutAction->trigger();
     QCOMPARE(title, QString("About Rotundel"));
     QVERIFY(text.contains("Rotundel Version 1.0"));
+}
+
+void WindowTest::paneKeys() {
+    // F6 walks the four panes in order and wraps; Shift+F6 walks back.
+    CMainFrame* frame = app_->mainFrame();
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame));
+    QList<QWidget*> panes{frame->viewContainer(), frame->constructionPane(), frame->treePane(),
+                          frame->propertiesPane()};
+    auto current = [&] {
+        QWidget* f = QApplication::focusWidget();
+        for (int i = 0; i < panes.size(); ++i)
+            if (f && (f == panes[i] || panes[i]->isAncestorOf(f))) return i;
+        return -1;
+    };
+    frame->constructionPane()->setFocusPolicy(Qt::StrongFocus);
+    frame->constructionPane()->setFocus();
+    QVERIFY(QTest::qWaitFor([&] { return current() == 1; }, 1000));
+    const int forward[] = {2, 3, 0, 1};
+    for (int want : forward) {
+        QTest::keyClick(frame, Qt::Key_F6);
+        QVERIFY(QTest::qWaitFor([&] { return current() == want; }, 1000));
+    }
+    QTest::keyClick(frame, Qt::Key_F6, Qt::ShiftModifier);
+    QVERIFY(QTest::qWaitFor([&] { return current() == 0; }, 1000));
+    // The keys also work while the 3-D view itself has the keyboard.
+    frame->viewContainer()->setFocus();
+    app_->view->requestActivate();
+    QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == app_->view; }, 1000));
+    QTest::keyClick(app_->view, Qt::Key_F6);
+    QVERIFY(QTest::qWaitFor([&] { return current() == 1; }, 1000));
+    // ... as do the menu accelerators: Ctrl+N asks about the unsaved sphere.
+    frame->viewContainer()->setFocus();
+    app_->view->requestActivate();
+    QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == app_->view; }, 1000));
+    CRotundelDoc& doc = app_->document();
+    doc.selectedSphere = doc.root;
+    QVERIFY(doc.CreateSphere());
+    BoxAnswer cancel(QMessageBox::Cancel);
+    answerNextBox(&cancel);
+    QTest::keyClick(app_->view, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(QTest::qWaitFor([&] { return cancel.shown; }, 2000));
+    QCOMPARE(cancel.text, QString("Save changes to Untitled?"));
+    BoxAnswer discard(QMessageBox::Discard);
+    answerNextBox(&discard);
+    QVERIFY(app_->OnFileNew());
 }
 
 void WindowTest::printsThePicture() {
