@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -41,6 +42,7 @@ class LogicTest : public QObject {
     void helpLinksResolve();
     void progressBarAfterHalfASecond();
     void iconDraws();
+    void viewBeforeItsThreadStarts();
 };
 
 // Operations on a fresh table: "t" takes a name, "gN" gives back name N.
@@ -309,6 +311,24 @@ void LogicTest::iconDraws() {
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.size(), QSize(48, 48));
     QVERIFY(icon.pixelColor(24, 24).alpha() > 0);
+}
+
+void LogicTest::viewBeforeItsThreadStarts() {
+    // Before the first exposure there is no render thread: sizes and edits
+    // go through without any hand-over to wait for.
+    CRotundelDoc doc;
+    ViewOpenGLmt view;
+    view.setDocument(&doc);
+    doc.ConnectViews(&view, nullptr);
+    QResizeEvent resize(QSize(320, 200), QSize());
+    QCoreApplication::sendEvent(&view, &resize);
+    QCOMPARE(view.clientWidth(), 320);
+    QCOMPARE(view.clientHeight(), 200);
+    QVERIFY(!view.renderThreadRunning());
+    QVERIFY(doc.NewDocument());
+    QCOMPARE(doc.sphereCount, 2);
+    QVERIFY(!view.docUpdateRequested());
+    doc.DisconnectViews();
 }
 
 QTEST_MAIN(LogicTest)
