@@ -44,6 +44,15 @@ struct TubeAngles {
 };
 const TubeAngles kTubeAngles;
 
+// One of the seven tube positions around position, in p's tube frame.
+Vec3 ringPoint(const SpherePoint& p, double w, const Vec3& position, int j) {
+    const double c = kTubeAngles.c[j], s = kTubeAngles.s[j];
+    Vec3 across{c * p.tubeBinormal.x + s * p.tubeNormal.x,
+                c * p.tubeBinormal.y + s * p.tubeNormal.y,
+                c * p.tubeBinormal.z + s * p.tubeNormal.z};
+    return position + w * across;
+}
+
 // Carries the tube frame of p along one step to position and adds the seven
 // tube positions. count = positions already on the path, previous = the last
 // of them.
@@ -66,6 +75,15 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
                 if (n == Vec3{}) n = normalise(cross({0, 1, 0}, dir));
                 p.tubeNormal = n;
                 p.tubeBinormal = normalise(cross(p.tubeNormal, dir));
+                // The first ring was laid out before the path had a
+                // direction, in a plane that is not across it; the closed
+                // band showed a pinch there. Lay it out again across the
+                // first step.
+                const double w = 0.15 * sphereRadius;
+                for (int j = 0; j < 7; ++j) {
+                    auto& line = p.tubeLines[static_cast<std::size_t>(j)];
+                    if (!line.empty()) line[0] = ringPoint(p, w, *previous, j);
+                }
             } else {
                 double d = std::clamp(dot(unit, p.lastUnitDirection), -1.0, 1.0);
                 double u = std::acos(d);
@@ -85,13 +103,8 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
         }
     }
     const double w = 0.15 * sphereRadius;
-    for (int j = 0; j < 7; ++j) {
-        const double c = kTubeAngles.c[j], s = kTubeAngles.s[j];
-        Vec3 across{c * p.tubeBinormal.x + s * p.tubeNormal.x,
-                    c * p.tubeBinormal.y + s * p.tubeNormal.y,
-                    c * p.tubeBinormal.z + s * p.tubeNormal.z};
-        p.tubeLines[static_cast<std::size_t>(j)].push_back(position + w * across);
-    }
+    for (int j = 0; j < 7; ++j)
+        p.tubeLines[static_cast<std::size_t>(j)].push_back(ringPoint(p, w, position, j));
 }
 
 // The position of a point in a sphere frame: frame * Rz * Rx * T(0, 0, h),
