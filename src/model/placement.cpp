@@ -21,12 +21,27 @@ std::optional<BigInt> cycleCount(const Sphere& p, const Sphere& c) {
 }
 
 std::optional<BigRational> revolutionRate(const Automaton& a, const Sphere& s, const Sphere& n) {
+    return MotionCache(a).rate(s, n);
+}
+
+const BigRational& MotionCache::relativeRadiusOf(const Sphere& s) {
+    auto it = radii_.find(&s);
+    if (it == radii_.end()) it = radii_.emplace(&s, relativeRadius(s)).first;
+    return it->second;
+}
+
+std::optional<BigRational> MotionCache::rate(const Sphere& s, const Sphere& n) {
+    auto key = std::make_pair(&s, &n);
+    auto it = rates_.find(key);
+    if (it != rates_.end()) return it->second;
+    const Automaton& a = a_;
     const bool nIsChild = n.parent == &s;
     const Sphere& c = nIsChild ? n : s;
-    if (!c.parent) return std::nullopt;
+    if (!c.parent) return rates_[key] = std::nullopt;
     const Sphere& p = *c.parent;
-    BigRational rp = relativeRadius(p), rc = relativeRadius(c);
-    if (rp == 0 || rc == 0) return std::nullopt;
+    const BigRational& rp = relativeRadiusOf(p);
+    const BigRational& rc = relativeRadiusOf(c);
+    if (rp == 0 || rc == 0) return rates_[key] = std::nullopt;
     BigInt d = boost::multiprecision::denominator(BigRational(rp / rc));
     // The reciprocal of the revolution time: D * rate(C), times rp / rc when
     // the parent goes round its child, times the rates up the time chain.
@@ -36,7 +51,7 @@ std::optional<BigRational> revolutionRate(const Automaton& a, const Sphere& s, c
     for (const Sphere* x = &c; x != a.timeMaster && x->timeReference && seen.insert(x).second;
          x = x->timeReference)
         rate *= toBig(x->timeReference->rollingRate);
-    return rate;
+    return rates_[key] = rate;
 }
 
 BigRational revolutions(const Automaton& a, const Sphere& s, const Sphere& n,

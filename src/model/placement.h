@@ -9,7 +9,10 @@
 // ever becomes NaN or infinite.
 #pragma once
 
+#include <map>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "automaton.h"
@@ -23,6 +26,21 @@ void radiusPass(Automaton& a);
 // Revolutions per time unit that s makes around its neighbour n (one of
 // them the other's parent). Empty when a radius on the link is 0.
 std::optional<BigRational> revolutionRate(const Automaton& a, const Sphere& s, const Sphere& n);
+
+// Relative radii and revolution rates, each worked out once. A pass over a
+// deep tree asks for the same ones many times; valid while the factors and
+// relations stay as they are.
+class MotionCache {
+  public:
+    explicit MotionCache(const Automaton& a) : a_(a) {}
+    const BigRational& relativeRadiusOf(const Sphere& s);
+    std::optional<BigRational> rate(const Sphere& s, const Sphere& n);
+
+  private:
+    const Automaton& a_;
+    std::unordered_map<const Sphere*, BigRational> radii_;
+    std::map<std::pair<const Sphere*, const Sphere*>, std::optional<BigRational>> rates_;
+};
 
 // Revolutions of s around n at time t (0 for a link that does not move).
 BigRational revolutions(const Automaton& a, const Sphere& s, const Sphere& n, const BigRational& t);

@@ -247,19 +247,28 @@ long long capForBudget(const std::vector<PathPlan>& plans, std::size_t budget) {
     return lo;
 }
 
-std::vector<PathPlan> planAll(Automaton& a) {
+// Plans for every traced sphere; empty when a stop request came first.
+std::vector<PathPlan> planAll(Automaton& a, MotionCache& cache,
+                              const std::function<bool()>& stopRequested) {
     std::vector<PathPlan> plans;
+    bool stopped = false;
     forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
-        if (&s != a.stationarySphere) plans.push_back(planPath(a, s));
+        if (stopped || (stopped = stopRequested())) return;
+        if (&s != a.stationarySphere) plans.push_back(planPath(a, s, &cache));
     });
+    if (stopped) plans.clear();
     return plans;
 }
 
 }  // namespace
 
-std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, const Sphere& to) {
-    auto rate = revolutionRate(a, to, from);
-    BigRational rf = relativeRadius(from), rt = relativeRadius(to);
+std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, const Sphere& to,
+                                      MotionCache* cache) {
+    MotionCache local(a);
+    MotionCache& c = cache ? *cache : local;
+    auto rate = c.rate(to, from);
+    const BigRational& rf = c.relativeRadiusOf(from);
+    const BigRational& rt = c.relativeRadiusOf(to);
     if (!rate || *rate == 0 || rt == 0) return std::nullopt;
     BigInt cycles = boost::multiprecision::denominator(BigRational(rf / rt));
     return BigRational(BigRational(cycles) / *rate);
@@ -283,13 +292,15 @@ long long sampleCount(double length, double step) {
     return q >= kMax ? static_cast<long long>(kMax) : static_cast<long long>(q);
 }
 
-PathPlan planPath(const Automaton& a, Sphere& s) {
+PathPlan planPath(const Automaton& a, Sphere& s, MotionCache* cache) {
+    MotionCache local(a);
+    MotionCache& c = cache ? *cache : local;
     PathPlan plan;
     plan.sphere = &s;
     plan.list = findPathList(a, s);
     if (plan.list.size() < 2) return plan;
     for (std::size_t i = 1; i < plan.list.size(); ++i) {
-        auto t = linkPeriod(a, *plan.list[i - 1], *plan.list[i]);
+        auto t = linkPeriod(a, *plan.list[i - 1], *plan.list[i], &c);
         if (!t) {
             plan.linkPeriods.clear();
             return plan;
@@ -301,8 +312,9 @@ PathPlan planPath(const Automaton& a, Sphere& s) {
     for (std::size_t i = 1; i < plan.list.size(); ++i) {
         const Sphere& from = *plan.list[i - 1];
         const Sphere& to = *plan.list[i];
-        length +=
-            toDouble(revolutions(a, to, from, *plan.period)) * a.twoPi * (from.radius + to.radius);
+        auto rate = c.rate(to, from);
+        BigRational turns = rate ? BigRational(*rate * *plan.period) : BigRational(0);
+        length += toDouble(turns) * a.twoPi * (from.radius + to.radius);
     }
     plan.length = length;
     plan.samples = sampleCount(length, a.pathStep);
@@ -328,8 +340,10 @@ void appendSample(SpherePoint& p, double sphereRadius, const Vec3& position) {
 
 PathPassResult pathPassLiteral(Automaton& a) {
     PathPassResult result;
+    result.ran = true;
     if (!a.stationarySphere) return result;
-    std::vector<PathPlan> plans = planAll(a);
+    MotionCache cache(a);
+    std::vector<PathPlan> plans = planAll(a, cache, [] { return false; });
     long long cap = capForBudget(plans, a.sampleBudget);
     for (auto& plan : plans) {
         long long n = std::min(plan.samples, cap);
@@ -346,8 +360,24 @@ PathPassResult pathPassLiteral(Automaton& a) {
 
 PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     PathPassResult result;
+    result.ran = true;
     if (!a.stationarySphere) return result;
-    std::vector<PathPlan> plans = planAll(a);
+    std::atomic<bool> stopped{false};
+    std::atomic<double> doneCost{0};
+    auto stopRequested = [&]() {
+        if (stopped.load(std::memory_order_relaxed)) return true;
+        if (control && control->stop && control->stop->load(std::memory_order_relaxed)) {
+            stopped = true;
+            return true;
+        }
+        return false;
+    };
+    MotionCache cache(a);
+    std::vector<PathPlan> plans = planAll(a, cache, stopRequested);
+    if (stopped) {
+        result.completed = false;
+        return result;
+    }
     const long long cap = capForBudget(plans, a.sampleBudget);
 
     std::vector<Job> jobs;
@@ -362,7 +392,7 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
             Sphere& from = *plan.list[i - 1];
             Sphere& to = *plan.list[i];
             job.motions.push_back(LinkMotion::make(a, to, from));
-            auto rate = revolutionRate(a, to, from);
+            auto rate = cache.rate(to, from);
             job.steps.emplace_back(rate ? BigRational(*rate * perStep) : BigRational(0), n);
         }
         Sphere& s = *plan.sphere;
@@ -404,16 +434,6 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         }
     }
 
-    std::atomic<bool> stopped{false};
-    std::atomic<double> doneCost{0};
-    auto stopRequested = [&]() {
-        if (stopped.load(std::memory_order_relaxed)) return true;
-        if (control && control->stop && control->stop->load(std::memory_order_relaxed)) {
-            stopped = true;
-            return true;
-        }
-        return false;
-    };
     auto addDone = [&](double c) {
         double cur = doneCost.load();
         while (!doneCost.compare_exchange_weak(cur, cur + c)) {
@@ -428,14 +448,17 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         }
         SpherePoint& p = job.plan->sphere->points[static_cast<std::size_t>(it.point)];
         const double r = job.plan->sphere->radius;
+        long long counted = 0;
         for (long long k = 0; k < job.n; ++k) {
             auto kk = static_cast<std::size_t>(k);
             advanceTube(p, r, kk, kk ? &p.path[kk - 1] : nullptr, p.path[kk]);
             if ((k & 2047) == 2047) {
                 if (stopRequested()) return;
-                addDone(2.0 * 2048);
+                addDone(2.0 * double(k + 1 - counted));
+                counted = k + 1;
             }
         }
+        addDone(2.0 * double(job.n - counted));
     };
 
     unsigned threads = control && control->threads
@@ -470,5 +493,6 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         return result;
     }
     for (const Job& job : jobs) leaveAtLastInstant(a, job);
+    if (control && control->progress && totalCost > 0) control->progress(1.0);
     return result;
 }

@@ -15,6 +15,8 @@
 // How a caller steers a long path pass. stop is polled at least every few
 // hundred microseconds of work; progress gets the fraction done, from the
 // calling thread only.
+class MotionCache;
+
 struct PathPassControl {
     const std::atomic<bool>* stop = nullptr;
     std::function<void(double)> progress;
@@ -22,6 +24,7 @@ struct PathPassControl {
 };
 
 struct PathPassResult {
+    bool ran = false;  // a pass was made (the frame update may have had nothing to do)
     bool completed = true;
     std::size_t samples = 0;         // positions sampled over all points
     std::vector<Sphere*> coarsened;  // spheres sampled at a coarser step to fit the budget
@@ -39,11 +42,12 @@ struct PathPlan {
 
 // Link period of the consecutive pair (a, b) of a path list: the time in
 // which the child of the pair rolls one cycle distance on the parent.
-std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, const Sphere& to);
+std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, const Sphere& to,
+                                      MotionCache* cache = nullptr);
 // The shortest time after which every one of the periods has completed a
 // whole number of cycles.
 BigRational commonPeriod(const std::vector<BigRational>& periods);
-PathPlan planPath(const Automaton& a, Sphere& s);
+PathPlan planPath(const Automaton& a, Sphere& s, MotionCache* cache = nullptr);
 
 // Sample count for a length and step, truncated toward zero and kept within
 // what a long long holds.
