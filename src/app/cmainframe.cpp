@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QShortcut>
@@ -137,6 +138,10 @@ bool CMainFrame::OnCreateClient() {
     pathProgress_->setTextVisible(true);
     pathProgress_->hide();
     column->addWidget(pathProgress_);
+    pathNote_ = new QLabel;
+    pathNote_->setObjectName("pathNote");
+    pathNote_->hide();
+    column->addWidget(pathNote_);
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, &CMainFrame::updatePathProgress);
     progressTimer_->start(100);
@@ -214,6 +219,9 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 }
 
 void CMainFrame::updatePathProgress() {
+    const QString note = view_ ? QString::fromStdString(view_->pathNote()) : QString();
+    if (note != pathNote_->text()) pathNote_->setText(note);
+    pathNote_->setVisible(!note.isEmpty());
     // Short computations pass without a flicker of the bar.
     constexpr double kShowAfterSeconds = 0.5;
     bool busy = view_ && view_->stepRunningSeconds() > kShowAfterSeconds;

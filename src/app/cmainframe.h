@@ -7,6 +7,7 @@
 #include <functional>
 
 class QAction;
+class QLabel;
 class QProgressBar;
 class QTimer;
 class QMenu;
@@ -88,6 +89,7 @@ class CMainFrame : public QMainWindow {
     QWidget* viewContainer_ = nullptr;
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;
+    QLabel* pathNote_ = nullptr;  // e.g. paths sampled coarser to fit memory
     QTimer* progressTimer_ = nullptr;
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;

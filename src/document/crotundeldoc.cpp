@@ -104,9 +104,10 @@ bool CRotundelDoc::PauseIfRunning() {
 
 // ---------------------------------------------------------------- render thread
 
-PathPassResult CRotundelDoc::Step() {
+PathPassResult CRotundelDoc::Step(const std::function<void(double)>& progress) {
     PathPassControl control;
     control.stop = &stopPathPass_;
+    control.progress = progress;
     return frameUpdate(*this, &control);
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "automaton.h"
@@ -122,7 +123,9 @@ class CRotundelDoc : public Automaton {
     // The frame update: placement, dynamic step and point paths when
     // something changed or a sphere is dynamic. A pause request stops a
     // long path pass early; it is then redone on a later Step.
-    PathPassResult Step();
+    // progress, when given, gets the fraction of a path computation done,
+    // on the render thread.
+    PathPassResult Step(const std::function<void(double)>& progress = {});
     // kind 1: rendering time, kind 2: input handling time (seconds).
     void AddTiming(int kind, double seconds);
 

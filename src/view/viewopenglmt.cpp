@@ -539,3 +539,13 @@ void ViewOpenGLmt::OnSaveImage() {
     QString error = saveImage(dialog.selectedFiles().first());
     if (!error.isEmpty()) showMessage(error.toStdString());
 }
+
+void ViewOpenGLmt::setPathNote(const std::string& note) {
+    std::lock_guard<std::mutex> hold(pathNoteLock_);
+    pathNote_ = note;
+}
+
+std::string ViewOpenGLmt::pathNote() const {
+    std::lock_guard<std::mutex> hold(pathNoteLock_);
+    return pathNote_;
+}

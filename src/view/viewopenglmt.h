@@ -154,8 +154,16 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     // The frame update's watch: the render thread marks the start and end
     // of each document Step; the UI thread asks how long the one under way
     // has run (0 when none), to show progress for long path computations.
-    void markStepStart() { stepStartedAt_ = counterNow(); }
+    void markStepStart() {
+        stepProgress_ = -1;
+        stepStartedAt_ = counterNow();
+    }
     void markStepEnd() { stepStartedAt_ = 0; }
+    void setStepProgress(double fraction) { stepProgress_ = fraction; }
+    // One sentence about the last path computation for the user ("" when
+    // there is nothing to say), e.g. which paths had to be sampled coarser.
+    void setPathNote(const std::string& note);
+    std::string pathNote() const;
     double stepRunningSeconds() const;
     // Fraction of the path computation done, or -1 when it is not known.
     double stepProgress() const { return stepProgress_.load(); }
@@ -218,6 +226,8 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     std::atomic<std::int64_t> framesDrawn_{0};
     std::atomic<std::int64_t> stepStartedAt_{0};
     std::atomic<double> stepProgress_{-1};
+    mutable std::mutex pathNoteLock_;
+    std::string pathNote_;
 
     QTimer statsTimer_;
     CameraMouse mouse_;

@@ -137,8 +137,9 @@ void ViewRenderThread::loopPass() {
             FlashTimer::advance(*doc, started);
             if (view_.frameProbe) view_.frameProbe(*doc);
             view_.markStepStart();
-            doc->Step();
+            PathPassResult pass = doc->Step([this](double f) { view_.setStepProgress(f); });
             view_.markStepEnd();
+            if (pass.ran && pass.completed) view_.setPathNote(coarseningNote(pass));
             ++doc->framesRendered;
             // Written only while a zoom key acts: the UI thread's right-drag
             // zoom writes the same field and must not be overwritten.
@@ -160,6 +161,13 @@ void ViewRenderThread::loopPass() {
     if (doc) doc->AddTiming(1, (ViewOpenGLmt::counterNow() - started) * 1e-9);
 }
 
+std::string ViewRenderThread::coarseningNote(const PathPassResult& pass) {
+    if (pass.coarsened.empty()) return {};
+    std::string names;
+    for (const Sphere* s : pass.coarsened) names += (names.empty() ? "" : ", ") + s->name;
+    return "Paths of " + names + " sampled at a coarser step to fit memory.";
+}
+
 void ViewRenderThread::setViewport() {
     if (!glReady_) return;
     double r = view_.pixelRatio();
@@ -169,18 +177,21 @@ void ViewRenderThread::setViewport() {
 }
 
 void ViewRenderThread::assignTextures() {
+    // Taken before the work: the UI thread may answer a posted texture
+    // choice, and make a new request, before this pass is over.
+    view_.clearTextureRequest();
     CRotundelDoc* doc = view_.document();
     if (doc) {
-        if (doc->textureTarget) {
+        Sphere* target = doc->textureTarget;
+        doc->textureTarget = nullptr;
+        if (target) {
             // Choosing a file needs a dialog, and dialogs belong to the UI
             // thread: it picks the file and stores it in a pause of its own.
-            view_.postTextureChoice(doc->textureTarget);
+            view_.postTextureChoice(target);
         } else {
             prepareTree(view_, doc->root);
         }
-        doc->textureTarget = nullptr;
     }
-    view_.clearTextureRequest();
 }
 
 void ViewRenderThread::renderRequestedImage() {
@@ -192,7 +203,7 @@ void ViewRenderThread::renderRequestedImage() {
     }
     if (doc) {
         view_.markStepStart();
-        doc->Step();
+        doc->Step([this](double f) { view_.setStepProgress(f); });
         view_.markStepEnd();
     }
     job->result = renderOffscreen(job->size, &job->error);

@@ -14,6 +14,7 @@
 
 #include "camerarig.h"
 #include "framerenderer.h"
+#include "pointpaths.h"
 
 class AutoResetEvent;
 class CRotundelDoc;
@@ -33,6 +34,9 @@ class ViewRenderThread {
 
     // What a frame of doc reads from the document's settings.
     static FrameSettings frameSettings(const CRotundelDoc& doc);
+    // What to tell the user after a path pass: the spheres whose paths the
+    // memory budget made coarser, or "".
+    static std::string coarseningNote(const PathPassResult& pass);
     // An RGBA picture as a Qt image (opaque: saved pictures have no alpha).
     static QImage toQImage(const RgbaImage& image);
 

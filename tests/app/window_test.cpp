@@ -90,6 +90,7 @@ class WindowTest : public QObject {
     void cleanupTestCase();
     void startsWithTwoSpheres();
     void titleShowsStatistics();
+    void coarserPathsAreMentioned();
     void paneSizes_data();
     void paneSizes();
     void editsWhileDrawing();
@@ -684,3 +685,21 @@ void WindowTest::closingWithChanges() {
 
 QTEST_MAIN(WindowTest)
 #include "window_test.moc"
+
+void WindowTest::coarserPathsAreMentioned() {
+    CRotundelDoc& doc = app_->document();
+    auto* note = app_->mainFrame()->findChild<QLabel*>("pathNote");
+    QVERIFY(note);
+    auto recompute = [&](std::size_t budget) {
+        doc.RenderPause();
+        doc.sampleBudget = budget;
+        doc.pathsUpToDate = 0;
+        doc.RenderResume();
+    };
+    // B's path wants 37 samples; a budget of 10 makes it coarser.
+    recompute(10);
+    QVERIFY(QTest::qWaitFor([&] { return note->isVisible(); }, 3000));
+    QCOMPARE(note->text(), QString("Paths of B sampled at a coarser step to fit memory."));
+    recompute(1'000'000);
+    QVERIFY(QTest::qWaitFor([&] { return !note->isVisible(); }, 3000));
+}

@@ -2,6 +2,7 @@
 // opening and saving files, and the modified flag.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -123,6 +124,21 @@ TEST(Document, NewDocumentPathOfBHasThirtySevenSamples) {
     EXPECT_TRUE(r.completed);
     EXPECT_EQ(doc.pathsUpToDate, 1);
     EXPECT_EQ(doc.FindSphereByName("B")->points[0].path.size(), 37u);
+}
+
+TEST(Document, StepReportsTheProgressOfALongPathComputation) {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    doc.FindSphereByName("B")->addPoint(30, 60, 2);
+    doc.pathAccuracy = 100;  // the finest step: tens of thousands of samples
+    doc.SetPathAccuracy();
+    doc.pathsUpToDate = 0;
+    std::vector<double> seen;
+    PathPassResult r = doc.Step([&](double f) { seen.push_back(f); });
+    ASSERT_TRUE(r.completed);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_NEAR(seen.back(), 1.0, 1e-9);
 }
 
 TEST(Document, SaveThenOpenRestoresTheAutomaton) {
