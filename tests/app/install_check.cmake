@@ -8,6 +8,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc})")
 endif()
 foreach(f bin/rotundel
+          share/rotundel/textures/earth256.bmp
           share/applications/rotundel.desktop
           share/mime/packages/rotundel.xml
           share/icons/hicolor/scalable/apps/rotundel.svg
