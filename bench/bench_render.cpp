@@ -7,69 +7,15 @@
 #include <memory>
 #include <string>
 
+#include "automata.h"
 #include "headlessrenderer.h"
 #include "offscreentarget.h"
-#include "placement.h"
-#include "relations.h"
 
 namespace {
+using namespace bench;
 constexpr int kWidth = 800, kHeight = 600;
 
-struct RenderAutomaton : Automaton {
-    ~RenderAutomaton() override {
-        destroyInProgress = destroyingEverything = 1;
-        if (root) {
-            markDoomed(*this, *root);
-            destroySubtree(*this, root);
-        }
-    }
-    Sphere& add(Sphere* parent, Rational factor) {
-        Sphere* s = new Sphere(std::to_string(sphereCount));
-        s->document = this;
-        sphereTable[static_cast<std::size_t>(sphereCount++)] = s;
-        s->radiusFactor = factor;
-        s->addPoint(0, 0, 0);
-        s->color = kLevelColors[sphereCount % 9];
-        if (!root) {
-            root = radiusRoot = stationarySphere = s;
-            return *s;
-        }
-        attach(*s, *parent, kParent);
-        attach(*s, *parent, kRadius);
-        if (!timeMaster)
-            timeMaster = s;
-        else
-            attach(*s, *timeMaster, kTime);
-        return *s;
-    }
-};
-
-// Root "A" and child "B" as a new document has them.
-std::unique_ptr<RenderAutomaton> newDocument() {
-    auto a = std::make_unique<RenderAutomaton>();
-    Sphere& r = a->add(nullptr, Rational(1, 2));
-    a->add(&r, Rational(1, 2));
-    return a;
-}
-
-// Seven spheres each rolling on the last, with three marked points apiece
-// at the finest path accuracy: long tubes.
-std::unique_ptr<RenderAutomaton> deepChain() {
-    auto a = std::make_unique<RenderAutomaton>();
-    Sphere* s = &a->add(nullptr, Rational(1));
-    const Rational factors[] = {{1, 2}, {2, 3}, {3, 5}, {1, 2}, {3, 4}, {2, 3}};
-    for (int i = 0; i < 6; ++i) {
-        s = &a->add(s, factors[i]);
-        s->axisAngleZ = 15.0 * (i + 1);
-        s->axisAngleX = 20.0 * (i + 1);
-        s->inside = short(i % 3 == 2);
-        for (int p = 1; p < 4; ++p) s->addPoint(30.0 * p, 45.0 * p, 1 + p % 2);
-    }
-    a->pathStep = 0.0001;
-    return a;
-}
-
-void renderFrames(benchmark::State& state, std::unique_ptr<RenderAutomaton> (*make)(),
+void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)(),
                   bool recompile) {
     std::string error;
     auto renderer = HeadlessRenderer::create({}, &error);

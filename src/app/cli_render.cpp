@@ -79,19 +79,6 @@ std::string parse(const std::vector<std::string>& args, RenderArgs& out) {
     return {};
 }
 
-FrameSettings settingsOf(const CRotundelDoc& doc) {
-    FrameSettings s;
-    s.camera.viewFromStationary = doc.viewFromStationary;
-    s.camera.cameraDistance = doc.cameraDistance;
-    s.camera.movieFrameCount = doc.movieFrameCount;
-    s.camera.orbitTarget = doc.orbitTarget;
-    s.stereo = doc.stereo;
-    s.anaglyphScheme = doc.anaglyphScheme;
-    s.flashActive = doc.flashActive.load() != 0;
-    s.axisDrawFactor = doc.axisDrawFactor;
-    return s;
-}
-
 int renderCommand(const std::vector<std::string>& args) {
     RenderArgs a;
     if (std::string why = parse(args, a); !why.empty()) return usage(why);
@@ -125,7 +112,7 @@ int renderCommand(const std::vector<std::string>& args) {
     doc.cameraController.setWindowSize(a.width, a.height);
     ball = &doc.cameraController;
 #endif
-    auto image = renderer->render(doc, settingsOf(doc), rig, ball, a.width, a.height, &error);
+    auto image = renderer->render(doc, frameSettingsOf(doc), rig, ball, a.width, a.height, &error);
     if (!image) {
         std::cerr << "rotundel: " << error << "\n";
         return kExitFileError;

@@ -158,12 +158,18 @@ bool CRotundelApp::OpenDocumentFile(const QString& path) {
         showError(QString::fromStdString(r.message));
         return false;
     }
+    rememberDocumentPath(path);
+    return true;
+}
+
+// After a file was opened or saved: it is the document's file now, unchanged,
+// and first in the recent list.
+void CRotundelApp::rememberDocumentPath(const QString& path) {
     doc_->SetModifiedFlag(false);
     path_ = QFileInfo(path).absoluteFilePath();
     recent_->add(path_);
     refreshRecentMenu();
     updateTitle();
-    return true;
 }
 
 bool CRotundelApp::OnFileSave() {
@@ -186,11 +192,7 @@ bool CRotundelApp::DoSave(const QString& path) {
         showError(QString::fromStdString(r.message));
         return false;
     }
-    doc_->SetModifiedFlag(false);
-    path_ = QFileInfo(path).absoluteFilePath();
-    recent_->add(path_);
-    refreshRecentMenu();
-    updateTitle();
+    rememberDocumentPath(path);
     return true;
 }
 

@@ -72,6 +72,7 @@ class CRotundelApp : public QObject {
     bool DoSave(const QString& path);
     void updateTitle();
     void refreshRecentMenu();
+    void rememberDocumentPath(const QString& path);
     void showError(const QString& text, const QString& caption = "Rotundel");
 
     std::unique_ptr<QSettings> settings_;

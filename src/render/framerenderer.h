@@ -27,6 +27,23 @@ struct FrameSettings {
     double axisDrawFactor = 0.20000000298023224;
 };
 
+// The settings of a frame as a document holds them (any type with the
+// document's field names: the renderer does not depend on the document), so
+// that the window, "Save image" and the command line draw the same frame.
+template <class Document>
+FrameSettings frameSettingsOf(const Document& doc) {
+    FrameSettings s;
+    s.camera.viewFromStationary = doc.viewFromStationary;
+    s.camera.cameraDistance = doc.cameraDistance;
+    s.camera.movieFrameCount = doc.movieFrameCount;
+    s.camera.orbitTarget = doc.orbitTarget;
+    s.stereo = doc.stereo;
+    s.anaglyphScheme = doc.anaglyphScheme;
+    s.flashActive = doc.flashActive != 0;
+    s.axisDrawFactor = doc.axisDrawFactor;
+    return s;
+}
+
 // Red, green, blue channel switches of one eye.
 using ColourMask = std::array<bool, 3>;
 struct AnaglyphMasks {

@@ -457,8 +457,8 @@ QImage ViewOpenGLmt::renderImage(QSize size, QString* error) {
             std::lock_guard<std::mutex> g(folderMutex_);
             folder = folder_;
         }
-        auto image = HeadlessRenderer::renderOnce(*doc_, ViewRenderThread::frameSettings(*doc_),
-                                                  rig, &doc_->cameraController, size.width(),
+        auto image = HeadlessRenderer::renderOnce(*doc_, frameSettingsOf(*doc_), rig,
+                                                  &doc_->cameraController, size.width(),
                                                   size.height(), folder, &why);
         if (!image) {
             *error = QString::fromStdString(why);

@@ -209,19 +209,6 @@ void ViewRenderThread::renderRequestedImage() {
     job->result = renderOffscreen(job->size, &job->error);
 }
 
-FrameSettings ViewRenderThread::frameSettings(const CRotundelDoc& doc) {
-    FrameSettings s;
-    s.camera.viewFromStationary = doc.viewFromStationary;
-    s.camera.cameraDistance = doc.cameraDistance;
-    s.camera.movieFrameCount = doc.movieFrameCount;
-    s.camera.orbitTarget = doc.orbitTarget;
-    s.stereo = doc.stereo;
-    s.anaglyphScheme = doc.anaglyphScheme;
-    s.flashActive = doc.flashActive != 0;
-    s.axisDrawFactor = doc.axisDrawFactor;
-    return s;
-}
-
 QImage ViewRenderThread::toQImage(const RgbaImage& image) {
     if (image.empty()) return {};
     QImage q(image.pixels.data(), image.width, image.height, image.width * 4,
@@ -244,7 +231,7 @@ void ViewRenderThread::drawFrame() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
     }
-    frames_->drawFrame(*doc, frameSettings(*doc), rig_, &doc->cameraController, w, h);
+    frames_->drawFrame(*doc, frameSettingsOf(*doc), rig_, &doc->cameraController, w, h);
 }
 
 QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {
@@ -252,7 +239,7 @@ QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {
     if (doc) {
         applyDocumentFolder();
         std::string why;
-        auto image = frames_->renderImage(*doc, frameSettings(*doc), rig_, &doc->cameraController,
+        auto image = frames_->renderImage(*doc, frameSettingsOf(*doc), rig_, &doc->cameraController,
                                           size.width(), size.height(), &why);
         setViewport();
         if (!image) {

@@ -32,8 +32,6 @@ class ViewRenderThread {
     void join();
     bool ended() const { return ended_.load(); }
 
-    // What a frame of doc reads from the document's settings.
-    static FrameSettings frameSettings(const CRotundelDoc& doc);
     // What to tell the user after a path pass: the spheres whose paths the
     // memory budget made coarser, or "".
     static std::string coarseningNote(const PathPassResult& pass);
