@@ -247,6 +247,12 @@ long long capForBudget(const std::vector<PathPlan>& plans, std::size_t budget) {
     return lo;
 }
 
+// The sample count a plan gets under the budget's cap. Spheres without
+// points sample nothing and are not held to it.
+long long samplesWithin(const PathPlan& plan, long long cap) {
+    return plan.sphere->points.empty() ? plan.samples : std::min(plan.samples, cap);
+}
+
 // Plans for every traced sphere; empty when a stop request came first.
 std::vector<PathPlan> planAll(Automaton& a, MotionCache& cache,
                               const std::function<bool()>& stopRequested) {
@@ -346,7 +352,7 @@ PathPassResult pathPassLiteral(Automaton& a) {
     std::vector<PathPlan> plans = planAll(a, cache, [] { return false; });
     long long cap = capForBudget(plans, a.sampleBudget);
     for (auto& plan : plans) {
-        long long n = std::min(plan.samples, cap);
+        long long n = samplesWithin(plan, cap);
         if (n < plan.samples && !plan.sphere->points.empty())
             result.coarsened.push_back(plan.sphere);
         if (n <= 0 || !plan.period) continue;
@@ -382,7 +388,7 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
 
     std::vector<Job> jobs;
     for (auto& plan : plans) {
-        long long n = std::min(plan.samples, cap);
+        long long n = samplesWithin(plan, cap);
         if (n < plan.samples && !plan.sphere->points.empty())
             result.coarsened.push_back(plan.sphere);
         if (n <= 0 || !plan.period) continue;
