@@ -75,15 +75,6 @@ void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const V
                 if (n == Vec3{}) n = normalise(cross({0, 1, 0}, dir));
                 p.tubeNormal = n;
                 p.tubeBinormal = normalise(cross(p.tubeNormal, dir));
-                // The first ring was laid out before the path had a
-                // direction, in a plane that is not across it; the closed
-                // band showed a pinch there. Lay it out again across the
-                // first step.
-                const double w = 0.15 * sphereRadius;
-                for (int j = 0; j < 7; ++j) {
-                    auto& line = p.tubeLines[static_cast<std::size_t>(j)];
-                    if (!line.empty()) line[0] = ringPoint(p, w, *previous, j);
-                }
             } else {
                 double d = std::clamp(dot(unit, p.lastUnitDirection), -1.0, 1.0);
                 double u = std::acos(d);
