@@ -6,44 +6,20 @@
 #include <string>
 
 #include "automaton.h"
+#include "fixtures.h"
 #include "framerenderer.h"
 #include "placement.h"
 #include "relations.h"
 
-struct Scene : Automaton {
-    ~Scene() override {
-        destroyInProgress = destroyingEverything = 1;
-        if (root) {
-            markDoomed(*this, *root);
-            destroySubtree(*this, root);
-        }
-    }
+struct Scene : TestAutomaton {
+    // As TestAutomaton adds it, with point 0 at the centre and the level
+    // colour that a new sphere gets.
     Sphere& add(const std::string& name, Sphere* parent = nullptr) {
-        Sphere* s = new Sphere(name);
-        s->document = this;
-        for (auto& slot : sphereTable)
-            if (!slot) {
-                slot = s;
-                break;
-            }
-        ++sphereCount;
-        s->radiusFactor = Rational(1, 2);
-        s->addPoint(0, 0, 0);
-        if (!root) {
-            root = radiusRoot = stationarySphere = s;
-            s->color = kLevelColors[0];
-        } else {
-            Sphere& p = parent ? *parent : *root;
-            attach(*s, p, kParent);
-            attach(*s, p, kRadius);
-            s->treeImage = p.treeImage + 1;
-            s->color = kLevelColors[s->treeImage % 9];
-            if (!timeMaster)
-                timeMaster = s;
-            else
-                attach(*s, *timeMaster, kTime);
-        }
-        return *s;
+        Sphere& s = TestAutomaton::add(name, parent, Rational(1, 2));
+        s.addPoint(0, 0, 0);
+        if (s.parent) s.treeImage = s.parent->treeImage + 1;
+        s.color = kLevelColors[s.treeImage % 9];
+        return s;
     }
     // Root "A" and its child "B", placed, with paths and stale lists, as a
     // frame finds a new document.
