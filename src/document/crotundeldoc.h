@@ -15,6 +15,7 @@
 #include "pointpaths.h"
 
 class DocumentObserver;
+class EditJournal;
 class RenderLink;
 struct Sphere;
 
@@ -102,6 +103,8 @@ class CRotundelDoc : public Automaton {
     DocumentObserver* observer() const {
         return observer_;
     }
+    // The undo history that records user edits (null: none). Not owned.
+    EditJournal* journal = nullptr;
     // The view reference is set, renderThreadStarted is 1 and
     // renderThreadStopped is 0.
     bool RenderThreadRunning() const;

@@ -1,0 +1,34 @@
+// Where every user edit of the automaton is recorded as one undoable step.
+#pragma once
+
+#include <string>
+
+// Implemented by the window's undo history. Every control that changes the
+// automaton or a saved view setting brackets its change with beginEdit and
+// endEdit on the UI thread, outside any render pause: beginEdit takes the
+// state before, endEdit the state after. An edit whose mergeKey is not 0 and
+// equals the previous step's key (a slider drag, clicks on one spin) joins
+// that step. Brackets do not nest: an inner pair is ignored.
+class EditJournal {
+  public:
+    virtual ~EditJournal() = default;
+    // text names the step for the Edit menu, e.g. "Radius of B".
+    virtual void beginEdit(const std::string& text, int mergeKey = 0) = 0;
+    virtual void endEdit() = 0;
+};
+
+// Brackets one edit; a null journal records nothing.
+class EditScope {
+  public:
+    EditScope(EditJournal* journal, const std::string& text, int mergeKey = 0) : journal_(journal) {
+        if (journal_) journal_->beginEdit(text, mergeKey);
+    }
+    ~EditScope() {
+        if (journal_) journal_->endEdit();
+    }
+    EditScope(const EditScope&) = delete;
+    EditScope& operator=(const EditScope&) = delete;
+
+  private:
+    EditJournal* journal_;
+};
