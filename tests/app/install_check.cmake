@@ -10,6 +10,9 @@ endif()
 foreach(f bin/rotundel
           share/rotundel/textures/earth256.bmp
           share/applications/rotundel.desktop
+          share/metainfo/io.github.rotundel.rotundel.metainfo.xml
+          share/man/man1/rotundel.1.gz
+          share/bash-completion/completions/rotundel
           share/mime/packages/rotundel.xml
           share/icons/hicolor/scalable/apps/rotundel.svg
           share/icons/hicolor/scalable/mimetypes/application-x-rotundel-automaton.svg)
