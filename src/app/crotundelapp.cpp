@@ -14,6 +14,7 @@
 #include "dialogimagemovie.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
+#include "undohistory.h"
 #include "viewopenglmt.h"
 #include "windowobserver.h"
 
@@ -37,6 +38,7 @@ CRotundelApp::CRotundelApp()
 CRotundelApp::~CRotundelApp() {
     // The render thread ends before the document and the window it uses.
     if (view) view->ExitThreadsAndWait();
+    doc_->journal = nullptr;
     doc_->DisconnectViews();
     frame_.reset();
 }
@@ -54,6 +56,9 @@ bool CRotundelApp::InitInstance(const QString& file) {
     view->setDocument(doc_.get());
     observer_ = std::make_unique<WindowObserver>(view);
     printer_ = std::make_unique<PicturePrinter>(view, frame_.get());
+    undo_ = std::make_unique<UndoHistory>(*doc_);
+    doc_->journal = undo_.get();
+    frame_->setUndoStack(&undo_->stack());
 
     CMainFrame* f = frame_.get();
     connect(f->newAction, &QAction::triggered, this, [this] { OnFileNew(); });
@@ -140,6 +145,7 @@ bool CRotundelApp::OnFileNew() {
         return false;
     }
     doc_->SetModifiedFlag(false);
+    if (undo_) undo_->clear();
     path_.clear();
     updateTitle();
     return true;
@@ -158,6 +164,7 @@ bool CRotundelApp::OpenDocumentFile(const QString& path) {
         showError(QString::fromStdString(r.message));
         return false;
     }
+    if (undo_) undo_->clear();
     rememberDocumentPath(path);
     return true;
 }
@@ -166,6 +173,8 @@ bool CRotundelApp::OpenDocumentFile(const QString& path) {
 // and first in the recent list.
 void CRotundelApp::rememberDocumentPath(const QString& path) {
     doc_->SetModifiedFlag(false);
+    // The steps stay; the one reached now is the saved one.
+    if (undo_) undo_->setClean();
     path_ = QFileInfo(path).absoluteFilePath();
     recent_->add(path_);
     refreshRecentMenu();

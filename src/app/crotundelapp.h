@@ -12,6 +12,7 @@ class CMainFrame;
 class CRotundelDoc;
 class PicturePrinter;
 class RecentFileList;
+class UndoHistory;
 class ViewOpenGLmt;
 class WindowObserver;
 class QWidget;
@@ -42,6 +43,7 @@ class CRotundelApp : public QObject {
     QWidget* treeView = nullptr;
     QWidget* propertiesView = nullptr;
     WindowObserver* observer() const { return observer_.get(); }
+    UndoHistory* undoHistory() const { return undo_.get(); }
 
     // --- Commands; each returns whether it went through ---
     bool OnFileNew();
@@ -81,5 +83,6 @@ class CRotundelApp : public QObject {
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<WindowObserver> observer_;
     std::unique_ptr<PicturePrinter> printer_;
+    std::unique_ptr<UndoHistory> undo_;
     QString path_;
 };

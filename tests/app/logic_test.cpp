@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QUndoStack>
 #include <QtTest>
 
 #include "cmainframe.h"
@@ -238,20 +239,28 @@ void LogicTest::menus_data() {
                                          "Recent File|",
                                          "-",
                                          "E&xit|"};
-    QTest::newRow("Help") << 1 << QStringList{"Help|", "&About Rotundel...|"};
+    QTest::newRow("Edit") << 1
+                          << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
+    QTest::newRow("Help") << 2 << QStringList{"Help|", "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
     QFETCH(int, menu);
     QFETCH(QStringList, items);
     CMainFrame frame;
+    QUndoStack stack;
+    frame.setUndoStack(&stack);
     QList<QAction*> menus = frame.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QString("&File"));
-    QCOMPARE(menus[1]->text(), QString("Help"));
+    QCOMPARE(menus[1]->text(), QString("&Edit"));
+    QCOMPARE(menus[2]->text(), QString("Help"));
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
-        got.append(a->isSeparator() ? QString("-") : a->text() + "|" + a->shortcut().toString());
+        got.append(a->isSeparator() ? QString("-")
+                                    : a->text() + "|" +
+                                          QKeySequence::listToString(a->shortcuts(),
+                                                                     QKeySequence::PortableText));
     QCOMPARE(got, items);
 
     // Recent files take the place of the empty entry, numbered.

@@ -22,6 +22,7 @@
 #include "crotundelapp.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
+#include "editjournal.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "sphere.h"
@@ -114,6 +115,7 @@ class WindowTest : public QObject {
     void unreadableFileEndsTheStart();
     void imageBeforeAnyFrame();
     void renderThreadMessagesShowOnTheUiThread();
+    void undoRedoThroughTheEditMenu();
     void closingKeptByCancel_data();
     void closingKeptByCancel();
     void closingWithChanges();
@@ -340,7 +342,6 @@ void WindowTest::unsavedChangesPrompt() {
     QString target = dir_.filePath("prompt-open.one");
     QString savedPath = dir_.filePath(QString("prompt-%1.one").arg(QTest::currentDataTag()));
     QFile::remove(savedPath);
-    QVERIFY(app_->OnFileNew() || true);
     if (!QFileInfo::exists(target)) {
         app_->askSavePath = [&](const QString&) { return target; };
         QVERIFY(app_->OnFileSaveAs());
@@ -645,6 +646,31 @@ void WindowTest::renderThreadMessagesShowOnTheUiThread() {
 }
 
 // Closing the window and File > Exit both ask first; Cancel keeps everything.
+void WindowTest::undoRedoThroughTheEditMenu() {
+    CRotundelDoc& doc = app_->document();
+    CMainFrame* frame = app_->mainFrame();
+    BoxAnswer discard(QMessageBox::Discard);
+    if (doc.IsModified()) answerNextBox(&discard);
+    QVERIFY(app_->OnFileNew());
+    QVERIFY(!frame->undoAction->isEnabled());
+    QCOMPARE(frame->undoAction->text(), QString("Undo"));
+    {
+        EditScope edit(doc.journal, "Create Sphere");
+        doc.CreateSphere();
+    }
+    QCOMPARE(frame->undoAction->text(), QString("Undo Create Sphere"));
+    QVERIFY(doc.IsModified());
+    frame->undoAction->trigger();
+    QCOMPARE(doc.sphereCount, 2);
+    QVERIFY(!doc.IsModified());
+    QCOMPARE(frame->redoAction->text(), QString("Redo Create Sphere"));
+    frame->redoAction->trigger();
+    QCOMPARE(doc.sphereCount, 3);
+    QVERIFY(doc.IsModified());
+    // The render thread draws on after the restores.
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
 void WindowTest::closingKeptByCancel_data() {
     QTest::addColumn<bool>("viaExit");
     QTest::newRow("window closed") << false;
