@@ -194,7 +194,8 @@ const Example kExamples[] = {
      }},
     {"long-period.one",
      [](Builder& b) {
-         // Rates of 5/7 and 4/9 meet again only after 20 time units.
+         // Rates of 5/7 and 4/9 down the chain: the deepest point comes back
+         // only after 63 time units.
          Sphere& s = *b.doc.FindSphereByName("B");
          s.setRadiusFactor(1, 2);
          Sphere& c = b.child(s);
