@@ -67,6 +67,8 @@ void CMainFrame::buildMenus() {
     QMenu* help = menuBar()->addMenu("Help");
     helpAction = help->addAction("Help");
     helpAction->setObjectName("help");
+    examplesAction = help->addAction("Examples...");
+    examplesAction->setObjectName("helpExamples");
     aboutAction = help->addAction("&About Rotundel...");
     aboutAction->setObjectName("about");
     connect(helpAction, &QAction::triggered, this, &CMainFrame::OnHelp);

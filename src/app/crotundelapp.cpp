@@ -7,11 +7,13 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include "caboutdlg.h"
 #include "cmainframe.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
+#include "examplesdialog.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "undohistory.h"
@@ -73,6 +75,11 @@ bool CRotundelApp::InitInstance(const QString& file) {
     connect(f->printSetupAction, &QAction::triggered, this,
             [this] { printer_->OnFilePrintSetup(); });
     connect(f->aboutAction, &QAction::triggered, this, [this] { OnAppAbout(); });
+    connect(f->examplesAction, &QAction::triggered, this, [this] { OnHelpExamples(); });
+    examplesFolder = ExamplesDialog::examplesFolder();
+    renderProgram = QCoreApplication::applicationFilePath();
+    thumbnailCache =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/example-pictures";
     f->openRecent = [this](const QString& path) {
         if (!QFileInfo::exists(path)) {
             showError(QString("The file %1 no longer exists.").arg(QDir::toNativeSeparators(path)));
@@ -209,6 +216,26 @@ void CRotundelApp::OnImageSizeMovieFrames() {
     DialogImageMovie dialog(doc_->imageWidth, doc_->movieFrameCount, frame_.get());
     if (dialog.exec() != QDialog::Accepted) return;
     doc_->SetImageSizeAndFrames(dialog.imageWidth(), dialog.movieFrames());
+}
+
+bool CRotundelApp::OnHelpExamples() {
+    ExamplesDialog dialog(examplesFolder, renderProgram, thumbnailCache, frame_.get());
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPath().isEmpty()) return false;
+    return OpenDocumentCopy(dialog.chosenPath());
+}
+
+bool CRotundelApp::OpenDocumentCopy(const QString& path) {
+    if (!SaveModified()) return false;
+    DocResult r = doc_->OpenDocument(QFile::encodeName(path).toStdString());
+    if (!r) {
+        showError(QString::fromStdString(r.message));
+        return false;
+    }
+    if (undo_) undo_->clear();
+    doc_->SetModifiedFlag(false);
+    path_.clear();
+    updateTitle();
+    return true;
 }
 
 void CRotundelApp::OnAppAbout() {

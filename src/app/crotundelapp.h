@@ -53,6 +53,11 @@ class CRotundelApp : public QObject {
     bool OnFileSaveAs();
     void OnImageSizeMovieFrames();
     void OnAppAbout();
+    // Help > "Examples...": opens the chosen example as an untitled copy.
+    bool OnHelpExamples();
+    // Opens path as a new, untitled document with the same contents, so
+    // that saving never writes over the original.
+    bool OpenDocumentCopy(const QString& path);
 
     // Asks "Save changes to ...?" when the document has unsaved changes:
     // true to go on (saved or discarded), false to stop (cancelled, or the
@@ -69,6 +74,11 @@ class CRotundelApp : public QObject {
     // Where file dialogs are answered; tests replace these to stay headless.
     std::function<QString()> askOpenPath;
     std::function<QString(const QString& suggested)> askSavePath;
+    // Where "Examples..." looks and how it draws its pictures; tests point
+    // these elsewhere.
+    QString examplesFolder;
+    QString renderProgram;
+    QString thumbnailCache;
 
   private:
     bool DoSave(const QString& path);

@@ -115,6 +115,7 @@ class WindowTest : public QObject {
     void unreadableFileEndsTheStart();
     void imageBeforeAnyFrame();
     void renderThreadMessagesShowOnTheUiThread();
+    void exampleOpensAsUntitledCopy();
     void undoRedoThroughTheEditMenu();
     void closingKeptByCancel_data();
     void closingKeptByCancel();
@@ -646,6 +647,35 @@ void WindowTest::renderThreadMessagesShowOnTheUiThread() {
 }
 
 // Closing the window and File > Exit both ask first; Cancel keeps everything.
+void WindowTest::exampleOpensAsUntitledCopy() {
+    CRotundelDoc& doc = app_->document();
+    const QString example = QString(ROTUNDEL_EXAMPLES_DIR) + "/flower.one";
+    QFile original(example);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    BoxAnswer discard(QMessageBox::Discard);
+    if (doc.IsModified()) answerNextBox(&discard);
+    QVERIFY(app_->OpenDocumentCopy(example));
+    QCOMPARE(doc.sphereCount, 7);
+    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled - Rotundel"));
+    QVERIFY(app_->documentPath().isEmpty());
+    QVERIFY(!doc.IsModified());
+    QVERIFY(!app_->mainFrame()->undoAction->isEnabled());
+    // Saving asks for a name: the example itself is never written.
+    QString asked;
+    auto keep = app_->askSavePath;
+    app_->askSavePath = [&](const QString& suggested) {
+        asked = suggested;
+        return QString();
+    };
+    QVERIFY(!app_->OnFileSave());
+    app_->askSavePath = keep;
+    QCOMPARE(asked, QString("Untitled.one"));
+    QVERIFY(original.seek(0));
+    QCOMPARE(original.readAll(), bytes);
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
 void WindowTest::undoRedoThroughTheEditMenu() {
     CRotundelDoc& doc = app_->document();
     CMainFrame* frame = app_->mainFrame();
