@@ -47,7 +47,8 @@ QList<ExamplesDialog::Example> ExamplesDialog::listExamples(const QString& folde
     if (readme.size() < kLargestExample && readme.open(QIODevice::ReadOnly | QIODevice::Text)) {
         const QStringList lines = QString::fromUtf8(readme.readAll()).split('\n');
         for (const QString& line : lines)
-            if (auto m = row.match(line); m.hasMatch()) add(m.captured(1), m.captured(2));
+            if (auto m = row.match(line); m.hasMatch())
+                add(m.captured(1), m.captured(2).remove('`'));  // Markdown's code marks
     }
     for (const QString& file : QStringList(files)) add(file, QString());
     return out;

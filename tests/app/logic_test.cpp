@@ -351,7 +351,7 @@ void LogicTest::examplesListed_data() {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("want");
     QTest::newRow("the README's order, then the rest by name")
-        << "| file | what |\n|---|---|\n| `b.one` | second letter |\n| `a.one` | first |\n"
+        << "| file | what |\n|---|---|\n| `b.one` | second `letter` |\n| `a.one` | first |\n"
         << QStringList{"a.one", "b.one", "d.one", "c.one"}
         << QStringList{"b|second letter", "a|first", "c|", "d|"};
     QTest::newRow("rows for missing files, paths and doubles are skipped")
