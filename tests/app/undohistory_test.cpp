@@ -198,6 +198,9 @@ TEST(UndoHistory, TheSavedStepIsTheUnmodifiedOne) {
 
 TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
     CRotundelDoc doc;
+    FakeRenderLink link;
+    RecordingObserver observer;
+    doc.ConnectViews(&link, &observer);
     doc.NewDocument();
     UndoHistory history(doc);
     doc.journal = &history;
@@ -209,12 +212,20 @@ TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
         doc.CreateSphere();
     }
     doc.cameraDistance = -123.0;  // the user zoomed
+    observer.items.clear();
+    observer.selected.clear();
     history.stack().undo();
     EXPECT_EQ(doc.cameraDistance, -123.0);
+    // The tree is built anew with the selection shown; the pages follow.
+    EXPECT_EQ(observer.items, (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(observer.selected, std::vector<std::string>{"A"});
+    EXPECT_GT(observer.spherePageRefreshes, 0);
+    EXPECT_TRUE(link.textureRequest);
     ASSERT_NE(doc.templateSphere, nullptr);
     ASSERT_NE(doc.selectedSphere, nullptr);
     EXPECT_EQ(doc.selectedSphere->name, "A");
     history.stack().redo();
     EXPECT_EQ(doc.selectedSphere->name, "C");
     EXPECT_EQ(doc.sphereCount, 3);
+    doc.DisconnectViews();
 }
