@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -228,4 +229,64 @@ TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
     EXPECT_EQ(doc.selectedSphere->name, "C");
     EXPECT_EQ(doc.sphereCount, 3);
     doc.DisconnectViews();
+}
+
+TEST(UndoHistory, EdgeStepsGoBackAndForth) {
+    struct Case {
+        const char* what;
+        std::function<void(CRotundelDoc&)> edit;
+        int steps;
+        std::string selectedBefore;
+    } cases[] = {
+        {"destroying the root leaves nothing",
+         [](CRotundelDoc& d) {
+             d.SelectSphere(d.root);
+             EditScope e(d.journal, "Destroy Sphere");
+             d.DestroySphere();
+             EXPECT_EQ(d.sphereCount, 0);
+         },
+         1, "A"},
+        {"a refused name is no step",
+         [](CRotundelDoc& d) {
+             EditScope e(d.journal, "Rename B");
+             EXPECT_FALSE(d.RenameSphere(*d.selectedSphere, "ZEROOREZ"));
+         },
+         0, "B"},
+        {"nested brackets make one step",
+         [](CRotundelDoc& d) {
+             EditScope outer(d.journal, "Create Sphere");
+             d.CreateSphere();
+             EditScope inner(d.journal, "Create Sphere");
+             d.CreateSphere();
+         },
+         1, "B"},
+        {"the stationary sphere and a view mode",
+         [](CRotundelDoc& d) {
+             EditScope e(d.journal, "Stationary sphere");
+             d.stationarySphere = d.selectedSphere;
+             d.viewFromStationary = 0;
+         },
+         1, "B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRotundelDoc doc;
+        doc.NewDocument();
+        UndoHistory history(doc);
+        doc.journal = &history;
+        const DocSnapshot start = doc.TakeSnapshot();
+        c.edit(doc);
+        const DocSnapshot end = doc.TakeSnapshot();
+        EXPECT_EQ(history.stack().count(), c.steps);
+        EXPECT_EQ(doc.IsModified(), c.steps > 0);
+        if (!c.steps) continue;
+        history.stack().undo();
+        EXPECT_EQ(doc.TakeSnapshot().bytes, start.bytes);
+        // The selection of the moment the edit began.
+        ASSERT_NE(doc.selectedSphere, nullptr);
+        EXPECT_EQ(doc.selectedSphere->name, c.selectedBefore);
+        history.stack().redo();
+        EXPECT_EQ(doc.TakeSnapshot().bytes, end.bytes);
+        EXPECT_EQ(doc.stationarySphere == nullptr, end.tableSlots.empty());
+    }
 }

@@ -690,13 +690,20 @@ void WindowTest::undoRedoThroughTheEditMenu() {
     }
     QCOMPARE(frame->undoAction->text(), QString("Undo Create Sphere"));
     QVERIFY(doc.IsModified());
-    frame->undoAction->trigger();
+    // By the keys, from wherever the keyboard is.
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(doc.sphereCount, 2);
     QVERIFY(!doc.IsModified());
     QCOMPARE(frame->redoAction->text(), QString("Redo Create Sphere"));
-    frame->redoAction->trigger();
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(doc.sphereCount, 3);
     QVERIFY(doc.IsModified());
+    QTest::keyClick(frame, Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(doc.sphereCount, 2);
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(doc.sphereCount, 3);
     // The render thread draws on after the restores.
     QVERIFY(waitForFrames(app_->view, 2));
 }
