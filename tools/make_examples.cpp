@@ -171,8 +171,10 @@ const Example kExamples[] = {
     {"many-points.one",
      [](Builder& b) {
          Sphere& s = *b.doc.FindSphereByName("B");
-         s.setRadiusFactor(1, 3);
+         s.setRadiusFactor(1, 2);
          s.surface = 2;
+         b.a().surface = 0;
+         s.axisAngleX = 30;
          Builder::points(s, {{0, 0, 1}, {0, 45, 1}, rim(), {0, 135, 1}, {90, 90, 0.5}, rim(180)});
          Builder::plain(s);
          Builder::plain(b.a());
