@@ -1,5 +1,6 @@
 // Costs of the document's file work: reading and writing a full table of
-// 300 spheres, creating spheres, and writing the CSV of computed paths.
+// 300 spheres, the undo history's snapshots of it, creating spheres, and
+// writing the CSV of computed paths.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -46,6 +47,31 @@ void BM_WriteFullTable(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 BENCHMARK(BM_WriteFullTable)->Unit(benchmark::kMicrosecond);
+
+// Every edit takes two snapshots (before and after), a slider drag one
+// pair per step it moves; an undo or redo restores one.
+void BM_SnapshotFullTable(benchmark::State& state) {
+    CRotundelDoc doc;
+    OneFile::read(std::string_view(fullTable()), doc);
+    for (auto _ : state) {
+        DocSnapshot snap = doc.TakeSnapshot();
+        benchmark::DoNotOptimize(snap.bytes.data());
+    }
+    state.SetItemsProcessed(state.iterations() * doc.sphereCount);
+}
+BENCHMARK(BM_SnapshotFullTable)->Unit(benchmark::kMicrosecond);
+
+void BM_RestoreFullTable(benchmark::State& state) {
+    CRotundelDoc doc;
+    OneFile::read(std::string_view(fullTable()), doc);
+    const DocSnapshot snap = doc.TakeSnapshot();
+    for (auto _ : state) {
+        doc.RestoreSnapshot(snap);
+        benchmark::DoNotOptimize(doc.root);
+    }
+    state.SetItemsProcessed(state.iterations() * doc.sphereCount);
+}
+BENCHMARK(BM_RestoreFullTable)->Unit(benchmark::kMicrosecond);
 
 // Each creation places the whole automaton again and refits the camera.
 void BM_CreateUnderRoot(benchmark::State& state) {

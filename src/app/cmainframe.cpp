@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -60,9 +61,14 @@ void CMainFrame::buildMenus() {
     exitAction = add("E&xit", "fileExit");
     setRecentFiles({});
 
+    editMenu_ = menuBar()->addMenu("&Edit");
+    editMenu_->setObjectName("editMenu");
+
     QMenu* help = menuBar()->addMenu("Help");
     helpAction = help->addAction("Help");
     helpAction->setObjectName("help");
+    examplesAction = help->addAction("Examples...");
+    examplesAction->setObjectName("helpExamples");
     aboutAction = help->addAction("&About Rotundel...");
     aboutAction->setObjectName("about");
     connect(helpAction, &QAction::triggered, this, &CMainFrame::OnHelp);
@@ -72,6 +78,19 @@ void CMainFrame::buildMenus() {
     connect(next, &QShortcut::activated, this, [this] { focusPane(1); });
     auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     connect(previous, &QShortcut::activated, this, [this] { focusPane(-1); });
+}
+
+void CMainFrame::setUndoStack(QUndoStack* stack) {
+    if (undoAction || !stack) return;
+    // The stack keeps the texts ("Undo Radius of B") and the enabled state.
+    undoAction = stack->createUndoAction(this, "Undo");
+    undoAction->setObjectName("editUndo");
+    undoAction->setShortcuts({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")});
+    redoAction = stack->createRedoAction(this, "Redo");
+    redoAction->setObjectName("editRedo");
+    redoAction->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+    editMenu_->addAction(undoAction);
+    editMenu_->addAction(redoAction);
 }
 
 void CMainFrame::setRecentFiles(const QStringList& files) {

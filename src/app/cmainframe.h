@@ -12,6 +12,7 @@ class QProgressBar;
 class QTimer;
 class QMenu;
 class QSplitter;
+class QUndoStack;
 class ViewOpenGLmt;
 class HelpWindow;
 
@@ -43,8 +44,13 @@ class CMainFrame : public QMainWindow {
     // Menu commands, for the application to connect.
     QAction *newAction, *openAction, *saveAction, *saveAsAction, *saveImageAction, *imageSizeAction,
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
-        *aboutAction;
+        *aboutAction, *examplesAction;
     QMenu* fileMenu() const { return fileMenu_; }
+
+    // The Edit menu's "Undo" and "Redo", named after the step they take;
+    // null until setUndoStack.
+    QAction *undoAction = nullptr, *redoAction = nullptr;
+    void setUndoStack(QUndoStack* stack);
 
     // Fills the recent-file entries of the File menu; triggering one calls
     // openRecent with its path.
@@ -95,6 +101,7 @@ class CMainFrame : public QMainWindow {
     QWidget* treePane_ = nullptr;
     QWidget* propertiesPane_ = nullptr;
     QMenu* fileMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;
     HelpWindow* helpWindow_ = nullptr;

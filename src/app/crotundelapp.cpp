@@ -7,13 +7,16 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include "caboutdlg.h"
 #include "cmainframe.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
+#include "examplesdialog.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
+#include "undohistory.h"
 #include "viewopenglmt.h"
 #include "windowobserver.h"
 
@@ -37,6 +40,7 @@ CRotundelApp::CRotundelApp()
 CRotundelApp::~CRotundelApp() {
     // The render thread ends before the document and the window it uses.
     if (view) view->ExitThreadsAndWait();
+    doc_->journal = nullptr;
     doc_->DisconnectViews();
     frame_.reset();
 }
@@ -54,6 +58,9 @@ bool CRotundelApp::InitInstance(const QString& file) {
     view->setDocument(doc_.get());
     observer_ = std::make_unique<WindowObserver>(view);
     printer_ = std::make_unique<PicturePrinter>(view, frame_.get());
+    undo_ = std::make_unique<UndoHistory>(*doc_);
+    doc_->journal = undo_.get();
+    frame_->setUndoStack(&undo_->stack());
 
     CMainFrame* f = frame_.get();
     connect(f->newAction, &QAction::triggered, this, [this] { OnFileNew(); });
@@ -68,6 +75,11 @@ bool CRotundelApp::InitInstance(const QString& file) {
     connect(f->printSetupAction, &QAction::triggered, this,
             [this] { printer_->OnFilePrintSetup(); });
     connect(f->aboutAction, &QAction::triggered, this, [this] { OnAppAbout(); });
+    connect(f->examplesAction, &QAction::triggered, this, [this] { OnHelpExamples(); });
+    examplesFolder = ExamplesDialog::examplesFolder();
+    renderProgram = QCoreApplication::applicationFilePath();
+    thumbnailCache =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/example-pictures";
     f->openRecent = [this](const QString& path) {
         if (!QFileInfo::exists(path)) {
             showError(QString("The file %1 no longer exists.").arg(QDir::toNativeSeparators(path)));
@@ -140,6 +152,7 @@ bool CRotundelApp::OnFileNew() {
         return false;
     }
     doc_->SetModifiedFlag(false);
+    if (undo_) undo_->clear();
     path_.clear();
     updateTitle();
     return true;
@@ -158,6 +171,7 @@ bool CRotundelApp::OpenDocumentFile(const QString& path) {
         showError(QString::fromStdString(r.message));
         return false;
     }
+    if (undo_) undo_->clear();
     rememberDocumentPath(path);
     return true;
 }
@@ -166,6 +180,8 @@ bool CRotundelApp::OpenDocumentFile(const QString& path) {
 // and first in the recent list.
 void CRotundelApp::rememberDocumentPath(const QString& path) {
     doc_->SetModifiedFlag(false);
+    // The steps stay; the one reached now is the saved one.
+    if (undo_) undo_->setClean();
     path_ = QFileInfo(path).absoluteFilePath();
     recent_->add(path_);
     refreshRecentMenu();
@@ -200,6 +216,26 @@ void CRotundelApp::OnImageSizeMovieFrames() {
     DialogImageMovie dialog(doc_->imageWidth, doc_->movieFrameCount, frame_.get());
     if (dialog.exec() != QDialog::Accepted) return;
     doc_->SetImageSizeAndFrames(dialog.imageWidth(), dialog.movieFrames());
+}
+
+bool CRotundelApp::OnHelpExamples() {
+    ExamplesDialog dialog(examplesFolder, renderProgram, thumbnailCache, frame_.get());
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPath().isEmpty()) return false;
+    return OpenDocumentCopy(dialog.chosenPath());
+}
+
+bool CRotundelApp::OpenDocumentCopy(const QString& path) {
+    if (!SaveModified()) return false;
+    DocResult r = doc_->OpenDocument(QFile::encodeName(path).toStdString());
+    if (!r) {
+        showError(QString::fromStdString(r.message));
+        return false;
+    }
+    if (undo_) undo_->clear();
+    doc_->SetModifiedFlag(false);
+    path_.clear();
+    updateTitle();
+    return true;
 }
 
 void CRotundelApp::OnAppAbout() {

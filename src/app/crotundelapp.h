@@ -12,6 +12,7 @@ class CMainFrame;
 class CRotundelDoc;
 class PicturePrinter;
 class RecentFileList;
+class UndoHistory;
 class ViewOpenGLmt;
 class WindowObserver;
 class QWidget;
@@ -42,6 +43,7 @@ class CRotundelApp : public QObject {
     QWidget* treeView = nullptr;
     QWidget* propertiesView = nullptr;
     WindowObserver* observer() const { return observer_.get(); }
+    UndoHistory* undoHistory() const { return undo_.get(); }
 
     // --- Commands; each returns whether it went through ---
     bool OnFileNew();
@@ -51,6 +53,11 @@ class CRotundelApp : public QObject {
     bool OnFileSaveAs();
     void OnImageSizeMovieFrames();
     void OnAppAbout();
+    // Help > "Examples...": opens the chosen example as an untitled copy.
+    bool OnHelpExamples();
+    // Opens path as a new, untitled document with the same contents, so
+    // that saving never writes over the original.
+    bool OpenDocumentCopy(const QString& path);
 
     // Asks "Save changes to ...?" when the document has unsaved changes:
     // true to go on (saved or discarded), false to stop (cancelled, or the
@@ -67,6 +74,11 @@ class CRotundelApp : public QObject {
     // Where file dialogs are answered; tests replace these to stay headless.
     std::function<QString()> askOpenPath;
     std::function<QString(const QString& suggested)> askSavePath;
+    // Where "Examples..." looks and how it draws its pictures; tests point
+    // these elsewhere.
+    QString examplesFolder;
+    QString renderProgram;
+    QString thumbnailCache;
 
   private:
     bool DoSave(const QString& path);
@@ -81,5 +93,6 @@ class CRotundelApp : public QObject {
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<WindowObserver> observer_;
     std::unique_ptr<PicturePrinter> printer_;
+    std::unique_ptr<UndoHistory> undo_;
     QString path_;
 };

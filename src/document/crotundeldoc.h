@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "automaton.h"
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
@@ -25,6 +26,23 @@ struct DocResult {
     std::string message;  // "Unexpected file format.", "Failed to open document.", ...
     std::string reason;   // the file system's reason, when it gave one
     explicit operator bool() const { return ok; }
+};
+
+// The automaton and its saved view settings at one moment, for the undo
+// history: the file writer's bytes, plus what a file does not keep but an
+// undo must give back (each sphere's table slot and tree image, and the
+// selection). The camera distance is left out of the bytes: zooming is
+// looking, not editing, and an undo leaves the zoom where the user has it.
+struct DocSnapshot {
+    std::string bytes;
+    std::vector<int> tableSlots;  // table slot of each sphere, in file order
+    std::vector<int> treeImages;  // tree image of each sphere, in file order
+    int selected = -1;            // file-order index of the selected sphere
+
+    // The same automaton and settings; the selection alone is no edit.
+    bool sameContents(const DocSnapshot& o) const {
+        return bytes == o.bytes && tableSlots == o.tableSlots;
+    }
 };
 
 // Threads: everything here runs on the UI thread except Step, AddTiming and
@@ -186,6 +204,15 @@ class CRotundelDoc : public Automaton {
     // render-thread state stay with this document.
     void AdoptContents(CRotundelDoc& other);
 
+    // The automaton and saved view settings as they are now (UI thread,
+    // outside or inside a pause).
+    DocSnapshot TakeSnapshot();
+    // Puts back a snapshot, inside the render pause, with the follow-ups of
+    // an open (tree, pages, placement, textures) but keeping the camera
+    // distance, the arcball, the template and the modified flag. False, with
+    // nothing changed, for bytes the reader refuses.
+    bool RestoreSnapshot(const DocSnapshot& snapshot);
+
     // "Set image size / movie frames": images and movie frames become
     // width x width. Values outside the dialog's ranges are refused.
     bool SetImageSizeAndFrames(int width, int frames);
@@ -217,6 +244,7 @@ class CRotundelDoc : public Automaton {
     void freeAutomaton();
     void clearContentsPaused();
     Sphere* createSpherePaused();
+    void showReplacedContents();
 
     RenderLink* link_ = nullptr;
     DocumentObserver* observer_ = nullptr;

@@ -1,11 +1,14 @@
 // Opening and saving documents: the file is read whole into a separate
 // document and adopted only when it was read and checked completely, and it
 // is written through a temporary file that replaces the target at once.
+// Snapshots for the undo history travel as the same bytes.
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <utility>
 
 #include "atomicfile.h"
 #include "crotundeldoc.h"
@@ -83,17 +86,8 @@ DocResult CRotundelDoc::OpenDocument(const std::string& path) {
             if (image >= 0) s->treeImage = image;
         }
     }
-    textureTarget = nullptr;
-    if (link_) {
-        std::lock_guard<CriticalSection> hold(link_->requestLock());
-        link_->setTextureAssignmentRequest(true);
-    }
-    if (observer_) {
-        observer_->deleteAllTreeItems();
-        forEachPreOrder(root, [this](Sphere& s) { s.treeItem = observer_->insertTreeItem(s); });
-        if (selectedSphere) observer_->selectTreeItem(*selectedSphere);
-        observer_->resetLightPageAllParticles();
-    }
+    showReplacedContents();
+    if (observer_) observer_->resetLightPageAllParticles();
     RefreshViewPage();
     RefreshSpherePages();
     if (stationarySphere) placeAndFit();
@@ -104,6 +98,93 @@ DocResult CRotundelDoc::OpenDocument(const std::string& path) {
     if (observer_) observer_->updateAllViews();
     modified_ = false;
     return {};
+}
+
+// After the automaton was replaced whole (open, undo): textures for every
+// sphere, and the tree built anew with the selected sphere's item chosen.
+void CRotundelDoc::showReplacedContents() {
+    textureTarget = nullptr;
+    if (link_) {
+        std::lock_guard<CriticalSection> hold(link_->requestLock());
+        link_->setTextureAssignmentRequest(true);
+    }
+    if (observer_) {
+        observer_->deleteAllTreeItems();
+        forEachPreOrder(root, [this](Sphere& s) { s.treeItem = observer_->insertTreeItem(s); });
+        if (selectedSphere) observer_->selectTreeItem(*selectedSphere);
+    }
+}
+
+DocSnapshot CRotundelDoc::TakeSnapshot() {
+    DocSnapshot snap;
+    snap.bytes = OneFile::write(*this);
+    // The camera distance closes the bytes.
+    const double none = 0.0;
+    std::memcpy(snap.bytes.data() + snap.bytes.size() - sizeof none, &none, sizeof none);
+    // In the writer's order: the root first, then the table.
+    auto note = [&snap, this](Sphere* s, std::size_t slot) {
+        if (s == selectedSphere) snap.selected = static_cast<int>(snap.tableSlots.size());
+        snap.tableSlots.push_back(static_cast<int>(slot));
+        snap.treeImages.push_back(s->treeImage);
+    };
+    for (std::size_t slot = 0; slot < sphereTable.size(); ++slot)
+        if (sphereTable[slot] && sphereTable[slot] == root) note(root, slot);
+    for (std::size_t slot = 0; slot < sphereTable.size(); ++slot)
+        if (Sphere* s = sphereTable[slot]; s && s != root) note(s, slot);
+    return snap;
+}
+
+bool CRotundelDoc::RestoreSnapshot(const DocSnapshot& snap) {
+    CRotundelDoc fresh;
+    try {
+        OneFile::readAllowingEmpty(std::string_view(snap.bytes), fresh);
+    } catch (const std::exception&) {
+        return false;
+    }
+    const std::size_t n = static_cast<std::size_t>(fresh.sphereCount);
+    // Back into the slots they held, so that later creations fill the same
+    // gaps as they would have before the undo. A list that does not fit
+    // leaves the spheres where the reader put them.
+    if (snap.tableSlots.size() == n) {
+        std::array<Sphere*, kTableSize> table{};
+        bool fits = true;
+        for (std::size_t i = 0; i < n && fits; ++i) {
+            int slot = snap.tableSlots[i];
+            fits = slot >= 0 && slot < kTableSize && !table[static_cast<std::size_t>(slot)];
+            if (fits) table[static_cast<std::size_t>(slot)] = fresh.sphereTable[i];
+        }
+        if (fits) fresh.sphereTable = table;
+    }
+    std::vector<Sphere*> inFileOrder;
+    if (fresh.root) inFileOrder.push_back(fresh.root);
+    for (Sphere* s : fresh.sphereTable)
+        if (s && s != fresh.root) inFileOrder.push_back(s);
+    for (std::size_t i = 0; i < inFileOrder.size() && i < snap.treeImages.size(); ++i)
+        inFileOrder[i]->treeImage = snap.treeImages[i];
+    if (snap.selected >= 0 && static_cast<std::size_t>(snap.selected) < inFileOrder.size())
+        fresh.selectedSphere = inFileOrder[static_cast<std::size_t>(snap.selected)];
+
+    bool paused = PauseIfRunning();
+    // What the bytes do not carry stays as it is.
+    Sphere* keptTemplate = std::exchange(templateSphere, nullptr);
+    const double keptDistance = cameraDistance;
+    const bool keptModified = modified_;
+    clearContentsPaused();
+    AdoptContents(fresh);
+    templateSphere = keptTemplate;
+    cameraDistance = keptDistance;
+    modified_ = keptModified;
+    SetPathAccuracy();
+    showReplacedContents();
+    RefreshViewPage();
+    RefreshSpherePages();
+    if (stationarySphere) {
+        RewindDynamics();
+        reset(*this);
+    }
+    if (paused) RenderResume();
+    if (observer_) observer_->updateAllViews();
+    return true;
 }
 
 DocResult CRotundelDoc::SaveDocument(const std::string& path) {

@@ -146,10 +146,18 @@ void linkByName(CRotundelDoc& doc, Sphere& s, const std::string& name, int kind)
 }  // namespace
 
 void OneFile::read(std::string_view bytes, CRotundelDoc& doc) {
+    readBytes(bytes, doc, false);
+}
+
+void OneFile::readAllowingEmpty(std::string_view bytes, CRotundelDoc& doc) {
+    readBytes(bytes, doc, true);
+}
+
+void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty) {
     if (bytes.empty() || bytes.size() > kMaxFileBytes) throw FileFormatError();
     ArchiveReader in(bytes);
     std::int32_t n = in.readInt32();
-    if (n < 1 || n > Automaton::kTableSize) throw FileFormatError();
+    if (n < (allowEmpty ? 0 : 1) || n > Automaton::kTableSize) throw FileFormatError();
     for (std::int32_t i = 0; i < n; ++i) {
         auto* s = new Sphere();
         s->document = &doc;
@@ -170,6 +178,7 @@ void OneFile::read(std::string_view bytes, CRotundelDoc& doc) {
     doc.stereo = in.readInt32();
     doc.anaglyphScheme = in.readInt32();
     doc.cameraDistance = in.readDouble();
+    if (n == 0) return;
 
     doc.root = doc.sphereTable[0];
     for (std::int32_t i = 0; i < n; ++i) {

@@ -26,6 +26,10 @@ class OneFile {
     // rational: zero denominator") for a factor with a zero denominator. On
     // a throw doc holds a partial automaton that its destructor frees.
     static void read(std::string_view bytes, CRotundelDoc& doc);
+    // The same, but also taking the bytes of an automaton with no sphere
+    // (which no file on disk may be), as the writer writes them once the
+    // root has been destroyed: only the document's settings are read.
+    static void readAllowingEmpty(std::string_view bytes, CRotundelDoc& doc);
     // The same from a stream, which is read to its end (at most
     // kMaxFileBytes + 1 bytes are taken from it).
     static void read(std::istream& in, CRotundelDoc& doc);
@@ -33,4 +37,7 @@ class OneFile {
     // The bytes of doc as a file. Sets each sphere's link-name texts.
     static std::string write(CRotundelDoc& doc);
     static void write(CRotundelDoc& doc, std::ostream& out);
+
+  private:
+    static void readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty);
 };

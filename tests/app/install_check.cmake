@@ -9,6 +9,8 @@ if(NOT rc EQUAL 0)
 endif()
 foreach(f bin/rotundel
           share/rotundel/textures/earth256.bmp
+          share/rotundel/examples/README.md
+          share/rotundel/examples/flower.one
           share/applications/rotundel.desktop
           share/metainfo/io.github.rotundel.rotundel.metainfo.xml
           share/man/man1/rotundel.1.gz

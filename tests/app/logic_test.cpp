@@ -1,6 +1,7 @@
 // The window's bookkeeping that needs no display: texture names, the edit
 // feedback clock, saved image sizes, recent files and tree swatches.
 #include <QAction>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -9,10 +10,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QUndoStack>
 #include <QtTest>
 
 #include "cmainframe.h"
 #include "crotundeldoc.h"
+#include "examplesdialog.h"
 #include "flashtimer.h"
 #include "helpwindow.h"
 #include "recentfilelist.h"
@@ -43,6 +46,9 @@ class LogicTest : public QObject {
     void progressBarAfterHalfASecond();
     void iconDraws();
     void viewBeforeItsThreadStarts();
+    void examplesListed_data();
+    void examplesListed();
+    void examplePicturesDrawnOnceAndCached();
 };
 
 // Operations on a fresh table: "t" takes a name, "gN" gives back name N.
@@ -238,20 +244,28 @@ void LogicTest::menus_data() {
                                          "Recent File|",
                                          "-",
                                          "E&xit|"};
-    QTest::newRow("Help") << 1 << QStringList{"Help|", "&About Rotundel...|"};
+    QTest::newRow("Edit") << 1
+                          << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
+    QTest::newRow("Help") << 2 << QStringList{"Help|", "Examples...|", "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
     QFETCH(int, menu);
     QFETCH(QStringList, items);
     CMainFrame frame;
+    QUndoStack stack;
+    frame.setUndoStack(&stack);
     QList<QAction*> menus = frame.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QString("&File"));
-    QCOMPARE(menus[1]->text(), QString("Help"));
+    QCOMPARE(menus[1]->text(), QString("&Edit"));
+    QCOMPARE(menus[2]->text(), QString("Help"));
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
-        got.append(a->isSeparator() ? QString("-") : a->text() + "|" + a->shortcut().toString());
+        got.append(a->isSeparator() ? QString("-")
+                                    : a->text() + "|" +
+                                          QKeySequence::listToString(a->shortcuts(),
+                                                                     QKeySequence::PortableText));
     QCOMPARE(got, items);
 
     // Recent files take the place of the empty entry, numbered.
@@ -329,6 +343,63 @@ void LogicTest::viewBeforeItsThreadStarts() {
     QCOMPARE(doc.sphereCount, 2);
     QVERIFY(!view.docUpdateRequested());
     doc.DisconnectViews();
+}
+
+// README text and the files present -> the examples listed, "name|description".
+void LogicTest::examplesListed_data() {
+    QTest::addColumn<QString>("readme");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("want");
+    QTest::newRow("the README's order, then the rest by name")
+        << "| file | what |\n|---|---|\n| `b.one` | second `letter` |\n| `a.one` | first |\n"
+        << QStringList{"a.one", "b.one", "d.one", "c.one"}
+        << QStringList{"b|second letter", "a|first", "c|", "d|"};
+    QTest::newRow("rows for missing files, paths and doubles are skipped")
+        << "| `gone.one` | x |\n| `../a.one` | y |\n| `a.one` | one |\n| `a.one` | two |\n"
+        << QStringList{"a.one"} << QStringList{"a|one"};
+    QTest::newRow("no README") << QString() << QStringList{"z.one", "x.txt"} << QStringList{"z|"};
+}
+
+void LogicTest::examplesListed() {
+    QFETCH(QString, readme);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, want);
+    QTemporaryDir dir;
+    for (const QString& f : files) QFile(dir.filePath(f)).open(QIODevice::WriteOnly);
+    if (!readme.isEmpty()) {
+        QFile r(dir.filePath("README.md"));
+        QVERIFY(r.open(QIODevice::WriteOnly));
+        r.write(readme.toUtf8());
+    }
+    QStringList got;
+    for (const auto& e : ExamplesDialog::listExamples(dir.path()))
+        got.append(e.name + "|" + e.description);
+    QCOMPARE(got, want);
+}
+
+void LogicTest::examplePicturesDrawnOnceAndCached() {
+    QTemporaryDir cache;
+    QTemporaryDir folder;
+    for (const char* name : {"flower.one", "epicycloid.one"})
+        QVERIFY(QFile::copy(QString(ROTUNDEL_EXAMPLES_DIR) + "/" + name, folder.filePath(name)));
+    auto pictures = [&] { return QDir(cache.path()).entryList({"*.png"}, QDir::Files); };
+    {
+        ExamplesDialog dialog(folder.path(), ROTUNDEL_EXE, cache.path());
+        QCOMPARE(dialog.list()->count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.pendingThumbnails(), 0, 20000);
+    }
+    if (pictures().isEmpty()) QSKIP("this machine cannot draw (no OpenGL)");
+    QCOMPARE(pictures().size(), 2);
+    // A second opening finds them; a changed file gets a picture of its own.
+    ExamplesDialog again(folder.path(), ROTUNDEL_EXE, cache.path());
+    QCOMPARE(again.pendingThumbnails(), 0);
+    QFile::remove(folder.filePath("flower.one"));
+    QVERIFY(QFile::copy(QString(ROTUNDEL_EXAMPLES_DIR) + "/deep-chain.one",
+                        folder.filePath("flower.one")));
+    ExamplesDialog changed(folder.path(), "/nonexistent/rotundel", cache.path());
+    QCOMPARE(changed.pendingThumbnails(), 1);
+    QTRY_COMPARE(changed.pendingThumbnails(), 0);  // it could not be started: given up
+    QCOMPARE(pictures().size(), 2);
 }
 
 QTEST_MAIN(LogicTest)

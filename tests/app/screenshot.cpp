@@ -1,18 +1,21 @@
 // Starts the window as a new user sees it and saves a picture of the whole
 // screen after a few seconds of drawing. Run under a virtual X server:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one]
-// With --dialogs DIR it saves pictures of the help window, the About box and
-// the image size dialog instead (no OpenGL needed).
+// With --dialogs DIR it saves pictures of the help window, the About box,
+// the image size dialog and the examples instead (no window OpenGL needed).
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QElapsedTimer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <iostream>
 
 #include "caboutdlg.h"
 #include "crotundelapp.h"
 #include "dialogimagemovie.h"
+#include "examplesdialog.h"
 #include "helpwindow.h"
 
 int main(int argc, char** argv) {
@@ -33,6 +36,14 @@ int main(int argc, char** argv) {
         DialogImageMovie size(640, 100);
         size.show();
         ok = size.grab().save(dir + "imagesize.png") && ok;
+        QTemporaryDir cache;
+        ExamplesDialog examples(ExamplesDialog::examplesFolder(), ROTUNDEL_EXE, cache.path());
+        examples.show();
+        QElapsedTimer waited;
+        waited.start();
+        while (examples.pendingThumbnails() > 0 && waited.elapsed() < 30000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        ok = examples.grab().save(dir + "examples.png") && ok;
         return ok ? 0 : 1;
     }
     CRotundelApp app;

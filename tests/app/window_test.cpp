@@ -22,6 +22,7 @@
 #include "crotundelapp.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
+#include "editjournal.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "sphere.h"
@@ -114,6 +115,8 @@ class WindowTest : public QObject {
     void unreadableFileEndsTheStart();
     void imageBeforeAnyFrame();
     void renderThreadMessagesShowOnTheUiThread();
+    void exampleOpensAsUntitledCopy();
+    void undoRedoThroughTheEditMenu();
     void closingKeptByCancel_data();
     void closingKeptByCancel();
     void closingWithChanges();
@@ -340,7 +343,6 @@ void WindowTest::unsavedChangesPrompt() {
     QString target = dir_.filePath("prompt-open.one");
     QString savedPath = dir_.filePath(QString("prompt-%1.one").arg(QTest::currentDataTag()));
     QFile::remove(savedPath);
-    QVERIFY(app_->OnFileNew() || true);
     if (!QFileInfo::exists(target)) {
         app_->askSavePath = [&](const QString&) { return target; };
         QVERIFY(app_->OnFileSaveAs());
@@ -645,6 +647,67 @@ void WindowTest::renderThreadMessagesShowOnTheUiThread() {
 }
 
 // Closing the window and File > Exit both ask first; Cancel keeps everything.
+void WindowTest::exampleOpensAsUntitledCopy() {
+    CRotundelDoc& doc = app_->document();
+    const QString example = QString(ROTUNDEL_EXAMPLES_DIR) + "/flower.one";
+    QFile original(example);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    BoxAnswer discard(QMessageBox::Discard);
+    if (doc.IsModified()) answerNextBox(&discard);
+    QVERIFY(app_->OpenDocumentCopy(example));
+    QCOMPARE(doc.sphereCount, 7);
+    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled - Rotundel"));
+    QVERIFY(app_->documentPath().isEmpty());
+    QVERIFY(!doc.IsModified());
+    QVERIFY(!app_->mainFrame()->undoAction->isEnabled());
+    // Saving asks for a name: the example itself is never written.
+    QString asked;
+    auto keep = app_->askSavePath;
+    app_->askSavePath = [&](const QString& suggested) {
+        asked = suggested;
+        return QString();
+    };
+    QVERIFY(!app_->OnFileSave());
+    app_->askSavePath = keep;
+    QCOMPARE(asked, QString("Untitled.one"));
+    QVERIFY(original.seek(0));
+    QCOMPARE(original.readAll(), bytes);
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
+void WindowTest::undoRedoThroughTheEditMenu() {
+    CRotundelDoc& doc = app_->document();
+    CMainFrame* frame = app_->mainFrame();
+    BoxAnswer discard(QMessageBox::Discard);
+    if (doc.IsModified()) answerNextBox(&discard);
+    QVERIFY(app_->OnFileNew());
+    QVERIFY(!frame->undoAction->isEnabled());
+    QCOMPARE(frame->undoAction->text(), QString("Undo"));
+    {
+        EditScope edit(doc.journal, "Create Sphere");
+        doc.CreateSphere();
+    }
+    QCOMPARE(frame->undoAction->text(), QString("Undo Create Sphere"));
+    QVERIFY(doc.IsModified());
+    // By the keys, from wherever the keyboard is.
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc.sphereCount, 2);
+    QVERIFY(!doc.IsModified());
+    QCOMPARE(frame->redoAction->text(), QString("Redo Create Sphere"));
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(doc.sphereCount, 3);
+    QVERIFY(doc.IsModified());
+    QTest::keyClick(frame, Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(doc.sphereCount, 2);
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(doc.sphereCount, 3);
+    // The render thread draws on after the restores.
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
 void WindowTest::closingKeptByCancel_data() {
     QTest::addColumn<bool>("viaExit");
     QTest::newRow("window closed") << false;

@@ -101,6 +101,30 @@ TEST_F(RenderCommand, WritesTheSizeAndTypeAskedFor) {
     }
 }
 
+TEST_F(RenderCommand, EveryExampleDrawsSomething) {
+    int examples = 0;
+    for (const auto& entry : fs::directory_iterator(ROTUNDEL_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".one") continue;
+        ++examples;
+        const std::string name = entry.path().filename().string();
+        fs::path out = dir / (name + ".png");
+        Outcome r = run(quote(entry.path().string()) + " -o " + quote(out.string()) +
+                        " --width 160 --height 120");
+        if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        RgbaImage img;
+        std::string error;
+        ASSERT_TRUE(ImageFile::read(out.string(), &img, &error)) << error;
+        // More than a speck: at least a twentieth of the picture is drawn.
+        int drawn = 0;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x)
+                drawn += img.at(x, y)[0] < 235 || img.at(x, y)[1] < 235 || img.at(x, y)[2] < 235;
+        EXPECT_GT(drawn, img.width * img.height / 20) << name;
+    }
+    EXPECT_GE(examples, 12);
+}
+
 TEST_F(RenderCommand, StereoDocumentGivesATwoColourPicture) {
     std::string doc = document("s.one", [](CRotundelDoc& d) {
         d.stereo = 1;

@@ -1,0 +1,92 @@
+// Undo steps as pairs of document snapshots.
+#include "undohistory.h"
+
+#include <QUndoCommand>
+
+class UndoHistory::SnapshotCommand : public QUndoCommand {
+  public:
+    SnapshotCommand(UndoHistory& history, const std::string& text, int mergeKey, DocSnapshot before,
+                    DocSnapshot after)
+        : QUndoCommand(QString::fromStdString(text)),
+          history_(history),
+          mergeKey_(mergeKey),
+          before_(std::move(before)),
+          after_(std::move(after)) {}
+
+    void undo() override { history_.restore(before_); }
+    void redo() override {
+        // Pushing calls this once; the edit has been made already.
+        if (pushed_) history_.restore(after_);
+        pushed_ = true;
+    }
+    int id() const override { return mergeKey_ != 0 ? mergeKey_ : -1; }
+    bool mergeWith(const QUndoCommand* other) override {
+        auto* o = static_cast<const SnapshotCommand*>(other);
+        // The same control on another sphere is another step.
+        if (o->text() != text()) return false;
+        after_ = o->after_;
+        // A drag that ends where it began changes nothing.
+        if (after_.sameContents(before_)) setObsolete(true);
+        return true;
+    }
+
+  private:
+    UndoHistory& history_;
+    int mergeKey_;
+    DocSnapshot before_;
+    DocSnapshot after_;
+    bool pushed_ = false;
+};
+
+UndoHistory::UndoHistory(CRotundelDoc& doc, QObject* parent) : QObject(parent), doc_(doc) {
+    // A step holds two copies of the automaton, a few kilobytes each (at most
+    // some tens with a full table): a long session stays well within memory.
+    stack_.setUndoLimit(kUndoLimit);
+    connect(&stack_, &QUndoStack::indexChanged, this, [this] { syncModified(); });
+}
+
+UndoHistory::~UndoHistory() {
+    if (doc_.journal == this) doc_.journal = nullptr;
+}
+
+void UndoHistory::beginEdit(const std::string& text, int mergeKey) {
+    // Controls reloaded by an undo must not record their reload as an edit.
+    if (restoring_ || depth_++ > 0) return;
+    text_ = text;
+    mergeKey_ = mergeKey;
+    before_ = doc_.TakeSnapshot();
+}
+
+void UndoHistory::endEdit() {
+    if (restoring_ || depth_ == 0 || --depth_ > 0) return;
+    DocSnapshot after = doc_.TakeSnapshot();
+    if (after.sameContents(before_)) {
+        // Nothing changed (a refused rename, a value typed again): no step,
+        // and the document is as modified as the history says.
+        syncModified();
+        return;
+    }
+    stack_.push(new SnapshotCommand(*this, text_, mergeKey_, std::move(before_), std::move(after)));
+    syncModified();
+}
+
+void UndoHistory::clear() {
+    stack_.clear();
+    depth_ = 0;
+    syncModified();
+}
+
+void UndoHistory::setClean() {
+    stack_.setClean();
+    syncModified();
+}
+
+void UndoHistory::restore(const DocSnapshot& snapshot) {
+    restoring_ = true;
+    doc_.RestoreSnapshot(snapshot);
+    restoring_ = false;
+}
+
+void UndoHistory::syncModified() {
+    doc_.SetModifiedFlag(!stack_.isClean());
+}

@@ -1,0 +1,46 @@
+// The undo history: every bracketed edit becomes one step that holds the
+// document's snapshots before and after it.
+#pragma once
+
+#include <QObject>
+#include <QUndoStack>
+#include <memory>
+
+#include "crotundeldoc.h"
+#include "editjournal.h"
+
+// UI thread only. The stack's clean state is the saved state: moving away
+// from it marks the document modified, coming back clears the mark.
+class UndoHistory : public QObject, public EditJournal {
+    Q_OBJECT
+  public:
+    static constexpr int kUndoLimit = 500;
+
+    explicit UndoHistory(CRotundelDoc& doc, QObject* parent = nullptr);
+    ~UndoHistory() override;
+
+    void beginEdit(const std::string& text, int mergeKey = 0) override;
+    void endEdit() override;
+
+    QUndoStack& stack() { return stack_; }
+    // A new or opened document: no steps, and clean.
+    void clear();
+    // The document was saved as it is now.
+    void setClean();
+    // True while a step is being undone or redone.
+    bool restoring() const { return restoring_; }
+
+  private:
+    class SnapshotCommand;
+    friend class SnapshotCommand;
+    void restore(const DocSnapshot& snapshot);
+    void syncModified();
+
+    CRotundelDoc& doc_;
+    QUndoStack stack_;
+    int depth_ = 0;
+    bool restoring_ = false;
+    std::string text_;
+    int mergeKey_ = 0;
+    DocSnapshot before_;
+};

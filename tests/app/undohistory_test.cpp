@@ -1,0 +1,292 @@
+// The undo history over the document: random runs of edits undone to the
+// start and redone to the end, merged drags, and the modified flag.
+#include "undohistory.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "crotundeldoc.h"
+#include "editjournal.h"
+#include "fakes.h"
+#include "sphere.h"
+
+namespace {
+
+Sphere* anySphere(CRotundelDoc& doc, std::mt19937& rng) {
+    std::vector<Sphere*> live;
+    for (Sphere* s : doc.sphereTable)
+        if (s) live.push_back(s);
+    if (live.empty()) return nullptr;
+    return live[std::uniform_int_distribution<std::size_t>(0, live.size() - 1)(rng)];
+}
+
+// One random edit, bracketed as the window brackets it. Some change nothing.
+void randomEdit(CRotundelDoc& doc, std::mt19937& rng) {
+    EditJournal* j = doc.journal;
+    Sphere* s = anySphere(doc, rng);
+    switch (std::uniform_int_distribution<int>(0, 7)(rng)) {
+        case 0:
+        case 1: {
+            EditScope e(j, "Create Sphere");
+            doc.CreateSphere();
+            break;
+        }
+        case 2: {
+            // Destroying is rarer than creating, so the automaton grows.
+            if (s && std::uniform_int_distribution<int>(0, 2)(rng) == 0) {
+                doc.SelectSphere(s);
+                EditScope e(j, "Destroy Sphere");
+                doc.DestroySphere();
+            }
+            break;
+        }
+        case 3: {
+            if (!s) break;
+            const char* names[] = {"Moon", "B", "ZEROOREZ", "two\nlines", "Sun"};
+            EditScope e(j, "Rename " + s->name);
+            doc.RenameSphere(*s, names[std::uniform_int_distribution<int>(0, 4)(rng)]);
+            break;
+        }
+        case 4: {
+            if (!s) break;
+            doc.SelectSphere(s);
+            EditScope e(j, "Radius of " + s->name, 1);
+            bool paused = doc.PauseIfRunning();
+            s->setRadiusFactor(std::uniform_int_distribution<int>(1, 5)(rng), 6);
+            doc.AfterSphereEdit(true, true);
+            if (paused) doc.RenderResume();
+            break;
+        }
+        case 5: {
+            if (!s) break;
+            EditScope e(j, "Show point paths of " + s->name);
+            bool paused = doc.PauseIfRunning();
+            s->showPointPaths = !s->showPointPaths;
+            s->inside = static_cast<short>(std::uniform_int_distribution<int>(0, 1)(rng));
+            doc.AfterSphereEdit(true, false);
+            if (paused) doc.RenderResume();
+            break;
+        }
+        case 6: {
+            EditScope e(j, "Stereo");
+            doc.stereo = !doc.stereo;
+            doc.anaglyphScheme = std::uniform_int_distribution<int>(1, 6)(rng);
+            break;
+        }
+        default:
+            // Choosing another sphere is no edit.
+            if (s) doc.SelectSphere(s);
+            break;
+    }
+}
+
+struct RandomRun {
+    unsigned seed;
+    int edits;
+    bool renderThread;
+};
+
+}  // namespace
+
+TEST(UndoHistory, RandomEditsUndoToTheStartAndRedoToTheEnd) {
+    const RandomRun runs[] = {{1, 40, false}, {2, 60, false}, {3, 25, true}, {4, 80, false}};
+    for (const RandomRun& run : runs) {
+        SCOPED_TRACE("seed " + std::to_string(run.seed));
+        CRotundelDoc doc;
+        FakeRenderLink link;
+        RecordingObserver observer;
+        doc.ConnectViews(&link, &observer);
+        std::unique_ptr<FakeRenderThread> thread;
+        if (run.renderThread) thread = std::make_unique<FakeRenderThread>(doc, link);
+        doc.NewDocument();
+        UndoHistory history(doc);
+        doc.journal = &history;
+
+        std::mt19937 rng(run.seed);
+        // The state after each step, index = the stack's index.
+        std::vector<DocSnapshot> states{doc.TakeSnapshot()};
+        for (int i = 0; i < run.edits; ++i) {
+            randomEdit(doc, rng);
+            int index = history.stack().index();
+            states.resize(static_cast<std::size_t>(index));
+            states.push_back(doc.TakeSnapshot());
+        }
+        const int steps = history.stack().count();
+        ASSERT_GT(steps, run.edits / 3);
+        while (history.stack().canUndo()) {
+            history.stack().undo();
+            DocSnapshot now = doc.TakeSnapshot();
+            const DocSnapshot& want = states[static_cast<std::size_t>(history.stack().index())];
+            ASSERT_EQ(now.bytes, want.bytes) << "after undo to " << history.stack().index();
+            ASSERT_EQ(now.tableSlots, want.tableSlots);
+            ASSERT_EQ(now.treeImages, want.treeImages);
+        }
+        EXPECT_FALSE(doc.IsModified());
+        while (history.stack().canRedo()) history.stack().redo();
+        DocSnapshot end = doc.TakeSnapshot();
+        EXPECT_EQ(end.bytes, states.back().bytes);
+        EXPECT_EQ(end.tableSlots, states.back().tableSlots);
+        EXPECT_TRUE(doc.IsModified());
+        if (thread) thread->stop();
+        doc.DisconnectViews();
+    }
+}
+
+TEST(UndoHistory, ADragIsOneStep) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, int>> radii;  // (merge key, numerator / 12)
+        int steps;
+    } cases[] = {
+        {"one drag", {{7, 1}, {7, 2}, {7, 3}, {7, 4}}, 1},
+        {"drag back to the start", {{7, 5}, {7, 3}, {7, 6}}, 0},
+        {"unmerged clicks", {{0, 1}, {0, 2}, {0, 3}}, 3},
+        {"two controls", {{7, 1}, {7, 2}, {8, 3}, {8, 4}}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRotundelDoc doc;
+        doc.NewDocument();
+        UndoHistory history(doc);
+        doc.journal = &history;
+        Sphere* b = doc.selectedSphere;
+        const std::string start = doc.TakeSnapshot().bytes;
+        for (auto [key, twelfths] : c.radii) {
+            EditScope e(doc.journal, "Radius of B", key);
+            b->setRadiusFactor(twelfths, 12);
+            doc.AfterSphereEdit(true, true);
+        }
+        EXPECT_EQ(history.stack().count(), c.steps);
+        while (history.stack().canUndo()) history.stack().undo();
+        EXPECT_EQ(doc.TakeSnapshot().bytes, start);
+        if (c.steps) {
+            history.stack().redo();
+            EXPECT_EQ(history.stack().undoText().toStdString(), "Radius of B");
+        }
+    }
+}
+
+TEST(UndoHistory, TheSavedStepIsTheUnmodifiedOne) {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    UndoHistory history(doc);
+    doc.journal = &history;
+    auto create = [&] {
+        EditScope e(doc.journal, "Create Sphere");
+        doc.CreateSphere();
+    };
+    create();
+    create();
+    EXPECT_TRUE(doc.IsModified());
+    history.setClean();  // saved with two new spheres
+    EXPECT_FALSE(doc.IsModified());
+    // (action, modified afterwards)
+    const std::pair<char, bool> steps[] = {{'u', true},  {'u', true}, {'r', true},
+                                           {'r', false}, {'c', true}, {'u', false}};
+    for (auto [action, modified] : steps) {
+        if (action == 'u') history.stack().undo();
+        if (action == 'r') history.stack().redo();
+        if (action == 'c') create();
+        EXPECT_EQ(doc.IsModified(), modified) << action;
+    }
+    history.clear();
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(history.stack().canUndo());
+}
+
+TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
+    CRotundelDoc doc;
+    FakeRenderLink link;
+    RecordingObserver observer;
+    doc.ConnectViews(&link, &observer);
+    doc.NewDocument();
+    UndoHistory history(doc);
+    doc.journal = &history;
+    doc.MakeTemplate(doc.selectedSphere);
+    Sphere* a = doc.root;
+    doc.SelectSphere(a);
+    {
+        EditScope e(doc.journal, "Create Sphere");
+        doc.CreateSphere();
+    }
+    doc.cameraDistance = -123.0;  // the user zoomed
+    observer.items.clear();
+    observer.selected.clear();
+    history.stack().undo();
+    EXPECT_EQ(doc.cameraDistance, -123.0);
+    // The tree is built anew with the selection shown; the pages follow.
+    EXPECT_EQ(observer.items, (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(observer.selected, std::vector<std::string>{"A"});
+    EXPECT_GT(observer.spherePageRefreshes, 0);
+    EXPECT_TRUE(link.textureRequest);
+    ASSERT_NE(doc.templateSphere, nullptr);
+    ASSERT_NE(doc.selectedSphere, nullptr);
+    EXPECT_EQ(doc.selectedSphere->name, "A");
+    history.stack().redo();
+    EXPECT_EQ(doc.selectedSphere->name, "C");
+    EXPECT_EQ(doc.sphereCount, 3);
+    doc.DisconnectViews();
+}
+
+TEST(UndoHistory, EdgeStepsGoBackAndForth) {
+    struct Case {
+        const char* what;
+        std::function<void(CRotundelDoc&)> edit;
+        int steps;
+        std::string selectedBefore;
+    } cases[] = {
+        {"destroying the root leaves nothing",
+         [](CRotundelDoc& d) {
+             d.SelectSphere(d.root);
+             EditScope e(d.journal, "Destroy Sphere");
+             d.DestroySphere();
+             EXPECT_EQ(d.sphereCount, 0);
+         },
+         1, "A"},
+        {"a refused name is no step",
+         [](CRotundelDoc& d) {
+             EditScope e(d.journal, "Rename B");
+             EXPECT_FALSE(d.RenameSphere(*d.selectedSphere, "ZEROOREZ"));
+         },
+         0, "B"},
+        {"nested brackets make one step",
+         [](CRotundelDoc& d) {
+             EditScope outer(d.journal, "Create Sphere");
+             d.CreateSphere();
+             EditScope inner(d.journal, "Create Sphere");
+             d.CreateSphere();
+         },
+         1, "B"},
+        {"the stationary sphere and a view mode",
+         [](CRotundelDoc& d) {
+             EditScope e(d.journal, "Stationary sphere");
+             d.stationarySphere = d.selectedSphere;
+             d.viewFromStationary = 0;
+         },
+         1, "B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRotundelDoc doc;
+        doc.NewDocument();
+        UndoHistory history(doc);
+        doc.journal = &history;
+        const DocSnapshot start = doc.TakeSnapshot();
+        c.edit(doc);
+        const DocSnapshot end = doc.TakeSnapshot();
+        EXPECT_EQ(history.stack().count(), c.steps);
+        EXPECT_EQ(doc.IsModified(), c.steps > 0);
+        if (!c.steps) continue;
+        history.stack().undo();
+        EXPECT_EQ(doc.TakeSnapshot().bytes, start.bytes);
+        // The selection of the moment the edit began.
+        ASSERT_NE(doc.selectedSphere, nullptr);
+        EXPECT_EQ(doc.selectedSphere->name, c.selectedBefore);
+        history.stack().redo();
+        EXPECT_EQ(doc.TakeSnapshot().bytes, end.bytes);
+        EXPECT_EQ(doc.stationarySphere == nullptr, end.tableSlots.empty());
+    }
+}
