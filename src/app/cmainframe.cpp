@@ -17,8 +17,10 @@
 #include <algorithm>
 
 #include "helpwindow.h"
-#include "panestub.h"
 #include "viewopenglmt.h"
+#include "viewsphereproperties.h"
+#include "viewspheretree.h"
+#include "viewspheretreeconstruction.h"
 
 CMainFrame::CMainFrame() {
     // Caption, system menu, minimise and maximise boxes; no tool bar and no
@@ -112,7 +114,8 @@ bool CMainFrame::OnCreateClient() {
     mainSplitter_->setChildrenCollapsible(false);
     controlColumn_ = new QWidget;
     controlColumn_->setObjectName("controlColumn");
-    controlColumn_->setMinimumSize(1, 1);
+    // Narrower than this, the pages' controls would overlap.
+    controlColumn_->setMinimumSize(kMinimumControlWidth, 1);
     controlColumn_->installEventFilter(this);
     controlSplitter_ = new QSplitter(Qt::Vertical, controlColumn_);
     controlSplitter_->setObjectName("controlSplitter");
@@ -146,9 +149,13 @@ bool CMainFrame::OnCreateClient() {
     connect(progressTimer_, &QTimer::timeout, this, &CMainFrame::updatePathProgress);
     progressTimer_->start(100);
 
-    constructionPane_ = new PaneStub("constructionPane");
-    treePane_ = new PaneStub("treePane");
-    propertiesPane_ = new PaneStub("propertiesPane");
+    construction_ = new ViewSphereTreeConstruction;
+    tree_ = new ViewSphereTree(view_->swatches());
+    tree_->setObjectName("treePane");
+    properties_ = new ViewSphereProperties;
+    constructionPane_ = construction_;
+    treePane_ = tree_;
+    propertiesPane_ = properties_;
 
     mainSplitter_->addWidget(viewColumn_);
     mainSplitter_->addWidget(controlColumn_);

@@ -13,6 +13,9 @@ class QTimer;
 class QMenu;
 class QSplitter;
 class ViewOpenGLmt;
+class ViewSphereProperties;
+class ViewSphereTree;
+class ViewSphereTreeConstruction;
 class HelpWindow;
 
 class CMainFrame : public QMainWindow {
@@ -27,6 +30,7 @@ class CMainFrame : public QMainWindow {
     int treePaneHeight = 100;
     int constructionPaneHeight = 137;
     int layoutReady = 0;
+    static constexpr int kMinimumControlWidth = 300;
 
     // Builds the splitters and the four panes. False (after an error box)
     // when a pane could not be made.
@@ -37,6 +41,9 @@ class CMainFrame : public QMainWindow {
     QWidget* constructionPane() const { return constructionPane_; }
     QWidget* treePane() const { return treePane_; }
     QWidget* propertiesPane() const { return propertiesPane_; }
+    ViewSphereTreeConstruction* construction() const { return construction_; }
+    ViewSphereTree* sphereTree() const { return tree_; }
+    ViewSphereProperties* sphereProperties() const { return properties_; }
     QSplitter* mainSplitter() const { return mainSplitter_; }
     QSplitter* controlSplitter() const { return controlSplitter_; }
 
@@ -94,6 +101,9 @@ class CMainFrame : public QMainWindow {
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;
     QWidget* propertiesPane_ = nullptr;
+    ViewSphereTreeConstruction* construction_ = nullptr;
+    ViewSphereTree* tree_ = nullptr;
+    ViewSphereProperties* properties_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;
