@@ -233,10 +233,15 @@ int SliderSpin::value() const {
 
 SphereList::SphereList(ListKind kind, QWidget* parent) : QListWidget(parent), kind_(kind) {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row < 0 || !doc_ || !onChoose) return;
-        onChoose(findByListIndex(*doc_, kind_, row));
-    });
+    // The choice is acted on once the list has finished handling the click:
+    // acting refills the list, which must not happen under the click's feet.
+    connect(
+        this, &QListWidget::currentRowChanged, this,
+        [this](int row) {
+            if (row < 0 || row != currentRow() || !doc_ || !onChoose) return;
+            onChoose(findByListIndex(*doc_, kind_, row));
+        },
+        Qt::QueuedConnection);
 }
 
 void SphereList::fill(CRotundelDoc& doc, const Sphere* selected) {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -24,9 +25,12 @@
 #include "dialogimagemovie.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
+#include "relations.h"
 #include "sphere.h"
 #include "unitquaternion.h"
 #include "viewopenglmt.h"
+#include "viewspheretree.h"
+#include "viewspheretreeconstruction.h"
 
 namespace {
 // Answers the next message box that opens with the given button, and keeps
@@ -264,6 +268,22 @@ void WindowTest::saveAndOpenRoundTrip() {
     QCOMPARE(doc.sphereCount, 3);
     QCOMPARE(app_->documentTitle(), QString("three.one"));
     QVERIFY(waitForFrames(app_->view, 2));
+    // The tree is rebuilt in pre-order; each sphere read has an image of its
+    // own, and a child of one starts again at the first level's colour.
+    ViewSphereTree* tree = app_->mainFrame()->sphereTree();
+    QCOMPARE(tree->topLevelItem(0)->text(0), QString("A"));
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    QSet<int> images;
+    for (Sphere* s : treeSpheres(doc)) images.insert(s->treeImage);
+    QCOMPARE(images.size(), 3);
+    QVERIFY(*std::min_element(images.begin(), images.end()) >= 9);
+    app_->mainFrame()->construction()->createButton()->click();
+    QCOMPARE(doc.selectedSphere->treeImage, 0);
+    QVERIFY(doc.IsModified());
+    BoxAnswer discard(QMessageBox::Discard);
+    answerNextBox(&discard);
+    QVERIFY(app_->OpenDocumentFile(path));
+    QVERIFY(discard.shown);
 
     // A damaged file leaves the open automaton as it was.
     QString bad = dir_.filePath("bad.one");
