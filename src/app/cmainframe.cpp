@@ -17,6 +17,8 @@
 #include <algorithm>
 
 #include "helpwindow.h"
+#include "propertypageappearance.h"
+#include "spherepropertiessheet.h"
 #include "viewopenglmt.h"
 #include "viewsphereproperties.h"
 #include "viewspheretree.h"
@@ -153,6 +155,9 @@ bool CMainFrame::OnCreateClient() {
     tree_ = new ViewSphereTree(view_->swatches());
     tree_->setObjectName("treePane");
     properties_ = new ViewSphereProperties;
+    // "Set name" on the Light page edits the name in the tree, which also
+    // shows the colours the page sets.
+    properties_->sheet()->lightPage()->setTree(tree_);
     constructionPane_ = construction_;
     treePane_ = tree_;
     propertiesPane_ = properties_;

@@ -209,10 +209,10 @@ SliderSpin::SliderSpin(const QString& caption, int minimum, int maximum, const Q
 
     // Only a drag of the thumb acts; the spin follows it.
     connect(slider_, &QSlider::sliderMoved, this, [this](int v) {
-        if (!onChange || onChange(v)) spin_->show(v);
+        if (!onChange || onChange(v, false)) spin_->show(v);
     });
     spin_->offer = [this](int v) {
-        if (onChange && !onChange(v)) return false;
+        if (onChange && !onChange(v, true)) return false;
         QSignalBlocker hold(slider_);
         slider_->setValue(v);
         return true;

@@ -137,9 +137,9 @@ class SliderSpin : public QWidget {
     QSlider* slider() const { return slider_; }
     ValueSpin* spin() const { return spin_; }
 
-    // Asked with each new value from a drag or the spin; false refuses it
-    // (the spin stays, a dragged slider is set back by its owner).
-    std::function<bool(int)> onChange;
+    // Asked with each new value from a drag or (fromSpin) the spin; false
+    // refuses it (the spin stays, a dragged slider is set back by its owner).
+    std::function<bool(int value, bool fromSpin)> onChange;
 
   private:
     QSlider* slider_;

@@ -104,11 +104,13 @@ PropertyPageRelationshipGeo::PropertyPageRelationshipGeo(QWidget* parent)
             &PropertyPageRelationshipGeo::chooseDirection);
     radiusList_->onChoose = [this](Sphere* s) { chooseReference(s); };
     connect(exact_, &QPushButton::clicked, this, &PropertyPageRelationshipGeo::setExactX);
-    axisZ_->onChange = [this](int v) { return setAngle(kAxisZ, &Sphere::axisAngleZ, "Axis", v); };
-    axisX_->onChange = [this](int v) {
+    axisZ_->onChange = [this](int v, bool) {
+        return setAngle(kAxisZ, &Sphere::axisAngleZ, "Axis", v);
+    };
+    axisX_->onChange = [this](int v, bool) {
         return setAngle(kAxisX, &Sphere::axisAngleX, "Axis tilt", v);
     };
-    revolution_->onChange = [this](int v) {
+    revolution_->onChange = [this](int v, bool) {
         return setAngle(kInitialRevolution, &Sphere::initialRevolution, "Start angle", v);
     };
     setEnabled(false);

@@ -6,8 +6,12 @@
 #include <QVBoxLayout>
 
 #include "pagekit.h"
+#include "propertypageappearance.h"
+#include "propertypagedynamic.h"
+#include "propertypagepoints.h"
 #include "propertypagerelationshipgeo.h"
 #include "propertypagerelationshiptime.h"
+#include "propertypageviewproperties.h"
 
 SpherePropertiesSheet::SpherePropertiesSheet(QWidget* parent) : QWidget(parent) {
     setObjectName("propertiesSheet");
@@ -34,14 +38,13 @@ SpherePropertiesSheet::SpherePropertiesSheet(QWidget* parent) : QWidget(parent) 
     // All six tabs in one row of the control column, without scroll arrows.
     tabs_->setUsesScrollButtons(false);
     tabs_->setStyleSheet("QTabBar::tab { padding: 4px 5px; }");
+    light_ = new PropertyPageAppearance;
     space_ = new PropertyPageRelationshipGeo;
     time_ = new PropertyPageRelationshipTime;
-    pages_ = {new PropertyPage(" Light"),
-              space_,
-              time_,
-              new PropertyPage(" Points"),
-              new PropertyPage(" Dynamic"),
-              new PropertyPage(" View")};
+    points_ = new PropertyPagePoints;
+    dynamic_ = new PropertyPageDynamic;
+    view_ = new PropertyPageViewProperties;
+    pages_ = {light_, space_, time_, points_, dynamic_, view_};
     for (PropertyPage* page : pages_) tabs_->addTab(page, page->title());
     tabs_->setCurrentIndex(kLight);
     column->addWidget(tabs_, 1);

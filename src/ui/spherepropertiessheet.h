@@ -7,8 +7,12 @@
 
 class CRotundelDoc;
 class PropertyPage;
+class PropertyPageAppearance;
+class PropertyPageDynamic;
+class PropertyPagePoints;
 class PropertyPageRelationshipGeo;
 class PropertyPageRelationshipTime;
+class PropertyPageViewProperties;
 class QTabWidget;
 
 class SpherePropertiesSheet : public QWidget {
@@ -26,12 +30,20 @@ class SpherePropertiesSheet : public QWidget {
 
     QTabWidget* tabs() const { return tabs_; }
     PropertyPage* page(int index) const { return pages_.at(index); }
+    PropertyPageAppearance* lightPage() const { return light_; }
     PropertyPageRelationshipGeo* spacePage() const { return space_; }
     PropertyPageRelationshipTime* timePage() const { return time_; }
+    PropertyPagePoints* pointsPage() const { return points_; }
+    PropertyPageDynamic* dynamicPage() const { return dynamic_; }
+    PropertyPageViewProperties* viewPage() const { return view_; }
 
   private:
     QTabWidget* tabs_;
     QList<PropertyPage*> pages_;
+    PropertyPageAppearance* light_;
     PropertyPageRelationshipGeo* space_;
     PropertyPageRelationshipTime* time_;
+    PropertyPagePoints* points_;
+    PropertyPageDynamic* dynamic_;
+    PropertyPageViewProperties* view_;
 };

@@ -5,6 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "propertypageappearance.h"
 #include "spherepropertiessheet.h"
 
 ViewSphereProperties::ViewSphereProperties(QWidget* parent) : QWidget(parent) {
@@ -32,4 +33,8 @@ void ViewSphereProperties::refreshSpherePages() {
 
 void ViewSphereProperties::refreshViewPage() {
     sheet_->refreshViewPage();
+}
+
+void ViewSphereProperties::resetLightPageAllParticles() {
+    sheet_->lightPage()->resetAllParticles();
 }

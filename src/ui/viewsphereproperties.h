@@ -21,6 +21,7 @@ class ViewSphereProperties : public QWidget, public DocumentObserver {
     // --- DocumentObserver: the pages' part ---
     void refreshSpherePages() override;
     void refreshViewPage() override;
+    void resetLightPageAllParticles() override;
 
   private:
     SpherePropertiesSheet* sheet_;

@@ -118,6 +118,14 @@ void ViewSphereTree::refreshIcons() {
         if (Sphere* s = sphereOf(*it)) (*it)->setIcon(0, iconFor(s->treeImage));
 }
 
+void ViewSphereTree::recolour(Sphere& s) {
+    if (s.treeImage > 6 && s.treeImage < swatches_.count())
+        swatches_.replace(s.treeImage, s.color);
+    else
+        s.treeImage = swatches_.add(s.color);
+    refreshIcons();
+}
+
 void* ViewSphereTree::insertTreeItem(Sphere& s) {
     QTreeWidgetItem* parentItem = s.parent ? itemOf(*s.parent) : nullptr;
     auto* item = new QTreeWidgetItem;

@@ -30,6 +30,10 @@ class ViewSphereTree : public QTreeWidget, public DocumentObserver {
     // Sets every item's icon from its sphere's treeImage again (after an
     // image of the list changed).
     void refreshIcons();
+    // After a colour change of s: s gets an image of its own, or, when its
+    // image is one of 7 and up, that image is repainted (levels 7 and 8
+    // share theirs, so every sphere showing one of them follows).
+    void recolour(Sphere& s);
 
     // --- DocumentObserver: the tree's part ---
     void* insertTreeItem(Sphere& s) override;
