@@ -3,6 +3,8 @@
 // window, and the unsaved-changes prompt.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,11 +26,14 @@
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
 #include "pictureprinter.h"
+#include "propertypageviewproperties.h"
 #include "recentfilelist.h"
 #include "relations.h"
 #include "sphere.h"
+#include "spherepropertiessheet.h"
 #include "unitquaternion.h"
 #include "viewopenglmt.h"
+#include "viewsphereproperties.h"
 #include "viewspheretree.h"
 #include "viewspheretreeconstruction.h"
 
@@ -121,6 +126,7 @@ class WindowTest : public QObject {
     void closingKeptByCancel_data();
     void closingKeptByCancel();
     void closingWithChanges();
+    void stereoChangesThePicture();
 
   private:
     std::unique_ptr<CRotundelApp> app_;
@@ -701,6 +707,42 @@ void WindowTest::closingWithChanges() {
     QVERIFY(app_->mainFrame()->close());
     QVERIFY(discard.shown);
     QVERIFY(!app_->view->renderThreadRunning());
+}
+
+void WindowTest::stereoChangesThePicture() {
+    // Through the View page, as a user sets it: mono, then the six schemes;
+    // every picture differs from the others.
+    CRotundelDoc& doc = app_->document();
+    doc.SetModifiedFlag(false);
+    QVERIFY(app_->OnFileNew());
+    PropertyPageViewProperties* page = app_->mainFrame()->sphereProperties()->sheet()->viewPage();
+    auto picture = [this] {
+        QString error;
+        QImage image = app_->view->renderImage(QSize(96, 72), &error);
+        [&] { QVERIFY2(!image.isNull(), qPrintable(error)); }();
+        return image;
+    };
+    QList<QImage> pictures{picture()};
+    QVERIFY(pictures[0].pixelColor(0, 0).lightness() > 240);  // mono: white ground
+    page->stereoBox()->click();
+    QCOMPARE(doc.stereo, 1);
+    pictures << picture();  // red/blue, the scheme of a new document
+    for (int scheme = 1; scheme < 6; ++scheme) {
+        page->schemeBox()->setCurrentIndex(scheme);
+        emit page->schemeBox()->activated(scheme);
+        QCOMPARE(doc.anaglyphScheme, scheme + 1);
+        pictures << picture();
+    }
+    for (int i = 0; i < pictures.size(); ++i)
+        for (int j = i + 1; j < pictures.size(); ++j)
+            QVERIFY2(pictures[i] != pictures[j], qPrintable(QString("%1 %2").arg(i).arg(j)));
+    // A root alone, in stereo: the window goes on drawing and a picture
+    // can still be made.
+    app_->mainFrame()->construction()->destroyButton()->click();
+    QCOMPARE(doc.sphereCount, 1);
+    QVERIFY(waitForFrames(app_->view, 3));
+    QCOMPARE(picture().size(), QSize(96, 72));
+    doc.SetModifiedFlag(false);
 }
 
 QTEST_MAIN(WindowTest)
