@@ -2,12 +2,14 @@
 // screen after a few seconds of drawing. Run under a virtual X server:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one] [--page TAB]
 // TAB names the property page to show (e.g. Space); the first is shown otherwise.
+// With --column only the control column is pictured.
 // With --dialogs DIR it saves pictures of the help window, the About box and
 // the image size dialog instead (no OpenGL needed).
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <iostream>
@@ -41,9 +43,12 @@ int main(int argc, char** argv) {
         return ok ? 0 : 1;
     }
     QString file, page;
+    bool column = false;
     for (int i = 2; i < argc; ++i) {
         QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == "--page" && i + 1 < argc)
+        if (a == "--column")
+            column = true;
+        else if (a == "--page" && i + 1 < argc)
             page = QString::fromLocal8Bit(argv[++i]);
         else
             file = a;
@@ -56,7 +61,8 @@ int main(int argc, char** argv) {
             tabs->setCurrentIndex(i);
     int status = 0;
     QTimer::singleShot(3500, [&] {
-        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+        QPixmap shot = column ? app.mainFrame()->mainSplitter()->widget(1)->grab()
+                              : QGuiApplication::primaryScreen()->grabWindow(0);
         if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
             std::cerr << "rotundel_screenshot: could not write " << argv[1] << "\n";
             status = 1;
