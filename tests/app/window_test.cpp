@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,7 +26,9 @@
 #include "crotundelapp.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
+#include "pagekit.h"
 #include "pictureprinter.h"
+#include "propertypagerelationshipgeo.h"
 #include "propertypageviewproperties.h"
 #include "recentfilelist.h"
 #include "relations.h"
@@ -123,10 +126,11 @@ class WindowTest : public QObject {
     void unreadableFileEndsTheStart();
     void imageBeforeAnyFrame();
     void renderThreadMessagesShowOnTheUiThread();
+    void stereoChangesThePicture();
+    void pageDragWhileDrawing();
     void closingKeptByCancel_data();
     void closingKeptByCancel();
     void closingWithChanges();
-    void stereoChangesThePicture();
 
   private:
     std::unique_ptr<CRotundelApp> app_;
@@ -742,6 +746,40 @@ void WindowTest::stereoChangesThePicture() {
     QCOMPARE(doc.sphereCount, 1);
     QVERIFY(waitForFrames(app_->view, 3));
     QCOMPARE(picture().size(), QSize(96, 72));
+    doc.SetModifiedFlag(false);
+}
+
+void WindowTest::pageDragWhileDrawing() {
+    // A thumb drag on the Space page while the render thread draws: every
+    // position is applied inside a pause, and frames keep coming.
+    CRotundelDoc& doc = app_->document();
+    doc.SetModifiedFlag(false);
+    QVERIFY(app_->OnFileNew());
+    std::atomic<int> changedUnderFoot{0};
+    doc.RenderPause();
+    app_->view->frameProbe = [&](CRotundelDoc& d) {
+        double before = d.selectedSphere ? d.selectedSphere->axisAngleX : 0;
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (d.selectedSphere && d.selectedSphere->axisAngleX != before) ++changedUnderFoot;
+    };
+    doc.RenderResume();
+    QSlider* slider =
+        app_->mainFrame()->sphereProperties()->sheet()->spacePage()->axisX()->slider();
+    std::int64_t framesBefore = app_->view->framesDrawn();
+    slider->setSliderDown(true);
+    for (int v = 1; v <= 180; ++v) {
+        slider->setSliderPosition(v);
+        if (v % 10 == 0) QTest::qWait(20);
+    }
+    slider->setSliderDown(false);
+    QVERIFY(waitForFrames(app_->view, 3));
+    doc.RenderPause();
+    app_->view->frameProbe = nullptr;
+    doc.RenderResume();
+    QCOMPARE(changedUnderFoot.load(), 0);
+    QVERIFY(app_->view->framesDrawn() > framesBefore);
+    QCOMPARE(doc.selectedSphere->axisAngleX, 180.0);
+    QVERIFY(doc.IsModified());
     doc.SetModifiedFlag(false);
 }
 
