@@ -123,7 +123,9 @@ void PropertyPageViewProperties::refresh() {
     stereo_->setChecked(doc->stereo != 0);
     scheme_->setCurrentIndex(std::clamp(doc->anaglyphScheme, 1, 6) - 1);
     accuracy_->show(doc->pathAccuracy);
-    note_->setText(accuracyText());
+    // The note reads placed spheres, which a drawing render thread may be
+    // writing: it is brought up to date only while the thread is parked.
+    if (doc->renderPaused || !doc->RenderThreadRunning()) note_->setText(accuracyText());
     if (doc->sphereCount > 0 && doc->selectedSphere)
         stationary_->fill(*doc, doc->stationarySphere);
     else

@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
+#include <optional>
 
 #include "crotundeldoc.h"
 #include "editjournal.h"
@@ -98,18 +99,17 @@ bool ViewSphereTree::finishRename(QTreeWidgetItem* item, const QString& text) {
         Prompts::message(this, QString::fromStdString(doc_->lastError()));
         return false;
     }
-    if (name != s->name) {
-        EditScope scope(doc_->journal, "Rename " + s->name);
-        // Names are read by the render thread for its notes: change them
-        // while it is parked.
-        bool paused = doc_->PauseIfRunning();
-        doc_->RenameSphere(*s, name);
-        if (paused) doc_->RenderResume();
-    }
+    std::optional<EditScope> step;  // the same name again is no step
+    if (name != s->name) step.emplace(doc_->journal, "Rename " + s->name);
+    // Names are read by the render thread for its notes: change them while
+    // it is parked. The pages that show names, and the stationary list,
+    // follow.
+    bool paused = doc_->PauseIfRunning();
+    doc_->RenameSphere(*s, name);
     item->setText(0, sphereName(*s));
-    // The pages that show names, and the stationary list, follow.
     doc_->RefreshSpherePages();
     doc_->RefreshViewPage();
+    if (paused) doc_->RenderResume();
     return true;
 }
 

@@ -28,6 +28,7 @@
 #include "dialogimagemovie.h"
 #include "pagekit.h"
 #include "pictureprinter.h"
+#include "propertypageappearance.h"
 #include "propertypagerelationshipgeo.h"
 #include "propertypageviewproperties.h"
 #include "recentfilelist.h"
@@ -506,12 +507,9 @@ void WindowTest::textureChoice() {
         return answer;
     };
     QSignalSpy done(app_->view, &ViewOpenGLmt::textureChoiceDone);
-    {
-        // What the " Light" page's button does.
-        std::lock_guard<CriticalSection> g(app_->view->requestLock());
-        doc.textureTarget = b;
-        app_->view->setTextureAssignmentRequest(true);
-    }
+    // The " Light" page's button, with B selected.
+    QCOMPARE(doc.selectedSphere, b);
+    app_->mainFrame()->sphereProperties()->sheet()->lightPage()->textureButton()->click();
     QVERIFY(done.wait(3000));
     QCOMPARE(asked, 1);
     QVERIFY(!app_->view->textureRequested());
