@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <algorithm>
+#include <cmath>
 
 #include "crotundeldoc.h"
 #include "documentobserver.h"
@@ -223,6 +224,11 @@ void SliderSpin::setValue(int v) {
     QSignalBlocker hold(slider_);
     slider_->setValue(v);
     spin_->show(v);
+}
+
+void SliderSpin::showStored(double v) {
+    const bool fits = std::isfinite(v) && std::fabs(v) < 2147483647.0;
+    setValue(fits ? static_cast<int>(v) : 0);
 }
 
 int SliderSpin::value() const {

@@ -133,6 +133,9 @@ class SliderSpin : public QWidget {
                QWidget* parent = nullptr);
     // Shows v on both without acting.
     void setValue(int v);
+    // Shows a stored value, whole units toward zero; a value a file made
+    // unrepresentable (not finite, or beyond any int) shows as 0.
+    void showStored(double v);
     int value() const;
     QSlider* slider() const { return slider_; }
     ValueSpin* spin() const { return spin_; }

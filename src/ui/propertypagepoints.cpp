@@ -89,9 +89,9 @@ void PropertyPagePoints::load() {
     Sphere* s = sphere();
     if (!s || selected_ < 0 || selected_ >= s->pointCount()) return;
     const SpherePoint& p = s->points[static_cast<std::size_t>(selected_)];
-    distance_->setValue(static_cast<int>(p.quantumDistance));
-    angleZ_->setValue(static_cast<int>(p.pointAngleZ));
-    angleX_->setValue(static_cast<int>(p.pointAngleX));
+    distance_->showStored(p.quantumDistance);
+    angleZ_->showStored(p.pointAngleZ);
+    angleX_->showStored(p.pointAngleX);
 }
 
 void PropertyPagePoints::pointChosen(int) {

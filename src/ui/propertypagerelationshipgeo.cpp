@@ -128,9 +128,9 @@ void PropertyPageRelationshipGeo::refresh() {
         orientation_->button(s->inside == 1 ? 0 : 1)->setChecked(true);
         direction_->button(s->antiClockwise ? 1 : 0)->setChecked(true);
     }
-    axisZ_->setValue(static_cast<int>(s->axisAngleZ));
-    axisX_->setValue(static_cast<int>(s->axisAngleX));
-    revolution_->setValue(static_cast<int>(s->initialRevolution));
+    axisZ_->showStored(s->axisAngleZ);
+    axisX_->showStored(s->axisAngleX);
+    revolution_->showStored(s->initialRevolution);
     readout_->setText(factorText(s->radiusFactor));
     radiusList_->fill(*document(), s->radiusReference);
     // The first sphere's radius is the unit of every length: it has no X.

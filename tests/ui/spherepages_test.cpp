@@ -1,6 +1,8 @@
 // The control column at work: the construction buttons with the tree
 // following, renaming, the reference lists, the exact-X dialog, and every
 // control of the Space and Time pages with the step it records.
+#include <cmath>
+
 #include "controlcolumn.h"
 #include "setvaluex.h"
 
@@ -20,6 +22,8 @@ class SpherePagesTest : public QObject {
     void exactXPrefill();
     void edits_data();
     void edits();
+    void storedAnglesShow_data();
+    void storedAnglesShow();
 };
 
 // ops run on the starter automaton A(B); then the tree's shape and the
@@ -410,6 +414,29 @@ void SpherePagesTest::edits() {
     c.doc.RefreshSpherePages();
     QCOMPARE(c.space().axisZ()->value(), static_cast<int>(s->axisAngleZ));
     QCOMPARE(c.space().readout()->text(), factorText(s->radiusFactor));
+}
+
+// An angle as a file may hold it, and what the Space page shows for it.
+void SpherePagesTest::storedAnglesShow_data() {
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("whole") << 137.0 << 137;
+    QTest::newRow("fraction toward zero") << 12.9 << 12;
+    QTest::newRow("beyond the range") << 400.7 << 360;
+    QTest::newRow("negative") << -5.0 << 0;
+    QTest::newRow("beyond any int") << 1e300 << 0;
+    QTest::newRow("not a number") << std::nan("") << 0;
+    QTest::newRow("infinite") << -HUGE_VAL << 0;
+}
+
+void SpherePagesTest::storedAnglesShow() {
+    QFETCH(double, stored);
+    QFETCH(int, shown);
+    ControlColumn c;
+    c.doc.selectedSphere->axisAngleZ = stored;
+    c.doc.RefreshSpherePages();
+    QCOMPARE(c.space().axisZ()->value(), shown);
+    QCOMPARE(c.space().axisZ()->slider()->value(), shown);
 }
 
 QTEST_MAIN(SpherePagesTest)
