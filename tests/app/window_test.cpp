@@ -502,8 +502,10 @@ void WindowTest::textureChoice() {
     std::string fileBefore = b->textureFile;
     int slotBefore = b->textureSlot;
     int asked = 0;
+    bool onUiThread = false;
     app_->view->askTexturePath = [&] {
         ++asked;
+        onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         return answer;
     };
     QSignalSpy done(app_->view, &ViewOpenGLmt::textureChoiceDone);
@@ -512,6 +514,7 @@ void WindowTest::textureChoice() {
     app_->mainFrame()->sphereProperties()->sheet()->lightPage()->textureButton()->click();
     QVERIFY(done.wait(3000));
     QCOMPARE(asked, 1);
+    QVERIFY(onUiThread);  // a file dialog belongs to the user interface
     QVERIFY(!app_->view->textureRequested());
     QCOMPARE(doc.textureTarget, nullptr);
     if (wantFile.isEmpty()) {
