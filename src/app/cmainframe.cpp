@@ -18,8 +18,12 @@
 #include <algorithm>
 
 #include "helpwindow.h"
-#include "panestub.h"
+#include "propertypageappearance.h"
+#include "spherepropertiessheet.h"
 #include "viewopenglmt.h"
+#include "viewsphereproperties.h"
+#include "viewspheretree.h"
+#include "viewspheretreeconstruction.h"
 
 CMainFrame::CMainFrame() {
     // Caption, system menu, minimise and maximise boxes; no tool bar and no
@@ -131,7 +135,8 @@ bool CMainFrame::OnCreateClient() {
     mainSplitter_->setChildrenCollapsible(false);
     controlColumn_ = new QWidget;
     controlColumn_->setObjectName("controlColumn");
-    controlColumn_->setMinimumSize(1, 1);
+    // Narrower than this, the pages' controls would overlap.
+    controlColumn_->setMinimumSize(kMinimumControlWidth, 1);
     controlColumn_->installEventFilter(this);
     controlSplitter_ = new QSplitter(Qt::Vertical, controlColumn_);
     controlSplitter_->setObjectName("controlSplitter");
@@ -165,9 +170,16 @@ bool CMainFrame::OnCreateClient() {
     connect(progressTimer_, &QTimer::timeout, this, &CMainFrame::updatePathProgress);
     progressTimer_->start(100);
 
-    constructionPane_ = new PaneStub("constructionPane");
-    treePane_ = new PaneStub("treePane");
-    propertiesPane_ = new PaneStub("propertiesPane");
+    construction_ = new ViewSphereTreeConstruction;
+    tree_ = new ViewSphereTree(view_->swatches());
+    tree_->setObjectName("treePane");
+    properties_ = new ViewSphereProperties;
+    // "Set name" on the Light page edits the name in the tree, which also
+    // shows the colours the page sets.
+    properties_->sheet()->lightPage()->setTree(tree_);
+    constructionPane_ = construction_;
+    treePane_ = tree_;
+    propertiesPane_ = properties_;
 
     mainSplitter_->addWidget(viewColumn_);
     mainSplitter_->addWidget(controlColumn_);

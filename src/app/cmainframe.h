@@ -14,6 +14,9 @@ class QMenu;
 class QSplitter;
 class QUndoStack;
 class ViewOpenGLmt;
+class ViewSphereProperties;
+class ViewSphereTree;
+class ViewSphereTreeConstruction;
 class HelpWindow;
 
 class CMainFrame : public QMainWindow {
@@ -28,6 +31,7 @@ class CMainFrame : public QMainWindow {
     int treePaneHeight = 100;
     int constructionPaneHeight = 137;
     int layoutReady = 0;
+    static constexpr int kMinimumControlWidth = 300;
 
     // Builds the splitters and the four panes. False (after an error box)
     // when a pane could not be made.
@@ -38,6 +42,9 @@ class CMainFrame : public QMainWindow {
     QWidget* constructionPane() const { return constructionPane_; }
     QWidget* treePane() const { return treePane_; }
     QWidget* propertiesPane() const { return propertiesPane_; }
+    ViewSphereTreeConstruction* construction() const { return construction_; }
+    ViewSphereTree* sphereTree() const { return tree_; }
+    ViewSphereProperties* sphereProperties() const { return properties_; }
     QSplitter* mainSplitter() const { return mainSplitter_; }
     QSplitter* controlSplitter() const { return controlSplitter_; }
 
@@ -100,6 +107,9 @@ class CMainFrame : public QMainWindow {
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;
     QWidget* propertiesPane_ = nullptr;
+    ViewSphereTreeConstruction* construction_ = nullptr;
+    ViewSphereTree* tree_ = nullptr;
+    ViewSphereProperties* properties_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;

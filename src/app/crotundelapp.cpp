@@ -18,6 +18,9 @@
 #include "recentfilelist.h"
 #include "undohistory.h"
 #include "viewopenglmt.h"
+#include "viewsphereproperties.h"
+#include "viewspheretree.h"
+#include "viewspheretreeconstruction.h"
 #include "windowobserver.h"
 
 CRotundelApp::CRotundelApp()
@@ -57,6 +60,11 @@ bool CRotundelApp::InitInstance(const QString& file) {
     propertiesView = frame_->propertiesPane();
     view->setDocument(doc_.get());
     observer_ = std::make_unique<WindowObserver>(view);
+    observer_->addPane(frame_->sphereTree());
+    observer_->addPane(frame_->sphereProperties());
+    frame_->sphereTree()->setDocument(doc_.get());
+    frame_->construction()->setDocument(doc_.get());
+    frame_->sphereProperties()->setDocument(doc_.get());
     printer_ = std::make_unique<PicturePrinter>(view, frame_.get());
     undo_ = std::make_unique<UndoHistory>(*doc_);
     doc_->journal = undo_.get();

@@ -32,7 +32,9 @@ void WindowObserver::repaintTree() {
     for (auto* p : panes_) p->repaintTree();
 }
 int WindowObserver::swatchForColor(std::uint32_t color) {
-    return view_ ? view_->swatches().indexFor(color) : -1;
+    // An image of its own for each sphere read: a later colour change of
+    // one sphere then leaves the others' icons alone.
+    return view_ ? view_->swatches().add(color) : -1;
 }
 void WindowObserver::releaseTextureSlot(Sphere& s) {
     if (view_) view_->textures().giveBack(s.textureSlot);

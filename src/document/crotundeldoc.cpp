@@ -238,6 +238,7 @@ void CRotundelDoc::clearContentsPaused() {
     cameraDistance = -40.0;
     saveImageRequested = 0;
     flashActive = 0;
+    flashPointIndex = 0;
     pathsUpToDate = 0;
     stereo = 0;
     anaglyphScheme = 1;

@@ -103,6 +103,9 @@ class CRotundelDoc : public Automaton {
     // Edit feedback: an edit of a point raises flashActive; the render
     // thread times it out after flashDuration seconds.
     std::atomic<int> flashActive{0};
+    // The point the " Points" page has selected: the arrow marks the point
+    // at this position of every sphere's list (0, the centre, gets none).
+    std::atomic<int> flashPointIndex{0};
     std::int32_t flashStarted = 0;
     float flashDuration = 2.0f;
     double flashInterval = 0;

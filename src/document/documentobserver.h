@@ -36,9 +36,10 @@ class DocumentObserver {
     virtual void deleteAllTreeItems() {}
     virtual void repaintTree() {}
 
-    // The index of a 10 x 10 swatch of colour (0x00BBGGRR) in the tree's
-    // image list, adding one when needed; it becomes the sphere's treeImage
-    // when a file is read. Returning -1 leaves treeImage unchanged.
+    // The index of a new 10 x 10 swatch of colour (0x00BBGGRR) in the tree's
+    // image list, for one sphere read from a file: each gets an image of its
+    // own (index 9 and up), which it keeps through later colour changes.
+    // Returning -1 leaves treeImage unchanged.
     virtual int swatchForColor(std::uint32_t /*color*/) { return -1; }
 
     // s is leaving the automaton: give back its texture slot. Called on the

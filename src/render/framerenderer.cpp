@@ -155,10 +155,13 @@ std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSet
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     target->bind();
-    glClearColor(background[0], background[1], background[2], background[3]);
+    // An anaglyph is two eyes' white drawings in coloured light on black: on
+    // the white of saved pictures both would vanish, so it keeps the black.
+    const std::array<float, 4>& ground = s.stereo ? kWindowBackground : background;
+    glClearColor(ground[0], ground[1], ground[2], ground[3]);
     bool windowBuffers = options_.windowBuffers;
     options_.windowBuffers = false;  // a framebuffer object has no back buffers
-    lightBackground_ = background[0] + background[1] + background[2] > 1.5f;
+    lightBackground_ = ground[0] + ground[1] + ground[2] > 1.5f;
     drawFrame(a, s, rig, ball, width, height);
     lightBackground_ = false;
     options_.windowBuffers = windowBuffers;

@@ -40,6 +40,7 @@ FrameSettings frameSettingsOf(const Document& doc) {
     s.stereo = doc.stereo;
     s.anaglyphScheme = doc.anaglyphScheme;
     s.flashActive = doc.flashActive != 0;
+    s.flashPointIndex = doc.flashPointIndex;
     s.axisDrawFactor = doc.axisDrawFactor;
     return s;
 }

@@ -13,13 +13,26 @@ QColor SwatchList::toQColor(std::uint32_t c) {
     return QColor(c & 0xff, (c >> 8) & 0xff, (c >> 16) & 0xff);
 }
 
+namespace {
+QIcon swatch(std::uint32_t color) {
+    QPixmap p(SwatchList::kSwatchSize, SwatchList::kSwatchSize);
+    p.fill(SwatchList::toQColor(color));
+    return QIcon(p);
+}
+}  // namespace
+
 int SwatchList::add(std::uint32_t color) {
     color &= 0xffffff;
-    QPixmap p(kSwatchSize, kSwatchSize);
-    p.fill(toQColor(color));
-    icons_.append(QIcon(p));
+    icons_.append(swatch(color));
     colors_.append(color);
     return count() - 1;
+}
+
+void SwatchList::replace(int index, std::uint32_t color) {
+    if (index < 0 || index >= count()) return;
+    color &= 0xffffff;
+    icons_[index] = swatch(color);
+    colors_[index] = color;
 }
 
 int SwatchList::indexFor(std::uint32_t color) {

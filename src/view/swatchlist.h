@@ -16,6 +16,8 @@ class SwatchList {
     int add(std::uint32_t color);
     // The index of an existing swatch of that colour, adding one if none.
     int indexFor(std::uint32_t color);
+    // Repaints the swatch at index in colour; every item showing it follows.
+    void replace(int index, std::uint32_t color);
     int count() const { return static_cast<int>(icons_.size()); }
     const QIcon& icon(int index) const { return icons_.at(index); }
     std::uint32_t color(int index) const { return colors_.at(index); }

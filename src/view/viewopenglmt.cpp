@@ -21,6 +21,7 @@
 
 #include "camerarig.h"
 #include "crotundeldoc.h"
+#include "editjournal.h"
 #include "headlessrenderer.h"
 #include "sphere.h"
 #include "viewrenderthread.h"
@@ -405,6 +406,7 @@ void ViewOpenGLmt::chooseTexture(void* p) {
     if (!doc_ || !s || doc_->slotOf(s) < 0) return;
     QString file = askTexturePath();
     if (file.isEmpty() || doc_->slotOf(s) < 0) return;
+    EditScope step(doc_->journal, "Texture of " + s->name);
     bool paused = doc_->PauseIfRunning();
     if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
         s->textureSlot = textures_.take();

@@ -1,6 +1,8 @@
 // Starts the window as a new user sees it and saves a picture of the whole
 // screen after a few seconds of drawing. Run under a virtual X server:
-//   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one]
+//   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one] [--page TAB]
+// TAB names the property page to show (e.g. Space); the first is shown otherwise.
+// With --column only the control column is pictured.
 // With --dialogs DIR it saves pictures of the help window, the About box,
 // the image size dialog and the examples instead (no window OpenGL needed).
 #include <QApplication>
@@ -9,14 +11,19 @@
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QTimer>
 #include <iostream>
 
 #include "caboutdlg.h"
+#include "cmainframe.h"
 #include "crotundelapp.h"
 #include "dialogimagemovie.h"
 #include "examplesdialog.h"
 #include "helpwindow.h"
+#include "spherepropertiessheet.h"
+#include "viewsphereproperties.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -46,11 +53,27 @@ int main(int argc, char** argv) {
         ok = examples.grab().save(dir + "examples.png") && ok;
         return ok ? 0 : 1;
     }
+    QString file, page;
+    bool column = false;
+    for (int i = 2; i < argc; ++i) {
+        QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == "--column")
+            column = true;
+        else if (a == "--page" && i + 1 < argc)
+            page = QString::fromLocal8Bit(argv[++i]);
+        else
+            file = a;
+    }
     CRotundelApp app;
-    if (!app.InitInstance(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString())) return 1;
+    if (!app.InitInstance(file)) return 1;
+    QTabWidget* tabs = app.mainFrame()->sphereProperties()->sheet()->tabs();
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i).trimmed().compare(page, Qt::CaseInsensitive) == 0)
+            tabs->setCurrentIndex(i);
     int status = 0;
     QTimer::singleShot(3500, [&] {
-        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+        QPixmap shot = column ? app.mainFrame()->mainSplitter()->widget(1)->grab()
+                              : QGuiApplication::primaryScreen()->grabWindow(0);
         if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
             std::cerr << "rotundel_screenshot: could not write " << argv[1] << "\n";
             status = 1;

@@ -3,13 +3,17 @@
 // window, and the unsaved-changes prompt.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,11 +27,20 @@
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
 #include "editjournal.h"
+#include "pagekit.h"
 #include "pictureprinter.h"
+#include "propertypageappearance.h"
+#include "propertypagerelationshipgeo.h"
+#include "propertypageviewproperties.h"
 #include "recentfilelist.h"
+#include "relations.h"
 #include "sphere.h"
+#include "spherepropertiessheet.h"
 #include "unitquaternion.h"
 #include "viewopenglmt.h"
+#include "viewsphereproperties.h"
+#include "viewspheretree.h"
+#include "viewspheretreeconstruction.h"
 
 namespace {
 // Answers the next message box that opens with the given button, and keeps
@@ -117,6 +130,8 @@ class WindowTest : public QObject {
     void renderThreadMessagesShowOnTheUiThread();
     void exampleOpensAsUntitledCopy();
     void undoRedoThroughTheEditMenu();
+    void stereoChangesThePicture();
+    void pageDragWhileDrawing();
     void closingKeptByCancel_data();
     void closingKeptByCancel();
     void closingWithChanges();
@@ -267,6 +282,22 @@ void WindowTest::saveAndOpenRoundTrip() {
     QCOMPARE(doc.sphereCount, 3);
     QCOMPARE(app_->documentTitle(), QString("three.one"));
     QVERIFY(waitForFrames(app_->view, 2));
+    // The tree is rebuilt in pre-order; each sphere read has an image of its
+    // own, and a child of one starts again at the first level's colour.
+    ViewSphereTree* tree = app_->mainFrame()->sphereTree();
+    QCOMPARE(tree->topLevelItem(0)->text(0), QString("A"));
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    QSet<int> images;
+    for (Sphere* s : treeSpheres(doc)) images.insert(s->treeImage);
+    QCOMPARE(images.size(), 3);
+    QVERIFY(*std::min_element(images.begin(), images.end()) >= 9);
+    app_->mainFrame()->construction()->createButton()->click();
+    QCOMPARE(doc.selectedSphere->treeImage, 0);
+    QVERIFY(doc.IsModified());
+    BoxAnswer discard(QMessageBox::Discard);
+    answerNextBox(&discard);
+    QVERIFY(app_->OpenDocumentFile(path));
+    QVERIFY(discard.shown);
 
     // A damaged file leaves the open automaton as it was.
     QString bad = dir_.filePath("bad.one");
@@ -473,19 +504,19 @@ void WindowTest::textureChoice() {
     std::string fileBefore = b->textureFile;
     int slotBefore = b->textureSlot;
     int asked = 0;
+    bool onUiThread = false;
     app_->view->askTexturePath = [&] {
         ++asked;
+        onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         return answer;
     };
     QSignalSpy done(app_->view, &ViewOpenGLmt::textureChoiceDone);
-    {
-        // What the " Light" page's button does.
-        std::lock_guard<CriticalSection> g(app_->view->requestLock());
-        doc.textureTarget = b;
-        app_->view->setTextureAssignmentRequest(true);
-    }
+    // The " Light" page's button, with B selected.
+    QCOMPARE(doc.selectedSphere, b);
+    app_->mainFrame()->sphereProperties()->sheet()->lightPage()->textureButton()->click();
     QVERIFY(done.wait(3000));
     QCOMPARE(asked, 1);
+    QVERIFY(onUiThread);  // a file dialog belongs to the user interface
     QVERIFY(!app_->view->textureRequested());
     QCOMPARE(doc.textureTarget, nullptr);
     if (wantFile.isEmpty()) {
@@ -744,6 +775,76 @@ void WindowTest::closingWithChanges() {
     QVERIFY(app_->mainFrame()->close());
     QVERIFY(discard.shown);
     QVERIFY(!app_->view->renderThreadRunning());
+}
+
+void WindowTest::stereoChangesThePicture() {
+    // Through the View page, as a user sets it: mono, then the six schemes;
+    // every picture differs from the others.
+    CRotundelDoc& doc = app_->document();
+    doc.SetModifiedFlag(false);
+    QVERIFY(app_->OnFileNew());
+    PropertyPageViewProperties* page = app_->mainFrame()->sphereProperties()->sheet()->viewPage();
+    auto picture = [this] {
+        QString error;
+        QImage image = app_->view->renderImage(QSize(96, 72), &error);
+        [&] { QVERIFY2(!image.isNull(), qPrintable(error)); }();
+        return image;
+    };
+    QList<QImage> pictures{picture()};
+    QVERIFY(pictures[0].pixelColor(0, 0).lightness() > 240);  // mono: white ground
+    page->stereoBox()->click();
+    QCOMPARE(doc.stereo, 1);
+    pictures << picture();  // red/blue, the scheme of a new document
+    for (int scheme = 1; scheme < 6; ++scheme) {
+        page->schemeBox()->setCurrentIndex(scheme);
+        emit page->schemeBox()->activated(scheme);
+        QCOMPARE(doc.anaglyphScheme, scheme + 1);
+        pictures << picture();
+    }
+    for (int i = 0; i < pictures.size(); ++i)
+        for (int j = i + 1; j < pictures.size(); ++j)
+            QVERIFY2(pictures[i] != pictures[j], qPrintable(QString("%1 %2").arg(i).arg(j)));
+    // A root alone, in stereo: the window goes on drawing and a picture
+    // can still be made.
+    app_->mainFrame()->construction()->destroyButton()->click();
+    QCOMPARE(doc.sphereCount, 1);
+    QVERIFY(waitForFrames(app_->view, 3));
+    QCOMPARE(picture().size(), QSize(96, 72));
+    doc.SetModifiedFlag(false);
+}
+
+void WindowTest::pageDragWhileDrawing() {
+    // A thumb drag on the Space page while the render thread draws: every
+    // position is applied inside a pause, and frames keep coming.
+    CRotundelDoc& doc = app_->document();
+    doc.SetModifiedFlag(false);
+    QVERIFY(app_->OnFileNew());
+    std::atomic<int> changedUnderFoot{0};
+    doc.RenderPause();
+    app_->view->frameProbe = [&](CRotundelDoc& d) {
+        double before = d.selectedSphere ? d.selectedSphere->axisAngleX : 0;
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (d.selectedSphere && d.selectedSphere->axisAngleX != before) ++changedUnderFoot;
+    };
+    doc.RenderResume();
+    QSlider* slider =
+        app_->mainFrame()->sphereProperties()->sheet()->spacePage()->axisX()->slider();
+    std::int64_t framesBefore = app_->view->framesDrawn();
+    slider->setSliderDown(true);
+    for (int v = 1; v <= 180; ++v) {
+        slider->setSliderPosition(v);
+        if (v % 10 == 0) QTest::qWait(20);
+    }
+    slider->setSliderDown(false);
+    QVERIFY(waitForFrames(app_->view, 3));
+    doc.RenderPause();
+    app_->view->frameProbe = nullptr;
+    doc.RenderResume();
+    QCOMPARE(changedUnderFoot.load(), 0);
+    QVERIFY(app_->view->framesDrawn() > framesBefore);
+    QCOMPARE(doc.selectedSphere->axisAngleX, 180.0);
+    QVERIFY(doc.IsModified());
+    doc.SetModifiedFlag(false);
 }
 
 QTEST_MAIN(WindowTest)

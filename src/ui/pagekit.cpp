@@ -1,0 +1,269 @@
+// The shared page kit: guard, apply, slider with spin, sphere lists, prompts.
+#include "pagekit.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <algorithm>
+#include <cmath>
+
+#include "crotundeldoc.h"
+#include "documentobserver.h"
+#include "editjournal.h"
+#include "placement.h"
+#include "setvaluex.h"
+#include "sphere.h"
+
+// ---------------------------------------------------------------- prompts
+
+namespace {
+void defaultMessage(QWidget* parent, const QString& text) {
+    QMessageBox::warning(parent, "Rotundel", text);
+}
+bool defaultConfirm(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, "Rotundel", text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+std::optional<Rational> defaultExactX(QWidget* parent, Rational current) {
+    SetValueX dialog(parent);
+    dialog.prefill(current);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.result();
+}
+std::optional<std::uint32_t> defaultColor(QWidget* parent, std::uint32_t current) {
+    QColor start(current & 0xff, (current >> 8) & 0xff, (current >> 16) & 0xff);
+    QColor c = QColorDialog::getColor(start, parent, "Color");
+    if (!c.isValid()) return std::nullopt;
+    return rgb(c.red(), c.green(), c.blue());
+}
+}  // namespace
+
+std::function<void(QWidget*, const QString&)> Prompts::message = defaultMessage;
+std::function<bool(QWidget*, const QString&)> Prompts::confirm = defaultConfirm;
+std::function<std::optional<Rational>(QWidget*, Rational)> Prompts::exactX = defaultExactX;
+std::function<std::optional<std::uint32_t>(QWidget*, std::uint32_t)> Prompts::color = defaultColor;
+
+void Prompts::restoreDefaults() {
+    message = defaultMessage;
+    confirm = defaultConfirm;
+    exactX = defaultExactX;
+    color = defaultColor;
+}
+
+QGroupBox* group(const QString& title, QLayout* inner) {
+    auto* box = new QGroupBox(title);
+    inner->setContentsMargins(6, 2, 6, 4);
+    inner->setSpacing(2);
+    box->setLayout(inner);
+    return box;
+}
+
+QVBoxLayout* pageColumn(QWidget* page) {
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
+    return column;
+}
+
+QString sphereName(const Sphere& s) {
+    return QString::fromStdString(s.name);
+}
+
+QString factorText(Rational x) {
+    long double v = static_cast<long double>(x.numerator()) / x.denominator();
+    return QString::asprintf("%.3Lf", v);
+}
+
+// ---------------------------------------------------------------- page
+
+PropertyPage::PropertyPage(const QString& title, QWidget* parent) : QWidget(parent), title_(title) {
+    setObjectName(title.trimmed().toLower() + "Page");
+}
+
+void PropertyPage::setDocument(CRotundelDoc* doc) {
+    doc_ = doc;
+}
+
+bool PropertyPage::guard() const {
+    return doc_ && doc_->sphereCount > 0 && doc_->selectedSphere;
+}
+
+Sphere* PropertyPage::sphere() const {
+    return guard() ? doc_->selectedSphere : nullptr;
+}
+
+QString PropertyPage::stepName(const QString& what) const {
+    Sphere* s = sphere();
+    return s ? what + " of " + sphereName(*s) : what;
+}
+
+int PropertyPage::mergeKey(int controlId) const {
+    // Slots run below 512, control ids below 4096: the key stays positive.
+    int slot = doc_ ? doc_->slotOf(doc_->selectedSphere) : -1;
+    return controlId << 9 | (slot + 1);
+}
+
+void PropertyPage::updateAllViews() {
+    if (doc_ && doc_->observer()) doc_->observer()->updateAllViews();
+}
+
+void PropertyPage::apply(const QString& step, int mergeKey, unsigned followups,
+                         const std::function<void()>& change) {
+    if (!doc_) return;
+    // The step brackets the pause, so that its "before" and "after" are
+    // taken while nothing changes under them.
+    EditScope scope(doc_->journal, step.toStdString(), mergeKey);
+    bool paused = doc_->RenderPause();
+    change();
+    if (followups & kRedrawBodies) {
+        for (Sphere* s : doc_->sphereTable)
+            if (s) s->bodyListValid = s->pathListValid = 0;
+    }
+    if (followups & kRewind) doc_->RewindDynamics();
+    if (followups & kPlace) reset(*doc_);
+    if (followups & kFitCamera) doc_->FitCameraDistance();
+    doc_->SetModifiedFlag();
+    if (paused) doc_->RenderResume();
+    if (followups & kUpdateViews) updateAllViews();
+}
+
+// ---------------------------------------------------------------- spin
+
+ValueSpin::ValueSpin(QWidget* parent) : QSpinBox(parent) {
+    // A typed number counts once, on Enter or when the field is left.
+    setKeyboardTracking(false);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &ValueSpin::typed);
+}
+
+void ValueSpin::show(int v) {
+    QSignalBlocker hold(this);
+    shown_ = std::clamp(v, minimum(), maximum());
+    setValue(shown_);
+}
+
+void ValueSpin::stepBy(int steps) {
+    int v = static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(shown_) + steps, minimum(), maximum()));
+    if (offer && !offer(v)) {
+        show(shown_);
+        return;
+    }
+    show(v);
+}
+
+QAbstractSpinBox::StepEnabled ValueSpin::stepEnabled() const {
+    // Both arrows stay live at the ends: a click there applies the end
+    // value again, as the owner may want to know.
+    return isReadOnly() ? StepNone : StepUpEnabled | StepDownEnabled;
+}
+
+void ValueSpin::typed() {
+    int v = value();
+    if (v == shown_) return;
+    if (offer && !offer(v)) {
+        show(shown_);
+        return;
+    }
+    show(v);
+}
+
+// ---------------------------------------------------------------- slider with spin
+
+SliderSpin::SliderSpin(const QString& caption, int minimum, int maximum, const QString& toolTip,
+                       QWidget* parent)
+    : QWidget(parent) {
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(0);
+    auto* label = new QLabel(caption);
+    slider_ = new QSlider(Qt::Horizontal);
+    slider_->setRange(minimum, maximum);
+    // Ticks at every twentieth of the range, in whole units.
+    slider_->setTickInterval((maximum - minimum) / 20);
+    slider_->setTickPosition(QSlider::TicksBelow);
+    slider_->setToolTip(toolTip);
+    slider_->setAccessibleName(caption.trimmed().remove(':'));
+    spin_ = new ValueSpin;
+    spin_->setRange(minimum, maximum);
+    spin_->setToolTip(toolTip);
+    spin_->setAccessibleName(caption.trimmed().remove(':') + " (value)");
+    spin_->setMinimumWidth(60);
+    label->setBuddy(slider_);
+    auto* low = new QLabel(QString::number(minimum));
+    auto* high = new QLabel(QString::number(maximum));
+    high->setAlignment(Qt::AlignRight);
+    grid->addWidget(label, 0, 0, 1, 3);
+    label->setVisible(!caption.isEmpty());
+    grid->addWidget(slider_, 1, 0, 1, 2);
+    grid->addWidget(spin_, 1, 2);
+    grid->addWidget(low, 2, 0);
+    grid->addWidget(high, 2, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    setFocusProxy(slider_);
+
+    // Only a drag of the thumb acts; the spin follows it.
+    connect(slider_, &QSlider::sliderMoved, this, [this](int v) {
+        if (!onChange || onChange(v, false)) spin_->show(v);
+    });
+    spin_->offer = [this](int v) {
+        if (onChange && !onChange(v, true)) return false;
+        QSignalBlocker hold(slider_);
+        slider_->setValue(v);
+        return true;
+    };
+}
+
+void SliderSpin::setValue(int v) {
+    QSignalBlocker hold(slider_);
+    slider_->setValue(v);
+    spin_->show(v);
+}
+
+void SliderSpin::showStored(double v) {
+    const bool fits = std::isfinite(v) && std::fabs(v) < 2147483647.0;
+    setValue(fits ? static_cast<int>(v) : 0);
+}
+
+int SliderSpin::value() const {
+    return spin_->value();
+}
+
+// ---------------------------------------------------------------- sphere list
+
+SphereList::SphereList(ListKind kind, QWidget* parent) : QListWidget(parent), kind_(kind) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    // The choice is acted on once the list has finished handling the click:
+    // acting refills the list, which must not happen under the click's feet.
+    connect(
+        this, &QListWidget::currentRowChanged, this,
+        [this](int row) {
+            if (row < 0 || row != currentRow() || !doc_ || !onChoose) return;
+            onChoose(findByListIndex(*doc_, kind_, row));
+        },
+        Qt::QueuedConnection);
+}
+
+void SphereList::fill(CRotundelDoc& doc, const Sphere* selected) {
+    QSignalBlocker hold(this);
+    doc_ = &doc;
+    clear();
+    int pick = -1;
+    for (const ListEntry& e : fillList(doc, kind_)) {
+        addItem(sphereName(*e.sphere));
+        if (e.sphere == selected) pick = e.index;
+    }
+    setCurrentRow(pick);
+    if (pick < 0) clearSelection();
+}
+
+void SphereList::empty() {
+    QSignalBlocker hold(this);
+    clear();
+}

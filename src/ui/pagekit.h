@@ -1,0 +1,168 @@
+// The pieces every property page is built from: the page base with its
+// guard and its one way of applying an edit, a slider paired with its spin,
+// a list of spheres in pre-order, and the prompts the pages show.
+#pragma once
+
+#include <QGroupBox>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "rational.h"
+#include "relations.h"
+
+class CRotundelDoc;
+class QLabel;
+class QSlider;
+struct Sphere;
+
+// What runs after a change, inside the same render pause.
+enum Followup : unsigned {
+    kRewind = 1,        // the dynamic angles start over
+    kPlace = 2,         // the automaton is placed again (geometry changed)
+    kFitCamera = 4,     // the camera distance follows the new extent
+    kUpdateViews = 8,   // every view repaints (after the pause)
+    kRedrawBodies = 16  // appearance only: the bodies are compiled anew
+};
+
+// The prompts of the pages, replaceable so that tests answer them without
+// opening a window. UI thread only.
+struct Prompts {
+    // A message box with an OK button.
+    static std::function<void(QWidget* parent, const QString& text)> message;
+    // A Yes/No question; true for Yes.
+    static std::function<bool(QWidget* parent, const QString& text)> confirm;
+    // " Set an exact value of X" for the factor now held; empty when cancelled.
+    static std::function<std::optional<Rational>(QWidget* parent, Rational current)> exactX;
+    // The colour dialog, colours as 0x00BBGGRR; empty when cancelled.
+    static std::function<std::optional<std::uint32_t>(QWidget* parent, std::uint32_t current)>
+        color;
+    // Puts the defaults back.
+    static void restoreDefaults();
+};
+
+// A titled group around inner, spaced tightly enough for the control
+// column's height.
+class QLayout;
+QGroupBox* group(const QString& title, QLayout* inner);
+// The page's own column, just as tight.
+class QVBoxLayout;
+QVBoxLayout* pageColumn(QWidget* page);
+
+// A sphere's name as the window shows it.
+QString sphereName(const Sphere& s);
+// A factor as its readout shows it: three decimals ("%.3Lf").
+QString factorText(Rational x);
+
+// One page of the sphere property sheet. A page does nothing until it has
+// its document; the pages that edit the selected sphere do nothing unless
+// one is selected (the guard), and show their controls disabled meanwhile.
+class PropertyPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit PropertyPage(const QString& title, QWidget* parent = nullptr);
+
+    QString title() const { return title_; }
+    void setDocument(CRotundelDoc* doc);
+    CRotundelDoc* document() const { return doc_; }
+
+    // Reloads the controls from the document (the selected sphere, or the
+    // view settings).
+    virtual void refresh() {}
+
+  protected:
+    // The document is there, has spheres and one of them is selected.
+    bool guard() const;
+    // The selected sphere when the guard holds, else null.
+    Sphere* sphere() const;
+
+    // The one way a page changes the document: change runs inside the
+    // render pause, then the follow-ups, and the document is marked
+    // modified. The whole sequence is one step of the edit history named
+    // step; steps with the same non-zero mergeKey in a row are one step (a
+    // slider drag, a run of clicks on a spin).
+    void apply(const QString& step, int mergeKey, unsigned followups,
+               const std::function<void()>& change);
+    // "<what> of <selected sphere's name>".
+    QString stepName(const QString& what) const;
+    // A merge key for a control of the selected sphere: the same control
+    // of another sphere is another step.
+    int mergeKey(int controlId) const;
+    // Every view repaints (the framework's update-all-views).
+    void updateAllViews();
+
+  private:
+    QString title_;
+    CRotundelDoc* doc_ = nullptr;
+};
+
+// A spin whose clicks and typed entries are offered to its owner before
+// they count: every click is reported, also one that stays at a bound (so
+// 360 clicked upwards applies 360 again), and a refused one leaves the
+// spin where it was.
+class ValueSpin : public QSpinBox {
+    Q_OBJECT
+  public:
+    explicit ValueSpin(QWidget* parent = nullptr);
+    // Shows v without offering it.
+    void show(int v);
+    // Offered each new value (clamped to the range); false refuses it.
+    std::function<bool(int)> offer;
+    void stepBy(int steps) override;
+
+  protected:
+    StepEnabled stepEnabled() const override;
+
+  private:
+    void typed();
+    int shown_ = 0;
+};
+
+// A slider and its spin over one value, with the caption above and the
+// range's ends under the slider. The slider acts only while its thumb is
+// dragged; arrow keys and page clicks move it without acting. The spin acts
+// on every click and on a typed number.
+class SliderSpin : public QWidget {
+    Q_OBJECT
+  public:
+    SliderSpin(const QString& caption, int minimum, int maximum, const QString& toolTip,
+               QWidget* parent = nullptr);
+    // Shows v on both without acting.
+    void setValue(int v);
+    // Shows a stored value, whole units toward zero; a value a file made
+    // unrepresentable (not finite, or beyond any int) shows as 0.
+    void showStored(double v);
+    int value() const;
+    QSlider* slider() const { return slider_; }
+    ValueSpin* spin() const { return spin_; }
+
+    // Asked with each new value from a drag or (fromSpin) the spin; false
+    // refuses it (the spin stays, a dragged slider is set back by its owner).
+    std::function<bool(int value, bool fromSpin)> onChange;
+
+  private:
+    QSlider* slider_;
+    ValueSpin* spin_;
+};
+
+// A list box of spheres in pre-order from the root, each entry's position
+// naming its sphere through the sphere's recorded list index.
+class SphereList : public QListWidget {
+    Q_OBJECT
+  public:
+    SphereList(ListKind kind, QWidget* parent = nullptr);
+    // Empties the list and fills it from the document; selects the entry of
+    // selected (when listed). Offers nothing.
+    void fill(CRotundelDoc& doc, const Sphere* selected);
+    void empty();
+    // Called with the sphere of an entry the user chooses.
+    std::function<void(Sphere*)> onChoose;
+
+  private:
+    ListKind kind_;
+    CRotundelDoc* doc_ = nullptr;
+};

@@ -1,0 +1,198 @@
+// The " Light" page's controls and what each one changes.
+#include "propertypageappearance.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <mutex>
+
+#include "crotundeldoc.h"
+#include "renderlink.h"
+#include "sphere.h"
+#include "swatchlist.h"
+#include "viewspheretree.h"
+
+int Sphere::*const PropertyPageAppearance::kFlagFields[kFlagCount] = {
+    &Sphere::showRotationAxis, &Sphere::showPerpendicularAxis, &Sphere::showRevolutionAxis,
+    &Sphere::showGreatCircle,  &Sphere::showCentersLine,       &Sphere::showPointPaths};
+
+PropertyPageAppearance::PropertyPageAppearance(QWidget* parent) : PropertyPage(" Light", parent) {
+    auto* page = pageColumn(this);
+
+    auto* nameRow = new QHBoxLayout;
+    auto* nameLabel = new QLabel("NAME: ");
+    name_ = new QLineEdit;
+    name_->setObjectName("nameBox");
+    name_->setReadOnly(true);
+    name_->setToolTip("The selected sphere's name");
+    nameLabel->setBuddy(name_);
+    setName_ = new QPushButton("Set name");
+    setName_->setObjectName("setName");
+    setName_->setToolTip("Rename the selected sphere in the tree");
+    nameRow->addWidget(nameLabel);
+    nameRow->addWidget(name_, 1);
+    nameRow->addWidget(setName_);
+    page->addLayout(nameRow);
+
+    all_ = new QCheckBox(" Changes affect  ALL  particles");
+    all_->setObjectName("allParticles");
+    all_->setToolTip("Surface and display options go to every sphere of the automaton");
+    page->addWidget(all_);
+
+    auto* surfaceGrid = new QGridLayout;
+    surface_ = new QButtonGroup(this);
+    const struct {
+        const char* text;
+        const char* tip;
+    } styles[] = {{"Solid (opaque)", "Draw the sphere as a solid body"},
+                  {"Solid (transparent)", "Draw the sphere as a see-through body"},
+                  {"Mesh", "Draw the sphere as a wire mesh"},
+                  {"Texture", "Wrap the sphere's picture around it"},
+                  {"None", "Draw no body, only its axes and paths"}};
+    for (int i = 0; i < 5; ++i) {
+        auto* radio = new QRadioButton(styles[i].text);
+        radio->setToolTip(styles[i].tip);
+        surface_->addButton(radio, i);
+        surfaceGrid->addWidget(radio, i, 0);
+    }
+    color_ = new QPushButton("Set color");
+    color_->setObjectName("setColor");
+    color_->setToolTip("Choose the selected sphere's colour");
+    swatch_ = new QFrame;
+    swatch_->setObjectName("colorSwatch");
+    swatch_->setFixedSize(32, 32);
+    swatch_->setFrameShape(QFrame::Box);
+    swatch_->setAutoFillBackground(true);
+    swatch_->setAccessibleName("Colour of the selected sphere");
+    texture_ = new QPushButton("Set texture");
+    texture_->setObjectName("setTexture");
+    texture_->setToolTip("Choose a picture to wrap around the selected sphere");
+    auto* colorRow = new QHBoxLayout;
+    colorRow->addWidget(color_);
+    colorRow->addWidget(swatch_);
+    surfaceGrid->addLayout(colorRow, 0, 1, 2, 1);
+    surfaceGrid->addWidget(texture_, 3, 1);
+    surfaceGrid->setColumnStretch(0, 1);
+
+    auto* others = new QVBoxLayout;
+    const struct {
+        const char* text;
+        const char* tip;
+    } flags[kFlagCount] = {
+        {"Rotation axis (child)", "Show the axis this sphere spins about"},
+        {"Perpendicular axis (child)", "Show this sphere's axis perpendicular to its spin axis"},
+        {"Revolution axis (parent)", "Show the parent's axis this sphere revolves about"},
+        {"Revolution great circle", "Show the circle this sphere rolls along"},
+        {"Child to parent centers line",
+         "Show the line between this sphere's and its parent's centres"},
+        {"Show point paths", "Show the paths this sphere's points trace"}};
+    for (int i = 0; i < kFlagCount; ++i) {
+        flags_[i] = new QCheckBox(flags[i].text);
+        flags_[i]->setToolTip(flags[i].tip);
+        others->addWidget(flags_[i]);
+        connect(flags_[i], &QCheckBox::clicked, this, [this, i] { toggleFlag(i); });
+    }
+
+    auto* components = new QVBoxLayout;
+    components->addWidget(group(" Sphere surface: ", surfaceGrid));
+    components->addWidget(group(" Others  : ", others));
+    page->addWidget(group("COMPONENTS : ", components));
+    page->addStretch(1);
+
+    connect(setName_, &QPushButton::clicked, this, [this] {
+        if (tree_) tree_->editSelectedName();
+    });
+    connect(surface_, &QButtonGroup::idClicked, this, &PropertyPageAppearance::chooseSurface);
+    connect(color_, &QPushButton::clicked, this, &PropertyPageAppearance::chooseColor);
+    connect(texture_, &QPushButton::clicked, this, &PropertyPageAppearance::chooseTexture);
+    setEnabled(false);
+}
+
+void PropertyPageAppearance::resetAllParticles() {
+    all_->setChecked(false);
+}
+
+void PropertyPageAppearance::showSwatch(std::uint32_t color) {
+    QPalette p = swatch_->palette();
+    p.setColor(QPalette::Window, SwatchList::toQColor(color));
+    swatch_->setPalette(p);
+}
+
+void PropertyPageAppearance::refresh() {
+    Sphere* s = sphere();
+    setEnabled(s != nullptr);
+    if (!s) return;
+    name_->setText(" " + sphereName(*s));
+    {
+        QSignalBlocker hold(surface_);
+        if (QAbstractButton* b = surface_->button(s->surface)) b->setChecked(true);
+    }
+    for (int i = 0; i < kFlagCount; ++i) flags_[i]->setChecked(s->*kFlagFields[i] != 0);
+    showSwatch(s->color);
+}
+
+void PropertyPageAppearance::chooseSurface(int surface) {
+    Sphere* s = sphere();
+    if (!s) return;
+    const bool all = all_->isChecked();
+    if (!all && s->surface == surface) return;
+    // In ALL mode every sphere takes the style shown, whatever it had.
+    apply(all ? QString("Surface of all spheres") : stepName("Surface"), 0, kRewind, [=, this] {
+        if (!all) {
+            s->surface = surface;
+            return;
+        }
+        for (Sphere* t : document()->sphereTable)
+            if (t) t->surface = surface;
+    });
+}
+
+void PropertyPageAppearance::toggleFlag(int i) {
+    Sphere* s = sphere();
+    if (!s) return;
+    const int on = flags_[i]->isChecked() ? 1 : 0;
+    const bool all = all_->isChecked();
+    apply(all ? QString("Display of all spheres") : stepName("Display"), 0, kRewind, [=, this] {
+        if (!all) {
+            s->*kFlagFields[i] = on;
+            return;
+        }
+        for (Sphere* t : document()->sphereTable)
+            if (t) t->*kFlagFields[i] = on;
+    });
+}
+
+void PropertyPageAppearance::chooseColor() {
+    Sphere* s = sphere();
+    if (!s) return;
+    std::optional<std::uint32_t> chosen = Prompts::color(this, s->color);
+    if (!chosen) return;
+    apply(stepName("Colour"), 0, kRewind | kPlace | kUpdateViews, [this, s, chosen] {
+        s->color = *chosen & 0xffffff;
+        if (tree_) tree_->recolour(*s);
+        showSwatch(s->color);
+    });
+}
+
+void PropertyPageAppearance::chooseTexture() {
+    Sphere* s = sphere();
+    if (!s) return;
+    CRotundelDoc* doc = document();
+    // The render thread takes the request and asks the user interface for
+    // the file; the picture itself is loaded where the textures live.
+    bool paused = doc->RenderPause();
+    doc->textureTarget = s;
+    if (RenderLink* link = doc->renderLink()) {
+        std::lock_guard<CriticalSection> hold(link->requestLock());
+        link->setTextureAssignmentRequest(true);
+    }
+    doc->RewindDynamics();
+    if (paused) doc->RenderResume();
+}

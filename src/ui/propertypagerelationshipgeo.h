@@ -1,0 +1,42 @@
+// " Space": where the selected sphere sits relative to its parent: inside
+// or outside, direction, size (X times the radius of a chosen sphere), the
+// axis angles and the angle at which it starts.
+#pragma once
+
+#include "pagekit.h"
+
+class QButtonGroup;
+class QLineEdit;
+class QPushButton;
+
+class PropertyPageRelationshipGeo : public PropertyPage {
+    Q_OBJECT
+  public:
+    explicit PropertyPageRelationshipGeo(QWidget* parent = nullptr);
+    void refresh() override;
+
+    QButtonGroup* orientation() const { return orientation_; }  // ids 0 inside, 1 outside
+    QButtonGroup* direction() const { return direction_; }      // ids 0 clockwise, 1 anti
+    SphereList* radiusList() const { return radiusList_; }
+    QLineEdit* readout() const { return readout_; }
+    QPushButton* exactButton() const { return exact_; }
+    SliderSpin* axisZ() const { return axisZ_; }
+    SliderSpin* axisX() const { return axisX_; }
+    SliderSpin* revolution() const { return revolution_; }
+
+  private:
+    void chooseOrientation(int id);
+    void chooseDirection(int id);
+    void chooseReference(Sphere* reference);
+    void setExactX();
+    bool setAngle(int controlId, double Sphere::*field, const QString& what, int value);
+
+    QButtonGroup* orientation_;
+    QButtonGroup* direction_;
+    SphereList* radiusList_;
+    QLineEdit* readout_;
+    QPushButton* exact_;
+    SliderSpin* axisZ_;
+    SliderSpin* axisX_;
+    SliderSpin* revolution_;
+};

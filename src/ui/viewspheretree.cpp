@@ -1,0 +1,194 @@
+// The sphere tree's items, selection, renaming and keys.
+#include "viewspheretree.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QStyleFactory>
+#include <QStyledItemDelegate>
+#include <optional>
+
+#include "crotundeldoc.h"
+#include "editjournal.h"
+#include "pagekit.h"
+#include "sphere.h"
+#include "swatchlist.h"
+#include "viewspheretreeconstruction.h"
+
+namespace {
+
+// Hands the edited text to the tree, which decides whether the sphere takes
+// it; a cancelled edit never gets here.
+class RenameDelegate : public QStyledItemDelegate {
+  public:
+    explicit RenameDelegate(ViewSphereTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        auto* edit = qobject_cast<QLineEdit*>(editor);
+        QTreeWidgetItem* item = tree_->itemFromIndex(index);
+        if (edit && item) tree_->finishRename(item, edit->text());
+    }
+
+  private:
+    ViewSphereTree* tree_;
+};
+
+}  // namespace
+
+ViewSphereTree::ViewSphereTree(SwatchList& swatches, QWidget* parent)
+    : QTreeWidget(parent), swatches_(swatches) {
+    setObjectName("sphereTree");
+    setAccessibleName("Spheres");
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setIndentation(15);
+    setIconSize(QSize(SwatchList::kSwatchSize, SwatchList::kSwatchSize));
+    setRootIsDecorated(true);
+    setExpandsOnDoubleClick(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked |
+                    QAbstractItemView::SelectedClicked);
+    setItemDelegate(new RenameDelegate(this));
+    // The classic look draws the lines between parent and children and the
+    // boxed expand buttons, which the hierarchy reads best with.
+    if (QStyle* lines = QStyleFactory::create("Windows")) {
+        lines->setParent(this);
+        setStyle(lines);
+    }
+    // The tree stays usable however low the window gets.
+    setMinimumSize(1, 1);
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { selectionMoved(current); });
+}
+
+Sphere* ViewSphereTree::sphereOf(const QTreeWidgetItem* item) {
+    return item ? reinterpret_cast<Sphere*>(item->data(0, Qt::UserRole).value<quintptr>())
+                : nullptr;
+}
+
+QTreeWidgetItem* ViewSphereTree::itemOf(const Sphere& s) {
+    return static_cast<QTreeWidgetItem*>(s.treeItem);
+}
+
+QIcon ViewSphereTree::iconFor(int image) const {
+    if (image < 0 || image >= swatches_.count()) image = 0;
+    return swatches_.icon(image);
+}
+
+void ViewSphereTree::selectionMoved(QTreeWidgetItem* current) {
+    Sphere* s = sphereOf(current);
+    if (s && doc_) doc_->SelectSphere(s);
+}
+
+void ViewSphereTree::editSelectedName() {
+    if (!doc_ || doc_->sphereCount <= 0 || !doc_->selectedSphere) return;
+    if (QTreeWidgetItem* item = itemOf(*doc_->selectedSphere)) {
+        setCurrentItem(item);
+        setFocus();
+        editItem(item);
+    }
+}
+
+bool ViewSphereTree::finishRename(QTreeWidgetItem* item, const QString& text) {
+    Sphere* s = sphereOf(item);
+    if (!s || !doc_) return false;
+    const std::string name = text.toStdString();
+    if (!CRotundelDoc::IsStorableName(name)) {
+        doc_->RenameSphere(*s, name);  // only to learn why
+        Prompts::message(this, QString::fromStdString(doc_->lastError()));
+        return false;
+    }
+    std::optional<EditScope> step;  // the same name again is no step
+    if (name != s->name) step.emplace(doc_->journal, "Rename " + s->name);
+    // Names are read by the render thread for its notes: change them while
+    // it is parked. The pages that show names, and the stationary list,
+    // follow.
+    bool paused = doc_->PauseIfRunning();
+    doc_->RenameSphere(*s, name);
+    item->setText(0, sphereName(*s));
+    doc_->RefreshSpherePages();
+    doc_->RefreshViewPage();
+    if (paused) doc_->RenderResume();
+    return true;
+}
+
+void ViewSphereTree::refreshIcons() {
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if (Sphere* s = sphereOf(*it)) (*it)->setIcon(0, iconFor(s->treeImage));
+}
+
+void ViewSphereTree::recolour(Sphere& s) {
+    if (s.treeImage > 6 && s.treeImage < swatches_.count())
+        swatches_.replace(s.treeImage, s.color);
+    else
+        s.treeImage = swatches_.add(s.color);
+    refreshIcons();
+}
+
+void* ViewSphereTree::insertTreeItem(Sphere& s) {
+    QTreeWidgetItem* parentItem = s.parent ? itemOf(*s.parent) : nullptr;
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, sphereName(s));
+    item->setIcon(0, iconFor(s.treeImage));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&s)));
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    QSignalBlocker hold(this);
+    if (parentItem) {
+        parentItem->addChild(item);
+        parentItem->setExpanded(true);
+    } else {
+        addTopLevelItem(item);
+    }
+    scrollToItem(item);
+    return item;
+}
+
+void ViewSphereTree::selectTreeItem(Sphere& s) {
+    QTreeWidgetItem* item = itemOf(s);
+    if (!item) return;
+    // The document has made s its selected sphere already.
+    {
+        QSignalBlocker hold(this);
+        setCurrentItem(item);
+    }
+    scrollToItem(item);
+}
+
+void ViewSphereTree::deleteTreeItem(Sphere& s) {
+    QTreeWidgetItem* item = itemOf(s);
+    if (!item) return;
+    QSignalBlocker hold(this);
+    // Each sphere deletes its own item; the children's items wait for
+    // their own spheres rather than going with this one.
+    const QList<QTreeWidgetItem*> children = item->takeChildren();
+    for (QTreeWidgetItem* c : children) addTopLevelItem(c);
+    delete item;
+    s.treeItem = nullptr;
+}
+
+void ViewSphereTree::deleteAllTreeItems() {
+    // Spheres still alive must not keep a handle to an item that is gone.
+    if (doc_)
+        for (Sphere* s : doc_->sphereTable)
+            if (s) s->treeItem = nullptr;
+    QSignalBlocker hold(this);
+    clear();
+}
+
+void ViewSphereTree::repaintTree() {
+    viewport()->update();
+}
+
+void ViewSphereTree::updateAllViews() {
+    viewport()->update();
+}
+
+void ViewSphereTree::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState && doc_) {
+        ViewSphereTreeConstruction::destroySelected(*doc_, this, true);
+        e->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(e);
+}

@@ -1,0 +1,443 @@
+// The control column at work: the construction buttons with the tree
+// following, renaming, the reference lists, the exact-X dialog, and every
+// control of the Space and Time pages with the step it records.
+#include <cmath>
+
+#include "controlcolumn.h"
+#include "setvaluex.h"
+
+class SpherePagesTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void construction_data();
+    void construction();
+    void rename_data();
+    void rename();
+    void deleteKeyAsks_data();
+    void deleteKeyAsks();
+    void lists_data();
+    void lists();
+    void exactX_data();
+    void exactX();
+    void exactXPrefill();
+    void edits_data();
+    void edits();
+    void storedAnglesShow_data();
+    void storedAnglesShow();
+};
+
+// ops run on the starter automaton A(B); then the tree's shape and the
+// selected sphere.
+void SpherePagesTest::construction_data() {
+    QTest::addColumn<QStringList>("ops");
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("new document") << QStringList{} << "A(B)"
+                                  << "B";
+    QTest::newRow("create under the selected")
+        << QStringList{"create", "create", "select A", "create"} << "A(B(C(D)),E)"
+        << "E";
+    QTest::newRow("destroy selects the parent")
+        << QStringList{"create", "create", "select C", "destroy"} << "A(B)"
+        << "B";
+    QTest::newRow("destroy of the root empties the tree")
+        << QStringList{"select A", "destroy", "destroy"} << ""
+        << "";
+    QTest::newRow("a new root after that")
+        << QStringList{"select A", "destroy", "create", "create"} << "C(D)"
+        << "D";
+    QTest::newRow("level colours wrap after 8")
+        << QStringList{"create", "create", "create", "create", "create",
+                       "create", "create", "create", "create"}
+        << "A(B(C(D(E(F(G(H(I(J(K))))))))))"
+        << "K";
+    QTest::newRow("template then create")
+        << QStringList{"template", "select A", "create"} << "A(B,C)"
+        << "C";
+}
+
+void SpherePagesTest::construction() {
+    QFETCH(QString, shape);
+    QFETCH(QString, selected);
+    QFETCH(QStringList, ops);
+    ControlColumn c;
+    c.runAll(ops);
+    QCOMPARE(c.shape(), shape);
+    QString now = c.doc.selectedSphere ? sphereName(*c.doc.selectedSphere) : QString();
+    QCOMPARE(now, selected);
+    QCOMPARE(c.treeFault(), QString());
+    QCOMPARE(c.journal.faults, QStringList());
+    // Each press of a button that did something is one step of its own.
+    for (const QString& step : c.journal.steps)
+        QVERIFY2(QStringList({"Create Sphere", "Destroy Sphere", "Template"}).contains(step),
+                 qPrintable(step));
+}
+
+// text typed into the tree's editor for B (or null: the edit is cancelled);
+// then B's name and the message shown.
+void SpherePagesTest::rename_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("new name") << "Moon" << false << "Moon"
+                              << "";
+    QTest::newRow("empty text, empty name") << "" << false << ""
+                                            << "";
+    QTest::newRow("cancelled") << "Moon" << true << "B"
+                               << "";
+    QTest::newRow("line break refused") << "Mo\non" << false << "B" << CRotundelDoc::kNameOnOneLine;
+    QTest::newRow("no-sphere marker refused")
+        << "ZEROOREZ" << false << "B" << CRotundelDoc::kNameReserved;
+}
+
+void SpherePagesTest::rename() {
+    QFETCH(QString, message);
+    QFETCH(QString, text);
+    QFETCH(bool, cancel);
+    QFETCH(QString, name);
+    ControlColumn c;
+    c.runAll({"create", "select B"});  // A(B(C)): B shows in C's lists
+    c.doc.SetModifiedFlag(false);
+    c.journal.steps.clear();
+    QTreeWidgetItem* item = ViewSphereTree::itemOf(*c.named("B"));
+    if (text.contains('\n')) {
+        // An editor line cannot hold a line break; a pasted one can reach
+        // the tree only this way.
+        c.tree.finishRename(item, text);
+    } else {
+        c.tree.editSelectedName();
+        auto* editor = c.tree.findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText(text);
+        QTest::keyClick(editor, cancel ? Qt::Key_Escape : Qt::Key_Return);
+        QCoreApplication::processEvents();  // the editor commits through the event queue
+    }
+    Sphere* b = c.doc.selectedSphere;
+    QCOMPARE(sphereName(*b), name);
+    QCOMPARE(item->text(0), name);
+    QCOMPARE(c.messages.join(""), message);
+    QCOMPARE(c.doc.IsModified(), name != "B");
+    QCOMPARE(c.journal.steps, name != "B" ? QStringList{"Rename B"} : QStringList{});
+    // The lists of the pages show the new name.
+    c.select("C");
+    QCOMPARE(entries(c.space().radiusList()), (QStringList{"A", name}));
+    QCOMPARE(entries(c.time().timeList()), QStringList{name});
+}
+
+// Delete on the tree destroys like DESTROY, asking first when children go
+// with the sphere.
+void SpherePagesTest::deleteKeyAsks_data() {
+    QTest::addColumn<QStringList>("ops");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("shape");
+    QTest::newRow("leaf: no question") << QStringList{} << false << ""
+                                       << "A";
+    QTest::newRow("one child, yes")
+        << QStringList{"create", "select B"} << true << "Destroy B and its child?"
+        << "A";
+    QTest::newRow("three below, no")
+        << QStringList{"create", "create", "select B", "create", "select B"} << false
+        << "Destroy B and its 3 children?"
+        << "A(B(C(D),E))";
+}
+
+void SpherePagesTest::deleteKeyAsks() {
+    QFETCH(bool, answer);
+    QFETCH(QString, question);
+    QFETCH(QString, shape);
+    QFETCH(QStringList, ops);
+    ControlColumn c;
+    c.runAll(ops);
+    c.confirmAnswer = answer;
+    QTest::keyClick(&c.tree, Qt::Key_Delete);
+    QCOMPARE(c.messages.join(""), question);
+    QCOMPARE(c.shape(), shape);
+    QCOMPARE(c.treeFault(), QString());
+}
+
+// Entries of the Space page's radius list and the Time page's list for the
+// selected sphere, and whether each page's "Set exact value of X" can act.
+void SpherePagesTest::lists_data() {
+    QTest::addColumn<QStringList>("ops");
+    QTest::addColumn<QStringList>("radius");
+    QTest::addColumn<QStringList>("time");
+    QTest::addColumn<bool>("radiusExact");
+    QTest::addColumn<bool>("timeExact");
+    const QStringList chain{"create", "create"};  // A(B(C(D)))
+    QTest::newRow("root: everything derives from it")
+        << QStringList{"select A"} << QStringList{} << QStringList{} << false << false;
+    QTest::newRow("time master") << QStringList{"select B"} << QStringList{"A"} << QStringList{}
+                                 << true << false;
+    QTest::newRow("middle of a chain leaves out what hangs on it")
+        << (chain + QStringList{"select C"}) << QStringList{"A", "B"} << QStringList{"B", "D"}
+        << true << true;
+    QTest::newRow("a sphere sized from elsewhere is offered")
+        << (chain + QStringList{"radius D A", "time D B", "select C"}) << QStringList{"A", "B", "D"}
+        << QStringList{"B", "D"} << true << true;
+    QTest::newRow("a whole chain of references is left out")
+        << (chain +
+            QStringList{"select A", "create", "radius E D", "time D C", "time E D", "select C"})
+        << QStringList{"A", "B"} << QStringList{"B"} << true << true;
+    QTest::newRow("empty automaton")
+        << QStringList{"select A", "destroy"} << QStringList{} << QStringList{} << false << false;
+}
+
+void SpherePagesTest::lists() {
+    QFETCH(QStringList, radius);
+    QFETCH(QStringList, time);
+    QFETCH(bool, radiusExact);
+    QFETCH(bool, timeExact);
+    QFETCH(QStringList, ops);
+    ControlColumn c;
+    c.runAll(ops);
+    QCOMPARE(entries(c.space().radiusList()), radius);
+    QCOMPARE(entries(c.time().timeList()), time);
+    auto canAct = [](QWidget* w) { return w->isEnabledTo(w->window()); };
+    QCOMPARE(canAct(c.space().exactButton()), radiusExact);
+    QCOMPARE(canAct(c.time().exactButton()), timeExact);
+    // The selected reference is the selected entry.
+    Sphere* s = c.doc.selectedSphere;
+    if (s && s->radiusReference && c.space().radiusList()->currentItem())
+        QCOMPARE(c.space().radiusList()->currentItem()->text(), sphereName(*s->radiusReference));
+}
+
+// The three fields as typed; the factor accepted, or the message and the
+// field that gets the focus back.
+void SpherePagesTest::exactX_data() {
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    const QString range = "Please enter an integer between %1 and %2.";
+    QTest::newRow("2 4/6 is 8/3") << QStringList{"2", "4", "6"} << "8/3"
+                                  << ""
+                                  << "";
+    QTest::newRow("largest") << QStringList{"1000", "999", "1000"} << "1000999/1000"
+                             << ""
+                             << "";
+    QTest::newRow("zero refused") << QStringList{"0", "0", "7"} << ""
+                                  << "X must be greater than 0."
+                                  << "whole";
+    QTest::newRow("whole too large")
+        << QStringList{"1001", "0", "1"} << "" << range.arg(0).arg(1000) << "whole";
+    QTest::newRow("numerator too large")
+        << QStringList{"1", "1001", "1"} << "" << range.arg(0).arg(1000) << "numerator";
+    QTest::newRow("denominator 0")
+        << QStringList{"1", "0", "0"} << "" << range.arg(1).arg(1000) << "denominator";
+    QTest::newRow("whole checked first")
+        << QStringList{"5000", "0", "0"} << "" << range.arg(0).arg(1000) << "whole";
+    QTest::newRow("empty field") << QStringList{"1", "", "1"} << ""
+                                 << "Please enter an integer."
+                                 << "numerator";
+}
+
+void SpherePagesTest::exactX() {
+    QFETCH(QString, result);
+    QFETCH(QString, focus);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, message);
+    QStringList shown;
+    Prompts::message = [&](QWidget*, const QString& text) { shown << text; };
+    SetValueX dialog;
+    dialog.show();
+    dialog.wholeEdit()->setText(fields[0]);
+    dialog.numeratorEdit()->setText(fields[1]);
+    dialog.denominatorEdit()->setText(fields[2]);
+    dialog.accept();
+    Prompts::restoreDefaults();
+    QCOMPARE(shown.join(""), message);
+    QCOMPARE(dialog.result() == Rational(0, 1), message.isEmpty() ? false : true);
+    if (message.isEmpty()) {
+        QCOMPARE(dialog.isVisible(), false);
+        Rational x = dialog.result();
+        QCOMPARE(QString("%1/%2").arg(x.numerator()).arg(x.denominator()), result);
+    } else {
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.focusWidget()->objectName(), focus);
+    }
+}
+
+void SpherePagesTest::exactXPrefill() {
+    SetValueX dialog;
+    dialog.prefill(Rational(7, 3));
+    QCOMPARE(dialog.wholeEdit()->text(), QString("2"));
+    QCOMPARE(dialog.numeratorEdit()->text(), QString("1"));
+    QCOMPARE(dialog.denominatorEdit()->text(), QString("3"));
+}
+
+namespace {
+// A field of a sphere as text, for the table below.
+QString fieldText(const Sphere& s, const QString& name) {
+    auto factor = [](Rational x) {
+        return QString("%1/%2").arg(x.numerator()).arg(x.denominator());
+    };
+    auto who = [](const Sphere* r) { return r ? sphereName(*r) : QString("-"); };
+    if (name == "inside") return QString::number(s.inside);
+    if (name == "antiClockwise") return QString::number(s.antiClockwise);
+    if (name == "radiusReference") return who(s.radiusReference);
+    if (name == "timeReference") return who(s.timeReference);
+    if (name == "radiusFactor") return factor(s.radiusFactor);
+    if (name == "rollingRate") return factor(s.rollingRate);
+    if (name == "axisAngleZ") return QString::number(s.axisAngleZ);
+    if (name == "axisAngleX") return QString::number(s.axisAngleX);
+    if (name == "initialRevolution") return QString::number(s.initialRevolution);
+    return "?";
+}
+
+// One user action on a page: "orientation N", "direction N", "radiusRow N",
+// "timeRow N", "radiusX n/d", "rateX n/d", "drag SLIDER V", "key SLIDER",
+// "spin SPIN up|down", "type SPIN V".
+void act(ControlColumn& c, const QString& action) {
+    QStringList w = action.split(' ');
+    auto& space = c.space();
+    auto pair = [&](const QString& n) {
+        return n == "axisZ" ? space.axisZ() : n == "axisX" ? space.axisX() : space.revolution();
+    };
+    auto fraction = [](const QString& t) {
+        QStringList nd = t.split('/');
+        return Rational(nd[0].toInt(), nd[1].toInt());
+    };
+    if (w[0] == "orientation") space.orientation()->button(w[1].toInt())->click();
+    if (w[0] == "direction") space.direction()->button(w[1].toInt())->click();
+    if (w[0] == "radiusRow" || w[0] == "timeRow") {
+        QListWidget* list = w[0] == "radiusRow" ? space.radiusList() : c.time().timeList();
+        QRect row = list->visualItemRect(list->item(w[1].toInt()));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        QCoreApplication::processEvents();  // the choice is acted on after the click
+    }
+    if (w[0] == "radiusX" || w[0] == "rateX") {
+        c.exactAnswer = fraction(w[1]);
+        (w[0] == "radiusX" ? space.exactButton() : c.time().exactButton())->click();
+    }
+    if (w[0] == "drag") {
+        // What a thumb drag does: the slider is down while its position moves.
+        QSlider* s = pair(w[1])->slider();
+        s->setSliderDown(true);
+        for (int v = 10; v <= w[2].toInt(); v += 10) s->setSliderPosition(v);
+        s->setSliderDown(false);
+    }
+    if (w[0] == "key") QTest::keyClick(pair(w[1])->slider(), Qt::Key_PageUp);
+    if (w[0] == "spin")
+        QTest::keyClick(pair(w[1])->spin(), w[2] == "up" ? Qt::Key_Up : Qt::Key_Down);
+    if (w[0] == "type") {
+        QSpinBox* spin = pair(w[1])->spin();
+        spin->selectAll();
+        QTest::keyClicks(spin, w[2]);
+        QTest::keyClick(spin, Qt::Key_Return);
+    }
+}
+}  // namespace
+
+// After ops, the selected sphere's field before is set by action; then the
+// field's value and the steps the history got (merged steps count once).
+void SpherePagesTest::edits_data() {
+    QTest::addColumn<QStringList>("ops");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("steps");
+    const QStringList chain{"create", "create"};  // A(B(C(D))), D selected
+    QTest::newRow("inside") << QStringList{} << "orientation 0"
+                            << "inside"
+                            << "1" << QStringList{"Orientation of B"};
+    QTest::newRow("outside again changes nothing") << QStringList{} << "orientation 1"
+                                                   << "inside"
+                                                   << "0" << QStringList{};
+    QTest::newRow("anti-clockwise") << QStringList{} << "direction 1"
+                                    << "antiClockwise"
+                                    << "1" << QStringList{"Direction of B"};
+    QTest::newRow("current size reference again changes nothing")
+        << (chain + QStringList{"select C"}) << "radiusRow 1"
+        << "radiusReference"
+        << "B" << QStringList{};
+    QTest::newRow("another size reference") << (chain + QStringList{"select C"}) << "radiusRow 0"
+                                            << "radiusReference"
+                                            << "A" << QStringList{"Size reference of C"};
+    QTest::newRow("another time reference")
+        << (chain + QStringList{"time D B", "select D"}) << "timeRow 1"
+        << "timeReference"
+        << "C" << QStringList{"Time reference of D"};
+    QTest::newRow("exact radius") << QStringList{} << "radiusX 8/3"
+                                  << "radiusFactor"
+                                  << "8/3" << QStringList{"Radius of B"};
+    QTest::newRow("root has no radius X") << QStringList{"select A"} << "radiusX 8/3"
+                                          << "radiusFactor"
+                                          << "1/2" << QStringList{};
+    QTest::newRow("exact rate") << (chain + QStringList{"select C"}) << "rateX 3/2"
+                                << "rollingRate"
+                                << "3/2" << QStringList{"Rolling rate of C"};
+    QTest::newRow("time master keeps its rate") << QStringList{} << "rateX 3/2"
+                                                << "rollingRate"
+                                                << "1/1" << QStringList{};
+    QTest::newRow("thumb drag is one step") << QStringList{} << "drag axisZ 90"
+                                            << "axisAngleZ"
+                                            << "90" << QStringList{"Axis of B"};
+    QTest::newRow("arrow key moves the slider only") << QStringList{} << "key axisX"
+                                                     << "axisAngleX"
+                                                     << "0" << QStringList{};
+    QTest::newRow("spin click") << QStringList{} << "spin revolution up"
+                                << "initialRevolution"
+                                << "1" << QStringList{"Start angle of B"};
+    QTest::newRow("spin at 0 clicked down stays") << QStringList{} << "spin axisX down"
+                                                  << "axisAngleX"
+                                                  << "0" << QStringList{"Axis tilt of B"};
+    QTest::newRow("typed angle") << QStringList{} << "type axisZ 137"
+                                 << "axisAngleZ"
+                                 << "137" << QStringList{"Axis of B"};
+}
+
+void SpherePagesTest::edits() {
+    QFETCH(QString, action);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QStringList, ops);
+    QFETCH(QStringList, steps);
+    ControlColumn c;
+    c.runAll(ops);
+    c.doc.SetModifiedFlag(false);
+    c.journal.steps.clear();
+    c.journal.keys.clear();
+    Sphere* s = c.doc.selectedSphere;
+    act(c, action);
+    QCOMPARE(fieldText(*s, field), value);
+    // Drags and spin runs record many brackets with one key: one step.
+    QStringList merged;
+    for (int i = 0; i < c.journal.steps.size(); ++i)
+        if (i == 0 || c.journal.keys[i] == 0 || c.journal.keys[i] != c.journal.keys[i - 1])
+            merged << c.journal.steps[i];
+    QCOMPARE(merged, steps);
+    QCOMPARE(c.journal.faults, QStringList());
+    QCOMPARE(c.doc.IsModified(), !steps.isEmpty());
+    // The page shows what the sphere now holds.
+    c.doc.RefreshSpherePages();
+    QCOMPARE(c.space().axisZ()->value(), static_cast<int>(s->axisAngleZ));
+    QCOMPARE(c.space().readout()->text(), factorText(s->radiusFactor));
+}
+
+// An angle as a file may hold it, and what the Space page shows for it.
+void SpherePagesTest::storedAnglesShow_data() {
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("whole") << 137.0 << 137;
+    QTest::newRow("fraction toward zero") << 12.9 << 12;
+    QTest::newRow("beyond the range") << 400.7 << 360;
+    QTest::newRow("negative") << -5.0 << 0;
+    QTest::newRow("beyond any int") << 1e300 << 0;
+    QTest::newRow("not a number") << std::nan("") << 0;
+    QTest::newRow("infinite") << -HUGE_VAL << 0;
+}
+
+void SpherePagesTest::storedAnglesShow() {
+    QFETCH(double, stored);
+    QFETCH(int, shown);
+    ControlColumn c;
+    c.doc.selectedSphere->axisAngleZ = stored;
+    c.doc.RefreshSpherePages();
+    QCOMPARE(c.space().axisZ()->value(), shown);
+    QCOMPARE(c.space().axisZ()->slider()->value(), shown);
+}
+
+QTEST_MAIN(SpherePagesTest)
+#include "spherepages_test.moc"
