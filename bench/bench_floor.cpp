@@ -26,8 +26,8 @@ void BM_Floor(benchmark::State& state) {
     constexpr int kBlock = 4096;
     // A tilted axis and a parent frame, as a link in the middle of a chain has.
     const double az = 0.4, ax = 0.7;
-    const Mat4 axis = product(Mat4{std::cos(az), std::sin(az), 0, 0, -std::sin(az), std::cos(az),
-                                   0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+    const Mat4 axis = product(Mat4{std::cos(az), std::sin(az), 0, 0, -std::sin(az), std::cos(az), 0,
+                                   0, 0, 0, 1, 0, 0, 0, 0, 1},
                               Mat4{1, 0, 0, 0, 0, std::cos(ax), std::sin(ax), 0, 0, -std::sin(ax),
                                    std::cos(ax), 0, 0, 0, 0, 1});
     const Mat4 parent = product(axis, axis);

@@ -40,10 +40,7 @@ void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*mak
     target->bind();
     FrameRenderer& frames = renderer->frames();
     frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);  // lists compiled once
-    std::size_t triangles = 0;
-    forEachPreOrder(a->root, [&](Sphere& s) {
-        for (const auto& p : s.points) triangles += 14 * p.path.size();
-    });
+    const std::size_t triangles = frames.spheres().tubeTriangles();
     for (auto _ : state) {
         if (recompile) frames.spheres().invalidate();
         frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);

@@ -61,6 +61,8 @@ class SphereDrawer {
     void invalidate();
     // Lists compiled so far (bodies and paths).
     std::uint64_t compilations() const { return compilations_; }
+    // Triangles of the tubes in the path lists compiled now.
+    std::size_t tubeTriangles() const;
 
   private:
     struct Entry;
@@ -68,7 +70,7 @@ class SphereDrawer {
     void drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
     void compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
-    void compileTubes(Sphere& s, const DrawOptions& o);
+    std::size_t compileTubes(Sphere& s, const DrawOptions& o);
     void drawCentresLine(Sphere& s, Sphere* n);
     void drawPointArrow(Sphere& s, const DrawOptions& o);
     void axisArrow(double length, double head);
