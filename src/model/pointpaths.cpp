@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <latch>
 #include <limits>
 #include <numeric>
 #include <thread>
@@ -336,6 +337,9 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     const long long cap = capForBudget(plans, a.sampleBudget);
 
     std::vector<Job> jobs;
+    // Making room for the positions writes every one of them once; that is
+    // done on the workers too, one path each.
+    std::vector<std::pair<std::vector<Vec3>*, std::size_t>> resizes;
     for (auto& plan : plans) {
         long long n = samplesWithin(plan, cap);
         if (n < plan.samples && !plan.sphere->points.empty())
@@ -356,7 +360,7 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
             job.pointConsts.push_back(
                 {std::cos(z), std::sin(z), std::cos(x), std::sin(x), p.quantumDistance * s.radius});
             p.clearPath();
-            p.path.resize(static_cast<std::size_t>(n));
+            resizes.push_back({&p.path, static_cast<std::size_t>(n)});
         }
         result.samples += static_cast<std::size_t>(n) * s.points.size();
         jobs.push_back(std::move(job));
@@ -403,8 +407,13 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         if (control && control->progress && totalCost > 0)
             control->progress(std::min(1.0, doneCost.load() / totalCost));
     };
-    std::atomic<std::size_t> next{0};
+    // Two phases on the same workers: room for the paths, then the samples.
+    std::atomic<std::size_t> nextResize{0}, next{0};
+    std::latch resized(threads);
     auto worker = [&](bool reports) {
+        for (std::size_t i; (i = nextResize.fetch_add(1)) < resizes.size();)
+            resizes[i].first->resize(resizes[i].second);
+        resized.arrive_and_wait();
         for (;;) {
             if (stopRequested()) return;
             std::size_t i = next.fetch_add(1);
