@@ -21,6 +21,10 @@ std::vector<Vec3> curve(int n, Vec3 (*f)(double)) {
 Vec3 circle(double t) {
     return {1.5 * std::cos(t), 1.5 * std::sin(t), 0};
 }
+// Cusps where the curve stops and turns back: no spline rounds them.
+Vec3 cardioid(double t) {
+    return {2 * std::cos(t) - std::cos(2 * t), 2 * std::sin(t) - std::sin(2 * t), 0};
+}
 Vec3 trefoil(double t) {
     return {std::sin(t) + 2 * std::sin(2 * t), std::cos(t) - 2 * std::cos(2 * t), -std::sin(3 * t)};
 }
@@ -52,6 +56,7 @@ struct Example {
     const char* what;
     std::vector<Vec3> samples;
     double radius;
+    bool cusps = false;
 };
 std::vector<Example> examples() {
     std::vector<Vec3> repeats = curve(40, circle);
@@ -65,6 +70,8 @@ std::vector<Example> examples() {
         {"repeated samples", repeats, 0.075},
         {"chain, default accuracy", chainPath(0.25005), 0.05},
         {"chain, fine accuracy", chainPath(0.002), 0.05},
+        {"cardioid", curve(60, cardioid), 0.05, true},
+        {"cardioid, dense", curve(5000, cardioid), 0.05, true},
     };
 }
 
@@ -154,7 +161,9 @@ TEST(TubeMesh, ClosedTubeIsWatertightSeamlessAndWithinItsBounds) {
             double c = dot(in, out) / (length(in) * length(out));
             worstTurn = std::max(worstTurn, std::acos(std::clamp(c, -1.0, 1.0)) * 180 / M_PI);
         }
-        EXPECT_LE(worstTurn, s.maxTurnDegrees + 1e-9);
+        // A cusp keeps its corner, and rounding it is not tried without end.
+        if (!e.cusps) EXPECT_LE(worstTurn, s.maxTurnDegrees + 1e-9);
+        if (e.cusps) EXPECT_LE(rings, 1000u);
         double worstDeviation = 0;
         for (const Vec3& p : e.samples) {
             double d = INFINITY;
