@@ -7,8 +7,8 @@
 // traced spheres whose lists share it, runs blocks of instants through each
 // link at a time, keeps the frames in local arrays instead of the spheres,
 // and so can sample different spheres, and different stretches of one
-// period, on several threads. The pass stores
-// positions only: the tubes around them are built when they are drawn.
+// period, on several threads. The pass stores positions only: the tubes
+// around them are built when they are drawn.
 #include "pointpaths.h"
 
 #include <algorithm>

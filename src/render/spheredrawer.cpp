@@ -69,10 +69,23 @@ std::size_t drawTube(const TubeMesh& mesh) {
                     {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z),
                      static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
     }
+    // One strip along the tube per side, round the loop and back to the
+    // first ring: the same triangles as the mesh lists, in the same turning
+    // sense, but a list compiles a vertex per triangle instead of three.
+    const std::size_t rings = mesh.rings(), sides = static_cast<std::size_t>(mesh.sides);
+    std::vector<GLuint> strip(2 * (rings + 1));
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glInterleavedArrays(GL_N3F_V3F, 0, data.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.triangles.size()), GL_UNSIGNED_INT,
-                   mesh.triangles.data());
+    for (std::size_t j = 0; j < sides; ++j) {
+        const std::size_t j1 = j + 1 == sides ? 0 : j + 1;
+        for (std::size_t r = 0; r <= rings; ++r) {
+            const std::size_t ring = (r == rings ? 0 : r) * sides;
+            strip[2 * r] = static_cast<GLuint>(ring + j);
+            strip[2 * r + 1] = static_cast<GLuint>(ring + j1);
+        }
+        glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(strip.size()), GL_UNSIGNED_INT,
+                       strip.data());
+    }
     glPopClientAttrib();
     return mesh.triangleCount();
 }
