@@ -281,6 +281,10 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
     const std::size_t m = q.size();
 
     std::vector<std::size_t> kept = thin(q, eps);
+    // A path that runs out and back along one line thins to its two ends,
+    // which make no loop: start from three samples spread round the period,
+    // and the check below keeps whatever else the line needs.
+    if (kept.size() < 3) kept = {0, m / 3, 2 * m / 3};
     auto keptPoint = [&](std::size_t i) -> const Vec3& { return q[kept[i % kept.size()]]; };
     // Pieces per stretch: a first guess from the turns at both ends of the
     // stretch, raised wherever the result still turns too sharply.

@@ -71,6 +71,13 @@ std::vector<Example> examples() {
         {"chain, default accuracy", chainPath(0.25005), 0.05},
         {"chain, fine accuracy", chainPath(0.002), 0.05},
         {"cardioid", curve(60, cardioid), 0.05, true},
+        // A point of a sphere rolling inside one twice its size.
+        {"back and forth along a line",
+         curve(50,
+               [](double t) {
+                   return Vec3{std::cos(t), 0, 0};
+               }),
+         0.05, true},
         {"cardioid, dense", curve(5000, cardioid), 0.05, true},
     };
 }
