@@ -18,6 +18,9 @@
 // evenly over the rings by arc length, so that the last ring joins the first
 // without a pinch or a seam.
 //
+// The tube the window draws around a point p of a sphere s is
+// closedTube(p.path, tubeSettingsFor(s.radius)).
+//
 // The mesh is closed and 2-manifold: vertex j of ring r is
 // vertices[r * sides + j], the triangles join ring r to ring (r + 1) mod
 // rings() and are counter-clockwise seen from outside the tube. Normals are
