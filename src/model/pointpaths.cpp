@@ -3,114 +3,28 @@
 //
 // The fast pass computes exactly what place() would at every instant, but
 // keeps the per-link constants (radii, axis rotations, revolution rates) out
-// of the per-sample loop, keeps the frames of one path list in a local array
-// instead of the spheres, and so can sample different spheres, and different
-// stretches of one sphere's period, on several threads. Tube lines are built
-// afterwards, one point at a time, because each tube frame depends on the
-// one before.
+// of the per-sample loop, places each link once per instant for all the
+// traced spheres whose lists share it, runs blocks of instants through each
+// link at a time, keeps the frames in local arrays instead of the spheres,
+// and so can sample different spheres, and different stretches of one
+// period, on several threads. The pass stores positions only: the tubes
+// around them are built when they are drawn.
 #include "pointpaths.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <latch>
 #include <limits>
 #include <numeric>
 #include <thread>
 
+#include "linkblock.h"
 #include "linkmotion.h"
 #include "placement.h"
 #include "relations.h"
 
 namespace {
-
-constexpr double kTubeTwoPi = 6.28318530718;
-
-// Rodrigues' rotation of v about the unit axis k by the angle whose cosine
-// and sine are c and s.
-Vec3 rotateAbout(Vec3 v, Vec3 k, double c, double s) {
-    return c * v + s * cross(k, v) + (dot(k, v) * (1 - c)) * k;
-}
-
-// The seven directions around a tube, as cos and sin of j * 2pi / 7.
-struct TubeAngles {
-    double c[7], s[7];
-    TubeAngles() {
-        for (int j = 0; j < 7; ++j) {
-            double angle = j * kTubeTwoPi / 7;
-            c[j] = std::cos(angle);
-            s[j] = std::sin(angle);
-        }
-    }
-};
-const TubeAngles kTubeAngles;
-
-// One of the seven tube positions around position, in p's tube frame.
-Vec3 ringPoint(const SpherePoint& p, double w, const Vec3& position, int j) {
-    const double c = kTubeAngles.c[j], s = kTubeAngles.s[j];
-    Vec3 across{c * p.tubeBinormal.x + s * p.tubeNormal.x,
-                c * p.tubeBinormal.y + s * p.tubeNormal.y,
-                c * p.tubeBinormal.z + s * p.tubeNormal.z};
-    return position + w * across;
-}
-
-// Carries the tube frame of p along one step to position and adds the seven
-// tube positions. count = positions already on the path, previous = the last
-// of them.
-void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const Vec3* previous,
-                 const Vec3& position) {
-    if (count == 0) {
-        const Vec3 ones{1, 1, 1};
-        p.lastDirection = ones;
-        p.lastUnitDirection = normalise(ones);
-        p.tubeNormal = normalise(cross({2, 3, 5}, ones));
-        p.tubeBinormal = normalise(cross(p.tubeNormal, ones));
-    } else {
-        Vec3 dir = position - *previous;
-        // A step of length 0 has no direction: keep the frame as it is.
-        if (!(dir == Vec3{})) {
-            const Vec3 unit = normalise(dir);
-            if (count == 1) {
-                Vec3 n = normalise(cross({2, 3, 5}, dir));
-                if (n == Vec3{}) n = normalise(cross({1, 0, 0}, dir));
-                if (n == Vec3{}) n = normalise(cross({0, 1, 0}, dir));
-                p.tubeNormal = n;
-                p.tubeBinormal = normalise(cross(p.tubeNormal, dir));
-            } else {
-                double d = std::clamp(dot(unit, p.lastUnitDirection), -1.0, 1.0);
-                double u = std::acos(d);
-                bool parallel =
-                    d != 0 && (std::fabs(u) < 1e-07 || std::fabs(u - 3.14159265359) < 1e-07);
-                if (!parallel) {
-                    Vec3 axis = normalise(cross(p.lastDirection, dir));
-                    if (u != 0 && !(axis == Vec3{})) {
-                        double c = std::cos(u), s = std::sin(u);
-                        p.tubeNormal = rotateAbout(p.tubeNormal, axis, c, s);
-                        p.tubeBinormal = rotateAbout(p.tubeBinormal, axis, c, s);
-                    }
-                }
-            }
-            p.lastDirection = dir;
-            p.lastUnitDirection = unit;
-        }
-    }
-    const double w = 0.15 * sphereRadius;
-    for (int j = 0; j < 7; ++j)
-        p.tubeLines[static_cast<std::size_t>(j)].push_back(ringPoint(p, w, position, j));
-}
-
-// The position of a point in a sphere frame: frame * Rz * Rx * T(0, 0, h),
-// applied to the origin. Only the columns that reach the result are formed;
-// the sums are those of the full products.
-Vec3 pointPosition(const Mat4f& frame, double cz, double sz, double cx, double sx, double h) {
-    Vec3 out;
-    double* o = &out.x;
-    for (int r = 0; r < 3; ++r) {
-        double col1 = double(frame[r]) * -sz + double(frame[4 + r]) * cz;  // after Rz
-        double col2 = col1 * -sx + double(frame[8 + r]) * cx;              // after Rx
-        o[r] = col2 * h + double(frame[12 + r]);
-    }
-    return out;
-}
 
 // e(k) = k * c exactly, converted as numerator / denominator in lowest terms.
 struct RevolutionSteps {
@@ -163,29 +77,76 @@ struct RevolutionSteps {
 struct Job {
     PathPlan* plan;
     long long n;
+    BigRational perStep;
     std::vector<LinkMotion> motions;
     std::vector<RevolutionSteps> steps;
-    // Per point: cos/sin of its two angles and its distance in world units.
-    std::vector<std::array<double, 5>> pointConsts;
+    std::vector<PointConsts> pointConsts;
 };
 
-void sampleRange(const Job& job, long long k0, long long k1) {
-    const std::size_t links = job.motions.size();
-    std::vector<Mat4f> frames(links + 1, identityMatrixF());
-    Sphere& s = *job.plan->sphere;
-    for (long long k = k0; k < k1; ++k) {
-        for (std::size_t i = 0; i < links; ++i) {
-            const LinkMotion& m = job.motions[i];
-            Mat4 w = widen(frames[i]);
-            double e = job.steps[i].at(k);
-            m.apply(w, m.revolutionAt(e), m.spinAt(e));
-            frames[i + 1] = narrow(w);
+// Traced spheres whose lists start alike and whose instants coincide (the
+// same sample count and the same exact time step) share the placements of
+// their common links: each link of a group is placed once per instant. The
+// links form a tree rooted at the stationary sphere.
+struct LinkNode {
+    int parent;  // -1: placed from the stationary sphere
+    const Sphere* sphere;
+    LinkMotion motion;
+    RevolutionSteps steps;
+};
+struct Traced {
+    int node;
+    Sphere* sphere;
+    std::vector<PointConsts> points;
+};
+struct Group {
+    long long n;
+    BigRational perStep;
+    std::vector<LinkNode> nodes;  // parents before their children
+    std::vector<Traced> traced;
+};
+
+void addToGroups(std::vector<Group>& groups, const Job& job) {
+    Group* g = nullptr;
+    for (auto& candidate : groups)
+        if (candidate.n == job.n && candidate.perStep == job.perStep) g = &candidate;
+    if (!g) g = &groups.emplace_back(Group{job.n, job.perStep, {}, {}});
+    const auto& list = job.plan->list;
+    int parent = -1;
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        int found = -1;
+        for (std::size_t k = 0; k < g->nodes.size() && found < 0; ++k)
+            if (g->nodes[k].parent == parent && g->nodes[k].sphere == list[i])
+                found = static_cast<int>(k);
+        if (found < 0) {
+            g->nodes.push_back({parent, list[i], job.motions[i - 1], job.steps[i - 1]});
+            found = static_cast<int>(g->nodes.size()) - 1;
         }
-        for (std::size_t j = 0; j < job.pointConsts.size(); ++j) {
-            const auto& pc = job.pointConsts[j];
-            s.points[j].path[static_cast<std::size_t>(k)] =
-                pointPosition(frames[links], pc[0], pc[1], pc[2], pc[3], pc[4]);
+        parent = found;
+    }
+    g->traced.push_back({parent, job.plan->sphere, job.pointConsts});
+}
+
+// Samples k0..k1 of every traced sphere of the group, a block of instants
+// at a time.
+void sampleRange(const Group& g, long long k0, long long k1) {
+    static thread_local std::vector<FrameBlock> frames;
+    static thread_local FrameBlock identity;
+    identity.setIdentity();
+    frames.resize(g.nodes.size());
+    alignas(32) double e[kLinkBlock];
+    for (long long kb = k0; kb < k1; kb += kLinkBlock) {
+        const int lanes = static_cast<int>(std::min<long long>(kLinkBlock, k1 - kb));
+        for (std::size_t i = 0; i < g.nodes.size(); ++i) {
+            const LinkNode& node = g.nodes[i];
+            for (int l = 0; l < lanes; ++l) e[l] = node.steps.at(kb + l);
+            const FrameBlock& parent =
+                node.parent < 0 ? identity : frames[static_cast<std::size_t>(node.parent)];
+            placeLinkBlock(node.motion, e, parent, frames[i], lanes);
         }
+        for (const Traced& t : g.traced)
+            for (std::size_t j = 0; j < t.points.size(); ++j)
+                placePointBlock(frames[static_cast<std::size_t>(t.node)], t.points[j],
+                                &t.sphere->points[j].path[static_cast<std::size_t>(kb)], lanes);
     }
 }
 
@@ -325,13 +286,11 @@ void samplePoints(Automaton& a, Sphere& s, double rs) {
         mulRotZ(a.workMatrix, std::cos(z), std::sin(z));
         mulRotX(a.workMatrix, std::cos(x), std::sin(x));
         mulTranslate(a.workMatrix, 0, 0, p.quantumDistance * rs);
-        appendSample(p, s.radius, translationOf(a.workMatrix));
+        appendSample(p, translationOf(a.workMatrix));
     }
 }
 
-void appendSample(SpherePoint& p, double sphereRadius, const Vec3& position) {
-    advanceTube(p, sphereRadius, p.path.size(), p.path.empty() ? nullptr : &p.path.back(),
-                position);
+void appendSample(SpherePoint& p, const Vec3& position) {
     p.path.push_back(position);
 }
 
@@ -378,13 +337,16 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     const long long cap = capForBudget(plans, a.sampleBudget);
 
     std::vector<Job> jobs;
+    // Making room for the positions writes every one of them once; that is
+    // done on the workers too, one path each.
+    std::vector<std::pair<std::vector<Vec3>*, std::size_t>> resizes;
     for (auto& plan : plans) {
         long long n = samplesWithin(plan, cap);
         if (n < plan.samples && !plan.sphere->points.empty())
             result.coarsened.push_back(plan.sphere);
         if (n <= 0 || !plan.period) continue;
-        Job job{&plan, n, {}, {}, {}};
         BigRational perStep = *plan.period / BigRational(n);
+        Job job{&plan, n, perStep, {}, {}, {}};
         for (std::size_t i = 1; i < plan.list.size(); ++i) {
             Sphere& from = *plan.list[i - 1];
             Sphere& to = *plan.list[i];
@@ -398,35 +360,33 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
             job.pointConsts.push_back(
                 {std::cos(z), std::sin(z), std::cos(x), std::sin(x), p.quantumDistance * s.radius});
             p.clearPath();
-            p.path.resize(static_cast<std::size_t>(n));
-            for (auto& l : p.tubeLines) l.reserve(static_cast<std::size_t>(n));
+            resizes.push_back({&p.path, static_cast<std::size_t>(n)});
         }
         result.samples += static_cast<std::size_t>(n) * s.points.size();
         jobs.push_back(std::move(job));
     }
 
-    // Work items: stretches of samples (placement), then whole points (tubes).
-    constexpr long long kChunk = 512;
+    std::vector<Group> groups;
+    for (const Job& job : jobs)
+        if (!job.pointConsts.empty()) addToGroups(groups, job);
+
+    // Work items: stretches of samples of one group.
+    constexpr long long kChunk = 8 * kLinkBlock;
     struct Item {
-        std::size_t job;
+        std::size_t group;
         long long k0, k1;
-        int point;  // -1: placement of samples k0..k1
         double cost;
     };
-    std::vector<Item> placement, tubes;
+    std::vector<Item> items;
     double totalCost = 0;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-        const Job& job = jobs[j];
-        if (job.pointConsts.empty()) continue;
-        for (long long k = 0; k < job.n; k += kChunk) {
-            long long k1 = std::min(job.n, k + kChunk);
-            double cost = double(k1 - k) * double(job.motions.size() + job.pointConsts.size());
-            placement.push_back({j, k, k1, -1, cost});
-            totalCost += cost;
-        }
-        for (std::size_t p = 0; p < job.pointConsts.size(); ++p) {
-            double cost = 2.0 * double(job.n);
-            tubes.push_back({j, 0, job.n, static_cast<int>(p), cost});
+    for (std::size_t j = 0; j < groups.size(); ++j) {
+        const Group& g = groups[j];
+        std::size_t points = 0;
+        for (const Traced& t : g.traced) points += t.points.size();
+        for (long long k = 0; k < g.n; k += kChunk) {
+            long long k1 = std::min(g.n, k + kChunk);
+            double cost = double(k1 - k) * double(g.nodes.size() + points);
+            items.push_back({j, k, k1, cost});
             totalCost += cost;
         }
     }
@@ -435,27 +395,6 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         double cur = doneCost.load();
         while (!doneCost.compare_exchange_weak(cur, cur + c)) {
         }
-    };
-    auto runItem = [&](const Item& it) {
-        const Job& job = jobs[it.job];
-        if (it.point < 0) {
-            sampleRange(job, it.k0, it.k1);
-            addDone(it.cost);
-            return;
-        }
-        SpherePoint& p = job.plan->sphere->points[static_cast<std::size_t>(it.point)];
-        const double r = job.plan->sphere->radius;
-        long long counted = 0;
-        for (long long k = 0; k < job.n; ++k) {
-            auto kk = static_cast<std::size_t>(k);
-            advanceTube(p, r, kk, kk ? &p.path[kk - 1] : nullptr, p.path[kk]);
-            if ((k & 2047) == 2047) {
-                if (stopRequested()) return;
-                addDone(2.0 * double(k + 1 - counted));
-                counted = k + 1;
-            }
-        }
-        addDone(2.0 * double(job.n - counted));
     };
 
     unsigned threads = control && control->threads
@@ -468,23 +407,27 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         if (control && control->progress && totalCost > 0)
             control->progress(std::min(1.0, doneCost.load() / totalCost));
     };
-    for (std::vector<Item>* phase : {&placement, &tubes}) {
-        std::atomic<std::size_t> next{0};
-        auto worker = [&](bool reports) {
-            for (;;) {
-                if (stopRequested()) return;
-                std::size_t i = next.fetch_add(1);
-                if (i >= phase->size()) return;
-                runItem((*phase)[i]);
-                if (reports) reportProgress();
-            }
-        };
-        std::vector<std::thread> pool;
-        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, false);
-        worker(true);
-        for (auto& t : pool) t.join();
-        if (stopped) break;
-    }
+    // Two phases on the same workers: room for the paths, then the samples.
+    std::atomic<std::size_t> nextResize{0}, next{0};
+    std::latch resized(threads);
+    auto worker = [&](bool reports) {
+        for (std::size_t i; (i = nextResize.fetch_add(1)) < resizes.size();)
+            resizes[i].first->resize(resizes[i].second);
+        resized.arrive_and_wait();
+        for (;;) {
+            if (stopRequested()) return;
+            std::size_t i = next.fetch_add(1);
+            if (i >= items.size()) return;
+            const Item& it = items[i];
+            sampleRange(groups[it.group], it.k0, it.k1);
+            addDone(it.cost);
+            if (reports) reportProgress();
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, false);
+    worker(true);
+    for (auto& t : pool) t.join();
     if (stopped) {
         result.completed = false;
         return result;

@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 #include <vector>
 
 #include "imagefile.h"
 #include "relations.h"
+#include "tubemesh.h"
 
 namespace {
 // What a compiled body list shows besides the geometry that the frame
@@ -54,43 +56,39 @@ double bodyAngle(double fixed, bool animated, float dynamicAngle) {
     return a;
 }
 
-using Ring = std::array<Vec3, 7>;
-
-// Collects the flat-shaded triangles of the tubes and hands them over as
-// vertex arrays: a list compiles them far faster than one call per vertex.
-class TriangleBatch {
-  public:
-    ~TriangleBatch() { flush(); }
-    void band(const Ring& p, const Ring& c) {
-        for (int i = 0; i < 7; ++i) {
-            int j = i == 6 ? 0 : i + 1;
-            triangle(cross(c[i] - c[j], c[i] - p[i]), c[i], p[i], c[j]);
-            triangle(cross(p[i] - c[j], p[i] - p[j]), p[i], p[j], c[j]);
+// Hands a tube to OpenGL as vertex arrays: a list compiles them far faster
+// than one call per vertex. Returns the triangles drawn.
+std::size_t drawTube(const TubeMesh& mesh) {
+    if (mesh.triangles.empty()) return 0;
+    std::vector<float> data;
+    data.reserve(mesh.vertices.size() * 6);
+    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const Vec3& n = mesh.normals[i];
+        const Vec3& v = mesh.vertices[i];
+        data.insert(data.end(),
+                    {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z),
+                     static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
+    }
+    // One strip along the tube per side, round the loop and back to the
+    // first ring: the same triangles as the mesh lists, in the same turning
+    // sense, but a list compiles a vertex per triangle instead of three.
+    const std::size_t rings = mesh.rings(), sides = static_cast<std::size_t>(mesh.sides);
+    std::vector<GLuint> strip(2 * (rings + 1));
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glInterleavedArrays(GL_N3F_V3F, 0, data.data());
+    for (std::size_t j = 0; j < sides; ++j) {
+        const std::size_t j1 = j + 1 == sides ? 0 : j + 1;
+        for (std::size_t r = 0; r <= rings; ++r) {
+            const std::size_t ring = (r == rings ? 0 : r) * sides;
+            strip[2 * r] = static_cast<GLuint>(ring + j);
+            strip[2 * r + 1] = static_cast<GLuint>(ring + j1);
         }
-        if (data_.size() >= kFlushFloats) flush();
+        glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(strip.size()), GL_UNSIGNED_INT,
+                       strip.data());
     }
-    void flush() {
-        if (data_.empty()) return;
-        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-        glInterleavedArrays(GL_N3F_V3F, 0, data_.data());
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(data_.size() / 6));
-        glPopClientAttrib();
-        data_.clear();
-    }
-
-  private:
-    static constexpr std::size_t kFlushFloats = 6 * 3 * 14 * 4096;
-    void triangle(Vec3 n, const Vec3& a, const Vec3& b, const Vec3& c) {
-        // A zero cross product (a degenerate triangle) is given as it is.
-        if (length(n) > 0) n = normalise(n);
-        for (const Vec3* v : {&a, &b, &c}) {
-            data_.insert(data_.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
-                                       static_cast<float>(n.z), static_cast<float>(v->x),
-                                       static_cast<float>(v->y), static_cast<float>(v->z)});
-        }
-    }
-    std::vector<float> data_;
-};
+    glPopClientAttrib();
+    return mesh.triangleCount();
+}
 
 int showFlags(const Sphere& s) {
     return (s.showRevolutionAxis ? 1 : 0) | (s.showGreatCircle ? 2 : 0) |
@@ -104,6 +102,7 @@ struct SphereDrawer::Entry {
     GLuint pathList = 0;
     bool bodyCompiled = false;
     bool pathCompiled = false;
+    std::size_t pathTriangles = 0;
     BodyLook bodyLook;
     PathLook pathLook;
     GLuint textureName = 0;
@@ -134,6 +133,13 @@ void SphereDrawer::releaseEntry(Entry& e) {
     if (e.quadric) gluDeleteQuadric(e.quadric);
     if (e.textureName) glDeleteTextures(1, &e.textureName);
     e = Entry{};
+}
+
+std::size_t SphereDrawer::tubeTriangles() const {
+    std::size_t n = 0;
+    for (const auto& [sphere, e] : entries_)
+        if (e->pathCompiled) n += e->pathTriangles;
+    return n;
 }
 
 void SphereDrawer::invalidate() {
@@ -221,7 +227,7 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
         if (e.pathList) {
             glNewList(e.pathList, GL_COMPILE);
             glLineWidth(3.0f);
-            compileTubes(s, o);
+            e.pathTriangles = compileTubes(s, o);
             glEndList();
             e.pathCompiled = true;
             e.pathLook = look;
@@ -235,32 +241,32 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (e.pathCompiled) glCallList(e.pathList);
 }
 
-void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
+std::size_t SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
     sphereColour(s, o.stereo);
-    for (const SpherePoint& p : s.points) {
-        if (p.path.empty()) continue;
-        const Vec3 c0 = p.path.front();
-        // The seven lines are filled together; a shorter one (never in a
-        // consistent model) ends the walk rather than being read past.
-        std::size_t n = p.tubeLines[0].size();
-        for (const auto& line : p.tubeLines) n = std::min(n, line.size());
-        if (n == 0) continue;
-        Ring prev{}, cur{};
-        TriangleBatch batch;
-        for (std::size_t k = 0; k < n; ++k) {
-            if (k == 0) {
-                cur.fill(c0);  // the tube starts in a point
-            } else {
-                for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
-                batch.band(prev, cur);
-            }
-            prev = cur;
-        }
-        // The path is closed: the tube ends in its first position.
-        for (int i = 0; i < 7; ++i) prev[i] = p.tubeLines[i][n - 1];
-        cur.fill(c0);
-        batch.band(prev, cur);
+    TubeSettings settings = tubeSettingsFor(s.radius);
+    if (fullTubes_) settings.tolerance = 0;
+    // The meshes need no OpenGL: long paths are built on several threads,
+    // then handed over here, on the context's thread, in point order.
+    std::vector<TubeMesh> meshes(s.points.size());
+    std::size_t samples = 0;
+    for (const SpherePoint& p : s.points) samples += p.path.size();
+    auto build = [&](std::size_t i) { meshes[i] = closedTube(s.points[i].path, settings); };
+    std::vector<std::thread> helpers;
+    if (samples >= kParallelTubeSamples && meshes.size() > 1) {
+        const std::size_t threads =
+            std::min<std::size_t>(meshes.size(), std::max(1u, std::thread::hardware_concurrency()));
+        for (std::size_t t = 1; t < threads; ++t)
+            helpers.emplace_back([&, t] {
+                for (std::size_t i = t; i < meshes.size(); i += threads) build(i);
+            });
+        for (std::size_t i = 0; i < meshes.size(); i += threads) build(i);
+    } else {
+        for (std::size_t i = 0; i < meshes.size(); ++i) build(i);
     }
+    for (auto& h : helpers) h.join();
+    std::size_t triangles = 0;
+    for (const TubeMesh& mesh : meshes) triangles += drawTube(mesh);
+    return triangles;
 }
 
 void SphereDrawer::axisArrow(double length, double head) {

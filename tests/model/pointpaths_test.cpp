@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "fixtures.h"
+#include "linkblock.h"
+#include "tubemesh.h"
 
 namespace {
 
@@ -44,14 +46,51 @@ void mixedChain(TestAutomaton& a, Sphere** middle = nullptr) {
     a.pathStep = 0.05;
 }
 
-std::vector<std::vector<Vec3>> allPaths(const Automaton& a, bool tubes = false) {
+// Six links with tilted axes, every third rolling inside, three points on
+// each sphere: sampled under a budget, so that all the spheres share their
+// instants and their lists' common links.
+void deepChain(TestAutomaton& a, Sphere** = nullptr) {
+    Sphere* s = &a.add("A", nullptr, Rational(1));
+    s->addPoint(0, 0, 0);
+    const Rational factors[] = {{1, 2}, {2, 3}, {3, 5}, {1, 2}, {3, 4}, {2, 3}};
+    for (int i = 0; i < 6; ++i) {
+        s = &a.add(std::string(1, char('B' + i)), s, factors[i]);
+        s->axisAngleZ = 15.0 * (i + 1);
+        s->axisAngleX = 20.0 * (i + 1);
+        s->inside = short(i % 3 == 2);
+        for (int p = 0; p < 4; ++p) s->addPoint(30.0 * p, 45.0 * p, p == 0 ? 0 : 1 + p % 2);
+    }
+    a.pathStep = 0.0001;
+    a.sampleBudget = 40000;
+}
+
+// Rates and radii whose periods run long (revolution counts with large
+// numerators and denominators), rolling inside and anti-clockwise, from
+// initial angles.
+void longPeriodChain(TestAutomaton& a, Sphere** = nullptr) {
+    Sphere* s = &a.add("A", nullptr, Rational(1));
+    const Rational factors[] = {{3, 7}, {5, 11}, {7, 9}, {4, 13}};
+    const Rational rates[] = {{1, 1}, {1000003, 999983}, {999979, 1000033}, {1009, 997}};
+    for (int i = 0; i < 4; ++i) {
+        s = &a.add(std::string(1, char('B' + i)), s, factors[i]);
+        if (i > 0) s->rollingRate = rates[i];
+        s->inside = short(i % 2 == 0);
+        s->antiClockwise = short(i != 2);
+        s->initialRevolution = 33.0 + 11 * i;
+        s->initialSpin = 71.0 - 13 * i;
+        s->axisAngleZ = 10.0 * i;
+        s->axisAngleX = 50.0 - 7 * i;
+        s->addPoint(25, 35, 1);
+        s->addPoint(0, 0, 0.5);
+    }
+    a.pathStep = 0.001;
+    a.sampleBudget = 24000;
+}
+
+std::vector<std::vector<Vec3>> allPaths(const Automaton& a) {
     std::vector<std::vector<Vec3>> out;
     for (Sphere* s : treeSpheres(a))
-        for (const auto& p : s->points) {
-            out.push_back(p.path);
-            if (tubes)
-                for (const auto& l : p.tubeLines) out.push_back(l);
-        }
+        for (const auto& p : s->points) out.push_back(p.path);
     return out;
 }
 
@@ -74,9 +113,12 @@ TEST(PointPaths, StarterAutomatonHas37SamplesTracingTheCentre) {
         EXPECT_NEAR(path[k].x, 1.5 * std::cos(angle), 1e-6) << k;
         EXPECT_NEAR(path[k].y, 1.5 * std::sin(angle), 1e-6) << k;
         EXPECT_NEAR(path[k].z, 0, 1e-6);
-        for (const auto& line : b.points[0].tubeLines)
-            EXPECT_NEAR(length(line[k] - path[k]), 0.15 * 0.5, 1e-9);
     }
+    // Its tube is 0.15 of B's radius thick.
+    TubeMesh tube = closedTube(path, tubeSettingsFor(b.radius));
+    ASSERT_GT(tube.rings(), 0u);
+    for (std::size_t v = 0; v < tube.vertices.size(); ++v)
+        EXPECT_NEAR(length(tube.vertices[v] - tube.centres[v / 7]), 0.15 * 0.5, 1e-9);
     EXPECT_TRUE(a.root->points.empty() || a.root->points[0].path.empty());
 }
 
@@ -124,33 +166,49 @@ TEST(PointPaths, PeriodsBeyondSixtyFourBitsStayExactAndSamplingIsBounded) {
 }
 
 TEST(PointPaths, FastPassEqualsTheLiteralPassBitForBit) {
-    for (Sphere* stationaryPick : {static_cast<Sphere*>(nullptr), reinterpret_cast<Sphere*>(1)}) {
-        TestAutomaton lit, fast;
-        Sphere* midL = nullptr;
-        Sphere* midF = nullptr;
-        mixedChain(lit, &midL);
-        mixedChain(fast, &midF);
-        if (stationaryPick) {  // hold a sphere in the middle of the chain still
-            lit.stationarySphere = midL;
-            fast.stationarySphere = midF;
-        }
+    struct Case {
+        const char* what;
+        void (*build)(TestAutomaton&, Sphere**);
+        bool middleStationary;
+    } cases[] = {
+        {"mixed chain", [](TestAutomaton& a, Sphere** m) { mixedChain(a, m); }, false},
+        // A sphere in the middle of the chain held still.
+        {"mixed chain from its middle", [](TestAutomaton& a, Sphere** m) { mixedChain(a, m); },
+         true},
+        {"deep chain", deepChain, false},
+        {"long-period chain", longPeriodChain, false},
+    };
+    const bool avx2 = linkBlocksUseAvx2();
+    for (const auto& c : cases) {
+        TestAutomaton lit;
+        Sphere* middle = nullptr;
+        c.build(lit, &middle);
+        if (c.middleStationary) lit.stationarySphere = middle;
         reset(lit);
         dynamicStep(lit);
         pathPassLiteral(lit);
-        PathPassControl one;
-        one.threads = 1;
-        reset(fast);
-        dynamicStep(fast);
-        PathPassResult r = pathPass(fast, &one);
-        ASSERT_GT(r.samples, 1000u);
-        ASSERT_EQ(allPaths(lit, true), allPaths(fast, true));
-        // The working fields are left at the last sampled instant in both.
-        auto ls = treeSpheres(lit), fs = treeSpheres(fast);
-        for (std::size_t i = 0; i < ls.size(); ++i) {
-            EXPECT_EQ(ls[i]->frame, fs[i]->frame) << ls[i]->name;
-            EXPECT_EQ(ls[i]->center, fs[i]->center) << ls[i]->name;
+        for (bool useAvx2 : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (useAvx2 ? "" : ", without AVX2"));
+            setLinkBlocksUseAvx2(useAvx2 && avx2);
+            TestAutomaton fast;
+            c.build(fast, &middle);
+            if (c.middleStationary) fast.stationarySphere = middle;
+            PathPassControl one;
+            one.threads = 1;
+            reset(fast);
+            dynamicStep(fast);
+            PathPassResult r = pathPass(fast, &one);
+            ASSERT_GT(r.samples, 1000u);
+            ASSERT_EQ(allPaths(lit), allPaths(fast));
+            // The working fields are left at the last sampled instant in both.
+            auto ls = treeSpheres(lit), fs = treeSpheres(fast);
+            for (std::size_t i = 0; i < ls.size(); ++i) {
+                EXPECT_EQ(ls[i]->frame, fs[i]->frame) << ls[i]->name;
+                EXPECT_EQ(ls[i]->center, fs[i]->center) << ls[i]->name;
+            }
         }
     }
+    setLinkBlocksUseAvx2(avx2);
 }
 
 TEST(PointPaths, ThreadsGiveTheSameResultAsOneThread) {
@@ -163,7 +221,7 @@ TEST(PointPaths, ThreadsGiveTheSameResultAsOneThread) {
     c4.threads = 4;
     frameUpdate(one, &c1);
     frameUpdate(many, &c4);
-    EXPECT_EQ(allPaths(one, true), allPaths(many, true));
+    EXPECT_EQ(allPaths(one), allPaths(many));
 }
 
 TEST(PointPaths, StopRequestInterruptsAndLeavesTheFlagCleared) {
@@ -196,19 +254,20 @@ TEST(PointPaths, TubeFrameSurvivesStraightRunsRepeatsAndReversals) {
         {"nearly straight", {{0, 0, 0}, {1, 1e-9, 0}, {2, 2.0000000001e-9, 0}, {3, 3e-9, 0}}},
     };
     for (const auto& c : cases) {
-        SpherePoint p;
-        Vec3 frameAtSecond[2];
-        for (std::size_t k = 0; k < c.positions.size(); ++k) {
-            appendSample(p, 1.0, c.positions[k]);
-            if (k == 1) frameAtSecond[0] = p.tubeNormal, frameAtSecond[1] = p.tubeBinormal;
-            EXPECT_NEAR(length(p.tubeNormal), 1.0, 1e-9) << c.what << " sample " << k;
-            EXPECT_NEAR(length(p.tubeBinormal), 1.0, 1e-9) << c.what << " sample " << k;
-            for (const auto& l : p.tubeLines)
-                EXPECT_NEAR(length(l[k] - c.positions[k]), 0.15, 1e-9) << c.what;
+        std::vector<TubeFrame> frames = transportTubeFrames(c.positions);
+        ASSERT_EQ(frames.size(), c.positions.size());
+        for (std::size_t k = 0; k < frames.size(); ++k) {
+            EXPECT_NEAR(length(frames[k].normal), 1.0, 1e-9) << c.what << " sample " << k;
+            EXPECT_NEAR(length(frames[k].binormal), 1.0, 1e-9) << c.what << " sample " << k;
+            for (int j = 0; j < 7; ++j)
+                EXPECT_NEAR(
+                    length(ringVertex(c.positions[k], frames[k], 0.15, j, 7) - c.positions[k]),
+                    0.15, 1e-9)
+                    << c.what;
         }
         if (std::string(c.what) == "straight") {
-            EXPECT_EQ(p.tubeNormal, frameAtSecond[0]);
-            EXPECT_EQ(p.tubeBinormal, frameAtSecond[1]);
+            EXPECT_EQ(frames.back().normal, frames[1].normal);
+            EXPECT_EQ(frames.back().binormal, frames[1].binormal);
         }
     }
 }
