@@ -1,7 +1,9 @@
 // Sphere bodies, axes, great circles, centres lines, point arrows and tubes.
 #include "spheredrawer.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <algorithm>
@@ -56,41 +58,82 @@ double bodyAngle(double fixed, bool animated, float dynamicAngle) {
 
 using Ring = std::array<Vec3, 7>;
 
-// Collects the flat-shaded triangles of the tubes and hands them over as
-// vertex arrays: a list compiles them far faster than one call per vertex.
-class TriangleBatch {
-  public:
-    ~TriangleBatch() { flush(); }
-    void band(const Ring& p, const Ring& c) {
-        for (int i = 0; i < 7; ++i) {
-            int j = i == 6 ? 0 : i + 1;
-            triangle(cross(c[i] - c[j], c[i] - p[i]), c[i], p[i], c[j]);
-            triangle(cross(p[i] - c[j], p[i] - p[j]), p[i], p[j], c[j]);
-        }
-        if (data_.size() >= kFlushFloats) flush();
-    }
-    void flush() {
-        if (data_.empty()) return;
-        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-        glInterleavedArrays(GL_N3F_V3F, 0, data_.data());
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(data_.size() / 6));
-        glPopClientAttrib();
-        data_.clear();
-    }
-
-  private:
-    static constexpr std::size_t kFlushFloats = 6 * 3 * 14 * 4096;
-    void triangle(Vec3 n, const Vec3& a, const Vec3& b, const Vec3& c) {
+// The flat-shaded triangles of the band between rings p and c, as
+// interleaved normals and vertices (GL_N3F_V3F).
+void appendBand(std::vector<float>& out, const Ring& p, const Ring& c) {
+    auto triangle = [&out](Vec3 n, const Vec3& a, const Vec3& b, const Vec3& d) {
         // A zero cross product (a degenerate triangle) is given as it is.
         if (length(n) > 0) n = normalise(n);
-        for (const Vec3* v : {&a, &b, &c}) {
-            data_.insert(data_.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
-                                       static_cast<float>(n.z), static_cast<float>(v->x),
-                                       static_cast<float>(v->y), static_cast<float>(v->z)});
+        for (const Vec3* v : {&a, &b, &d}) {
+            out.insert(out.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
+                                   static_cast<float>(n.z), static_cast<float>(v->x),
+                                   static_cast<float>(v->y), static_cast<float>(v->z)});
         }
+    };
+    for (int i = 0; i < 7; ++i) {
+        int j = i == 6 ? 0 : i + 1;
+        triangle(cross(c[i] - c[j], c[i] - p[i]), c[i], p[i], c[j]);
+        triangle(cross(p[i] - c[j], p[i] - p[j]), p[i], p[j], c[j]);
     }
-    std::vector<float> data_;
-};
+}
+constexpr std::size_t kFloatsPerBand = 6 * 3 * 14;
+
+// One point's closed tube in path order: the band that reaches sample k is
+// the k-th, the band back to the first position the last. So the first m
+// bands are the tube as far as sample m, which the rolling animation draws.
+// Returns the number of bands.
+std::size_t appendTube(std::vector<float>& out, const SpherePoint& p) {
+    if (p.path.empty()) return 0;
+    const Vec3 c0 = p.path.front();
+    // The seven lines are filled together; a shorter one (never in a
+    // consistent model) ends the walk rather than being read past.
+    std::size_t n = p.tubeLines[0].size();
+    for (const auto& line : p.tubeLines) n = std::min(n, line.size());
+    if (n == 0) return 0;
+    out.reserve(out.size() + n * kFloatsPerBand);
+    Ring prev{}, cur{};
+    prev.fill(c0);  // the tube starts in a point
+    for (std::size_t k = 1; k < n; ++k) {
+        for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
+        appendBand(out, prev, cur);
+        prev = cur;
+    }
+    // The path is closed: the tube ends in its first position.
+    cur.fill(c0);
+    appendBand(out, prev, cur);
+    return n;
+}
+
+void drawTriangles(const std::vector<float>& data) {
+    if (data.empty()) return;
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glInterleavedArrays(GL_N3F_V3F, 0, data.data());
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(data.size() / 6));
+    glPopClientAttrib();
+}
+
+// The rigid motion that carries a sphere from its time-0 snapshot to its
+// current placement: frame * inverse(snapshotFrame). Lists compiled at the
+// snapshot are drawn through it while the spheres roll.
+Mat4 motionSinceSnapshot(const Sphere& s) {
+    Mat4 now = widen(s.frame), then = widen(s.snapshotFrame), inv{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) inv[c * 4 + r] = then[r * 4 + c];
+        inv[12 + r] =
+            -(then[r * 4] * then[12] + then[r * 4 + 1] * then[13] + then[r * 4 + 2] * then[14]);
+    }
+    inv[15] = 1;
+    Mat4 m{};
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) m[c * 4 + r] += now[k * 4 + r] * inv[c * 4 + k];
+    return m;
+}
+
+void pushMotion(const Sphere& s) {
+    glPushMatrix();
+    glMultMatrixd(motionSinceSnapshot(s).data());
+}
 
 int showFlags(const Sphere& s) {
     return (s.showRevolutionAxis ? 1 : 0) | (s.showGreatCircle ? 2 : 0) |
@@ -110,6 +153,15 @@ struct SphereDrawer::Entry {
     bool textureReady = false;
     std::string textureKey;
     bool textureTried = false;
+    // The tubes as a vertex buffer, for drawing part of each while rolling.
+    GLuint tubeBuffer = 0;
+    bool tubeBufferReady = false;
+    bool listOutdated = false;  // the buffer saw new paths that the list has not
+    struct TubeRange {
+        GLint first = 0;
+        std::size_t bands = 0;
+    };
+    std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
 };
 
@@ -129,8 +181,9 @@ void SphereDrawer::release() {
 }
 
 void SphereDrawer::releaseEntry(Entry& e) {
-    if (e.bodyList) glDeleteLists(e.bodyList, 1);
+    if (e.bodyList) glDeleteLists(e.bodyList, 2);
     if (e.pathList) glDeleteLists(e.pathList, 1);
+    if (e.tubeBuffer) glDeleteBuffers(1, &e.tubeBuffer);
     if (e.quadric) gluDeleteQuadric(e.quadric);
     if (e.textureName) glDeleteTextures(1, &e.textureName);
     e = Entry{};
@@ -207,6 +260,10 @@ void SphereDrawer::sweep() {
 
 void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (!s.showPointPaths) return;
+    if (o.rolling) {
+        drawPartialTubes(s, e, o);
+        return;
+    }
     PathLook look{s.color, o.stereo};
     bool stale;
     if (mode_ == Mode::Primary)
@@ -214,6 +271,7 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     else
         stale = !e.pathCompiled || s.pathListValid == 0;
     if (e.pathCompiled && (look != e.pathLook || invalidated_)) stale = true;
+    if (e.listOutdated) stale = true;
     if (stale) {
         if (e.pathList) glDeleteLists(e.pathList, 1);
         e.pathCompiled = false;
@@ -227,6 +285,8 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
             e.pathLook = look;
             ++compilations_;
         }
+        e.tubeBufferReady = false;  // new paths, or a new look: both caches go
+        e.listOutdated = false;
         if (mode_ == Mode::Primary) {
             s.pathListValid = 1;
             s.pathList = e.pathList ? static_cast<int>(e.pathList) : -1;
@@ -237,30 +297,83 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
 
 void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
     sphereColour(s, o.stereo);
+    // Handed over in batches: a list compiles vertex arrays far faster than
+    // one call per vertex.
+    constexpr std::size_t kFlushFloats = kFloatsPerBand * 4096;
+    std::vector<float> data;
     for (const SpherePoint& p : s.points) {
-        if (p.path.empty()) continue;
-        const Vec3 c0 = p.path.front();
-        // The seven lines are filled together; a shorter one (never in a
-        // consistent model) ends the walk rather than being read past.
-        std::size_t n = p.tubeLines[0].size();
-        for (const auto& line : p.tubeLines) n = std::min(n, line.size());
-        if (n == 0) continue;
-        Ring prev{}, cur{};
-        TriangleBatch batch;
-        for (std::size_t k = 0; k < n; ++k) {
-            if (k == 0) {
-                cur.fill(c0);  // the tube starts in a point
-            } else {
-                for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
-                batch.band(prev, cur);
-            }
-            prev = cur;
+        appendTube(data, p);
+        if (data.size() >= kFlushFloats) {
+            drawTriangles(data);
+            data.clear();
         }
-        // The path is closed: the tube ends in its first position.
-        for (int i = 0; i < 7; ++i) prev[i] = p.tubeLines[i][n - 1];
-        cur.fill(c0);
-        batch.band(prev, cur);
     }
+    drawTriangles(data);
+}
+
+void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
+    std::vector<float> data;
+    e.tubeRanges.clear();
+    for (const SpherePoint& p : s.points) {
+        Entry::TubeRange range;
+        range.first = static_cast<GLint>(data.size() / 6);
+        range.bands = appendTube(data, p);
+        e.tubeRanges.push_back(range);
+    }
+    if (!e.tubeBuffer) glGenBuffers(1, &e.tubeBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    e.tubeBufferReady = true;
+}
+
+void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
+    // The same stale signs as the display list's; whichever cache sees new
+    // paths first lets the other know, so that both follow.
+    if (s.pathListValid == 0 || !e.tubeBufferReady || invalidated_) {
+        buildTubeBuffer(s, e);
+        if (mode_ == Mode::Primary && s.pathListValid == 0) {
+            e.listOutdated = true;
+            s.pathListValid = 1;
+        }
+    }
+    if (!e.tubeBuffer) return;
+    double shown = o.rolling->pathShown ? o.rolling->pathShown(s) : 1.0;
+    shown = std::clamp(shown, 0.0, 1.0);
+    constexpr GLsizei kVerticesPerBand = 42;
+    glLineWidth(3.0f);
+    glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
+    sphereColour(s, o.stereo);
+    for (const auto& r : e.tubeRanges) {
+        auto bands = static_cast<GLsizei>(static_cast<double>(r.bands) * shown);
+        if (bands > 0) glDrawArrays(GL_TRIANGLES, r.first, bands * kVerticesPerBand);
+    }
+    if (o.rolling->faintRest && shown < 1) {
+        // The rest of the way, faintly: blended over what lies behind and
+        // not hiding it.
+        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDepthMask(GL_FALSE);
+        if (o.stereo)
+            glColor4f(1, 1, 1, 0.2f);
+        else
+            glColor4f((s.color & 0xFF) / 255.0f, ((s.color >> 8) & 0xFF) / 255.0f,
+                      ((s.color >> 16) & 0xFF) / 255.0f, 0.2f);
+        for (const auto& r : e.tubeRanges) {
+            auto bands = static_cast<GLsizei>(static_cast<double>(r.bands) * shown);
+            auto rest = static_cast<GLsizei>(r.bands) - bands;
+            if (rest > 0)
+                glDrawArrays(GL_TRIANGLES, r.first + bands * kVerticesPerBand,
+                             rest * kVerticesPerBand);
+        }
+        glPopAttrib();
+    }
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void SphereDrawer::axisArrow(double length, double head) {
@@ -335,13 +448,19 @@ void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o
         stale = !e.bodyCompiled || s.bodyListValid == 0;
     if (e.bodyCompiled && (look != e.bodyLook || invalidated_)) stale = true;
     if (stale) {
-        if (e.bodyList) glDeleteLists(e.bodyList, 1);
+        if (e.bodyList) glDeleteLists(e.bodyList, 2);
         e.bodyCompiled = false;
-        e.bodyList = glGenLists(1);
+        // Two lists: the sphere itself, and what it shows in its
+        // neighbour's frame (revolution axis, great circle), which moves
+        // with the neighbour while the automaton rolls.
+        e.bodyList = glGenLists(2);
         if (e.bodyList) {
             e.bodyLook = look;
+            glNewList(e.bodyList + 1, GL_COMPILE);
+            compileNeighbourPart(s, n, o);
+            glEndList();
             glNewList(e.bodyList, GL_COMPILE);
-            compileBody(s, n, e, o);
+            compileBody(s, e, o);
             glEndList();
             e.bodyCompiled = true;
             ++compilations_;
@@ -351,12 +470,24 @@ void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o
             s.bodyList = e.bodyList ? static_cast<int>(e.bodyList) : -1;
         }
     }
-    if (e.bodyCompiled) glCallList(e.bodyList);
-    drawCentresLine(s, n);
+    if (e.bodyCompiled && o.rolling) {
+        if (n) {
+            pushMotion(*n);
+            glCallList(e.bodyList + 1);
+            glPopMatrix();
+        }
+        pushMotion(s);
+        glCallList(e.bodyList);
+        glPopMatrix();
+    } else if (e.bodyCompiled) {
+        glCallList(e.bodyList + 1);
+        glCallList(e.bodyList);
+    }
+    drawCentresLine(s, n, o);
     drawPointArrow(s, o);
 }
 
-void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o) {
+void SphereDrawer::compileNeighbourPart(Sphere& s, Sphere* n, const DrawOptions& o) {
     sphereColour(s, o.stereo);
     if (n) {
         glPushMatrix();
@@ -374,6 +505,10 @@ void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions
         }
         glPopMatrix();
     }
+}
+
+void SphereDrawer::compileBody(Sphere& s, Entry& e, const DrawOptions& o) {
+    sphereColour(s, o.stereo);
     glPushMatrix();
     glMultMatrixf(s.snapshotFrame.data());
     const double R = s.snapshotRadius;
@@ -433,13 +568,15 @@ void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions
     glPopMatrix();
 }
 
-void SphereDrawer::drawCentresLine(Sphere& s, Sphere* n) {
+void SphereDrawer::drawCentresLine(Sphere& s, Sphere* n, const DrawOptions& o) {
     if (!s.showCentersLine || !n) return;
+    const Vec3& a = o.rolling ? n->center : n->snapshotCenter;
+    const Vec3& b = o.rolling ? s.center : s.snapshotCenter;
     glColor3ub(255, 255, 255);
     glLineWidth(3.0f);
     glBegin(GL_LINES);
-    glVertex3d(n->snapshotCenter.x, n->snapshotCenter.y, n->snapshotCenter.z);
-    glVertex3d(s.snapshotCenter.x, s.snapshotCenter.y, s.snapshotCenter.z);
+    glVertex3d(a.x, a.y, a.z);
+    glVertex3d(b.x, b.y, b.z);
     glEnd();
 }
 
@@ -451,7 +588,7 @@ void SphereDrawer::drawPointArrow(Sphere& s, const DrawOptions& o) {
     const SpherePoint& p = s.points[static_cast<std::size_t>(k)];
     const double R = s.snapshotRadius;
     glPushMatrix();
-    glMultMatrixf(s.snapshotFrame.data());
+    glMultMatrixf(o.rolling ? s.frame.data() : s.snapshotFrame.data());
     glColor3ub(255, 255, 255);
     glRotated(p.pointAngleZ, 0, 0, 1);
     glRotated(p.pointAngleX, 1, 0, 0);
