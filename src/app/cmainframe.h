@@ -43,7 +43,7 @@ class CMainFrame : public QMainWindow {
     // Menu commands, for the application to connect.
     QAction *newAction, *openAction, *saveAction, *saveAsAction, *saveImageAction, *imageSizeAction,
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
-        *aboutAction;
+        *aboutAction, *exportAction, *saveMovieAction;
     QMenu* fileMenu() const { return fileMenu_; }
 
     // Fills the recent-file entries of the File menu; triggering one calls

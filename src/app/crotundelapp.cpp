@@ -8,10 +8,12 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "animationcontrols.h"
 #include "caboutdlg.h"
 #include "cmainframe.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
+#include "fileexports.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "viewopenglmt.h"
@@ -68,6 +70,10 @@ bool CRotundelApp::InitInstance(const QString& file) {
     connect(f->printSetupAction, &QAction::triggered, this,
             [this] { printer_->OnFilePrintSetup(); });
     connect(f->aboutAction, &QAction::triggered, this, [this] { OnAppAbout(); });
+    animation_ = new AnimationControls(*f, view->rolling());
+    exports_ = new FileExports(*doc_, *view, f);
+    connect(f->saveMovieAction, &QAction::triggered, exports_, &FileExports::OnSaveMovie);
+    connect(f->exportAction, &QAction::triggered, exports_, &FileExports::OnExport);
     f->openRecent = [this](const QString& path) {
         if (!QFileInfo::exists(path)) {
             showError(QString("The file %1 no longer exists.").arg(QDir::toNativeSeparators(path)));

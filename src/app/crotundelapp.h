@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 
+class AnimationControls;
 class CMainFrame;
+class FileExports;
 class CRotundelDoc;
 class PicturePrinter;
 class RecentFileList;
@@ -42,6 +44,8 @@ class CRotundelApp : public QObject {
     QWidget* treeView = nullptr;
     QWidget* propertiesView = nullptr;
     WindowObserver* observer() const { return observer_.get(); }
+    AnimationControls* animation() const { return animation_; }
+    FileExports* fileExports() const { return exports_; }
 
     // --- Commands; each returns whether it went through ---
     bool OnFileNew();
@@ -82,4 +86,6 @@ class CRotundelApp : public QObject {
     std::unique_ptr<WindowObserver> observer_;
     std::unique_ptr<PicturePrinter> printer_;
     QString path_;
+    AnimationControls* animation_ = nullptr;  // owned by the main window
+    FileExports* exports_ = nullptr;          // owned by the main window
 };

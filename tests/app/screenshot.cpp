@@ -2,7 +2,9 @@
 // screen after a few seconds of drawing. Run under a virtual X server:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one]
 // With --dialogs DIR it saves pictures of the help window, the About box and
-// the image size dialog instead (no OpenGL needed).
+// the image size dialog instead (no OpenGL needed). With --rolling first,
+// the spheres roll for those seconds.
+#include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -10,6 +12,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "animationcontrols.h"
 #include "caboutdlg.h"
 #include "crotundelapp.h"
 #include "dialogimagemovie.h"
@@ -35,9 +38,15 @@ int main(int argc, char** argv) {
         ok = size.grab().save(dir + "imagesize.png") && ok;
         return ok ? 0 : 1;
     }
+    bool rolling = QString(argv[1]) == "--rolling";
+    if (rolling) {
+        --argc;
+        ++argv;
+    }
     CRotundelApp app;
     if (!app.InitInstance(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString())) return 1;
     int status = 0;
+    if (rolling) app.animation()->playAction->trigger();
     QTimer::singleShot(3500, [&] {
         QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
         if (!shot.save(QString::fromLocal8Bit(argv[1]))) {

@@ -1,0 +1,109 @@
+// Movies and path exports from the window.
+#include "fileexports.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <atomic>
+#include <thread>
+
+#include "crotundeldoc.h"
+#include "movierecorder.h"
+#include "relations.h"
+#include "sphere.h"
+#include "viewopenglmt.h"
+
+FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
+    : QObject(window), doc_(doc), view_(view), window_(window) {
+    askMoviePath = [this] {
+        QFileDialog dialog(window_, "Save movie", QString(), "");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters({"MP4 movie (*.mp4)", "WebM movie (*.webm)", "GIF animation (*.gif)",
+                               "Folder of PNG frames (*)"});
+        dialog.setDefaultSuffix("mp4");
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            QString ext = filter.section("*.", 1, 1).section(')', 0, 0);
+            dialog.setDefaultSuffix(ext);
+        });
+        dialog.selectFile("Automaton");
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    };
+}
+
+void FileExports::OnSaveMovie() {
+    QString path = askMoviePath();
+    if (path.isEmpty()) return;
+    QString error = saveMovie(path);
+    if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
+}
+
+QString FileExports::saveMovie(const QString& path) {
+    if (!doc_.root) return "There is no automaton to film.";
+    MovieRequest request;
+    request.output = path.toStdString();
+    request.frames = std::max(1, doc_.movieFrameCount);
+    QSize size =
+        ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
+    request.width = size.width();
+    request.height = size.height();
+    request.rolling = view_.rolling().active();
+    request.faintRest = view_.rolling().faintRest();
+    std::uint64_t version = ~std::uint64_t{0};
+    view_.documentFolder(&request.documentFolder, &version);
+    FrameSettings settings = frameSettingsOf(doc_);
+    request.camera = settings.camera;
+
+    // The automaton belongs to the recording thread until it is done: the
+    // render thread stays parked, and the dialog keeps the user from edits.
+    bool paused = doc_.PauseIfRunning();
+    std::atomic<bool> cancel{false}, finished{false};
+    std::atomic<int> done{0};
+    MovieResult result;
+    MovieControl control;
+    control.cancel = &cancel;
+    control.progress = [&done](int n, int) { done = n; };
+    std::thread worker([&] {
+        result = MovieRecorder::record(doc_, settings, &doc_.cameraController, request, control);
+        finished = true;
+    });
+    QProgressDialog progress("Rendering the movie...", "Cancel", 0, request.frames, window_);
+    progress.setWindowTitle("Save movie");
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAccessibleName("Movie progress");
+    progress.show();
+    while (!finished) {
+        progress.setValue(done);
+        progress.setLabelText(
+            QString("Rendering frame %1 of %2...").arg(done + 1).arg(request.frames));
+        if (progress.wasCanceled()) cancel = true;
+        QApplication::processEvents(QEventLoop::AllEvents, 30);
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+    worker.join();
+    progress.reset();
+    // Another context drew the spheres meanwhile; the window's drawer
+    // compiles its own lists again rather than trust names it did not make.
+    forEachPreOrder(doc_.root, [](Sphere& s) {
+        s.bodyListValid = 0;
+        s.pathListValid = 0;
+    });
+    if (paused) doc_.RenderResume();
+    if (result.ok || result.cancelled) return {};
+    return QString::fromStdString(result.error);
+}
+
+void FileExports::OnExport() {
+    QString path = askExportPath ? askExportPath() : QString();
+    if (path.isEmpty()) return;
+    QString error = exportPaths(path);
+    if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
+}
+
+QString FileExports::exportPaths(const QString&) {
+    return "Not yet.";
+}
