@@ -190,6 +190,9 @@ class Encoded : public MovieFile {
             rc = avcodec_receive_packet(codec_, packet_);
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
             if (rc < 0) return failed(error, "the encoder", rc);
+            // Every frame lasts one frame time; without a duration the MP4
+            // muxer's edit list would cut the last frame off.
+            if (packet_->duration <= 0) packet_->duration = 1;
             av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
             packet_->stream_index = stream_->index;
             rc = av_interleaved_write_frame(format_, packet_);
