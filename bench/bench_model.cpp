@@ -7,6 +7,7 @@
 
 #include "automata.h"
 #include "pointpaths.h"
+#include "tubemesh.h"
 
 namespace {
 using namespace bench;
@@ -89,3 +90,43 @@ BENCHMARK(BM_PathPass_wide_tree_one_core)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameUpdate_dynamic)->Name("BM_FrameUpdate/dynamic")->UseRealTime();
+
+namespace {
+// Building the tubes that the drawing compiles into its lists (no OpenGL):
+// the centre lines thinned and interpolated, the frames carried round and
+// the rings laid out, for every point of the automaton.
+void tubeBuild(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)(), int accuracy) {
+    auto a = make();
+    a->setAccuracy(accuracy);
+    reset(*a);
+    frameUpdate(*a);
+    double samples = 0, triangles = 0;
+    for (auto _ : state) {
+        samples = triangles = 0;
+        for (Sphere* s : treeSpheres(*a))
+            for (const auto& p : s->points) {
+                TubeMesh mesh = closedTube(p.path, tubeSettingsFor(s->radius));
+                samples += double(p.path.size());
+                triangles += double(mesh.triangleCount());
+                benchmark::DoNotOptimize(mesh.vertices.data());
+            }
+    }
+    state.counters["tube_triangles"] = triangles;
+    state.counters["seconds_per_sample"] = benchmark::Counter(
+        samples, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+void BM_TubeBuild_deep_chain(benchmark::State& s) {
+    tubeBuild(s, deepChain, 100);
+}
+void BM_TubeBuild_deep_chain_default(benchmark::State& s) {
+    tubeBuild(s, deepChain, 50);
+}
+}  // namespace
+BENCHMARK(BM_TubeBuild_deep_chain)
+    ->Name("BM_TubeBuild/deep_chain")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TubeBuild_deep_chain_default)
+    ->Name("BM_TubeBuild/deep_chain/default_accuracy")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);

@@ -40,10 +40,7 @@ void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*mak
     target->bind();
     FrameRenderer& frames = renderer->frames();
     frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);  // lists compiled once
-    std::size_t triangles = 0;
-    forEachPreOrder(a->root, [&](Sphere& s) {
-        for (const auto& p : s.points) triangles += 14 * p.path.size();
-    });
+    const std::size_t triangles = frames.spheres().tubeTriangles();
     for (auto _ : state) {
         if (recompile) frames.spheres().invalidate();
         frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
@@ -78,4 +75,66 @@ BENCHMARK(BM_RenderFrame_deep_chain)->Name("BM_RenderFrame/deep_chain")->UseReal
 BENCHMARK(BM_RenderFrame_deep_chain_recompile)
     ->Name("BM_RenderFrame/deep_chain/recompile")
     ->UseRealTime();
+#endif
+
+#if __has_include("headlessrenderer.h")
+namespace {
+using namespace bench;
+
+// From one edit (a sphere's axis turned) to the first frame drawn with the
+// new paths: the reset, the path pass, the tube lists compiled again and one
+// 800 x 600 frame, off-screen, at the default accuracy.
+void editToFrame(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)()) {
+    std::string error;
+    auto renderer = HeadlessRenderer::create({}, &error);
+    if (!renderer) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    auto a = make();
+    a->setAccuracy(50);
+    reset(*a);
+    frameUpdate(*a);
+    FrameSettings settings;
+    settings.camera.cameraDistance = -1.1111111111111112 * extent(*a) / 0.3826834323650898;
+    CameraRig rig;
+    CBallController ball(0.7, unitquaternion(0.872664625997, {1, 0, 0}));
+    ball.setWindowSize(kWidth, kHeight);
+    renderer->makeCurrent();
+    auto target = OffscreenTarget::create(kWidth, kHeight, &error);
+    if (!target) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    target->bind();
+    FrameRenderer& frames = renderer->frames();
+    frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
+    Sphere* edited = a->timeMaster;
+    for (auto _ : state) {
+        edited->axisAngleX = edited->axisAngleX >= 350 ? 0 : edited->axisAngleX + 10;
+        reset(*a);
+        frameUpdate(*a);
+        frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
+        glFinish();
+    }
+    target->unbind();
+    target.reset();
+}
+
+void BM_EditToFrame_new_document(benchmark::State& s) {
+    editToFrame(s, newDocument);
+}
+void BM_EditToFrame_deep_chain(benchmark::State& s) {
+    editToFrame(s, deepChain);
+}
+}  // namespace
+
+BENCHMARK(BM_EditToFrame_new_document)
+    ->Name("BM_EditToFrame/new_document")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditToFrame_deep_chain)
+    ->Name("BM_EditToFrame/deep_chain")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 #endif

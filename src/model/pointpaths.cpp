@@ -5,9 +5,8 @@
 // keeps the per-link constants (radii, axis rotations, revolution rates) out
 // of the per-sample loop, keeps the frames of one path list in a local array
 // instead of the spheres, and so can sample different spheres, and different
-// stretches of one sphere's period, on several threads. Tube lines are built
-// afterwards, one point at a time, because each tube frame depends on the
-// one before.
+// stretches of one sphere's period, on several threads. The pass stores
+// positions only: the tubes around them are built when they are drawn.
 #include "pointpaths.h"
 
 #include <algorithm>
@@ -22,81 +21,6 @@
 #include "relations.h"
 
 namespace {
-
-constexpr double kTubeTwoPi = 6.28318530718;
-
-// Rodrigues' rotation of v about the unit axis k by the angle whose cosine
-// and sine are c and s.
-Vec3 rotateAbout(Vec3 v, Vec3 k, double c, double s) {
-    return c * v + s * cross(k, v) + (dot(k, v) * (1 - c)) * k;
-}
-
-// The seven directions around a tube, as cos and sin of j * 2pi / 7.
-struct TubeAngles {
-    double c[7], s[7];
-    TubeAngles() {
-        for (int j = 0; j < 7; ++j) {
-            double angle = j * kTubeTwoPi / 7;
-            c[j] = std::cos(angle);
-            s[j] = std::sin(angle);
-        }
-    }
-};
-const TubeAngles kTubeAngles;
-
-// One of the seven tube positions around position, in p's tube frame.
-Vec3 ringPoint(const SpherePoint& p, double w, const Vec3& position, int j) {
-    const double c = kTubeAngles.c[j], s = kTubeAngles.s[j];
-    Vec3 across{c * p.tubeBinormal.x + s * p.tubeNormal.x,
-                c * p.tubeBinormal.y + s * p.tubeNormal.y,
-                c * p.tubeBinormal.z + s * p.tubeNormal.z};
-    return position + w * across;
-}
-
-// Carries the tube frame of p along one step to position and adds the seven
-// tube positions. count = positions already on the path, previous = the last
-// of them.
-void advanceTube(SpherePoint& p, double sphereRadius, std::size_t count, const Vec3* previous,
-                 const Vec3& position) {
-    if (count == 0) {
-        const Vec3 ones{1, 1, 1};
-        p.lastDirection = ones;
-        p.lastUnitDirection = normalise(ones);
-        p.tubeNormal = normalise(cross({2, 3, 5}, ones));
-        p.tubeBinormal = normalise(cross(p.tubeNormal, ones));
-    } else {
-        Vec3 dir = position - *previous;
-        // A step of length 0 has no direction: keep the frame as it is.
-        if (!(dir == Vec3{})) {
-            const Vec3 unit = normalise(dir);
-            if (count == 1) {
-                Vec3 n = normalise(cross({2, 3, 5}, dir));
-                if (n == Vec3{}) n = normalise(cross({1, 0, 0}, dir));
-                if (n == Vec3{}) n = normalise(cross({0, 1, 0}, dir));
-                p.tubeNormal = n;
-                p.tubeBinormal = normalise(cross(p.tubeNormal, dir));
-            } else {
-                double d = std::clamp(dot(unit, p.lastUnitDirection), -1.0, 1.0);
-                double u = std::acos(d);
-                bool parallel =
-                    d != 0 && (std::fabs(u) < 1e-07 || std::fabs(u - 3.14159265359) < 1e-07);
-                if (!parallel) {
-                    Vec3 axis = normalise(cross(p.lastDirection, dir));
-                    if (u != 0 && !(axis == Vec3{})) {
-                        double c = std::cos(u), s = std::sin(u);
-                        p.tubeNormal = rotateAbout(p.tubeNormal, axis, c, s);
-                        p.tubeBinormal = rotateAbout(p.tubeBinormal, axis, c, s);
-                    }
-                }
-            }
-            p.lastDirection = dir;
-            p.lastUnitDirection = unit;
-        }
-    }
-    const double w = 0.15 * sphereRadius;
-    for (int j = 0; j < 7; ++j)
-        p.tubeLines[static_cast<std::size_t>(j)].push_back(ringPoint(p, w, position, j));
-}
 
 // The position of a point in a sphere frame: frame * Rz * Rx * T(0, 0, h),
 // applied to the origin. Only the columns that reach the result are formed;
@@ -325,13 +249,11 @@ void samplePoints(Automaton& a, Sphere& s, double rs) {
         mulRotZ(a.workMatrix, std::cos(z), std::sin(z));
         mulRotX(a.workMatrix, std::cos(x), std::sin(x));
         mulTranslate(a.workMatrix, 0, 0, p.quantumDistance * rs);
-        appendSample(p, s.radius, translationOf(a.workMatrix));
+        appendSample(p, translationOf(a.workMatrix));
     }
 }
 
-void appendSample(SpherePoint& p, double sphereRadius, const Vec3& position) {
-    advanceTube(p, sphereRadius, p.path.size(), p.path.empty() ? nullptr : &p.path.back(),
-                position);
+void appendSample(SpherePoint& p, const Vec3& position) {
     p.path.push_back(position);
 }
 
@@ -399,21 +321,19 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
                 {std::cos(z), std::sin(z), std::cos(x), std::sin(x), p.quantumDistance * s.radius});
             p.clearPath();
             p.path.resize(static_cast<std::size_t>(n));
-            for (auto& l : p.tubeLines) l.reserve(static_cast<std::size_t>(n));
         }
         result.samples += static_cast<std::size_t>(n) * s.points.size();
         jobs.push_back(std::move(job));
     }
 
-    // Work items: stretches of samples (placement), then whole points (tubes).
+    // Work items: stretches of samples.
     constexpr long long kChunk = 512;
     struct Item {
         std::size_t job;
         long long k0, k1;
-        int point;  // -1: placement of samples k0..k1
         double cost;
     };
-    std::vector<Item> placement, tubes;
+    std::vector<Item> items;
     double totalCost = 0;
     for (std::size_t j = 0; j < jobs.size(); ++j) {
         const Job& job = jobs[j];
@@ -421,12 +341,7 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         for (long long k = 0; k < job.n; k += kChunk) {
             long long k1 = std::min(job.n, k + kChunk);
             double cost = double(k1 - k) * double(job.motions.size() + job.pointConsts.size());
-            placement.push_back({j, k, k1, -1, cost});
-            totalCost += cost;
-        }
-        for (std::size_t p = 0; p < job.pointConsts.size(); ++p) {
-            double cost = 2.0 * double(job.n);
-            tubes.push_back({j, 0, job.n, static_cast<int>(p), cost});
+            items.push_back({j, k, k1, cost});
             totalCost += cost;
         }
     }
@@ -435,27 +350,6 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         double cur = doneCost.load();
         while (!doneCost.compare_exchange_weak(cur, cur + c)) {
         }
-    };
-    auto runItem = [&](const Item& it) {
-        const Job& job = jobs[it.job];
-        if (it.point < 0) {
-            sampleRange(job, it.k0, it.k1);
-            addDone(it.cost);
-            return;
-        }
-        SpherePoint& p = job.plan->sphere->points[static_cast<std::size_t>(it.point)];
-        const double r = job.plan->sphere->radius;
-        long long counted = 0;
-        for (long long k = 0; k < job.n; ++k) {
-            auto kk = static_cast<std::size_t>(k);
-            advanceTube(p, r, kk, kk ? &p.path[kk - 1] : nullptr, p.path[kk]);
-            if ((k & 2047) == 2047) {
-                if (stopRequested()) return;
-                addDone(2.0 * double(k + 1 - counted));
-                counted = k + 1;
-            }
-        }
-        addDone(2.0 * double(job.n - counted));
     };
 
     unsigned threads = control && control->threads
@@ -468,23 +362,22 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         if (control && control->progress && totalCost > 0)
             control->progress(std::min(1.0, doneCost.load() / totalCost));
     };
-    for (std::vector<Item>* phase : {&placement, &tubes}) {
-        std::atomic<std::size_t> next{0};
-        auto worker = [&](bool reports) {
-            for (;;) {
-                if (stopRequested()) return;
-                std::size_t i = next.fetch_add(1);
-                if (i >= phase->size()) return;
-                runItem((*phase)[i]);
-                if (reports) reportProgress();
-            }
-        };
-        std::vector<std::thread> pool;
-        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, false);
-        worker(true);
-        for (auto& t : pool) t.join();
-        if (stopped) break;
-    }
+    std::atomic<std::size_t> next{0};
+    auto worker = [&](bool reports) {
+        for (;;) {
+            if (stopRequested()) return;
+            std::size_t i = next.fetch_add(1);
+            if (i >= items.size()) return;
+            const Item& it = items[i];
+            sampleRange(jobs[it.job], it.k0, it.k1);
+            addDone(it.cost);
+            if (reports) reportProgress();
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, false);
+    worker(true);
+    for (auto& t : pool) t.join();
     if (stopped) {
         result.completed = false;
         return result;

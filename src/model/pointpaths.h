@@ -1,5 +1,5 @@
 // The closed paths of the marked points: common periods, length estimates,
-// sample counts, and the sampled positions with their tube lines.
+// sample counts, and the sampled positions.
 #pragma once
 
 #include <atomic>
@@ -53,7 +53,7 @@ PathPlan planPath(const Automaton& a, Sphere& s, MotionCache* cache = nullptr);
 // what a long long holds.
 long long sampleCount(double length, double step);
 
-// The pass of every frame update: fills every point's path and tube lines.
+// The pass of every frame update: fills every point's path.
 PathPassResult pathPass(Automaton& a, const PathPassControl* control = nullptr);
 
 // The same pass done literally: place() at every instant, one sphere at a
@@ -62,5 +62,5 @@ PathPassResult pathPassLiteral(Automaton& a);
 
 // Adds the positions of s's points in its current frame (radius rs).
 void samplePoints(Automaton& a, Sphere& s, double rs);
-// Appends one position to a point's path and its seven tube lines.
-void appendSample(SpherePoint& p, double sphereRadius, const Vec3& position);
+// Appends one position to a point's path.
+void appendSample(SpherePoint& p, const Vec3& position);

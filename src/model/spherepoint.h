@@ -1,7 +1,6 @@
 // A marked point of a sphere and the closed path it traces.
 #pragma once
 
-#include <array>
 #include <vector>
 
 #include "geometry.h"
@@ -11,16 +10,9 @@ struct SpherePoint {
     double pointAngleX = 0;      // degrees about the perpendicular axis
     double quantumDistance = 1;  // distance from the centre in sphere radii
 
-    std::vector<Vec3> path;                      // world positions over one period
-    std::array<std::vector<Vec3>, 7> tubeLines;  // seven polylines around path
-    Vec3 lastDirection;
-    Vec3 tubeNormal;
-    Vec3 tubeBinormal;
-    // normalise(lastDirection), kept so that each step normalises once.
-    Vec3 lastUnitDirection;
+    // World positions over one period. The tube drawn around them is built
+    // from these when it is drawn (tubemesh.h).
+    std::vector<Vec3> path;
 
-    void clearPath() {
-        path.clear();
-        for (auto& l : tubeLines) l.clear();
-    }
+    void clearPath() { path.clear(); }
 };

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -37,36 +38,64 @@ std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height,
     std::unique_ptr<OffscreenTarget> t(new OffscreenTarget);
     t->width_ = width;
     t->height_ = height;
+    GLint maxSamples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    // Without multisampling the image is still right, only its edges are
+    // stepped: fall back to a plain framebuffer rather than fail. Very large
+    // images go without, as four samples a pixel would take gigabytes.
+    const bool multisample =
+        maxSamples >= 2 && static_cast<long long>(width) * height <= kMaxMultisampledPixels;
+    if (multisample && t->build(std::min(4, static_cast<int>(maxSamples)))) return t;
+    t->releaseBuffers();
+    if (t->build(0)) return t;
+    return fail("OpenGL could not make a framebuffer of " + std::to_string(width) + " x " +
+                std::to_string(height) + " pixels.");
+}
+
+bool OffscreenTarget::build(int samples) {
+    samples_ = samples;
     GLint previousDraw = 0, previousRead = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previousDraw);
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previousRead);
     while (glGetError() != GL_NO_ERROR) {
     }
-    glGenFramebuffers(1, &t->framebuffer_);
-    glGenRenderbuffers(1, &t->colour_);
-    glGenRenderbuffers(1, &t->depth_);
-    glBindRenderbuffer(GL_RENDERBUFFER, t->colour_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    glBindRenderbuffer(GL_RENDERBUFFER, t->depth_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, t->framebuffer_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, t->colour_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, t->depth_);
-    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    auto attach = [&](unsigned& framebuffer, unsigned& colour, unsigned* depth, int n) {
+        glGenFramebuffers(1, &framebuffer);
+        glGenRenderbuffers(1, &colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, n, GL_RGBA8, width_, height_);
+        if (depth) {
+            glGenRenderbuffers(1, depth);
+            glBindRenderbuffer(GL_RENDERBUFFER, *depth);
+            glRenderbufferStorageMultisample(GL_RENDERBUFFER, n, GL_DEPTH_COMPONENT24, width_,
+                                             height_);
+        }
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+        if (depth)
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, *depth);
+        return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    };
+    bool complete = attach(framebuffer_, colour_, &depth_, samples);
+    if (complete && samples > 0) complete = attach(resolveFramebuffer_, resolveColour_, nullptr, 0);
     GLenum glError = glGetError();
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, previousDraw);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, previousRead);
-    if (status != GL_FRAMEBUFFER_COMPLETE || glError == GL_OUT_OF_MEMORY)
-        return fail("OpenGL could not make a framebuffer of " + std::to_string(width) + " x " +
-                    std::to_string(height) + " pixels.");
-    return t;
+    return complete && glError == GL_NO_ERROR;
+}
+
+void OffscreenTarget::releaseBuffers() {
+    for (unsigned* r : {&depth_, &colour_, &resolveColour_})
+        if (*r) glDeleteRenderbuffers(1, r), *r = 0;
+    for (unsigned* f : {&framebuffer_, &resolveFramebuffer_})
+        if (*f) glDeleteFramebuffers(1, f), *f = 0;
 }
 
 OffscreenTarget::~OffscreenTarget() {
-    if (depth_) glDeleteRenderbuffers(1, &depth_);
-    if (colour_) glDeleteRenderbuffers(1, &colour_);
-    if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+    releaseBuffers();
 }
 
 void OffscreenTarget::bind() {
@@ -100,9 +129,25 @@ RgbaImage OffscreenTarget::read() const {
     image.width = width_;
     image.height = height_;
     image.pixels.resize(static_cast<std::size_t>(width_) * height_ * 4);
+    GLint draw = 0, read = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    if (samples_ > 0) {
+        // Samples are averaged by a blit into the plain framebuffer.
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer_);
+        glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer_);
+    } else {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    }
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, draw);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read);
     // OpenGL's rows run from the bottom.
     const std::size_t row = static_cast<std::size_t>(width_) * 4;
     std::vector<std::uint8_t> swap(row);

@@ -1,5 +1,7 @@
 // A framebuffer object with colour and depth renderbuffers, for drawing an
-// image of any size without a window.
+// image of any size without a window. It is multisampled (4x, or as many
+// samples as the context offers) so that saved images are as smooth as the
+// window; reading resolves the samples into a plain framebuffer first.
 #pragma once
 
 #include <array>
@@ -14,6 +16,7 @@ class OffscreenTarget {
     // kMaxPixels, are refused before any memory is taken.
     static constexpr int kMaxSide = 16384;
     static constexpr long long kMaxPixels = 32LL * 1024 * 1024;
+    static constexpr long long kMaxMultisampledPixels = 4096LL * 2048;
 
     // Needs a current context that has framebuffer objects. Null with *error
     // (one sentence) otherwise.
@@ -31,11 +34,18 @@ class OffscreenTarget {
 
     int width() const { return width_; }
     int height() const { return height_; }
+    // Samples per pixel; 0 when the context has no multisampled buffers.
+    int samples() const { return samples_; }
 
   private:
     OffscreenTarget() = default;
-    int width_ = 0, height_ = 0;
+    // Makes the framebuffer with `samples` samples per pixel (0: plain).
+    bool build(int samples);
+    void releaseBuffers();
+    int width_ = 0, height_ = 0, samples_ = 0;
     unsigned framebuffer_ = 0, colour_ = 0, depth_ = 0;
+    // The plain framebuffer that a multisampled one is resolved into.
+    unsigned resolveFramebuffer_ = 0, resolveColour_ = 0;
     int savedDraw_ = 0, savedRead_ = 0;
     int savedDrawBuffer_ = 0, savedReadBuffer_ = 0;
     std::array<int, 4> savedViewport_{};

@@ -12,6 +12,7 @@
 
 #include "imagefile.h"
 #include "relations.h"
+#include "tubemesh.h"
 
 namespace {
 // What a compiled body list shows besides the geometry that the frame
@@ -56,60 +57,25 @@ double bodyAngle(double fixed, bool animated, float dynamicAngle) {
     return a;
 }
 
-using Ring = std::array<Vec3, 7>;
-
-// The flat-shaded triangles of the band between rings p and c, as
-// interleaved normals and vertices (GL_N3F_V3F).
-void appendBand(std::vector<float>& out, const Ring& p, const Ring& c) {
-    auto triangle = [&out](Vec3 n, const Vec3& a, const Vec3& b, const Vec3& d) {
-        // A zero cross product (a degenerate triangle) is given as it is.
-        if (length(n) > 0) n = normalise(n);
-        for (const Vec3* v : {&a, &b, &d}) {
-            out.insert(out.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
-                                   static_cast<float>(n.z), static_cast<float>(v->x),
-                                   static_cast<float>(v->y), static_cast<float>(v->z)});
-        }
-    };
-    for (int i = 0; i < 7; ++i) {
-        int j = i == 6 ? 0 : i + 1;
-        triangle(cross(c[i] - c[j], c[i] - p[i]), c[i], p[i], c[j]);
-        triangle(cross(p[i] - c[j], p[i] - p[j]), p[i], p[j], c[j]);
+// Hands a tube to OpenGL as vertex arrays: a list compiles them far faster
+// than one call per vertex. Returns the triangles drawn.
+std::size_t drawTube(const TubeMesh& mesh) {
+    if (mesh.triangles.empty()) return 0;
+    std::vector<float> data;
+    data.reserve(mesh.vertices.size() * 6);
+    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const Vec3& n = mesh.normals[i];
+        const Vec3& v = mesh.vertices[i];
+        data.insert(data.end(),
+                    {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z),
+                     static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
     }
-}
-constexpr std::size_t kFloatsPerBand = 6 * 3 * 14;
-
-// One point's closed tube in path order: the band that reaches sample k is
-// the k-th, the band back to the first position the last. So the first m
-// bands are the tube as far as sample m, which the rolling animation draws.
-// Returns the number of bands.
-std::size_t appendTube(std::vector<float>& out, const SpherePoint& p) {
-    if (p.path.empty()) return 0;
-    const Vec3 c0 = p.path.front();
-    // The seven lines are filled together; a shorter one (never in a
-    // consistent model) ends the walk rather than being read past.
-    std::size_t n = p.tubeLines[0].size();
-    for (const auto& line : p.tubeLines) n = std::min(n, line.size());
-    if (n == 0) return 0;
-    out.reserve(out.size() + n * kFloatsPerBand);
-    Ring prev{}, cur{};
-    prev.fill(c0);  // the tube starts in a point
-    for (std::size_t k = 1; k < n; ++k) {
-        for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
-        appendBand(out, prev, cur);
-        prev = cur;
-    }
-    // The path is closed: the tube ends in its first position.
-    cur.fill(c0);
-    appendBand(out, prev, cur);
-    return n;
-}
-
-void drawTriangles(const std::vector<float>& data) {
-    if (data.empty()) return;
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glInterleavedArrays(GL_N3F_V3F, 0, data.data());
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(data.size() / 6));
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.triangles.size()), GL_UNSIGNED_INT,
+                   mesh.triangles.data());
     glPopClientAttrib();
+    return mesh.triangleCount();
 }
 
 // The rigid motion that carries a sphere from its time-0 snapshot to its
@@ -147,6 +113,7 @@ struct SphereDrawer::Entry {
     GLuint pathList = 0;
     bool bodyCompiled = false;
     bool pathCompiled = false;
+    std::size_t pathTriangles = 0;
     BodyLook bodyLook;
     PathLook pathLook;
     GLuint textureName = 0;
@@ -154,12 +121,14 @@ struct SphereDrawer::Entry {
     std::string textureKey;
     bool textureTried = false;
     // The tubes as a vertex buffer, for drawing part of each while rolling.
-    GLuint tubeBuffer = 0;
+    GLuint tubeBuffer = 0, tubeIndices = 0;
     bool tubeBufferReady = false;
     bool listOutdated = false;  // the buffer saw new paths that the list has not
     struct TubeRange {
-        GLint first = 0;
-        std::size_t bands = 0;
+        std::size_t firstIndex = 0;
+        std::size_t indicesPerBand = 0;
+        std::size_t samples = 0;
+        std::vector<double> bandEnds;  // per band, the sample it reaches
     };
     std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
@@ -184,9 +153,17 @@ void SphereDrawer::releaseEntry(Entry& e) {
     if (e.bodyList) glDeleteLists(e.bodyList, 2);
     if (e.pathList) glDeleteLists(e.pathList, 1);
     if (e.tubeBuffer) glDeleteBuffers(1, &e.tubeBuffer);
+    if (e.tubeIndices) glDeleteBuffers(1, &e.tubeIndices);
     if (e.quadric) gluDeleteQuadric(e.quadric);
     if (e.textureName) glDeleteTextures(1, &e.textureName);
     e = Entry{};
+}
+
+std::size_t SphereDrawer::tubeTriangles() const {
+    std::size_t n = 0;
+    for (const auto& [sphere, e] : entries_)
+        if (e->pathCompiled) n += e->pathTriangles;
+    return n;
 }
 
 void SphereDrawer::invalidate() {
@@ -279,7 +256,7 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
         if (e.pathList) {
             glNewList(e.pathList, GL_COMPILE);
             glLineWidth(3.0f);
-            compileTubes(s, o);
+            e.pathTriangles = compileTubes(s, o);
             glEndList();
             e.pathCompiled = true;
             e.pathLook = look;
@@ -295,36 +272,62 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (e.pathCompiled) glCallList(e.pathList);
 }
 
-void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
+std::size_t SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
     sphereColour(s, o.stereo);
-    // Handed over in batches: a list compiles vertex arrays far faster than
-    // one call per vertex.
-    constexpr std::size_t kFlushFloats = kFloatsPerBand * 4096;
-    std::vector<float> data;
-    for (const SpherePoint& p : s.points) {
-        appendTube(data, p);
-        if (data.size() >= kFlushFloats) {
-            drawTriangles(data);
-            data.clear();
-        }
-    }
-    drawTriangles(data);
+    std::size_t triangles = 0;
+    for (const SpherePoint& p : s.points)
+        if (!p.path.empty()) triangles += drawTube(closedTube(p.path, tubeSettingsFor(s.radius)));
+    return triangles;
 }
 
 void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
-    std::vector<float> data;
+    std::vector<float> vertices;
+    std::vector<std::uint32_t> indices;
     e.tubeRanges.clear();
+    const TubeSettings settings = tubeSettingsFor(s.radius);
     for (const SpherePoint& p : s.points) {
+        if (p.path.empty()) continue;
+        TubeMesh mesh = closedTube(p.path, settings);
+        if (mesh.triangles.empty()) continue;
         Entry::TubeRange range;
-        range.first = static_cast<GLint>(data.size() / 6);
-        range.bands = appendTube(data, p);
-        e.tubeRanges.push_back(range);
+        range.firstIndex = indices.size();
+        range.indicesPerBand = static_cast<std::size_t>(mesh.sides) * 6;
+        range.samples = p.path.size();
+        // Where along the path (in samples) each band ends: rings lie in
+        // path order, but the tube leaves out samples where they are dense
+        // and adds rings where they are sparse, so each ring is matched to
+        // the sample nearest to it, walking forward.
+        const auto& path = p.path;
+        std::size_t j = 0;
+        auto d2 = [](const Vec3& a, const Vec3& b) { return dot(a - b, a - b); };
+        for (std::size_t k = 1; k < mesh.rings(); ++k) {
+            const Vec3& c = mesh.centres[k];
+            while (j + 1 < path.size() && d2(path[j + 1], c) <= d2(path[j], c)) ++j;
+            range.bandEnds.push_back(static_cast<double>(j));
+        }
+        range.bandEnds.push_back(static_cast<double>(path.size()));  // back to the start
+        const auto base = static_cast<std::uint32_t>(vertices.size() / 6);
+        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+            const Vec3& n = mesh.normals[v];
+            const Vec3& x = mesh.vertices[v];
+            vertices.insert(vertices.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
+                                             static_cast<float>(n.z), static_cast<float>(x.x),
+                                             static_cast<float>(x.y), static_cast<float>(x.z)});
+        }
+        for (std::uint32_t t : mesh.triangles) indices.push_back(base + t);
+        e.tubeRanges.push_back(std::move(range));
     }
     if (!e.tubeBuffer) glGenBuffers(1, &e.tubeBuffer);
+    if (!e.tubeIndices) glGenBuffers(1, &e.tubeIndices);
     glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
-                 GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
+                 vertices.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.tubeIndices);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)), indices.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     e.tubeBufferReady = true;
 }
 
@@ -338,19 +341,29 @@ void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
             s.pathListValid = 1;
         }
     }
-    if (!e.tubeBuffer) return;
+    if (!e.tubeBuffer || e.tubeRanges.empty()) return;
     double shown = o.rolling->pathShown ? o.rolling->pathShown(s) : 1.0;
     shown = std::clamp(shown, 0.0, 1.0);
-    constexpr GLsizei kVerticesPerBand = 42;
+    // Bands of each tube traced so far: those that end at or before the
+    // point's current sample.
+    auto traced = [shown](const Entry::TubeRange& r) {
+        double reached = shown * static_cast<double>(r.samples);
+        return static_cast<std::size_t>(
+            std::upper_bound(r.bandEnds.begin(), r.bandEnds.end(), reached) - r.bandEnds.begin());
+    };
+    auto drawBands = [](const Entry::TubeRange& r, std::size_t from, std::size_t to) {
+        if (to <= from) return;
+        auto offset = (r.firstIndex + from * r.indicesPerBand) * sizeof(std::uint32_t);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>((to - from) * r.indicesPerBand),
+                       GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
+    };
     glLineWidth(3.0f);
     glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.tubeIndices);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
     sphereColour(s, o.stereo);
-    for (const auto& r : e.tubeRanges) {
-        auto bands = static_cast<GLsizei>(static_cast<double>(r.bands) * shown);
-        if (bands > 0) glDrawArrays(GL_TRIANGLES, r.first, bands * kVerticesPerBand);
-    }
+    for (const auto& r : e.tubeRanges) drawBands(r, 0, traced(r));
     if (o.rolling->faintRest && shown < 1) {
         // The rest of the way, faintly: blended over what lies behind and
         // not hiding it.
@@ -363,16 +376,11 @@ void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
         else
             glColor4f((s.color & 0xFF) / 255.0f, ((s.color >> 8) & 0xFF) / 255.0f,
                       ((s.color >> 16) & 0xFF) / 255.0f, 0.2f);
-        for (const auto& r : e.tubeRanges) {
-            auto bands = static_cast<GLsizei>(static_cast<double>(r.bands) * shown);
-            auto rest = static_cast<GLsizei>(r.bands) - bands;
-            if (rest > 0)
-                glDrawArrays(GL_TRIANGLES, r.first + bands * kVerticesPerBand,
-                             rest * kVerticesPerBand);
-        }
+        for (const auto& r : e.tubeRanges) drawBands(r, traced(r), r.bandEnds.size());
         glPopAttrib();
     }
     glPopClientAttrib();
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 

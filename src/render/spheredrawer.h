@@ -69,6 +69,8 @@ class SphereDrawer {
     void invalidate();
     // Lists compiled so far (bodies and paths).
     std::uint64_t compilations() const { return compilations_; }
+    // Triangles of the tubes in the path lists compiled now.
+    std::size_t tubeTriangles() const;
 
   private:
     struct Entry;
@@ -77,7 +79,7 @@ class SphereDrawer {
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
     void compileBody(Sphere& s, Entry& e, const DrawOptions& o);
     void compileNeighbourPart(Sphere& s, Sphere* n, const DrawOptions& o);
-    void compileTubes(Sphere& s, const DrawOptions& o);
+    std::size_t compileTubes(Sphere& s, const DrawOptions& o);
     void drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o);
     void buildTubeBuffer(Sphere& s, Entry& e);
     void drawCentresLine(Sphere& s, Sphere* n, const DrawOptions& o);

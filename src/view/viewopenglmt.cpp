@@ -85,6 +85,9 @@ ViewOpenGLmt::ViewOpenGLmt(QWindow* parent) : QWindow(parent) {
     f.setVersion(2, 1);
     f.setDepthBufferSize(24);
     f.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    // Smooth edges on thin tubes; a context without multisampling simply
+    // gives fewer samples.
+    f.setSamples(4);
     setFormat(f);
     connect(&statsTimer_, &QTimer::timeout, this, &ViewOpenGLmt::OnTimer);
     statsTimer_.start(1000);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "fixtures.h"
+#include "tubemesh.h"
 
 namespace {
 
@@ -44,14 +45,10 @@ void mixedChain(TestAutomaton& a, Sphere** middle = nullptr) {
     a.pathStep = 0.05;
 }
 
-std::vector<std::vector<Vec3>> allPaths(const Automaton& a, bool tubes = false) {
+std::vector<std::vector<Vec3>> allPaths(const Automaton& a) {
     std::vector<std::vector<Vec3>> out;
     for (Sphere* s : treeSpheres(a))
-        for (const auto& p : s->points) {
-            out.push_back(p.path);
-            if (tubes)
-                for (const auto& l : p.tubeLines) out.push_back(l);
-        }
+        for (const auto& p : s->points) out.push_back(p.path);
     return out;
 }
 
@@ -74,9 +71,12 @@ TEST(PointPaths, StarterAutomatonHas37SamplesTracingTheCentre) {
         EXPECT_NEAR(path[k].x, 1.5 * std::cos(angle), 1e-6) << k;
         EXPECT_NEAR(path[k].y, 1.5 * std::sin(angle), 1e-6) << k;
         EXPECT_NEAR(path[k].z, 0, 1e-6);
-        for (const auto& line : b.points[0].tubeLines)
-            EXPECT_NEAR(length(line[k] - path[k]), 0.15 * 0.5, 1e-9);
     }
+    // Its tube is 0.15 of B's radius thick.
+    TubeMesh tube = closedTube(path, tubeSettingsFor(b.radius));
+    ASSERT_GT(tube.rings(), 0u);
+    for (std::size_t v = 0; v < tube.vertices.size(); ++v)
+        EXPECT_NEAR(length(tube.vertices[v] - tube.centres[v / 7]), 0.15 * 0.5, 1e-9);
     EXPECT_TRUE(a.root->points.empty() || a.root->points[0].path.empty());
 }
 
@@ -143,7 +143,7 @@ TEST(PointPaths, FastPassEqualsTheLiteralPassBitForBit) {
         dynamicStep(fast);
         PathPassResult r = pathPass(fast, &one);
         ASSERT_GT(r.samples, 1000u);
-        ASSERT_EQ(allPaths(lit, true), allPaths(fast, true));
+        ASSERT_EQ(allPaths(lit), allPaths(fast));
         // The working fields are left at the last sampled instant in both.
         auto ls = treeSpheres(lit), fs = treeSpheres(fast);
         for (std::size_t i = 0; i < ls.size(); ++i) {
@@ -163,7 +163,7 @@ TEST(PointPaths, ThreadsGiveTheSameResultAsOneThread) {
     c4.threads = 4;
     frameUpdate(one, &c1);
     frameUpdate(many, &c4);
-    EXPECT_EQ(allPaths(one, true), allPaths(many, true));
+    EXPECT_EQ(allPaths(one), allPaths(many));
 }
 
 TEST(PointPaths, StopRequestInterruptsAndLeavesTheFlagCleared) {
@@ -196,19 +196,20 @@ TEST(PointPaths, TubeFrameSurvivesStraightRunsRepeatsAndReversals) {
         {"nearly straight", {{0, 0, 0}, {1, 1e-9, 0}, {2, 2.0000000001e-9, 0}, {3, 3e-9, 0}}},
     };
     for (const auto& c : cases) {
-        SpherePoint p;
-        Vec3 frameAtSecond[2];
-        for (std::size_t k = 0; k < c.positions.size(); ++k) {
-            appendSample(p, 1.0, c.positions[k]);
-            if (k == 1) frameAtSecond[0] = p.tubeNormal, frameAtSecond[1] = p.tubeBinormal;
-            EXPECT_NEAR(length(p.tubeNormal), 1.0, 1e-9) << c.what << " sample " << k;
-            EXPECT_NEAR(length(p.tubeBinormal), 1.0, 1e-9) << c.what << " sample " << k;
-            for (const auto& l : p.tubeLines)
-                EXPECT_NEAR(length(l[k] - c.positions[k]), 0.15, 1e-9) << c.what;
+        std::vector<TubeFrame> frames = transportTubeFrames(c.positions);
+        ASSERT_EQ(frames.size(), c.positions.size());
+        for (std::size_t k = 0; k < frames.size(); ++k) {
+            EXPECT_NEAR(length(frames[k].normal), 1.0, 1e-9) << c.what << " sample " << k;
+            EXPECT_NEAR(length(frames[k].binormal), 1.0, 1e-9) << c.what << " sample " << k;
+            for (int j = 0; j < 7; ++j)
+                EXPECT_NEAR(
+                    length(ringVertex(c.positions[k], frames[k], 0.15, j, 7) - c.positions[k]),
+                    0.15, 1e-9)
+                    << c.what;
         }
         if (std::string(c.what) == "straight") {
-            EXPECT_EQ(p.tubeNormal, frameAtSecond[0]);
-            EXPECT_EQ(p.tubeBinormal, frameAtSecond[1]);
+            EXPECT_EQ(frames.back().normal, frames[1].normal);
+            EXPECT_EQ(frames.back().binormal, frames[1].binormal);
         }
     }
 }

@@ -1,11 +1,13 @@
 // Pixels of frames rendered without a window: backgrounds, bodies, axes,
 // anaglyph channels, paths, textures, and the display-list bookkeeping.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <memory>
 
 #include "headlessrenderer.h"
+#include "offscreentarget.h"
 #include "scene.h"
 
 namespace {
@@ -409,4 +411,40 @@ TEST_F(Render, StationarySphereHasNoPartsThatNeedANeighbour) {
         RgbaImage img = draw(a, starterSettings(a), FrameRenderer::kWindowBackground);
         EXPECT_EQ(survey(img).differing > 0, c.wantSomething) << c.stationaryIsChild;
     }
+}
+
+TEST_F(Render, SavedImagesAreAntiAliased) {
+    // A white triangle with a slanted edge on black: multisampling leaves
+    // grey pixels along the edge, which a single sample never does.
+    ASSERT_TRUE(renderer()->makeCurrent());
+    std::string error;
+    auto target = OffscreenTarget::create(64, 64, &error);
+    ASSERT_TRUE(target) << error;
+    target->bind();
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3ub(255, 255, 255);
+    glBegin(GL_TRIANGLES);
+    glVertex2d(-0.9, -0.9);
+    glVertex2d(0.9, -0.7);
+    glVertex2d(-0.8, 0.9);
+    glEnd();
+    glPopAttrib();
+    RgbaImage img = target->read();
+    target->unbind();
+    int partial = 0;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x)
+            if (img.at(x, y)[0] > 0 && img.at(x, y)[0] < 255) ++partial;
+    EXPECT_GE(target->samples(), 2);
+    EXPECT_GT(partial, 20);
 }

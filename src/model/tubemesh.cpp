@@ -1,0 +1,449 @@
+// Closed tubes: the centre line (samples thinned where dense, interpolated
+// where sparse), the tube frame carried along it, and the rings and
+// triangles around it.
+#include "tubemesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+namespace {
+
+constexpr double kTwoPi = 6.28318530718;
+constexpr double kStraight = 1e-07;
+constexpr double kHalfTurn = 3.14159265359;
+// Pieces of the spline between two kept samples, at most.
+constexpr int kMaxPieces = 64;
+// Samples that one straight stretch of the centre line may replace, at most.
+constexpr std::size_t kMaxRun = 4096;
+
+// The frame rule calls two steps parallel when the arc cosine of the dot
+// product of their unit vectors lies within 1e-7 of 0 or of 3.14159265359.
+// The arc cosine only falls as its argument grows, so each condition holds
+// on one end of [-1, 1]; the ends are found once, by bisection on the
+// doubles, and the frame rule then compares the dot product with them. That
+// decides every step exactly as the arc cosine does.
+struct ParallelBounds {
+    double nearOne;       // d >= nearOne: within 1e-7 of 0
+    double nearMinusOne;  // d <= nearMinusOne: within 1e-7 of the half turn
+    ParallelBounds() {
+        auto straight = [](double d) { return std::fabs(std::acos(d)) < kStraight; };
+        auto reversed = [](double d) { return std::fabs(std::acos(d) - kHalfTurn) < kStraight; };
+        double lo = 0.5, hi = 1.0;  // straight(lo) false, straight(hi) true
+        for (int i = 0; i < 200; ++i) {
+            double mid = lo + (hi - lo) / 2;
+            if (mid <= lo || mid >= hi) break;
+            (straight(mid) ? hi : lo) = mid;
+        }
+        nearOne = hi;
+        lo = -1.0, hi = -0.5;  // reversed(lo) true, reversed(hi) false
+        for (int i = 0; i < 200; ++i) {
+            double mid = lo + (hi - lo) / 2;
+            if (mid <= lo || mid >= hi) break;
+            (reversed(mid) ? lo : hi) = mid;
+        }
+        nearMinusOne = lo;
+    }
+};
+
+const ParallelBounds& parallelBounds() {
+    static const ParallelBounds bounds;
+    return bounds;
+}
+
+// Rodrigues' rotation of v about the unit axis k by the angle whose cosine
+// and sine are c and s.
+Vec3 rotateAbout(Vec3 v, Vec3 k, double c, double s) {
+    return c * v + s * cross(k, v) + (dot(k, v) * (1 - c)) * k;
+}
+
+// A normal perpendicular to dir, from (2, 3, 5) unless dir points that way.
+Vec3 firstNormal(const Vec3& dir) {
+    Vec3 n = normalise(cross({2, 3, 5}, dir));
+    if (n == Vec3{}) n = normalise(cross({1, 0, 0}, dir));
+    if (n == Vec3{}) n = normalise(cross({0, 1, 0}, dir));
+    return n;
+}
+
+// The tube frame and the step it was last carried along.
+struct Carrier {
+    Vec3 normal, binormal;
+    Vec3 last, lastUnit;
+
+    void begin(const Vec3& dir, const Vec3& unit) {
+        normal = firstNormal(dir);
+        binormal = normalise(cross(normal, dir));
+        last = dir;
+        lastUnit = unit;
+    }
+    // cos(acos d) is d and sin(acos d) is sqrt(1 - d^2): no trigonometry.
+    void turn(const Vec3& dir, const Vec3& unit) {
+        const ParallelBounds& b = parallelBounds();
+        double d = std::clamp(dot(unit, lastUnit), -1.0, 1.0);
+        bool parallel = d != 0 && (d >= b.nearOne || d <= b.nearMinusOne);
+        if (!parallel) {
+            Vec3 axis = normalise(cross(last, dir));
+            if (!(axis == Vec3{})) {
+                double s = std::sqrt((1 - d) * (1 + d));
+                normal = rotateAbout(normal, axis, d, s);
+                binormal = rotateAbout(binormal, axis, d, s);
+            }
+        }
+        last = dir;
+        lastUnit = unit;
+    }
+    void turnLiteral(const Vec3& dir, const Vec3& unit) {
+        double d = std::clamp(dot(unit, lastUnit), -1.0, 1.0);
+        double u = std::acos(d);
+        bool parallel =
+            d != 0 && (std::fabs(u) < kStraight || std::fabs(u - kHalfTurn) < kStraight);
+        if (!parallel) {
+            Vec3 axis = normalise(cross(last, dir));
+            if (u != 0 && !(axis == Vec3{})) {
+                double c = std::cos(u), s = std::sin(u);
+                normal = rotateAbout(normal, axis, c, s);
+                binormal = rotateAbout(binormal, axis, c, s);
+            }
+        }
+        last = dir;
+        lastUnit = unit;
+    }
+};
+
+template <bool Literal>
+std::vector<TubeFrame> transport(const std::vector<Vec3>& path) {
+    std::vector<TubeFrame> frames;
+    frames.reserve(path.size());
+    Carrier c;
+    for (std::size_t k = 0; k < path.size(); ++k) {
+        if (k == 0) {
+            const Vec3 ones{1, 1, 1};
+            c.normal = normalise(cross({2, 3, 5}, ones));
+            c.binormal = normalise(cross(c.normal, ones));
+            c.last = ones;
+            c.lastUnit = normalise(ones);
+        } else {
+            Vec3 dir = path[k] - path[k - 1];
+            // A step of length 0 has no direction: the frame stays.
+            if (!(dir == Vec3{})) {
+                if (k == 1)
+                    c.begin(dir, normalise(dir));
+                else if (Literal)
+                    c.turnLiteral(dir, normalise(dir));
+                else
+                    c.turn(dir, normalise(dir));
+            }
+        }
+        frames.push_back({c.normal, c.binormal});
+    }
+    return frames;
+}
+
+double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
+    Vec3 ab = b - a, ap = p - a;
+    double l2 = dot(ab, ab);
+    if (l2 == 0) return length(ap);
+    double t = std::clamp(dot(ap, ab) / l2, 0.0, 1.0);
+    return length(ap - t * ab);
+}
+
+// The samples without repeats of the one before (the last one's repeat is
+// the first).
+std::vector<Vec3> distinct(const std::vector<Vec3>& samples) {
+    std::vector<Vec3> q;
+    q.reserve(samples.size());
+    for (const Vec3& v : samples)
+        if (q.empty() || !(v == q.back())) q.push_back(v);
+    while (q.size() > 1 && q.back() == q.front()) q.pop_back();
+    return q;
+}
+
+// The samples to keep, in order, starting with the first: each stretch
+// between two kept ones is as long as it can be while every sample in it
+// stays within eps of the straight line that replaces it. Index q.size()
+// stands for the first sample again.
+std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
+    const std::size_t m = q.size();
+    std::vector<std::size_t> kept;
+    if (!(eps > 0)) {
+        kept.resize(m);
+        for (std::size_t i = 0; i < m; ++i) kept[i] = i;
+        return kept;
+    }
+    auto at = [&](std::size_t i) -> const Vec3& { return q[i == m ? 0 : i]; };
+    auto fits = [&](std::size_t i, std::size_t j) {
+        for (std::size_t k = i + 1; k < j; ++k)
+            if (distanceToSegment(at(k), at(i), at(j)) > eps) return false;
+        return true;
+    };
+    std::size_t i = 0;
+    while (i < m) {
+        kept.push_back(i);
+        const std::size_t limit = std::min(m, i + kMaxRun);
+        std::size_t good = i + 1, bad = 0;
+        // Longer and longer stretches, then a bisection between the last
+        // that fitted and the first that did not.
+        for (std::size_t span = 2; good < limit; span *= 2) {
+            std::size_t j = std::min(limit, i + span);
+            if (!fits(i, j)) {
+                bad = j;
+                break;
+            }
+            good = j;
+        }
+        while (bad > good + 1) {
+            std::size_t mid = good + (bad - good) / 2;
+            (fits(i, mid) ? good : bad) = mid;
+        }
+        i = good;
+    }
+    return kept;
+}
+
+// The point at parameter t of the centripetal Catmull-Rom segment from p1 to
+// p2 (t from 0 to 1), with p0 and p3 the kept samples on either side.
+struct SplineSegment {
+    Vec3 p0, p1, p2, p3;
+    double t0 = 0, t1, t2, t3;
+    SplineSegment(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d)
+        : p0(a), p1(b), p2(c), p3(d) {
+        // A neighbour on top of its end point would make a zero knot
+        // interval: mirror the other end instead.
+        if (p0 == p1) p0 = p1 - (p2 - p1);
+        if (p3 == p2) p3 = p2 + (p2 - p1);
+        t1 = t0 + std::sqrt(length(p1 - p0));
+        t2 = t1 + std::sqrt(length(p2 - p1));
+        t3 = t2 + std::sqrt(length(p3 - p2));
+    }
+    Vec3 at(double f) const {
+        double t = t1 + (t2 - t1) * f;
+        auto mix = [t](const Vec3& a, double ta, const Vec3& b, double tb) {
+            return ((tb - t) / (tb - ta)) * a + ((t - ta) / (tb - ta)) * b;
+        };
+        Vec3 a1 = mix(p0, t0, p1, t1), a2 = mix(p1, t1, p2, t2), a3 = mix(p2, t2, p3, t3);
+        Vec3 b1 = mix(a1, t0, a2, t2), b2 = mix(a2, t1, a3, t3);
+        return mix(b1, t1, b2, t2);
+    }
+};
+
+// The cosine of the angle between two directions (1 when one is zero).
+double turnCosine(const Vec3& a, const Vec3& b) {
+    double la = length(a), lb = length(b);
+    if (la == 0 || lb == 0) return 1;
+    return std::clamp(dot(a, b) / (la * lb), -1.0, 1.0);
+}
+
+}  // namespace
+
+TubeSettings tubeSettingsFor(double sphereRadius) {
+    TubeSettings s;
+    s.radius = 0.15 * sphereRadius;
+    s.sides = 7;
+    s.maxTurnDegrees = 10;
+    s.tolerance = 0.05;
+    return s;
+}
+
+std::vector<TubeFrame> transportTubeFrames(const std::vector<Vec3>& path) {
+    return transport<false>(path);
+}
+
+std::vector<TubeFrame> transportTubeFramesLiteral(const std::vector<Vec3>& path) {
+    return transport<true>(path);
+}
+
+Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, int sides) {
+    double angle = j * kTwoPi / sides;
+    return centre + radius * (std::cos(angle) * f.binormal + std::sin(angle) * f.normal);
+}
+
+std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+    const std::vector<Vec3> q = distinct(samples);
+    if (q.size() < 3) return q;
+    const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
+    const bool interpolate = s.maxTurnDegrees < 180;
+    const double maxTurn = std::max(s.maxTurnDegrees, 0.5) * (kTwoPi / 360);
+    const double cosMaxTurn = std::cos(maxTurn);
+    const std::size_t m = q.size();
+
+    std::vector<std::size_t> kept = thin(q, eps);
+    auto keptPoint = [&](std::size_t i) -> const Vec3& { return q[kept[i % kept.size()]]; };
+    // Pieces per stretch: a first guess from the turns at both ends of the
+    // stretch, raised wherever the result still turns too sharply.
+    std::vector<int> pieces;
+    auto guess = [&](std::size_t i) {
+        if (!interpolate || kept.size() < 3) return 1;
+        const std::size_t n = kept.size();
+        const Vec3& a = keptPoint(i + n - 1);
+        const Vec3& b = keptPoint(i);
+        const Vec3& c = keptPoint(i + 1);
+        const Vec3& d = keptPoint(i + 2);
+        double turn =
+            (std::acos(turnCosine(b - a, c - b)) + std::acos(turnCosine(c - b, d - c))) / 2;
+        return std::clamp(static_cast<int>(std::ceil(turn / (0.8 * maxTurn))), 1, kMaxPieces);
+    };
+    for (std::size_t i = 0; i < kept.size(); ++i) pieces.push_back(guess(i));
+
+    std::vector<Vec3> line;
+    std::vector<std::size_t> firstOf;  // first vertex of each stretch in line
+    for (int round = 0; round < 24; ++round) {
+        const std::size_t n = kept.size();
+        line.clear();
+        firstOf.assign(n + 1, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            firstOf[i] = line.size();
+            line.push_back(keptPoint(i));
+            if (pieces[i] > 1 && n >= 3) {
+                SplineSegment seg(keptPoint(i + n - 1), keptPoint(i), keptPoint(i + 1),
+                                  keptPoint(i + 2));
+                for (int j = 1; j < pieces[i]; ++j) line.push_back(seg.at(double(j) / pieces[i]));
+            }
+        }
+        firstOf[n] = line.size();
+        bool changed = false;
+
+        // Every left-out sample stays near its stretch of the line.
+        std::vector<std::size_t> insert;
+        if (eps > 0) {
+            for (std::size_t i = 0; i < n; ++i) {
+                std::size_t from = kept[i] + 1, to = i + 1 < n ? kept[i + 1] : m;
+                double worst = eps;
+                std::size_t worstAt = 0;
+                for (std::size_t k = from; k < to; ++k) {
+                    double dmin = std::numeric_limits<double>::infinity();
+                    for (std::size_t v = firstOf[i]; v < firstOf[i + 1]; ++v) {
+                        const Vec3& b = v + 1 < line.size() ? line[v + 1] : line[0];
+                        dmin = std::min(dmin, distanceToSegment(q[k], line[v], b));
+                    }
+                    if (dmin > worst) worst = dmin, worstAt = k;
+                }
+                if (worstAt) insert.push_back(worstAt);
+            }
+        }
+        if (!insert.empty()) {
+            std::vector<std::size_t> merged;
+            std::vector<int> mergedPieces;
+            std::size_t next = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                merged.push_back(kept[i]);
+                mergedPieces.push_back(std::max(1, (pieces[i] + 1) / 2));
+                if (next < insert.size() && insert[next] > kept[i] &&
+                    (i + 1 == n || insert[next] < kept[i + 1])) {
+                    merged.push_back(insert[next++]);
+                    mergedPieces.push_back(std::max(1, (pieces[i] + 1) / 2));
+                }
+            }
+            kept = std::move(merged);
+            pieces = std::move(mergedPieces);
+            for (std::size_t i = 0; i < kept.size(); ++i) pieces[i] = std::max(pieces[i], guess(i));
+            continue;
+        }
+
+        // No corner sharper than the limit, where more pieces can help.
+        if (interpolate && n >= 3) {
+            std::vector<bool> raise(n, false);
+            std::size_t stretch = 0;
+            const std::size_t lines = line.size();
+            for (std::size_t v = 0; v < lines; ++v) {
+                while (stretch + 1 < n && firstOf[stretch + 1] <= v) ++stretch;
+                const Vec3& prev = line[(v + lines - 1) % lines];
+                const Vec3& next = line[(v + 1) % lines];
+                if (turnCosine(line[v] - prev, next - line[v]) < cosMaxTurn) {
+                    // The vertex sits between the stretch before (when it is
+                    // the first of its own) and its own.
+                    raise[stretch] = true;
+                    if (v == firstOf[stretch]) raise[(stretch + n - 1) % n] = true;
+                }
+            }
+            for (std::size_t i = 0; i < n; ++i)
+                if (raise[i] && pieces[i] < kMaxPieces) {
+                    pieces[i] = std::min(kMaxPieces, pieces[i] * 2);
+                    changed = true;
+                }
+        }
+        if (!changed) break;
+    }
+    return distinct(line);
+}
+
+TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
+    TubeMesh mesh;
+    if (!(s.radius > 0) || !std::isfinite(s.radius) || s.sides < 3 || !std::isfinite(s.tolerance) ||
+        !std::isfinite(s.maxTurnDegrees))
+        return mesh;
+    for (const Vec3& v : samples)
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return mesh;
+    std::vector<Vec3> line = tessellateClosedPath(samples, s);
+    const std::size_t rings = line.size();
+    if (rings < 3) return mesh;
+
+    // Directions of the segments and, at each vertex, the tangent halfway
+    // between the segments that meet there.
+    std::vector<Vec3> along(rings), tangent(rings);
+    for (std::size_t k = 0; k < rings; ++k) along[k] = normalise(line[(k + 1) % rings] - line[k]);
+    for (std::size_t k = 0; k < rings; ++k) {
+        Vec3 t = normalise(along[(k + rings - 1) % rings] + along[k]);
+        tangent[k] = t == Vec3{} ? along[k] : t;
+    }
+
+    // The frame carried from tangent to tangent, and once more back to the
+    // first: how far it has turned about that tangent on the way round is
+    // the twist to spread.
+    std::vector<TubeFrame> frames(rings);
+    Carrier c;
+    c.begin(tangent[0], tangent[0]);
+    frames[0] = {c.normal, c.binormal};
+    for (std::size_t k = 1; k < rings; ++k) {
+        c.turn(tangent[k], tangent[k]);
+        frames[k] = {c.normal, c.binormal};
+    }
+    c.turn(tangent[0], tangent[0]);
+    const Vec3 t0 = tangent[0];
+    Vec3 back = normalise(c.normal - dot(c.normal, t0) * t0);
+    const Vec3 n0 = frames[0].normal;
+    double twist = back == Vec3{} ? 0 : std::atan2(dot(cross(n0, back), t0), dot(n0, back));
+
+    std::vector<double> arc(rings + 1, 0);
+    for (std::size_t k = 0; k < rings; ++k)
+        arc[k + 1] = arc[k] + length(line[(k + 1) % rings] - line[k]);
+    const double total = arc[rings];
+
+    const int sides = s.sides;
+    std::vector<double> cj(static_cast<std::size_t>(sides)), sj(cj.size());
+    for (int j = 0; j < sides; ++j) {
+        cj[static_cast<std::size_t>(j)] = std::cos(j * kTwoPi / sides);
+        sj[static_cast<std::size_t>(j)] = std::sin(j * kTwoPi / sides);
+    }
+    mesh.sides = sides;
+    mesh.centres = std::move(line);
+    const std::vector<Vec3>& centre = mesh.centres;
+    mesh.vertices.reserve(rings * static_cast<std::size_t>(sides));
+    mesh.normals.reserve(mesh.vertices.capacity());
+    for (std::size_t k = 0; k < rings; ++k) {
+        // Turned back by the share of the twist that this far round holds.
+        double alpha = total > 0 ? -twist * arc[k] / total : 0;
+        double ca = std::cos(alpha), sa = std::sin(alpha);
+        const TubeFrame& f = frames[k];
+        Vec3 n = ca * f.normal - sa * f.binormal;
+        Vec3 b = ca * f.binormal + sa * f.normal;
+        for (std::size_t j = 0; j < cj.size(); ++j) {
+            Vec3 out = cj[j] * b + sj[j] * n;
+            mesh.vertices.push_back(centre[k] + s.radius * out);
+            mesh.normals.push_back(out);
+        }
+    }
+    mesh.triangles.resize(rings * cj.size() * 6);
+    std::uint32_t* t = mesh.triangles.data();
+    const auto side = static_cast<std::uint32_t>(sides);
+    for (std::size_t k = 0; k < rings; ++k) {
+        const auto r0 = static_cast<std::uint32_t>(k) * side;
+        const auto r1 = static_cast<std::uint32_t>((k + 1) % rings) * side;
+        for (std::uint32_t j = 0; j < side; ++j, t += 6) {
+            std::uint32_t j1 = j + 1 == side ? 0 : j + 1;
+            t[0] = r0 + j, t[1] = r0 + j1, t[2] = r1 + j;
+            t[3] = r0 + j1, t[4] = r1 + j1, t[5] = r1 + j;
+        }
+    }
+    return mesh;
+}
