@@ -4,13 +4,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <atomic>
 #include <thread>
 
+#include "atomicfile.h"
 #include "crotundeldoc.h"
+#include "framerenderer.h"
 #include "movierecorder.h"
+#include "pathcsv.h"
+#include "pathmesh.h"
+#include "pathsvg.h"
+#include "placement.h"
 #include "relations.h"
 #include "sphere.h"
 #include "viewopenglmt.h"
@@ -27,6 +34,24 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
             QString ext = filter.section("*.", 1, 1).section(')', 0, 0);
             dialog.setDefaultSuffix(ext);
         });
+        dialog.selectFile("Automaton");
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    };
+    askExportPath = [this] {
+        QStringList filters{"CSV table of the samples (*.csv)",
+                            "SVG drawing through the camera (*.svg)"};
+        for (const auto& f : PathMesh::formats())
+            filters << QString("%1 (*%2)").arg(f.description, f.extension);
+        QFileDialog dialog(window_, "Export", QString(), "");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters(filters);
+        dialog.setDefaultSuffix("csv");
+        connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                [&dialog](const QString& filter) {
+                    dialog.setDefaultSuffix(filter.section("*.", 1, 1).section(')', 0, 0));
+                });
         dialog.selectFile("Automaton");
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
@@ -98,12 +123,44 @@ QString FileExports::saveMovie(const QString& path) {
 }
 
 void FileExports::OnExport() {
-    QString path = askExportPath ? askExportPath() : QString();
+    QString path = askExportPath();
     if (path.isEmpty()) return;
     QString error = exportPaths(path);
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
 }
 
-QString FileExports::exportPaths(const QString&) {
-    return "Not yet.";
+QString FileExports::exportPaths(const QString& path) {
+    const std::string file = path.toStdString();
+    const QString ext = QFileInfo(path).suffix().toLower();
+    const bool csv = ext == "csv", svg = ext == "svg";
+    if (!csv && !svg && !PathMesh::formatForPath(file))
+        return "Export writes .csv, .svg, .obj, .ply, .stl, .glb or .3mf files.";
+    if (!doc_.root) return "There is no automaton to export.";
+    // The paths are read, and computed first if an edit has just cleared
+    // them, while the render thread stands still.
+    bool paused = doc_.PauseIfRunning();
+    if (!doc_.pathsUpToDate) frameUpdate(doc_);
+    std::string error;
+    if (csv) {
+        AtomicFile target(file);
+        if (target.open()) {
+            PathCsv::write(doc_, [&target](std::string_view text) { target.write(text); });
+            if (!target.commit()) error = target.error();
+        } else {
+            error = target.error();
+        }
+        if (!error.empty()) error = "The table " + file + " could not be written: " + error + ".";
+    } else if (svg) {
+        QSize size = ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(),
+                                                view_.clientHeight());
+        CameraRig rig;
+        rig.fovy = ViewOpenGLmt::kFovy;
+        CameraSetup camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
+        error = PathSvg::write(doc_, camera, doc_.cameraController.orientationMatrix(),
+                               size.width(), size.height(), file);
+    } else {
+        error = PathMesh::write(doc_, file);
+    }
+    if (paused) doc_.RenderResume();
+    return QString::fromStdString(error);
 }
