@@ -125,8 +125,7 @@ int runExport(const std::vector<std::string>& args) {
             out = args[++i];
         } else if (args[i] == "--tube-radius") {
             auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
-            if (!v || !(*v > 0) || *v > 1e6)
-                return usage("--tube-radius needs a positive number.");
+            if (!v || !(*v > 0) || *v > 1e6) return usage("--tube-radius needs a positive number.");
             tubeRadius = *v;
         } else if (args[i] == "--sides") {
             auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
@@ -207,7 +206,6 @@ const Command newCommand("new", "new FILE.one", "write the starter automaton (ro
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",
-                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one",
-                            runExport);
+                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one", runExport);
 
 }  // namespace

@@ -48,10 +48,9 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(filters);
         dialog.setDefaultSuffix("csv");
-        connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                [&dialog](const QString& filter) {
-                    dialog.setDefaultSuffix(filter.section("*.", 1, 1).section(')', 0, 0));
-                });
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(filter.section("*.", 1, 1).section(')', 0, 0));
+        });
         dialog.selectFile("Automaton");
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
@@ -151,8 +150,8 @@ QString FileExports::exportPaths(const QString& path) {
         }
         if (!error.empty()) error = "The table " + file + " could not be written: " + error + ".";
     } else if (svg) {
-        QSize size = ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(),
-                                                view_.clientHeight());
+        QSize size =
+            ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
         CameraRig rig;
         rig.fovy = ViewOpenGLmt::kFovy;
         CameraSetup camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());

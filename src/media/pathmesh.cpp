@@ -1,9 +1,10 @@
 // Tube meshes through Assimp's exporters.
 #include "pathmesh.h"
 
-#include <assimp/Exporter.hpp>
 #include <assimp/material.h>
 #include <assimp/scene.h>
+
+#include <assimp/Exporter.hpp>
 #include <cctype>
 #include <filesystem>
 #include <memory>
@@ -95,7 +96,8 @@ std::string lowerExtension(const std::string& path) {
 const std::vector<PathMesh::Format>& PathMesh::formats() {
     static const std::vector<Format> f = {
         {".obj", "obj", "Wavefront OBJ with its .mtl colours"},
-        {".ply", "plyb", "PLY (binary) with vertex colours"},
+        // Text: this Assimp's binary PLY writer garbles the faces.
+        {".ply", "ply", "PLY with vertex colours"},
         {".stl", "stlb", "STL (binary), for 3-D printing"},
         {".glb", "glb2", "glTF 2.0 binary, for web viewers and Blender"},
         {".3mf", "3mf", "3MF, for 3-D printing"},

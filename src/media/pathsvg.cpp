@@ -51,8 +51,10 @@ std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4&
     const double n = c.nearDistance;
     // glFrustum's mapping of eye coordinates to pixels.
     auto toPixel = [&](const Vec3& e) {
-        double x = (2 * n / (c.right - c.left) * e.x + (c.right + c.left) / (c.right - c.left) * e.z);
-        double y = (2 * n / (c.top - c.bottom) * e.y + (c.top + c.bottom) / (c.top - c.bottom) * e.z);
+        double x =
+            (2 * n / (c.right - c.left) * e.x + (c.right + c.left) / (c.right - c.left) * e.z);
+        double y =
+            (2 * n / (c.top - c.bottom) * e.y + (c.top + c.bottom) / (c.top - c.bottom) * e.z);
         double w = -e.z;
         return QPointF((x / w + 1) / 2 * width, (1 - y / w) / 2 * height);
     };

@@ -16,7 +16,6 @@ class PathSvg {
     // camera: the set-up of a width x height frame; orientation: the
     // arcball's turn applied after the camera (when the set-up asks for it).
     // Returns "" on success, otherwise one sentence.
-    static std::string write(const Automaton& a, const CameraSetup& camera,
-                             const Mat4& orientation, int width, int height,
-                             const std::string& path);
+    static std::string write(const Automaton& a, const CameraSetup& camera, const Mat4& orientation,
+                             int width, int height, const std::string& path);
 };
