@@ -4,12 +4,15 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <assimp/Exporter.hpp>
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #include "relations.h"
 #include "sphere.h"
@@ -29,7 +32,8 @@ aiColor4D colourOf(std::uint32_t c) {
 }
 
 // A scene that Assimp owns once built: its destructor frees the arrays.
-std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes) {
+// shading: vertex normals and colours, which STL has no place for.
+std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes, bool shading) {
     auto scene = std::make_unique<aiScene>();
     scene->mRootNode = new aiNode("Rotundel");
     const auto n = static_cast<unsigned>(tubes.size());
@@ -55,13 +59,16 @@ std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes) {
         const auto nv = static_cast<unsigned>(t.mesh.vertices.size());
         mesh->mNumVertices = nv;
         mesh->mVertices = new aiVector3D[nv];
-        mesh->mNormals = new aiVector3D[nv];
-        mesh->mColors[0] = new aiColor4D[nv];
+        if (shading) {
+            mesh->mNormals = new aiVector3D[nv];
+            mesh->mColors[0] = new aiColor4D[nv];
+        }
         for (unsigned v = 0; v < nv; ++v) {
             const Vec3& p = t.mesh.vertices[v];
             const Vec3& q = t.mesh.normals[v];
             mesh->mVertices[v] = aiVector3D(static_cast<float>(p.x), static_cast<float>(p.y),
                                             static_cast<float>(p.z));
+            if (!shading) continue;
             mesh->mNormals[v] = aiVector3D(static_cast<float>(q.x), static_cast<float>(q.y),
                                            static_cast<float>(q.z));
             mesh->mColors[0][v] = colour;
@@ -121,21 +128,42 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     if (options.sides && (*options.sides < 3 || *options.sides > kMostSides))
         return "Tubes need from 3 to " + std::to_string(kMostSides) + " sides.";
 
-    std::vector<Tube> tubes;
+    // The tubes are built side by side on the machine's cores: building
+    // them is most of an export's work.
+    struct Job {
+        const Sphere* sphere;
+        std::size_t point;
+        TubeSettings settings;
+    };
+    std::vector<Job> jobs;
     for (const Sphere* s : a.sphereTable) {
         if (!s) continue;
         TubeSettings settings = tubeSettingsFor(s->radius);
         if (options.tubeRadius) settings.radius = *options.tubeRadius;
         if (options.sides) settings.sides = *options.sides;
-        for (std::size_t p = 0; p < s->points.size(); ++p) {
-            if (s->points[p].path.empty()) continue;
-            TubeMesh mesh = closedTube(s->points[p].path, settings);
-            if (mesh.triangles.empty()) continue;
-            tubes.push_back({s->name + "/" + std::to_string(p), s->color, std::move(mesh)});
-        }
+        for (std::size_t p = 0; p < s->points.size(); ++p)
+            if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
+    std::vector<Tube> built(jobs.size());
+    std::atomic<std::size_t> next{0};
+    auto build = [&] {
+        for (std::size_t i; (i = next++) < jobs.size();) {
+            const Job& j = jobs[i];
+            built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
+                        closedTube(j.sphere->points[j.point].path, j.settings)};
+        }
+    };
+    std::vector<std::thread> helpers;
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned t = 1; t < std::min<std::size_t>(cores, jobs.size()); ++t)
+        helpers.emplace_back(build);
+    build();
+    for (auto& h : helpers) h.join();
+    std::vector<Tube> tubes;
+    for (auto& t : built)
+        if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
     if (tubes.empty()) return "There are no point paths to write.";
-    auto scene = sceneOf(tubes);
+    auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
 
     // Written into a fresh folder beside the target and moved into place
     // when complete, so that an OBJ file's material library keeps its name.
