@@ -152,8 +152,12 @@ int runExport(const std::vector<std::string>& args) {
 #endif
     if (!csv && !one && !svg && !mesh)
         return usage("export cannot write " + AutomatonReport::printable(out) +
-                     "; rotundel export --help lists the formats (for images use rotundel "
-                     "render).");
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+                     ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf "
+#else
+                     ": it writes .csv or .one "
+#endif
+                     "(rotundel export --help says more; for images use rotundel render).");
 
     CRotundelDoc doc;
     DocResult r = doc.OpenDocument(file);
