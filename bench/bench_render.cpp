@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -14,6 +16,29 @@
 namespace {
 using namespace bench;
 constexpr int kWidth = 800, kHeight = 600;
+
+// Pixels of a frame that differ (by more than a faint shade) between the
+// tubes as drawn and tubes with a ring at every sample.
+int pixelsOffFullTubes(HeadlessRenderer& renderer, Automaton& a, const FrameSettings& settings,
+                       CameraRig& rig, const CBallController& ball) {
+    std::string error;
+    const auto& black = FrameRenderer::kWindowBackground;
+    auto drawn = renderer.render(a, settings, rig, &ball, kWidth, kHeight, black, &error);
+    renderer.frames().spheres().setFullTubes(true);
+    renderer.frames().spheres().invalidate();
+    auto full = renderer.render(a, settings, rig, &ball, kWidth, kHeight, black, &error);
+    renderer.frames().spheres().setFullTubes(false);
+    renderer.frames().spheres().invalidate();
+    if (!drawn || !full) return -1;
+    int off = 0;
+    for (std::size_t i = 0; i < drawn->pixels.size(); i += 4) {
+        int d = 0;
+        for (std::size_t c = 0; c < 3; ++c)
+            d = std::max(d, std::abs(int(drawn->pixels[i + c]) - int(full->pixels[i + c])));
+        if (d > 48) ++off;
+    }
+    return off;
+}
 
 void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)(),
                   bool recompile) {
@@ -31,6 +56,7 @@ void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*mak
     CameraRig rig;
     CBallController ball(0.7, unitquaternion(0.872664625997, {1, 0, 0}));
     ball.setWindowSize(kWidth, kHeight);
+    const int offFull = recompile ? 0 : pixelsOffFullTubes(*renderer, *a, settings, rig, ball);
     renderer->makeCurrent();
     auto target = OffscreenTarget::create(kWidth, kHeight, &error);
     if (!target) {
@@ -51,6 +77,7 @@ void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*mak
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["tube_triangles"] = static_cast<double>(triangles);
+    if (!recompile) state.counters["pixels_off_full_tubes"] = offFull;
 }
 
 void BM_RenderFrame_new_document(benchmark::State& s) {

@@ -3,38 +3,28 @@
 //
 // The fast pass computes exactly what place() would at every instant, but
 // keeps the per-link constants (radii, axis rotations, revolution rates) out
-// of the per-sample loop, keeps the frames of one path list in a local array
-// instead of the spheres, and so can sample different spheres, and different
-// stretches of one sphere's period, on several threads. The pass stores
+// of the per-sample loop, places each link once per instant for all the
+// traced spheres whose lists share it, runs blocks of instants through each
+// link at a time, keeps the frames in local arrays instead of the spheres,
+// and so can sample different spheres, and different stretches of one
+// period, on several threads. The pass stores
 // positions only: the tubes around them are built when they are drawn.
 #include "pointpaths.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <latch>
 #include <limits>
 #include <numeric>
 #include <thread>
 
+#include "linkblock.h"
 #include "linkmotion.h"
 #include "placement.h"
 #include "relations.h"
 
 namespace {
-
-// The position of a point in a sphere frame: frame * Rz * Rx * T(0, 0, h),
-// applied to the origin. Only the columns that reach the result are formed;
-// the sums are those of the full products.
-Vec3 pointPosition(const Mat4f& frame, double cz, double sz, double cx, double sx, double h) {
-    Vec3 out;
-    double* o = &out.x;
-    for (int r = 0; r < 3; ++r) {
-        double col1 = double(frame[r]) * -sz + double(frame[4 + r]) * cz;  // after Rz
-        double col2 = col1 * -sx + double(frame[8 + r]) * cx;              // after Rx
-        o[r] = col2 * h + double(frame[12 + r]);
-    }
-    return out;
-}
 
 // e(k) = k * c exactly, converted as numerator / denominator in lowest terms.
 struct RevolutionSteps {
@@ -87,29 +77,76 @@ struct RevolutionSteps {
 struct Job {
     PathPlan* plan;
     long long n;
+    BigRational perStep;
     std::vector<LinkMotion> motions;
     std::vector<RevolutionSteps> steps;
-    // Per point: cos/sin of its two angles and its distance in world units.
-    std::vector<std::array<double, 5>> pointConsts;
+    std::vector<PointConsts> pointConsts;
 };
 
-void sampleRange(const Job& job, long long k0, long long k1) {
-    const std::size_t links = job.motions.size();
-    std::vector<Mat4f> frames(links + 1, identityMatrixF());
-    Sphere& s = *job.plan->sphere;
-    for (long long k = k0; k < k1; ++k) {
-        for (std::size_t i = 0; i < links; ++i) {
-            const LinkMotion& m = job.motions[i];
-            Mat4 w = widen(frames[i]);
-            double e = job.steps[i].at(k);
-            m.apply(w, m.revolutionAt(e), m.spinAt(e));
-            frames[i + 1] = narrow(w);
+// Traced spheres whose lists start alike and whose instants coincide (the
+// same sample count and the same exact time step) share the placements of
+// their common links: each link of a group is placed once per instant. The
+// links form a tree rooted at the stationary sphere.
+struct LinkNode {
+    int parent;  // -1: placed from the stationary sphere
+    const Sphere* sphere;
+    LinkMotion motion;
+    RevolutionSteps steps;
+};
+struct Traced {
+    int node;
+    Sphere* sphere;
+    std::vector<PointConsts> points;
+};
+struct Group {
+    long long n;
+    BigRational perStep;
+    std::vector<LinkNode> nodes;  // parents before their children
+    std::vector<Traced> traced;
+};
+
+void addToGroups(std::vector<Group>& groups, const Job& job) {
+    Group* g = nullptr;
+    for (auto& candidate : groups)
+        if (candidate.n == job.n && candidate.perStep == job.perStep) g = &candidate;
+    if (!g) g = &groups.emplace_back(Group{job.n, job.perStep, {}, {}});
+    const auto& list = job.plan->list;
+    int parent = -1;
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        int found = -1;
+        for (std::size_t k = 0; k < g->nodes.size() && found < 0; ++k)
+            if (g->nodes[k].parent == parent && g->nodes[k].sphere == list[i])
+                found = static_cast<int>(k);
+        if (found < 0) {
+            g->nodes.push_back({parent, list[i], job.motions[i - 1], job.steps[i - 1]});
+            found = static_cast<int>(g->nodes.size()) - 1;
         }
-        for (std::size_t j = 0; j < job.pointConsts.size(); ++j) {
-            const auto& pc = job.pointConsts[j];
-            s.points[j].path[static_cast<std::size_t>(k)] =
-                pointPosition(frames[links], pc[0], pc[1], pc[2], pc[3], pc[4]);
+        parent = found;
+    }
+    g->traced.push_back({parent, job.plan->sphere, job.pointConsts});
+}
+
+// Samples k0..k1 of every traced sphere of the group, a block of instants
+// at a time.
+void sampleRange(const Group& g, long long k0, long long k1) {
+    static thread_local std::vector<FrameBlock> frames;
+    static thread_local FrameBlock identity;
+    identity.setIdentity();
+    frames.resize(g.nodes.size());
+    alignas(32) double e[kLinkBlock];
+    for (long long kb = k0; kb < k1; kb += kLinkBlock) {
+        const int lanes = static_cast<int>(std::min<long long>(kLinkBlock, k1 - kb));
+        for (std::size_t i = 0; i < g.nodes.size(); ++i) {
+            const LinkNode& node = g.nodes[i];
+            for (int l = 0; l < lanes; ++l) e[l] = node.steps.at(kb + l);
+            const FrameBlock& parent =
+                node.parent < 0 ? identity : frames[static_cast<std::size_t>(node.parent)];
+            placeLinkBlock(node.motion, e, parent, frames[i], lanes);
         }
+        for (const Traced& t : g.traced)
+            for (std::size_t j = 0; j < t.points.size(); ++j)
+                placePointBlock(frames[static_cast<std::size_t>(t.node)], t.points[j],
+                                &t.sphere->points[j].path[static_cast<std::size_t>(kb)], lanes);
     }
 }
 
@@ -300,13 +337,16 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     const long long cap = capForBudget(plans, a.sampleBudget);
 
     std::vector<Job> jobs;
+    // Making room for the positions writes every one of them once; that is
+    // done on the workers too, one path each.
+    std::vector<std::pair<std::vector<Vec3>*, std::size_t>> resizes;
     for (auto& plan : plans) {
         long long n = samplesWithin(plan, cap);
         if (n < plan.samples && !plan.sphere->points.empty())
             result.coarsened.push_back(plan.sphere);
         if (n <= 0 || !plan.period) continue;
-        Job job{&plan, n, {}, {}, {}};
         BigRational perStep = *plan.period / BigRational(n);
+        Job job{&plan, n, perStep, {}, {}, {}};
         for (std::size_t i = 1; i < plan.list.size(); ++i) {
             Sphere& from = *plan.list[i - 1];
             Sphere& to = *plan.list[i];
@@ -320,27 +360,32 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
             job.pointConsts.push_back(
                 {std::cos(z), std::sin(z), std::cos(x), std::sin(x), p.quantumDistance * s.radius});
             p.clearPath();
-            p.path.resize(static_cast<std::size_t>(n));
+            resizes.push_back({&p.path, static_cast<std::size_t>(n)});
         }
         result.samples += static_cast<std::size_t>(n) * s.points.size();
         jobs.push_back(std::move(job));
     }
 
-    // Work items: stretches of samples.
-    constexpr long long kChunk = 512;
+    std::vector<Group> groups;
+    for (const Job& job : jobs)
+        if (!job.pointConsts.empty()) addToGroups(groups, job);
+
+    // Work items: stretches of samples of one group.
+    constexpr long long kChunk = 8 * kLinkBlock;
     struct Item {
-        std::size_t job;
+        std::size_t group;
         long long k0, k1;
         double cost;
     };
     std::vector<Item> items;
     double totalCost = 0;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-        const Job& job = jobs[j];
-        if (job.pointConsts.empty()) continue;
-        for (long long k = 0; k < job.n; k += kChunk) {
-            long long k1 = std::min(job.n, k + kChunk);
-            double cost = double(k1 - k) * double(job.motions.size() + job.pointConsts.size());
+    for (std::size_t j = 0; j < groups.size(); ++j) {
+        const Group& g = groups[j];
+        std::size_t points = 0;
+        for (const Traced& t : g.traced) points += t.points.size();
+        for (long long k = 0; k < g.n; k += kChunk) {
+            long long k1 = std::min(g.n, k + kChunk);
+            double cost = double(k1 - k) * double(g.nodes.size() + points);
             items.push_back({j, k, k1, cost});
             totalCost += cost;
         }
@@ -362,14 +407,19 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         if (control && control->progress && totalCost > 0)
             control->progress(std::min(1.0, doneCost.load() / totalCost));
     };
-    std::atomic<std::size_t> next{0};
+    // Two phases on the same workers: room for the paths, then the samples.
+    std::atomic<std::size_t> nextResize{0}, next{0};
+    std::latch resized(threads);
     auto worker = [&](bool reports) {
+        for (std::size_t i; (i = nextResize.fetch_add(1)) < resizes.size();)
+            resizes[i].first->resize(resizes[i].second);
+        resized.arrive_and_wait();
         for (;;) {
             if (stopRequested()) return;
             std::size_t i = next.fetch_add(1);
             if (i >= items.size()) return;
             const Item& it = items[i];
-            sampleRange(jobs[it.job], it.k0, it.k1);
+            sampleRange(groups[it.group], it.k0, it.k1);
             addDone(it.cost);
             if (reports) reportProgress();
         }

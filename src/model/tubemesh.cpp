@@ -140,13 +140,21 @@ std::vector<TubeFrame> transport(const std::vector<Vec3>& path) {
     return frames;
 }
 
-double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
-    Vec3 ab = b - a, ap = p - a;
-    double l2 = dot(ab, ab);
-    if (l2 == 0) return length(ap);
-    double t = std::clamp(dot(ap, ab) / l2, 0.0, 1.0);
-    return length(ap - t * ab);
-}
+// Squared distances of points from one segment.
+struct Segment {
+    Vec3 a, ab;
+    double inverse;  // 1 / |ab|^2, or 0 for a segment of length 0
+    Segment(const Vec3& from, const Vec3& to) : a(from), ab(to - from) {
+        double l2 = dot(ab, ab);
+        inverse = l2 > 0 ? 1 / l2 : 0;
+    }
+    double squaredDistance(const Vec3& p) const {
+        Vec3 ap = p - a;
+        double t = std::clamp(dot(ap, ab) * inverse, 0.0, 1.0);
+        Vec3 off = ap - t * ab;
+        return dot(off, off);
+    }
+};
 
 // The samples without repeats of the one before (the last one's repeat is
 // the first).
@@ -172,9 +180,14 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
         return kept;
     }
     auto at = [&](std::size_t i) -> const Vec3& { return q[i == m ? 0 : i]; };
+    const double eps2 = eps * eps;
     auto fits = [&](std::size_t i, std::size_t j) {
+        Segment seg(at(i), at(j));
+        // The middle sample is the likeliest to stand off the chord: a
+        // stretch that is too long is mostly found out at once.
+        if (j > i + 1 && seg.squaredDistance(at(i + (j - i) / 2)) > eps2) return false;
         for (std::size_t k = i + 1; k < j; ++k)
-            if (distanceToSegment(at(k), at(i), at(j)) > eps) return false;
+            if (seg.squaredDistance(at(k)) > eps2) return false;
         return true;
     };
     std::size_t i = 0;
@@ -241,7 +254,7 @@ TubeSettings tubeSettingsFor(double sphereRadius) {
     s.radius = 0.15 * sphereRadius;
     s.sides = 7;
     s.maxTurnDegrees = 10;
-    s.tolerance = 0.05;
+    s.tolerance = 0.1;
     return s;
 }
 
@@ -287,6 +300,10 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
 
     std::vector<Vec3> line;
     std::vector<std::size_t> firstOf;  // first vertex of each stretch in line
+    std::vector<Segment> pieceSegments;
+    const double eps2 = eps * eps;
+    // Stretches whose line changed since their samples were last checked.
+    std::vector<char> dirty(kept.size(), 1);
     for (int round = 0; round < 24; ++round) {
         const std::size_t n = kept.size();
         line.clear();
@@ -307,36 +324,51 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
         std::vector<std::size_t> insert;
         if (eps > 0) {
             for (std::size_t i = 0; i < n; ++i) {
+                if (!dirty[i]) continue;
                 std::size_t from = kept[i] + 1, to = i + 1 < n ? kept[i + 1] : m;
-                double worst = eps;
+                double worst = eps2;
                 std::size_t worstAt = 0;
+                pieceSegments.clear();
+                for (std::size_t v = firstOf[i]; v < firstOf[i + 1]; ++v)
+                    pieceSegments.emplace_back(line[v],
+                                               v + 1 < line.size() ? line[v + 1] : line[0]);
                 for (std::size_t k = from; k < to; ++k) {
                     double dmin = std::numeric_limits<double>::infinity();
-                    for (std::size_t v = firstOf[i]; v < firstOf[i + 1]; ++v) {
-                        const Vec3& b = v + 1 < line.size() ? line[v + 1] : line[0];
-                        dmin = std::min(dmin, distanceToSegment(q[k], line[v], b));
-                    }
+                    for (const Segment& piece : pieceSegments)
+                        dmin = std::min(dmin, piece.squaredDistance(q[k]));
                     if (dmin > worst) worst = dmin, worstAt = k;
                 }
                 if (worstAt) insert.push_back(worstAt);
             }
         }
+        dirty.assign(n, 0);
         if (!insert.empty()) {
-            std::vector<std::size_t> merged;
+            std::vector<std::size_t> merged, split;
             std::vector<int> mergedPieces;
             std::size_t next = 0;
             for (std::size_t i = 0; i < n; ++i) {
                 merged.push_back(kept[i]);
-                mergedPieces.push_back(std::max(1, (pieces[i] + 1) / 2));
-                if (next < insert.size() && insert[next] > kept[i] &&
-                    (i + 1 == n || insert[next] < kept[i + 1])) {
+                const bool splits = next < insert.size() && insert[next] > kept[i] &&
+                                    (i + 1 == n || insert[next] < kept[i + 1]);
+                mergedPieces.push_back(splits ? std::max(1, (pieces[i] + 1) / 2) : pieces[i]);
+                if (splits) {
+                    split.push_back(merged.size());
                     merged.push_back(insert[next++]);
                     mergedPieces.push_back(std::max(1, (pieces[i] + 1) / 2));
                 }
             }
             kept = std::move(merged);
             pieces = std::move(mergedPieces);
-            for (std::size_t i = 0; i < kept.size(); ++i) pieces[i] = std::max(pieces[i], guess(i));
+            // A new kept sample reshapes the spline on two stretches either
+            // side of it.
+            const std::size_t nk = kept.size();
+            dirty.assign(nk, 0);
+            for (std::size_t at : split)
+                for (std::size_t d = nk - 2; d != nk + 2; ++d) dirty[(at + d) % nk] = 1;
+            for (std::size_t i = 0; i < nk; ++i) {
+                int g = guess(i);
+                if (g > pieces[i]) pieces[i] = g, dirty[i] = 1;
+            }
             continue;
         }
 
@@ -359,6 +391,7 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
             for (std::size_t i = 0; i < n; ++i)
                 if (raise[i] && pieces[i] < kMaxPieces) {
                     pieces[i] = std::min(kMaxPieces, pieces[i] * 2);
+                    dirty[i] = 1;
                     changed = true;
                 }
         }

@@ -8,7 +8,8 @@
 // by at most maxTurnDegrees; where they are denser than the tube needs,
 // samples whose removal moves the centre line by less than tolerance x
 // radius are left out. Every sample stays within tolerance x radius of the
-// centre line. The samples themselves are never changed.
+// centre line. A sharper corner is left only at a cusp, which no spline
+// through the samples rounds. The samples themselves are never changed.
 //
 // A ring of `sides` vertices stands at every vertex of the centre line,
 // perpendicular to the line's tangent there. The frame that orients the
@@ -32,7 +33,7 @@ struct TubeSettings {
     double radius = 0.075;
     int sides = 7;               // at least 3
     double maxTurnDegrees = 10;  // 180 or more: no interpolation
-    double tolerance = 0.05;     // in tube radii; 0: every sample is kept
+    double tolerance = 0.1;      // in tube radii; 0: every sample is kept
 };
 
 // The tube that the drawing shows around the paths of a sphere of radius

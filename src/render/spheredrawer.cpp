@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 #include <vector>
 
 #include "imagefile.h"
@@ -274,9 +275,29 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
 
 std::size_t SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
     sphereColour(s, o.stereo);
+    TubeSettings settings = tubeSettingsFor(s.radius);
+    if (fullTubes_) settings.tolerance = 0;
+    // The meshes need no OpenGL: long paths are built on several threads,
+    // then handed over here, on the context's thread, in point order.
+    std::vector<TubeMesh> meshes(s.points.size());
+    std::size_t samples = 0;
+    for (const SpherePoint& p : s.points) samples += p.path.size();
+    auto build = [&](std::size_t i) { meshes[i] = closedTube(s.points[i].path, settings); };
+    std::vector<std::thread> helpers;
+    if (samples >= kParallelTubeSamples && meshes.size() > 1) {
+        const std::size_t threads =
+            std::min<std::size_t>(meshes.size(), std::max(1u, std::thread::hardware_concurrency()));
+        for (std::size_t t = 1; t < threads; ++t)
+            helpers.emplace_back([&, t] {
+                for (std::size_t i = t; i < meshes.size(); i += threads) build(i);
+            });
+        for (std::size_t i = 0; i < meshes.size(); i += threads) build(i);
+    } else {
+        for (std::size_t i = 0; i < meshes.size(); ++i) build(i);
+    }
+    for (auto& h : helpers) h.join();
     std::size_t triangles = 0;
-    for (const SpherePoint& p : s.points)
-        if (!p.path.empty()) triangles += drawTube(closedTube(p.path, tubeSettingsFor(s.radius)));
+    for (const TubeMesh& mesh : meshes) triangles += drawTube(mesh);
     return triangles;
 }
 

@@ -71,6 +71,9 @@ class SphereDrawer {
     std::uint64_t compilations() const { return compilations_; }
     // Triangles of the tubes in the path lists compiled now.
     std::size_t tubeTriangles() const;
+    // Tubes with a ring at every sample (nothing thinned), to compare the
+    // drawn tubes with; takes effect when the lists compile again.
+    void setFullTubes(bool on) { fullTubes_ = on; }
 
   private:
     struct Entry;
@@ -99,4 +102,8 @@ class SphereDrawer {
     std::uint64_t pass_ = 0;
     std::uint64_t compilations_ = 0;
     bool invalidated_ = false;
+    bool fullTubes_ = false;
+    // Paths this long (all of a sphere's points together) are built on
+    // several threads; below it starting threads costs more than it saves.
+    static constexpr std::size_t kParallelTubeSamples = 20000;
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "fixtures.h"
+#include "linkblock.h"
 #include "tubemesh.h"
 
 namespace {
@@ -43,6 +44,47 @@ void mixedChain(TestAutomaton& a, Sphere** middle = nullptr) {
     Sphere& side = a.add("S", a.root, Rational(1, 5));
     side.addPoint(90, 45, 1);
     a.pathStep = 0.05;
+}
+
+// Six links with tilted axes, every third rolling inside, three points on
+// each sphere: sampled under a budget, so that all the spheres share their
+// instants and their lists' common links.
+void deepChain(TestAutomaton& a, Sphere** = nullptr) {
+    Sphere* s = &a.add("A", nullptr, Rational(1));
+    s->addPoint(0, 0, 0);
+    const Rational factors[] = {{1, 2}, {2, 3}, {3, 5}, {1, 2}, {3, 4}, {2, 3}};
+    for (int i = 0; i < 6; ++i) {
+        s = &a.add(std::string(1, char('B' + i)), s, factors[i]);
+        s->axisAngleZ = 15.0 * (i + 1);
+        s->axisAngleX = 20.0 * (i + 1);
+        s->inside = short(i % 3 == 2);
+        for (int p = 0; p < 4; ++p) s->addPoint(30.0 * p, 45.0 * p, p == 0 ? 0 : 1 + p % 2);
+    }
+    a.pathStep = 0.0001;
+    a.sampleBudget = 40000;
+}
+
+// Rates and radii whose periods run long (revolution counts with large
+// numerators and denominators), rolling inside and anti-clockwise, from
+// initial angles.
+void longPeriodChain(TestAutomaton& a, Sphere** = nullptr) {
+    Sphere* s = &a.add("A", nullptr, Rational(1));
+    const Rational factors[] = {{3, 7}, {5, 11}, {7, 9}, {4, 13}};
+    const Rational rates[] = {{1, 1}, {1000003, 999983}, {999979, 1000033}, {1009, 997}};
+    for (int i = 0; i < 4; ++i) {
+        s = &a.add(std::string(1, char('B' + i)), s, factors[i]);
+        if (i > 0) s->rollingRate = rates[i];
+        s->inside = short(i % 2 == 0);
+        s->antiClockwise = short(i != 2);
+        s->initialRevolution = 33.0 + 11 * i;
+        s->initialSpin = 71.0 - 13 * i;
+        s->axisAngleZ = 10.0 * i;
+        s->axisAngleX = 50.0 - 7 * i;
+        s->addPoint(25, 35, 1);
+        s->addPoint(0, 0, 0.5);
+    }
+    a.pathStep = 0.001;
+    a.sampleBudget = 24000;
 }
 
 std::vector<std::vector<Vec3>> allPaths(const Automaton& a) {
@@ -124,33 +166,49 @@ TEST(PointPaths, PeriodsBeyondSixtyFourBitsStayExactAndSamplingIsBounded) {
 }
 
 TEST(PointPaths, FastPassEqualsTheLiteralPassBitForBit) {
-    for (Sphere* stationaryPick : {static_cast<Sphere*>(nullptr), reinterpret_cast<Sphere*>(1)}) {
-        TestAutomaton lit, fast;
-        Sphere* midL = nullptr;
-        Sphere* midF = nullptr;
-        mixedChain(lit, &midL);
-        mixedChain(fast, &midF);
-        if (stationaryPick) {  // hold a sphere in the middle of the chain still
-            lit.stationarySphere = midL;
-            fast.stationarySphere = midF;
-        }
+    struct Case {
+        const char* what;
+        void (*build)(TestAutomaton&, Sphere**);
+        bool middleStationary;
+    } cases[] = {
+        {"mixed chain", [](TestAutomaton& a, Sphere** m) { mixedChain(a, m); }, false},
+        // A sphere in the middle of the chain held still.
+        {"mixed chain from its middle", [](TestAutomaton& a, Sphere** m) { mixedChain(a, m); },
+         true},
+        {"deep chain", deepChain, false},
+        {"long-period chain", longPeriodChain, false},
+    };
+    const bool avx2 = linkBlocksUseAvx2();
+    for (const auto& c : cases) {
+        TestAutomaton lit;
+        Sphere* middle = nullptr;
+        c.build(lit, &middle);
+        if (c.middleStationary) lit.stationarySphere = middle;
         reset(lit);
         dynamicStep(lit);
         pathPassLiteral(lit);
-        PathPassControl one;
-        one.threads = 1;
-        reset(fast);
-        dynamicStep(fast);
-        PathPassResult r = pathPass(fast, &one);
-        ASSERT_GT(r.samples, 1000u);
-        ASSERT_EQ(allPaths(lit), allPaths(fast));
-        // The working fields are left at the last sampled instant in both.
-        auto ls = treeSpheres(lit), fs = treeSpheres(fast);
-        for (std::size_t i = 0; i < ls.size(); ++i) {
-            EXPECT_EQ(ls[i]->frame, fs[i]->frame) << ls[i]->name;
-            EXPECT_EQ(ls[i]->center, fs[i]->center) << ls[i]->name;
+        for (bool useAvx2 : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (useAvx2 ? "" : ", without AVX2"));
+            setLinkBlocksUseAvx2(useAvx2 && avx2);
+            TestAutomaton fast;
+            c.build(fast, &middle);
+            if (c.middleStationary) fast.stationarySphere = middle;
+            PathPassControl one;
+            one.threads = 1;
+            reset(fast);
+            dynamicStep(fast);
+            PathPassResult r = pathPass(fast, &one);
+            ASSERT_GT(r.samples, 1000u);
+            ASSERT_EQ(allPaths(lit), allPaths(fast));
+            // The working fields are left at the last sampled instant in both.
+            auto ls = treeSpheres(lit), fs = treeSpheres(fast);
+            for (std::size_t i = 0; i < ls.size(); ++i) {
+                EXPECT_EQ(ls[i]->frame, fs[i]->frame) << ls[i]->name;
+                EXPECT_EQ(ls[i]->center, fs[i]->center) << ls[i]->name;
+            }
         }
     }
+    setLinkBlocksUseAvx2(avx2);
 }
 
 TEST(PointPaths, ThreadsGiveTheSameResultAsOneThread) {
