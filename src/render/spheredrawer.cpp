@@ -305,7 +305,8 @@ void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
     std::vector<float> vertices;
     std::vector<std::uint32_t> indices;
     e.tubeRanges.clear();
-    const TubeSettings settings = tubeSettingsFor(s.radius);
+    TubeSettings settings = tubeSettingsFor(s.radius);
+    if (fullTubes_) settings.tolerance = 0;
     for (const SpherePoint& p : s.points) {
         if (p.path.empty()) continue;
         TubeMesh mesh = closedTube(p.path, settings);
