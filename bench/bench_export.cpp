@@ -23,8 +23,9 @@ constexpr int kWidth = 800, kHeight = 600;
 
 // One frame of the rolling animation as the render thread makes it: the
 // placement at the next instant and the frame with partly traced tubes
-// (the rest faint). Compare with BM_RenderFrame/deep_chain.
-void BM_RollingFrame_deep_chain(benchmark::State& state) {
+// (the rest faint), or with the whole paths (what the still frame draws,
+// from buffers instead of lists). Compare with BM_RenderFrame/deep_chain.
+void rollingFrames(benchmark::State& state, bool faint, bool whole) {
     std::string error;
     auto renderer = HeadlessRenderer::create({}, &error);
     if (!renderer) {
@@ -49,7 +50,10 @@ void BM_RollingFrame_deep_chain(benchmark::State& state) {
     RollingTimeline timeline(*a);
     double fraction = 0;
     DrawOptions::Rolling rolling;
-    rolling.pathShown = [&](const Sphere& s) { return timeline.pathShown(s, fraction); };
+    rolling.faintRest = faint;
+    rolling.pathShown = [&](const Sphere& s) {
+        return whole ? 1.0 : timeline.pathShown(s, fraction);
+    };
     settings.rolling = &rolling;
     FrameRenderer& frames = renderer->frames();
     frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);  // buffers filled once
@@ -63,6 +67,13 @@ void BM_RollingFrame_deep_chain(benchmark::State& state) {
     target.reset();
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_RollingFrame_deep_chain(benchmark::State& s) {
+    rollingFrames(s, true, false);
+}
+void BM_RollingFrame_deep_chain_whole(benchmark::State& s) {
+    rollingFrames(s, false, true);
 }
 
 // The tubes of the deep chain at accuracy 100 written as binary STL, from
@@ -128,6 +139,9 @@ void BM_MovieFrames_new_document(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_RollingFrame_deep_chain)->Name("BM_RollingFrame/deep_chain")->UseRealTime();
+BENCHMARK(BM_RollingFrame_deep_chain_whole)
+    ->Name("BM_RollingFrame/deep_chain/whole_paths")
+    ->UseRealTime();
 // CPU time of all threads: on a busy machine wall time says little.
 BENCHMARK(BM_ExportStl_deep_chain)
     ->Name("BM_ExportStl/deep_chain")

@@ -127,6 +127,8 @@ struct SphereDrawer::Entry {
     bool listOutdated = false;  // the buffer saw new paths that the list has not
     struct TubeRange {
         std::size_t firstIndex = 0;
+        GLuint firstVertex = 0;
+        std::size_t rings = 0;
         std::size_t indicesPerBand = 0;
         std::size_t samples = 0;
         std::vector<double> bandEnds;  // per band, the sample it reaches
@@ -313,6 +315,8 @@ void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
         if (mesh.triangles.empty()) continue;
         Entry::TubeRange range;
         range.firstIndex = indices.size();
+        range.firstVertex = static_cast<GLuint>(vertices.size() / 6);
+        range.rings = mesh.rings();
         range.indicesPerBand = static_cast<std::size_t>(mesh.sides) * 6;
         range.samples = p.path.size();
         // Where along the path (in samples) each band ends: rings lie in
@@ -376,8 +380,15 @@ void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
     auto drawBands = [](const Entry::TubeRange& r, std::size_t from, std::size_t to) {
         if (to <= from) return;
         auto offset = (r.firstIndex + from * r.indicesPerBand) * sizeof(std::uint32_t);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>((to - from) * r.indicesPerBand),
-                       GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
+        // The rings these bands join, so that only their vertices are
+        // transformed (the band back to the start also joins ring 0).
+        const GLuint sides = static_cast<GLuint>(r.indicesPerBand / 6);
+        GLuint first = r.firstVertex + static_cast<GLuint>(from) * sides;
+        GLuint last = r.firstVertex + static_cast<GLuint>(std::min(to + 1, r.rings)) * sides - 1;
+        if (to >= r.rings) first = r.firstVertex;
+        glDrawRangeElements(GL_TRIANGLES, first, last,
+                            static_cast<GLsizei>((to - from) * r.indicesPerBand), GL_UNSIGNED_INT,
+                            reinterpret_cast<const void*>(offset));
     };
     glLineWidth(3.0f);
     glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
