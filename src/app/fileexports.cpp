@@ -2,11 +2,18 @@
 #include "fileexports.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QSpinBox>
 #include <atomic>
 #include <thread>
 
@@ -21,6 +28,43 @@
 #include "relations.h"
 #include "sphere.h"
 #include "viewopenglmt.h"
+
+namespace {
+// Tube radius and sides for a mesh file, the drawing's unless changed.
+std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle("Tubes");
+    auto* form = new QFormLayout(&dialog);
+    auto* asDrawn = new QCheckBox("&Radius as drawn (0.15 x each sphere's radius)");
+    asDrawn->setChecked(true);
+    auto* radius = new QDoubleSpinBox;
+    radius->setRange(0.0001, 1000);
+    radius->setDecimals(4);
+    radius->setValue(0.075);
+    radius->setEnabled(false);
+    auto* radiusLabel = new QLabel("Tube &radius:");
+    radiusLabel->setBuddy(radius);
+    auto* sides = new QSpinBox;
+    sides->setRange(3, PathMesh::kMostSides);
+    sides->setValue(7);
+    auto* sidesLabel = new QLabel("&Sides of each tube:");
+    sidesLabel->setBuddy(sides);
+    QObject::connect(asDrawn, &QCheckBox::toggled, radius,
+                     [radius](bool on) { radius->setEnabled(!on); });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(asDrawn);
+    form->addRow(radiusLabel, radius);
+    form->addRow(sidesLabel, sides);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    MeshOptions options;
+    if (!asDrawn->isChecked()) options.tubeRadius = radius->value();
+    options.sides = sides->value();
+    return options;
+}
+}  // namespace
 
 FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
     : QObject(window), doc_(doc), view_(view), window_(window) {
@@ -39,6 +83,7 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
             return QString();
         return dialog.selectedFiles().first();
     };
+    askMeshOptions = [this] { return meshOptionsDialog(window_); };
     askExportPath = [this] {
         QStringList filters{"CSV table of the samples (*.csv)",
                             "SVG drawing through the camera (*.svg)"};
@@ -124,11 +169,17 @@ QString FileExports::saveMovie(const QString& path) {
 void FileExports::OnExport() {
     QString path = askExportPath();
     if (path.isEmpty()) return;
-    QString error = exportPaths(path);
+    MeshOptions mesh;
+    if (PathMesh::formatForPath(path.toStdString())) {
+        auto chosen = askMeshOptions();
+        if (!chosen) return;
+        mesh = *chosen;
+    }
+    QString error = exportPaths(path, mesh);
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
 }
 
-QString FileExports::exportPaths(const QString& path) {
+QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
     const std::string file = path.toStdString();
     const QString ext = QFileInfo(path).suffix().toLower();
     const bool csv = ext == "csv", svg = ext == "svg";
@@ -158,7 +209,7 @@ QString FileExports::exportPaths(const QString& path) {
         error = PathSvg::write(doc_, camera, doc_.cameraController.orientationMatrix(),
                                size.width(), size.height(), file);
     } else {
-        error = PathMesh::write(doc_, file);
+        error = PathMesh::write(doc_, file, mesh);
     }
     if (paused) doc_.RenderResume();
     return QString::fromStdString(error);

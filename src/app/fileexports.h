@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
+
+#include "pathmesh.h"
 
 class CRotundelDoc;
 class ViewOpenGLmt;
@@ -28,11 +31,13 @@ class FileExports : public QObject {
     // Asks for a file name and writes the point paths in the format its
     // extension names.
     void OnExport();
-    QString exportPaths(const QString& path);
+    QString exportPaths(const QString& path, const MeshOptions& mesh = {});
 
     // Where file dialogs are answered; tests replace these.
     std::function<QString()> askMoviePath;
     std::function<QString()> askExportPath;
+    // The tube radius and sides of a mesh file; empty when cancelled.
+    std::function<std::optional<MeshOptions>()> askMeshOptions;
 
   private:
     CRotundelDoc& doc_;

@@ -38,6 +38,7 @@ class AnimationTest : public QObject {
     void cancelMovie();
     void exportPaths_data();
     void exportPaths();
+    void exportAsksForTubes();
 
   private:
     RollingPlayer& player() { return app_->view->rolling(); }
@@ -197,6 +198,44 @@ void AnimationTest::exportPaths() {
     QCOMPARE(error.isEmpty(), written);
     QCOMPARE(QFileInfo(path).size() > 0, written);
     QVERIFY(waitForFrames(app_->view, 2));
+}
+
+void AnimationTest::exportAsksForTubes() {
+    FileExports* exports = app_->fileExports();
+    QString path;
+    std::optional<MeshOptions> answer;
+    int asked = 0;
+    exports->askExportPath = [&] { return path; };
+    exports->askMeshOptions = [&] {
+        ++asked;
+        return answer;
+    };
+    struct Row {
+        const char* name;
+        std::optional<MeshOptions> answer;
+        bool written;
+    };
+    MeshOptions three, twelve;
+    three.sides = 3;
+    twelve.sides = 12;
+    twelve.tubeRadius = 0.2;
+    const Row rows[] = {{"three.stl", three, true},
+                        {"twelve.stl", twelve, true},
+                        {"cancelled.stl", std::nullopt, false}};
+    for (const Row& r : rows) {
+        path = dir_.filePath(r.name);
+        answer = r.answer;
+        exports->OnExport();
+        QCOMPARE(QFileInfo::exists(path), r.written);
+    }
+    QCOMPARE(asked, 3);
+    // Binary STL: 50 bytes a triangle, 2 x sides triangles a ring.
+    QVERIFY(QFileInfo(dir_.filePath("twelve.stl")).size() >
+            3 * QFileInfo(dir_.filePath("three.stl")).size());
+    path = dir_.filePath("table.csv");
+    exports->OnExport();
+    QCOMPARE(asked, 3);  // no tube questions for a table
+    QVERIFY(QFileInfo::exists(path));
 }
 
 QTEST_MAIN(AnimationTest)
