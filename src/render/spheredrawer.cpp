@@ -407,7 +407,13 @@ void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
         else
             glColor3f(kFaint * (s.color & 0xFF) / 255.0f, kFaint * ((s.color >> 8) & 0xFF) / 255.0f,
                       kFaint * ((s.color >> 16) & 0xFF) / 255.0f);
+        // Pushed back a little: where a later lap runs along a traced one,
+        // the traced one shows instead of the two fighting pixel by pixel.
+        glPushAttrib(GL_POLYGON_BIT);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(2.0f, 4.0f);
         for (const auto& r : e.tubeRanges) drawBands(r, traced(r), r.bandEnds.size());
+        glPopAttrib();
         sphereColour(s, o.stereo);
     }
     glPopClientAttrib();
