@@ -3,6 +3,7 @@
 
 #include "headlessrenderer.h"
 #include "moviefile.h"
+#include "offscreentarget.h"
 #include "placement.h"
 #include "relations.h"
 #include "rollingtimeline.h"
@@ -10,6 +11,13 @@
 MovieResult MovieRecorder::record(Automaton& a, FrameSettings settings, const CBallController* ball,
                                   const MovieRequest& request, const MovieControl& control) {
     MovieResult result;
+    // Refused before the encoder takes memory for frames that could never
+    // be rendered.
+    if (static_cast<long long>(request.width) * request.height > OffscreenTarget::kMaxPixels) {
+        result.error = "Movie frames of " + std::to_string(request.width) + " x " +
+                       std::to_string(request.height) + " pixels are too large to render.";
+        return result;
+    }
     auto cancelled = [&] { return control.cancel && control.cancel->load(); };
     FrameRenderer::Options options;
     options.textures.setDocumentFolder(request.documentFolder);

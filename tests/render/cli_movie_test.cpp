@@ -222,6 +222,8 @@ TEST_F(MovieCommand, FailuresSayWhy) {
         {quote(doc) + " -o x.mp4 --frames 0", 2, "--frames"},
         {quote(doc) + " -o x.mp4 --width wide", 2, "--width"},
         {quote(doc) + " -o x.mp4 --speed 2", 2, "--speed"},
+        {quote(doc) + " -o " + quote((dir / "huge.mp4").string()) + " --width 16384 --height 16384",
+         1, "too large"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
