@@ -1,7 +1,9 @@
 // The document commands of the command line: new, info and export. They
 // need no display and never open a window.
 #include <cctype>
+#include <charconv>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,12 @@
 #include "crotundeldoc.h"
 #include "pathcsv.h"
 #include "sphere.h"
+#if __has_include("pathmesh.h")
+#include "framerenderer.h"
+#include "pathmesh.h"
+#include "pathsvg.h"
+#define ROTUNDEL_EXPORT_DRAWINGS 1
+#endif
 
 namespace {
 
@@ -76,13 +84,54 @@ int runInfo(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+void exportHelp() {
+    std::cout << "usage: rotundel export FILE.one -o OUT.EXT [--tube-radius R] [--sides N]\n"
+                 "Writes the point paths of the automaton's first frame. OUT's extension picks "
+                 "the format:\n"
+                 "  .csv   the sampled positions, one row per sample\n"
+                 "  .one   the automaton itself (save as)\n";
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    std::cout << "  .svg   the paths projected through the document's camera, one path per "
+                 "point\n";
+    for (const auto& f : PathMesh::formats())
+        std::cout << "  " << f.extension << (std::string(6 - std::string(f.extension).size(), ' '))
+                  << " " << f.description << "\n";
+    std::cout << "Meshes hold one closed tube per traced point, named sphere/point.\n"
+                 "  --tube-radius R   tube radius in automaton units (default 0.15 x the "
+                 "sphere's radius)\n"
+                 "  --sides N         sides of each tube, 3 to "
+              << PathMesh::kMostSides << " (default 7)\n";
+#endif
+}
+
+std::optional<double> parseNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return v;
+}
+
 int runExport(const std::vector<std::string>& args) {
     std::string file, out;
+    std::optional<double> tubeRadius;
+    std::optional<int> sides;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" || args[i] == "--output") {
+        if (args[i] == "--help" || args[i] == "-h") {
+            exportHelp();
+            return kExitOk;
+        } else if (args[i] == "-o" || args[i] == "--output") {
             if (i + 1 >= args.size()) return usage("-o needs a file name.");
             if (!out.empty()) return usage("export writes one file.");
             out = args[++i];
+        } else if (args[i] == "--tube-radius") {
+            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
+            if (!v || !(*v > 0) || *v > 1e6) return usage("--tube-radius needs a positive number.");
+            tubeRadius = *v;
+        } else if (args[i] == "--sides") {
+            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
+            if (!v || *v != static_cast<int>(*v) || *v < 3 || *v > 64)
+                return usage("--sides needs a whole number from 3 to 64.");
+            sides = static_cast<int>(*v);
         } else if (isOption(args[i])) {
             return usage("export does not know the option " + AutomatonReport::printable(args[i]) +
                          ".");
@@ -92,17 +141,28 @@ int runExport(const std::vector<std::string>& args) {
             return usage("export takes one input file.");
         }
     }
-    if (file.empty() || out.empty()) return usage("rotundel export FILE.one -o OUT.csv|OUT.one");
+    if (file.empty() || out.empty()) return usage("rotundel export FILE.one -o OUT.EXT");
     const bool csv = endsWith(out, ".csv");
-    if (!csv && !endsWith(out, ".one"))
-        return usage(
-            "export writes .csv (point paths) or .one (the automaton); for images use "
-            "rotundel render.");
+    const bool one = endsWith(out, ".one");
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    const bool svg = endsWith(out, ".svg");
+    const bool mesh = PathMesh::formatForPath(out) != nullptr;
+#else
+    const bool svg = false, mesh = false;
+#endif
+    if (!csv && !one && !svg && !mesh)
+        return usage("export cannot write " + AutomatonReport::printable(out) +
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+                     ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf "
+#else
+                     ": it writes .csv or .one "
+#endif
+                     "(rotundel export --help says more; for images use rotundel render).");
 
     CRotundelDoc doc;
     DocResult r = doc.OpenDocument(file);
     if (!r) return fileError("read", file, r);
-    if (!csv) {
+    if (one) {
         DocResult w = doc.SaveDocument(out);
         return w ? kExitOk : fileError("write", out, w);
     }
@@ -112,6 +172,32 @@ int runExport(const std::vector<std::string>& args) {
         std::cerr << "rotundel: note: the paths of " << AutomatonReport::printable(s->name)
                   << " were sampled more coarsely to stay within " << doc.sampleBudget
                   << " samples.\n";
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    if (svg || mesh) {
+        std::string error;
+        if (svg) {
+            constexpr int kWidth = 640, kHeight = 480;
+            CameraRig rig;
+            rig.fovy = CRotundelDoc::kViewFovy;
+            CameraSetup camera = rig.mono(frameSettingsOf(doc).camera, kWidth, kHeight);
+            Mat4 orientation = identityMatrix();
+#ifdef ROTUNDEL_DOCUMENT_CAMERA
+            orientation = doc.cameraController.orientationMatrix();
+#endif
+            error = PathSvg::write(doc, camera, orientation, kWidth, kHeight, out);
+        } else {
+            MeshOptions options;
+            options.tubeRadius = tubeRadius;
+            options.sides = sides;
+            error = PathMesh::write(doc, out, options);
+        }
+        if (!error.empty()) {
+            std::cerr << "rotundel: " << error << "\n";
+            return kExitFileError;
+        }
+        return kExitOk;
+    }
+#endif
     AtomicFile target(out);
     if (!target.open()) return fileError("write", out, DocResult{false, "", target.error()});
     PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
@@ -123,7 +209,7 @@ const Command newCommand("new", "new FILE.one", "write the starter automaton (ro
                          runNew);
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
-const Command exportCommand("export", "export FILE.one -o OUT.csv|OUT.one",
-                            "point paths as CSV, or the automaton as .one", runExport);
+const Command exportCommand("export", "export FILE.one -o OUT.EXT",
+                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one", runExport);
 
 }  // namespace

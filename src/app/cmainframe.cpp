@@ -56,6 +56,8 @@ void CMainFrame::buildMenus() {
     fileMenu_->addSeparator();
     saveImageAction = add("Save image", "saveImage");
     imageSizeAction = add("Set image size / movie frames", "imageSize");
+    saveMovieAction = add("Save movie...", "saveMovie");
+    exportAction = add("Export...", "fileExport");
     fileMenu_->addSeparator();
     printAction = add("&Print...", "filePrint", QKeySequence("Ctrl+P"));
     printPreviewAction = add("Print Pre&view", "filePrintPreview");

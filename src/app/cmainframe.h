@@ -51,7 +51,7 @@ class CMainFrame : public QMainWindow {
     // Menu commands, for the application to connect.
     QAction *newAction, *openAction, *saveAction, *saveAsAction, *saveImageAction, *imageSizeAction,
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
-        *aboutAction, *examplesAction;
+        *aboutAction, *examplesAction, *exportAction, *saveMovieAction;
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;

@@ -9,11 +9,13 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include "animationcontrols.h"
 #include "caboutdlg.h"
 #include "cmainframe.h"
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
 #include "examplesdialog.h"
+#include "fileexports.h"
 #include "pictureprinter.h"
 #include "recentfilelist.h"
 #include "undohistory.h"
@@ -88,6 +90,10 @@ bool CRotundelApp::InitInstance(const QString& file) {
     renderProgram = QCoreApplication::applicationFilePath();
     thumbnailCache =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/example-pictures";
+    animation_ = new AnimationControls(*f, view->rolling());
+    exports_ = new FileExports(*doc_, *view, f);
+    connect(f->saveMovieAction, &QAction::triggered, exports_, &FileExports::OnSaveMovie);
+    connect(f->exportAction, &QAction::triggered, exports_, &FileExports::OnExport);
     f->openRecent = [this](const QString& path) {
         if (!QFileInfo::exists(path)) {
             showError(QString("The file %1 no longer exists.").arg(QDir::toNativeSeparators(path)));

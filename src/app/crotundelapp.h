@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 
+class AnimationControls;
 class CMainFrame;
+class FileExports;
 class CRotundelDoc;
 class PicturePrinter;
 class RecentFileList;
@@ -44,6 +46,8 @@ class CRotundelApp : public QObject {
     QWidget* propertiesView = nullptr;
     WindowObserver* observer() const { return observer_.get(); }
     UndoHistory* undoHistory() const { return undo_.get(); }
+    AnimationControls* animation() const { return animation_; }
+    FileExports* fileExports() const { return exports_; }
 
     // --- Commands; each returns whether it went through ---
     bool OnFileNew();
@@ -95,4 +99,6 @@ class CRotundelApp : public QObject {
     std::unique_ptr<PicturePrinter> printer_;
     std::unique_ptr<UndoHistory> undo_;
     QString path_;
+    AnimationControls* animation_ = nullptr;  // owned by the main window
+    FileExports* exports_ = nullptr;          // owned by the main window
 };

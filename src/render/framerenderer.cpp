@@ -107,6 +107,7 @@ void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     o.flashPointIndex = s.flashPointIndex;
     o.axisDrawFactor = s.axisDrawFactor;
     o.lightBackground = lightBackground_;
+    o.rolling = s.rolling;
     spheres_.drawAutomaton(a, o);
 }
 

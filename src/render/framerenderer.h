@@ -25,6 +25,9 @@ struct FrameSettings {
     bool flashActive = false;
     int flashPointIndex = 0;
     double axisDrawFactor = 0.20000000298023224;
+    // Set while the automaton rolls (not owned): the spheres are drawn where
+    // the last placement put them, the paths as far as they have come.
+    const DrawOptions::Rolling* rolling = nullptr;
 };
 
 // The settings of a frame as a document holds them (any type with the

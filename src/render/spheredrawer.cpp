@@ -1,7 +1,9 @@
 // Sphere bodies, axes, great circles, centres lines, point arrows and tubes.
 #include "spheredrawer.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <algorithm>
@@ -90,6 +92,29 @@ std::size_t drawTube(const TubeMesh& mesh) {
     return mesh.triangleCount();
 }
 
+// The rigid motion that carries a sphere from its time-0 snapshot to its
+// current placement: frame * inverse(snapshotFrame). Lists compiled at the
+// snapshot are drawn through it while the spheres roll.
+Mat4 motionSinceSnapshot(const Sphere& s) {
+    Mat4 now = widen(s.frame), then = widen(s.snapshotFrame), inv{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) inv[c * 4 + r] = then[r * 4 + c];
+        inv[12 + r] =
+            -(then[r * 4] * then[12] + then[r * 4 + 1] * then[13] + then[r * 4 + 2] * then[14]);
+    }
+    inv[15] = 1;
+    Mat4 m{};
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) m[c * 4 + r] += now[k * 4 + r] * inv[c * 4 + k];
+    return m;
+}
+
+void pushMotion(const Sphere& s) {
+    glPushMatrix();
+    glMultMatrixd(motionSinceSnapshot(s).data());
+}
+
 int showFlags(const Sphere& s) {
     return (s.showRevolutionAxis ? 1 : 0) | (s.showGreatCircle ? 2 : 0) |
            (s.showRotationAxis ? 4 : 0) | (s.showPerpendicularAxis ? 8 : 0);
@@ -109,6 +134,19 @@ struct SphereDrawer::Entry {
     bool textureReady = false;
     std::string textureKey;
     bool textureTried = false;
+    // The tubes as a vertex buffer, for drawing part of each while rolling.
+    GLuint tubeBuffer = 0, tubeIndices = 0;
+    bool tubeBufferReady = false;
+    bool listOutdated = false;  // the buffer saw new paths that the list has not
+    struct TubeRange {
+        std::size_t firstIndex = 0;
+        GLuint firstVertex = 0;
+        std::size_t rings = 0;
+        std::size_t indicesPerBand = 0;
+        std::size_t samples = 0;
+        std::vector<double> bandEnds;  // per band, the sample it reaches
+    };
+    std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
 };
 
@@ -128,8 +166,10 @@ void SphereDrawer::release() {
 }
 
 void SphereDrawer::releaseEntry(Entry& e) {
-    if (e.bodyList) glDeleteLists(e.bodyList, 1);
+    if (e.bodyList) glDeleteLists(e.bodyList, 2);
     if (e.pathList) glDeleteLists(e.pathList, 1);
+    if (e.tubeBuffer) glDeleteBuffers(1, &e.tubeBuffer);
+    if (e.tubeIndices) glDeleteBuffers(1, &e.tubeIndices);
     if (e.quadric) gluDeleteQuadric(e.quadric);
     if (e.textureName) glDeleteTextures(1, &e.textureName);
     e = Entry{};
@@ -213,6 +253,10 @@ void SphereDrawer::sweep() {
 
 void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (!s.showPointPaths) return;
+    if (o.rolling) {
+        drawPartialTubes(s, e, o);
+        return;
+    }
     PathLook look{s.color, o.stereo};
     bool stale;
     if (mode_ == Mode::Primary)
@@ -220,6 +264,7 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     else
         stale = !e.pathCompiled || s.pathListValid == 0;
     if (e.pathCompiled && (look != e.pathLook || invalidated_)) stale = true;
+    if (e.listOutdated) stale = true;
     if (stale) {
         if (e.pathList) glDeleteLists(e.pathList, 1);
         e.pathCompiled = false;
@@ -233,6 +278,8 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
             e.pathLook = look;
             ++compilations_;
         }
+        e.tubeBufferReady = false;  // new paths, or a new look: both caches go
+        e.listOutdated = false;
         if (mode_ == Mode::Primary) {
             s.pathListValid = 1;
             s.pathList = e.pathList ? static_cast<int>(e.pathList) : -1;
@@ -267,6 +314,124 @@ std::size_t SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
     std::size_t triangles = 0;
     for (const TubeMesh& mesh : meshes) triangles += drawTube(mesh);
     return triangles;
+}
+
+void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
+    std::vector<float> vertices;
+    std::vector<std::uint32_t> indices;
+    e.tubeRanges.clear();
+    TubeSettings settings = tubeSettingsFor(s.radius);
+    if (fullTubes_) settings.tolerance = 0;
+    for (const SpherePoint& p : s.points) {
+        if (p.path.empty()) continue;
+        TubeMesh mesh = closedTube(p.path, settings);
+        if (mesh.triangles.empty()) continue;
+        Entry::TubeRange range;
+        range.firstIndex = indices.size();
+        range.firstVertex = static_cast<GLuint>(vertices.size() / 6);
+        range.rings = mesh.rings();
+        range.indicesPerBand = static_cast<std::size_t>(mesh.sides) * 6;
+        range.samples = p.path.size();
+        // Where along the path (in samples) each band ends: rings lie in
+        // path order, but the tube leaves out samples where they are dense
+        // and adds rings where they are sparse, so each ring is matched to
+        // the sample nearest to it, walking forward.
+        const auto& path = p.path;
+        std::size_t j = 0;
+        auto d2 = [](const Vec3& a, const Vec3& b) { return dot(a - b, a - b); };
+        for (std::size_t k = 1; k < mesh.rings(); ++k) {
+            const Vec3& c = mesh.centres[k];
+            while (j + 1 < path.size() && d2(path[j + 1], c) <= d2(path[j], c)) ++j;
+            range.bandEnds.push_back(static_cast<double>(j));
+        }
+        range.bandEnds.push_back(static_cast<double>(path.size()));  // back to the start
+        const auto base = static_cast<std::uint32_t>(vertices.size() / 6);
+        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+            const Vec3& n = mesh.normals[v];
+            const Vec3& x = mesh.vertices[v];
+            vertices.insert(vertices.end(), {static_cast<float>(n.x), static_cast<float>(n.y),
+                                             static_cast<float>(n.z), static_cast<float>(x.x),
+                                             static_cast<float>(x.y), static_cast<float>(x.z)});
+        }
+        for (std::uint32_t t : mesh.triangles) indices.push_back(base + t);
+        e.tubeRanges.push_back(std::move(range));
+    }
+    if (!e.tubeBuffer) glGenBuffers(1, &e.tubeBuffer);
+    if (!e.tubeIndices) glGenBuffers(1, &e.tubeIndices);
+    glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
+                 vertices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.tubeIndices);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)), indices.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    e.tubeBufferReady = true;
+}
+
+void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
+    // The same stale signs as the display list's; whichever cache sees new
+    // paths first lets the other know, so that both follow.
+    if (s.pathListValid == 0 || !e.tubeBufferReady || invalidated_) {
+        buildTubeBuffer(s, e);
+        if (mode_ == Mode::Primary && s.pathListValid == 0) {
+            e.listOutdated = true;
+            s.pathListValid = 1;
+        }
+    }
+    if (!e.tubeBuffer || e.tubeRanges.empty()) return;
+    double shown = o.rolling->pathShown ? o.rolling->pathShown(s) : 1.0;
+    shown = std::clamp(shown, 0.0, 1.0);
+    // Bands of each tube traced so far: those that end at or before the
+    // point's current sample.
+    auto traced = [shown](const Entry::TubeRange& r) {
+        double reached = shown * static_cast<double>(r.samples);
+        return static_cast<std::size_t>(
+            std::upper_bound(r.bandEnds.begin(), r.bandEnds.end(), reached) - r.bandEnds.begin());
+    };
+    auto drawBands = [](const Entry::TubeRange& r, std::size_t from, std::size_t to) {
+        if (to <= from) return;
+        auto offset = (r.firstIndex + from * r.indicesPerBand) * sizeof(std::uint32_t);
+        // The rings these bands join, so that only their vertices are
+        // transformed (the band back to the start also joins ring 0).
+        const GLuint sides = static_cast<GLuint>(r.indicesPerBand / 6);
+        GLuint first = r.firstVertex + static_cast<GLuint>(from) * sides;
+        GLuint last = r.firstVertex + static_cast<GLuint>(std::min(to + 1, r.rings)) * sides - 1;
+        if (to >= r.rings) first = r.firstVertex;
+        glDrawRangeElements(GL_TRIANGLES, first, last,
+                            static_cast<GLsizei>((to - from) * r.indicesPerBand), GL_UNSIGNED_INT,
+                            reinterpret_cast<const void*>(offset));
+    };
+    glLineWidth(3.0f);
+    glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.tubeIndices);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
+    sphereColour(s, o.stereo);
+    for (const auto& r : e.tubeRanges) drawBands(r, 0, traced(r));
+    if (o.rolling->faintRest && shown < 1) {
+        // The rest of the way, faintly: the colour darkened rather than
+        // blended, so that it costs no more than drawing it in full (and
+        // looks the same on the window's black).
+        constexpr float kFaint = 0.25f;
+        if (o.stereo)
+            glColor3f(kFaint, kFaint, kFaint);
+        else
+            glColor3f(kFaint * (s.color & 0xFF) / 255.0f, kFaint * ((s.color >> 8) & 0xFF) / 255.0f,
+                      kFaint * ((s.color >> 16) & 0xFF) / 255.0f);
+        // Pushed back a little: where a later lap runs along a traced one,
+        // the traced one shows instead of the two fighting pixel by pixel.
+        glPushAttrib(GL_POLYGON_BIT);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(2.0f, 4.0f);
+        for (const auto& r : e.tubeRanges) drawBands(r, traced(r), r.bandEnds.size());
+        glPopAttrib();
+        sphereColour(s, o.stereo);
+    }
+    glPopClientAttrib();
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void SphereDrawer::axisArrow(double length, double head) {
@@ -341,13 +506,19 @@ void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o
         stale = !e.bodyCompiled || s.bodyListValid == 0;
     if (e.bodyCompiled && (look != e.bodyLook || invalidated_)) stale = true;
     if (stale) {
-        if (e.bodyList) glDeleteLists(e.bodyList, 1);
+        if (e.bodyList) glDeleteLists(e.bodyList, 2);
         e.bodyCompiled = false;
-        e.bodyList = glGenLists(1);
+        // Two lists: the sphere itself, and what it shows in its
+        // neighbour's frame (revolution axis, great circle), which moves
+        // with the neighbour while the automaton rolls.
+        e.bodyList = glGenLists(2);
         if (e.bodyList) {
             e.bodyLook = look;
+            glNewList(e.bodyList + 1, GL_COMPILE);
+            compileNeighbourPart(s, n, o);
+            glEndList();
             glNewList(e.bodyList, GL_COMPILE);
-            compileBody(s, n, e, o);
+            compileBody(s, e, o);
             glEndList();
             e.bodyCompiled = true;
             ++compilations_;
@@ -357,12 +528,24 @@ void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o
             s.bodyList = e.bodyList ? static_cast<int>(e.bodyList) : -1;
         }
     }
-    if (e.bodyCompiled) glCallList(e.bodyList);
-    drawCentresLine(s, n);
+    if (e.bodyCompiled && o.rolling) {
+        if (n) {
+            pushMotion(*n);
+            glCallList(e.bodyList + 1);
+            glPopMatrix();
+        }
+        pushMotion(s);
+        glCallList(e.bodyList);
+        glPopMatrix();
+    } else if (e.bodyCompiled) {
+        glCallList(e.bodyList + 1);
+        glCallList(e.bodyList);
+    }
+    drawCentresLine(s, n, o);
     drawPointArrow(s, o);
 }
 
-void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o) {
+void SphereDrawer::compileNeighbourPart(Sphere& s, Sphere* n, const DrawOptions& o) {
     sphereColour(s, o.stereo);
     if (n) {
         glPushMatrix();
@@ -380,6 +563,10 @@ void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions
         }
         glPopMatrix();
     }
+}
+
+void SphereDrawer::compileBody(Sphere& s, Entry& e, const DrawOptions& o) {
+    sphereColour(s, o.stereo);
     glPushMatrix();
     glMultMatrixf(s.snapshotFrame.data());
     const double R = s.snapshotRadius;
@@ -439,13 +626,15 @@ void SphereDrawer::compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions
     glPopMatrix();
 }
 
-void SphereDrawer::drawCentresLine(Sphere& s, Sphere* n) {
+void SphereDrawer::drawCentresLine(Sphere& s, Sphere* n, const DrawOptions& o) {
     if (!s.showCentersLine || !n) return;
+    const Vec3& a = o.rolling ? n->center : n->snapshotCenter;
+    const Vec3& b = o.rolling ? s.center : s.snapshotCenter;
     glColor3ub(255, 255, 255);
     glLineWidth(3.0f);
     glBegin(GL_LINES);
-    glVertex3d(n->snapshotCenter.x, n->snapshotCenter.y, n->snapshotCenter.z);
-    glVertex3d(s.snapshotCenter.x, s.snapshotCenter.y, s.snapshotCenter.z);
+    glVertex3d(a.x, a.y, a.z);
+    glVertex3d(b.x, b.y, b.z);
     glEnd();
 }
 
@@ -457,7 +646,7 @@ void SphereDrawer::drawPointArrow(Sphere& s, const DrawOptions& o) {
     const SpherePoint& p = s.points[static_cast<std::size_t>(k)];
     const double R = s.snapshotRadius;
     glPushMatrix();
-    glMultMatrixf(s.snapshotFrame.data());
+    glMultMatrixf(o.rolling ? s.frame.data() : s.snapshotFrame.data());
     glColor3ub(255, 255, 255);
     glRotated(p.pointAngleZ, 0, 0, 1);
     glRotated(p.pointAngleX, 1, 0, 0);

@@ -31,6 +31,14 @@ struct DrawOptions {
     // Drawing onto the white of a saved image. Additive blending would turn
     // a transparent body white there, so it is blended over the background.
     bool lightBackground = false;
+    // The rolling animation: spheres at their current placement instead of
+    // the time-0 snapshot, and each sphere's paths drawn up to the share
+    // that pathShown gives (0..1); the rest faint or not at all.
+    struct Rolling {
+        std::function<double(const Sphere&)> pathShown;
+        bool faintRest = true;
+    };
+    const Rolling* rolling = nullptr;
 };
 
 class SphereDrawer {
@@ -72,9 +80,12 @@ class SphereDrawer {
     Entry& entryFor(Sphere& s);
     void drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
-    void compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
+    void compileBody(Sphere& s, Entry& e, const DrawOptions& o);
+    void compileNeighbourPart(Sphere& s, Sphere* n, const DrawOptions& o);
     std::size_t compileTubes(Sphere& s, const DrawOptions& o);
-    void drawCentresLine(Sphere& s, Sphere* n);
+    void drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o);
+    void buildTubeBuffer(Sphere& s, Entry& e);
+    void drawCentresLine(Sphere& s, Sphere* n, const DrawOptions& o);
     void drawPointArrow(Sphere& s, const DrawOptions& o);
     void axisArrow(double length, double head);
     unsigned textureFor(Sphere& s, Entry& e);

@@ -18,6 +18,7 @@
 #include "cameramouse.h"
 #include "criticalsection.h"
 #include "renderlink.h"
+#include "rollingplayer.h"
 #include "swatchlist.h"
 #include "texturetable.h"
 
@@ -168,6 +169,9 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     // Fraction of the path computation done, or -1 when it is not known.
     double stepProgress() const { return stepProgress_.load(); }
 
+    // The rolling animation that the render thread plays.
+    RollingPlayer& rolling() { return rolling_; }
+
     // How many frames this view has drawn in total.
     std::int64_t framesDrawn() const { return framesDrawn_.load(); }
     void countFrame() { ++framesDrawn_; }
@@ -234,6 +238,7 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     SwatchList swatches_;
     TextureTable textures_;
     ImageJob imageJob_;
+    RollingPlayer rolling_;
     int imageFormatIndex_ = 0;  // last format chosen by extension
     mutable std::mutex folderMutex_;
     std::string folder_;

@@ -140,6 +140,7 @@ void ViewRenderThread::loopPass() {
             PathPassResult pass = doc->Step([this](double f) { view_.setStepProgress(f); });
             view_.markStepEnd();
             if (pass.ran && pass.completed) view_.setPathNote(coarseningNote(pass));
+            rollingNow_ = view_.rolling().prepare(*doc, pass, ViewOpenGLmt::counterNow());
             ++doc->framesRendered;
             // Written only while a zoom key acts: the UI thread's right-drag
             // zoom writes the same field and must not be overwritten.
@@ -203,8 +204,12 @@ void ViewRenderThread::renderRequestedImage() {
     }
     if (doc) {
         view_.markStepStart();
-        doc->Step([this](double f) { view_.setStepProgress(f); });
+        PathPassResult pass = doc->Step([this](double f) { view_.setStepProgress(f); });
         view_.markStepEnd();
+        // The picture as the window shows it, rolling spheres included.
+        if (pass.ran || rollingNow_) {
+            rollingNow_ = view_.rolling().prepare(*doc, pass, ViewOpenGLmt::counterNow());
+        }
     }
     job->result = renderOffscreen(job->size, &job->error);
 }
@@ -231,7 +236,9 @@ void ViewRenderThread::drawFrame() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
     }
-    frames_->drawFrame(*doc, frameSettingsOf(*doc), rig_, &doc->cameraController, w, h);
+    FrameSettings settings = frameSettingsOf(*doc);
+    settings.rolling = rollingNow_;
+    frames_->drawFrame(*doc, settings, rig_, &doc->cameraController, w, h);
 }
 
 QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {
@@ -239,7 +246,9 @@ QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {
     if (doc) {
         applyDocumentFolder();
         std::string why;
-        auto image = frames_->renderImage(*doc, frameSettingsOf(*doc), rig_, &doc->cameraController,
+        FrameSettings settings = frameSettingsOf(*doc);
+        settings.rolling = rollingNow_;
+        auto image = frames_->renderImage(*doc, settings, rig_, &doc->cameraController,
                                           size.width(), size.height(), &why);
         setViewport();
         if (!image) {

@@ -61,4 +61,7 @@ class ViewRenderThread {
     CameraRig rig_;
     std::uint64_t folderVersion_ = 0;
     bool glReady_ = false;
+    // The rolling animation's options for the frame being drawn; null for
+    // the still picture.
+    const DrawOptions::Rolling* rollingNow_ = nullptr;
 };

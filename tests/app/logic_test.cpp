@@ -239,6 +239,8 @@ void LogicTest::menus_data() {
                                          "-",
                                          "Save image|",
                                          "Set image size / movie frames|",
+                                         "Save movie...|",
+                                         "Export...|",
                                          "-",
                                          "&Print...|Ctrl+P",
                                          "Print Pre&view|",

@@ -1,10 +1,12 @@
 // Starts the window as a new user sees it and saves a picture of the whole
 // screen after a few seconds of drawing. Run under a virtual X server:
-//   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot OUT.png [FILE.one] [--page TAB]
+//   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot [--rolling] OUT.png [FILE.one] [--page TAB]
 // TAB names the property page to show (e.g. Space); the first is shown otherwise.
-// With --column only the control column is pictured.
+// With --column only the control column is pictured; with --rolling the
+// spheres roll while the picture waits.
 // With --dialogs DIR it saves pictures of the help window, the About box,
 // the image size dialog and the examples instead (no window OpenGL needed).
+#include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -16,6 +18,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "animationcontrols.h"
 #include "caboutdlg.h"
 #include "cmainframe.h"
 #include "crotundelapp.h"
@@ -53,6 +56,11 @@ int main(int argc, char** argv) {
         ok = examples.grab().save(dir + "examples.png") && ok;
         return ok ? 0 : 1;
     }
+    bool rolling = QString(argv[1]) == "--rolling";
+    if (rolling) {
+        --argc;
+        ++argv;
+    }
     QString file, page;
     bool column = false;
     for (int i = 2; i < argc; ++i) {
@@ -71,6 +79,7 @@ int main(int argc, char** argv) {
         if (tabs->tabText(i).trimmed().compare(page, Qt::CaseInsensitive) == 0)
             tabs->setCurrentIndex(i);
     int status = 0;
+    if (rolling) app.animation()->playAction->trigger();
     QTimer::singleShot(3500, [&] {
         QPixmap shot = column ? app.mainFrame()->mainSplitter()->widget(1)->grab()
                               : QGuiApplication::primaryScreen()->grabWindow(0);

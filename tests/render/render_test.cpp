@@ -1,5 +1,6 @@
 // Pixels of frames rendered without a window: backgrounds, bodies, axes,
-// anaglyph channels, paths, textures, and the display-list bookkeeping.
+// anaglyph channels, paths, textures, the display-list bookkeeping, and
+// the rolling spheres with their partly traced paths.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "headlessrenderer.h"
 #include "offscreentarget.h"
+#include "rollingtimeline.h"
 #include "scene.h"
 
 namespace {
@@ -485,5 +487,59 @@ TEST_F(Render, ThinnedTubesLookLikeTubesWithARingAtEverySample) {
         }
         EXPECT_GT(tube, kW * kH / 20);
         EXPECT_LE(off, tube / 50) << off << " of " << tube;
+    }
+}
+
+TEST_F(Render, RollingSpheresAndPartlyTracedPaths) {
+    // Compared with the still picture with paths ("still") or without them
+    // ("bare"); near = all but a few edge pixels alike.
+    struct Case {
+        const char* what;
+        double fraction;
+        double shown;  // share of each path drawn; < 0: as far as the clock has come
+        bool faint;
+        bool againstStill;
+        bool near;
+    } cases[] = {
+        {"start, rest hidden: no path yet", 0, -1, false, false, true},
+        {"start, rest faint", 0, -1, true, false, false},
+        {"start, faint is not the whole path", 0, -1, true, true, false},
+        {"start, whole path: the still picture", 0, 1, false, true, true},
+        {"half way, the child has rolled on", 0.5, 1, false, true, false},
+    };
+    auto differing = [](const RgbaImage& a, const RgbaImage& b) {
+        int n = 0;
+        for (std::size_t i = 0; i + 3 < a.pixels.size(); i += 4)
+            for (std::size_t c = 0; c < 3; ++c)
+                if (std::abs(a.pixels[i + c] - b.pixels[i + c]) > 8) {
+                    ++n;
+                    break;
+                }
+        return n;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scene a;
+        Scene::starter(a);
+        FrameSettings s = starterSettings(a);
+        RgbaImage still = draw(a, s, FrameRenderer::kWindowBackground);
+        forEachPreOrder(a.root, [](Sphere& x) { x.showPointPaths = 0; });
+        RgbaImage bare = draw(a, s, FrameRenderer::kWindowBackground);
+        forEachPreOrder(a.root, [](Sphere& x) { x.showPointPaths = 1; });
+
+        RollingTimeline timeline(a);
+        timeline.place(a, c.fraction);
+        DrawOptions::Rolling rolling;
+        rolling.faintRest = c.faint;
+        rolling.pathShown = [&](const Sphere& x) {
+            return c.shown >= 0 ? c.shown : timeline.pathShown(x, c.fraction);
+        };
+        s.rolling = &rolling;
+        RgbaImage rolled = draw(a, s, FrameRenderer::kWindowBackground);
+        int off = differing(rolled, c.againstStill ? still : bare);
+        if (c.near)
+            EXPECT_LE(off, kW * kH / 200);
+        else
+            EXPECT_GT(off, kW * kH / 100);
     }
 }

@@ -1,0 +1,46 @@
+// File › "Save movie..." and File › "Export...": movies of the automaton,
+// and its point paths as a table, a drawing or tube meshes.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "pathmesh.h"
+
+class CRotundelDoc;
+class ViewOpenGLmt;
+class QWidget;
+
+// UI thread only.
+class FileExports : public QObject {
+    Q_OBJECT
+  public:
+    FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window);
+
+    // Asks for a file (or folder) name and records the movie with a
+    // progress dialog that can cancel it. The rolling animation's period
+    // when the Animate menu has it running or paused, otherwise the
+    // dynamic animation of the design.
+    void OnSaveMovie();
+    // Records into path; "" on success or when cancelled, otherwise the
+    // reason.
+    QString saveMovie(const QString& path);
+
+    // Asks for a file name and writes the point paths in the format its
+    // extension names.
+    void OnExport();
+    QString exportPaths(const QString& path, const MeshOptions& mesh = {});
+
+    // Where file dialogs are answered; tests replace these.
+    std::function<QString()> askMoviePath;
+    std::function<QString()> askExportPath;
+    // The tube radius and sides of a mesh file; empty when cancelled.
+    std::function<std::optional<MeshOptions>()> askMeshOptions;
+
+  private:
+    CRotundelDoc& doc_;
+    ViewOpenGLmt& view_;
+    QWidget* window_;
+};

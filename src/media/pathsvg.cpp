@@ -1,0 +1,131 @@
+// Projected point paths as SVG.
+#include "pathsvg.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "sphere.h"
+
+namespace {
+// What gluLookAt followed by the orientation does to a point: the position
+// in eye coordinates (the camera looks down -z).
+struct ViewTransform {
+    Vec3 s, u, f, eye;
+    Mat4 orientation;
+    bool orient = false;
+    Vec3 operator()(const Vec3& p) const {
+        Vec3 q = p;
+        if (orient) {
+            const Mat4& m = orientation;
+            q = {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
+                 m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+                 m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
+        }
+        Vec3 d = q - eye;
+        return {dot(s, d), dot(u, d), -dot(f, d)};
+    }
+};
+
+struct Drawn {
+    QPainterPath path;
+    QColor colour;
+    double depth = 0;  // mean distance in front of the camera
+    double width = 1;
+};
+}  // namespace
+
+std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4& orientation,
+                           int width, int height, const std::string& file) {
+    ViewTransform view;
+    view.f = normalise(c.center - c.eye);
+    view.s = normalise(cross(view.f, c.up));
+    view.u = cross(view.s, view.f);
+    view.eye = c.eye;
+    view.orientation = orientation;
+    view.orient = c.applyOrientation;
+    const double n = c.nearDistance;
+    // glFrustum's mapping of eye coordinates to pixels.
+    auto toPixel = [&](const Vec3& e) {
+        double x =
+            (2 * n / (c.right - c.left) * e.x + (c.right + c.left) / (c.right - c.left) * e.z);
+        double y =
+            (2 * n / (c.top - c.bottom) * e.y + (c.top + c.bottom) / (c.top - c.bottom) * e.z);
+        double w = -e.z;
+        return QPointF((x / w + 1) / 2 * width, (1 - y / w) / 2 * height);
+    };
+    const double pixelsPerUnitAtOne = n * height / (c.top - c.bottom);
+
+    std::vector<Drawn> drawn;
+    for (const Sphere* s : a.sphereTable) {
+        if (!s) continue;
+        for (const SpherePoint& p : s->points) {
+            if (p.path.empty()) continue;
+            Drawn d;
+            d.colour = QColor(s->color & 0xFF, (s->color >> 8) & 0xFF, (s->color >> 16) & 0xFF);
+            bool open = false, all = true;
+            double depth = 0;
+            int seen = 0;
+            for (const Vec3& q : p.path) {
+                Vec3 e = view(q);
+                // Behind the near plane a point has no place in the picture:
+                // the line breaks there.
+                if (-e.z < n || !std::isfinite(e.z)) {
+                    open = false;
+                    all = false;
+                    continue;
+                }
+                QPointF px = toPixel(e);
+                if (open)
+                    d.path.lineTo(px);
+                else
+                    d.path.moveTo(px);
+                open = true;
+                depth += -e.z;
+                ++seen;
+            }
+            if (seen == 0) continue;
+            if (all) d.path.closeSubpath();
+            d.depth = depth / seen;
+            // As thick as the drawn tube at that distance.
+            d.width = std::max(0.5, 2 * 0.15 * s->radius * pixelsPerUnitAtOne / d.depth);
+            drawn.push_back(std::move(d));
+        }
+    }
+    std::stable_sort(drawn.begin(), drawn.end(),
+                     [](const Drawn& x, const Drawn& y) { return x.depth > y.depth; });
+
+    QSaveFile out(QString::fromStdString(file));
+    if (!out.open(QIODevice::WriteOnly))
+        return "The drawing " + file + " could not be written: " + out.errorString().toStdString() +
+               ".";
+    {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&out);
+        svg.setSize(QSize(width, height));
+        svg.setViewBox(QRect(0, 0, width, height));
+        svg.setTitle("Rotundel point paths");
+        svg.setDescription("The closed paths of the marked points, projected through the camera.");
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            out.cancelWriting();
+            return "The drawing " + file + " could not be written.";
+        }
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::NoBrush);
+        for (const Drawn& d : drawn) {
+            QPen pen(d.colour, d.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            painter.setPen(pen);
+            painter.drawPath(d.path);
+        }
+        painter.end();
+    }
+    if (!out.commit())
+        return "The drawing " + file + " could not be written: " + out.errorString().toStdString() +
+               ".";
+    return {};
+}

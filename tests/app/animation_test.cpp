@@ -1,0 +1,242 @@
+// The Animate menu, movies and exports in the running window under a
+// virtual X server: the keys, the clock and its slider, movies with their
+// progress dialog (cancelled too), and the files of File > Export.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QImageReader>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "animationcontrols.h"
+#include "cmainframe.h"
+#include "crotundelapp.h"
+#include "crotundeldoc.h"
+#include "fileexports.h"
+#include "moviefile.h"
+#include "viewopenglmt.h"
+
+namespace {
+bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
+    std::int64_t start = view->framesDrawn();
+    return QTest::qWaitFor([&] { return view->framesDrawn() >= start + frames; }, ms);
+}
+}  // namespace
+
+class AnimationTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void keys_data();
+    void keys();
+    void clockAndSlider();
+    void saveMovie_data();
+    void saveMovie();
+    void cancelMovie();
+    void exportPaths_data();
+    void exportPaths();
+    void exportAsksForTubes();
+
+  private:
+    RollingPlayer& player() { return app_->view->rolling(); }
+    std::unique_ptr<CRotundelApp> app_;
+    QTemporaryDir dir_;
+};
+
+void AnimationTest::initTestCase() {
+    app_ = std::make_unique<CRotundelApp>();
+    QVERIFY(app_->InitInstance());
+    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    QVERIFY(waitForFrames(app_->view, 3));
+    app_->document().SetModifiedFlag(false);
+}
+
+void AnimationTest::cleanupTestCase() {
+    app_->document().SetModifiedFlag(false);
+    app_.reset();
+}
+
+void AnimationTest::keys_data() {
+    QTest::addColumn<QString>("focus");  // "view" or "button"
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("playingAfter");
+    QTest::addColumn<bool>("rewound");
+    QTest::newRow("Space in the view plays") << "view" << int(Qt::Key_Space) << true << false;
+    QTest::newRow("Home in the view rewinds") << "view" << int(Qt::Key_Home) << false << true;
+    QTest::newRow("Space on a button presses it")
+        << "button" << int(Qt::Key_Space) << false << false;
+}
+
+void AnimationTest::keys() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, playingAfter);
+    QFETCH(bool, rewound);
+    player().stop();
+    player().setFraction(0.5);
+    QPushButton button("Probe", app_->mainFrame());
+    bool clicked = false;
+    connect(&button, &QPushButton::clicked, [&] { clicked = true; });
+    if (focus == "view") {
+        app_->view->requestActivate();
+        QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == app_->view; }));
+        QTest::keyClick(app_->view, Qt::Key(key));
+    } else {
+        button.show();
+        button.setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return button.hasFocus(); }));
+        QTest::keyClick(&button, Qt::Key(key));
+    }
+    QTest::qWait(50);
+    QCOMPARE(player().playing(), playingAfter);
+    QCOMPARE(player().fraction() == 0, rewound);
+    QCOMPARE(clicked, focus == "button");
+    player().stop();
+}
+
+void AnimationTest::clockAndSlider() {
+    AnimationControls* controls = app_->animation();
+    player().stop();
+    controls->refresh();
+    QVERIFY(!controls->stopAction->isEnabled());
+    controls->playAction->trigger();
+    QVERIFY(player().active() && player().playing());
+    QVERIFY(waitForFrames(app_->view, 5));
+    QVERIFY(QTest::qWaitFor([&] { return controls->timeSlider()->value() > 0; }, 3000));
+    controls->playAction->trigger();  // pause
+    QVERIFY(!player().playing());
+    const double paused = player().fraction();
+    QVERIFY(waitForFrames(app_->view, 3));
+    QCOMPARE(player().fraction(), paused);
+    controls->timeSlider()->setValue(250);
+    QCOMPARE(player().fraction(), 0.25);
+    const double speed = player().speed();
+    controls->fasterAction->trigger();
+    QCOMPARE(player().speed(), speed * 2);
+    controls->slowerAction->trigger();
+    QCOMPARE(player().speed(), speed);
+    controls->hiddenAction->trigger();
+    QVERIFY(!player().faintRest());
+    controls->faintAction->trigger();
+    QVERIFY(player().faintRest());
+    controls->stopAction->trigger();
+    QVERIFY(!player().active());
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
+void AnimationTest::saveMovie_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("rolling");
+    QTest::newRow("frames of the design's animation") << "still" << false;
+    QTest::newRow("frames of the rolling spheres") << "rolling" << true;
+    QTest::newRow("MP4") << "movie.mp4" << false;
+}
+
+void AnimationTest::saveMovie() {
+    QFETCH(QString, name);
+    QFETCH(bool, rolling);
+    CRotundelDoc& doc = app_->document();
+    QVERIFY(doc.SetImageSizeAndFrames(64, 10));
+    player().stop();
+    if (rolling) player().setFraction(0);
+    QString path = dir_.filePath(name);
+    QString error = app_->fileExports()->saveMovie(path);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    if (name.endsWith(".mp4")) {
+        QVERIFY(QFileInfo(path).size() > 0);
+    } else {
+        QDir folder(path);
+        QCOMPARE(folder.entryList(QDir::Files).size(), 10);
+        QImageReader frame(folder.filePath(QString::fromStdString(MovieFile::frameName(9))));
+        QCOMPARE(frame.size().width(), 64);
+    }
+    player().stop();
+    // The view draws on afterwards.
+    QVERIFY(waitForFrames(app_->view, 3));
+}
+
+void AnimationTest::cancelMovie() {
+    CRotundelDoc& doc = app_->document();
+    QVERIFY(doc.SetImageSizeAndFrames(320, 1000));
+    bool cancelled = false;
+    std::function<void()> press = [&] {
+        auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (progress && progress->value() > 2) {
+            progress->cancel();
+            cancelled = true;
+        } else {
+            QTimer::singleShot(20, press);
+        }
+    };
+    QTimer::singleShot(20, press);
+    QString path = dir_.filePath("cancelled.mp4");
+    QString error = app_->fileExports()->saveMovie(path);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(cancelled);
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(!QFileInfo::exists(path + ".partial"));
+    QVERIFY(waitForFrames(app_->view, 3));
+    QVERIFY(doc.SetImageSizeAndFrames(640, 100));
+}
+
+void AnimationTest::exportPaths_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("written");
+    for (const char* ext : {"csv", "svg", "obj", "ply", "stl", "glb", "3mf"})
+        QTest::newRow(ext) << QString("paths.") + ext << true;
+    QTest::newRow("unknown type") << "paths.dxf" << false;
+}
+
+void AnimationTest::exportPaths() {
+    QFETCH(QString, name);
+    QFETCH(bool, written);
+    QString path = dir_.filePath(name);
+    QString error = app_->fileExports()->exportPaths(path);
+    QCOMPARE(error.isEmpty(), written);
+    QCOMPARE(QFileInfo(path).size() > 0, written);
+    QVERIFY(waitForFrames(app_->view, 2));
+}
+
+void AnimationTest::exportAsksForTubes() {
+    FileExports* exports = app_->fileExports();
+    QString path;
+    std::optional<MeshOptions> answer;
+    int asked = 0;
+    exports->askExportPath = [&] { return path; };
+    exports->askMeshOptions = [&] {
+        ++asked;
+        return answer;
+    };
+    struct Row {
+        const char* name;
+        std::optional<MeshOptions> answer;
+        bool written;
+    };
+    MeshOptions three, twelve;
+    three.sides = 3;
+    twelve.sides = 12;
+    twelve.tubeRadius = 0.2;
+    const Row rows[] = {{"three.stl", three, true},
+                        {"twelve.stl", twelve, true},
+                        {"cancelled.stl", std::nullopt, false}};
+    for (const Row& r : rows) {
+        path = dir_.filePath(r.name);
+        answer = r.answer;
+        exports->OnExport();
+        QCOMPARE(QFileInfo::exists(path), r.written);
+    }
+    QCOMPARE(asked, 3);
+    // Binary STL: 50 bytes a triangle, 2 x sides triangles a ring.
+    QVERIFY(QFileInfo(dir_.filePath("twelve.stl")).size() >
+            3 * QFileInfo(dir_.filePath("three.stl")).size());
+    path = dir_.filePath("table.csv");
+    exports->OnExport();
+    QCOMPARE(asked, 3);  // no tube questions for a table
+    QVERIFY(QFileInfo::exists(path));
+}
+
+QTEST_MAIN(AnimationTest)
+#include "animation_test.moc"
