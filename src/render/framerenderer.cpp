@@ -112,6 +112,23 @@ void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
 
 void FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                               const CBallController* ball, int width, int height) {
+    if (s.stereo && lightBackground_) {
+        // The eyes' pictures are added onto each other, which only works on
+        // black: on white the second eye would add to channels already at
+        // their top. So the anaglyph is drawn exactly as the window draws
+        // it and then turned into its negative, which puts each eye's
+        // picture, darkened into its own channels, on a white ground.
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        lightBackground_ = false;
+        anaglyphFrame(a, s, rig, ball, width, height);
+        lightBackground_ = true;
+        invertPicture();
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+        return;
+    }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (s.stereo) {
         anaglyphFrame(a, s, rig, ball, width, height);
@@ -143,6 +160,36 @@ void FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRi
     scene(a, s);
     glFlush();
     openAllChannels();
+}
+
+void FrameRenderer::invertPicture() {
+    // A white square over the whole viewport, blended as 1 - destination.
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glVertex2f(-1, -1);
+    glVertex2f(1, -1);
+    glVertex2f(1, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
 }
 
 std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSettings& s,

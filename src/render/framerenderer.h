@@ -105,6 +105,8 @@ class FrameRenderer {
     void scene(Automaton& a, const FrameSettings& s);
     void anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                        const CBallController* ball, int width, int height);
+    // Replaces every pixel of the current framebuffer by its negative.
+    void invertPicture();
 
     Options options_;
     SphereDrawer spheres_;
