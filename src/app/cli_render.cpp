@@ -1,7 +1,9 @@
 // `rotundel render`: the first frame after opening a document, as "Save
 // image" makes it (white background, the document's camera, stereo and
 // scheme), rendered without any display.
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -21,6 +23,7 @@ constexpr int kLargest = 16384;
 struct RenderArgs {
     std::string input, output;
     int width = kDefaultWidth, height = kDefaultHeight;
+    bool widthGiven = false, heightGiven = false;
 };
 
 int usage(const std::string& why) {
@@ -63,6 +66,7 @@ std::string parse(const std::vector<std::string>& args, RenderArgs& out) {
                        " must be a whole number of pixels from 1 to " + std::to_string(kLargest) +
                        ".";
             (width ? out.width : out.height) = *n;
+            (width ? out.widthGiven : out.heightGiven) = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a + ".";
         } else if (out.input.empty()) {
@@ -71,6 +75,15 @@ std::string parse(const std::vector<std::string>& args, RenderArgs& out) {
             return "give one document to render.";
         }
     }
+    // One side alone keeps the default picture's proportions.
+    if (out.widthGiven && !out.heightGiven)
+        out.height = std::clamp(
+            static_cast<int>(std::lround(out.width * double(kDefaultHeight) / kDefaultWidth)), 1,
+            kLargest);
+    if (out.heightGiven && !out.widthGiven)
+        out.width = std::clamp(
+            static_cast<int>(std::lround(out.height * double(kDefaultWidth) / kDefaultHeight)), 1,
+            kLargest);
     if (out.input.empty()) return "name the document to render.";
     if (out.output.empty()) return "name the image to write with -o.";
     if (!ImageFile::formatForPath(out.output))
