@@ -44,6 +44,7 @@ class CMainFrame : public QMainWindow {
     QAction *newAction, *openAction, *saveAction, *saveAsAction, *saveImageAction, *imageSizeAction,
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
         *aboutAction;
+    QAction* resetViewAction = nullptr;
     QMenu* fileMenu() const { return fileMenu_; }
 
     // Fills the recent-file entries of the File menu; triggering one calls

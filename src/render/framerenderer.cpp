@@ -99,7 +99,7 @@ void FrameRenderer::loadCamera(const CameraSetup& c, const CBallController* ball
     if (c.applyOrientation && ball) glMultMatrixd(ball->orientationMatrix().data());
 }
 
-void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
+bool FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     lightPositions();
     DrawOptions o;
     o.stereo = s.stereo != 0;
@@ -107,10 +107,11 @@ void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     o.flashPointIndex = s.flashPointIndex;
     o.axisDrawFactor = s.axisDrawFactor;
     o.lightBackground = lightBackground_;
-    spheres_.drawAutomaton(a, o);
+    o.stop = s.stop;
+    return spheres_.drawAutomaton(a, o);
 }
 
-void FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+bool FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                               const CBallController* ball, int width, int height) {
     if (s.stereo && lightBackground_) {
         // The eyes' pictures are added onto each other, which only works on
@@ -123,33 +124,32 @@ void FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& r
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         lightBackground_ = false;
-        anaglyphFrame(a, s, rig, ball, width, height);
+        bool drawn = anaglyphFrame(a, s, rig, ball, width, height);
         lightBackground_ = true;
         invertPicture();
         glClearColor(clear[0], clear[1], clear[2], clear[3]);
-        return;
+        return drawn;
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (s.stereo) {
-        anaglyphFrame(a, s, rig, ball, width, height);
-        return;
-    }
+    if (s.stereo) return anaglyphFrame(a, s, rig, ball, width, height);
     glDisable(GL_BLEND);
     loadCamera(rig.mono(s.camera, width, height), ball);
-    scene(a, s);
+    if (!scene(a, s)) return false;
     if (ball) overlay_.draw(*ball);
+    return true;
 }
 
-void FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                                   const CBallController* ball, int width, int height) {
     auto masks = anaglyphMasks(s.anaglyphScheme);
     glDisable(GL_BLEND);
     openAllChannels();
     if (masks) setMask(masks->first);
     loadCamera(rig.stereo(s.camera, 1, width, height), ball);
-    scene(a, s);
+    bool drawn = scene(a, s);
     glFlush();
     openAllChannels();
+    if (!drawn) return false;
 
     glClear(GL_DEPTH_BUFFER_BIT);
     // The second eye's picture is added onto the first.
@@ -157,9 +157,11 @@ void FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRi
     glBlendFunc(GL_ONE, GL_ONE);
     if (masks) setMask(masks->second);
     loadCamera(rig.stereo(s.camera, 0, width, height), ball);
-    scene(a, s);
+    drawn = scene(a, s);
     glFlush();
     openAllChannels();
+    glDisable(GL_BLEND);
+    return drawn;
 }
 
 void FrameRenderer::invertPicture() {

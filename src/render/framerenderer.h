@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,9 @@ struct FrameSettings {
     bool flashActive = false;
     int flashPointIndex = 0;
     double axisDrawFactor = 0.20000000298023224;
+    // Asked between spheres and while long tube lists compile: true gives
+    // the frame up (the window's thread has somebody waiting for it).
+    std::function<bool()> stop;
 };
 
 // The settings of a frame as a document holds them (any type with the
@@ -79,7 +83,8 @@ class FrameRenderer {
 
     // Draws a frame into the current framebuffer, whose viewport the caller
     // has set to width x height. ball may be null (no orientation, no guides).
-    void drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+    // False when the settings' stop gave the frame up half drawn.
+    bool drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                    const CBallController* ball, int width, int height);
 
     // Renders a frame at width x height into a framebuffer object of the
@@ -102,8 +107,8 @@ class FrameRenderer {
 
   private:
     void loadCamera(const CameraSetup& c, const CBallController* ball);
-    void scene(Automaton& a, const FrameSettings& s);
-    void anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+    bool scene(Automaton& a, const FrameSettings& s);
+    bool anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                        const CBallController* ball, int width, int height);
     // Replaces every pixel of the current framebuffer by its negative.
     void invertPicture();

@@ -161,7 +161,7 @@ SphereDrawer::Entry& SphereDrawer::entryFor(Sphere& s) {
     return e;
 }
 
-void SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
+bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
     ++pass_;
     if (a.root && a.stationarySphere) {
         if (!coneQuadric_) {
@@ -180,16 +180,23 @@ void SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             coneQuadric_ = cone;
             diskQuadric_ = disk;
         }
+        bool stopped = false;
+        auto stopNow = [&] { return stopped || (stopped = o.stop && o.stop()); };
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+            if (stopNow()) return;
             Entry& e = entryFor(s);
             e.seen = pass_;
             drawPaths(s, e, o);
         });
-        forEachNeighbour(a.stationarySphere,
-                         [&](Sphere& s, Sphere* n) { drawBody(s, n, entryFor(s), o); });
+        forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere* n) {
+            if (!stopNow()) drawBody(s, n, entryFor(s), o);
+        });
+        // Spheres not reached were not drawn, not destroyed: keep their lists.
+        if (stopped) return false;
     }
     invalidated_ = false;
     sweep();
+    return true;
 }
 
 void SphereDrawer::sweep() {
@@ -221,21 +228,24 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
         if (e.pathList) {
             glNewList(e.pathList, GL_COMPILE);
             glLineWidth(3.0f);
-            compileTubes(s, o);
+            bool complete = compileTubes(s, o);
             glEndList();
-            e.pathCompiled = true;
+            e.pathCompiled = complete;
             e.pathLook = look;
             ++compilations_;
         }
         if (mode_ == Mode::Primary) {
-            s.pathListValid = 1;
+            // An unfinished list stays stale and compiles again next frame.
+            s.pathListValid = e.pathCompiled || !e.pathList ? 1 : 0;
             s.pathList = e.pathList ? static_cast<int>(e.pathList) : -1;
         }
     }
     if (e.pathCompiled) glCallList(e.pathList);
 }
 
-void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
+bool SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
+    // Rings between two looks at o.stop: a few milliseconds of work.
+    constexpr std::size_t kRingsPerLook = 4096;
     sphereColour(s, o.stereo);
     for (const SpherePoint& p : s.points) {
         if (p.path.empty()) continue;
@@ -254,6 +264,7 @@ void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
                 for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
                 batch.band(prev, cur);
             }
+            if (k % kRingsPerLook == kRingsPerLook - 1 && o.stop && o.stop()) return false;
             prev = cur;
         }
         // The path is closed: the tube ends in its first position.
@@ -261,6 +272,7 @@ void SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
         cur.fill(c0);
         batch.band(prev, cur);
     }
+    return true;
 }
 
 void SphereDrawer::axisArrow(double length, double head) {

@@ -31,6 +31,9 @@ struct DrawOptions {
     // Drawing onto the white of a saved image. Additive blending would turn
     // a transparent body white there, so it is blended over the background.
     bool lightBackground = false;
+    // Polled between spheres and while a tube list compiles; true gives the
+    // drawing up, leaving an unfinished list stale for the next frame.
+    std::function<bool()> stop;
 };
 
 class SphereDrawer {
@@ -51,8 +54,9 @@ class SphereDrawer {
     SphereDrawer(const SphereDrawer&) = delete;
     SphereDrawer& operator=(const SphereDrawer&) = delete;
 
-    // Nothing without a root or a stationary sphere.
-    void drawAutomaton(Automaton& a, const DrawOptions& options);
+    // Nothing without a root or a stationary sphere. False when options'
+    // stop gave the drawing up part-way.
+    bool drawAutomaton(Automaton& a, const DrawOptions& options);
     // Gives back every OpenGL object now (context current).
     void release();
 
@@ -68,7 +72,8 @@ class SphereDrawer {
     void drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
     void compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
-    void compileTubes(Sphere& s, const DrawOptions& o);
+    // False when stopped before the end.
+    bool compileTubes(Sphere& s, const DrawOptions& o);
     void drawCentresLine(Sphere& s, Sphere* n);
     void drawPointArrow(Sphere& s, const DrawOptions& o);
     void axisArrow(double length, double head);

@@ -14,6 +14,7 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QSurfaceFormat>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -119,6 +120,7 @@ bool ViewOpenGLmt::docUpdateRequested() const {
 }
 void ViewOpenGLmt::setDocUpdateRequest(bool on) {
     docUpdateRequested_ = on;
+    if (on) interrupt_ = true;
 }
 void ViewOpenGLmt::setTextureAssignmentRequest(bool on) {
     textureRequested_ = on;
@@ -141,16 +143,28 @@ bool ViewOpenGLmt::imageRequested() const {
     return imageRequested_;
 }
 void ViewOpenGLmt::setImageRequested(bool on) {
-    std::lock_guard<CriticalSection> g(requestLock_);
-    imageRequested_ = on;
+    {
+        std::lock_guard<CriticalSection> g(requestLock_);
+        imageRequested_ = on;
+    }
+    if (on) {
+        interrupt_ = true;
+        requestFrame();
+    }
 }
 bool ViewOpenGLmt::resizeRequested() const {
     std::lock_guard<CriticalSection> g(requestLock_);
     return resizeRequested_;
 }
 void ViewOpenGLmt::setResizeRequested(bool on) {
-    std::lock_guard<CriticalSection> g(requestLock_);
-    resizeRequested_ = on;
+    {
+        std::lock_guard<CriticalSection> g(requestLock_);
+        resizeRequested_ = on;
+    }
+    if (on) {
+        interrupt_ = true;
+        requestFrame();
+    }
 }
 bool ViewOpenGLmt::takeResizeRequest() {
     std::lock_guard<CriticalSection> g(requestLock_);
@@ -161,8 +175,14 @@ bool ViewOpenGLmt::exitRequested() const {
     return exitRequested_;
 }
 void ViewOpenGLmt::setExitRequested(bool on) {
-    std::lock_guard<CriticalSection> g(exitLock_);
-    exitRequested_ = on;
+    {
+        std::lock_guard<CriticalSection> g(exitLock_);
+        exitRequested_ = on;
+    }
+    if (on) {
+        interrupt_ = true;
+        requestFrame();
+    }
 }
 
 // --- Messages ---
@@ -188,7 +208,13 @@ bool ViewOpenGLmt::renderThreadRunning() const {
 
 void ViewOpenGLmt::startRenderThread() {
     if (threadStarted_.exchange(true)) return;
-    if (doc_) doc_->renderThreadStopped = 0;
+    // Marked here, before the thread runs: an edit from now on pauses it,
+    // even one that comes before the thread's first pass.
+    if (doc_) {
+        doc_->counterFrequency = 1'000'000'000;  // the counter counts nanoseconds
+        doc_->renderThreadStopped = 0;
+        doc_->renderThreadStarted = 1;
+    }
     renderThread_ = std::make_unique<ViewRenderThread>(*this);
     renderThread_->start();
 }
@@ -230,6 +256,7 @@ std::int64_t ViewOpenGLmt::counterNow() {
 
 void ViewOpenGLmt::exposeEvent(QExposeEvent*) {
     exposed_ = isExposed();
+    requestFrame();
     if (isExposed()) {
         if (clientWidth_ == 0) OnSize(width(), height());
         startRenderThread();
@@ -293,11 +320,14 @@ void ViewOpenGLmt::OnSize(int cx, int cy) {
     if (doc_) doc_->cameraController.setWindowSize(cx, cy);
     if (handOver) resizeComplete_.signal();
     inHandOver_ = false;
+    requestFrame();
 }
 
 // --- Input ---
 
 void ViewOpenGLmt::addInputTime(std::int64_t started) {
+    // Every input may have turned or moved the camera.
+    requestFrame();
     if (doc_) doc_->AddTiming(2, (counterNow() - started) * 1e-9);
 }
 
@@ -310,7 +340,8 @@ void ViewOpenGLmt::mousePressEvent(QMouseEvent* e) {
                               e->modifiers() & Qt::ControlModifier,
                               e->modifiers() & Qt::ShiftModifier);
     } else if (e->button() == Qt::RightButton) {
-        mouse_.rightButtonDown(p.x(), p.y(), doc_->keepInView, doc_->cameraDistance);
+        if (mouse_.rightButtonDown(p.x(), p.y(), doc_->keepInView, doc_->cameraDistance))
+            lastDragDistance_ = -static_cast<double>(mouse_.distanceAtPress);
     }
     requestActivate();
     addInputTime(t);
@@ -331,7 +362,26 @@ void ViewOpenGLmt::mouseMoveEvent(QMouseEvent* e) {
     if (!doc_ || !(mouse_.leftDragging || mouse_.rightDragging)) return;
     std::int64_t t = counterNow();
     QPointF p = e->position();
-    if (auto d = mouse_.mouseMove(doc_->cameraController, p.x(), p.y())) doc_->cameraDistance = *d;
+    if (auto d = mouse_.mouseMove(doc_->cameraController, p.x(), p.y())) {
+        // Applied as a step from the drag's last position, so that a
+        // keyboard zoom on the render thread meanwhile is not undone.
+        double step = *d - lastDragDistance_;
+        lastDragDistance_ = *d;
+        double now = doc_->cameraDistance.load();
+        while (!doc_->cameraDistance.compare_exchange_weak(
+            now, CameraMouse::zoomWithinBounds(now, step))) {
+        }
+    }
+    addInputTime(t);
+}
+
+void ViewOpenGLmt::wheelEvent(QWheelEvent* e) {
+    if (!doc_ || doc_->keepInView) return;
+    std::int64_t t = counterNow();
+    int notches = e->angleDelta().y();
+    double now = doc_->cameraDistance.load();
+    while (!doc_->cameraDistance.compare_exchange_weak(now, CameraMouse::wheelZoom(now, notches))) {
+    }
     addInputTime(t);
 }
 
@@ -359,11 +409,13 @@ void ViewOpenGLmt::keyReleaseEvent(QKeyEvent* e) {
     if (e->isAutoRepeat()) return;
     if (e->key() == Qt::Key_Delete) deleteDown_ = false;
     if (e->key() == Qt::Key_Insert) insertDown_ = false;
+    requestFrame();
 }
 
 void ViewOpenGLmt::focusOutEvent(QFocusEvent*) {
     // A key released in another window never reaches this one.
     deleteDown_ = insertDown_ = false;
+    requestFrame();
 }
 
 bool ViewOpenGLmt::pollDeleteKey() {
@@ -378,14 +430,32 @@ bool ViewOpenGLmt::pollInsertKey() {
 void ViewOpenGLmt::OnTimer() {
     if (!doc_) return;
     std::int64_t t = counterNow();
-    QString title =
+    QString stats =
         QString::asprintf("  Rendering:  %d, %.4lf      Input:  %.4lf", doc_->framesRendered.load(),
                           doc_->renderSeconds.load(), doc_->inputSeconds.load());
-    if (titleWindow_) titleWindow_->setWindowTitle(title);
+    if (titleWindow_) {
+        // The document's name stays; the statistics follow it.
+        titleWindow_->setWindowTitle(titleBase_ + stats);
+        titleWindow_->setWindowModified(doc_->IsModified());
+    }
     doc_->framesRendered = 0;
     doc_->renderSeconds = 0;
     doc_->inputSeconds = 0;
     addInputTime(t);
+}
+
+void ViewOpenGLmt::setTitleBase(const QString& title) {
+    titleBase_ = title;
+    if (titleWindow_) {
+        titleWindow_->setWindowTitle(title);
+        if (doc_) titleWindow_->setWindowModified(doc_->IsModified());
+    }
+}
+
+void ViewOpenGLmt::resetView() {
+    if (!doc_) return;
+    doc_->ResetView();
+    requestFrame();
 }
 
 // --- Textures ---

@@ -34,7 +34,7 @@ namespace {
 struct BoxAnswer {
     explicit BoxAnswer(int b) : button(static_cast<QMessageBox::StandardButton>(b)) {}
     QMessageBox::StandardButton button;
-    QString text;
+    QString text, detail;
     bool shown = false;
     QThread* thread = nullptr;  // the thread that owns the box
 };
@@ -46,6 +46,7 @@ void answerNextBox(BoxAnswer* answer) {
             if (!box || !box->isVisible()) continue;
             answer->shown = true;
             answer->text = box->text();
+            answer->detail = box->informativeText();
             answer->thread = box->thread();
             box->button(answer->button)->click();
             return;
@@ -77,9 +78,15 @@ bool consistent(const CRotundelDoc& doc) {
     return inTable == doc.sphereCount && inTree == doc.sphereCount;
 }
 
+// An idle view draws only when asked: this asks at every look.
 bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
     std::int64_t start = view->framesDrawn();
-    return QTest::qWaitFor([&] { return view->framesDrawn() >= start + frames; }, ms);
+    return QTest::qWaitFor(
+        [&] {
+            view->requestFrame();
+            return view->framesDrawn() >= start + frames;
+        },
+        ms);
 }
 }  // namespace
 
@@ -126,7 +133,7 @@ class WindowTest : public QObject {
 void WindowTest::initTestCase() {
     app_ = std::make_unique<CRotundelApp>();
     QVERIFY(app_->InitInstance());
-    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled - Rotundel"));
+    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled[*] - Rotundel"));
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
     QVERIFY(waitForFrames(app_->view, 3));
 }
@@ -149,14 +156,23 @@ void WindowTest::startsWithTwoSpheres() {
 }
 
 void WindowTest::titleShowsStatistics() {
+    // The document's name with its modified mark stays in front.
     static const QRegularExpression stats(
-        "^  Rendering:  (\\d+), \\d+\\.\\d{4}      Input:  \\d+\\.\\d{4}$");
+        "^Untitled\\[\\*\\] - Rotundel  Rendering:  (\\d+), \\d+\\.\\d{4}      Input:  "
+        "\\d+\\.\\d{4}$");
     CMainFrame* frame = app_->mainFrame();
     frame->setWindowTitle("waiting");
     QVERIFY(QTest::qWaitFor([&] { return stats.match(frame->windowTitle()).hasMatch(); }, 2000));
     // The next second counts again from zero: a busy second shows frames.
     QVERIFY(QTest::qWaitFor(
-        [&] { return stats.match(frame->windowTitle()).captured(1).toInt() > 0; }, 2500));
+        [&] {
+            app_->view->requestFrame();
+            return stats.match(frame->windowTitle()).captured(1).toInt() > 0;
+        },
+        2500));
+    app_->document().SetModifiedFlag(true);
+    QVERIFY(QTest::qWaitFor([&] { return frame->isWindowModified(); }, 2000));
+    app_->document().SetModifiedFlag(false);
 }
 
 void WindowTest::paneSizes_data() {
@@ -405,7 +421,7 @@ void WindowTest::zoomKeys() {
     // Released: the distance stays.
     QVERIFY(waitForFrames(app_->view, 3));
     QCOMPARE(-doc.cameraDistance, after);
-    doc.FitCameraDistance();
+    app_->mainFrame()->resetViewAction->trigger();
 }
 
 // Mouse drags in the view: which button, with "Keep automaton entirely in
@@ -612,11 +628,17 @@ void WindowTest::printsThePicture() {
 }
 
 void WindowTest::unreadableFileEndsTheStart() {
+    // Said with the file's name; the window then starts with a new document.
     CRotundelApp second;
     BoxAnswer ok(QMessageBox::Ok);
     answerNextBox(&ok);
-    QVERIFY(!second.InitInstance(dir_.filePath("no-such-file.one")));
+    QString missing = dir_.filePath("no-such-file.one");
+    QVERIFY(second.InitInstance(missing));
     QVERIFY(ok.shown);
+    QCOMPARE(ok.text, QString("Failed to open document."));
+    QVERIFY2(ok.detail.contains(QDir::toNativeSeparators(missing)), qPrintable(ok.detail));
+    QCOMPARE(second.document().sphereCount, 2);
+    QCOMPARE(second.documentTitle(), QString("Untitled"));
 }
 
 void WindowTest::imageBeforeAnyFrame() {
