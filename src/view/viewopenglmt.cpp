@@ -441,7 +441,8 @@ void ViewOpenGLmt::OnTimer() {
     doc_->framesRendered = 0;
     doc_->renderSeconds = 0;
     doc_->inputSeconds = 0;
-    addInputTime(t);
+    // Not input, and nothing to draw: the title alone changed.
+    doc_->AddTiming(2, (counterNow() - t) * 1e-9);
 }
 
 void ViewOpenGLmt::setTitleBase(const QString& title) {
