@@ -126,12 +126,13 @@ void CRotundelDoc::FitCameraDistance() {
 }
 
 void CRotundelDoc::ResetView() {
-    // Neither needs a pause: the controller keeps its own lock and the
-    // distance is atomic.
+    // The fit reads the spheres' centres, which every frame update writes.
+    bool paused = PauseIfRunning();
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
     cameraController.setOrientation(CBallController::defaultOrientation());
 #endif
     FitCameraDistance();
+    if (paused) RenderResume();
     if (link_) link_->wakeRenderThread();
 }
 

@@ -187,7 +187,12 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
         stepProgress_ = -1;
         stepStartedAt_ = counterNow();
     }
-    void markStepEnd() { stepStartedAt_ = 0; }
+    void markStepEnd() {
+        stepStartedAt_ = 0;
+        ++stepsEnded_;
+    }
+    // How many Steps have ended so far (finished or stopped).
+    std::uint64_t stepsEnded() const { return stepsEnded_.load(); }
     void setStepProgress(double fraction) { stepProgress_ = fraction; }
     // One sentence about the last path computation for the user ("" when
     // there is nothing to say), e.g. which paths had to be sampled coarser.
@@ -263,6 +268,7 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     std::atomic<std::int64_t> framesDrawn_{0};
     std::atomic<std::int64_t> stepStartedAt_{0};
     std::atomic<double> stepProgress_{-1};
+    std::atomic<std::uint64_t> stepsEnded_{0};
     mutable std::mutex pathNoteLock_;
     std::string pathNote_;
 

@@ -755,7 +755,9 @@ void WindowTest::cameraStartsAfresh() {
     QCOMPARE(q.w, want.w);
     QCOMPARE(q.v.x, want.v.x);
     double distance = doc.cameraDistance;
+    doc.RenderPause();
     doc.FitCameraDistance();
+    doc.RenderResume();
     QCOMPARE(distance, doc.cameraDistance.load());
 }
 
@@ -852,8 +854,9 @@ void WindowTest::pauseAnswersDuringSlowFrames() {
         timedPause();
     }
     for (int i = 0; i < 3; ++i) {
-        QVERIFY(QTest::qWaitFor(
-            [&] { return doc.pathsUpToDate && view->stepRunningSeconds() == 0; }, 60000));
+        // Right after the paths are done, while their tubes compile.
+        std::uint64_t steps = view->stepsEnded();
+        QVERIFY(QTest::qWaitFor([&] { return view->stepsEnded() > steps; }, 60000));
         timedPause();
         recompute([] {});
     }
