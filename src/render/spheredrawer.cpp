@@ -101,7 +101,8 @@ int showFlags(const Sphere& s) {
 struct SphereDrawer::Entry {
     GLUquadric* quadric = nullptr;
     GLuint bodyList = 0;
-    GLuint pathList = 0;
+    GLuint pathList = 0;  // the first of pathListCount consecutive lists
+    GLsizei pathListCount = 1;
     bool bodyCompiled = false;
     bool pathCompiled = false;
     BodyLook bodyLook;
@@ -130,7 +131,7 @@ void SphereDrawer::release() {
 
 void SphereDrawer::releaseEntry(Entry& e) {
     if (e.bodyList) glDeleteLists(e.bodyList, 1);
-    if (e.pathList) glDeleteLists(e.pathList, 1);
+    if (e.pathList) glDeleteLists(e.pathList, e.pathListCount);
     if (e.quadric) gluDeleteQuadric(e.quadric);
     if (e.textureName) glDeleteTextures(1, &e.textureName);
     e = Entry{};
@@ -186,7 +187,7 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             if (stopNow()) return;
             Entry& e = entryFor(s);
             e.seen = pass_;
-            drawPaths(s, e, o);
+            if (!drawPaths(s, e, o)) stopped = true;
         });
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere* n) {
             if (!stopNow()) drawBody(s, n, entryFor(s), o);
@@ -212,8 +213,29 @@ void SphereDrawer::sweep() {
     }
 }
 
-void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
-    if (!s.showPointPaths) return;
+namespace {
+// Tubes are compiled into lists of at most this many rings each: drawing
+// one takes some tens of milliseconds even in software, and between two
+// lists the frame can give way to a pause.
+constexpr std::size_t kRingsPerList = 8192;
+
+// Rings of a point's tube: one per sample and the closing one (none
+// without samples). The seven lines are filled together; a shorter one
+// (never in a consistent model) ends the walk rather than being read past.
+std::size_t tubeSamples(const SpherePoint& p) {
+    if (p.path.empty()) return 0;
+    std::size_t n = p.tubeLines[0].size();
+    for (const auto& line : p.tubeLines) n = std::min(n, line.size());
+    return n;
+}
+
+bool stopAsked(const DrawOptions& o) {
+    return o.stop && o.stop();
+}
+}  // namespace
+
+bool SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
+    if (!s.showPointPaths) return true;
     PathLook look{s.color, o.stereo};
     bool stale;
     if (mode_ == Mode::Primary)
@@ -222,57 +244,86 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
         stale = !e.pathCompiled || s.pathListValid == 0;
     if (e.pathCompiled && (look != e.pathLook || invalidated_)) stale = true;
     if (stale) {
-        if (e.pathList) glDeleteLists(e.pathList, 1);
+        if (e.pathList) glDeleteLists(e.pathList, e.pathListCount);
         e.pathCompiled = false;
-        e.pathList = glGenLists(1);
+        std::size_t rings = 0;
+        for (const SpherePoint& p : s.points)
+            if (std::size_t n = tubeSamples(p)) rings += n + 1;
+        e.pathListCount = static_cast<GLsizei>(
+            std::max<std::size_t>(1, (rings + kRingsPerList - 1) / kRingsPerList));
+        e.pathList = glGenLists(e.pathListCount);
         if (e.pathList) {
-            glNewList(e.pathList, GL_COMPILE);
-            glLineWidth(3.0f);
-            bool complete = compileTubes(s, o);
-            glEndList();
-            e.pathCompiled = complete;
+            // An unfinished compilation (a pause came) stays stale and
+            // compiles again next frame.
+            e.pathCompiled = compileTubes(s, e, o);
             e.pathLook = look;
             ++compilations_;
         }
         if (mode_ == Mode::Primary) {
-            // An unfinished list stays stale and compiles again next frame.
             s.pathListValid = e.pathCompiled || !e.pathList ? 1 : 0;
             s.pathList = e.pathList ? static_cast<int>(e.pathList) : -1;
         }
+        if (!e.pathCompiled && e.pathList) return false;
     }
-    if (e.pathCompiled) glCallList(e.pathList);
-}
-
-bool SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
-    // Rings between two looks at o.stop: a few milliseconds of work.
-    constexpr std::size_t kRingsPerLook = 4096;
-    sphereColour(s, o.stereo);
-    for (const SpherePoint& p : s.points) {
-        if (p.path.empty()) continue;
-        const Vec3 c0 = p.path.front();
-        // The seven lines are filled together; a shorter one (never in a
-        // consistent model) ends the walk rather than being read past.
-        std::size_t n = p.tubeLines[0].size();
-        for (const auto& line : p.tubeLines) n = std::min(n, line.size());
-        if (n == 0) continue;
-        Ring prev{}, cur{};
-        TriangleBatch batch;
-        for (std::size_t k = 0; k < n; ++k) {
-            if (k == 0) {
-                cur.fill(c0);  // the tube starts in a point
-            } else {
-                for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
-                batch.band(prev, cur);
-            }
-            if (k % kRingsPerLook == kRingsPerLook - 1 && o.stop && o.stop()) return false;
-            prev = cur;
-        }
-        // The path is closed: the tube ends in its first position.
-        for (int i = 0; i < 7; ++i) prev[i] = p.tubeLines[i][n - 1];
-        cur.fill(c0);
-        batch.band(prev, cur);
+    if (!e.pathCompiled) return true;
+    for (GLsizei i = 0; i < e.pathListCount; ++i) {
+        if (i > 0 && stopAsked(o)) return false;
+        glCallList(e.pathList + i);
     }
     return true;
+}
+
+bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
+    // The lists e.pathList .. + pathListCount - 1 in turn; every one sets
+    // the line width and colour, so that each can be drawn alone.
+    GLsizei opened = 0;
+    std::size_t inList = 0;
+    auto openList = [&] {
+        glNewList(e.pathList + opened++, GL_COMPILE);
+        glLineWidth(3.0f);
+        sphereColour(s, o.stereo);
+        inList = 0;
+    };
+    openList();
+    bool complete = true;
+    {
+        TriangleBatch batch;
+        auto ring = [&](const Ring& prev, const Ring& cur) {
+            if (inList == kRingsPerList && opened < e.pathListCount) {
+                batch.flush();
+                glEndList();
+                openList();
+                if (stopAsked(o)) return false;
+            }
+            batch.band(prev, cur);
+            ++inList;
+            return true;
+        };
+        for (const SpherePoint& p : s.points) {
+            std::size_t n = tubeSamples(p);
+            if (n == 0) continue;
+            const Vec3 c0 = p.path.front();
+            Ring prev{}, cur{};
+            prev.fill(c0);  // the tube starts in a point
+            for (std::size_t k = 1; k < n && complete; ++k) {
+                for (int i = 0; i < 7; ++i) cur[i] = p.tubeLines[i][k];
+                complete = ring(prev, cur);
+                prev = cur;
+            }
+            if (!complete) break;
+            // The path is closed: the tube ends in its first position.
+            for (int i = 0; i < 7; ++i) prev[i] = p.tubeLines[i][n - 1];
+            cur.fill(c0);
+            if (!(complete = ring(prev, cur))) break;
+        }
+        batch.flush();
+    }
+    glEndList();
+    while (complete && opened < e.pathListCount) {
+        openList();
+        glEndList();
+    }
+    return complete;
 }
 
 void SphereDrawer::axisArrow(double length, double head) {

@@ -69,11 +69,11 @@ class SphereDrawer {
   private:
     struct Entry;
     Entry& entryFor(Sphere& s);
-    void drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
+    // Both false when options' stop gave the work up part-way.
+    bool drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
     void compileBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
-    // False when stopped before the end.
-    bool compileTubes(Sphere& s, const DrawOptions& o);
+    bool compileTubes(Sphere& s, Entry& e, const DrawOptions& o);
     void drawCentresLine(Sphere& s, Sphere* n);
     void drawPointArrow(Sphere& s, const DrawOptions& o);
     void axisArrow(double length, double head);
