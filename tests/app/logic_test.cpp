@@ -237,8 +237,9 @@ void LogicTest::menus_data() {
                                          "-",
                                          "Recent File|",
                                          "-",
-                                         "E&xit|"};
-    QTest::newRow("Help") << 1 << QStringList{"Help|", "&About Rotundel...|"};
+                                         "E&xit|Ctrl+Q"};
+    QTest::newRow("View") << 1 << QStringList{"&Reset view|"};
+    QTest::newRow("Help") << 2 << QStringList{"Help|F1", "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
@@ -246,9 +247,10 @@ void LogicTest::menus() {
     QFETCH(QStringList, items);
     CMainFrame frame;
     QList<QAction*> menus = frame.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QString("&File"));
-    QCOMPARE(menus[1]->text(), QString("Help"));
+    QCOMPARE(menus[1]->text(), QString("&View"));
+    QCOMPARE(menus[2]->text(), QString("Help"));
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
         got.append(a->isSeparator() ? QString("-") : a->text() + "|" + a->shortcut().toString());
