@@ -179,7 +179,6 @@ bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started) 
         // them; the pause is served first and the pass redone after it.
         if (pass.ran && !pass.completed) return false;
         if (pass.ran) view_.setPathNote(coarseningNote(pass));
-        ++doc->framesRendered;
         // One change of the shared distance, so that a drag on the UI
         // thread meanwhile is not lost.
         bool away = view_.pollDeleteKey(), nearer = view_.pollInsertKey();
@@ -194,6 +193,8 @@ bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started) 
     if (!drawFrame()) return false;  // given up for a request; drawn again after it
     glFlush();
     context_->swapBuffers(&view_);
+    // The statistics count the frames shown, not those given up.
+    if (doc) ++doc->framesRendered;
     view_.countFrame();
     frameWanted_ = false;
     return true;
