@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "atomicfile.h"
 #include "commands.h"
 #include "crotundeldoc.h"
 #include "headlessrenderer.h"
@@ -130,9 +131,16 @@ int renderCommand(const std::vector<std::string>& args) {
         std::cerr << "rotundel: " << error << "\n";
         return kExitFileError;
     }
-    std::string written = ImageFile::write(*image, a.output, *ImageFile::formatForPath(a.output));
-    if (!written.empty()) {
-        std::cerr << "rotundel: " << written << "\n";
+    // Through the document's saving, which leaves nothing behind when killed.
+    std::string bytes;
+    std::string why = ImageFile::encode(*image, *ImageFile::formatForPath(a.output), &bytes);
+    AtomicFile file(a.output);
+    if (why.empty()) {
+        if (file.open()) file.write(bytes);
+        if (!file.commit()) why = file.error() + ".";
+    }
+    if (!why.empty()) {
+        std::cerr << "rotundel: Cannot write the image " << a.output << ": " << why << "\n";
         return kExitFileError;
     }
     return kExitOk;

@@ -3,6 +3,7 @@
 #include "viewopenglmt.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QExposeEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QSurfaceFormat>
 #include <QWheelEvent>
 #include <QWidget>
@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "atomicfile.h"
 #include "camerarig.h"
 #include "crotundeldoc.h"
 #include "headlessrenderer.h"
@@ -575,21 +576,19 @@ QString ViewOpenGLmt::saveImage(const QString& path) {
     QString error;
     QImage image = renderImage(size, &error);
     if (image.isNull()) return error.isEmpty() ? "The picture could not be rendered." : error;
-    // Through a temporary file: a failed write leaves an older picture of
-    // that name as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString("The image could not be written to %1: %2.")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
-    QImageWriter writer(&file, kImageFormats[imageFormatIndex_].writer);
-    if (!writer.write(image)) {
-        file.cancelWriting();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, kImageFormats[imageFormatIndex_].writer);
+    if (!writer.write(image))
         return QString("The image could not be written to %1: %2.")
             .arg(QDir::toNativeSeparators(path), writer.errorString());
-    }
+    // Through a temporary file: a failed or killed write leaves an older
+    // picture of that name as it was, and nothing beside it.
+    AtomicFile file(QFile::encodeName(path).toStdString());
+    if (file.open()) file.write(std::string_view(buffer.data().constData(), buffer.data().size()));
     if (!file.commit())
         return QString("The image could not be written to %1: %2.")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
+            .arg(QDir::toNativeSeparators(path), QString::fromStdString(file.error()));
     return {};
 }
 
