@@ -2,6 +2,7 @@
 // need no display and never open a window.
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -53,12 +54,30 @@ bool isOption(const std::string& a) {
 }
 
 int runNew(const std::vector<std::string>& args) {
-    if (args.size() != 1 || isOption(args[0]))
-        return usage("new takes one file name: rotundel new FILE.one");
+    std::string file;
+    bool force = false;
+    for (const std::string& a : args) {
+        if (a == "--force")
+            force = true;
+        else if (isOption(a))
+            return usage("new does not know the option " + AutomatonReport::printable(a) + ".");
+        else if (file.empty())
+            file = a;
+        else
+            return usage("new takes one file name: rotundel new FILE.one [--force]");
+    }
+    if (file.empty()) return usage("new takes one file name: rotundel new FILE.one [--force]");
+    if (!endsWith(file, ".one"))
+        return usage("the new automaton's file name must end in .one: " +
+                     AutomatonReport::printable(file));
+    std::error_code ec;
+    if (!force && std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
+        return fileError("write", file,
+                         DocResult{false, "", "it already exists; give --force to replace it"});
     CRotundelDoc doc;
     doc.NewDocument();
-    DocResult r = doc.SaveDocument(args[0]);
-    if (!r) return fileError("write", args[0], r);
+    DocResult r = doc.SaveDocument(file);
+    if (!r) return fileError("write", file, r);
     return kExitOk;
 }
 
@@ -205,8 +224,8 @@ int runExport(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-const Command newCommand("new", "new FILE.one", "write the starter automaton (root A, child B)",
-                         runNew);
+const Command newCommand("new", "new FILE.one [--force]",
+                         "write the starter automaton (root A, child B)", runNew);
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",

@@ -1,13 +1,16 @@
 // `rotundel render`: the first frame after opening a document, as "Save
 // image" makes it (white background, the document's camera, stereo and
 // scheme), rendered without any display.
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "atomicfile.h"
 #include "commands.h"
 #include "crotundeldoc.h"
 #include "headlessrenderer.h"
@@ -21,6 +24,7 @@ constexpr int kLargest = 16384;
 struct RenderArgs {
     std::string input, output;
     int width = kDefaultWidth, height = kDefaultHeight;
+    bool widthGiven = false, heightGiven = false;
 };
 
 int usage(const std::string& why) {
@@ -63,6 +67,7 @@ std::string parse(const std::vector<std::string>& args, RenderArgs& out) {
                        " must be a whole number of pixels from 1 to " + std::to_string(kLargest) +
                        ".";
             (width ? out.width : out.height) = *n;
+            (width ? out.widthGiven : out.heightGiven) = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a + ".";
         } else if (out.input.empty()) {
@@ -71,6 +76,15 @@ std::string parse(const std::vector<std::string>& args, RenderArgs& out) {
             return "give one document to render.";
         }
     }
+    // One side alone keeps the default picture's proportions.
+    if (out.widthGiven && !out.heightGiven)
+        out.height = std::clamp(
+            static_cast<int>(std::lround(out.width * double(kDefaultHeight) / kDefaultWidth)), 1,
+            kLargest);
+    if (out.heightGiven && !out.widthGiven)
+        out.width = std::clamp(
+            static_cast<int>(std::lround(out.height * double(kDefaultWidth) / kDefaultHeight)), 1,
+            kLargest);
     if (out.input.empty()) return "name the document to render.";
     if (out.output.empty()) return "name the image to write with -o.";
     if (!ImageFile::formatForPath(out.output))
@@ -117,9 +131,16 @@ int renderCommand(const std::vector<std::string>& args) {
         std::cerr << "rotundel: " << error << "\n";
         return kExitFileError;
     }
-    std::string written = ImageFile::write(*image, a.output, *ImageFile::formatForPath(a.output));
-    if (!written.empty()) {
-        std::cerr << "rotundel: " << written << "\n";
+    // Through the document's saving, which leaves nothing behind when killed.
+    std::string bytes;
+    std::string why = ImageFile::encode(*image, *ImageFile::formatForPath(a.output), &bytes);
+    AtomicFile file(a.output);
+    if (why.empty()) {
+        if (file.open()) file.write(bytes);
+        if (!file.commit()) why = file.error() + ".";
+    }
+    if (!why.empty()) {
+        std::cerr << "rotundel: Cannot write the image " << a.output << ": " << why << "\n";
         return kExitFileError;
     }
     return kExitOk;

@@ -64,17 +64,24 @@ void CMainFrame::buildMenus() {
     printSetupAction = add("P&rint Setup...", "filePrintSetup");
     fileMenu_->addSeparator();
     recentSeparator_ = fileMenu_->addSeparator();
-    exitAction = add("E&xit", "fileExit");
+    exitAction = add("E&xit", "fileExit", QKeySequence("Ctrl+Q"));
     setRecentFiles({});
 
     editMenu_ = menuBar()->addMenu("&Edit");
     editMenu_->setObjectName("editMenu");
+    QMenu* viewMenu = menuBar()->addMenu("&View");
+    resetViewAction = viewMenu->addAction("&Reset view");
+    resetViewAction->setObjectName("resetView");
+    connect(resetViewAction, &QAction::triggered, this, [this] {
+        if (view_) view_->resetView();
+    });
 
     QMenu* help = menuBar()->addMenu("Help");
     helpAction = help->addAction("Help");
     helpAction->setObjectName("help");
     examplesAction = help->addAction("Examples...");
     examplesAction->setObjectName("helpExamples");
+    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
     aboutAction = help->addAction("&About Rotundel...");
     aboutAction->setObjectName("about");
     connect(helpAction, &QAction::triggered, this, &CMainFrame::OnHelp);

@@ -52,6 +52,7 @@ class CMainFrame : public QMainWindow {
     QAction *newAction, *openAction, *saveAction, *saveAsAction, *saveImageAction, *imageSizeAction,
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
         *aboutAction, *examplesAction, *exportAction, *saveMovieAction;
+    QAction* resetViewAction = nullptr;
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;

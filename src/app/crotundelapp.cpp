@@ -107,10 +107,10 @@ bool CRotundelApp::InitInstance(const QString& file) {
     refreshRecentMenu();
 
     doc_->ConnectViews(view, observer_.get());
-    if (file.isEmpty()) {
+    // A file that cannot be opened has been reported; the program then
+    // starts with a new document, as after any failed Open.
+    if (file.isEmpty() || !OpenDocumentFile(file)) {
         if (!OnFileNew()) return false;
-    } else if (!OpenDocumentFile(file)) {
-        return false;
     }
 
     // Maximised; a display without a window manager ignores the state, so
@@ -127,7 +127,12 @@ QString CRotundelApp::documentTitle() const {
 }
 
 void CRotundelApp::updateTitle() {
-    if (frame_) frame_->setWindowTitle(documentTitle() + " - " + kAppTitle);
+    // The view keeps this title and adds its statistics after it.
+    QString title = documentTitle() + "[*] - " + kAppTitle;
+    if (view)
+        view->setTitleBase(title);
+    else if (frame_)
+        frame_->setWindowTitle(title);
     // Textures are looked for beside the document first.
     if (view)
         view->setDocumentFolder(
@@ -139,8 +144,16 @@ void CRotundelApp::refreshRecentMenu() {
     if (frame_) frame_->setRecentFiles(recent_->files());
 }
 
-void CRotundelApp::showError(const QString& text, const QString& caption) {
-    QMessageBox::warning(frame_.get(), caption, text);
+void CRotundelApp::showError(const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, frame_.get());
+    box.setInformativeText(detail);
+    box.exec();
+}
+
+QString CRotundelApp::fileDetail(const QString& path, const std::string& reason) {
+    QString detail = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!reason.empty()) detail += "\n" + QString::fromStdString(reason);
+    return detail;
 }
 
 bool CRotundelApp::SaveModified() {
@@ -182,7 +195,7 @@ bool CRotundelApp::OpenDocumentFile(const QString& path) {
     if (!SaveModified()) return false;
     DocResult r = doc_->OpenDocument(QFile::encodeName(path).toStdString());
     if (!r) {
-        showError(QString::fromStdString(r.message));
+        showError(QString::fromStdString(r.message), fileDetail(path, r.reason));
         return false;
     }
     if (undo_) undo_->clear();
@@ -219,7 +232,7 @@ bool CRotundelApp::OnFileSaveAs() {
 bool CRotundelApp::DoSave(const QString& path) {
     DocResult r = doc_->SaveDocument(QFile::encodeName(path).toStdString());
     if (!r) {
-        showError(QString::fromStdString(r.message));
+        showError(QString::fromStdString(r.message), fileDetail(path, r.reason));
         return false;
     }
     rememberDocumentPath(path);

@@ -89,7 +89,10 @@ class CRotundelApp : public QObject {
     void updateTitle();
     void refreshRecentMenu();
     void rememberDocumentPath(const QString& path);
-    void showError(const QString& text, const QString& caption = "Rotundel");
+    // A warning box: the message, and under it the detail (the file's
+    // name and the system's reason).
+    void showError(const QString& text, const QString& detail = {});
+    static QString fileDetail(const QString& path, const std::string& reason);
 
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<RecentFileList> recent_;

@@ -2,6 +2,7 @@
 // program's window when there is none.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "commands.h"
@@ -12,19 +13,40 @@ std::vector<CommandEntry>& table() {
     return t;
 }
 
+constexpr const char* kWindowUsage = "[FILE.one]";
+constexpr const char* kWindowSummary = "start the program (opening FILE.one)";
+
 void printUsage(std::ostream& out) {
-    out << "Rotundel: rolling-sphere automata and the closed curves their points trace.\n\n"
-           "usage:\n"
-           "  rotundel [FILE.one]                start the program (opening FILE.one)\n";
     auto cmds = registeredCommands();
+    cmds.erase(std::remove_if(cmds.begin(), cmds.end(), [](auto& c) { return c.name.empty(); }),
+               cmds.end());
     std::sort(cmds.begin(), cmds.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    cmds.insert(cmds.begin(), CommandEntry{"", kWindowUsage, kWindowSummary, {}});
+    // The summaries start in one column, after the longest usage.
+    std::size_t width = 0;
+    for (const auto& c : cmds) width = std::max(width, c.usage.size());
+    out << "Rotundel: rolling-sphere automata and the closed curves their points trace.\n\n"
+           "usage:\n";
     for (const auto& c : cmds) {
-        if (c.name.empty()) continue;
         std::string line = "  rotundel " + c.usage;
-        if (line.size() < 37) line.resize(37, ' ');
-        out << line << "  " << c.summary << "\n";
+        line.resize(width + 13, ' ');
+        out << line << c.summary << "\n";
     }
-    out << "\nExit status: 0 success, 1 a file could not be read or written, 2 usage.\n";
+    out << "\nEvery command answers --help. Exit status: 0 success, 1 a file could not be read "
+           "or written, 2 usage.\n";
+}
+
+bool asksForHelp(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+// The first argument names neither a command nor anything on disk: most
+// likely a mistyped command, which the window could do nothing with.
+bool namesNothing(const std::string& arg) {
+    if (arg.empty() || arg[0] == '-') return false;
+    std::error_code ec;
+    return !std::filesystem::exists(arg, ec) && !ec;
 }
 }  // namespace
 
@@ -48,8 +70,21 @@ int main(int argc, char** argv) {
             if (!c.name.empty() && c.name == args[0]) name = c.name;
         if (!name.empty()) args.erase(args.begin());
     }
-    for (const auto& c : registeredCommands())
-        if (c.name == name) return c.run(args);
+    if (name.empty() && !args.empty() && namesNothing(args[0])) {
+        std::cerr << "rotundel: no command or file named " << args[0] << "; see rotundel --help\n";
+        return kExitUsage;
+    }
+    for (const auto& c : registeredCommands()) {
+        if (c.name != name) continue;
+        if (asksForHelp(args)) {
+            if (name.empty())
+                printUsage(std::cout);
+            else
+                std::cout << "usage: rotundel " << c.usage << "\n  " << c.summary << "\n";
+            return kExitOk;
+        }
+        return c.run(args);
+    }
     if (!args.empty() && args[0].size() > 1 && args[0][0] == '-') {
         std::cerr << "rotundel: unknown option " << args[0] << ".\n";
         printUsage(std::cerr);

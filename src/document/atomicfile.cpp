@@ -1,20 +1,61 @@
-// Temporary file beside the target, flushed, then renamed over it.
+// Saving without leaving anything behind. On Linux the bytes go to an
+// unnamed file in the target's folder (O_TMPFILE), which gets a name only
+// for the instant between its link and the rename over the target; a save
+// killed before that leaves nothing. Elsewhere, or where the file system
+// has no unnamed files, a named temporary is used, and temporaries of our
+// naming that a killed save left are removed by the next save there.
 #include "atomicfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <random>
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
+// Temporaries are named ".rt~" and hex digits; older ones than this are
+// left over from a killed save, not one under way.
+constexpr const char* kTempPrefix = ".rt~";
+constexpr auto kStaleAfter = std::chrono::minutes(10);
+
 std::string reason(int e) {
     return e ? std::strerror(e) : std::string("unknown error");
+}
+
+bool isOurTemporary(const std::string& name) {
+    if (name.size() < 8 || name.size() > 24 || name.rfind(kTempPrefix, 0) != 0) return false;
+    return name.find_first_not_of("0123456789abcdef", 4) == std::string::npos;
+}
+
+// A fresh name for a temporary beside a target whose name is nameLength
+// bytes: never longer than that name (which may be near the file system's
+// limit), and of our recognisable form when there is room for it.
+std::string temporaryName(std::size_t nameLength) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const char* hex = "0123456789abcdef";
+    std::size_t length = std::min<std::size_t>(std::max<std::size_t>(nameLength, 1), 24);
+    std::string name = length >= 8 ? kTempPrefix : length >= 2 ? "." : "";
+    while (name.size() < length) name += hex[random() % 16];
+    return name;
+}
+
+// Follows symbolic links to the file they finally name, so that saving to
+// a link writes the file it points to. A dangling link names the file to
+// create. Gives up (returning the last name) on a loop.
+fs::path resolveLinks(fs::path p) {
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
+        fs::path to = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p;
 }
 }  // namespace
 
@@ -25,29 +66,77 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::open() {
-    fs::path target(target_);
+    fs::path target = resolveLinks(fs::path(target_));
     if (target.filename().empty()) {
         error_ = "no file name";
         return false;
     }
     std::error_code ec;
-    if (fs::is_directory(target, ec)) {
+    fs::file_status st = fs::status(target, ec);
+    if (fs::is_directory(st)) {
         error_ = "it is a folder";
         return false;
     }
-    // A name of our own beside the target, never one that exists already
-    // ("x" mode fails rather than reuse a file).
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        temp_ = target_ + ".saving-" + std::to_string(entropy() % 1000000);
+    // A read-only file is refused as a plain write would refuse it, even
+    // for an owner whose rights would let a rename replace it.
+    if (fs::exists(st)) {
         errno = 0;
-        file_ = std::fopen(temp_.c_str(), "wbx");
-        if (file_) return true;
-        if (errno != EEXIST) break;
+        constexpr auto anyWrite =
+            fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if (::access(target.c_str(), W_OK) != 0 ||
+            (st.permissions() & anyWrite) == fs::perms::none) {
+            error_ = reason(errno ? errno : EACCES);
+            return false;
+        }
+        mode_ = static_cast<int>(st.permissions() & fs::perms::mask);
     }
-    error_ = file_ ? std::string() : reason(errno);
-    temp_.clear();
-    return false;
+    folder_ = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    name_ = target.filename().string();
+    dirFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd_ < 0) {
+        error_ = reason(errno);
+        return false;
+    }
+    removeStaleTemporaries();
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#endif
+    if (fd < 0) {
+        // No unnamed files here: a named one of our own, never one that
+        // exists already.
+        for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+            temp_ = temporaryName(name_.size());
+            fd = ::openat(dirFd_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) break;
+        }
+        if (fd < 0) {
+            error_ = reason(errno);
+            temp_.clear();
+            return false;
+        }
+    }
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        error_ = reason(errno);
+        ::close(fd);
+        discard();
+        return false;
+    }
+    return true;
+}
+
+void AtomicFile::removeStaleTemporaries() {
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!isOurTemporary(name)) continue;
+        std::error_code e2;
+        if (!it->is_regular_file(e2)) continue;
+        auto written = it->last_write_time(e2);
+        if (!e2 && now - written > kStaleAfter) fs::remove(it->path(), e2);
+    }
 }
 
 void AtomicFile::write(std::string_view bytes) {
@@ -64,30 +153,47 @@ bool AtomicFile::commit() {
         if (error_.empty()) error_ = "the file was not opened";
         return false;
     }
+    auto fail = [this](int e) {
+        error_ = reason(e);
+        discard();
+        return false;
+    };
     errno = 0;
-    bool ok = !failed_ && std::fflush(file_) == 0;
-#if defined(__unix__) || defined(__APPLE__)
-    ok = ok && ::fsync(fileno(file_)) == 0;
-#endif
-    int e = failed_ ? writeErrno_ : errno;
-    ok = std::fclose(file_) == 0 && ok;
+    if (failed_) return fail(writeErrno_);
+    if (std::fflush(file_) != 0) return fail(errno);
+    int fd = fileno(file_);
+    // The permissions of the file being replaced, or the usual ones of a
+    // new file.
+    mode_t mode = static_cast<mode_t>(mode_);
+    if (mode_ < 0) {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    if (::fsync(fd) != 0) return fail(errno);
+    if (temp_.empty()) {
+        // Give the unnamed file a name for the moment of the rename.
+        std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            std::string name = temporaryName(name_.size());
+            if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temp_ = name;
+                break;
+            }
+            if (errno != EEXIST) return fail(errno);
+        }
+        if (temp_.empty()) return fail(EEXIST);
+    }
+    int closeResult = std::fclose(file_);
     file_ = nullptr;
-    if (!ok) {
-        error_ = reason(e ? e : errno);
-        discard();
-        return false;
-    }
-    std::error_code ec;
-    // Keep the permissions of the file being replaced.
-    if (auto st = fs::status(target_, ec); !ec && fs::exists(st))
-        fs::permissions(temp_, st.permissions(), ec);
-    fs::rename(temp_, target_, ec);
-    if (ec) {
-        error_ = ec.message();
-        discard();
-        return false;
-    }
+    if (closeResult != 0) return fail(errno);
+    if (::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) return fail(errno);
     temp_.clear();
+    // The rename itself reaches the disk with the folder.
+    ::fsync(dirFd_);
+    ::close(dirFd_);
+    dirFd_ = -1;
     return true;
 }
 
@@ -96,9 +202,10 @@ void AtomicFile::discard() {
         std::fclose(file_);
         file_ = nullptr;
     }
-    if (!temp_.empty()) {
-        std::error_code ec;
-        fs::remove(temp_, ec);
-        temp_.clear();
+    if (!temp_.empty() && dirFd_ >= 0) ::unlinkat(dirFd_, temp_.c_str(), 0);
+    temp_.clear();
+    if (dirFd_ >= 0) {
+        ::close(dirFd_);
+        dirFd_ = -1;
     }
 }

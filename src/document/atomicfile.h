@@ -1,9 +1,11 @@
 // Writes a file so that the target is only ever the old file or the whole
 // new one: the bytes go to a temporary file beside it, which then replaces
-// the target in one rename.
+// the target in one rename. A symbolic link is followed (the file it names
+// is replaced, the link stays); a read-only target is refused.
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -29,9 +31,14 @@ class AtomicFile {
 
   private:
     void discard();
+    void removeStaleTemporaries();
 
     std::string target_;
-    std::string temp_;
+    std::filesystem::path folder_;
+    std::string name_;  // the target's name within folder_
+    int dirFd_ = -1;
+    int mode_ = -1;     // permissions of the file replaced; -1: a new file
+    std::string temp_;  // the temporary's name in folder_, while it has one
     std::FILE* file_ = nullptr;
     bool failed_ = false;
     int writeErrno_ = 0;

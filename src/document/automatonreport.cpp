@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "crotundeldoc.h"
+#include "numbertext.h"
 #include "pointpaths.h"
 #include "relations.h"
 #include "sphere.h"
@@ -13,9 +14,7 @@ namespace {
 
 std::string number(double v) {
     if (!std::isfinite(v)) return "null";
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17g", v);
-    return buffer;
+    return NumberText::of(v);
 }
 
 std::string shortNumber(double v) {

@@ -67,6 +67,7 @@ bool CRotundelDoc::RenderPause() {
         std::lock_guard<CriticalSection> hold(link_->requestLock());
         link_->setDocUpdateRequest(true);
     }
+    link_->wakeRenderThread();
     // Going on unpaused would let the render thread read spheres while they
     // change, so the wait ends only when the thread has parked or is gone.
     // After 2000 ms the user hears about it once.
@@ -122,6 +123,17 @@ void CRotundelDoc::FitCameraDistance() {
     double e = root ? extent(*this) : 0.0;
     double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
     cameraDistance = -1.1111111111111112 * e / std::sin(theta);
+}
+
+void CRotundelDoc::ResetView() {
+    // The fit reads the spheres' centres, which every frame update writes.
+    bool paused = PauseIfRunning();
+#ifdef ROTUNDEL_DOCUMENT_CAMERA
+    cameraController.setOrientation(CBallController::defaultOrientation());
+#endif
+    FitCameraDistance();
+    if (paused) RenderResume();
+    if (link_) link_->wakeRenderThread();
 }
 
 void CRotundelDoc::SetPathAccuracy() {
@@ -187,8 +199,11 @@ bool CRotundelDoc::RenameSphere(Sphere& s, const std::string& name) {
 
 bool CRotundelDoc::SetImageSizeAndFrames(int width, int frames) {
     if (frames < 10 || frames > 1000 || width < 50 || width > 1600) return false;
+    // Every frame's dynamic step and orbit read the frame count.
+    bool paused = PauseIfRunning();
     imageWidth = imageHeight = width;
     movieFrameCount = frames;
+    if (paused) RenderResume();
     return true;
 }
 
@@ -236,6 +251,10 @@ void CRotundelDoc::freeAutomaton() {
 
 void CRotundelDoc::clearContentsPaused() {
     cameraDistance = -40.0;
+#ifdef ROTUNDEL_DOCUMENT_CAMERA
+    // Every automaton is first seen from the same side.
+    cameraController.setOrientation(CBallController::defaultOrientation());
+#endif
     saveImageRequested = 0;
     flashActive = 0;
     flashPointIndex = 0;
@@ -305,7 +324,7 @@ void CRotundelDoc::AdoptContents(CRotundelDoc& other) {
     coarsestPathStep = other.coarsestPathStep;
     stereo = other.stereo;
     anaglyphScheme = other.anaglyphScheme;
-    cameraDistance = other.cameraDistance;
+    cameraDistance = other.cameraDistance.load();
     pathsUpToDate = 0;
 }
 

@@ -77,7 +77,10 @@ class CRotundelDoc : public Automaton {
     double coarsestPathStep = 0.5;
     std::int32_t stereo = 0;
     std::int32_t anaglyphScheme = 1;  // 1..6
-    double cameraDistance = -40.0;    // negative; the zoom
+    // Negative; the zoom. Atomic: the UI thread's drag and wheel zoom and
+    // the render thread's keyboard zoom all change it while frames read
+    // it; relative changes go through compare-and-swap so none is lost.
+    std::atomic<double> cameraDistance{-40.0};
 
     // --- Camera and export state ---
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
@@ -142,6 +145,11 @@ class CRotundelDoc : public Automaton {
     // thread runs. Returns whether this call began it; only then does the
     // operation resume, so that it never ends a pause a page holds.
     bool PauseIfRunning();
+    // A pause has been asked for and not yet ended: long work on the render
+    // thread (a path pass, a frame) gives way when it sees this.
+    bool PauseWanted() const {
+        return stopPathPass_.load();
+    }
 
     // --- Render thread ---
     // The frame update: placement, dynamic step and point paths when
@@ -155,6 +163,9 @@ class CRotundelDoc : public Automaton {
 
     // --- Document operations (UI thread) ---
     void FitCameraDistance();
+    // The camera as a freshly started program shows the automaton: the
+    // default orientation and the fitted distance.
+    void ResetView();
     void SetPathAccuracy();
     void SelectRootAsStationary();
     void RewindDynamics();

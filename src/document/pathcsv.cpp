@@ -1,9 +1,8 @@
 // Point paths as comma-separated values.
 #include "pathcsv.h"
 
-#include <cstdio>
-
 #include "crotundeldoc.h"
+#include "numbertext.h"
 #include "sphere.h"
 
 std::string PathCsv::field(std::string_view text) {
@@ -20,17 +19,24 @@ std::string PathCsv::field(std::string_view text) {
 void PathCsv::write(const CRotundelDoc& doc, const Sink& sink) {
     constexpr std::size_t kChunk = 256 * 1024;
     std::string out = "sphere,point,sample,x,y,z\n";
-    char number[512];
     for (const Sphere* s : doc.sphereTable) {
         if (!s) continue;
         const std::string name = field(s->name);
         for (std::size_t p = 0; p < s->points.size(); ++p) {
             const auto& path = s->points[p].path;
             for (std::size_t k = 0; k < path.size(); ++k) {
-                std::snprintf(number, sizeof number, ",%zu,%zu,%.17g,%.17g,%.17g\n", p, k,
-                              path[k].x, path[k].y, path[k].z);
                 out += name;
-                out += number;
+                out += ',';
+                out += std::to_string(p);
+                out += ',';
+                out += std::to_string(k);
+                // Sampled positions come from single-precision frames: the
+                // float is all they know.
+                for (double v : {path[k].x, path[k].y, path[k].z}) {
+                    out += ',';
+                    NumberText::append(out, static_cast<float>(v));
+                }
+                out += '\n';
                 if (out.size() >= kChunk) {
                     sink(out);
                     out.clear();

@@ -40,6 +40,11 @@ class RenderLink {
     // "DocUpdateCompleteRender": the document has finished its change.
     virtual AutoResetEvent& docUpdateCompleteRender() = 0;
 
+    // Something for the render thread to do has been asked for (a request
+    // set, the camera changed): an idle render thread looks at once rather
+    // than at its next check. Called without any lock held.
+    virtual void wakeRenderThread() {}
+
     // A message box with an OK button, shown on the UI thread (the caller's
     // thread); returns when the user has dismissed it.
     virtual void showMessage(const std::string& text) = 0;

@@ -1,6 +1,7 @@
 // Mouse routing and zoom of the view.
 #include "cameramouse.h"
 
+#include <algorithm>
 #include <cmath>
 
 void CameraMouse::leftButtonDown(CBallController& ball, double x, double y, bool ctrl, bool shift) {
@@ -53,4 +54,15 @@ double CameraMouse::keyboardZoom(double cameraDistance, bool deleteDown, bool in
     if (deleteDown) cameraDistance *= 1.02;
     if (insertDown) cameraDistance /= 1.02;
     return cameraDistance;
+}
+
+double CameraMouse::zoomWithinBounds(double cameraDistance, double delta) {
+    double n = cameraDistance + delta;
+    if (delta > 0) return std::min(n, std::max(cameraDistance, -kNearest));
+    return std::max(n, std::min(cameraDistance, -kFarthest));
+}
+
+double CameraMouse::wheelZoom(double cameraDistance, int angleDelta) {
+    double n = cameraDistance * std::pow(1.1, -angleDelta / 120.0);
+    return zoomWithinBounds(cameraDistance, n - cameraDistance);
 }

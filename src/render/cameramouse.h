@@ -27,6 +27,12 @@ class CameraMouse {
     std::optional<double> mouseMove(CBallController& ball, double x, double y);
     // Delete moves the camera away, Insert nearer; both may apply. No bounds.
     static double keyboardZoom(double cameraDistance, bool deleteDown, bool insertDown);
+    // The distance moved by delta (positive: nearer) within the drag's
+    // bounds; a distance already beyond a bound is not pulled back to it.
+    static double zoomWithinBounds(double cameraDistance, double delta);
+    // The mouse wheel: one notch (120) takes the camera 10% nearer or
+    // farther, within the drag's bounds.
+    static double wheelZoom(double cameraDistance, int angleDelta);
 
     bool leftDragging = false;
     bool rightDragging = false;

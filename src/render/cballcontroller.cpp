@@ -21,8 +21,11 @@ CBallController::CBallController(double radius, const unitquaternion& orientatio
       // NaN compares false both ways; treat it as the smallest radius.
       ballRadius(std::isnan(radius) ? 0.1 : std::clamp(radius, 0.1, 1.0)) {}
 
-CBallController::CBallController()
-    : CBallController(0.699999988079071, unitquaternion(0.872664625997, {1, 0, 0})) {
+unitquaternion CBallController::defaultOrientation() {
+    return unitquaternion(0.872664625997, {1, 0, 0});
+}
+
+CBallController::CBallController() : CBallController(0.699999988079071, defaultOrientation()) {
     drawConstraints = true;
     setColor(0x001E5082);
 }

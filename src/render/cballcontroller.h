@@ -49,6 +49,8 @@ class CBallController {
     // The document's camera as a new document starts it: radius 0.7, the
     // automaton tilted by 50 degrees about x, guides shown in RGB(130, 80, 30).
     CBallController();
+    // The orientation a new controller has: 50 degrees about x.
+    static unitquaternion defaultOrientation();
     // radius is clamped to 0.1..1 (normalised window units).
     explicit CBallController(double radius, const unitquaternion& orientation = unitquaternion());
     virtual ~CBallController() = default;

@@ -99,7 +99,7 @@ void FrameRenderer::loadCamera(const CameraSetup& c, const CBallController* ball
     if (c.applyOrientation && ball) glMultMatrixd(ball->orientationMatrix().data());
 }
 
-void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
+bool FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     lightPositions();
     DrawOptions o;
     o.stereo = s.stereo != 0;
@@ -108,32 +108,49 @@ void FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     o.axisDrawFactor = s.axisDrawFactor;
     o.lightBackground = lightBackground_;
     o.rolling = s.rolling;
-    spheres_.drawAutomaton(a, o);
+    o.stop = s.stop;
+    return spheres_.drawAutomaton(a, o);
 }
 
-void FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+bool FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                               const CBallController* ball, int width, int height) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (s.stereo) {
-        anaglyphFrame(a, s, rig, ball, width, height);
-        return;
+    if (s.stereo && lightBackground_) {
+        // The eyes' pictures are added onto each other, which only works on
+        // black: on white the second eye would add to channels already at
+        // their top. So the anaglyph is drawn exactly as the window draws
+        // it and then turned into its negative, which puts each eye's
+        // picture, darkened into its own channels, on a white ground.
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        lightBackground_ = false;
+        bool drawn = anaglyphFrame(a, s, rig, ball, width, height);
+        lightBackground_ = true;
+        invertPicture();
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+        return drawn;
     }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (s.stereo) return anaglyphFrame(a, s, rig, ball, width, height);
     glDisable(GL_BLEND);
     loadCamera(rig.mono(s.camera, width, height), ball);
-    scene(a, s);
+    if (!scene(a, s)) return false;
     if (ball) overlay_.draw(*ball);
+    return true;
 }
 
-void FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                                   const CBallController* ball, int width, int height) {
     auto masks = anaglyphMasks(s.anaglyphScheme);
     glDisable(GL_BLEND);
     openAllChannels();
     if (masks) setMask(masks->first);
     loadCamera(rig.stereo(s.camera, 1, width, height), ball);
-    scene(a, s);
+    bool drawn = scene(a, s);
     glFlush();
     openAllChannels();
+    if (!drawn) return false;
 
     glClear(GL_DEPTH_BUFFER_BIT);
     // The second eye's picture is added onto the first.
@@ -141,9 +158,41 @@ void FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRi
     glBlendFunc(GL_ONE, GL_ONE);
     if (masks) setMask(masks->second);
     loadCamera(rig.stereo(s.camera, 0, width, height), ball);
-    scene(a, s);
+    drawn = scene(a, s);
     glFlush();
     openAllChannels();
+    glDisable(GL_BLEND);
+    return drawn;
+}
+
+void FrameRenderer::invertPicture() {
+    // A white square over the whole viewport, blended as 1 - destination.
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glVertex2f(-1, -1);
+    glVertex2f(1, -1);
+    glVertex2f(1, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
 }
 
 std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSettings& s,
@@ -156,9 +205,9 @@ std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSet
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     target->bind();
-    // An anaglyph is two eyes' white drawings in coloured light on black: on
-    // the white of saved pictures both would vanish, so it keeps the black.
-    const std::array<float, 4>& ground = s.stereo ? kWindowBackground : background;
+    // An anaglyph on a light ground is drawn on black and turned into its
+    // negative by drawFrame, so every picture keeps the requested ground.
+    const std::array<float, 4>& ground = background;
     glClearColor(ground[0], ground[1], ground[2], ground[3]);
     bool windowBuffers = options_.windowBuffers;
     options_.windowBuffers = false;  // a framebuffer object has no back buffers

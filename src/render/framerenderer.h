@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,9 @@ struct FrameSettings {
     // Set while the automaton rolls (not owned): the spheres are drawn where
     // the last placement put them, the paths as far as they have come.
     const DrawOptions::Rolling* rolling = nullptr;
+    // Asked between spheres and while long tube lists compile: true gives
+    // the frame up (the window's thread has somebody waiting for it).
+    std::function<bool()> stop;
 };
 
 // The settings of a frame as a document holds them (any type with the
@@ -83,7 +87,8 @@ class FrameRenderer {
 
     // Draws a frame into the current framebuffer, whose viewport the caller
     // has set to width x height. ball may be null (no orientation, no guides).
-    void drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+    // False when the settings' stop gave the frame up half drawn.
+    bool drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                    const CBallController* ball, int width, int height);
 
     // Renders a frame at width x height into a framebuffer object of the
@@ -106,9 +111,11 @@ class FrameRenderer {
 
   private:
     void loadCamera(const CameraSetup& c, const CBallController* ball);
-    void scene(Automaton& a, const FrameSettings& s);
-    void anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+    bool scene(Automaton& a, const FrameSettings& s);
+    bool anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                        const CBallController* ball, int width, int height);
+    // Replaces every pixel of the current framebuffer by its negative.
+    void invertPicture();
 
     Options options_;
     SphereDrawer spheres_;

@@ -1,6 +1,7 @@
 // Image files through QImageReader and QImageWriter.
 #include "imagefile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
@@ -43,14 +44,13 @@ std::optional<ImageFormat> ImageFile::formatForPath(const std::string& path) {
     return {};
 }
 
-std::string ImageFile::write(const RgbaImage& image, const std::string& path, ImageFormat format) {
-    const std::string prefix = "Cannot write the image " + path + ": ";
+std::string ImageFile::encode(const RgbaImage& image, ImageFormat format, std::string* bytes) {
     if (image.empty() ||
         image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * 4)
-        return prefix + "there is no picture to write.";
+        return "there is no picture to write.";
     const char* fmt = qtFormat(format);
     if (!QImageWriter::supportedImageFormats().contains(fmt))
-        return prefix + "this installation cannot write " + lower(fmt) +
+        return "this installation cannot write " + lower(fmt) +
                " files (the Qt image format plugins are missing).";
     QImage picture(image.pixels.data(), image.width, image.height, image.width * 4,
                    QImage::Format_RGBA8888);
@@ -58,13 +58,25 @@ std::string ImageFile::write(const RgbaImage& image, const std::string& path, Im
     // the background of a PNG or TIFF transparent. JPEG and BMP writers want
     // 32-bit RGB anyway.
     QImage out = picture.convertToFormat(QImage::Format_RGB32);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, fmt);
+    if (format == ImageFormat::Jpeg) writer.setQuality(95);
+    if (!writer.write(out)) return writer.errorString().toStdString() + ".";
+    bytes->assign(buffer.data().constData(), static_cast<std::size_t>(buffer.data().size()));
+    return {};
+}
+
+std::string ImageFile::write(const RgbaImage& image, const std::string& path, ImageFormat format) {
+    const std::string prefix = "Cannot write the image " + path + ": ";
+    std::string bytes;
+    if (std::string why = encode(image, format, &bytes); !why.empty()) return prefix + why;
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) return prefix + file.errorString().toStdString() + ".";
-    QImageWriter writer(&file, fmt);
-    if (format == ImageFormat::Jpeg) writer.setQuality(95);
-    if (!writer.write(out)) {
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
         file.cancelWriting();
-        return prefix + writer.errorString().toStdString() + ".";
+        return prefix + file.errorString().toStdString() + ".";
     }
     if (!file.commit()) return prefix + file.errorString().toStdString() + ".";
     return {};

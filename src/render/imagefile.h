@@ -19,6 +19,9 @@ class ImageFile {
 
     // By the extension, in any case: bmp, jpg, jpeg, png, tif, tiff.
     static std::optional<ImageFormat> formatForPath(const std::string& path);
+    // The file's bytes in the format; "" on success, otherwise the reason
+    // (a phrase ending in a full stop).
+    static std::string encode(const RgbaImage& image, ImageFormat format, std::string* bytes);
     // Writes through a temporary file, so that a failed write leaves an
     // existing file as it was. Returns "" on success, otherwise one sentence.
     static std::string write(const RgbaImage& image, const std::string& path, ImageFormat format);

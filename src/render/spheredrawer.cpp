@@ -124,7 +124,8 @@ int showFlags(const Sphere& s) {
 struct SphereDrawer::Entry {
     GLUquadric* quadric = nullptr;
     GLuint bodyList = 0;
-    GLuint pathList = 0;
+    GLuint pathList = 0;  // the first of pathListCount consecutive lists
+    GLsizei pathListCount = 1;
     bool bodyCompiled = false;
     bool pathCompiled = false;
     std::size_t pathTriangles = 0;
@@ -167,7 +168,7 @@ void SphereDrawer::release() {
 
 void SphereDrawer::releaseEntry(Entry& e) {
     if (e.bodyList) glDeleteLists(e.bodyList, 2);
-    if (e.pathList) glDeleteLists(e.pathList, 1);
+    if (e.pathList) glDeleteLists(e.pathList, e.pathListCount);
     if (e.tubeBuffer) glDeleteBuffers(1, &e.tubeBuffer);
     if (e.tubeIndices) glDeleteBuffers(1, &e.tubeIndices);
     if (e.quadric) gluDeleteQuadric(e.quadric);
@@ -207,7 +208,7 @@ SphereDrawer::Entry& SphereDrawer::entryFor(Sphere& s) {
     return e;
 }
 
-void SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
+bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
     ++pass_;
     if (a.root && a.stationarySphere) {
         if (!coneQuadric_) {
@@ -226,16 +227,23 @@ void SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             coneQuadric_ = cone;
             diskQuadric_ = disk;
         }
+        bool stopped = false;
+        auto stopNow = [&] { return stopped || (stopped = o.stop && o.stop()); };
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+            if (stopNow()) return;
             Entry& e = entryFor(s);
             e.seen = pass_;
-            drawPaths(s, e, o);
+            if (!drawPaths(s, e, o)) stopped = true;
         });
-        forEachNeighbour(a.stationarySphere,
-                         [&](Sphere& s, Sphere* n) { drawBody(s, n, entryFor(s), o); });
+        forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere* n) {
+            if (!stopNow()) drawBody(s, n, entryFor(s), o);
+        });
+        // Spheres not reached were not drawn, not destroyed: keep their lists.
+        if (stopped) return false;
     }
     invalidated_ = false;
     sweep();
+    return true;
 }
 
 void SphereDrawer::sweep() {
@@ -251,11 +259,17 @@ void SphereDrawer::sweep() {
     }
 }
 
-void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
-    if (!s.showPointPaths) return;
+namespace {
+bool stopAsked(const DrawOptions& o) {
+    return o.stop && o.stop();
+}
+}  // namespace
+
+bool SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
+    if (!s.showPointPaths) return true;
     if (o.rolling) {
         drawPartialTubes(s, e, o);
-        return;
+        return true;
     }
     PathLook look{s.color, o.stereo};
     bool stale;
@@ -266,30 +280,34 @@ void SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (e.pathCompiled && (look != e.pathLook || invalidated_)) stale = true;
     if (e.listOutdated) stale = true;
     if (stale) {
-        if (e.pathList) glDeleteLists(e.pathList, 1);
+        if (e.pathList) glDeleteLists(e.pathList, e.pathListCount);
         e.pathCompiled = false;
-        e.pathList = glGenLists(1);
+        e.pathListCount = static_cast<GLsizei>(std::max<std::size_t>(1, s.points.size()));
+        e.pathList = glGenLists(e.pathListCount);
         if (e.pathList) {
-            glNewList(e.pathList, GL_COMPILE);
-            glLineWidth(3.0f);
-            e.pathTriangles = compileTubes(s, o);
-            glEndList();
-            e.pathCompiled = true;
+            // An unfinished compilation (a pause came) stays stale and
+            // compiles again next frame.
+            e.pathCompiled = compileTubes(s, e, o);
             e.pathLook = look;
             ++compilations_;
         }
         e.tubeBufferReady = false;  // new paths, or a new look: both caches go
         e.listOutdated = false;
         if (mode_ == Mode::Primary) {
-            s.pathListValid = 1;
+            s.pathListValid = e.pathCompiled || !e.pathList ? 1 : 0;
             s.pathList = e.pathList ? static_cast<int>(e.pathList) : -1;
         }
+        if (!e.pathCompiled && e.pathList) return false;
     }
-    if (e.pathCompiled) glCallList(e.pathList);
+    if (!e.pathCompiled) return true;
+    for (GLsizei i = 0; i < e.pathListCount; ++i) {
+        if (i > 0 && stopAsked(o)) return false;
+        glCallList(e.pathList + i);
+    }
+    return true;
 }
 
-std::size_t SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
-    sphereColour(s, o.stereo);
+bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
     TubeSettings settings = tubeSettingsFor(s.radius);
     if (fullTubes_) settings.tolerance = 0;
     // The meshes need no OpenGL: long paths are built on several threads,
@@ -311,9 +329,20 @@ std::size_t SphereDrawer::compileTubes(Sphere& s, const DrawOptions& o) {
         for (std::size_t i = 0; i < meshes.size(); ++i) build(i);
     }
     for (auto& h : helpers) h.join();
+    // One list per point, each setting its own line width and colour so
+    // that it can be drawn alone: between two lists the frame can give way
+    // to a pause, leaving the rest stale for the next frame.
     std::size_t triangles = 0;
-    for (const TubeMesh& mesh : meshes) triangles += drawTube(mesh);
-    return triangles;
+    for (GLsizei i = 0; i < e.pathListCount; ++i) {
+        if (i > 0 && stopAsked(o)) return false;
+        glNewList(e.pathList + i, GL_COMPILE);
+        glLineWidth(3.0f);
+        sphereColour(s, o.stereo);
+        if (static_cast<std::size_t>(i) < meshes.size()) triangles += drawTube(meshes[i]);
+        glEndList();
+    }
+    e.pathTriangles = triangles;
+    return true;
 }
 
 void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {

@@ -39,6 +39,9 @@ struct DrawOptions {
         bool faintRest = true;
     };
     const Rolling* rolling = nullptr;
+    // Polled between spheres and while a tube list compiles; true gives the
+    // drawing up, leaving an unfinished list stale for the next frame.
+    std::function<bool()> stop;
 };
 
 class SphereDrawer {
@@ -59,8 +62,9 @@ class SphereDrawer {
     SphereDrawer(const SphereDrawer&) = delete;
     SphereDrawer& operator=(const SphereDrawer&) = delete;
 
-    // Nothing without a root or a stationary sphere.
-    void drawAutomaton(Automaton& a, const DrawOptions& options);
+    // Nothing without a root or a stationary sphere. False when options'
+    // stop gave the drawing up part-way.
+    bool drawAutomaton(Automaton& a, const DrawOptions& options);
     // Gives back every OpenGL object now (context current).
     void release();
 
@@ -78,11 +82,12 @@ class SphereDrawer {
   private:
     struct Entry;
     Entry& entryFor(Sphere& s);
-    void drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
+    // Both false when options' stop gave the work up part-way.
+    bool drawPaths(Sphere& s, Entry& e, const DrawOptions& o);
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
     void compileBody(Sphere& s, Entry& e, const DrawOptions& o);
     void compileNeighbourPart(Sphere& s, Sphere* n, const DrawOptions& o);
-    std::size_t compileTubes(Sphere& s, const DrawOptions& o);
+    bool compileTubes(Sphere& s, Entry& e, const DrawOptions& o);
     void drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o);
     void buildTubeBuffer(Sphere& s, Entry& e);
     void drawCentresLine(Sphere& s, Sphere* n, const DrawOptions& o);

@@ -13,13 +13,19 @@ bool RollingPlayer::playing() const {
     return playing_;
 }
 void RollingPlayer::play() {
-    std::lock_guard g(lock_);
-    active_ = playing_ = true;
-    lastNs_ = 0;  // the clock starts with the next frame
+    {
+        std::lock_guard g(lock_);
+        active_ = playing_ = true;
+        lastNs_ = 0;  // the clock starts with the next frame
+    }
+    notify();
 }
 void RollingPlayer::pause() {
-    std::lock_guard g(lock_);
-    playing_ = false;
+    {
+        std::lock_guard g(lock_);
+        playing_ = false;
+    }
+    notify();
 }
 void RollingPlayer::togglePlay() {
     bool on = playing();
@@ -29,45 +35,63 @@ void RollingPlayer::togglePlay() {
         play();
 }
 void RollingPlayer::rewind() {
-    std::lock_guard g(lock_);
-    active_ = true;
-    fraction_ = 0;
-    lastNs_ = 0;
+    {
+        std::lock_guard g(lock_);
+        active_ = true;
+        fraction_ = 0;
+        lastNs_ = 0;
+    }
+    notify();
 }
 void RollingPlayer::stop() {
-    std::lock_guard g(lock_);
-    active_ = playing_ = false;
-    fraction_ = 0;
+    {
+        std::lock_guard g(lock_);
+        active_ = playing_ = false;
+        fraction_ = 0;
+    }
+    notify();
 }
 double RollingPlayer::fraction() const {
     std::lock_guard g(lock_);
     return fraction_;
 }
 void RollingPlayer::setFraction(double f) {
-    std::lock_guard g(lock_);
-    active_ = true;
-    fraction_ = std::isfinite(f) ? std::clamp(f, 0.0, 1.0) : 0.0;
-    lastNs_ = 0;
+    {
+        std::lock_guard g(lock_);
+        active_ = true;
+        fraction_ = std::isfinite(f) ? std::clamp(f, 0.0, 1.0) : 0.0;
+        lastNs_ = 0;
+    }
+    notify();
 }
 double RollingPlayer::speed() const {
     std::lock_guard g(lock_);
     return speed_;
 }
 void RollingPlayer::faster() {
-    std::lock_guard g(lock_);
-    speed_ = std::min(kFastest, speed_ * 2);
+    {
+        std::lock_guard g(lock_);
+        speed_ = std::min(kFastest, speed_ * 2);
+    }
+    notify();
 }
 void RollingPlayer::slower() {
-    std::lock_guard g(lock_);
-    speed_ = std::max(kSlowest, speed_ / 2);
+    {
+        std::lock_guard g(lock_);
+        speed_ = std::max(kSlowest, speed_ / 2);
+    }
+    notify();
 }
 bool RollingPlayer::faintRest() const {
     std::lock_guard g(lock_);
     return faintRest_;
 }
 void RollingPlayer::setFaintRest(bool on) {
-    std::lock_guard g(lock_);
-    faintRest_ = on;
+    {
+        std::lock_guard g(lock_);
+        faintRest_ = on;
+    }
+    notify();
 }
 
 const DrawOptions::Rolling* RollingPlayer::prepare(Automaton& a, const PathPassResult& pass,

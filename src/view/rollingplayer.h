@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "automaton.h"
@@ -44,6 +45,10 @@ class RollingPlayer {
     bool faintRest() const;
     void setFaintRest(bool on);
 
+    // Called on the UI thread after each change above, so that a render
+    // thread waiting for something to draw wakes up. Set before use.
+    std::function<void()> changed;
+
     // --- Render thread ---
     // Advances the clock to nowNs (nanoseconds of a steady clock) when
     // playing and places the spheres. pass: the frame update's result, whose
@@ -53,6 +58,9 @@ class RollingPlayer {
                                         std::int64_t nowNs);
 
   private:
+    void notify() const {
+        if (changed) changed();
+    }
     mutable std::mutex lock_;
     bool active_ = false;
     bool playing_ = false;

@@ -3,6 +3,7 @@
 #include "viewopenglmt.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QExposeEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,13 +13,14 @@
 #include <QMouseEvent>
 #include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QSurfaceFormat>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
+#include "atomicfile.h"
 #include "camerarig.h"
 #include "crotundeldoc.h"
 #include "editjournal.h"
@@ -78,6 +80,9 @@ int ballKeyCode(const QKeyEvent* e) {
 
 ViewOpenGLmt::ViewOpenGLmt(QWindow* parent) : QWindow(parent) {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // The render thread waits while the picture is still; a change of the
+    // animation (a pause, the time slider) must wake it.
+    rolling_.changed = [this] { requestFrame(); };
     setSurfaceType(QSurface::OpenGLSurface);
     // Fixed-function drawing and display lists need a compatibility
     // context; asking for 2.1 gets one everywhere.
@@ -123,6 +128,7 @@ bool ViewOpenGLmt::docUpdateRequested() const {
 }
 void ViewOpenGLmt::setDocUpdateRequest(bool on) {
     docUpdateRequested_ = on;
+    if (on) interrupt_ = true;
 }
 void ViewOpenGLmt::setTextureAssignmentRequest(bool on) {
     textureRequested_ = on;
@@ -145,16 +151,28 @@ bool ViewOpenGLmt::imageRequested() const {
     return imageRequested_;
 }
 void ViewOpenGLmt::setImageRequested(bool on) {
-    std::lock_guard<CriticalSection> g(requestLock_);
-    imageRequested_ = on;
+    {
+        std::lock_guard<CriticalSection> g(requestLock_);
+        imageRequested_ = on;
+    }
+    if (on) {
+        interrupt_ = true;
+        requestFrame();
+    }
 }
 bool ViewOpenGLmt::resizeRequested() const {
     std::lock_guard<CriticalSection> g(requestLock_);
     return resizeRequested_;
 }
 void ViewOpenGLmt::setResizeRequested(bool on) {
-    std::lock_guard<CriticalSection> g(requestLock_);
-    resizeRequested_ = on;
+    {
+        std::lock_guard<CriticalSection> g(requestLock_);
+        resizeRequested_ = on;
+    }
+    if (on) {
+        interrupt_ = true;
+        requestFrame();
+    }
 }
 bool ViewOpenGLmt::takeResizeRequest() {
     std::lock_guard<CriticalSection> g(requestLock_);
@@ -165,8 +183,14 @@ bool ViewOpenGLmt::exitRequested() const {
     return exitRequested_;
 }
 void ViewOpenGLmt::setExitRequested(bool on) {
-    std::lock_guard<CriticalSection> g(exitLock_);
-    exitRequested_ = on;
+    {
+        std::lock_guard<CriticalSection> g(exitLock_);
+        exitRequested_ = on;
+    }
+    if (on) {
+        interrupt_ = true;
+        requestFrame();
+    }
 }
 
 // --- Messages ---
@@ -192,7 +216,13 @@ bool ViewOpenGLmt::renderThreadRunning() const {
 
 void ViewOpenGLmt::startRenderThread() {
     if (threadStarted_.exchange(true)) return;
-    if (doc_) doc_->renderThreadStopped = 0;
+    // Marked here, before the thread runs: an edit from now on pauses it,
+    // even one that comes before the thread's first pass.
+    if (doc_) {
+        doc_->counterFrequency = 1'000'000'000;  // the counter counts nanoseconds
+        doc_->renderThreadStopped = 0;
+        doc_->renderThreadStarted = 1;
+    }
     renderThread_ = std::make_unique<ViewRenderThread>(*this);
     renderThread_->start();
 }
@@ -234,6 +264,7 @@ std::int64_t ViewOpenGLmt::counterNow() {
 
 void ViewOpenGLmt::exposeEvent(QExposeEvent*) {
     exposed_ = isExposed();
+    requestFrame();
     if (isExposed()) {
         if (clientWidth_ == 0) OnSize(width(), height());
         startRenderThread();
@@ -297,11 +328,14 @@ void ViewOpenGLmt::OnSize(int cx, int cy) {
     if (doc_) doc_->cameraController.setWindowSize(cx, cy);
     if (handOver) resizeComplete_.signal();
     inHandOver_ = false;
+    requestFrame();
 }
 
 // --- Input ---
 
 void ViewOpenGLmt::addInputTime(std::int64_t started) {
+    // Every input may have turned or moved the camera.
+    requestFrame();
     if (doc_) doc_->AddTiming(2, (counterNow() - started) * 1e-9);
 }
 
@@ -314,7 +348,8 @@ void ViewOpenGLmt::mousePressEvent(QMouseEvent* e) {
                               e->modifiers() & Qt::ControlModifier,
                               e->modifiers() & Qt::ShiftModifier);
     } else if (e->button() == Qt::RightButton) {
-        mouse_.rightButtonDown(p.x(), p.y(), doc_->keepInView, doc_->cameraDistance);
+        if (mouse_.rightButtonDown(p.x(), p.y(), doc_->keepInView, doc_->cameraDistance))
+            lastDragDistance_ = -static_cast<double>(mouse_.distanceAtPress);
     }
     requestActivate();
     addInputTime(t);
@@ -335,7 +370,26 @@ void ViewOpenGLmt::mouseMoveEvent(QMouseEvent* e) {
     if (!doc_ || !(mouse_.leftDragging || mouse_.rightDragging)) return;
     std::int64_t t = counterNow();
     QPointF p = e->position();
-    if (auto d = mouse_.mouseMove(doc_->cameraController, p.x(), p.y())) doc_->cameraDistance = *d;
+    if (auto d = mouse_.mouseMove(doc_->cameraController, p.x(), p.y())) {
+        // Applied as a step from the drag's last position, so that a
+        // keyboard zoom on the render thread meanwhile is not undone.
+        double step = *d - lastDragDistance_;
+        lastDragDistance_ = *d;
+        double now = doc_->cameraDistance.load();
+        while (!doc_->cameraDistance.compare_exchange_weak(
+            now, CameraMouse::zoomWithinBounds(now, step))) {
+        }
+    }
+    addInputTime(t);
+}
+
+void ViewOpenGLmt::wheelEvent(QWheelEvent* e) {
+    if (!doc_ || doc_->keepInView) return;
+    std::int64_t t = counterNow();
+    int notches = e->angleDelta().y();
+    double now = doc_->cameraDistance.load();
+    while (!doc_->cameraDistance.compare_exchange_weak(now, CameraMouse::wheelZoom(now, notches))) {
+    }
     addInputTime(t);
 }
 
@@ -363,11 +417,13 @@ void ViewOpenGLmt::keyReleaseEvent(QKeyEvent* e) {
     if (e->isAutoRepeat()) return;
     if (e->key() == Qt::Key_Delete) deleteDown_ = false;
     if (e->key() == Qt::Key_Insert) insertDown_ = false;
+    requestFrame();
 }
 
 void ViewOpenGLmt::focusOutEvent(QFocusEvent*) {
     // A key released in another window never reaches this one.
     deleteDown_ = insertDown_ = false;
+    requestFrame();
 }
 
 bool ViewOpenGLmt::pollDeleteKey() {
@@ -382,14 +438,33 @@ bool ViewOpenGLmt::pollInsertKey() {
 void ViewOpenGLmt::OnTimer() {
     if (!doc_) return;
     std::int64_t t = counterNow();
-    QString title =
+    QString stats =
         QString::asprintf("  Rendering:  %d, %.4lf      Input:  %.4lf", doc_->framesRendered.load(),
                           doc_->renderSeconds.load(), doc_->inputSeconds.load());
-    if (titleWindow_) titleWindow_->setWindowTitle(title);
+    if (titleWindow_) {
+        // The document's name stays; the statistics follow it.
+        titleWindow_->setWindowTitle(titleBase_ + stats);
+        titleWindow_->setWindowModified(doc_->IsModified());
+    }
     doc_->framesRendered = 0;
     doc_->renderSeconds = 0;
     doc_->inputSeconds = 0;
-    addInputTime(t);
+    // Not input, and nothing to draw: the title alone changed.
+    doc_->AddTiming(2, (counterNow() - t) * 1e-9);
+}
+
+void ViewOpenGLmt::setTitleBase(const QString& title) {
+    titleBase_ = title;
+    if (titleWindow_) {
+        titleWindow_->setWindowTitle(title);
+        if (doc_) titleWindow_->setWindowModified(doc_->IsModified());
+    }
+}
+
+void ViewOpenGLmt::resetView() {
+    if (!doc_) return;
+    doc_->ResetView();
+    requestFrame();
 }
 
 // --- Textures ---
@@ -509,21 +584,19 @@ QString ViewOpenGLmt::saveImage(const QString& path) {
     QString error;
     QImage image = renderImage(size, &error);
     if (image.isNull()) return error.isEmpty() ? "The picture could not be rendered." : error;
-    // Through a temporary file: a failed write leaves an older picture of
-    // that name as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString("The image could not be written to %1: %2.")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
-    QImageWriter writer(&file, kImageFormats[imageFormatIndex_].writer);
-    if (!writer.write(image)) {
-        file.cancelWriting();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, kImageFormats[imageFormatIndex_].writer);
+    if (!writer.write(image))
         return QString("The image could not be written to %1: %2.")
             .arg(QDir::toNativeSeparators(path), writer.errorString());
-    }
+    // Through a temporary file: a failed or killed write leaves an older
+    // picture of that name as it was, and nothing beside it.
+    AtomicFile file(QFile::encodeName(path).toStdString());
+    if (file.open()) file.write(std::string_view(buffer.data().constData(), buffer.data().size()));
     if (!file.commit())
         return QString("The image could not be written to %1: %2.")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
+            .arg(QDir::toNativeSeparators(path), QString::fromStdString(file.error()));
     return {};
 }
 

@@ -49,8 +49,12 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
 
     void setDocument(CRotundelDoc* doc);
     CRotundelDoc* document() const { return doc_; }
-    // The window whose title shows the statistics once a second.
+    // The window whose title shows the statistics once a second, after
+    // its own title ("name[*] - Rotundel").
     void setTitleWindow(QWidget* w) { titleWindow_ = w; }
+    void setTitleBase(const QString& title);
+    // "Reset view": the default orientation at the fitted distance.
+    void resetView();
 
     // --- RenderLink (UI thread; the flag members expect requestLock held) ---
     CriticalSection& requestLock() override { return requestLock_; }
@@ -60,6 +64,31 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     AutoResetEvent& docUpdateWaitRender() override { return docUpdateWaitRender_; }
     AutoResetEvent& docUpdateCompleteRender() override { return docUpdateCompleteRender_; }
     void showMessage(const std::string& text) override;
+    void wakeRenderThread() override { requestFrame(); }
+
+    // --- Idle drawing ---
+    // The render thread draws only while the picture may change (see
+    // ViewRenderThread::pictureMayChange) and otherwise waits. Anything
+    // that changes the picture from outside asks for a frame (any thread);
+    // the thread then draws within one frame.
+    void requestFrame() { frameWanted_.signal(); }
+    // An animation plays: frames follow each other as long as it does.
+    void setAnimationPlaying(bool on) {
+        animationPlaying_ = on;
+        if (on) requestFrame();
+    }
+    bool animationPlaying() const { return animationPlaying_.load(); }
+    // A zoom key is down, or was pressed since the last frame.
+    bool zoomKeyHeld() const {
+        return deleteDown_.load() || insertDown_.load() || deletePressed_.load() ||
+               insertPressed_.load();
+    }
+    AutoResetEvent& frameWanted() { return frameWanted_; }
+    // Something waits for the render thread (a pause, a resize, an image,
+    // the end): the frame under way gives up. The render thread clears it
+    // before it looks at the requests.
+    bool frameInterrupted() const { return interrupt_.load(); }
+    void clearFrameInterrupt() { interrupt_ = false; }
 
     // --- Request flags (any thread; each access takes its lock) ---
     bool exitRequested() const;
@@ -159,7 +188,12 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
         stepProgress_ = -1;
         stepStartedAt_ = counterNow();
     }
-    void markStepEnd() { stepStartedAt_ = 0; }
+    void markStepEnd() {
+        stepStartedAt_ = 0;
+        ++stepsEnded_;
+    }
+    // How many Steps have ended so far (finished or stopped).
+    std::uint64_t stepsEnded() const { return stepsEnded_.load(); }
     void setStepProgress(double fraction) { stepProgress_ = fraction; }
     // One sentence about the last path computation for the user ("" when
     // there is nothing to say), e.g. which paths had to be sampled coarser.
@@ -190,6 +224,7 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
   private:
@@ -227,9 +262,17 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     std::atomic<bool> exposed_{false};
     std::atomic<bool> deleteDown_{false}, insertDown_{false};
     std::atomic<bool> deletePressed_{false}, insertPressed_{false};
+    std::atomic<bool> animationPlaying_{false};
+    std::atomic<bool> interrupt_{false};
+    AutoResetEvent frameWanted_{"FrameWanted"};
+    // The right drag's distance at its last move: the drag changes the
+    // distance by its own steps, so that a key zoom meanwhile is kept.
+    double lastDragDistance_ = 0;
+    QString titleBase_;
     std::atomic<std::int64_t> framesDrawn_{0};
     std::atomic<std::int64_t> stepStartedAt_{0};
     std::atomic<double> stepProgress_{-1};
+    std::atomic<std::uint64_t> stepsEnded_{0};
     mutable std::mutex pathNoteLock_;
     std::string pathNote_;
 

@@ -20,6 +20,15 @@ namespace {
 constexpr auto kIdleRest = std::chrono::milliseconds(10);
 // How often a parked thread looks whether it is to end.
 constexpr auto kParkSlice = std::chrono::milliseconds(50);
+// How long an idle thread waits before it looks at the requests and the
+// picture again by itself; whoever changes something wakes it at once.
+constexpr auto kIdleWait = std::chrono::milliseconds(100);
+
+bool anyDynamic(const Sphere* s) {
+    for (; s; s = s->nextChild())
+        if (s->dynamic || anyDynamic(s->firstChild())) return true;
+    return false;
+}
 
 void prepareTree(ViewOpenGLmt& view, Sphere* s) {
     for (; s; s = s->nextChild()) {
@@ -56,11 +65,7 @@ void ViewRenderThread::join() {
 }
 
 void ViewRenderThread::run() {
-    CRotundelDoc* doc = view_.document();
-    if (doc) {
-        doc->counterFrequency = 1'000'000'000;  // the counter counts nanoseconds
-        doc->renderThreadStarted = 1;
-    }
+    // The view marked the thread as started before starting it.
     glReady_ = setUp();
     if (!glReady_)
         view_.postMessage(
@@ -112,54 +117,89 @@ void ViewRenderThread::park(AutoResetEvent& e) {
         if (view_.exitRequested()) return;
 }
 
+bool ViewRenderThread::pictureMayChange(const CRotundelDoc& doc) const {
+    // Each of these changes the picture from one frame to the next without
+    // anybody asking: paths still to compute, the edit feedback counting
+    // down, the orbit turning, spheres turning their axes, an animation (the
+    // spheres rolling), a zoom key held.
+    return !doc.pathsUpToDate || doc.flashActive.load() || doc.viewFromStationary == 0 ||
+           anyDynamic(doc.root) || view_.animationPlaying() || view_.rolling().playing() ||
+           view_.zoomKeyHeld();
+}
+
 void ViewRenderThread::loopPass() {
     std::int64_t started = ViewOpenGLmt::counterNow();
     CRotundelDoc* doc = view_.document();
+    // Cleared before the requests are read: a request made from here on
+    // interrupts the frame below.
+    view_.clearFrameInterrupt();
     bool drew = false;
     if (view_.takeResizeRequest()) {
         view_.resizeWait().signal();
         park(view_.resizeComplete());
         setViewport();
+        frameWanted_ = true;
     } else if (view_.takeDocUpdateRequest()) {
         // From this signal until the document's complete event, nothing of
         // the document is touched.
         view_.docUpdateWaitRender().signal();
         park(view_.docUpdateCompleteRender());
+        frameWanted_ = true;
     } else if (view_.textureRequested()) {
         assignTextures();
+        frameWanted_ = true;
     } else if (view_.imageRequested()) {
         if (doc) ++doc->framesRendered;
         renderRequestedImage();
         view_.setImageRequested(false);
     } else if (glReady_ && view_.exposedForDrawing()) {
-        applyDocumentFolder();
-        if (doc) {
-            FlashTimer::advance(*doc, started);
-            if (view_.frameProbe) view_.frameProbe(*doc);
-            view_.markStepStart();
-            PathPassResult pass = doc->Step([this](double f) { view_.setStepProgress(f); });
-            view_.markStepEnd();
-            if (pass.ran && pass.completed) view_.setPathNote(coarseningNote(pass));
-            rollingNow_ = view_.rolling().prepare(*doc, pass, ViewOpenGLmt::counterNow());
-            ++doc->framesRendered;
-            // Written only while a zoom key acts: the UI thread's right-drag
-            // zoom writes the same field and must not be overwritten.
-            bool away = view_.pollDeleteKey(), nearer = view_.pollInsertKey();
-            if (away || nearer)
-                doc->cameraDistance = CameraMouse::keyboardZoom(doc->cameraDistance, away, nearer);
+        if (!frameWanted_ && (!doc || !pictureMayChange(*doc))) {
+            // Nothing can change: wait for somebody to ask. The wait is not
+            // drawing time.
+            if (view_.frameWanted().waitFor(kIdleWait)) frameWanted_ = true;
+            return;
         }
-        setViewport();
-        drawFrame();
-        glFlush();
-        context_->swapBuffers(&view_);
-        view_.countFrame();
-        drew = true;
+        drew = drawWindowFrame(doc, started);
     }
     if (!drew && !glReady_) std::this_thread::sleep_for(kIdleRest);
     if (!drew && glReady_ && !view_.exposedForDrawing() && !view_.textureRequested() &&
         !view_.imageRequested())
         std::this_thread::sleep_for(kIdleRest);
     if (doc) doc->AddTiming(1, (ViewOpenGLmt::counterNow() - started) * 1e-9);
+}
+
+bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started) {
+    applyDocumentFolder();
+    if (doc) {
+        FlashTimer::advance(*doc, started);
+        if (view_.frameProbe) view_.frameProbe(*doc);
+        view_.markStepStart();
+        PathPassResult pass = doc->Step([this](double f) { view_.setStepProgress(f); });
+        view_.markStepEnd();
+        // A pass that a pause stopped left the paths half made: no frame of
+        // them; the pause is served first and the pass redone after it.
+        if (pass.ran && !pass.completed) return false;
+        if (pass.ran) view_.setPathNote(coarseningNote(pass));
+        rollingNow_ = view_.rolling().prepare(*doc, pass, ViewOpenGLmt::counterNow());
+        // One change of the shared distance, so that a drag on the UI
+        // thread meanwhile is not lost.
+        bool away = view_.pollDeleteKey(), nearer = view_.pollInsertKey();
+        if (away || nearer) {
+            double now = doc->cameraDistance.load();
+            while (!doc->cameraDistance.compare_exchange_weak(
+                now, CameraMouse::keyboardZoom(now, away, nearer))) {
+            }
+        }
+    }
+    setViewport();
+    if (!drawFrame()) return false;  // given up for a request; drawn again after it
+    glFlush();
+    context_->swapBuffers(&view_);
+    // The statistics count the frames shown, not those given up.
+    if (doc) ++doc->framesRendered;
+    view_.countFrame();
+    frameWanted_ = false;
+    return true;
 }
 
 std::string ViewRenderThread::coarseningNote(const PathPassResult& pass) {
@@ -226,7 +266,7 @@ void ViewRenderThread::applyDocumentFolder() {
     if (view_.documentFolder(&folder, &folderVersion_)) frames_->setDocumentFolder(folder);
 }
 
-void ViewRenderThread::drawFrame() {
+bool ViewRenderThread::drawFrame() {
     CRotundelDoc* doc = view_.document();
     double r = view_.pixelRatio();
     int w = static_cast<int>(view_.clientWidth() * r);
@@ -234,11 +274,14 @@ void ViewRenderThread::drawFrame() {
     if (!doc) {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        return;
+        return true;
     }
     FrameSettings settings = frameSettingsOf(*doc);
     settings.rolling = rollingNow_;
-    frames_->drawFrame(*doc, settings, rig_, &doc->cameraController, w, h);
+    // Between spheres and inside long tube lists the frame looks whether
+    // somebody waits for this thread, and gives up if so.
+    settings.stop = [this, doc] { return view_.frameInterrupted() || doc->PauseWanted(); };
+    return frames_->drawFrame(*doc, settings, rig_, &doc->cameraController, w, h);
 }
 
 QImage ViewRenderThread::renderOffscreen(QSize size, QString* error) {

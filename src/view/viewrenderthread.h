@@ -38,6 +38,12 @@ class ViewRenderThread {
     // An RGBA picture as a Qt image (opaque: saved pictures have no alpha).
     static QImage toQImage(const RgbaImage& image);
 
+    // Whether the picture may differ from the last frame drawn even though
+    // nobody asked for a frame. While it is false, and no request or
+    // requestFrame() is pending, the thread waits instead of drawing.
+    // Whatever comes to move the picture by itself belongs in here.
+    bool pictureMayChange(const CRotundelDoc& doc) const;
+
   private:
     void run();
     bool setUp();
@@ -48,7 +54,9 @@ class ViewRenderThread {
     void setViewport();
     void assignTextures();
     void renderRequestedImage();
-    void drawFrame();
+    // False when the frame was given up (nothing is shown of it).
+    bool drawWindowFrame(CRotundelDoc* doc, std::int64_t started);
+    bool drawFrame();
     QImage renderOffscreen(QSize size, QString* error);
 
     ViewOpenGLmt& view_;
@@ -64,4 +72,6 @@ class ViewRenderThread {
     // The rolling animation's options for the frame being drawn; null for
     // the still picture.
     const DrawOptions::Rolling* rollingNow_ = nullptr;
+    // A frame is owed: something changed, or the last one was given up.
+    bool frameWanted_ = true;
 };

@@ -248,10 +248,11 @@ void LogicTest::menus_data() {
                                          "-",
                                          "Recent File|",
                                          "-",
-                                         "E&xit|"};
+                                         "E&xit|Ctrl+Q"};
     QTest::newRow("Edit") << 1
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
-    QTest::newRow("Help") << 2 << QStringList{"Help|", "Examples...|", "&About Rotundel...|"};
+    QTest::newRow("View") << 2 << QStringList{"&Reset view|"};
+    QTest::newRow("Help") << 3 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
@@ -261,10 +262,11 @@ void LogicTest::menus() {
     QUndoStack stack;
     frame.setUndoStack(&stack);
     QList<QAction*> menus = frame.menuBar()->actions();
-    QCOMPARE(menus.size(), 3);
+    QCOMPARE(menus.size(), 4);
     QCOMPARE(menus[0]->text(), QString("&File"));
     QCOMPARE(menus[1]->text(), QString("&Edit"));
-    QCOMPARE(menus[2]->text(), QString("Help"));
+    QCOMPARE(menus[2]->text(), QString("&View"));
+    QCOMPARE(menus[3]->text(), QString("Help"));
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
         got.append(a->isSeparator() ? QString("-")

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QtTest>
 #include <atomic>
 #include <chrono>
@@ -28,6 +30,7 @@
 #include "dialogimagemovie.h"
 #include "editjournal.h"
 #include "pagekit.h"
+#include "helpwindow.h"
 #include "pictureprinter.h"
 #include "propertypageappearance.h"
 #include "propertypagerelationshipgeo.h"
@@ -48,7 +51,7 @@ namespace {
 struct BoxAnswer {
     explicit BoxAnswer(int b) : button(static_cast<QMessageBox::StandardButton>(b)) {}
     QMessageBox::StandardButton button;
-    QString text;
+    QString text, detail;
     bool shown = false;
     QThread* thread = nullptr;  // the thread that owns the box
 };
@@ -60,6 +63,7 @@ void answerNextBox(BoxAnswer* answer) {
             if (!box || !box->isVisible()) continue;
             answer->shown = true;
             answer->text = box->text();
+            answer->detail = box->informativeText();
             answer->thread = box->thread();
             box->button(answer->button)->click();
             return;
@@ -91,9 +95,23 @@ bool consistent(const CRotundelDoc& doc) {
     return inTable == doc.sphereCount && inTree == doc.sphereCount;
 }
 
+// An idle view draws only when asked: this asks at every look.
+// Points whose paths make frames slow: about 90,000 samples each (eleven
+// make the million samples of the memory budget).
+#if defined(__SANITIZE_THREAD__)
+constexpr int kSlowPoints = 2;
+#else
+constexpr int kSlowPoints = 6;
+#endif
+
 bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
     std::int64_t start = view->framesDrawn();
-    return QTest::qWaitFor([&] { return view->framesDrawn() >= start + frames; }, ms);
+    return QTest::qWaitFor(
+        [&] {
+            view->requestFrame();
+            return view->framesDrawn() >= start + frames;
+        },
+        ms);
 }
 }  // namespace
 
@@ -132,6 +150,13 @@ class WindowTest : public QObject {
     void undoRedoThroughTheEditMenu();
     void stereoChangesThePicture();
     void pageDragWhileDrawing();
+    void drawsOnlyWhileThePictureMayChange_data();
+    void drawsOnlyWhileThePictureMayChange();
+    void cameraStartsAfresh_data();
+    void cameraStartsAfresh();
+    void viewerKeys();
+    void dragAndKeyZoomTogether();
+    void pauseAnswersDuringSlowFrames();
     void closingKeptByCancel_data();
     void closingKeptByCancel();
     void closingWithChanges();
@@ -144,7 +169,7 @@ class WindowTest : public QObject {
 void WindowTest::initTestCase() {
     app_ = std::make_unique<CRotundelApp>();
     QVERIFY(app_->InitInstance());
-    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled - Rotundel"));
+    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled[*] - Rotundel"));
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
     QVERIFY(waitForFrames(app_->view, 3));
 }
@@ -167,14 +192,23 @@ void WindowTest::startsWithTwoSpheres() {
 }
 
 void WindowTest::titleShowsStatistics() {
+    // The document's name with its modified mark stays in front.
     static const QRegularExpression stats(
-        "^  Rendering:  (\\d+), \\d+\\.\\d{4}      Input:  \\d+\\.\\d{4}$");
+        "^Untitled\\[\\*\\] - Rotundel  Rendering:  (\\d+), \\d+\\.\\d{4}      Input:  "
+        "\\d+\\.\\d{4}$");
     CMainFrame* frame = app_->mainFrame();
     frame->setWindowTitle("waiting");
     QVERIFY(QTest::qWaitFor([&] { return stats.match(frame->windowTitle()).hasMatch(); }, 2000));
     // The next second counts again from zero: a busy second shows frames.
     QVERIFY(QTest::qWaitFor(
-        [&] { return stats.match(frame->windowTitle()).captured(1).toInt() > 0; }, 2500));
+        [&] {
+            app_->view->requestFrame();
+            return stats.match(frame->windowTitle()).captured(1).toInt() > 0;
+        },
+        2500));
+    app_->document().SetModifiedFlag(true);
+    QVERIFY(QTest::qWaitFor([&] { return frame->isWindowModified(); }, 2000));
+    app_->document().SetModifiedFlag(false);
 }
 
 void WindowTest::paneSizes_data() {
@@ -438,7 +472,7 @@ void WindowTest::zoomKeys() {
     // Released: the distance stays.
     QVERIFY(waitForFrames(app_->view, 3));
     QCOMPARE(-doc.cameraDistance, after);
-    doc.FitCameraDistance();
+    app_->mainFrame()->resetViewAction->trigger();
 }
 
 // Mouse drags in the view: which button, with "Keep automaton entirely in
@@ -645,11 +679,17 @@ void WindowTest::printsThePicture() {
 }
 
 void WindowTest::unreadableFileEndsTheStart() {
+    // Said with the file's name; the window then starts with a new document.
     CRotundelApp second;
     BoxAnswer ok(QMessageBox::Ok);
     answerNextBox(&ok);
-    QVERIFY(!second.InitInstance(dir_.filePath("no-such-file.one")));
+    QString missing = dir_.filePath("no-such-file.one");
+    QVERIFY(second.InitInstance(missing));
     QVERIFY(ok.shown);
+    QCOMPARE(ok.text, QString("Failed to open document."));
+    QVERIFY2(ok.detail.contains(QDir::toNativeSeparators(missing)), qPrintable(ok.detail));
+    QCOMPARE(second.document().sphereCount, 2);
+    QCOMPARE(second.documentTitle(), QString("Untitled"));
 }
 
 void WindowTest::imageBeforeAnyFrame() {
@@ -675,6 +715,201 @@ void WindowTest::renderThreadMessagesShowOnTheUiThread() {
     QVERIFY(QTest::qWaitFor([&] { return ok.shown; }, 3000));
     QCOMPARE(ok.text, QString("A texture could not be read."));
     QCOMPARE(ok.thread, QApplication::instance()->thread());
+}
+
+// What keeps the render thread drawing by itself; without any of these it
+// waits, and one input brings exactly the frames it needs.
+void WindowTest::drawsOnlyWhileThePictureMayChange_data() {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("drawing");
+    QTest::newRow("still") << "" << false;
+    QTest::newRow("dynamic sphere") << "dynamic" << true;
+    QTest::newRow("orbit") << "orbit" << true;
+    QTest::newRow("animation") << "animation" << true;
+}
+
+void WindowTest::drawsOnlyWhileThePictureMayChange() {
+    QFETCH(QString, what);
+    QFETCH(bool, drawing);
+    CRotundelDoc& doc = app_->document();
+    ViewOpenGLmt* view = app_->view;
+    auto set = [&](bool on) {
+        doc.RenderPause();
+        if (what == "dynamic") doc.root->firstChild()->dynamic = on;
+        if (what == "orbit") doc.viewFromStationary = on ? 0 : 1;
+        doc.RenderResume();
+        if (what == "animation") view->setAnimationPlaying(on);
+    };
+    set(true);
+    QTest::qWait(300);
+    std::int64_t before = view->framesDrawn();
+    QTest::qWait(500);
+    std::int64_t drawn = view->framesDrawn() - before;
+    set(false);
+    QVERIFY2(drawing ? drawn >= 5 : drawn == 0, qPrintable(QString::number(drawn)));
+    // Idle again; a turn of the arcball is drawn at once.
+    QTest::qWait(300);
+    before = view->framesDrawn();
+    QPoint c(view->width() / 2, view->height() / 2);
+    QTest::mousePress(view, Qt::LeftButton, {}, c);
+    QTest::mouseMove(view, c + QPoint(20, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, c + QPoint(20, 0));
+    QVERIFY(QTest::qWaitFor([&] { return view->framesDrawn() > before; }, 500));
+    QTest::qWait(300);
+    QVERIFY(view->framesDrawn() - before <= 4);
+}
+
+// New, Open and "Reset view" show the automaton as a freshly started
+// program does: the default orientation, fitted.
+void WindowTest::cameraStartsAfresh_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("New") << "new";
+    QTest::newRow("Open") << "open";
+    QTest::newRow("Reset view") << "reset";
+}
+
+void WindowTest::cameraStartsAfresh() {
+    QFETCH(QString, action);
+    CRotundelDoc& doc = app_->document();
+    QString path = dir_.filePath("turned.one");
+    doc.cameraController.setOrientation(unitquaternion(1.0, {0, 1, 0}));
+    doc.cameraDistance = -3.5;
+    if (action == "open") {
+        app_->askSavePath = [&](const QString&) { return path; };
+        QVERIFY(app_->OnFileSaveAs());
+        app_->askOpenPath = [&] { return path; };
+        QVERIFY(app_->OnFileOpen());
+    } else if (action == "new") {
+        QVERIFY(app_->OnFileNew());
+    } else {
+        app_->mainFrame()->resetViewAction->trigger();
+    }
+    unitquaternion q = doc.cameraController.orientation(),
+                   want = CBallController::defaultOrientation();
+    QCOMPARE(q.w, want.w);
+    QCOMPARE(q.v.x, want.v.x);
+    double distance = doc.cameraDistance;
+    doc.RenderPause();
+    doc.FitCameraDistance();
+    doc.RenderResume();
+    QCOMPARE(distance, doc.cameraDistance.load());
+}
+
+// The mouse wheel zooms within the drag's bounds, F1 opens the help and
+// Ctrl+Q closes through the unsaved-changes question.
+void WindowTest::viewerKeys() {
+    CRotundelDoc& doc = app_->document();
+    ViewOpenGLmt* view = app_->view;
+    QPoint c(view->width() / 2, view->height() / 2);
+    auto wheel = [&](int delta) {
+        QWheelEvent e(c, view->mapToGlobal(c), {}, QPoint(0, delta), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view, &e);
+        return doc.cameraDistance.load();
+    };
+    doc.cameraDistance = -10;
+    QCOMPARE(wheel(120), -10 / 1.1);
+    QCOMPARE(wheel(-120), -10.0);
+    doc.cameraDistance = -1.05;
+    QCOMPARE(wheel(120), -1.0);
+    doc.cameraDistance = -990;
+    QCOMPARE(wheel(-120), -1000.0);
+    app_->mainFrame()->resetViewAction->trigger();
+
+    CMainFrame* frame = app_->mainFrame();
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_F1);
+    QVERIFY(frame->helpWindow() && frame->helpWindow()->isVisible());
+    frame->helpWindow()->close();
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame));
+    doc.SetModifiedFlag(true);
+    BoxAnswer cancel(QMessageBox::Cancel);
+    answerNextBox(&cancel);
+    QTest::keyClick(frame, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(QTest::qWaitFor([&] { return cancel.shown; }, 2000));
+    QVERIFY(frame->isVisible());
+    doc.SetModifiedFlag(false);
+}
+
+// The right drag (UI thread) and the held zoom key (render thread) change
+// the one distance together; neither change is lost.
+void WindowTest::dragAndKeyZoomTogether() {
+    CRotundelDoc& doc = app_->document();
+    ViewOpenGLmt* view = app_->view;
+    app_->mainFrame()->resetViewAction->trigger();
+    double start = -doc.cameraDistance;
+    QPoint from(view->width() / 2, view->height() / 4);
+    QTest::keyPress(view, Qt::Key_Delete);
+    QTest::mousePress(view, Qt::RightButton, {}, from);
+    std::int64_t frames = view->framesDrawn();
+    for (int i = 1; i <= 300; ++i) {
+        QTest::mouseMove(view, from + QPoint(0, i % 60));
+        if (i % 10 == 0) QTest::qWait(2);
+    }
+    QTest::mouseRelease(view, Qt::RightButton, {}, from + QPoint(0, 59));
+    QTest::keyRelease(view, Qt::Key_Delete);
+    QVERIFY(view->framesDrawn() > frames);
+    // The drag alone ends 59 / 3 farther; the key took it farther still.
+    QVERIFY2(-doc.cameraDistance > start + 59 / 3.0 + 0.01,
+             qPrintable(QString("%1 -> %2").arg(start).arg(-doc.cameraDistance)));
+    app_->mainFrame()->resetViewAction->trigger();
+}
+
+// With paths of some hundred thousand samples a frame takes long to
+// compute, compile and draw; a pause is answered within a fraction of the
+// 2000 ms time-out all the same.
+void WindowTest::pauseAnswersDuringSlowFrames() {
+    CRotundelDoc& doc = app_->document();
+    ViewOpenGLmt* view = app_->view;
+    auto recompute = [&](auto&& change) {
+        doc.RenderPause();
+        change();
+        doc.pathsUpToDate = 0;
+        doc.RenderResume();
+    };
+    recompute([&] {
+        for (int i = 0; i < kSlowPoints; ++i) doc.root->firstChild()->addPoint(30.0 * i, 45, 1);
+        doc.pathAccuracy = 100;
+        doc.SetPathAccuracy();
+    });
+    QElapsedTimer clock;
+    qint64 worst = 0;
+    auto timedPause = [&] {
+        clock.start();
+        doc.RenderPause();
+        worst = std::max(worst, clock.elapsed());
+        doc.RenderResume();
+    };
+    // While the paths are computed, then while their lists compile and draw.
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(60);
+        timedPause();
+    }
+    for (int i = 0; i < 3; ++i) {
+        // Right after the paths are done, while their tubes compile.
+        std::uint64_t steps = view->stepsEnded();
+        QVERIFY(QTest::qWaitFor([&] { return view->stepsEnded() > steps; }, 60000));
+        timedPause();
+        recompute([] {});
+    }
+    // While the finished lists are drawn, frame after frame.
+    view->setAnimationPlaying(true);
+    QVERIFY(waitForFrames(view, 1, 60000));
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(60);
+        timedPause();
+    }
+    view->setAnimationPlaying(false);
+    qInfo("longest pause answer: %lld ms", static_cast<long long>(worst));
+    QVERIFY2(worst < 1000, qPrintable(QString::number(worst)));
+    recompute([&] {
+        doc.root->firstChild()->points.resize(1);
+        doc.pathAccuracy = 50;
+        doc.SetPathAccuracy();
+    });
+    QVERIFY(waitForFrames(view, 2, 30000));
 }
 
 // Closing the window and File > Exit both ask first; Cancel keeps everything.

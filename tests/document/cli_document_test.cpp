@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "crotundeldoc.h"
@@ -122,6 +123,12 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         {"export @/cut.one -o @/never.csv", 1, "Unexpected file format."},
         {"export @/good.one -o @/missing/dir/x.csv", 1, "cannot write"},
         {"export @/good.one -o @/missing/dir/x.one", 1, "cannot write"},
+        {"frobnicate", 2, "rotundel: no command or file named frobnicate; see rotundel --help\n"},
+        {"new @/made.txt", 2, "must end in .one"},
+        {"new @/good.one", 1, "already exists; give --force"},
+        {"new @/made.one --force", 0, ""},
+        {"new --help", 0, ""},
+        {"info -h", 0, ""},
     };
     for (const Case& c : cases) {
         Outcome r = run(c.args);
@@ -138,6 +145,25 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         }
     }
     EXPECT_FALSE(fs::exists(dir / "never.csv"));
+}
+
+TEST_F(DocumentCommands, HelpLinesUpAndNumbersAreShortest) {
+    // Each command's own help names its usage.
+    for (const char* cmd : {"new", "info", "export", "render"}) {
+        Outcome r = run(std::string(cmd) + " --help");
+        EXPECT_EQ(r.status, 0) << cmd;
+        EXPECT_EQ(r.out.rfind(std::string("usage: rotundel ") + cmd, 0), 0u) << r.out;
+    }
+    // The summaries of the general help start in one column.
+    Outcome help = run("--help");
+    std::istringstream in(help.out);
+    std::set<std::size_t> columns;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("  rotundel ", 0) == 0)
+            columns.insert(line.find_first_not_of(' ', line.find("  ", 11)));
+    EXPECT_EQ(columns.size(), 1u) << help.out;
+    ASSERT_EQ(run("new @/n.one").status, 0);
+    EXPECT_NE(run("info --json @/n.one").out.find("\"pathStep\": 0.25005,"), std::string::npos);
 }
 
 TEST_F(DocumentCommands, NewWritesTheStarterAutomaton) {

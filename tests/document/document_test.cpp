@@ -1,12 +1,19 @@
 // The document's own operations: path accuracy, camera fit, clearing,
 // opening and saving files, and the modified flag.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
+#include "atomicfile.h"
 #include "crotundeldoc.h"
 #include "fakes.h"
 #include "filebuilder.h"
@@ -261,6 +268,94 @@ TEST(Document, AFailedSaveLeavesTheOldFile) {
     EXPECT_EQ(readBytes(path), before);
     // Nothing half-written is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// Saving to a link, to a read-only file, to a name at the file system's
+// limit, and beside a temporary that a killed save left long ago.
+TEST(Document, SaveFollowsLinksRefusesReadOnlyAndTidiesUp) {
+    TempDir dir;
+    CRotundelDoc doc;
+    doc.NewDocument();
+    const std::string longName = std::string(255 - 4, 'n') + ".one";
+    struct Case {
+        const char* what;
+        std::function<std::string()> prepare;  // gives the name to save to
+        bool ok;
+        std::string reason;
+        std::function<void()> check;
+    };
+    const Case cases[] = {
+        {"link",
+         [&] {
+             writeBytes(dir.file("real.one"), "old");
+             fs::create_symlink("real.one", dir.file("link.one"));
+             return dir.file("link.one");
+         },
+         true, "",
+         [&] {
+             EXPECT_TRUE(fs::is_symlink(dir.file("link.one")));
+             EXPECT_EQ(readBytes(dir.file("real.one")), OneFile::write(doc));
+         }},
+        {"read-only",
+         [&] {
+             writeBytes(dir.file("ro.one"), "old");
+             fs::permissions(dir.file("ro.one"), fs::perms::owner_read);
+             return dir.file("ro.one");
+         },
+         false, "Permission denied", [&] { EXPECT_EQ(readBytes(dir.file("ro.one")), "old"); }},
+        {"longest name", [&] { return dir.file(longName); }, true, "",
+         [&] { EXPECT_EQ(readBytes(dir.file(longName)), OneFile::write(doc)); }},
+        {"stale temporary",
+         [&] {
+             writeBytes(dir.file(".rt~0123abcd"), "left by a killed save");
+             fs::last_write_time(dir.file(".rt~0123abcd"),
+                                 fs::file_time_type::clock::now() - std::chrono::hours(1));
+             writeBytes(dir.file(".rt~00fe5000"), "someone else's save under way");
+             return dir.file("tidy.one");
+         },
+         true, "",
+         [&] {
+             EXPECT_FALSE(fs::exists(dir.file(".rt~0123abcd")));
+             EXPECT_TRUE(fs::exists(dir.file(".rt~00fe5000")));
+         }},
+    };
+    for (const Case& c : cases) {
+        DocResult r = doc.SaveDocument(c.prepare());
+        EXPECT_EQ(bool(r), c.ok) << c.what << ": " << r.reason;
+        EXPECT_EQ(r.reason, c.reason) << c.what;
+        c.check();
+    }
+}
+
+// A save killed at any moment leaves the old file or the new one, and
+// nothing else.
+TEST(Document, KilledSavesLeaveNothingBehind) {
+    TempDir dir;
+    const std::string target = dir.file("big.csv");
+    writeBytes(target, "old");
+    const std::string payload(8 << 20, 'x');
+    auto save = [&] {
+        AtomicFile f(target);
+        if (!f.open()) return false;
+        for (std::size_t at = 0; at < payload.size(); at += 1 << 16)
+            f.write(std::string_view(payload).substr(at, 1 << 16));
+        return f.commit();
+    };
+    auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(save());
+    auto took = std::chrono::steady_clock::now() - started;
+    for (int kill = 0; kill < 12; ++kill) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(save() ? 0 : 1);
+        std::this_thread::sleep_for(took * kill / 10);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        std::size_t size = fs::file_size(target);
+        EXPECT_EQ(size, payload.size()) << "kill " << kill;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+            << "kill " << kill;
+    }
 }
 
 TEST(Document, EveryEditMarksTheDocumentModified) {

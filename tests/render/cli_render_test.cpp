@@ -77,7 +77,8 @@ TEST_F(RenderCommand, WritesTheSizeAndTypeAskedFor) {
     } cases[] = {
         {"a.png", "", 640, 480},
         {"b.jpg", "--width 320 --height 200", 320, 200},
-        {"c.BMP", "--width=100", 100, 480},
+        {"c.BMP", "--width=100", 100, 75},  // one side alone keeps 4:3
+        {"e.png", "--height 300", 400, 300},
         {"d.tif", "--height 64 --width 48", 48, 64},
     };
     for (const auto& c : cases) {

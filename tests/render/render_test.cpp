@@ -183,6 +183,42 @@ TEST_F(Render, AnaglyphOnWhiteStillShowsTwoEyes) {
     EXPECT_GT(survey(img).differing, 0);
 }
 
+TEST_F(Render, SavedAnaglyphShowsEachEyeDarkInItsOwnChannels) {
+    // Channel that shows each eye alone, and one that neither eye uses (-1
+    // when the pair covers all three).
+    struct Case {
+        int scheme, first, second, unused;
+    } cases[] = {{1, 0, 2, 1}, {2, 0, 1, 2}, {3, 0, 1, -1},
+                 {4, 2, 0, 1}, {5, 1, 0, 2}, {6, 1, 0, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("scheme " + std::to_string(c.scheme));
+        Scene a;
+        Scene::starter(a);  // see-through bodies with their tubes
+        forEachPreOrder(a.root, [](Sphere& x) { x.showPointPaths = 1; });
+        FrameSettings s = starterSettings(a);
+        s.stereo = 1;
+        s.anaglyphScheme = c.scheme;
+        RgbaImage img = draw(a, s);
+        EXPECT_EQ(img.at(0, 0)[0] + img.at(0, 0)[1] + img.at(0, 0)[2], 3 * 255);
+        // Where each eye darkens its channel, and where only one of them
+        // does: the eyes look from two places, so their pictures differ.
+        int dark[2] = {0, 0}, oneEyeOnly = 0, unusedDark = 0;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                const auto* p = img.at(x, y);
+                bool first = p[c.first] < 160, second = p[c.second] < 160;
+                dark[0] += first;
+                dark[1] += second;
+                oneEyeOnly += first != second;
+                if (c.unused >= 0 && p[c.unused] < 250) ++unusedDark;
+            }
+        EXPECT_GT(dark[0], 100);
+        EXPECT_GT(dark[1], 100);
+        EXPECT_GT(oneEyeOnly, 20);
+        EXPECT_EQ(unusedDark, 0);
+    }
+}
+
 TEST_F(Render, ListsAreCompiledOnlyWhenStale) {
     Scene a;
     Scene::starter(a);
