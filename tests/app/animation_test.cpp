@@ -20,8 +20,14 @@
 
 namespace {
 bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
+    // A still picture is not drawn again unless asked for.
     std::int64_t start = view->framesDrawn();
-    return QTest::qWaitFor([&] { return view->framesDrawn() >= start + frames; }, ms);
+    return QTest::qWaitFor(
+        [&] {
+            view->requestFrame();
+            return view->framesDrawn() >= start + frames;
+        },
+        ms);
 }
 }  // namespace
 

@@ -923,7 +923,7 @@ void WindowTest::exampleOpensAsUntitledCopy() {
     if (doc.IsModified()) answerNextBox(&discard);
     QVERIFY(app_->OpenDocumentCopy(example));
     QCOMPARE(doc.sphereCount, 7);
-    QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled - Rotundel"));
+    QVERIFY(app_->mainFrame()->windowTitle().startsWith("Untitled[*] - Rotundel"));
     QVERIFY(app_->documentPath().isEmpty());
     QVERIFY(!doc.IsModified());
     QVERIFY(!app_->mainFrame()->undoAction->isEnabled());
