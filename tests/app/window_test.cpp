@@ -887,11 +887,15 @@ void WindowTest::pauseAnswersDuringSlowFrames() {
         QTest::qWait(60);
         timedPause();
     }
+    // Right after the paths are done, while their tubes compile. The count
+    // is read before the paths are made stale: a quick pass may be over
+    // before this thread looks again.
+    std::uint64_t steps = view->stepsEnded();
+    recompute([] {});
     for (int i = 0; i < 3; ++i) {
-        // Right after the paths are done, while their tubes compile.
-        std::uint64_t steps = view->stepsEnded();
         QVERIFY(QTest::qWaitFor([&] { return view->stepsEnded() > steps; }, 60000));
         timedPause();
+        steps = view->stepsEnded();
         recompute([] {});
     }
     // While the finished lists are drawn, frame after frame.
