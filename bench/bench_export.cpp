@@ -9,44 +9,27 @@
 #include <memory>
 #include <string>
 
-#include "automata.h"
-#include "headlessrenderer.h"
 #include "movierecorder.h"
-#include "offscreentarget.h"
+#include "offscreenframe.h"
 #include "pathmesh.h"
 #include "rollingtimeline.h"
 
 namespace {
 using namespace bench;
 namespace fs = std::filesystem;
-constexpr int kWidth = 800, kHeight = 600;
 
 // One frame of the rolling animation as the render thread makes it: the
 // placement at the next instant and the frame with partly traced tubes
 // (the rest faint), or with the whole paths (what the still frame draws,
 // from buffers instead of lists). Compare with BM_RenderFrame/deep_chain.
 void rollingFrames(benchmark::State& state, bool faint, bool whole) {
-    std::string error;
-    auto renderer = HeadlessRenderer::create({}, &error);
-    if (!renderer) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    OffscreenFrame f;
+    if (!f.open(state)) return;
     auto a = deepChain();
     reset(*a);
     frameUpdate(*a);
-    FrameSettings settings;
-    settings.camera.cameraDistance = -1.1111111111111112 * extent(*a) / 0.3826834323650898;
-    CameraRig rig;
-    CBallController ball(0.7, unitquaternion(0.872664625997, {1, 0, 0}));
-    ball.setWindowSize(kWidth, kHeight);
-    renderer->makeCurrent();
-    auto target = OffscreenTarget::create(kWidth, kHeight, &error);
-    if (!target) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    target->bind();
+    f.aimAt(*a);
+    if (!f.bind(state)) return;
     RollingTimeline timeline(*a);
     double fraction = 0;
     DrawOptions::Rolling rolling;
@@ -54,17 +37,14 @@ void rollingFrames(benchmark::State& state, bool faint, bool whole) {
     rolling.pathShown = [&](const Sphere& s) {
         return whole ? 1.0 : timeline.pathShown(s, fraction);
     };
-    settings.rolling = &rolling;
-    FrameRenderer& frames = renderer->frames();
-    frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);  // buffers filled once
+    f.settings.rolling = &rolling;
+    f.draw(*a);  // buffers filled once
     for (auto _ : state) {
         fraction += 1.0 / 600;  // one minute of frames at 10 s a period
         timeline.place(*a, fraction);
-        frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
+        f.draw(*a);
         glFinish();
     }
-    target->unbind();
-    target.reset();
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -115,7 +95,7 @@ void BM_MovieFrames_new_document(benchmark::State& state) {
     a->root->firstChild()->dynamic = 1;  // every frame a new picture
     a->root->firstChild()->dynamicAxisX = 1;
     FrameSettings settings;
-    settings.camera.cameraDistance = -1.1111111111111112 * extent(*a) / 0.3826834323650898;
+    settings.camera.cameraDistance = startCameraDistance(*a);
     MovieRequest request;
     request.output =
         (fs::temp_directory_path() / ("rotundel-bench-" + std::to_string(::getpid()) + ".mp4"))

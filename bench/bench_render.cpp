@@ -9,24 +9,23 @@
 #include <memory>
 #include <string>
 
-#include "automata.h"
-#include "headlessrenderer.h"
-#include "offscreentarget.h"
+#include "offscreenframe.h"
 
 namespace {
 using namespace bench;
-constexpr int kWidth = 800, kHeight = 600;
 
 // Pixels of a frame that differ (by more than a faint shade) between the
 // tubes as drawn and tubes with a ring at every sample.
-int pixelsOffFullTubes(HeadlessRenderer& renderer, Automaton& a, const FrameSettings& settings,
-                       CameraRig& rig, const CBallController& ball) {
+int pixelsOffFullTubes(OffscreenFrame& f, Automaton& a) {
     std::string error;
     const auto& black = FrameRenderer::kWindowBackground;
-    auto drawn = renderer.render(a, settings, rig, &ball, kWidth, kHeight, black, &error);
+    HeadlessRenderer& renderer = f.renderer();
+    auto drawn =
+        renderer.render(a, f.settings, f.rig, &f.ball, kFrameWidth, kFrameHeight, black, &error);
     renderer.frames().spheres().setFullTubes(true);
     renderer.frames().spheres().invalidate();
-    auto full = renderer.render(a, settings, rig, &ball, kWidth, kHeight, black, &error);
+    auto full =
+        renderer.render(a, f.settings, f.rig, &f.ball, kFrameWidth, kFrameHeight, black, &error);
     renderer.frames().spheres().setFullTubes(false);
     renderer.frames().spheres().invalidate();
     if (!drawn || !full) return -1;
@@ -42,38 +41,21 @@ int pixelsOffFullTubes(HeadlessRenderer& renderer, Automaton& a, const FrameSett
 
 void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)(),
                   bool recompile) {
-    std::string error;
-    auto renderer = HeadlessRenderer::create({}, &error);
-    if (!renderer) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    OffscreenFrame f;
+    if (!f.open(state)) return;
     auto a = make();
     reset(*a);
     frameUpdate(*a);
-    FrameSettings settings;
-    settings.camera.cameraDistance = -1.1111111111111112 * extent(*a) / 0.3826834323650898;
-    CameraRig rig;
-    CBallController ball(0.7, unitquaternion(0.872664625997, {1, 0, 0}));
-    ball.setWindowSize(kWidth, kHeight);
-    const int offFull = recompile ? 0 : pixelsOffFullTubes(*renderer, *a, settings, rig, ball);
-    renderer->makeCurrent();
-    auto target = OffscreenTarget::create(kWidth, kHeight, &error);
-    if (!target) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    target->bind();
-    FrameRenderer& frames = renderer->frames();
-    frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);  // lists compiled once
-    const std::size_t triangles = frames.spheres().tubeTriangles();
+    f.aimAt(*a);
+    const int offFull = recompile ? 0 : pixelsOffFullTubes(f, *a);
+    if (!f.bind(state)) return;
+    f.draw(*a);  // lists compiled once
+    const std::size_t triangles = f.frames().spheres().tubeTriangles();
     for (auto _ : state) {
-        if (recompile) frames.spheres().invalidate();
-        frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
+        if (recompile) f.frames().spheres().invalidate();
+        f.draw(*a);
         glFinish();
     }
-    target->unbind();
-    target.reset();
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["tube_triangles"] = static_cast<double>(triangles);
@@ -112,40 +94,23 @@ using namespace bench;
 // new paths: the reset, the path pass, the tube lists compiled again and one
 // 800 x 600 frame, off-screen, at the default accuracy.
 void editToFrame(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)()) {
-    std::string error;
-    auto renderer = HeadlessRenderer::create({}, &error);
-    if (!renderer) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    OffscreenFrame f;
+    if (!f.open(state)) return;
     auto a = make();
     a->setAccuracy(50);
     reset(*a);
     frameUpdate(*a);
-    FrameSettings settings;
-    settings.camera.cameraDistance = -1.1111111111111112 * extent(*a) / 0.3826834323650898;
-    CameraRig rig;
-    CBallController ball(0.7, unitquaternion(0.872664625997, {1, 0, 0}));
-    ball.setWindowSize(kWidth, kHeight);
-    renderer->makeCurrent();
-    auto target = OffscreenTarget::create(kWidth, kHeight, &error);
-    if (!target) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    target->bind();
-    FrameRenderer& frames = renderer->frames();
-    frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
+    f.aimAt(*a);
+    if (!f.bind(state)) return;
+    f.draw(*a);
     Sphere* edited = a->timeMaster;
     for (auto _ : state) {
         edited->axisAngleX = edited->axisAngleX >= 350 ? 0 : edited->axisAngleX + 10;
         reset(*a);
         frameUpdate(*a);
-        frames.drawFrame(*a, settings, rig, &ball, kWidth, kHeight);
+        f.draw(*a);
         glFinish();
     }
-    target->unbind();
-    target.reset();
 }
 
 void BM_EditToFrame_new_document(benchmark::State& s) {
