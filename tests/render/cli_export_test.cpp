@@ -5,30 +5,19 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QFile>
 #include <QXmlStreamReader>
 #include <assimp/Importer.hpp>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <tuple>
 
+#include "commandtest.h"
 #include "crotundeldoc.h"
 #include "sphere.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 std::string example(const std::string& name) {
     return std::string(ROTUNDEL_EXAMPLES) + "/" + name;
 }
@@ -81,28 +70,9 @@ Solid solidOf(const aiMesh& m) {
     return s;
 }
 
-class ExportCommand : public ::testing::Test {
+class ExportCommand : public CommandTest {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("rotundel-export-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    int run(const std::string& args) {
-        fs::path err = dir / "stderr.txt";
-        std::string cmd =
-            quote(ROTUNDEL_EXE) + " export " + args + " 2>" + quote(err.string()) + " >/dev/null";
-        int raw = std::system(cmd.c_str());
-        std::ifstream in(err);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        this->err = ss.str();
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    fs::path dir;
-    std::string err;
+    ExportCommand() : CommandTest("rotundel-export", "export") {}
 };
 }  // namespace
 

@@ -2,14 +2,11 @@
 // FFmpeg's libraries read back with the frames and size asked for, frames
 // that change as the automaton animates, and a movie that loops.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
+#include "commandtest.h"
 #include "crotundeldoc.h"
 #include "imagefile.h"
 #include "moviefile.h"
@@ -23,12 +20,6 @@ extern "C" {
 namespace fs = std::filesystem;
 
 namespace {
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 struct Decoded {
     int frames = 0, width = 0, height = 0;
     std::string error;
@@ -99,37 +90,9 @@ RgbaImage frame(const fs::path& folder, int index) {
     return img;
 }
 
-class MovieCommand : public ::testing::Test {
+class MovieCommand : public CommandTest {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("rotundel-movie-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // Exit status; skips the test where no OpenGL can be had.
-    int run(const std::string& args) {
-        fs::path err = dir / "stderr.txt";
-        std::string cmd = quote(ROTUNDEL_EXE) + " movie " + args + " 2>" + quote(err.string());
-        int raw = std::system(cmd.c_str());
-        std::ifstream in(err);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        this->err = ss.str();
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    std::string document(void (*change)(CRotundelDoc&) = nullptr) {
-        CRotundelDoc doc;
-        doc.NewDocument();
-        if (change) change(doc);
-        fs::path p = dir / "a.one";
-        EXPECT_TRUE(doc.SaveDocument(p.string()).ok);
-        return p.string();
-    }
-    fs::path dir;
-    std::string err;
+    MovieCommand() : CommandTest("rotundel-movie", "movie", true) {}
 };
 
 // A document opens with 100 movie frames: one cycle of the animation.
@@ -188,7 +151,7 @@ TEST_F(MovieCommand, AnimatedFramesDifferAndTheMovieLoops) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string doc = document(c.change);
+        std::string doc = document("a.one", c.change);
         fs::path out = dir / "frames";
         fs::remove_all(out);
         int status =

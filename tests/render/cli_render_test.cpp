@@ -2,63 +2,18 @@
 // size and type asked for, and one clear sentence with the right exit
 // status for every kind of failure.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "commandtest.h"
 #include "crotundeldoc.h"
 #include "imagefile.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-struct Outcome {
-    int status = -1;
-    std::string err;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-class RenderCommand : public ::testing::Test {
+class RenderCommand : public CommandTest {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("rotundel-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome run(const std::string& args, const std::string& env = "") {
-        fs::path err = dir / "stderr.txt";
-        std::string cmd = env + " " + quote(ROTUNDEL_EXE) + " render " + args + " 2>" +
-                          quote(err.string()) + " >/dev/null";
-        int raw = std::system(cmd.c_str());
-        Outcome r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream in(err);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        r.err = ss.str();
-        return r;
-    }
-    // A starter document saved to disk, optionally changed first.
-    std::string document(const std::string& name, void (*change)(CRotundelDoc&) = nullptr) {
-        CRotundelDoc doc;
-        doc.NewDocument();
-        if (change) change(doc);
-        fs::path p = dir / name;
-        EXPECT_TRUE(doc.SaveDocument(p.string()).ok);
-        return p.string();
-    }
-    fs::path dir;
+    RenderCommand() : CommandTest("rotundel-cli", "render") {}
 };
 
 int lines(const std::string& s) {
@@ -83,7 +38,7 @@ TEST_F(RenderCommand, WritesTheSizeAndTypeAskedFor) {
     };
     for (const auto& c : cases) {
         fs::path out = dir / c.out;
-        Outcome r = run(quote(doc) + " -o " + quote(out.string()) + " " + c.size);
+        Outcome r = execute(quote(doc) + " -o " + quote(out.string()) + " " + c.size);
         if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
@@ -109,8 +64,8 @@ TEST_F(RenderCommand, EveryExampleDrawsSomething) {
         ++examples;
         const std::string name = entry.path().filename().string();
         fs::path out = dir / (name + ".png");
-        Outcome r = run(quote(entry.path().string()) + " -o " + quote(out.string()) +
-                        " --width 160 --height 120");
+        Outcome r = execute(quote(entry.path().string()) + " -o " + quote(out.string()) +
+                            " --width 160 --height 120");
         if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
         RgbaImage img;
@@ -134,7 +89,7 @@ TEST_F(RenderCommand, StereoDocumentGivesATwoColourPicture) {
             if (s) s->surface = 0;
     });
     fs::path out = dir / "s.png";
-    Outcome r = run(quote(doc) + " -o " + quote(out.string()));
+    Outcome r = execute(quote(doc) + " -o " + quote(out.string()));
     if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
     ASSERT_EQ(r.status, 0) << r.err;
     RgbaImage img;
@@ -178,7 +133,7 @@ TEST_F(RenderCommand, FailuresSayWhyInOneSentence) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Outcome r = run(c.args, c.env);
+        Outcome r = execute(c.args, c.env);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
         if (c.status == 1) EXPECT_EQ(lines(r.err), 1) << r.err;
