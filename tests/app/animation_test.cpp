@@ -15,21 +15,9 @@
 #include "crotundelapp.h"
 #include "crotundeldoc.h"
 #include "fileexports.h"
+#include "framewait.h"
 #include "moviefile.h"
 #include "viewopenglmt.h"
-
-namespace {
-bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
-    // A still picture is not drawn again unless asked for.
-    std::int64_t start = view->framesDrawn();
-    return QTest::qWaitFor(
-        [&] {
-            view->requestFrame();
-            return view->framesDrawn() >= start + frames;
-        },
-        ms);
-}
-}  // namespace
 
 class AnimationTest : public QObject {
     Q_OBJECT

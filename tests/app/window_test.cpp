@@ -29,8 +29,9 @@
 #include "crotundeldoc.h"
 #include "dialogimagemovie.h"
 #include "editjournal.h"
-#include "pagekit.h"
+#include "framewait.h"
 #include "helpwindow.h"
+#include "pagekit.h"
 #include "pictureprinter.h"
 #include "propertypageappearance.h"
 #include "propertypagerelationshipgeo.h"
@@ -95,7 +96,6 @@ bool consistent(const CRotundelDoc& doc) {
     return inTable == doc.sphereCount && inTree == doc.sphereCount;
 }
 
-// An idle view draws only when asked: this asks at every look.
 // Points whose paths make frames slow: about 90,000 samples each (eleven
 // make the million samples of the memory budget).
 #if defined(__SANITIZE_THREAD__)
@@ -103,16 +103,6 @@ constexpr int kSlowPoints = 2;
 #else
 constexpr int kSlowPoints = 6;
 #endif
-
-bool waitForFrames(ViewOpenGLmt* view, int frames, int ms = 5000) {
-    std::int64_t start = view->framesDrawn();
-    return QTest::qWaitFor(
-        [&] {
-            view->requestFrame();
-            return view->framesDrawn() >= start + frames;
-        },
-        ms);
-}
 }  // namespace
 
 class WindowTest : public QObject {
