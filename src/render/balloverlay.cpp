@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "identitymatrices.h"
+
 void BallOverlay::release() {
     if (ballList_) glDeleteLists(ballList_, 1);
     ballList_ = 0;
@@ -11,12 +13,7 @@ void BallOverlay::release() {
 
 void BallOverlay::draw(const CBallController& ball) {
     CBallController::Overlay o = ball.overlayState();
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    IdentityMatrices screen;
 
     const double R = o.ballRadius;
     if (ballList_ && listRadius_ != R) release();
@@ -61,9 +58,4 @@ void BallOverlay::draw(const CBallController& ball) {
         }
     }
     glPopAttrib();
-
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
 }
