@@ -64,6 +64,12 @@ QGroupBox* group(const QString& title, QLayout* inner) {
     return box;
 }
 
+QGroupBox* group(const QString& title, std::initializer_list<QWidget*> widgets) {
+    auto* column = new QVBoxLayout;
+    for (QWidget* w : widgets) column->addWidget(w);
+    return group(title, column);
+}
+
 QVBoxLayout* pageColumn(QWidget* page) {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(4, 4, 4, 4);

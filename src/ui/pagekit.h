@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 #include "rational.h"
@@ -49,6 +50,8 @@ struct Prompts {
 // column's height.
 class QLayout;
 QGroupBox* group(const QString& title, QLayout* inner);
+// The same around widgets placed one under another.
+QGroupBox* group(const QString& title, std::initializer_list<QWidget*> widgets);
 // The page's own column, just as tight.
 class QVBoxLayout;
 QVBoxLayout* pageColumn(QWidget* page);

@@ -20,11 +20,8 @@ PropertyPageDynamic::PropertyPageDynamic(QWidget* parent) : PropertyPage(" Dynam
     axisX_ = new QCheckBox("Axis relative to parent (X axis)");
     axisX_->setObjectName("dynamicX");
     axisX_->setToolTip("Tilt the axis about the perpendicular axis");
-    auto* attributes = new QVBoxLayout;
-    attributes->addWidget(axisZ_);
-    attributes->addWidget(axisX_);
     page->addWidget(perform_);
-    page->addWidget(group(" Sphere attributes to modify dynamically : ", attributes));
+    page->addWidget(group(" Sphere attributes to modify dynamically : ", {axisZ_, axisX_}));
     page->addStretch(1);
     connect(perform_, &QCheckBox::clicked, this, [this] { toggle(perform_, &Sphere::dynamic); });
     connect(axisZ_, &QCheckBox::clicked, this, [this] { toggle(axisZ_, &Sphere::dynamicAxisZ); });

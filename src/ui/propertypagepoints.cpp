@@ -33,15 +33,13 @@ PropertyPagePoints::PropertyPagePoints(QWidget* parent) : PropertyPage(" Points"
     points->setColumnStretch(0, 1);
     page->addWidget(group(" POINTS : ", points));
 
-    auto* position = new QVBoxLayout;
     angleZ_ = new SliderSpin("Rotation about sphere axis:", 0, 360,
                              "Turns the point about the sphere's axis, in degrees");
     angleX_ = new SliderSpin("Rotation about perpendicular axis:", 0, 360,
                              "Tilts the point away from the sphere's axis, in degrees");
     distance_ = new SliderSpin("Quantum distance from sphere center to point:", 1, 7,
                                "The point's distance from the centre, in sphere radii");
-    for (SliderSpin* pair : {angleZ_, angleX_, distance_}) position->addWidget(pair);
-    page->addWidget(group(" SELECTED POINT POSITION : ", position));
+    page->addWidget(group(" SELECTED POINT POSITION : ", {angleZ_, angleX_, distance_}));
     page->addStretch(1);
 
     angleZ_->slider()->setObjectName("pointZSlider");

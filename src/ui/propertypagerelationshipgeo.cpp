@@ -73,22 +73,17 @@ PropertyPageRelationshipGeo::PropertyPageRelationshipGeo(QWidget* parent)
     size->setColumnStretch(0, 1);
     page->addWidget(group("SIZE", size));
 
-    auto* axis = new QVBoxLayout;
     axisZ_ = new SliderSpin("Rotation about parent axis:", 0, 360,
                             "Turns this sphere's axis about its parent's axis, in degrees");
     axisX_ = new SliderSpin("Rotation about perpendicular axis:", 0, 360,
                             "Tilts this sphere's axis away from its parent's axis, in degrees");
-    axis->addWidget(axisZ_);
-    axis->addWidget(axisX_);
-    page->addWidget(group("AXIS - Relative to parent axis ", axis));
+    page->addWidget(group("AXIS - Relative to parent axis ", {axisZ_, axisX_}));
 
-    auto* start = new QVBoxLayout;
     revolution_ =
         new SliderSpin("", 0, 360, "Where around its parent this sphere stands at time 0");
     revolution_->slider()->setAccessibleName("Initial revolution angle");
     revolution_->spin()->setAccessibleName("Initial revolution angle (value)");
-    start->addWidget(revolution_);
-    page->addWidget(group("INTIAL REVOLUTION ANGLE", start));
+    page->addWidget(group("INTIAL REVOLUTION ANGLE", {revolution_}));
     page->addStretch(1);
 
     axisZ_->slider()->setObjectName("axisZSlider");
