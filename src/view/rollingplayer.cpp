@@ -5,27 +5,19 @@
 #include <cmath>
 
 bool RollingPlayer::active() const {
-    std::lock_guard g(lock_);
-    return active_;
+    return locked(active_);
 }
 bool RollingPlayer::playing() const {
-    std::lock_guard g(lock_);
-    return playing_;
+    return locked(playing_);
 }
 void RollingPlayer::play() {
-    {
-        std::lock_guard g(lock_);
+    update([&] {
         active_ = playing_ = true;
         lastNs_ = 0;  // the clock starts with the next frame
-    }
-    notify();
+    });
 }
 void RollingPlayer::pause() {
-    {
-        std::lock_guard g(lock_);
-        playing_ = false;
-    }
-    notify();
+    update([&] { playing_ = false; });
 }
 void RollingPlayer::togglePlay() {
     bool on = playing();
@@ -35,63 +27,42 @@ void RollingPlayer::togglePlay() {
         play();
 }
 void RollingPlayer::rewind() {
-    {
-        std::lock_guard g(lock_);
+    update([&] {
         active_ = true;
         fraction_ = 0;
         lastNs_ = 0;
-    }
-    notify();
+    });
 }
 void RollingPlayer::stop() {
-    {
-        std::lock_guard g(lock_);
+    update([&] {
         active_ = playing_ = false;
         fraction_ = 0;
-    }
-    notify();
+    });
 }
 double RollingPlayer::fraction() const {
-    std::lock_guard g(lock_);
-    return fraction_;
+    return locked(fraction_);
 }
 void RollingPlayer::setFraction(double f) {
-    {
-        std::lock_guard g(lock_);
+    update([&] {
         active_ = true;
         fraction_ = std::isfinite(f) ? std::clamp(f, 0.0, 1.0) : 0.0;
         lastNs_ = 0;
-    }
-    notify();
+    });
 }
 double RollingPlayer::speed() const {
-    std::lock_guard g(lock_);
-    return speed_;
+    return locked(speed_);
 }
 void RollingPlayer::faster() {
-    {
-        std::lock_guard g(lock_);
-        speed_ = std::min(kFastest, speed_ * 2);
-    }
-    notify();
+    update([&] { speed_ = std::min(kFastest, speed_ * 2); });
 }
 void RollingPlayer::slower() {
-    {
-        std::lock_guard g(lock_);
-        speed_ = std::max(kSlowest, speed_ / 2);
-    }
-    notify();
+    update([&] { speed_ = std::max(kSlowest, speed_ / 2); });
 }
 bool RollingPlayer::faintRest() const {
-    std::lock_guard g(lock_);
-    return faintRest_;
+    return locked(faintRest_);
 }
 void RollingPlayer::setFaintRest(bool on) {
-    {
-        std::lock_guard g(lock_);
-        faintRest_ = on;
-    }
-    notify();
+    update([&] { faintRest_ = on; });
 }
 
 const DrawOptions::Rolling* RollingPlayer::prepare(Automaton& a, const PathPassResult& pass,

@@ -61,6 +61,22 @@ class RollingPlayer {
     void notify() const {
         if (changed) changed();
     }
+    // A field read under the lock.
+    template <class T>
+    T locked(const T& field) const {
+        std::lock_guard g(lock_);
+        return field;
+    }
+    // A change made under the lock; the listener is told after the lock is
+    // let go, so that it may ask the player again.
+    template <class Change>
+    void update(Change change) {
+        {
+            std::lock_guard g(lock_);
+            change();
+        }
+        notify();
+    }
     mutable std::mutex lock_;
     bool active_ = false;
     bool playing_ = false;
