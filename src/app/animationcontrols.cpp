@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cmath>
+#include <utility>
 
 #include "rollingplayer.h"
 
@@ -80,26 +81,17 @@ AnimationControls::AnimationControls(QMainWindow& window, RollingPlayer& player)
     toolBar_->addWidget(label);
     toolBar_->addWidget(slider_);
 
-    connect(playAction, &QAction::triggered, this, [this] {
-        player_.togglePlay();
-        refresh();
-    });
-    connect(rewindAction, &QAction::triggered, this, [this] {
-        player_.rewind();
-        refresh();
-    });
-    connect(stopAction, &QAction::triggered, this, [this] {
-        player_.stop();
-        refresh();
-    });
-    connect(fasterAction, &QAction::triggered, this, [this] {
-        player_.faster();
-        refresh();
-    });
-    connect(slowerAction, &QAction::triggered, this, [this] {
-        player_.slower();
-        refresh();
-    });
+    const std::pair<QAction*, void (RollingPlayer::*)()> commands[] = {
+        {playAction, &RollingPlayer::togglePlay},
+        {rewindAction, &RollingPlayer::rewind},
+        {stopAction, &RollingPlayer::stop},
+        {fasterAction, &RollingPlayer::faster},
+        {slowerAction, &RollingPlayer::slower}};
+    for (auto [action, command] : commands)
+        connect(action, &QAction::triggered, this, [this, command] {
+            (player_.*command)();
+            refresh();
+        });
     connect(faintAction, &QAction::toggled, this, [this](bool on) { player_.setFaintRest(on); });
     connect(slider_, &QSlider::valueChanged, this, [this](int v) {
         player_.setFraction(static_cast<double>(v) / kSliderSteps);
