@@ -121,6 +121,10 @@ void CRotundelDoc::AddTiming(int kind, double seconds) {
 
 void CRotundelDoc::FitCameraDistance() {
     double e = root ? extent(*this) : 0.0;
+    // With every centre at the origin (the root alone) the fit would put the
+    // camera at the root's centre, inside it, and show nothing: frame the
+    // root itself instead.
+    if (root && e == 0.0) e = root->radius > 0 ? root->radius : baseRadius;
     double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
     cameraDistance = -1.1111111111111112 * e / std::sin(theta);
 }

@@ -72,9 +72,11 @@ TEST(Document, PathAccuracyGivesThePathStep) {
 TEST(Document, CameraFitsTheAutomaton) {
     CRotundelDoc doc;
     doc.CreateSphere();
-    EXPECT_EQ(doc.cameraDistance, 0.0);  // only the root: everything at the origin
-    doc.CreateSphere();
     double theta = 45.0 * 0.5 / 360.0 * 6.28318530718;
+    // Only the root, at the origin: framed by its own radius, not viewed
+    // from its centre.
+    EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.0 / std::sin(theta));
+    doc.CreateSphere();
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.5 / std::sin(theta));
     doc.ClearContents();
     doc.FitCameraDistance();
