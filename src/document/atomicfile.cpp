@@ -1,9 +1,10 @@
 // Saving without leaving anything behind. On Linux the bytes go to an
 // unnamed file in the target's folder (O_TMPFILE), which gets a name only
 // for the instant between its link and the rename over the target; a save
-// killed before that leaves nothing. Elsewhere, or where the file system
-// has no unnamed files, a named temporary is used, and temporaries of our
-// naming that a killed save left are removed by the next save there.
+// killed before that leaves nothing, and one killed in that instant leaves
+// a name the next save removes. Elsewhere, or where the file system has no
+// unnamed files, a named temporary is used, and temporaries of our naming
+// that a killed save left are removed by the next save there.
 #include "atomicfile.h"
 
 #include <fcntl.h>
@@ -13,34 +14,40 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 
 namespace fs = std::filesystem;
 
 namespace {
-// Temporaries are named ".rt~" and hex digits; older ones than this are
-// left over from a killed save, not one under way.
+// Temporaries written under a name are ".rt~" and hex digits; older ones
+// than this are left over from a killed save, not one under way.
 constexpr const char* kTempPrefix = ".rt~";
 constexpr auto kStaleAfter = std::chrono::minutes(10);
+// Unnamed files get ".rt=" and hex digits only between their link and the
+// rename that follows at once. The link sets the name's change time, so one
+// whose change time is older than this was left by a save killed there.
+constexpr const char* kLinkPrefix = ".rt=";
+constexpr int kLinkStaleSeconds = 2;
 
 std::string reason(int e) {
     return e ? std::strerror(e) : std::string("unknown error");
 }
 
-bool isOurTemporary(const std::string& name) {
-    if (name.size() < 8 || name.size() > 24 || name.rfind(kTempPrefix, 0) != 0) return false;
+bool isOurs(const std::string& name, const char* prefix) {
+    if (name.size() < 8 || name.size() > 24 || name.rfind(prefix, 0) != 0) return false;
     return name.find_first_not_of("0123456789abcdef", 4) == std::string::npos;
 }
 
 // A fresh name for a temporary beside a target whose name is nameLength
 // bytes: never longer than that name (which may be near the file system's
 // limit), and of our recognisable form when there is room for it.
-std::string temporaryName(std::size_t nameLength) {
+std::string temporaryName(std::size_t nameLength, const char* prefix) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     const char* hex = "0123456789abcdef";
     std::size_t length = std::min<std::size_t>(std::max<std::size_t>(nameLength, 1), 24);
-    std::string name = length >= 8 ? kTempPrefix : length >= 2 ? "." : "";
+    std::string name = length >= 8 ? prefix : length >= 2 ? "." : "";
     while (name.size() < length) name += hex[random() % 16];
     return name;
 }
@@ -106,7 +113,7 @@ bool AtomicFile::open() {
         // No unnamed files here: a named one of our own, never one that
         // exists already.
         for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-            temp_ = temporaryName(name_.size());
+            temp_ = temporaryName(name_.size(), kTempPrefix);
             fd = ::openat(dirFd_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0 && errno != EEXIST) break;
         }
@@ -131,9 +138,17 @@ void AtomicFile::removeStaleTemporaries() {
     const auto now = fs::file_time_type::clock::now();
     for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (!isOurTemporary(name)) continue;
+        bool named = isOurs(name, kTempPrefix), linked = isOurs(name, kLinkPrefix);
+        if (!named && !linked) continue;
         std::error_code e2;
         if (!it->is_regular_file(e2)) continue;
+        if (linked) {
+            struct stat st {};
+            if (::fstatat(dirFd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                ::time(nullptr) - st.st_ctim.tv_sec > kLinkStaleSeconds)
+                ::unlinkat(dirFd_, name.c_str(), 0);
+            continue;
+        }
         auto written = it->last_write_time(e2);
         if (!e2 && now - written > kStaleAfter) fs::remove(it->path(), e2);
     }
@@ -176,7 +191,7 @@ bool AtomicFile::commit() {
         // Give the unnamed file a name for the moment of the rename.
         std::string self = "/proc/self/fd/" + std::to_string(fd);
         for (int attempt = 0; attempt < 16; ++attempt) {
-            std::string name = temporaryName(name_.size());
+            std::string name = temporaryName(name_.size(), kLinkPrefix);
             if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 temp_ = name;
                 break;
@@ -185,11 +200,14 @@ bool AtomicFile::commit() {
         }
         if (temp_.empty()) return fail(EEXIST);
     }
-    int closeResult = std::fclose(file_);
-    file_ = nullptr;
-    if (closeResult != 0) return fail(errno);
+    // The rename follows the link at once: a save killed between the two
+    // would leave the named temporary behind, so nothing else may run in
+    // between. The file is closed afterwards; its data already reached the
+    // disk with the fsync above, so a late close error loses nothing.
     if (::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) return fail(errno);
     temp_.clear();
+    std::fclose(file_);
+    file_ = nullptr;
     // The rename itself reaches the disk with the folder.
     ::fsync(dirFd_);
     ::close(dirFd_);
