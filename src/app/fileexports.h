@@ -22,7 +22,7 @@ class FileExports : public QObject {
     // Asks for a file (or folder) name and records the movie with a
     // progress dialog that can cancel it. The rolling animation's period
     // when the Animate menu has it running or paused, otherwise the
-    // dynamic animation of the design.
+    // dynamic animation (axes turning, camera orbiting).
     void OnSaveMovie();
     // Records into path; "" on success or when cancelled, otherwise the
     // reason.

@@ -124,7 +124,7 @@ void AnimationTest::clockAndSlider() {
 void AnimationTest::saveMovie_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("rolling");
-    QTest::newRow("frames of the design's animation") << "still" << false;
+    QTest::newRow("frames of the dynamic animation") << "still" << false;
     QTest::newRow("frames of the rolling spheres") << "rolling" << true;
     QTest::newRow("MP4") << "movie.mp4" << false;
 }
