@@ -72,12 +72,6 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     // that changes the picture from outside asks for a frame (any thread);
     // the thread then draws within one frame.
     void requestFrame() { frameWanted_.signal(); }
-    // An animation plays: frames follow each other as long as it does.
-    void setAnimationPlaying(bool on) {
-        animationPlaying_ = on;
-        if (on) requestFrame();
-    }
-    bool animationPlaying() const { return animationPlaying_.load(); }
     // A zoom key is down, or was pressed since the last frame.
     bool zoomKeyHeld() const {
         return deleteDown_.load() || insertDown_.load() || deletePressed_.load() ||
@@ -262,7 +256,6 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     std::atomic<bool> exposed_{false};
     std::atomic<bool> deleteDown_{false}, insertDown_{false};
     std::atomic<bool> deletePressed_{false}, insertPressed_{false};
-    std::atomic<bool> animationPlaying_{false};
     std::atomic<bool> interrupt_{false};
     AutoResetEvent frameWanted_{"FrameWanted"};
     // The right drag's distance at its last move: the drag changes the

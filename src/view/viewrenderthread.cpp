@@ -123,8 +123,7 @@ bool ViewRenderThread::pictureMayChange(const CRotundelDoc& doc) const {
     // down, the orbit turning, spheres turning their axes, an animation (the
     // spheres rolling), a zoom key held.
     return !doc.pathsUpToDate || doc.flashActive.load() || doc.viewFromStationary == 0 ||
-           anyDynamic(doc.root) || view_.animationPlaying() || view_.rolling().playing() ||
-           view_.zoomKeyHeld();
+           anyDynamic(doc.root) || view_.rolling().playing() || view_.zoomKeyHeld();
 }
 
 void ViewRenderThread::loopPass() {
