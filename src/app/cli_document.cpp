@@ -10,6 +10,7 @@
 
 #include "atomicfile.h"
 #include "automatonreport.h"
+#include "cli_options.h"
 #include "commands.h"
 #include "crotundeldoc.h"
 #include "pathcsv.h"
@@ -23,20 +24,15 @@
 
 namespace {
 
-int usage(const std::string& text) {
-    std::cerr << "rotundel: " << text << "\nusage: see rotundel --help.\n";
-    return kExitUsage;
+int usage(const std::string& command, std::string text) {
+    while (!text.empty() && text.back() == '.') text.pop_back();
+    return usageError(command, text);
 }
 
 bool endsWith(const std::string& s, const std::string& tail) {
-    if (s.size() < tail.size()) return false;
-    for (std::size_t i = 0; i < tail.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i])
-            return false;
-    return true;
+    return lowerExtension(s) == tail;
 }
 
-// One sentence: what failed, on which file, and why.
 int fileError(const std::string& action, const std::string& path, const DocResult& r) {
     std::string reason = r.message;
     if (!reason.empty() && reason.back() == '.') reason.pop_back();
@@ -44,9 +40,7 @@ int fileError(const std::string& action, const std::string& path, const DocResul
         reason = r.reason;
     else if (!r.reason.empty())
         reason += " (" + r.reason + ")";
-    std::cerr << "rotundel: cannot " << action << " " << AutomatonReport::printable(path) << ": "
-              << reason << ".\n";
-    return kExitFileError;
+    return ::fileError(action, path, reason);
 }
 
 bool isOption(const std::string& a) {
@@ -60,16 +54,18 @@ int runNew(const std::vector<std::string>& args) {
         if (a == "--force")
             force = true;
         else if (isOption(a))
-            return usage("new does not know the option " + AutomatonReport::printable(a) + ".");
+            return usage("new",
+                         "new does not know the option " + AutomatonReport::printable(a) + ".");
         else if (file.empty())
             file = a;
         else
-            return usage("new takes one file name: rotundel new FILE.one [--force]");
+            return usage("new", "new takes one file name: rotundel new FILE.one [--force]");
     }
-    if (file.empty()) return usage("new takes one file name: rotundel new FILE.one [--force]");
+    if (file.empty())
+        return usage("new", "new takes one file name: rotundel new FILE.one [--force]");
     if (!endsWith(file, ".one"))
-        return usage("the new automaton's file name must end in .one: " +
-                     AutomatonReport::printable(file));
+        return usage("new", "the new automaton's file name must end in .one: " +
+                                AutomatonReport::printable(file));
     std::error_code ec;
     if (!force && std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
         return fileError("write", file,
@@ -88,79 +84,111 @@ int runInfo(const std::vector<std::string>& args) {
         if (a == "--json")
             json = true;
         else if (isOption(a))
-            return usage("info does not know the option " + AutomatonReport::printable(a) + ".");
+            return usage("info",
+                         "info does not know the option " + AutomatonReport::printable(a) + ".");
         else if (file.empty())
             file = a;
         else
-            return usage("info takes one file name.");
+            return usage("info", "info takes one file name.");
     }
-    if (file.empty()) return usage("info needs a file: rotundel info FILE.one [--json]");
+    if (file.empty()) return usage("info", "info needs a file: rotundel info FILE.one [--json]");
     CRotundelDoc doc;
-    DocResult r = doc.OpenDocument(file);
-    if (!r) return fileError("read", file, r);
+    if (int status = openInput(doc, file); status != kExitOk) return status;
     AutomatonReport report(doc);
     std::cout << (json ? report.json() : report.text());
     return kExitOk;
 }
 
-void exportHelp() {
-    std::cout << "usage: rotundel export FILE.one -o OUT.EXT [--tube-radius R] [--sides N]\n"
-                 "Writes the point paths of the automaton's first frame. OUT's extension picks "
-                 "the format:\n"
-                 "  .csv   the sampled positions, one row per sample\n"
-                 "  .one   the automaton itself (save as)\n";
+// What export writes, by OUT's extension.
+struct ExportArgs {
+    std::string out;
+    std::optional<double> tubeRadius;
+    std::optional<int> sides;
+};
+
+std::vector<std::string> meshExtensions() {
+    std::vector<std::string> out;
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-    std::cout << "  .svg   the paths projected through the document's camera, one path per "
-                 "point\n";
-    for (const auto& f : PathMesh::formats())
-        std::cout << "  " << f.extension << (std::string(6 - std::string(f.extension).size(), ' '))
-                  << " " << f.description << "\n";
-    std::cout << "Meshes hold one closed tube per traced point, named sphere/point.\n"
-                 "  --tube-radius R   tube radius in automaton units (default 0.15 x the "
-                 "sphere's radius)\n"
-                 "  --sides N         sides of each tube, 3 to "
-              << PathMesh::kMostSides << " (default 7)\n";
+    for (const auto& f : PathMesh::formats()) out.push_back(f.extension);
 #endif
+    return out;
 }
 
-std::optional<double> parseNumber(const std::string& text) {
-    double v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return v;
+std::vector<CliOption> exportOptions(ExportArgs& a) {
+    std::vector<CliOption> options = {
+        {{"-o", "--output"},
+         "OUT",
+         "the file to write; its extension picks the format",
+         {},
+         [&a](const std::string& v) -> std::string {
+             if (v.empty()) return "-o needs a file name";
+             if (!a.out.empty()) return "export writes one file";
+             a.out = v;
+             return {};
+         }},
+    };
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    options.push_back({{"--tube-radius"},
+                       "R",
+                       "tube radius in automaton units (default 0.15 x the sphere's radius)",
+                       meshExtensions(),
+                       [&a](const std::string& v) -> std::string {
+                           auto r = decimalNumber(v);
+                           if (!r || !PathMesh::acceptsTubeRadius(*r))
+                               return "--tube-radius needs a positive number below " +
+                                      std::to_string(
+                                          static_cast<long>(PathMesh::kLargestTubeRadius));
+                           a.tubeRadius = *r;
+                           return {};
+                       }});
+    options.push_back(
+        {{"--sides"},
+         "N",
+         "sides of each tube, 3 to " + std::to_string(PathMesh::kMostSides) + " (default 7)",
+         meshExtensions(),
+         [&a](const std::string& v) -> std::string {
+             auto n = wholeNumber(v, 3, PathMesh::kMostSides);
+             if (!n)
+                 return "--sides needs a whole number from 3 to " +
+                        std::to_string(PathMesh::kMostSides);
+             a.sides = *n;
+             return {};
+         }});
+#endif
+    return options;
+}
+
+void exportHelp(std::ostream& out) {
+    out << "usage: rotundel export FILE.one -o OUT.EXT [options]\n"
+           "Writes the point paths of the automaton's first frame. OUT's extension picks "
+           "the format:\n"
+           "  .csv   the sampled positions, one row per sample\n"
+           "  .one   the automaton itself (save as)\n";
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    out << "  .svg   the paths projected through the document's camera, one path per point\n";
+    for (const auto& f : PathMesh::formats())
+        out << "  " << f.extension << (std::string(6 - std::string(f.extension).size(), ' ')) << " "
+            << f.description << "\n";
+    out << "Meshes hold one closed tube per traced point, named sphere/point.\n";
+#endif
+    out << "Options:\n";
+    ExportArgs unused;
+    printOptions(out, exportOptions(unused));
 }
 
 int runExport(const std::vector<std::string>& args) {
-    std::string file, out;
-    std::optional<double> tubeRadius;
-    std::optional<int> sides;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--help" || args[i] == "-h") {
-            exportHelp();
-            return kExitOk;
-        } else if (args[i] == "-o" || args[i] == "--output") {
-            if (i + 1 >= args.size()) return usage("-o needs a file name.");
-            if (!out.empty()) return usage("export writes one file.");
-            out = args[++i];
-        } else if (args[i] == "--tube-radius") {
-            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
-            if (!v || !(*v > 0) || *v > 1e6) return usage("--tube-radius needs a positive number.");
-            tubeRadius = *v;
-        } else if (args[i] == "--sides") {
-            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
-            if (!v || *v != static_cast<int>(*v) || *v < 3 || *v > 64)
-                return usage("--sides needs a whole number from 3 to 64.");
-            sides = static_cast<int>(*v);
-        } else if (isOption(args[i])) {
-            return usage("export does not know the option " + AutomatonReport::printable(args[i]) +
-                         ".");
-        } else if (file.empty()) {
-            file = args[i];
-        } else {
-            return usage("export takes one input file.");
-        }
-    }
-    if (file.empty() || out.empty()) return usage("rotundel export FILE.one -o OUT.EXT");
+    ExportArgs a;
+    const std::vector<CliOption> options = exportOptions(a);
+    CliLine line;
+    if (std::string why = parseCommandLine(args, options, line); !why.empty())
+        return usage("export", why);
+    if (line.files.size() > 1) return usage("export", "export takes one input file");
+    if (line.files.empty() || a.out.empty())
+        return usage(
+            "export",
+            "give the document and the file to write: rotundel export FILE.one -o OUT.EXT");
+    const std::string& file = line.files.front();
+    const std::string& out = a.out;
     const bool csv = endsWith(out, ".csv");
     const bool one = endsWith(out, ".one");
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
@@ -170,17 +198,20 @@ int runExport(const std::vector<std::string>& args) {
     const bool svg = false, mesh = false;
 #endif
     if (!csv && !one && !svg && !mesh)
-        return usage("export cannot write " + AutomatonReport::printable(out) +
+        return usage("export", "export cannot write " + AutomatonReport::printable(out) +
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-                     ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf "
+                                   ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf "
 #else
-                     ": it writes .csv or .one "
+                                   ": it writes .csv or .one "
 #endif
-                     "(rotundel export --help says more; for images use rotundel render).");
+                                   "(for images use rotundel render)");
+    if (std::string why = checkAppliesTo(line, out); !why.empty()) return usage("export", why);
 
     CRotundelDoc doc;
-    DocResult r = doc.OpenDocument(file);
-    if (!r) return fileError("read", file, r);
+    if (int status = openInput(doc, file); status != kExitOk) return status;
+    // No long work for a file that cannot be written.
+    if (std::string why = AtomicFile::problem(out); !why.empty())
+        return ::fileError("write", out, why);
     if (one) {
         DocResult w = doc.SaveDocument(out);
         return w ? kExitOk : fileError("write", out, w);
@@ -191,6 +222,15 @@ int runExport(const std::vector<std::string>& args) {
         std::cerr << "rotundel: note: the paths of " << AutomatonReport::printable(s->name)
                   << " were sampled more coarsely to stay within " << doc.sampleBudget
                   << " samples.\n";
+    int traced = 0;
+    for (const Sphere* s : doc.sphereTable)
+        if (s)
+            for (const auto& p : s->points) traced += !p.path.empty();
+    if (traced == 0)
+        return ::fileError("export", file,
+                           doc.stationarySphere
+                               ? "no point of it traces a path"
+                               : "it has no stationary sphere, so no point traces a path");
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
     if (svg || mesh) {
         std::string error;
@@ -206,8 +246,8 @@ int runExport(const std::vector<std::string>& args) {
             error = PathSvg::write(doc, camera, orientation, kWidth, kHeight, out);
         } else {
             MeshOptions options;
-            options.tubeRadius = tubeRadius;
-            options.sides = sides;
+            options.tubeRadius = a.tubeRadius;
+            options.sides = a.sides;
             error = PathMesh::write(doc, out, options);
         }
         if (!error.empty()) {
@@ -218,9 +258,9 @@ int runExport(const std::vector<std::string>& args) {
     }
 #endif
     AtomicFile target(out);
-    if (!target.open()) return fileError("write", out, DocResult{false, "", target.error()});
+    if (!target.open()) return ::fileError("write", out, target.error());
     PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
-    if (!target.commit()) return fileError("write", out, DocResult{false, "", target.error()});
+    if (!target.commit()) return ::fileError("write", out, target.error());
     return kExitOk;
 }
 
@@ -229,6 +269,7 @@ const Command newCommand("new", "new FILE.one [--force]",
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",
-                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one", runExport);
+                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one", runExport,
+                            exportHelp);
 
 }  // namespace

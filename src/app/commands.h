@@ -4,18 +4,22 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 struct Command {
     using Run = std::function<int(const std::vector<std::string>& args)>;
+    // The command's own --help; without one, --help prints usage and summary.
+    using Help = std::function<void(std::ostream&)>;
     // usage: one line for --help, e.g. "info FILE.one [--json]".
-    Command(std::string name, std::string usage, std::string summary, Run run);
+    Command(std::string name, std::string usage, std::string summary, Run run, Help help = {});
 };
 
 struct CommandEntry {
     std::string name, usage, summary;
     Command::Run run;
+    Command::Help help;
 };
 const std::vector<CommandEntry>& registeredCommands();
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "atomicfile.h"
 #include "commands.h"
 
 namespace {
@@ -21,7 +22,7 @@ void printUsage(std::ostream& out) {
     cmds.erase(std::remove_if(cmds.begin(), cmds.end(), [](auto& c) { return c.name.empty(); }),
                cmds.end());
     std::sort(cmds.begin(), cmds.end(), [](auto& a, auto& b) { return a.name < b.name; });
-    cmds.insert(cmds.begin(), CommandEntry{"", kWindowUsage, kWindowSummary, {}});
+    cmds.insert(cmds.begin(), CommandEntry{"", kWindowUsage, kWindowSummary, {}, {}});
     // The summaries start in one column, after the longest usage.
     std::size_t width = 0;
     for (const auto& c : cmds) width = std::max(width, c.usage.size());
@@ -32,8 +33,8 @@ void printUsage(std::ostream& out) {
         line.resize(width + 13, ' ');
         out << line << c.summary << "\n";
     }
-    out << "\nEvery command answers --help. Exit status: 0 success, 1 a file could not be read "
-           "or written, 2 usage.\n";
+    out << "\nEvery command answers --help; rotundel --version prints the version. Exit status: "
+           "0 success, 1 a file could not be read or written, 2 usage.\n";
 }
 
 bool asksForHelp(const std::vector<std::string>& args) {
@@ -50,8 +51,9 @@ bool namesNothing(const std::string& arg) {
 }
 }  // namespace
 
-Command::Command(std::string name, std::string usage, std::string summary, Run run) {
-    table().push_back({std::move(name), std::move(usage), std::move(summary), std::move(run)});
+Command::Command(std::string name, std::string usage, std::string summary, Run run, Help help) {
+    table().push_back(
+        {std::move(name), std::move(usage), std::move(summary), std::move(run), std::move(help)});
 }
 
 const std::vector<CommandEntry>& registeredCommands() {
@@ -64,6 +66,10 @@ int main(int argc, char** argv) {
         printUsage(std::cout);
         return kExitOk;
     }
+    if (!args.empty() && args[0] == "--version") {
+        std::cout << "rotundel " << ROTUNDEL_VERSION << "\n";
+        return kExitOk;
+    }
     std::string name;
     if (!args.empty()) {
         for (const auto& c : registeredCommands())
@@ -74,21 +80,26 @@ int main(int argc, char** argv) {
         std::cerr << "rotundel: no command or file named " << args[0] << "; see rotundel --help\n";
         return kExitUsage;
     }
+    // The window takes no options: one that is not a command's is a slip.
+    if (name.empty() && !args.empty() && args[0].size() > 1 && args[0][0] == '-' &&
+        !asksForHelp(args)) {
+        std::cerr << "rotundel: unknown option " << args[0] << "; see rotundel --help.\n";
+        return kExitUsage;
+    }
     for (const auto& c : registeredCommands()) {
         if (c.name != name) continue;
         if (asksForHelp(args)) {
             if (name.empty())
                 printUsage(std::cout);
+            else if (c.help)
+                c.help(std::cout);
             else
                 std::cout << "usage: rotundel " << c.usage << "\n  " << c.summary << "\n";
             return kExitOk;
         }
+        // A command killed by Ctrl+C or SIGTERM leaves no work files behind.
+        if (!name.empty()) AtomicFile::cleanUpOnSignals();
         return c.run(args);
-    }
-    if (!args.empty() && args[0].size() > 1 && args[0][0] == '-') {
-        std::cerr << "rotundel: unknown option " << args[0] << ".\n";
-        printUsage(std::cerr);
-        return kExitUsage;
     }
     std::cerr << "rotundel: this build has no window; see rotundel --help.\n";
     return kExitUsage;

@@ -4,25 +4,33 @@
 // killed before that leaves nothing, and one killed in that instant leaves
 // a name the next save removes. Elsewhere, or where the file system has no
 // unnamed files, a named temporary is used, and temporaries of our naming
-// that a killed save left are removed by the next save there.
+// that a killed save left are removed by the next save there. SIGINT and
+// SIGTERM, once cleanUpOnSignals() ran, are taken by a thread of their own
+// that removes what saves under way have named before the program ends.
 #include "atomicfile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace {
 // Temporaries written under a name are ".rt~" and hex digits; older ones
-// than this are left over from a killed save, not one under way.
+// than this are left over from a killed save, not one under way. Work
+// folders have the same form: a folder being filled changes all the time.
 constexpr const char* kTempPrefix = ".rt~";
 constexpr auto kStaleAfter = std::chrono::minutes(10);
 // Unnamed files get ".rt=" and hex digits only between their link and the
@@ -64,7 +72,147 @@ fs::path resolveLinks(fs::path p) {
     }
     return p;
 }
+
+// What no save may replace, and the names that saves under way have given
+// to their work (removed on SIGINT/SIGTERM). Work is named and registered
+// under the lock, so that the signal's clean-up never misses any.
+struct Registry {
+    std::mutex lock;
+    std::vector<std::pair<dev_t, ino_t>> protectedIds;
+    std::vector<fs::path> protectedPaths;
+    std::set<fs::path> work;
+    bool ending = false;
+};
+Registry& registry() {
+    static Registry* r = new Registry;  // outlives static destruction
+    return *r;
+}
+
+void forgetWork(const fs::path& p) {
+    std::lock_guard<std::mutex> hold(registry().lock);
+    registry().work.erase(p);
+}
+
+bool isProtected(const fs::path& target) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    if (r.protectedIds.empty() && r.protectedPaths.empty()) return false;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0)
+        for (const auto& [dev, ino] : r.protectedIds)
+            if (st.st_dev == dev && st.st_ino == ino) return true;
+    std::error_code ec;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(target, ec), ec);
+    for (const fs::path& p : r.protectedPaths)
+        if (!ec && canonical == p) return true;
+    return false;
+}
+
+std::string folderProblem(const fs::path& folder) {
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return reason(errno);
+    return {};
+}
+
+// Removes our temporaries and work folders that a killed save left in
+// folder: named ones once they are clearly not a save under way, names of
+// the link-and-rename instant after a moment.
+void removeStaleWork(int dirFd, const fs::path& folder) {
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        bool named = isOurs(name, kTempPrefix), linked = isOurs(name, kLinkPrefix);
+        if (!named && !linked) continue;
+        std::error_code e2;
+        if (it->is_symlink(e2)) continue;
+        if (named && it->is_directory(e2)) {
+            auto written = it->last_write_time(e2);
+            if (!e2 && now - written > kStaleAfter) fs::remove_all(it->path(), e2);
+            continue;
+        }
+        if (!it->is_regular_file(e2)) continue;
+        if (linked) {
+            struct stat st {};
+            if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                ::time(nullptr) - st.st_ctim.tv_sec > kLinkStaleSeconds)
+                ::unlinkat(dirFd, name.c_str(), 0);
+            continue;
+        }
+        auto written = it->last_write_time(e2);
+        if (!e2 && now - written > kStaleAfter) fs::remove(it->path(), e2);
+    }
+}
+
+// The folder a target or a work folder lives in, its stale work removed.
+void tidy(const fs::path& folder) {
+    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return;
+    removeStaleWork(dirFd, folder);
+    ::close(dirFd);
+}
 }  // namespace
+
+std::string AtomicFile::problem(const std::string& targetName) {
+    fs::path target = resolveLinks(fs::path(targetName));
+    const fs::path name = target.filename();
+    if (name.empty() || name == "." || name == "..") return "no file name";
+    if (isProtected(target)) return "it is the file being read";
+    std::error_code ec;
+    fs::file_status st = fs::status(target, ec);
+    if (fs::is_directory(st)) return "it is a folder";
+    if (fs::exists(st)) {
+        // Replacing a device or pipe by a file would do something else
+        // than what was asked.
+        if (!fs::is_regular_file(st)) return "it is not a regular file";
+        // A read-only file is refused as a plain write would refuse it,
+        // even for an owner whose rights would let a rename replace it.
+        errno = 0;
+        constexpr auto anyWrite =
+            fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if (::access(target.c_str(), W_OK) != 0 || (st.permissions() & anyWrite) == fs::perms::none)
+            return reason(errno ? errno : EACCES);
+    }
+    return folderProblem(target.parent_path().empty() ? fs::path(".") : target.parent_path());
+}
+
+void AtomicFile::protect(const std::string& path) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) r.protectedIds.emplace_back(st.st_dev, st.st_ino);
+    std::error_code ec;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (!ec) r.protectedPaths.push_back(canonical);
+}
+
+void AtomicFile::cleanUpOnSignals() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        std::thread([set] {
+            int sig = 0;
+            if (::sigwait(&set, &sig) != 0) return;
+            Registry& r = registry();
+            r.lock.lock();  // held to the end: no new work is named
+            r.ending = true;
+            for (const fs::path& p : r.work) {
+                // A file just renamed into a work folder can make one pass
+                // find it not empty.
+                std::error_code ec;
+                for (int pass = 0; pass < 3 && fs::exists(fs::symlink_status(p, ec)); ++pass)
+                    fs::remove_all(p, ec);
+            }
+            std::signal(sig, SIG_DFL);
+            ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+            ::raise(sig);
+            ::_exit(128 + sig);
+        }).detach();
+    });
+}
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
@@ -73,30 +221,14 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::open() {
-    fs::path target = resolveLinks(fs::path(target_));
-    if (target.filename().empty()) {
-        error_ = "no file name";
+    if (std::string why = problem(target_); !why.empty()) {
+        error_ = why;
         return false;
     }
+    fs::path target = resolveLinks(fs::path(target_));
     std::error_code ec;
     fs::file_status st = fs::status(target, ec);
-    if (fs::is_directory(st)) {
-        error_ = "it is a folder";
-        return false;
-    }
-    // A read-only file is refused as a plain write would refuse it, even
-    // for an owner whose rights would let a rename replace it.
-    if (fs::exists(st)) {
-        errno = 0;
-        constexpr auto anyWrite =
-            fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-        if (::access(target.c_str(), W_OK) != 0 ||
-            (st.permissions() & anyWrite) == fs::perms::none) {
-            error_ = reason(errno ? errno : EACCES);
-            return false;
-        }
-        mode_ = static_cast<int>(st.permissions() & fs::perms::mask);
-    }
+    if (fs::exists(st)) mode_ = static_cast<int>(st.permissions() & fs::perms::mask);
     folder_ = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     name_ = target.filename().string();
     dirFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -104,17 +236,19 @@ bool AtomicFile::open() {
         error_ = reason(errno);
         return false;
     }
-    removeStaleTemporaries();
+    removeStaleWork(dirFd_, folder_);
     int fd = -1;
 #ifdef O_TMPFILE
-    fd = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    fd = ::openat(dirFd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 #endif
     if (fd < 0) {
         // No unnamed files here: a named one of our own, never one that
-        // exists already.
-        for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        // exists already, known to the signal's clean-up from its making.
+        Registry& r = registry();
+        std::lock_guard<std::mutex> hold(r.lock);
+        for (int attempt = 0; attempt < 16 && fd < 0 && !r.ending; ++attempt) {
             temp_ = temporaryName(name_.size(), kTempPrefix);
-            fd = ::openat(dirFd_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            fd = ::openat(dirFd_, temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0 && errno != EEXIST) break;
         }
         if (fd < 0) {
@@ -122,8 +256,9 @@ bool AtomicFile::open() {
             temp_.clear();
             return false;
         }
+        r.work.insert(folder_ / temp_);
     }
-    file_ = ::fdopen(fd, "wb");
+    file_ = ::fdopen(fd, "w+b");
     if (!file_) {
         error_ = reason(errno);
         ::close(fd);
@@ -133,27 +268,6 @@ bool AtomicFile::open() {
     return true;
 }
 
-void AtomicFile::removeStaleTemporaries() {
-    std::error_code ec;
-    const auto now = fs::file_time_type::clock::now();
-    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        bool named = isOurs(name, kTempPrefix), linked = isOurs(name, kLinkPrefix);
-        if (!named && !linked) continue;
-        std::error_code e2;
-        if (!it->is_regular_file(e2)) continue;
-        if (linked) {
-            struct stat st {};
-            if (::fstatat(dirFd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                ::time(nullptr) - st.st_ctim.tv_sec > kLinkStaleSeconds)
-                ::unlinkat(dirFd_, name.c_str(), 0);
-            continue;
-        }
-        auto written = it->last_write_time(e2);
-        if (!e2 && now - written > kStaleAfter) fs::remove(it->path(), e2);
-    }
-}
-
 void AtomicFile::write(std::string_view bytes) {
     if (!file_ || failed_ || bytes.empty()) return;
     errno = 0;
@@ -161,6 +275,20 @@ void AtomicFile::write(std::string_view bytes) {
         failed_ = true;
         writeErrno_ = errno;
     }
+}
+
+long long AtomicFile::seek(long long offset, int whence) {
+    if (!file_ || ::fseeko(file_, static_cast<off_t>(offset), whence) != 0) return -1;
+    return static_cast<long long>(::ftello(file_));
+}
+
+long long AtomicFile::size() {
+    if (!file_) return -1;
+    off_t here = ::ftello(file_);
+    if (::fseeko(file_, 0, SEEK_END) != 0) return -1;
+    off_t end = ::ftello(file_);
+    ::fseeko(file_, here, SEEK_SET);
+    return static_cast<long long>(end);
 }
 
 bool AtomicFile::commit() {
@@ -205,6 +333,7 @@ bool AtomicFile::commit() {
     // between. The file is closed afterwards; its data already reached the
     // disk with the fsync above, so a late close error loses nothing.
     if (::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) return fail(errno);
+    forgetWork(folder_ / temp_);
     temp_.clear();
     std::fclose(file_);
     file_ = nullptr;
@@ -220,10 +349,89 @@ void AtomicFile::discard() {
         std::fclose(file_);
         file_ = nullptr;
     }
-    if (!temp_.empty() && dirFd_ >= 0) ::unlinkat(dirFd_, temp_.c_str(), 0);
+    if (!temp_.empty() && dirFd_ >= 0) {
+        ::unlinkat(dirFd_, temp_.c_str(), 0);
+        forgetWork(folder_ / temp_);
+    }
     temp_.clear();
     if (dirFd_ >= 0) {
         ::close(dirFd_);
         dirFd_ = -1;
     }
+}
+
+WorkFolder::WorkFolder(std::string target, bool targetIsFolder)
+    : target_(std::move(target)), targetIsFolder_(targetIsFolder) {}
+
+WorkFolder::~WorkFolder() {
+    if (work_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(work_, ec);
+    forgetWork(work_);
+}
+
+namespace {
+fs::path folderTarget(const std::string& name) {
+    fs::path target = resolveLinks(fs::path(name));
+    // "frames/" names the folder "frames".
+    return target.filename().empty() ? target.parent_path() : target;
+}
+}  // namespace
+
+std::string WorkFolder::problem(const std::string& targetName) {
+    fs::path target = folderTarget(targetName);
+    if (target.empty()) return "no folder name";
+    if (isProtected(target)) return "it is the file being read";
+    std::error_code ec;
+    fs::file_status st = fs::status(target, ec);
+    if (fs::exists(st) && !fs::is_directory(st)) return "it is a file, not a folder";
+    if (fs::is_directory(st))
+        if (std::string why = folderProblem(target); !why.empty()) return why;
+    return folderProblem(target.parent_path().empty() ? fs::path(".") : target.parent_path());
+}
+
+bool WorkFolder::open() {
+    fs::path target = folderTarget(target_);
+    error_ = targetIsFolder_ ? problem(target_) : AtomicFile::problem(target_);
+    if (!error_.empty()) return false;
+    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    tidy(folder);
+    Registry& r = registry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    const std::size_t length = std::max<std::size_t>(target.filename().string().size(), 12);
+    for (int attempt = 0; attempt < 16 && !r.ending; ++attempt) {
+        fs::path work = folder / temporaryName(length, kTempPrefix);
+        if (::mkdir(work.c_str(), 0777) == 0) {
+            work_ = work;
+            r.work.insert(work_);
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    error_ = reason(errno);
+    return false;
+}
+
+bool WorkFolder::commit() {
+    fs::path target = folderTarget(target_);
+    std::error_code ec;
+    // A new folder arrives whole; into an existing one the files move one
+    // by one, each replacing a file of its name.
+    if (!fs::exists(fs::symlink_status(target, ec)) &&
+        ::rename(work_.c_str(), target.c_str()) == 0) {
+        forgetWork(work_);
+        work_.clear();
+        return true;
+    }
+    for (fs::directory_iterator it(work_, ec), end; !ec && it != end; it.increment(ec)) {
+        if (::rename(it->path().c_str(), (target / it->path().filename()).c_str()) != 0) {
+            error_ = reason(errno);
+            return false;
+        }
+    }
+    if (ec) {
+        error_ = ec.message();
+        return false;
+    }
+    return true;
 }

@@ -109,7 +109,9 @@ PathPassResult CRotundelDoc::Step(const std::function<void(double)>& progress) {
     PathPassControl control;
     control.stop = &stopPathPass_;
     control.progress = progress;
-    return frameUpdate(*this, &control);
+    PathPassResult pass = frameUpdate(*this, &control);
+    if (pass.ran && pass.completed && fitWhenPathsDone_.exchange(false)) FitCameraDistance();
+    return pass;
 }
 
 void CRotundelDoc::AddTiming(int kind, double seconds) {
@@ -120,13 +122,13 @@ void CRotundelDoc::AddTiming(int kind, double seconds) {
 // ---------------------------------------------------------------- operations
 
 void CRotundelDoc::FitCameraDistance() {
-    double e = root ? extent(*this) : 0.0;
-    // With every centre at the origin (the root alone) the fit would put the
-    // camera at the root's centre, inside it, and show nothing: frame the
-    // root itself instead.
-    if (root && e == 0.0) e = root->radius > 0 ? root->radius : baseRadius;
+    // Centres alone would leave a sphere inside its parent, or one far out,
+    // partly or wholly behind the camera.
+    double e = root ? reach(*this) : 0.0;
+    if (root && !(e > 0.0)) e = baseRadius;
     double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
     cameraDistance = -1.1111111111111112 * e / std::sin(theta);
+    fitWhenPathsDone_ = root && !pathsUpToDate;
 }
 
 void CRotundelDoc::ResetView() {

@@ -162,6 +162,9 @@ class CRotundelDoc : public Automaton {
     void AddTiming(int kind, double seconds);
 
     // --- Document operations (UI thread) ---
+    // The camera distance at which the spheres (with their radii) and the
+    // traced paths (with their tubes) are all in view. Paths not computed
+    // yet are fitted by the Step that computes them.
     void FitCameraDistance();
     // The camera as a freshly started program shows the automaton: the
     // default orientation and the fitted distance.
@@ -263,6 +266,7 @@ class CRotundelDoc : public Automaton {
     RenderLink* link_ = nullptr;
     DocumentObserver* observer_ = nullptr;
     std::atomic<bool> stopPathPass_{false};
+    std::atomic<bool> fitWhenPathsDone_{false};
     bool modified_ = false;
     std::string lastError_;
 };

@@ -30,11 +30,12 @@ void PathCsv::write(const CRotundelDoc& doc, const Sink& sink) {
                 out += std::to_string(p);
                 out += ',';
                 out += std::to_string(k);
-                // Sampled positions come from single-precision frames: the
-                // float is all they know.
+                // The frames are single precision, but a position is the
+                // frame times the point's offset computed in double: the
+                // shortest decimal of the double reads back to it exactly.
                 for (double v : {path[k].x, path[k].y, path[k].z}) {
                     out += ',';
-                    NumberText::append(out, static_cast<float>(v));
+                    NumberText::append(out, v);
                 }
                 out += '\n';
                 if (out.size() >= kChunk) {

@@ -13,8 +13,8 @@ class PathCsv {
     using Sink = std::function<void(std::string_view)>;
 
     // Spheres in table order, points in list order, samples in time order,
-    // coordinates with 17 significant digits (they read back to the same
-    // doubles). The text goes to sink in pieces of a few hundred kilobytes.
+    // each coordinate as the shortest decimal that reads back to the same
+    // double. The text goes to sink in pieces of a few hundred kilobytes.
     static void write(const CRotundelDoc& doc, const Sink& sink);
 
     // A CSV field: quoted when it holds a comma, a quote or a line break.

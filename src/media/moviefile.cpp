@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "atomicfile.h"
 #include "imagefile.h"
 
 extern "C" {
@@ -31,16 +32,25 @@ std::string avError(int code) {
     return text;
 }
 
+// Frames go to a work folder beside the target and join it when the movie
+// is complete, so a cancelled or killed movie leaves no frames behind.
 class PngFolder : public MovieFile {
   public:
-    PngFolder(fs::path folder, int w, int h) : folder_(std::move(folder)), w_(w), h_(h) {}
+    PngFolder(const std::string& target, int w, int h)
+        : work_(target), target_(target), w_(w), h_(h) {}
+    bool open(std::string* error) {
+        if (work_.open()) return true;
+        *error = "The folder " + target_ +
+                 " for the movie frames could not be made: " + work_.error() + ".";
+        return false;
+    }
     bool add(const RgbaImage& frame, std::string* error) override {
         if (frame.width != w_ || frame.height != h_) {
             *error = "A movie frame came out at the wrong size.";
             return false;
         }
         std::string why =
-            ImageFile::write(frame, (folder_ / frameName(index_)).string(), ImageFormat::Png);
+            ImageFile::write(frame, (work_.path() / frameName(index_)).string(), ImageFormat::Png);
         if (!why.empty()) {
             *error = why;
             return false;
@@ -48,27 +58,40 @@ class PngFolder : public MovieFile {
         ++index_;
         return true;
     }
-    bool finish(std::string*) override { return true; }
+    bool finish(std::string* error) override {
+        if (work_.commit()) return true;
+        *error = "The movie frames could not be put into " + target_ + ": " + work_.error() + ".";
+        return false;
+    }
 
   private:
-    fs::path folder_;
+    WorkFolder work_;
+    std::string target_;
     int w_, h_;
     int index_ = 0;
 };
 
+// FFmpeg writes the movie into the program's one save, through callbacks:
+// the container goes back to fill in sizes, so it may seek.
+int writeBytes(void* opaque, std::uint8_t* bytes, int size) {
+    auto* file = static_cast<AtomicFile*>(opaque);
+    file->write(
+        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)));
+    return size;
+}
+std::int64_t seekBytes(void* opaque, std::int64_t offset, int whence) {
+    auto* file = static_cast<AtomicFile*>(opaque);
+    if (whence & AVSEEK_SIZE) return file->size();
+    return file->seek(offset, whence & ~AVSEEK_FORCE);
+}
+
 class Encoded : public MovieFile {
   public:
-    ~Encoded() override {
-        close();
-        if (!finished_) {
-            std::error_code ec;
-            fs::remove(partial_, ec);
-        }
-    }
+    explicit Encoded(const std::string& path) : target_(path), file_(path) {}
+    ~Encoded() override { close(); }
 
-    bool open(const std::string& path, Kind kind, int width, int height, std::string* error) {
-        target_ = path;
-        partial_ = path + ".partial";
+    bool open(Kind kind, int width, int height, std::string* error) {
+        const std::string& path = target_;
         width_ = width;
         height_ = height;
         encodedSize(kind, width, height, &encW_, &encH_);
@@ -90,7 +113,8 @@ class Encoded : public MovieFile {
                      (code ? " (" + avError(code) + ")" : "") + ".";
             return false;
         };
-        int rc = avformat_alloc_output_context2(&format_, nullptr, muxer, partial_.c_str());
+        if (!file_.open()) return fail(file_.error(), 0);
+        int rc = avformat_alloc_output_context2(&format_, nullptr, muxer, path.c_str());
         if (rc < 0 || !format_) return fail("no container for it", rc);
         stream_ = avformat_new_stream(format_, nullptr);
         codec_ = avcodec_alloc_context3(codec);
@@ -102,14 +126,18 @@ class Encoded : public MovieFile {
         codec_->time_base = AVRational{1, kFramesPerSecond};
         codec_->framerate = AVRational{kFramesPerSecond, 1};
         codec_->gop_size = 50;
-        // Two threads: the machine's other work goes on while a movie is made.
-        codec_->thread_count = 2;
+        // One thread, so that a movie's bytes depend on its frames alone
+        // (and the machine's other work goes on while a movie is made).
+        codec_->thread_count = 1;
         if (format_->oformat->flags & AVFMT_GLOBALHEADER)
             codec_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         AVDictionary* opts = nullptr;
         if (kind == Kind::Mp4) {
             av_dict_set(&opts, "preset", "veryfast", 0);
             av_dict_set(&opts, "crf", "20", 0);
+            // This x264's choice of B-frames varies from run to run even on
+            // one thread; without them the same frames give the same bytes.
+            av_dict_set(&opts, "x264-params", "bframes=0", 0);
         } else if (kind == Kind::WebM) {
             // Real-time settings: the default good-quality mode takes
             // seconds per frame.
@@ -125,8 +153,16 @@ class Encoded : public MovieFile {
         rc = avcodec_parameters_from_context(stream_->codecpar, codec_);
         if (rc < 0) return fail("the encoder's parameters", rc);
         stream_->time_base = codec_->time_base;
-        rc = avio_open(&format_->pb, partial_.c_str(), AVIO_FLAG_WRITE);
-        if (rc < 0) return fail("the file could not be created", rc);
+        constexpr int kBuffer = 1 << 16;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kBuffer));
+        if (buffer)
+            format_->pb =
+                avio_alloc_context(buffer, kBuffer, 1, &file_, nullptr, writeBytes, seekBytes);
+        if (!format_->pb) {
+            av_free(buffer);
+            return fail("out of memory", 0);
+        }
+        format_->pb->seekable = AVIO_SEEKABLE_NORMAL;
         rc = avformat_write_header(format_, nullptr);
         if (rc < 0) return fail("the header", rc);
         headerWritten_ = true;
@@ -166,13 +202,10 @@ class Encoded : public MovieFile {
         int rc = av_write_trailer(format_);
         if (rc < 0) return failed(error, "the ending", rc);
         close();
-        std::error_code ec;
-        fs::rename(partial_, target_, ec);
-        if (ec) {
-            *error = "The movie " + target_ + " could not be written: " + ec.message() + ".";
+        if (!file_.commit()) {
+            *error = "The movie " + target_ + " could not be written: " + file_.error() + ".";
             return false;
         }
-        finished_ = true;
         return true;
     }
 
@@ -207,13 +240,18 @@ class Encoded : public MovieFile {
         av_packet_free(&packet_);
         avcodec_free_context(&codec_);
         if (format_) {
-            if (format_->pb) avio_closep(&format_->pb);
+            if (format_->pb) {
+                avio_flush(format_->pb);
+                av_freep(&format_->pb->buffer);
+                avio_context_free(&format_->pb);
+            }
             avformat_free_context(format_);
             format_ = nullptr;
         }
     }
 
-    std::string target_, partial_;
+    std::string target_;
+    AtomicFile file_;
     int width_ = 0, height_ = 0, encW_ = 0, encH_ = 0;
     AVPixelFormat pixelFormat_ = AV_PIX_FMT_NONE;
     AVFormatContext* format_ = nullptr;
@@ -224,16 +262,17 @@ class Encoded : public MovieFile {
     SwsContext* scale_ = nullptr;
     std::int64_t pts_ = 0;
     bool headerWritten_ = false;
-    bool finished_ = false;
 };
 }  // namespace
 
-MovieFile::Kind MovieFile::kindForPath(const std::string& path) {
+std::optional<MovieFile::Kind> MovieFile::kindForPath(const std::string& path) {
+    if (!path.empty() && path.back() == '/') return Kind::PngFolder;
     std::string ext = lowerExtension(path);
     if (ext == ".mp4") return Kind::Mp4;
     if (ext == ".webm") return Kind::WebM;
     if (ext == ".gif") return Kind::Gif;
-    return Kind::PngFolder;
+    if (ext.empty()) return Kind::PngFolder;
+    return std::nullopt;
 }
 
 void MovieFile::encodedSize(Kind kind, int width, int height, int* w, int* h) {
@@ -254,19 +293,16 @@ std::unique_ptr<MovieFile> MovieFile::create(const std::string& path, int width,
         *error = "A movie needs frames of at least one pixel.";
         return nullptr;
     }
-    Kind kind = kindForPath(path);
+    std::optional<Kind> known = kindForPath(path);
+    if (!known) {
+        *error = "The movie type is chosen by the extension of " + path + ": " + kAccepted + ".";
+        return nullptr;
+    }
+    const Kind kind = *known;
     if (kind == Kind::PngFolder) {
-        std::error_code ec;
-        fs::path folder(path);
-        if (!fs::is_directory(folder, ec)) {
-            fs::create_directories(folder, ec);
-            if (ec || !fs::is_directory(folder)) {
-                *error = "The folder " + path + " for the movie frames could not be made" +
-                         (ec ? ": " + ec.message() : std::string()) + ".";
-                return nullptr;
-            }
-        }
-        return std::make_unique<PngFolder>(folder, width, height);
+        auto frames = std::make_unique<PngFolder>(path, width, height);
+        if (!frames->open(error)) return nullptr;
+        return frames;
     }
     if ((kind == Kind::Mp4 || kind == Kind::WebM) && (width < 2 || height < 2)) {
         *error = "MP4 and WebM movies need frames of at least 2 x 2 pixels.";
@@ -274,7 +310,7 @@ std::unique_ptr<MovieFile> MovieFile::create(const std::string& path, int width,
     }
     // The encoders' chatter would drown the command line's one sentence.
     av_log_set_level(AV_LOG_ERROR);
-    auto movie = std::make_unique<Encoded>();
-    if (!movie->open(path, kind, width, height, error)) return nullptr;
+    auto movie = std::make_unique<Encoded>(path);
+    if (!movie->open(kind, width, height, error)) return nullptr;
     return movie;
 }

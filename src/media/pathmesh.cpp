@@ -6,14 +6,19 @@
 
 #include <algorithm>
 #include <assimp/Exporter.hpp>
+#include <assimp/IOStream.hpp>
+#include <assimp/IOSystem.hpp>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
-#include <random>
 #include <system_error>
 #include <thread>
 
+#include "atomicfile.h"
 #include "relations.h"
 #include "sphere.h"
 #include "tubemesh.h"
@@ -93,6 +98,63 @@ std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes, bool shading) {
     return scene;
 }
 
+// Assimp's exporters write through the program's one save: every file an
+// exporter opens (an OBJ's .mtl too) is an AtomicFile, and all of them get
+// their names only once the whole export has succeeded.
+class SavingStream : public Assimp::IOStream {
+  public:
+    explicit SavingStream(AtomicFile& file) : file_(file) {}
+    size_t Read(void*, size_t, size_t) override { return 0; }
+    size_t Write(const void* bytes, size_t size, size_t count) override {
+        file_.write(std::string_view(static_cast<const char*>(bytes), size * count));
+        return count;
+    }
+    aiReturn Seek(size_t offset, aiOrigin origin) override {
+        int whence = origin == aiOrigin_SET   ? SEEK_SET
+                     : origin == aiOrigin_CUR ? SEEK_CUR
+                                              : SEEK_END;
+        return file_.seek(static_cast<long long>(offset), whence) < 0 ? aiReturn_FAILURE
+                                                                      : aiReturn_SUCCESS;
+    }
+    size_t Tell() const override { return static_cast<size_t>(file_.seek(0, SEEK_CUR)); }
+    size_t FileSize() const override { return static_cast<size_t>(file_.size()); }
+    void Flush() override {}
+
+  private:
+    AtomicFile& file_;
+};
+
+class SavingSystem : public Assimp::IOSystem {
+  public:
+    bool Exists(const char* path) const override {
+        std::error_code ec;
+        return fs::exists(path, ec);
+    }
+    char getOsSeparator() const override { return '/'; }
+    Assimp::IOStream* Open(const char* path, const char* mode) override {
+        if (!mode || mode[0] != 'w') return nullptr;  // exporters only write
+        files_.push_back(std::make_unique<AtomicFile>(path));
+        if (!files_.back()->open()) {
+            if (error.empty()) error = files_.back()->error();
+            return nullptr;
+        }
+        return new SavingStream(*files_.back());
+    }
+    void Close(Assimp::IOStream* stream) override { delete stream; }
+    bool commit() {
+        for (auto& f : files_)
+            if (!f->commit()) {
+                error = f->error();
+                return false;
+            }
+        return true;
+    }
+    std::string error;
+
+  private:
+    std::vector<std::unique_ptr<AtomicFile>> files_;
+};
+
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -123,10 +185,14 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
                             const MeshOptions& options) {
     const Format* format = formatForPath(path);
     if (!format) return "The mesh type is chosen by the extension of " + path + ".";
-    if (options.tubeRadius && !(*options.tubeRadius > 0 && *options.tubeRadius < 1e6))
-        return "The tube radius must be a positive number.";
+    if (options.tubeRadius && !acceptsTubeRadius(*options.tubeRadius))
+        return "The tube radius must be a positive number below " +
+               std::to_string(static_cast<int>(kLargestTubeRadius)) + ".";
     if (options.sides && (*options.sides < 3 || *options.sides > kMostSides))
         return "Tubes need from 3 to " + std::to_string(kMostSides) + " sides.";
+    // Before the tubes are built, which is most of the work.
+    const std::string failed = "The mesh " + path + " could not be written: ";
+    if (std::string why = AtomicFile::problem(path); !why.empty()) return failed + why + ".";
 
     // The tubes are built side by side on the machine's cores: building
     // them is most of an export's work.
@@ -165,30 +231,27 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     if (tubes.empty()) return "There are no point paths to write.";
     auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
 
-    // Written into a fresh folder beside the target and moved into place
-    // when complete, so that an OBJ file's material library keeps its name.
-    fs::path target(path);
-    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::random_device random;
-    fs::path work = folder / (".rotundel-export-" + std::to_string(random()));
-    std::error_code ec;
-    if (!fs::create_directory(work, ec))
-        return "The mesh " + path + " could not be written: " + ec.message() + ".";
-    struct Cleanup {
-        fs::path dir;
-        ~Cleanup() {
-            std::error_code e;
-            fs::remove_all(dir, e);
-        }
-    } cleanup{work};
     Assimp::Exporter exporter;
-    fs::path staged = work / target.filename();
-    if (exporter.Export(scene.get(), format->exporter, staged.string()) != AI_SUCCESS)
-        return "The mesh " + path + " could not be written: " + exporter.GetErrorString() + ".";
-    for (const auto& entry : fs::directory_iterator(work, ec)) {
-        fs::rename(entry.path(), folder / entry.path().filename(), ec);
-        if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
+    auto* saving = new SavingSystem;  // the exporter owns it
+    exporter.SetIOHandler(saving);
+    // The 3MF exporter zips straight into the file it is given, past the
+    // IO handler: it writes into a work folder, and the bytes are saved
+    // from there.
+    const bool direct = std::string(format->exporter) == "3mf";
+    WorkFolder work(path, false);
+    if (direct && !work.open()) return failed + work.error() + ".";
+    const std::string written = direct ? (work.path() / "mesh.3mf").string() : path;
+    if (exporter.Export(scene.get(), format->exporter, written) != AI_SUCCESS)
+        return failed + (saving->error.empty() ? exporter.GetErrorString() : saving->error) + ".";
+    if (direct) {
+        std::ifstream in(written, std::ios::binary);
+        if (!in.is_open()) return failed + "its work file could not be read.";
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        AtomicFile file(path);
+        if (file.open()) file.write(bytes);
+        if (!file.commit()) return failed + file.error() + ".";
+        return {};
     }
-    if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
+    if (!saving->commit()) return failed + saving->error + ".";
     return {};
 }

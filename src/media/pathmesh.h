@@ -23,6 +23,9 @@ struct MeshOptions {
 class PathMesh {
   public:
     static constexpr int kMostSides = 64;
+    // Tube radii beyond this are no tube around a path of this program.
+    static constexpr double kLargestTubeRadius = 1e6;
+    static bool acceptsTubeRadius(double r) { return r > 0 && r < kLargestTubeRadius; }
     struct Format {
         const char* extension;    // lower case, with the dot
         const char* exporter;     // Assimp's format id
@@ -32,8 +35,9 @@ class PathMesh {
     // The format for path's extension (any case), or null.
     static const Format* formatForPath(const std::string& path);
 
-    // Writes the tubes of every point with a path. The file appears only
-    // when complete (an OBJ file together with its .mtl materials). Returns
+    // Writes the tubes of every point with a path, through the program's
+    // one save (AtomicFile): the file appears only when complete (an OBJ
+    // file together with its .mtl materials). Returns
     // "" on success, otherwise one sentence.
     static std::string write(const Automaton& a, const std::string& path,
                              const MeshOptions& options = {});

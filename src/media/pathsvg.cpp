@@ -1,14 +1,15 @@
 // Projected point paths as SVG.
 #include "pathsvg.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "atomicfile.h"
 #include "sphere.h"
 
 namespace {
@@ -99,10 +100,11 @@ std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4&
     std::stable_sort(drawn.begin(), drawn.end(),
                      [](const Drawn& x, const Drawn& y) { return x.depth > y.depth; });
 
-    QSaveFile out(QString::fromStdString(file));
-    if (!out.open(QIODevice::WriteOnly))
-        return "The drawing " + file + " could not be written: " + out.errorString().toStdString() +
-               ".";
+    const std::string failed = "The drawing " + file + " could not be written";
+    AtomicFile target(file);
+    if (!target.open()) return failed + ": " + target.error() + ".";
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
     {
         QSvgGenerator svg;
         svg.setOutputDevice(&out);
@@ -111,10 +113,7 @@ std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4&
         svg.setTitle("Rotundel point paths");
         svg.setDescription("The closed paths of the marked points, projected through the camera.");
         QPainter painter;
-        if (!painter.begin(&svg)) {
-            out.cancelWriting();
-            return "The drawing " + file + " could not be written.";
-        }
+        if (!painter.begin(&svg)) return failed + ".";
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setBrush(Qt::NoBrush);
         for (const Drawn& d : drawn) {
@@ -124,8 +123,7 @@ std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4&
         }
         painter.end();
     }
-    if (!out.commit())
-        return "The drawing " + file + " could not be written: " + out.errorString().toStdString() +
-               ".";
+    target.write(std::string_view(out.data().constData(), static_cast<std::size_t>(out.size())));
+    if (!target.commit()) return failed + ": " + target.error() + ".";
     return {};
 }

@@ -2,7 +2,10 @@
 #include "relations.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_set>
+
+#include "tubemesh.h"
 
 namespace {
 
@@ -195,6 +198,18 @@ bool stationaryWithin(const Automaton& a, const Sphere& s) {
 double extent(const Automaton& a, double start) {
     double e = start;
     forEachPreOrder(a.root, [&e](Sphere& s) { e = std::max(e, length(s.center)); });
+    return e;
+}
+
+double reach(const Automaton& a) {
+    double e = 0;
+    forEachPreOrder(a.root, [&e](Sphere& s) {
+        const double r = std::abs(s.radius);
+        e = std::max(e, length(s.center) + r);
+        const double tube = tubeSettingsFor(r).radius;
+        for (const SpherePoint& p : s.points)
+            for (const Vec3& q : p.path) e = std::max(e, length(q) + tube);
+    });
     return e;
 }
 

@@ -61,6 +61,9 @@ bool anyDynamic(const Automaton& a);
 bool stationaryWithin(const Automaton& a, const Sphere& s);
 // Largest distance of a sphere centre from the origin over the root's tree.
 double extent(const Automaton& a, double start = 0);
+// Largest distance from the origin that a sphere's surface, or the tube
+// drawn around a traced path, reaches: what a camera must keep in view.
+double reach(const Automaton& a);
 
 // The spheres from the stationary sphere to s along parent links, or empty
 // when s is neither an ancestor nor a descendant of the stationary sphere.

@@ -6,11 +6,12 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
+
+#include "atomicfile.h"
 
 namespace {
 std::string lower(std::string s) {
@@ -71,14 +72,9 @@ std::string ImageFile::write(const RgbaImage& image, const std::string& path, Im
     const std::string prefix = "Cannot write the image " + path + ": ";
     std::string bytes;
     if (std::string why = encode(image, format, &bytes); !why.empty()) return prefix + why;
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return prefix + file.errorString().toStdString() + ".";
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return prefix + file.errorString().toStdString() + ".";
-    }
-    if (!file.commit()) return prefix + file.errorString().toStdString() + ".";
+    AtomicFile file(path);
+    if (file.open()) file.write(bytes);
+    if (!file.commit()) return prefix + file.error() + ".";
     return {};
 }
 

@@ -22,8 +22,8 @@ class ImageFile {
     // The file's bytes in the format; "" on success, otherwise the reason
     // (a phrase ending in a full stop).
     static std::string encode(const RgbaImage& image, ImageFormat format, std::string* bytes);
-    // Writes through a temporary file, so that a failed write leaves an
-    // existing file as it was. Returns "" on success, otherwise one sentence.
+    // Writes through the program's one save (AtomicFile): a failed write
+    // leaves an existing file as it was. Returns "" on success, otherwise one sentence.
     static std::string write(const RgbaImage& image, const std::string& path, ImageFormat format);
     // Reads a picture; on failure returns false with one sentence in *error.
     static bool read(const std::string& path, RgbaImage* out, std::string* error);

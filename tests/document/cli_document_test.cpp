@@ -86,6 +86,9 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
     put("cycle.one", FileBuilder::file(cycle));
     put("zero.one", FileBuilder::file(zero));
     put("noise.one", std::string("\xff\xff\xff\x7f", 4) + std::string(5000, '\x01'));
+    FileRecord still = FileBuilder::starter(-40.0);
+    still.stationary = CRotundelDoc::kNoSphereName;
+    put("still.one", FileBuilder::file(still));
     fs::create_directories(dir / "folder.one");
     ASSERT_EQ(::mkfifo((dir / "fifo.one").c_str(), 0600), 0);  // nobody ever writes to it
 
@@ -129,6 +132,15 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         {"new @/made.one --force", 0, ""},
         {"new --help", 0, ""},
         {"info -h", 0, ""},
+        {"--version", 0, ""},
+        {"--foo", 2, "unknown option --foo"},
+        {"export @/good.one -o @/out.csv --sides 5", 2, "--sides applies only to .obj"},
+        {"export @/good.one -o @/out.one --tube-radius 1", 2, "--tube-radius applies only"},
+        {"export @/good.one -o @/x.stl --tube-radius 1e6", 2, "below 1000000"},
+        {"export @/good.one -o @/good.one", 1, "it is the file being read"},
+        {"export @/still.one -o @/x.csv", 1, "no stationary sphere"},
+        {"export @/still.one -o @/x.svg", 1, "no stationary sphere"},
+        {"export @/still.one -o @/x.stl", 1, "no stationary sphere"},
     };
     for (const Case& c : cases) {
         Outcome r = run(c.args);
@@ -138,21 +150,26 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         } else {
             EXPECT_NE(r.err.find(c.errorContains), std::string::npos) << c.args << "\n" << r.err;
         }
-        if (c.status == 1) {
-            // One sentence, one line.
-            EXPECT_EQ(lines(r.err), 1u) << c.args << "\n" << r.err;
-            EXPECT_EQ(r.err.rfind("rotundel: cannot ", 0), 0u) << c.args;
-        }
+        // One sentence, one line.
+        if (c.status != 0) EXPECT_EQ(lines(r.err), 1u) << c.args << "\n" << r.err;
+        if (c.status == 1) EXPECT_EQ(r.err.rfind("rotundel: cannot ", 0), 0u) << c.args;
     }
     EXPECT_FALSE(fs::exists(dir / "never.csv"));
+    EXPECT_EQ(run("--version").out.rfind("rotundel 0.", 0), 0u);
 }
 
 TEST_F(DocumentCommands, HelpLinesUpAndNumbersAreShortest) {
-    // Each command's own help names its usage.
-    for (const char* cmd : {"new", "info", "export", "render"}) {
+    // Each command's own help names its usage, and its options where it
+    // has some.
+    for (auto [cmd, detail] : {std::pair{"new", ""},
+                               {"info", ""},
+                               {"export", "--sides N"},
+                               {"render", "--width W"},
+                               {"movie", "rolls"}}) {
         Outcome r = run(std::string(cmd) + " --help");
         EXPECT_EQ(r.status, 0) << cmd;
         EXPECT_EQ(r.out.rfind(std::string("usage: rotundel ") + cmd, 0), 0u) << r.out;
+        EXPECT_NE(r.out.find(detail), std::string::npos) << r.out;
     }
     // The summaries of the general help start in one column.
     Outcome help = run("--help");
@@ -188,6 +205,24 @@ TEST_F(DocumentCommands, CsvOfTheNewDocumentHasThirtySevenSamplesOfB) {
         EXPECT_EQ(row.rfind("B,0," + std::to_string(k) + ",", 0), 0u) << row;
     }
     EXPECT_NE(csv.find("B,0,0,1.5,0,0\n"), std::string::npos);
+    // An off-centre point's coordinates read back to the very doubles the
+    // document holds.
+    CRotundelDoc doc;
+    doc.NewDocument();
+    doc.FindSphereByName("B")->points[0].quantumDistance = 0.7;
+    doc.FindSphereByName("B")->points[0].pointAngleX = 33;
+    ASSERT_TRUE(doc.SaveDocument((dir / "m.one").string()));
+    ASSERT_EQ(run("export @/m.one -o @/m.csv").status, 0);
+    ASSERT_TRUE(doc.OpenDocument((dir / "m.one").string()));
+    doc.Step();
+    const auto& path = doc.FindSphereByName("B")->points[0].path;
+    std::istringstream back(slurp(dir / "m.csv"));
+    std::getline(back, row);
+    for (std::size_t k = 0; k < path.size() && std::getline(back, row); ++k) {
+        double x = 0, y = 0, z = 0;
+        ASSERT_EQ(std::sscanf(row.c_str(), "B,0,%*d,%lf,%lf,%lf", &x, &y, &z), 3) << row;
+        EXPECT_TRUE(x == path[k].x && y == path[k].y && z == path[k].z) << row;
+    }
 }
 
 TEST_F(DocumentCommands, ExportToOneIsWhatSaveAsWrites) {

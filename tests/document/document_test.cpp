@@ -76,8 +76,21 @@ TEST(Document, CameraFitsTheAutomaton) {
     // Only the root, at the origin: framed by its own radius, not viewed
     // from its centre.
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.0 / std::sin(theta));
+    // Spheres with their radii: B's far side, and B inside A leaves A's.
     doc.CreateSphere();
-    EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.5 / std::sin(theta));
+    EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 2.0 / std::sin(theta));
+    doc.FindSphereByName("B")->inside = 1;
+    doc.AfterSphereEdit(true, true);
+    EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.0 / std::sin(theta));
+    // A point beyond B's surface traces a path the fit takes in once the
+    // frame has computed it.
+    doc.SelectRootAsStationary();
+    doc.FindSphereByName("B")->points[0].quantumDistance = 3;
+    doc.AfterSphereEdit(true, true);
+    const double spheresOnly = doc.cameraDistance;
+    doc.Step();
+    EXPECT_LT(doc.cameraDistance, spheresOnly);
+    EXPECT_GE(doc.cameraDistance, -1.1111111111111112 * (0.5 + 1.5 + 0.075) / std::sin(theta));
     doc.ClearContents();
     doc.FitCameraDistance();
     EXPECT_EQ(doc.cameraDistance, 0.0);

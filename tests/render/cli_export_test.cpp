@@ -9,8 +9,12 @@
 #include <QFile>
 #include <QXmlStreamReader>
 #include <assimp/Importer.hpp>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
+#include <set>
+#include <thread>
 #include <tuple>
 
 #include "commandtest.h"
@@ -153,5 +157,152 @@ TEST_F(ExportCommand, RefusesWhatItCannotWrite) {
         SCOPED_TRACE(c.args);
         EXPECT_EQ(run(c.args), c.status) << err;
         EXPECT_NE(err.find(c.mentions), std::string::npos) << err;
+    }
+}
+
+namespace {
+class Writers : public CommandTest {
+  protected:
+    Writers() : CommandTest("rotundel-writers", "") {}
+    // Everything in the test's folder but the error text.
+    std::set<std::string> names() {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename() != "stderr.txt") out.insert(e.path().filename().string());
+        return out;
+    }
+};
+
+std::string bytesOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The commands that write files, with IN and OUT standing for their names.
+const std::vector<std::pair<std::string, std::string>> kWriters = {
+    {"export IN -o OUT", "t.csv"},
+    {"export IN -o OUT", "t.one"},
+    {"export IN -o OUT", "t.svg"},
+    {"export IN -o OUT", "t.obj"},
+    {"export IN -o OUT", "t.ply"},
+    {"export IN -o OUT", "t.stl"},
+    {"export IN -o OUT", "t.glb"},
+    {"export IN -o OUT", "t.3mf"},
+    {"render IN -o OUT --width 32", "t.png"},
+    {"movie IN -o OUT --frames 2 --width 32", "t.mp4"},
+    {"movie IN -o OUT --frames 2 --width 32", "t.gif"},
+    {"movie IN -o OUT --frames 2 --width 32", "frames"},
+};
+
+std::string command(std::string c, const fs::path& in, const fs::path& out) {
+    c.replace(c.find("IN"), 2, quote(in.string()));
+    c.replace(c.find("OUT"), 3, quote(out.string()));
+    return c;
+}
+}  // namespace
+
+// Every writer refuses a read-only target and the file it reads, keeps a
+// target's permissions, writes through a link, and leaves nothing else.
+TEST_F(Writers, EveryWriterFollowsTheSaveRules) {
+    const fs::path in = dir / "in.one";
+    fs::copy_file(example("epicycles.one"), in);
+    struct Rule {
+        const char* what;
+        int status;
+        std::string says;
+    } rules[] = {
+        {"read-only", 1, "Permission denied"}, {"private", 0, ""},      {"link", 0, ""},
+        {"input", 1, "file being read"},       {"folder", 1, "folder"},
+    };
+    for (const auto& [cmd, name] : kWriters) {
+        const bool folder = name == "frames";
+        const fs::path out = dir / name, real = dir / ("real-" + name);
+        for (const Rule& r : rules) {
+            const std::string what = r.what;
+            // A folder is never an input, and root may write into any.
+            if (folder && what != "link" && what != "folder") continue;
+            SCOPED_TRACE(name + " " + what);
+            fs::path target = out, input = in;
+            if (what == "folder" && folder) std::ofstream(out) << "old";
+            if (what == "folder" && !folder) fs::create_directory(out);
+            if (what == "input") fs::copy_file(in, input = out);
+            if (what == "read-only" || what == "private") std::ofstream(out) << "old";
+            if (what == "read-only") fs::permissions(out, fs::perms::owner_read);
+            if (what == "private")
+                fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write);
+            if (what == "link") {
+                folder ? (void)fs::create_directory(real) : (void)(std::ofstream(real) << "old");
+                fs::create_symlink(real.filename(), target = dir / ("link-" + name));
+            }
+            const std::string before = fs::is_regular_file(out) ? bytesOf(out) : "";
+            Outcome o = execute(command(cmd, input, target));
+            if (o.status == 1 && o.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << o.err;
+            EXPECT_EQ(o.status, r.status) << o.err;
+            EXPECT_NE(o.err.find(r.says), std::string::npos) << o.err;
+            if (r.status == 1 && fs::is_regular_file(out)) EXPECT_EQ(bytesOf(out), before);
+            if (what == "private")
+                EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
+                          fs::perms::owner_read | fs::perms::owner_write);
+            if (what == "link") {
+                EXPECT_TRUE(fs::is_symlink(target));
+                EXPECT_TRUE(folder ? fs::exists(real / "frame00001.png") : bytesOf(real) != "old");
+            }
+            // Nothing but what was asked for (an OBJ brings its .mtl).
+            for (const std::string& n : names()) {
+                EXPECT_TRUE(n == "in.one" || n == name || n == real.filename() ||
+                            n == target.filename() || n.ends_with(".mtl"))
+                    << n;
+                if (n != "in.one") fs::remove_all(dir / n);
+            }
+        }
+    }
+}
+
+// Killed while writing, a command leaves only what was there; SIGKILL can
+// leave a frames folder of its own naming, which the next write removes
+// once it is clearly not a movie under way.
+TEST_F(Writers, KilledWritesLeaveNothing) {
+    const fs::path in = dir / "in.one";
+    fs::copy_file(example("epicycles.one"), in);
+    for (const auto& [cmd, name] : kWriters) {
+        if (name != "t.stl" && name != "t.obj" && name != "t.mp4" && name != "frames") continue;
+        std::string slow = command(cmd, in, dir / name);
+        if (slow.rfind("movie", 0) == 0) slow += " --frames 400 --height 200";
+        for (int signal : {SIGTERM, SIGINT, SIGKILL}) {
+            for (int ms : {30, 120, 300}) {
+                SCOPED_TRACE(name + " signal " + std::to_string(signal) + " after " +
+                             std::to_string(ms) + " ms");
+                pid_t child = ::fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    ::execl("/bin/sh", "sh", "-c",
+                            ("exec " + quote(ROTUNDEL_EXE) + " " + slow + " 2>/dev/null").c_str(),
+                            nullptr);
+                    _exit(127);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                ::kill(child, signal);
+                int status = 0;
+                ::waitpid(child, &status, 0);
+                const bool done = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+                for (const std::string& n : names()) {
+                    const bool left = n.rfind(".rt~", 0) == 0;
+                    EXPECT_TRUE(n == "in.one" || (done && (n == name || n == "t.mtl")) ||
+                                (left && signal == SIGKILL && name == "frames"))
+                        << n;
+                    if (left)
+                        fs::last_write_time(
+                            dir / n, fs::file_time_type::clock::now() - std::chrono::hours(1));
+                }
+                // The next write tidies up.
+                ASSERT_EQ(execute(command("render IN -o OUT --width 16", in, dir / "x.png")).status,
+                          0);
+                for (const std::string& n : names())
+                    if (n != "in.one") {
+                        EXPECT_NE(n.rfind(".rt", 0), 0u) << n;
+                        fs::remove_all(dir / n);
+                    }
+            }
+        }
     }
 }

@@ -251,7 +251,7 @@ void LookPagesTest::settings_data() {
     QTest::newRow("and back") << QStringList{"orbit", "stationary"} << "viewFromStationary"
                               << "1" << true;
     QTest::newRow("keep in view fits the camera") << QStringList{"keep"} << "cameraDistance"
-                                                  << "-4.36" << true;
+                                                  << "-5.81" << true;
     QTest::newRow("accuracy 0") << QStringList{"accuracy 0"} << "pathStep"
                                 << "0.5" << true;
     QTest::newRow("accuracy 50") << QStringList{"accuracy 0", "accuracy 50"} << "pathStep"

@@ -1,0 +1,168 @@
+// Parsing and checking the command line's option tables.
+#include "cli_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+
+#include "atomicfile.h"
+#include "automatonreport.h"
+#include "commands.h"
+#include "crotundeldoc.h"
+
+namespace {
+const CliOption* find(const std::vector<CliOption>& options, const std::string& name) {
+    for (const CliOption& o : options)
+        if (std::find(o.names.begin(), o.names.end(), name) != o.names.end()) return &o;
+    return nullptr;
+}
+
+std::string listed(const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    return out;
+}
+}  // namespace
+
+std::string parseCommandLine(const std::vector<std::string>& args,
+                             const std::vector<CliOption>& options, CliLine& line) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() < 2 || a[0] != '-') {
+            line.files.push_back(a);
+            continue;
+        }
+        const std::size_t eq = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
+        const std::string name = a.substr(0, eq);
+        const CliOption* o = find(options, name);
+        if (!o) return "unknown option " + AutomatonReport::printable(name);
+        std::string value;
+        if (o->value.empty()) {
+            if (eq != std::string::npos) return name + " takes no value";
+        } else if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            std::string why = o->take("");
+            return why.empty() ? name + " needs a value" : why;
+        }
+        if (std::string why = o->take(value); !why.empty()) return why;
+        line.given.push_back(o);
+    }
+    return {};
+}
+
+std::string checkAppliesTo(const CliLine& line, const std::string& output) {
+    const std::string ext = lowerExtension(output);
+    for (const CliOption* o : line.given) {
+        if (o->appliesTo.empty()) continue;
+        if (std::find(o->appliesTo.begin(), o->appliesTo.end(), ext) != o->appliesTo.end())
+            continue;
+        return o->names.front() + " applies only to " + listed(o->appliesTo) + " files, not to " +
+               AutomatonReport::printable(output);
+    }
+    return {};
+}
+
+void printOptions(std::ostream& out, const std::vector<CliOption>& options) {
+    std::vector<std::string> left;
+    std::size_t width = 0;
+    for (const CliOption& o : options) {
+        std::string l = "  ";
+        for (std::size_t k = 0; k < o.names.size(); ++k) l += (k ? ", " : "") + o.names[k];
+        if (!o.value.empty()) l += " " + o.value;
+        width = std::max(width, l.size());
+        left.push_back(l);
+    }
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        std::string l = left[i];
+        l.resize(width + 3, ' ');
+        out << l << options[i].help;
+        if (!options[i].appliesTo.empty()) out << " (" << listed(options[i].appliesTo) << ")";
+        out << "\n";
+    }
+}
+
+int usageError(const std::string& command, const std::string& complaint) {
+    std::cerr << "rotundel " << command << ": " << complaint << "; for usage see rotundel "
+              << command << " --help.\n";
+    return kExitUsage;
+}
+
+int fileError(const std::string& action, const std::string& path, std::string why) {
+    while (!why.empty() && (why.back() == '.' || why.back() == '\n')) why.pop_back();
+    std::cerr << "rotundel: cannot " << action << " " << AutomatonReport::printable(path) << ": "
+              << why << ".\n";
+    return kExitFileError;
+}
+
+int openInput(CRotundelDoc& doc, const std::string& path) {
+    DocResult r = doc.OpenDocument(path);
+    if (!r) {
+        std::string why = r.message;
+        if (!why.empty() && why.back() == '.') why.pop_back();
+        if (why.empty())
+            why = r.reason;
+        else if (!r.reason.empty())
+            why += " (" + r.reason + ")";
+        return fileError("read", path, why);
+    }
+    AtomicFile::protect(path);
+    return kExitOk;
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::optional<int> wholeNumber(const std::string& text, int least, int most) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < least || v > most)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> decimalNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+void PictureSize::keepProportions() {
+    auto scaled = [](int side, int to, int from) {
+        return std::clamp(static_cast<int>(std::lround(side * double(to) / from)), 1, kLargest);
+    };
+    if (widthGiven && !heightGiven) height = scaled(width, kDefaultHeight, kDefaultWidth);
+    if (heightGiven && !widthGiven) width = scaled(height, kDefaultWidth, kDefaultHeight);
+}
+
+void PictureSize::addOptions(std::vector<CliOption>& options) {
+    for (bool w : {true, false}) {
+        const std::string side = w ? "width" : "height";
+        options.push_back(
+            {{"--" + side},
+             w ? "W" : "H",
+             "picture " + side + " in pixels (default " +
+                 std::to_string(w ? kDefaultWidth : kDefaultHeight) + "; one side alone keeps 4:3)",
+             {},
+             [this, w, side](const std::string& v) -> std::string {
+                 auto n = wholeNumber(v, 1, kLargest);
+                 if (!n)
+                     return "--" + side + " must be a whole number of pixels from 1 to " +
+                            std::to_string(kLargest);
+                 (w ? width : height) = *n;
+                 (w ? widthGiven : heightGiven) = true;
+                 return {};
+             }});
+    }
+}
