@@ -315,25 +315,32 @@ bool AtomicFile::commit() {
     }
     ::fchmod(fd, mode);
     if (::fsync(fd) != 0) return fail(errno);
-    if (temp_.empty()) {
+    // Link and rename under the registry's lock: SIGINT or SIGTERM in
+    // between waits for both, so the name of that instant is never left.
+    int e = 0;
+    {
+        Registry& r = registry();
+        std::lock_guard<std::mutex> hold(r.lock);
+        if (r.ending) e = EINTR;
         // Give the unnamed file a name for the moment of the rename.
         std::string self = "/proc/self/fd/" + std::to_string(fd);
-        for (int attempt = 0; attempt < 16; ++attempt) {
+        for (int attempt = 0; !e && temp_.empty() && attempt < 16; ++attempt) {
             std::string name = temporaryName(name_.size(), kLinkPrefix);
-            if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
                 temp_ = name;
-                break;
-            }
-            if (errno != EEXIST) return fail(errno);
+            else if (errno != EEXIST)
+                e = errno;
         }
-        if (temp_.empty()) return fail(EEXIST);
+        if (!e && temp_.empty()) e = EEXIST;
+        // The rename follows the link at once: a save killed between the
+        // two would leave the named temporary behind, so nothing else may
+        // run in between. The file is closed afterwards; its data already
+        // reached the disk with the fsync above, so a late close error
+        // loses nothing.
+        if (!e && ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) e = errno;
+        if (!e) r.work.erase(folder_ / temp_);
     }
-    // The rename follows the link at once: a save killed between the two
-    // would leave the named temporary behind, so nothing else may run in
-    // between. The file is closed afterwards; its data already reached the
-    // disk with the fsync above, so a late close error loses nothing.
-    if (::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) return fail(errno);
-    forgetWork(folder_ / temp_);
+    if (e) return fail(e);
     temp_.clear();
     std::fclose(file_);
     file_ = nullptr;
@@ -415,11 +422,15 @@ bool WorkFolder::open() {
 bool WorkFolder::commit() {
     fs::path target = folderTarget(target_);
     std::error_code ec;
+    // Under the registry's lock, so that SIGINT or SIGTERM waits until the
+    // frames are all in place rather than leave some of them there.
+    Registry& r = registry();
+    std::lock_guard<std::mutex> hold(r.lock);
     // A new folder arrives whole; into an existing one the files move one
     // by one, each replacing a file of its name.
     if (!fs::exists(fs::symlink_status(target, ec)) &&
         ::rename(work_.c_str(), target.c_str()) == 0) {
-        forgetWork(work_);
+        r.work.erase(work_);
         work_.clear();
         return true;
     }
