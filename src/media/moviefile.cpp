@@ -59,9 +59,17 @@ class PngFolder : public MovieFile {
         return true;
     }
     bool finish(std::string* error) override {
-        if (work_.commit()) return true;
-        *error = "The movie frames could not be put into " + target_ + ": " + work_.error() + ".";
-        return false;
+        if (!work_.commit()) {
+            *error =
+                "The movie frames could not be put into " + target_ + ": " + work_.error() + ".";
+            return false;
+        }
+        // The folder holds one movie: frames of a longer one made there
+        // before would play on after this one's end.
+        std::error_code ec;
+        for (int k = index_; fs::exists(fs::path(target_) / frameName(k), ec); ++k)
+            fs::remove(fs::path(target_) / frameName(k), ec);
+        return true;
     }
 
   private:

@@ -17,10 +17,10 @@
 namespace {
 
 // The distance a new document's camera is fitted to: sphere "B" (radius
-// 1/2) touches "A" (radius 1) from outside, so its centre is 1.5 away.
+// 1/2) touches "A" (radius 1) from outside, so its far side is 2 away.
 double starterCameraDistance() {
     double theta = 45.0 * 0.5 / 360.0 * 6.28318530718;
-    return -1.1111111111111112 * 1.5 / std::sin(theta);
+    return -1.1111111111111112 * 2.0 / std::sin(theta);
 }
 
 std::string readError(const std::string& bytes) {

@@ -174,6 +174,11 @@ TEST_F(MovieCommand, AnimatedFramesDifferAndTheMovieLoops) {
             EXPECT_GT(differingPixels(frame(out, kCycle / 2), first, 64), some);
         }
     }
+    // A shorter movie into the same folder leaves its frames alone there.
+    fs::path out = dir / "frames";
+    ASSERT_EQ(run(quote(document()) + " -o " + quote(out.string()) + "/ --frames 2 --width 40"), 0)
+        << err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
 }
 
 TEST_F(MovieCommand, FailuresSayWhy) {
