@@ -209,9 +209,6 @@ void LogicTest::oldSettingsAdoptedOnce_data() {
     QTest::newRow("own settings win") << "Recent File List/File1=a"
                                       << "Recent File List/File1=b"
                                       << "Recent File List/File1=b";
-    QTest::newRow("nothing old") << ""
-                                 << ""
-                                 << "";
 }
 
 void LogicTest::oldSettingsAdoptedOnce() {

@@ -420,10 +420,6 @@ void SpherePagesTest::edits_data() {
     QTest::newRow("two drags are two steps") << QStringList{} << "drag axisZ 40;drag axisZ 90"
                                              << "axisAngleZ"
                                              << "90" << QStringList{"Axis of B", "Axis of B"};
-    QTest::newRow("keys after a drag are a step of their own")
-        << QStringList{} << "drag axisZ 40;key axisZ"
-        << "axisAngleZ"
-        << "50" << QStringList{"Axis of B", "Axis of B"};
     QTest::newRow("focus arriving starts a new run")
         << QStringList{} << "key axisX;focus axisX;key axisX"
         << "axisAngleX"
