@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
@@ -156,7 +157,12 @@ bool CMainFrame::OnCreateClient() {
     viewContainer_->setObjectName("view3d");
     viewContainer_->setMinimumSize(1, 1);
     viewContainer_->setFocusPolicy(Qt::StrongFocus);
+    viewContainer_->setAccessibleName("3-D view");
+    viewContainer_->setAccessibleDescription(
+        "The automaton in three dimensions: drag or use the arrow keys to turn it, Delete and "
+        "Insert to move away and nearer");
     view_->setTitleWindow(this);
+    view_->onTabOut = [this](bool forward) { leaveView(forward); };
 
     viewColumn_ = new QWidget;
     viewColumn_->setObjectName("viewColumn");
@@ -203,6 +209,14 @@ bool CMainFrame::OnCreateClient() {
     controlSplitter_->setStretchFactor(1, 1);
     controlSplitter_->setStretchFactor(2, 0);
     setCentralWidget(mainSplitter_);
+    // A bar the user drags sets the size that later resizes keep.
+    connect(mainSplitter_, &QSplitter::splitterMoved, this,
+            [this] { controlPanelWidth = mainSplitter_->sizes().value(1, controlPanelWidth); });
+    connect(controlSplitter_, &QSplitter::splitterMoved, this, [this] {
+        const QList<int> rows = controlSplitter_->sizes();
+        constructionPaneHeight = rows.value(0, constructionPaneHeight);
+        propertiesPaneHeight = rows.value(2, propertiesPaneHeight);
+    });
 
     layoutReady = 1;
     applyPaneSizes();
@@ -218,6 +232,39 @@ void CMainFrame::applyPaneSizes() {
     int rows = std::max(h, controlSplitter_->height()) - 2 * controlSplitter_->handleWidth();
     int tree = std::max(1, rows - propertiesPaneHeight - constructionPaneHeight);
     controlSplitter_->setSizes({constructionPaneHeight, tree, propertiesPaneHeight});
+}
+
+namespace {
+const char* const kGeometryKey = "Window/Geometry";
+const char* const kControlWidthKey = "Window/ControlWidth";
+const char* const kConstructionHeightKey = "Window/ConstructionHeight";
+const char* const kPropertiesHeightKey = "Window/PropertiesHeight";
+// Pane sizes beyond this came from a damaged settings file.
+constexpr int kLargestPane = 16384;
+}  // namespace
+
+void CMainFrame::saveLayout(QSettings& settings) const {
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.setValue(kControlWidthKey, controlPanelWidth);
+    settings.setValue(kConstructionHeightKey, constructionPaneHeight);
+    settings.setValue(kPropertiesHeightKey, propertiesPaneHeight);
+    settings.sync();
+}
+
+bool CMainFrame::restoreLayout(const QSettings& settings) {
+    auto size = [&](const char* key, int least, int fallback) {
+        bool ok = false;
+        int v = settings.value(key).toInt(&ok);
+        return ok && v >= least && v <= kLargestPane ? v : fallback;
+    };
+    if (!settings.contains(kGeometryKey) ||
+        !restoreGeometry(settings.value(kGeometryKey).toByteArray()))
+        return false;
+    controlPanelWidth = size(kControlWidthKey, kMinimumControlWidth, controlPanelWidth);
+    constructionPaneHeight = size(kConstructionHeightKey, 1, constructionPaneHeight);
+    propertiesPaneHeight = size(kPropertiesHeightKey, 1, propertiesPaneHeight);
+    applyPaneSizes();
+    return true;
 }
 
 void CMainFrame::fitControlSplitter() {
@@ -253,6 +300,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         return;
     }
     if (helpWindow_) helpWindow_->close();
+    if (layoutSettings) saveLayout(*layoutSettings);
     // Stop drawing before the window and its panes go away.
     if (view_) view_->ExitThreadsAndWait();
     e->accept();
@@ -290,6 +338,18 @@ void CMainFrame::OnHelp() {
     helpWindow_->show();
     helpWindow_->raise();
     helpWindow_->activateWindow();
+}
+
+void CMainFrame::leaveView(bool forward) {
+    // The next control in the window's tab order that can take the focus.
+    QWidget* w = viewContainer_;
+    do {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+    } while (w != viewContainer_ && !(w->isVisible() && w->isEnabled() &&
+                                      (w->focusPolicy() & Qt::TabFocus) && w->window() == this));
+    if (w == viewContainer_) return;
+    activateWindow();
+    w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 void CMainFrame::focusPane(int step) {

@@ -9,6 +9,7 @@
 class QAction;
 class QLabel;
 class QProgressBar;
+class QSettings;
 class QTimer;
 class QMenu;
 class QSplitter;
@@ -71,6 +72,14 @@ class CMainFrame : public QMainWindow {
     // Restores the fixed pane sizes for the current client size.
     void applyPaneSizes();
 
+    // The window's size and place and the pane sizes, kept in settings
+    // between runs. restoreLayout is false (and changes nothing) when
+    // settings hold no layout or an unusable one.
+    void saveLayout(QSettings& settings) const;
+    bool restoreLayout(const QSettings& settings);
+    // Where closing the window saves its layout; none when null.
+    QSettings* layoutSettings = nullptr;
+
     // The "Help" command: shows the help window at its contents page.
     void OnHelp();
     HelpWindow* helpWindow() const { return helpWindow_; }
@@ -82,6 +91,9 @@ class CMainFrame : public QMainWindow {
 
     // Moves the keyboard focus to the next (or previous) of the four panes.
     void focusPane(int step);
+    // Moves the keyboard focus from the 3-D view to the next (or previous)
+    // control in tab order.
+    void leaveView(bool forward);
 
   protected:
     void resizeEvent(QResizeEvent* e) override;

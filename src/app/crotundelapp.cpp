@@ -25,8 +25,26 @@
 #include "viewspheretreeconstruction.h"
 #include "windowobserver.h"
 
+namespace {
+// The settings live under the program's own name (~/.config/Rotundel/ on
+// Linux); what an earlier version left under its old name is taken over.
+std::unique_ptr<QSettings> openSettings() {
+    auto settings = std::make_unique<QSettings>(CRotundelApp::kAppTitle, CRotundelApp::kAppTitle);
+    CRotundelApp::adoptOldSettings(
+        QSettings(CRotundelApp::kOldSettingsOrganization, CRotundelApp::kAppTitle), *settings);
+    return settings;
+}
+}  // namespace
+
+bool CRotundelApp::adoptOldSettings(const QSettings& from, QSettings& to) {
+    if (!to.allKeys().isEmpty() || from.allKeys().isEmpty()) return false;
+    for (const QString& key : from.allKeys()) to.setValue(key, from.value(key));
+    to.sync();
+    return true;
+}
+
 CRotundelApp::CRotundelApp()
-    : settings_(std::make_unique<QSettings>(kRegistryKey, kAppTitle)),
+    : settings_(openSettings()),
       recent_(std::make_unique<RecentFileList>(*settings_)),
       doc_(std::make_unique<CRotundelDoc>()) {
     askOpenPath = [this] {
@@ -113,11 +131,17 @@ bool CRotundelApp::InitInstance(const QString& file) {
         if (!OnFileNew()) return false;
     }
 
-    // Maximised; a display without a window manager ignores the state, so
-    // the window also takes the whole available screen itself.
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        frame_->setGeometry(screen->availableGeometry());
-    frame_->showMaximized();
+    // As the user left it; the first time maximised (a display without a
+    // window manager ignores the state, so the window also takes the whole
+    // available screen itself).
+    frame_->layoutSettings = settings_.get();
+    if (frame_->restoreLayout(*settings_)) {
+        frame_->show();
+    } else {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            frame_->setGeometry(screen->availableGeometry());
+        frame_->showMaximized();
+    }
     frame_->applyPaneSizes();
     return true;
 }

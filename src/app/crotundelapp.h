@@ -23,9 +23,11 @@ class QWidget;
 class CRotundelApp : public QObject {
     Q_OBJECT
   public:
-    // Settings live under this key, in a part named after the program.
-    static constexpr const char* kRegistryKey = "Local AppWizard-Generated Applications";
     static constexpr const char* kAppTitle = "Rotundel";
+    // Where earlier versions kept the settings; read once, when the
+    // program's own place has none yet.
+    static constexpr const char* kOldSettingsOrganization =
+        "Local AppWizard-Generated Applications";
     static constexpr const char* kFileFilter = "Automata Files (*.one)";
 
     CRotundelApp();
@@ -73,6 +75,9 @@ class CRotundelApp : public QObject {
     QString documentPath() const { return path_; }
 
     QSettings& settings() { return *settings_; }
+    // Copies every key of from into to when to holds none yet; true when
+    // something was copied.
+    static bool adoptOldSettings(const QSettings& from, QSettings& to);
     RecentFileList& recentFiles() { return *recent_; }
 
     // Where file dialogs are answered; tests replace these to stay headless.

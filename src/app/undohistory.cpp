@@ -5,11 +5,12 @@
 
 class UndoHistory::SnapshotCommand : public QUndoCommand {
   public:
-    SnapshotCommand(UndoHistory& history, const std::string& text, int mergeKey, DocSnapshot before,
-                    DocSnapshot after)
+    SnapshotCommand(UndoHistory& history, const std::string& text, int mergeKey, bool startsRun,
+                    DocSnapshot before, DocSnapshot after)
         : QUndoCommand(QString::fromStdString(text)),
           history_(history),
           mergeKey_(mergeKey),
+          startsRun_(startsRun),
           before_(std::move(before)),
           after_(std::move(after)) {}
 
@@ -22,8 +23,9 @@ class UndoHistory::SnapshotCommand : public QUndoCommand {
     int id() const override { return mergeKey_ != 0 ? mergeKey_ : -1; }
     bool mergeWith(const QUndoCommand* other) override {
         auto* o = static_cast<const SnapshotCommand*>(other);
-        // The same control on another sphere is another step.
-        if (o->text() != text()) return false;
+        // The same control on another sphere is another step, and so is
+        // the next drag or run of keys on this one.
+        if (o->startsRun_ || o->text() != text()) return false;
         after_ = o->after_;
         // A drag that ends where it began changes nothing.
         if (after_.sameContents(before_)) setObsolete(true);
@@ -33,6 +35,7 @@ class UndoHistory::SnapshotCommand : public QUndoCommand {
   private:
     UndoHistory& history_;
     int mergeKey_;
+    bool startsRun_;
     DocSnapshot before_;
     DocSnapshot after_;
     bool pushed_ = false;
@@ -66,7 +69,9 @@ void UndoHistory::endEdit() {
         syncModified();
         return;
     }
-    stack_.push(new SnapshotCommand(*this, text_, mergeKey_, std::move(before_), std::move(after)));
+    stack_.push(new SnapshotCommand(*this, text_, mergeKey_, runEnded_, std::move(before_),
+                                    std::move(after)));
+    runEnded_ = false;
     syncModified();
 }
 
@@ -82,6 +87,8 @@ void UndoHistory::setClean() {
 }
 
 void UndoHistory::restore(const DocSnapshot& snapshot) {
+    // An edit after an undo or redo never joins the step it lands on.
+    runEnded_ = true;
     restoring_ = true;
     doc_.RestoreSnapshot(snapshot);
     restoring_ = false;

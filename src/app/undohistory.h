@@ -21,6 +21,7 @@ class UndoHistory : public QObject, public EditJournal {
 
     void beginEdit(const std::string& text, int mergeKey = 0) override;
     void endEdit() override;
+    void endRun() override { runEnded_ = true; }
 
     QUndoStack& stack() { return stack_; }
     // A new or opened document: no steps, and clean.
@@ -42,5 +43,6 @@ class UndoHistory : public QObject, public EditJournal {
     bool restoring_ = false;
     std::string text_;
     int mergeKey_ = 0;
+    bool runEnded_ = true;
     DocSnapshot before_;
 };

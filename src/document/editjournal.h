@@ -8,13 +8,16 @@
 // endEdit on the UI thread, outside any render pause: beginEdit takes the
 // state before, endEdit the state after. An edit whose mergeKey is not 0 and
 // equals the previous step's key (a slider drag, clicks on one spin) joins
-// that step. Brackets do not nest: an inner pair is ignored.
+// that step, unless the run was ended in between. Brackets do not nest: an inner pair is ignored.
 class EditJournal {
   public:
     virtual ~EditJournal() = default;
     // text names the step for the Edit menu, e.g. "Radius of B".
     virtual void beginEdit(const std::string& text, int mergeKey = 0) = 0;
     virtual void endEdit() = 0;
+    // The run of merging edits ends (a drag let go, a new press, the focus
+    // moving on): the next edit is a step of its own even with the same key.
+    virtual void endRun() {}
 };
 
 // Brackets one edit; a null journal records nothing.

@@ -27,19 +27,20 @@ DialogImageMovie::DialogImageMovie(int imageWidth, int movieFrames, QWidget* par
     setLayout(form);
 }
 
-QString DialogImageMovie::validate(const QString& text, int low, int high, int* value) {
+QString DialogImageMovie::validate(const QString& field, const QString& text, int low, int high,
+                                   int* value) {
     bool ok = false;
     // Surrounding blanks are tolerated, as a numeric edit field does.
     qlonglong v = text.trimmed().toLongLong(&ok);
-    if (!ok) return "Please enter an integer.";
+    if (!ok) return field + " must be an integer.";
     if (v < low || v > high)
-        return QString("Please enter an integer between %1 and %2.").arg(low).arg(high);
+        return QString("%1 must be an integer between %2 and %3.").arg(field).arg(low).arg(high);
     *value = static_cast<int>(v);
     return {};
 }
 
-bool DialogImageMovie::check(QLineEdit* edit, int low, int high, int* value) {
-    QString message = validate(edit->text(), low, high, value);
+bool DialogImageMovie::check(const QString& field, QLineEdit* edit, int low, int high, int* value) {
+    QString message = validate(field, edit->text(), low, high, value);
     if (message.isEmpty()) return true;
     emit rejectedEntry(message);
     if (showMessages_) QMessageBox::warning(this, "Rotundel", message);
@@ -50,8 +51,8 @@ bool DialogImageMovie::check(QLineEdit* edit, int low, int high, int* value) {
 
 void DialogImageMovie::accept() {
     int frames = 0, width = 0;
-    if (!check(framesEdit_, kMinFrames, kMaxFrames, &frames)) return;
-    if (!check(widthEdit_, kMinWidth, kMaxWidth, &width)) return;
+    if (!check("Frames", framesEdit_, kMinFrames, kMaxFrames, &frames)) return;
+    if (!check("Width", widthEdit_, kMinWidth, kMaxWidth, &width)) return;
     frames_ = frames;
     width_ = width;
     QDialog::accept();

@@ -22,8 +22,10 @@ class DialogImageMovie : public QDialog {
     QLineEdit* framesEdit() const { return framesEdit_; }
 
     // Checks one entry against its range. Returns an empty string when the
-    // text is an integer in [low, high], otherwise the message to show.
-    static QString validate(const QString& text, int low, int high, int* value);
+    // text is an integer in [low, high], otherwise the message to show,
+    // which names the field ("Width must be an integer between 50 and 1600.").
+    static QString validate(const QString& field, const QString& text, int low, int high,
+                            int* value);
 
   public slots:
     void accept() override;
@@ -38,7 +40,7 @@ class DialogImageMovie : public QDialog {
     void setShowMessages(bool show) { showMessages_ = show; }
 
   private:
-    bool check(QLineEdit* edit, int low, int high, int* value);
+    bool check(const QString& field, QLineEdit* edit, int low, int high, int* value);
 
     QLineEdit* widthEdit_;
     QLineEdit* framesEdit_;

@@ -134,9 +134,21 @@ void PropertyPage::apply(const QString& step, int mergeKey, unsigned followups,
     if (followups & kRewind) doc_->RewindDynamics();
     if (followups & kPlace) reset(*doc_);
     if (followups & kFitCamera) doc_->FitCameraDistance();
+    // The View page's sample estimate reads the placed paths: it is brought
+    // up to date while the render thread is still parked.
+    if (followups & kPlace) doc_->RefreshViewPage();
     doc_->SetModifiedFlag();
     if (paused) doc_->RenderResume();
     if (followups & kUpdateViews) updateAllViews();
+}
+
+void endEditRun(QWidget* control) {
+    for (QWidget* w = control; w; w = w->parentWidget()) {
+        auto* page = qobject_cast<PropertyPage*>(w);
+        if (!page) continue;
+        if (CRotundelDoc* doc = page->document(); doc && doc->journal) doc->journal->endRun();
+        return;
+    }
 }
 
 // ---------------------------------------------------------------- spin
@@ -145,6 +157,14 @@ ValueSpin::ValueSpin(QWidget* parent) : QSpinBox(parent) {
     // A typed number counts once, on Enter or when the field is left.
     setKeyboardTracking(false);
     connect(this, &QAbstractSpinBox::editingFinished, this, &ValueSpin::typed);
+    // Whatever else sets the value (an assistive tool) is offered as well;
+    // the spin's own showing is silent and never comes here.
+    connect(this, &QSpinBox::valueChanged, this, &ValueSpin::typed);
+}
+
+void ValueSpin::focusInEvent(QFocusEvent* event) {
+    endEditRun(this);
+    QSpinBox::focusInEvent(event);
 }
 
 void ValueSpin::show(int v) {
@@ -214,16 +234,35 @@ SliderSpin::SliderSpin(const QString& caption, int minimum, int maximum, const Q
     grid->setColumnStretch(1, 1);
     setFocusProxy(slider_);
 
-    // Only a drag of the thumb acts; the spin follows it.
-    connect(slider_, &QSlider::sliderMoved, this, [this](int v) {
-        if (!onChange || onChange(v, false)) spin_->show(v);
+    // Every change of the slider acts, as its thumb's drag does; the
+    // owner's refreshes are silent and never come here.
+    connect(slider_, &QSlider::valueChanged, this, [this](int v) {
+        if (!onChange || onChange(v, false)) {
+            spin_->show(v);
+            return;
+        }
+        QSignalBlocker hold(slider_);
+        slider_->setValue(spin_->value());
     });
+    // A drag is a run of its own: it starts one and ends it.
+    connect(slider_, &QSlider::sliderPressed, this, [this] { endEditRun(this); });
+    connect(slider_, &QSlider::sliderReleased, this, [this] { endEditRun(this); });
+    slider_->installEventFilter(this);
     spin_->offer = [this](int v) {
         if (onChange && !onChange(v, true)) return false;
         QSignalBlocker hold(slider_);
         slider_->setValue(v);
         return true;
     };
+}
+
+bool SliderSpin::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the groove and the focus arriving start a new run too;
+    // keys and the wheel then join the run until one of these comes.
+    if (watched == slider_ &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn))
+        endEditRun(this);
+    return QWidget::eventFilter(watched, event);
 }
 
 void SliderSpin::setValue(int v) {

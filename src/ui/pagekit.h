@@ -103,10 +103,16 @@ class PropertyPage : public QWidget {
     CRotundelDoc* doc_ = nullptr;
 };
 
+// Ends the run of merging edits that the control's page is in: the next
+// edit of the same control is a step of its own. Controls call it where a
+// new run of input begins (a press on a slider, the focus arriving).
+void endEditRun(QWidget* control);
+
 // A spin whose clicks and typed entries are offered to its owner before
 // they count: every click is reported, also one that stays at a bound (so
 // 360 clicked upwards applies 360 again), and a refused one leaves the
-// spin where it was.
+// spin where it was. A value set any other way (an assistive tool setting
+// it) is offered just the same.
 class ValueSpin : public QSpinBox {
     Q_OBJECT
   public:
@@ -119,6 +125,7 @@ class ValueSpin : public QSpinBox {
 
   protected:
     StepEnabled stepEnabled() const override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     void typed();
@@ -126,9 +133,11 @@ class ValueSpin : public QSpinBox {
 };
 
 // A slider and its spin over one value, with the caption above and the
-// range's ends under the slider. The slider acts only while its thumb is
-// dragged; arrow keys and page clicks move it without acting. The spin acts
-// on every click and on a typed number.
+// range's ends under the slider. Every change of the slider acts, however
+// it is made (drag, keys, wheel, a click on the groove, an assistive tool),
+// and the spin follows; the spin acts on every click and on a typed number,
+// and the slider follows. One drag is one run of edits, and so is a run of
+// keys or spin clicks while the focus stays.
 class SliderSpin : public QWidget {
     Q_OBJECT
   public:
@@ -143,9 +152,12 @@ class SliderSpin : public QWidget {
     QSlider* slider() const { return slider_; }
     ValueSpin* spin() const { return spin_; }
 
-    // Asked with each new value from a drag or (fromSpin) the spin; false
-    // refuses it (the spin stays, a dragged slider is set back by its owner).
+    // Asked with each new value from the slider or (fromSpin) the spin;
+    // false refuses it (the spin stays, the slider is set back).
     std::function<bool(int value, bool fromSpin)> onChange;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QSlider* slider_;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <mutex>
 
 #include "crotundeldoc.h"
@@ -97,7 +98,7 @@ PropertyPageAppearance::PropertyPageAppearance(QWidget* parent) : PropertyPage("
         flags_[i] = new QCheckBox(flags[i].text);
         flags_[i]->setToolTip(flags[i].tip);
         others->addWidget(flags_[i]);
-        connect(flags_[i], &QCheckBox::clicked, this, [this, i] { toggleFlag(i); });
+        connect(flags_[i], &QCheckBox::toggled, this, [this, i] { toggleFlag(i); });
     }
 
     auto* components = new QVBoxLayout;
@@ -109,7 +110,14 @@ PropertyPageAppearance::PropertyPageAppearance(QWidget* parent) : PropertyPage("
     connect(setName_, &QPushButton::clicked, this, [this] {
         if (tree_) tree_->editSelectedName();
     });
-    connect(surface_, &QButtonGroup::idClicked, this, &PropertyPageAppearance::chooseSurface);
+    // Toggled, so that keys and assistive tools choose a style too; in ALL
+    // mode a click on the style already shown spreads it as well.
+    connect(surface_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on) chooseSurface(id);
+    });
+    connect(surface_, &QButtonGroup::idClicked, this, [this](int id) {
+        if (all_->isChecked()) chooseSurface(id);
+    });
     connect(color_, &QPushButton::clicked, this, &PropertyPageAppearance::chooseColor);
     connect(texture_, &QPushButton::clicked, this, &PropertyPageAppearance::chooseTexture);
     setEnabled(false);
@@ -134,7 +142,10 @@ void PropertyPageAppearance::refresh() {
         QSignalBlocker hold(surface_);
         if (QAbstractButton* b = surface_->button(s->surface)) b->setChecked(true);
     }
-    for (int i = 0; i < kFlagCount; ++i) flags_[i]->setChecked(s->*kFlagFields[i] != 0);
+    for (int i = 0; i < kFlagCount; ++i) {
+        QSignalBlocker hold(flags_[i]);
+        flags_[i]->setChecked(s->*kFlagFields[i] != 0);
+    }
     showSwatch(s->color);
 }
 
@@ -142,7 +153,11 @@ void PropertyPageAppearance::chooseSurface(int surface) {
     Sphere* s = sphere();
     if (!s) return;
     const bool all = all_->isChecked();
-    if (!all && s->surface == surface) return;
+    // A click on a style not shown yet both toggles and clicks: the second
+    // finds nothing left to do.
+    auto has = [surface](const Sphere* t) { return !t || t->surface == surface; };
+    const auto& table = document()->sphereTable;
+    if (all ? std::all_of(table.begin(), table.end(), has) : has(s)) return;
     // In ALL mode every sphere takes the style shown, whatever it had.
     apply(all ? QString("Surface of all spheres") : stepName("Surface"), 0, kRewind, [=, this] {
         if (!all) {

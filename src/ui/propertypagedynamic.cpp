@@ -4,6 +4,7 @@
 #include "propertypagedynamic.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "crotundeldoc.h"
@@ -23,9 +24,10 @@ PropertyPageDynamic::PropertyPageDynamic(QWidget* parent) : PropertyPage(" Dynam
     page->addWidget(perform_);
     page->addWidget(group(" Sphere attributes to modify dynamically : ", {axisZ_, axisX_}));
     page->addStretch(1);
-    connect(perform_, &QCheckBox::clicked, this, [this] { toggle(perform_, &Sphere::dynamic); });
-    connect(axisZ_, &QCheckBox::clicked, this, [this] { toggle(axisZ_, &Sphere::dynamicAxisZ); });
-    connect(axisX_, &QCheckBox::clicked, this, [this] { toggle(axisX_, &Sphere::dynamicAxisX); });
+    // Toggled, not clicked: the space bar and assistive tools tick a box too.
+    connect(perform_, &QCheckBox::toggled, this, [this] { toggle(perform_, &Sphere::dynamic); });
+    connect(axisZ_, &QCheckBox::toggled, this, [this] { toggle(axisZ_, &Sphere::dynamicAxisZ); });
+    connect(axisX_, &QCheckBox::toggled, this, [this] { toggle(axisX_, &Sphere::dynamicAxisX); });
     setEnabled(false);
 }
 
@@ -33,6 +35,7 @@ void PropertyPageDynamic::refresh() {
     Sphere* s = sphere();
     setEnabled(s != nullptr);
     if (!s) return;
+    QSignalBlocker a(perform_), b(axisZ_), c(axisX_);
     perform_->setChecked(s->dynamic != 0);
     axisZ_->setChecked(s->dynamicAxisZ != 0);
     axisX_->setChecked(s->dynamicAxisX != 0);

@@ -33,7 +33,12 @@ QButtonGroup* radioPair(QWidget* owner, QBoxLayout* column, const QString& first
 }  // namespace
 
 PropertyPageRelationshipGeo::PropertyPageRelationshipGeo(QWidget* parent)
-    : PropertyPage(" Space", parent) {
+    : RelationshipPage(" Space",
+                       {ListKind::Radius, kRadius, &Sphere::radiusFactor, "radius",
+                        "Radius reference", "The sphere whose radius X multiplies",
+                        "X, the radius as a multiple of the chosen sphere's radius",
+                        "Size reference", "Radius", kPlace | kRewind | kFitCamera},
+                       parent) {
     auto* page = pageColumn(this);
 
     // The short orientation captions share a row; the direction captions
@@ -52,22 +57,10 @@ PropertyPageRelationshipGeo::PropertyPageRelationshipGeo(QWidget* parent)
 
     auto* size = new QGridLayout;
     auto* formula = new QLabel("Radius  =  X * radius  of sphere");
-    radiusList_ = new SphereList(ListKind::Radius);
-    radiusList_->setObjectName("radiusList");
-    radiusList_->setAccessibleName("Radius reference");
-    radiusList_->setToolTip("The sphere whose radius X multiplies");
-    radiusList_->setMaximumHeight(72);
-    formula->setBuddy(radiusList_);
-    readout_ = new QLineEdit;
-    readout_->setObjectName("radiusReadout");
-    readout_->setReadOnly(true);
-    readout_->setAccessibleName("X");
-    readout_->setToolTip("X, the radius as a multiple of the chosen sphere's radius");
-    exact_ = new QPushButton("Set exact value of X");
-    exact_->setObjectName("radiusExact");
-    exact_->setToolTip("Enter X exactly as a whole number and a fraction");
+    list_->setMaximumHeight(72);
+    formula->setBuddy(list_);
     size->addWidget(formula, 0, 0, 1, 2);
-    size->addWidget(radiusList_, 1, 0, 2, 1);
+    size->addWidget(list_, 1, 0, 2, 1);
     size->addWidget(readout_, 1, 1);
     size->addWidget(exact_, 2, 1, Qt::AlignTop);
     size->setColumnStretch(0, 1);
@@ -83,7 +76,7 @@ PropertyPageRelationshipGeo::PropertyPageRelationshipGeo(QWidget* parent)
         new SliderSpin("", 0, 360, "Where around its parent this sphere stands at time 0");
     revolution_->slider()->setAccessibleName("Initial revolution angle");
     revolution_->spin()->setAccessibleName("Initial revolution angle (value)");
-    page->addWidget(group("INTIAL REVOLUTION ANGLE", {revolution_}));
+    page->addWidget(group("INITIAL REVOLUTION ANGLE", {revolution_}));
     page->addStretch(1);
 
     axisZ_->slider()->setObjectName("axisZSlider");
@@ -93,12 +86,15 @@ PropertyPageRelationshipGeo::PropertyPageRelationshipGeo(QWidget* parent)
     revolution_->slider()->setObjectName("revolutionSlider");
     revolution_->spin()->setObjectName("revolutionSpin");
 
-    connect(orientation_, &QButtonGroup::idClicked, this,
-            &PropertyPageRelationshipGeo::chooseOrientation);
-    connect(direction_, &QButtonGroup::idClicked, this,
-            &PropertyPageRelationshipGeo::chooseDirection);
-    radiusList_->onChoose = [this](Sphere* s) { chooseReference(s); };
-    connect(exact_, &QPushButton::clicked, this, &PropertyPageRelationshipGeo::setExactX);
+    // Toggled, not clicked: keys and assistive tools check a radio too. The
+    // refresh is silent (the groups are blocked), and a radio turning off
+    // is the other one turning on.
+    connect(orientation_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on) chooseOrientation(id);
+    });
+    connect(direction_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on) chooseDirection(id);
+    });
     axisZ_->onChange = [this](int v, bool) {
         return setAngle(kAxisZ, &Sphere::axisAngleZ, "Axis", v);
     };
@@ -115,7 +111,7 @@ void PropertyPageRelationshipGeo::refresh() {
     Sphere* s = sphere();
     setEnabled(s != nullptr);
     if (!s) {
-        radiusList_->empty();
+        list_->empty();
         return;
     }
     {
@@ -126,10 +122,12 @@ void PropertyPageRelationshipGeo::refresh() {
     axisZ_->showStored(s->axisAngleZ);
     axisX_->showStored(s->axisAngleX);
     revolution_->showStored(s->initialRevolution);
-    readout_->setText(factorText(s->radiusFactor));
-    radiusList_->fill(*document(), s->radiusReference);
+    refreshRelation(*s);
+}
+
+bool PropertyPageRelationshipGeo::fixed(const Sphere& s) const {
     // The first sphere's radius is the unit of every length: it has no X.
-    exact_->setEnabled(s != document()->radiusRoot);
+    return &s == document()->radiusRoot;
 }
 
 void PropertyPageRelationshipGeo::chooseOrientation(int id) {
@@ -145,28 +143,6 @@ void PropertyPageRelationshipGeo::chooseDirection(int id) {
     short anti = id == 1 ? 1 : 0;
     if (!s || (s->antiClockwise != 0) == (anti != 0)) return;
     apply(stepName("Direction"), 0, kPlace | kRewind, [s, anti] { s->antiClockwise = anti; });
-}
-
-void PropertyPageRelationshipGeo::chooseReference(Sphere* reference) {
-    Sphere* s = sphere();
-    if (!s || !reference || reference == s->radiusReference) return;
-    apply(stepName("Size reference"), 0, kPlace | kRewind | kFitCamera | kUpdateViews,
-          [this, s, reference] {
-              attach(*s, *reference, kRadius);
-              radiusList_->fill(*document(), s->radiusReference);
-          });
-}
-
-void PropertyPageRelationshipGeo::setExactX() {
-    Sphere* s = sphere();
-    if (!s || s == document()->radiusRoot) return;
-    std::optional<Rational> x = Prompts::exactX(this, s->radiusFactor);
-    if (x) {
-        apply(stepName("Radius"), 0, kPlace | kRewind | kFitCamera,
-              [s, x] { s->radiusFactor = *x; });
-        readout_->setText(factorText(s->radiusFactor));
-    }
-    updateAllViews();
 }
 
 bool PropertyPageRelationshipGeo::setAngle(int controlId, double Sphere::*field,

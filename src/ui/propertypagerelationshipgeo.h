@@ -3,13 +3,11 @@
 // axis angles and the angle at which it starts.
 #pragma once
 
-#include "pagekit.h"
+#include "relationshippage.h"
 
 class QButtonGroup;
-class QLineEdit;
-class QPushButton;
 
-class PropertyPageRelationshipGeo : public PropertyPage {
+class PropertyPageRelationshipGeo : public RelationshipPage {
     Q_OBJECT
   public:
     explicit PropertyPageRelationshipGeo(QWidget* parent = nullptr);
@@ -17,25 +15,21 @@ class PropertyPageRelationshipGeo : public PropertyPage {
 
     QButtonGroup* orientation() const { return orientation_; }  // ids 0 inside, 1 outside
     QButtonGroup* direction() const { return direction_; }      // ids 0 clockwise, 1 anti
-    SphereList* radiusList() const { return radiusList_; }
-    QLineEdit* readout() const { return readout_; }
-    QPushButton* exactButton() const { return exact_; }
+    SphereList* radiusList() const { return list_; }
     SliderSpin* axisZ() const { return axisZ_; }
     SliderSpin* axisX() const { return axisX_; }
     SliderSpin* revolution() const { return revolution_; }
 
+  protected:
+    bool fixed(const Sphere& s) const override;
+
   private:
     void chooseOrientation(int id);
     void chooseDirection(int id);
-    void chooseReference(Sphere* reference);
-    void setExactX();
     bool setAngle(int controlId, double Sphere::*field, const QString& what, int value);
 
     QButtonGroup* orientation_;
     QButtonGroup* direction_;
-    SphereList* radiusList_;
-    QLineEdit* readout_;
-    QPushButton* exact_;
     SliderSpin* axisZ_;
     SliderSpin* axisX_;
     SliderSpin* revolution_;

@@ -2,28 +2,24 @@
 // chosen sphere.
 #pragma once
 
-#include "pagekit.h"
+#include "relationshippage.h"
 
-class QLineEdit;
-class QPushButton;
+class QLabel;
 
-class PropertyPageRelationshipTime : public PropertyPage {
+class PropertyPageRelationshipTime : public RelationshipPage {
     Q_OBJECT
   public:
     explicit PropertyPageRelationshipTime(QWidget* parent = nullptr);
     void refresh() override;
 
-    SphereList* timeList() const { return timeList_; }
-    QLineEdit* readout() const { return readout_; }
-    QPushButton* exactButton() const { return exact_; }
+    SphereList* timeList() const { return list_; }
+    // Says why the selected sphere's rate is fixed; empty when it is not.
+    QLabel* fixedReason() const { return reason_; }
+
+  protected:
+    // The root and the time master set the pace: they have no rate to edit.
+    bool fixed(const Sphere& s) const override;
 
   private:
-    // The root and the time master set the pace: they have no rate to edit.
-    bool paceSetter(const Sphere& s) const;
-    void chooseReference(Sphere* reference);
-    void setExactX();
-
-    SphereList* timeList_;
-    QLineEdit* readout_;
-    QPushButton* exact_;
+    QLabel* reason_;
 };

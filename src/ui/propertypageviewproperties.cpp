@@ -87,11 +87,16 @@ PropertyPageViewProperties::PropertyPageViewProperties(QWidget* parent)
     page->addStretch(1);
 
     stationary_->onChoose = [this](Sphere* s) { chooseStationary(s); };
-    connect(mode_, &QButtonGroup::idClicked, this, &PropertyPageViewProperties::chooseMode);
-    connect(keepInView_, &QCheckBox::clicked, this, &PropertyPageViewProperties::toggleKeepInView);
+    // Toggled and changed, not clicked: keys and assistive tools act too;
+    // the refresh is silent.
+    connect(mode_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on) chooseMode(id);
+    });
+    connect(keepInView_, &QCheckBox::toggled, this, &PropertyPageViewProperties::toggleKeepInView);
     accuracy_->offer = [this](int v) { return setAccuracy(v); };
-    connect(stereo_, &QCheckBox::clicked, this, &PropertyPageViewProperties::toggleStereo);
-    connect(scheme_, &QComboBox::activated, this, &PropertyPageViewProperties::chooseScheme);
+    connect(stereo_, &QCheckBox::toggled, this, &PropertyPageViewProperties::toggleStereo);
+    connect(scheme_, &QComboBox::currentIndexChanged, this,
+            &PropertyPageViewProperties::chooseScheme);
     setEnabled(false);
 }
 
@@ -118,14 +123,20 @@ void PropertyPageViewProperties::refresh() {
         QSignalBlocker hold(mode_);
         mode_->button(doc->viewFromStationary == 1 ? 0 : 1)->setChecked(true);
     }
-    keepInView_->setChecked(doc->keepInView != 0);
+    {
+        QSignalBlocker a(keepInView_), b(stereo_), c(scheme_);
+        keepInView_->setChecked(doc->keepInView != 0);
+        stereo_->setChecked(doc->stereo != 0);
+        scheme_->setCurrentIndex(std::clamp(doc->anaglyphScheme, 1, 6) - 1);
+    }
     keepInView_->setEnabled(doc->viewFromStationary == 1);
-    stereo_->setChecked(doc->stereo != 0);
-    scheme_->setCurrentIndex(std::clamp(doc->anaglyphScheme, 1, 6) - 1);
     accuracy_->show(doc->pathAccuracy);
     // The note reads placed spheres, which a drawing render thread may be
-    // writing: it is brought up to date only while the thread is parked.
-    if (doc->renderPaused || !doc->RenderThreadRunning()) note_->setText(accuracyText());
+    // writing: the thread is parked while it is brought up to date (another
+    // selected sphere, an open, an undo all change it).
+    const bool paused = doc->PauseIfRunning();
+    note_->setText(accuracyText());
+    if (paused) doc->RenderResume();
     if (doc->sphereCount > 0 && doc->selectedSphere)
         stationary_->fill(*doc, doc->stationarySphere);
     else
@@ -175,6 +186,6 @@ void PropertyPageViewProperties::toggleStereo() {
 
 void PropertyPageViewProperties::chooseScheme(int index) {
     CRotundelDoc* doc = document();
-    if (!doc || doc->anaglyphScheme == index + 1) return;
+    if (!doc || index < 0 || doc->anaglyphScheme == index + 1) return;
     apply("Anaglyph scheme", 0, 0, [doc, index] { doc->anaglyphScheme = index + 1; });
 }

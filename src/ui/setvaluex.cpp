@@ -30,7 +30,7 @@ SetValueX::SetValueX(QWidget* parent) : QDialog(parent) {
     numerator_ =
         field("Numerator :", "numerator", "The numerator of the fraction added, 0 to 1000");
     denominator_ =
-        field("Denomenator : ", "denominator", "The denominator of the fraction, 1 to 1000");
+        field("Denominator : ", "denominator", "The denominator of the fraction, 1 to 1000");
     prefill(Rational(0, 1));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &SetValueX::accept);
@@ -53,8 +53,8 @@ void SetValueX::refuse(QLineEdit* edit, const QString& message) {
     edit->selectAll();
 }
 
-bool SetValueX::check(QLineEdit* edit, int low, int high, int* value) {
-    QString message = DialogImageMovie::validate(edit->text(), low, high, value);
+bool SetValueX::check(const QString& field, QLineEdit* edit, int low, int high, int* value) {
+    QString message = DialogImageMovie::validate(field, edit->text(), low, high, value);
     if (message.isEmpty()) return true;
     refuse(edit, message);
     return false;
@@ -62,9 +62,9 @@ bool SetValueX::check(QLineEdit* edit, int low, int high, int* value) {
 
 void SetValueX::accept() {
     int whole = 0, numerator = 0, denominator = 1;
-    if (!check(whole_, 0, kMaxEntry, &whole)) return;
-    if (!check(numerator_, 0, kMaxEntry, &numerator)) return;
-    if (!check(denominator_, 1, kMaxEntry, &denominator)) return;
+    if (!check("Whole number", whole_, 0, kMaxEntry, &whole)) return;
+    if (!check("Numerator", numerator_, 0, kMaxEntry, &numerator)) return;
+    if (!check("Denominator", denominator_, 1, kMaxEntry, &denominator)) return;
     if (whole == 0 && numerator == 0) {
         refuse(whole_, kNotPositive);
         return;

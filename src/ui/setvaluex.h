@@ -33,7 +33,7 @@ class SetValueX : public QDialog {
     void rejectedEntry(const QString& message);
 
   private:
-    bool check(QLineEdit* edit, int low, int high, int* value);
+    bool check(const QString& field, QLineEdit* edit, int low, int high, int* value);
     void refuse(QLineEdit* edit, const QString& message);
 
     QLineEdit* whole_;

@@ -56,7 +56,8 @@ void SpherePropertiesSheet::setDocument(CRotundelDoc* doc) {
 }
 
 void SpherePropertiesSheet::refreshSpherePages() {
-    for (int i : {kLight, kSpace, kTime, kPoints, kDynamic}) pages_.at(i)->refresh();
+    // The View page too: its sample estimate is the selected sphere's.
+    for (int i : {kLight, kSpace, kTime, kPoints, kDynamic, kView}) pages_.at(i)->refresh();
 }
 
 void SpherePropertiesSheet::refreshViewPage() {

@@ -24,7 +24,8 @@ class SpherePropertiesSheet : public QWidget {
     explicit SpherePropertiesSheet(QWidget* parent = nullptr);
 
     void setDocument(CRotundelDoc* doc);
-    // Reloads the five pages of the selected sphere, in tab order.
+    // Reloads the five pages of the selected sphere, in tab order, and the
+    // View page, whose sample estimate is the selected sphere's.
     void refreshSpherePages();
     void refreshViewPage();
 

@@ -394,6 +394,14 @@ void ViewOpenGLmt::wheelEvent(QWheelEvent* e) {
 }
 
 void ViewOpenGLmt::keyPressEvent(QKeyEvent* e) {
+    // Tab steps the arcball's constraint axis only during a drag; otherwise
+    // it moves on to the next control, as everywhere else in the window.
+    const bool tab = e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab;
+    if (tab && onTabOut && QGuiApplication::mouseButtons() == Qt::NoButton) {
+        const bool back = e->key() == Qt::Key_Backtab || (e->modifiers() & Qt::ShiftModifier);
+        onTabOut(!back);
+        return;
+    }
     if (e->key() == Qt::Key_Delete) {
         deleteDown_ = true;
         deletePressed_ = true;

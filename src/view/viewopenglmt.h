@@ -152,6 +152,9 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     // Asks the user for a texture picture; "" when cancelled. A file dialog
     // unless replaced (tests answer without one).
     std::function<QString()> askTexturePath;
+    // Tab (forward) or Shift+Tab pressed while no drag is going on: the
+    // keyboard leaves the view for the widgets around it.
+    std::function<void(bool forward)> onTabOut;
     // Emitted once a texture choice has been handled (chosen or cancelled).
     Q_SIGNAL void textureChoiceDone();
 

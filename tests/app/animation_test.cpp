@@ -43,7 +43,7 @@ class AnimationTest : public QObject {
 void AnimationTest::initTestCase() {
     app_ = std::make_unique<CRotundelApp>();
     QVERIFY(app_->InitInstance());
-    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame(), kPatience));
     QVERIFY(waitForFrames(app_->view, 3));
     app_->document().SetModifiedFlag(false);
 }
@@ -76,12 +76,13 @@ void AnimationTest::keys() {
     connect(&button, &QPushButton::clicked, [&] { clicked = true; });
     if (focus == "view") {
         app_->view->requestActivate();
-        QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == app_->view; }));
+        QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == app_->view; },
+                                kPatience));
         QTest::keyClick(app_->view, Qt::Key(key));
     } else {
         button.show();
         button.setFocus();
-        QVERIFY(QTest::qWaitFor([&] { return button.hasFocus(); }));
+        QVERIFY(QTest::qWaitFor([&] { return button.hasFocus(); }, kPatience));
         QTest::keyClick(&button, Qt::Key(key));
     }
     QTest::qWait(50);
@@ -99,7 +100,7 @@ void AnimationTest::clockAndSlider() {
     controls->playAction->trigger();
     QVERIFY(player().active() && player().playing());
     QVERIFY(waitForFrames(app_->view, 5));
-    QVERIFY(QTest::qWaitFor([&] { return controls->timeSlider()->value() > 0; }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return controls->timeSlider()->value() > 0; }, kPatience));
     controls->playAction->trigger();  // pause
     QVERIFY(!player().playing());
     const double paused = player().fraction();

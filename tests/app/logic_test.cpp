@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include "cmainframe.h"
+#include "crotundelapp.h"
 #include "crotundeldoc.h"
 #include "examplesdialog.h"
 #include "flashtimer.h"
@@ -38,6 +39,8 @@ class LogicTest : public QObject {
     void recentFiles_data();
     void recentFiles();
     void recentFilesSurviveRestart();
+    void oldSettingsAdoptedOnce_data();
+    void oldSettingsAdoptedOnce();
     void swatches();
     void observerUsesTheViewsTables();
     void menus_data();
@@ -192,6 +195,38 @@ void LogicTest::recentFilesSurviveRestart() {
     QVERIFY(!settings.contains("Recent File List/File2"));
     RecentFileList again(settings);
     QCOMPARE(again.files(), QStringList{b});
+}
+
+// Keys under the old name and under the program's own; what the program's
+// own settings hold afterwards.
+void LogicTest::oldSettingsAdoptedOnce_data() {
+    QTest::addColumn<QString>("old");
+    QTest::addColumn<QString>("own");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("first run after an update") << "Recent File List/File1=a"
+                                               << ""
+                                               << "Recent File List/File1=a";
+    QTest::newRow("own settings win") << "Recent File List/File1=a"
+                                      << "Recent File List/File1=b"
+                                      << "Recent File List/File1=b";
+}
+
+void LogicTest::oldSettingsAdoptedOnce() {
+    QFETCH(QString, old);
+    QFETCH(QString, own);
+    QFETCH(QString, after);
+    QTemporaryDir dir;
+    QSettings from(dir.filePath("old.ini"), QSettings::IniFormat);
+    QSettings to(dir.filePath("own.ini"), QSettings::IniFormat);
+    auto put = [](QSettings& s, const QString& pair) {
+        if (!pair.isEmpty()) s.setValue(pair.section('=', 0, 0), pair.section('=', 1));
+    };
+    put(from, old);
+    put(to, own);
+    CRotundelApp::adoptOldSettings(from, to);
+    QStringList now;
+    for (const QString& key : to.allKeys()) now << key + "=" + to.value(key).toString();
+    QCOMPARE(now.join(';'), after);
 }
 
 void LogicTest::swatches() {

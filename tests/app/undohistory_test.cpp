@@ -138,10 +138,13 @@ TEST(UndoHistory, RandomEditsUndoToTheStartAndRedoToTheEnd) {
 TEST(UndoHistory, ADragIsOneStep) {
     struct Case {
         const char* what;
-        std::vector<std::pair<int, int>> radii;  // (merge key, numerator / 12)
+        // (merge key, numerator / 12); key -1 ends the run, -2 undoes
+        std::vector<std::pair<int, int>> radii;
         int steps;
     } cases[] = {
         {"one drag", {{7, 1}, {7, 2}, {7, 3}, {7, 4}}, 1},
+        {"two drags", {{7, 1}, {7, 2}, {-1, 0}, {7, 3}, {7, 4}}, 2},
+        {"an edit after an undo", {{7, 1}, {-1, 0}, {7, 2}, {-2, 0}, {7, 3}}, 2},
         {"drag back to the start", {{7, 5}, {7, 3}, {7, 6}}, 0},
         {"unmerged clicks", {{0, 1}, {0, 2}, {0, 3}}, 3},
         {"two controls", {{7, 1}, {7, 2}, {8, 3}, {8, 4}}, 2},
@@ -155,6 +158,10 @@ TEST(UndoHistory, ADragIsOneStep) {
         Sphere* b = doc.selectedSphere;
         const std::string start = doc.TakeSnapshot().bytes;
         for (auto [key, twelfths] : c.radii) {
+            if (key < 0) {
+                key == -1 ? history.endRun() : history.stack().undo();
+                continue;
+            }
             EditScope e(doc.journal, "Radius of B", key);
             b->setRadiusFactor(twelfths, 12);
             doc.AfterSphereEdit(true, true);

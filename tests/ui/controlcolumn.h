@@ -34,14 +34,27 @@ struct RecordingJournal : EditJournal {
         if (depth++) faults << "nested step " + QString::fromStdString(text);
         steps << QString::fromStdString(text);
         keys << mergeKey;
+        fresh << runEnded;
+        runEnded = false;
     }
     void endEdit() override {
         if (doc.renderPaused) faults << "end inside the pause";
         --depth;
     }
+    void endRun() override { runEnded = true; }
+    // The steps as the history keeps them: brackets with the key of the one
+    // before, in the same run, join it.
+    QStringList merged() const {
+        QStringList out;
+        for (int i = 0; i < steps.size(); ++i)
+            if (i == 0 || keys[i] == 0 || keys[i] != keys[i - 1] || fresh[i]) out << steps[i];
+        return out;
+    }
     const CRotundelDoc& doc;
     QStringList steps, faults;
     QList<int> keys;
+    QList<bool> fresh;
+    bool runEnded = true;
     int depth = 0;
 };
 

@@ -21,9 +21,10 @@ void DialogImageMovieTest::entries_data() {
     QTest::addColumn<QString>("message");  // empty: accepted
     QTest::addColumn<int>("wantWidth");
     QTest::addColumn<int>("wantFrames");
-    const QString range1 = "Please enter an integer between 10 and 1000.";
-    const QString range2 = "Please enter an integer between 50 and 1600.";
-    const QString integer = "Please enter an integer.";
+    const QString range1 = "Frames must be an integer between 10 and 1000.";
+    const QString range2 = "Width must be an integer between 50 and 1600.";
+    const QString integer = "Frames must be an integer.";
+    const QString widthInteger = "Width must be an integer.";
     QTest::newRow("typical") << "800"
                              << "200"
                              << "" << 800 << 200;
@@ -49,9 +50,9 @@ void DialogImageMovieTest::entries_data() {
     QTest::newRow("frames not a number") << "800"
                                          << "many" << integer << 0 << 0;
     QTest::newRow("width a fraction") << "640.5"
-                                      << "100" << integer << 0 << 0;
+                                      << "100" << widthInteger << 0 << 0;
     QTest::newRow("empty") << ""
-                           << "100" << integer << 0 << 0;
+                           << "100" << widthInteger << 0 << 0;
     QTest::newRow("beyond 32 bits") << "800"
                                     << "99999999999" << range1 << 0 << 0;
     QTest::newRow("negative") << "-800"

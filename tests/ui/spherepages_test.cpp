@@ -1,10 +1,18 @@
 // The control column at work: the construction buttons with the tree
-// following, renaming, the reference lists, the exact-X dialog, and every
-// control of the Space and Time pages with the step it records.
+// following, renaming, the reference lists, the exact-X dialog, every
+// control of the Space and Time pages with the step it records, and every
+// control of the six pages worked by an assistive tool.
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QLabel>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "controlcolumn.h"
+#include "propertypagepoints.h"
+#include "propertypageviewproperties.h"
 #include "setvaluex.h"
+#include "undohistory.h"
 
 class SpherePagesTest : public QObject {
     Q_OBJECT
@@ -24,6 +32,8 @@ class SpherePagesTest : public QObject {
     void edits();
     void storedAnglesShow_data();
     void storedAnglesShow();
+    void assistiveTools_data();
+    void assistiveTools();
 };
 
 // ops run on the starter automaton A(B); then the tree's shape and the
@@ -165,23 +175,26 @@ void SpherePagesTest::lists_data() {
     QTest::addColumn<QStringList>("time");
     QTest::addColumn<bool>("radiusExact");
     QTest::addColumn<bool>("timeExact");
+    QTest::addColumn<QString>("reason");          // why the rate cannot be edited
     const QStringList chain{"create", "create"};  // A(B(C(D)))
     QTest::newRow("root: everything derives from it")
-        << QStringList{"select A"} << QStringList{} << QStringList{} << false << false;
+        << QStringList{"select A"} << QStringList{} << QStringList{} << false << false
+        << "A is the first sphere: it has no parent to roll along.";
     QTest::newRow("time master") << QStringList{"select B"} << QStringList{"A"} << QStringList{}
-                                 << true << false;
+                                 << true << false
+                                 << "B sets the clock: it rolls one cycle distance per time unit.";
     QTest::newRow("middle of a chain leaves out what hangs on it")
         << (chain + QStringList{"select C"}) << QStringList{"A", "B"} << QStringList{"B", "D"}
-        << true << true;
+        << true << true << "";
     QTest::newRow("a sphere sized from elsewhere is offered")
         << (chain + QStringList{"radius D A", "time D B", "select C"}) << QStringList{"A", "B", "D"}
-        << QStringList{"B", "D"} << true << true;
+        << QStringList{"B", "D"} << true << true << "";
     QTest::newRow("a whole chain of references is left out")
         << (chain +
             QStringList{"select A", "create", "radius E D", "time D C", "time E D", "select C"})
-        << QStringList{"A", "B"} << QStringList{"B"} << true << true;
-    QTest::newRow("empty automaton")
-        << QStringList{"select A", "destroy"} << QStringList{} << QStringList{} << false << false;
+        << QStringList{"A", "B"} << QStringList{"B"} << true << true << "";
+    QTest::newRow("empty automaton") << QStringList{"select A", "destroy"} << QStringList{}
+                                     << QStringList{} << false << false << "";
 }
 
 void SpherePagesTest::lists() {
@@ -189,6 +202,7 @@ void SpherePagesTest::lists() {
     QFETCH(QStringList, time);
     QFETCH(bool, radiusExact);
     QFETCH(bool, timeExact);
+    QFETCH(QString, reason);
     QFETCH(QStringList, ops);
     ControlColumn c;
     c.runAll(ops);
@@ -197,6 +211,7 @@ void SpherePagesTest::lists() {
     auto canAct = [](QWidget* w) { return w->isEnabledTo(w->window()); };
     QCOMPARE(canAct(c.space().exactButton()), radiusExact);
     QCOMPARE(canAct(c.time().exactButton()), timeExact);
+    QCOMPARE(c.time().fixedReason()->text(), reason);
     // The selected reference is the selected entry.
     Sphere* s = c.doc.selectedSphere;
     if (s && s->radiusReference && c.space().radiusList()->currentItem())
@@ -210,7 +225,7 @@ void SpherePagesTest::exactX_data() {
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    const QString range = "Please enter an integer between %1 and %2.";
+    const QString range = "%1 must be an integer between %2 and %3.";
     QTest::newRow("2 4/6 is 8/3") << QStringList{"2", "4", "6"} << "8/3"
                                   << ""
                                   << "";
@@ -220,16 +235,16 @@ void SpherePagesTest::exactX_data() {
     QTest::newRow("zero refused") << QStringList{"0", "0", "7"} << ""
                                   << "X must be greater than 0."
                                   << "whole";
-    QTest::newRow("whole too large")
-        << QStringList{"1001", "0", "1"} << "" << range.arg(0).arg(1000) << "whole";
-    QTest::newRow("numerator too large")
-        << QStringList{"1", "1001", "1"} << "" << range.arg(0).arg(1000) << "numerator";
-    QTest::newRow("denominator 0")
-        << QStringList{"1", "0", "0"} << "" << range.arg(1).arg(1000) << "denominator";
-    QTest::newRow("whole checked first")
-        << QStringList{"5000", "0", "0"} << "" << range.arg(0).arg(1000) << "whole";
+    QTest::newRow("whole too large") << QStringList{"1001", "0", "1"} << ""
+                                     << range.arg("Whole number").arg(0).arg(1000) << "whole";
+    QTest::newRow("numerator too large") << QStringList{"1", "1001", "1"} << ""
+                                         << range.arg("Numerator").arg(0).arg(1000) << "numerator";
+    QTest::newRow("denominator 0") << QStringList{"1", "0", "0"} << ""
+                                   << range.arg("Denominator").arg(1).arg(1000) << "denominator";
+    QTest::newRow("whole checked first") << QStringList{"5000", "0", "0"} << ""
+                                         << range.arg("Whole number").arg(0).arg(1000) << "whole";
     QTest::newRow("empty field") << QStringList{"1", "", "1"} << ""
-                                 << "Please enter an integer."
+                                 << "Numerator must be an integer."
                                  << "numerator";
 }
 
@@ -288,8 +303,13 @@ QString fieldText(const Sphere& s, const QString& name) {
 
 // One user action on a page: "orientation N", "direction N", "radiusRow N",
 // "timeRow N", "radiusX n/d", "rateX n/d", "drag SLIDER V", "key SLIDER",
-// "spin SPIN up|down", "type SPIN V".
+// "wheel SLIDER", "groove SLIDER", "focus SLIDER", "spin SPIN up|down",
+// "type SPIN V"; several joined by ";".
 void act(ControlColumn& c, const QString& action) {
+    if (action.contains(';')) {
+        for (const QString& one : action.split(';')) act(c, one);
+        return;
+    }
     QStringList w = action.split(' ');
     auto& space = c.space();
     auto pair = [&](const QString& n) {
@@ -319,6 +339,23 @@ void act(ControlColumn& c, const QString& action) {
         s->setSliderDown(false);
     }
     if (w[0] == "key") QTest::keyClick(pair(w[1])->slider(), Qt::Key_PageUp);
+    if (w[0] == "wheel") {
+        QSlider* s = pair(w[1])->slider();
+        QPointF at = s->rect().center();
+        QWheelEvent wheel(at, s->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(s, &wheel);
+    }
+    if (w[0] == "groove") {
+        QSlider* s = pair(w[1])->slider();
+        c.properties.sheet()->tabs()->setCurrentIndex(SpherePropertiesSheet::kSpace);
+        // The groove runs along the top; the ticks are under it.
+        QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() - 3, s->height() / 4));
+    }
+    if (w[0] == "focus") {
+        QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(pair(w[1])->slider(), &in);
+    }
     if (w[0] == "spin")
         QTest::keyClick(pair(w[1])->spin(), w[2] == "up" ? Qt::Key_Up : Qt::Key_Down);
     if (w[0] == "type") {
@@ -374,9 +411,26 @@ void SpherePagesTest::edits_data() {
     QTest::newRow("thumb drag is one step") << QStringList{} << "drag axisZ 90"
                                             << "axisAngleZ"
                                             << "90" << QStringList{"Axis of B"};
-    QTest::newRow("arrow key moves the slider only") << QStringList{} << "key axisX"
-                                                     << "axisAngleX"
-                                                     << "0" << QStringList{};
+    QTest::newRow("page up acts as a drag does") << QStringList{} << "key axisX"
+                                                 << "axisAngleX"
+                                                 << "10" << QStringList{"Axis tilt of B"};
+    QTest::newRow("a run of keys is one step") << QStringList{} << "key axisX;key axisX;key axisX"
+                                               << "axisAngleX"
+                                               << "30" << QStringList{"Axis tilt of B"};
+    QTest::newRow("two drags are two steps") << QStringList{} << "drag axisZ 40;drag axisZ 90"
+                                             << "axisAngleZ"
+                                             << "90" << QStringList{"Axis of B", "Axis of B"};
+    QTest::newRow("focus arriving starts a new run")
+        << QStringList{} << "key axisX;focus axisX;key axisX"
+        << "axisAngleX"
+        << "20" << QStringList{"Axis tilt of B", "Axis tilt of B"};
+    QTest::newRow("wheel") << QStringList{} << "wheel revolution"
+                           << "initialRevolution"
+                           << "3" << QStringList{"Start angle of B"};
+    QTest::newRow("click on the groove") << QStringList{} << "groove axisZ"
+                                         << "axisAngleZ"
+                                         << "10" << QStringList{"Axis of B"};
+
     QTest::newRow("spin click") << QStringList{} << "spin revolution up"
                                 << "initialRevolution"
                                 << "1" << QStringList{"Start angle of B"};
@@ -403,11 +457,15 @@ void SpherePagesTest::edits() {
     act(c, action);
     QCOMPARE(fieldText(*s, field), value);
     // Drags and spin runs record many brackets with one key: one step.
-    QStringList merged;
-    for (int i = 0; i < c.journal.steps.size(); ++i)
-        if (i == 0 || c.journal.keys[i] == 0 || c.journal.keys[i] != c.journal.keys[i - 1])
-            merged << c.journal.steps[i];
-    QCOMPARE(merged, steps);
+    QCOMPARE(c.journal.merged(), steps);
+    // Each slider and its spin show the same value, whatever moved them.
+    for (SliderSpin* pair : {c.space().axisZ(), c.space().axisX(), c.space().revolution()})
+        QCOMPARE(pair->slider()->value(), pair->spin()->value());
+    // The View page's estimate is not left behind by the edit.
+    auto* note = c.properties.sheet()->viewPage()->findChild<QLabel*>("accuracyNote");
+    const QString estimate = note->text();
+    c.doc.RefreshViewPage();
+    QCOMPARE(note->text(), estimate);
     QCOMPARE(c.journal.faults, QStringList());
     QCOMPARE(c.doc.IsModified(), !steps.isEmpty());
     // The page shows what the sphere now holds.
@@ -437,6 +495,88 @@ void SpherePagesTest::storedAnglesShow() {
     c.doc.RefreshSpherePages();
     QCOMPARE(c.space().axisZ()->value(), shown);
     QCOMPARE(c.space().axisZ()->slider()->value(), shown);
+}
+
+// A control of a page by its text, object name or accessible name, and the
+// value an assistive tool gives it (-1: its toggle action).
+void SpherePagesTest::assistiveTools_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("value");
+    const struct {
+        int page;
+        const char* control;
+        int value;
+    } rows[] = {
+        {SpherePropertiesSheet::kLight, "Solid (opaque)", -1},
+        {SpherePropertiesSheet::kLight, "Mesh", -1},
+        {SpherePropertiesSheet::kLight, "Texture", -1},
+        {SpherePropertiesSheet::kLight, "None", -1},
+        {SpherePropertiesSheet::kLight, "Rotation axis (child)", -1},
+        {SpherePropertiesSheet::kLight, "Perpendicular axis (child)", -1},
+        {SpherePropertiesSheet::kLight, "Revolution axis (parent)", -1},
+        {SpherePropertiesSheet::kLight, "Revolution great circle", -1},
+        {SpherePropertiesSheet::kLight, "Child to parent centers line", -1},
+        {SpherePropertiesSheet::kLight, "Show point paths", -1},
+        {SpherePropertiesSheet::kSpace, "inside parent", -1},
+        {SpherePropertiesSheet::kSpace, "anti-clockwise around parent", -1},
+        {SpherePropertiesSheet::kSpace, "axisZSlider", 90},
+        {SpherePropertiesSheet::kSpace, "axisXSpin", 45},
+        {SpherePropertiesSheet::kSpace, "revolutionSlider", 200},
+        {SpherePropertiesSheet::kSpace, "Initial revolution angle (value)", 7},
+        {SpherePropertiesSheet::kPoints, "pointZSlider", 30},
+        {SpherePropertiesSheet::kPoints, "Rotation about perpendicular axis (value)", 60},
+        {SpherePropertiesSheet::kPoints, "distanceSlider", 4},
+        {SpherePropertiesSheet::kDynamic, "Perform dynamic modifications", -1},
+        {SpherePropertiesSheet::kDynamic, "Axis relative to parent (Z axis)", -1},
+        {SpherePropertiesSheet::kDynamic, "Axis relative to parent (X axis)", -1},
+        {SpherePropertiesSheet::kView, "From orbit", -1},
+        {SpherePropertiesSheet::kView, "Keep automaton entirely in view", -1},
+        {SpherePropertiesSheet::kView, "Stereoscopic View  (anaglyph)", -1},
+        {SpherePropertiesSheet::kView, "accuracy", 80},
+    };
+    for (const auto& r : rows) QTest::newRow(r.control) << r.page << QString(r.control) << r.value;
+}
+
+void SpherePagesTest::assistiveTools() {
+    QFETCH(int, page);
+    QFETCH(QString, control);
+    QFETCH(int, value);
+    ControlColumn c;
+    c.properties.sheet()->pointsPage()->findChild<QPushButton*>("addPoint")->click();
+    UndoHistory history(c.doc);
+    c.doc.journal = &history;
+    QWidget* w = nullptr;
+    for (QWidget* each : c.properties.sheet()->page(page)->findChildren<QWidget*>()) {
+        auto* button = qobject_cast<QAbstractButton*>(each);
+        if ((button && button->text() == control) || each->objectName() == control ||
+            each->accessibleName() == control)
+            w = each;
+    }
+    QVERIFY(w);
+    QAccessibleInterface* tool = QAccessible::queryAccessibleInterface(w);
+    auto shown = [&] {
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) return int(button->isChecked());
+        return tool->valueInterface()->currentValue().toInt();
+    };
+    const std::string before = c.doc.TakeSnapshot().bytes;
+    const int shownBefore = shown();
+    if (value < 0)
+        tool->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    else
+        tool->valueInterface()->setCurrentValue(value);
+    const std::string after = c.doc.TakeSnapshot().bytes;
+    QVERIFY(after != before);
+    QCOMPARE(history.stack().count(), 1);
+    // A slider and its spin keep in step.
+    if (auto* pair = qobject_cast<SliderSpin*>(w->parentWidget()))
+        QCOMPARE(pair->slider()->value(), pair->spin()->value());
+    history.stack().undo();
+    QCOMPARE(c.doc.TakeSnapshot().bytes, before);
+    QCOMPARE(shown(), shownBefore);
+    history.stack().redo();
+    QCOMPARE(c.doc.TakeSnapshot().bytes, after);
+    c.doc.journal = nullptr;
 }
 
 QTEST_MAIN(SpherePagesTest)
