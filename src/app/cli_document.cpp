@@ -15,6 +15,7 @@
 #include "pathcsv.h"
 #include "sphere.h"
 #if __has_include("pathmesh.h")
+#include "exportmaking.h"
 #include "framerenderer.h"
 #include "pathmesh.h"
 #include "pathsvg.h"
@@ -104,7 +105,7 @@ int runInfo(const std::vector<std::string>& args) {
 }
 
 void exportHelp() {
-    std::cout << "usage: rotundel export FILE.one -o OUT.EXT [--tube-radius R] [--sides N]\n"
+    std::cout << "usage: rotundel export FILE.one -o OUT.EXT [options]\n"
                  "Writes the point paths of the automaton's first frame. OUT's extension picks "
                  "the format:\n"
                  "  .csv   the sampled positions, one row per sample\n"
@@ -115,25 +116,16 @@ void exportHelp() {
     for (const auto& f : PathMesh::formats())
         std::cout << "  " << f.extension << (std::string(6 - std::string(f.extension).size(), ' '))
                   << " " << f.description << "\n";
-    std::cout << "Meshes hold one closed tube per traced point, named sphere/point.\n"
-                 "  --tube-radius R   tube radius in automaton units (default 0.15 x the "
-                 "sphere's radius)\n"
-                 "  --sides N         sides of each tube, 3 to "
-              << PathMesh::kMostSides << " (default 7)\n";
+    std::cout << kMakingHelp;
 #endif
-}
-
-std::optional<double> parseNumber(const std::string& text) {
-    double v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return v;
 }
 
 int runExport(const std::vector<std::string>& args) {
     std::string file, out;
-    std::optional<double> tubeRadius;
-    std::optional<int> sides;
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    MakingArguments making;
+    std::string why;
+#endif
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             exportHelp();
@@ -142,15 +134,10 @@ int runExport(const std::vector<std::string>& args) {
             if (i + 1 >= args.size()) return usage("-o needs a file name.");
             if (!out.empty()) return usage("export writes one file.");
             out = args[++i];
-        } else if (args[i] == "--tube-radius") {
-            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
-            if (!v || !(*v > 0) || *v > 1e6) return usage("--tube-radius needs a positive number.");
-            tubeRadius = *v;
-        } else if (args[i] == "--sides") {
-            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
-            if (!v || *v != static_cast<int>(*v) || *v < 3 || *v > 64)
-                return usage("--sides needs a whole number from 3 to 64.");
-            sides = static_cast<int>(*v);
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+        } else if (int taken = takeMakingArgument(args, i, making, &why); taken != 0) {
+            if (taken < 0) return usage(why);
+#endif
         } else if (isOption(args[i])) {
             return usage("export does not know the option " + AutomatonReport::printable(args[i]) +
                          ".");
@@ -165,14 +152,15 @@ int runExport(const std::vector<std::string>& args) {
     const bool one = endsWith(out, ".one");
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
     const bool svg = endsWith(out, ".svg");
-    const bool mesh = PathMesh::formatForPath(out) != nullptr;
+    const bool made = makesFile(out, making);
+    if (std::string e = checkMaking(out, making); !e.empty()) return usage(e);
 #else
-    const bool svg = false, mesh = false;
+    const bool svg = false, made = false;
 #endif
-    if (!csv && !one && !svg && !mesh)
+    if (!csv && !one && !svg && !made)
         return usage("export cannot write " + AutomatonReport::printable(out) +
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-                     ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf "
+                     ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf or .thr "
 #else
                      ": it writes .csv or .one "
 #endif
@@ -192,9 +180,9 @@ int runExport(const std::vector<std::string>& args) {
                   << " were sampled more coarsely to stay within " << doc.sampleBudget
                   << " samples.\n";
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-    if (svg || mesh) {
+    if (svg || made) {
         std::string error;
-        if (svg) {
+        if (svg && !made) {
             constexpr int kWidth = 640, kHeight = 480;
             CameraRig rig;
             rig.fovy = CRotundelDoc::kViewFovy;
@@ -205,10 +193,7 @@ int runExport(const std::vector<std::string>& args) {
 #endif
             error = PathSvg::write(doc, camera, orientation, kWidth, kHeight, out);
         } else {
-            MeshOptions options;
-            options.tubeRadius = tubeRadius;
-            options.sides = sides;
-            error = PathMesh::write(doc, out, options);
+            return writeMade(doc, out, making);
         }
         if (!error.empty()) {
             std::cerr << "rotundel: " << error << "\n";
@@ -229,6 +214,7 @@ const Command newCommand("new", "new FILE.one [--force]",
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",
-                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one", runExport);
+                            "point paths (.csv .svg .obj .ply .stl .glb .3mf .thr) or .one",
+                            runExport);
 
 }  // namespace

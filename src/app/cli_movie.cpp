@@ -20,13 +20,14 @@ constexpr int kMostFrames = 100000;
 int usage(const std::string& why) {
     std::cerr << "rotundel movie: " << why
               << "\nusage: rotundel movie FILE.one -o OUT [--frames N] [--width W] [--height H] "
-                 "[--rolling]\n"
+                 "[--rolling] [--curves-only]\n"
                  "  OUT ending in .mp4 (H.264), .webm (VP9) or .gif is a movie file; any other "
                  "OUT is a\n  folder of numbered PNG frames (made when missing).\n"
                  "  --frames N   frames to render (default: the document's movie frame count)\n"
                  "  --width W, --height H   frame size in pixels (default 640 x 480)\n"
                  "  --rolling    one period of the rolling animation instead of the dynamic "
-                 "axes\n";
+                 "axes\n"
+                 "  --curves-only   the traced curves alone, without spheres and axes\n";
     return kExitUsage;
 }
 
@@ -42,7 +43,7 @@ int runMovie(const std::vector<std::string>& args) {
     std::string input, output;
     std::optional<int> frames;
     int width = 640, height = 480;
-    bool rolling = false;
+    bool rolling = false, curvesOnly = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -75,6 +76,8 @@ int runMovie(const std::vector<std::string>& args) {
             (name == "--width" ? width : height) = *n;
         } else if (a == "--rolling") {
             rolling = true;
+        } else if (a == "--curves-only") {
+            curvesOnly = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return usage("unknown option " + AutomatonReport::printable(a) + ".");
         } else if (input.empty()) {
@@ -102,6 +105,7 @@ int runMovie(const std::vector<std::string>& args) {
     request.rolling = rolling;
     std::error_code ec;
     request.documentFolder = std::filesystem::absolute(input, ec).parent_path().string();
+    doc.curvesOnly = curvesOnly;
     FrameSettings settings = frameSettingsOf(doc);
     request.camera = settings.camera;
     const CBallController* ball = nullptr;
@@ -117,6 +121,8 @@ int runMovie(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-Command cmd("movie", "movie FILE.one -o OUT [--frames N] [--width W] [--height H] [--rolling]",
+Command cmd("movie",
+            "movie FILE.one -o OUT [--frames N] [--width W] [--height H] [--rolling] "
+            "[--curves-only]",
             "movie (.mp4, .webm, .gif) or PNG frames, no display needed", runMovie);
 }  // namespace

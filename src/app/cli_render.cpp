@@ -25,12 +25,14 @@ struct RenderArgs {
     std::string input, output;
     int width = kDefaultWidth, height = kDefaultHeight;
     bool widthGiven = false, heightGiven = false;
+    bool curvesOnly = false;
 };
 
 int usage(const std::string& why) {
     std::cerr << "rotundel render: " << why
               << "\nusage: rotundel render FILE.one -o OUT.{png,jpg,bmp,tif} [--width W] "
-                 "[--height H]\n";
+                 "[--height H] [--curves-only]\n"
+                 "  --curves-only   the traced curves alone, without spheres and axes\n";
     return kExitUsage;
 }
 
@@ -68,6 +70,8 @@ std::string parse(const std::vector<std::string>& args, RenderArgs& out) {
                        ".";
             (width ? out.width : out.height) = *n;
             (width ? out.widthGiven : out.heightGiven) = true;
+        } else if (a == "--curves-only") {
+            out.curvesOnly = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a + ".";
         } else if (out.input.empty()) {
@@ -107,6 +111,7 @@ int renderCommand(const std::vector<std::string>& args) {
     }
     // The frame's own update: placement, dynamic step and the point paths.
     doc.Step();
+    doc.curvesOnly = a.curvesOnly;
 
     FrameRenderer::Options options;
     std::error_code ec;
@@ -146,6 +151,6 @@ int renderCommand(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-Command cmd("render", "render FILE.one -o OUT.EXT [--width W] [--height H]",
+Command cmd("render", "render FILE.one -o OUT.EXT [--width W] [--height H] [--curves-only]",
             "still image (png, jpg, bmp, tif), no display needed", renderCommand);
 }  // namespace

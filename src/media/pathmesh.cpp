@@ -16,7 +16,9 @@
 
 #include "relations.h"
 #include "sphere.h"
+#include "threemfmaterials.h"
 #include "tubemesh.h"
+#include "tubesizing.h"
 
 namespace fs = std::filesystem;
 
@@ -93,6 +95,23 @@ std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes, bool shading) {
     return scene;
 }
 
+// Millimetres for printers: every coordinate times the scale asked for.
+void scaleTubes(std::vector<Tube>& tubes, const MeshOptions& o) {
+    Vec3 low{INFINITY, INFINITY, INFINITY}, high = -1 * low;
+    for (const Tube& t : tubes)
+        for (const Vec3& v : t.mesh.vertices) {
+            low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
+            high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
+        }
+    const Vec3 size = high - low;
+    const double scale = meshScale(o, std::max({size.x, size.y, size.z}));
+    if (scale == 1) return;
+    for (Tube& t : tubes) {
+        for (Vec3& v : t.mesh.vertices) v = scale * v;
+        for (Vec3& c : t.mesh.centres) c = scale * c;
+    }
+}
+
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -119,14 +138,19 @@ const PathMesh::Format* PathMesh::formatForPath(const std::string& path) {
     return nullptr;
 }
 
-std::string PathMesh::write(const Automaton& a, const std::string& path,
-                            const MeshOptions& options) {
+std::string PathMesh::write(const Automaton& a, const std::string& path, const MeshOptions& o) {
     const Format* format = formatForPath(path);
     if (!format) return "The mesh type is chosen by the extension of " + path + ".";
-    if (options.tubeRadius && !(*options.tubeRadius > 0 && *options.tubeRadius < 1e6))
+    if (o.tubeRadius && !(*o.tubeRadius > 0 && *o.tubeRadius < 1e6))
         return "The tube radius must be a positive number.";
-    if (options.sides && (*options.sides < 3 || *options.sides > kMostSides))
+    if (o.sides && (*o.sides < 3 || *o.sides > kMostSides))
         return "Tubes need from 3 to " + std::to_string(kMostSides) + " sides.";
+    if ((o.sizeMillimetres && !(*o.sizeMillimetres > 0 && *o.sizeMillimetres < 1e6)) ||
+        !(o.scale > 0 && o.scale < 1e6))
+        return "The size must be a positive number.";
+    const TubeSizing sizing = chooseTubeRadius(a, o);
+    if (o.warning)
+        for (const std::string& w : sizing.warnings) o.warning(w);
 
     // The tubes are built side by side on the machine's cores: building
     // them is most of an export's work.
@@ -139,8 +163,8 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     for (const Sphere* s : a.sphereTable) {
         if (!s) continue;
         TubeSettings settings = tubeSettingsFor(s->radius);
-        if (options.tubeRadius) settings.radius = *options.tubeRadius;
-        if (options.sides) settings.sides = *options.sides;
+        if (sizing.radius) settings.radius = *sizing.radius;
+        if (o.sides) settings.sides = *o.sides;
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
@@ -163,6 +187,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
     if (tubes.empty()) return "There are no point paths to write.";
+    scaleTubes(tubes, o);
     auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
 
     // Written into a fresh folder beside the target and moved into place
@@ -185,6 +210,12 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     fs::path staged = work / target.filename();
     if (exporter.Export(scene.get(), format->exporter, staged.string()) != AI_SUCCESS)
         return "The mesh " + path + " could not be written: " + exporter.GetErrorString() + ".";
+    if (std::string(format->exporter) == "3mf") {
+        std::vector<ThreeMfTube> named;
+        for (const Tube& t : tubes) named.push_back({t.name, t.color});
+        if (std::string e = fixThreeMfMaterials(staged.string(), named); !e.empty())
+            return "The mesh " + path + " could not be written: " + e + ".";
+    }
     for (const auto& entry : fs::directory_iterator(work, ec)) {
         fs::rename(entry.path(), folder / entry.path().filename(), ec);
         if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
