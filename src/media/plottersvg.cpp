@@ -156,7 +156,8 @@ PlotterDrawing PlotterSvg::draw(const Automaton& a, const PlotterOptions& o) {
     const double w = std::max(1e-300, x1 - x0), h = std::max(1e-300, y1 - y0);
     const double room = std::max(0.0, o.pageWidth - 2 * o.margin),
                  roomH = std::max(0.0, o.pageHeight - 2 * o.margin);
-    const double scale = std::min(room / w, roomH / h);
+    // Curves that shrink to a point are drawn at their own size, not blown up.
+    const double scale = std::max(w, h) > 1e-9 ? std::min(room / w, roomH / h) : 1.0;
     const double ox = o.pageWidth / 2 - scale * (x0 + x1) / 2,
                  oy = o.pageHeight / 2 - scale * (y0 + y1) / 2;
     // Written with four decimals: the rounding takes its share of the tolerance.

@@ -25,6 +25,8 @@ std::vector<std::size_t> simplifyPolyline(std::size_t last, double tolerance,
             }
         }
         if (at == i || worst <= tolerance) continue;
+        // No bound at all (the piece is not allowed as it stands): halve it.
+        if (std::isinf(worst)) at = i + (j - i) / 2;
         keep[at] = 1;
         open.push_back({i, at});
         open.push_back({at, j});

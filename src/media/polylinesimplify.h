@@ -9,7 +9,8 @@
 #include <vector>
 
 // Distance of vertex k from what is drawn between the kept vertices i and j
-// (i < k < j); an upper bound is enough.
+// (i < k < j); an upper bound is enough, and infinity (or not a number)
+// for a piece that may not be drawn as one, which is then halved.
 using SimplifyDeviation = std::function<double(std::size_t i, std::size_t j, std::size_t k)>;
 
 // The indices kept from vertices 0..last (ascending, 0 and last always),
