@@ -138,19 +138,21 @@ const PathMesh::Format* PathMesh::formatForPath(const std::string& path) {
     return nullptr;
 }
 
-std::string PathMesh::write(const Automaton& a, const std::string& path, const MeshOptions& o) {
+std::string PathMesh::write(const Automaton& a, const std::string& path,
+                            const MeshOptions& options) {
     const Format* format = formatForPath(path);
     if (!format) return "The mesh type is chosen by the extension of " + path + ".";
-    if (o.tubeRadius && !(*o.tubeRadius > 0 && *o.tubeRadius < 1e6))
+    if (options.tubeRadius && !(*options.tubeRadius > 0 && *options.tubeRadius < 1e6))
         return "The tube radius must be a positive number.";
-    if (o.sides && (*o.sides < 3 || *o.sides > kMostSides))
+    if (options.sides && (*options.sides < 3 || *options.sides > kMostSides))
         return "Tubes need from 3 to " + std::to_string(kMostSides) + " sides.";
-    if ((o.sizeMillimetres && !(*o.sizeMillimetres > 0 && *o.sizeMillimetres < 1e6)) ||
-        !(o.scale > 0 && o.scale < 1e6))
+    if ((options.sizeMillimetres &&
+         !(*options.sizeMillimetres > 0 && *options.sizeMillimetres < 1e6)) ||
+        !(options.scale > 0 && options.scale < 1e6))
         return "The size must be a positive number.";
-    const TubeSizing sizing = chooseTubeRadius(a, o);
-    if (o.warning)
-        for (const std::string& w : sizing.warnings) o.warning(w);
+    const TubeSizing sizing = chooseTubeRadius(a, options);
+    if (options.warning)
+        for (const std::string& w : sizing.warnings) options.warning(w);
 
     // The tubes are built side by side on the machine's cores: building
     // them is most of an export's work.
@@ -164,7 +166,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path, const M
         if (!s) continue;
         TubeSettings settings = tubeSettingsFor(s->radius);
         if (sizing.radius) settings.radius = *sizing.radius;
-        if (o.sides) settings.sides = *o.sides;
+        if (options.sides) settings.sides = *options.sides;
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
@@ -187,7 +189,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path, const M
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
     if (tubes.empty()) return "There are no point paths to write.";
-    scaleTubes(tubes, o);
+    scaleTubes(tubes, options);
     auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
 
     // Written into a fresh folder beside the target and moved into place
