@@ -16,6 +16,7 @@
 #include "pathcsv.h"
 #include "sphere.h"
 #if __has_include("pathmesh.h")
+#include "exportmaking.h"
 #include "framerenderer.h"
 #include "pathmesh.h"
 #include "pathsvg.h"
@@ -102,17 +103,11 @@ int runInfo(const std::vector<std::string>& args) {
 // What export writes, by OUT's extension.
 struct ExportArgs {
     std::string out;
-    std::optional<double> tubeRadius;
-    std::optional<int> sides;
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    MakingArguments making;  // meshes, plotter drawings and tracks; checked by checkMaking
+#endif
 };
 
-std::vector<std::string> meshExtensions() {
-    std::vector<std::string> out;
-#ifdef ROTUNDEL_EXPORT_DRAWINGS
-    for (const auto& f : PathMesh::formats()) out.push_back(f.extension);
-#endif
-    return out;
-}
 
 std::vector<CliOption> exportOptions(ExportArgs& a) {
     std::vector<CliOption> options = {
@@ -128,32 +123,10 @@ std::vector<CliOption> exportOptions(ExportArgs& a) {
          }},
     };
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-    options.push_back({{"--tube-radius"},
-                       "R",
-                       "tube radius in automaton units (default 0.15 x the sphere's radius)",
-                       meshExtensions(),
-                       [&a](const std::string& v) -> std::string {
-                           auto r = decimalNumber(v);
-                           if (!r || !PathMesh::acceptsTubeRadius(*r))
-                               return "--tube-radius needs a positive number below " +
-                                      std::to_string(
-                                          static_cast<long>(PathMesh::kLargestTubeRadius));
-                           a.tubeRadius = *r;
-                           return {};
-                       }});
-    options.push_back(
-        {{"--sides"},
-         "N",
-         "sides of each tube, 3 to " + std::to_string(PathMesh::kMostSides) + " (default 7)",
-         meshExtensions(),
-         [&a](const std::string& v) -> std::string {
-             auto n = wholeNumber(v, 3, PathMesh::kMostSides);
-             if (!n)
-                 return "--sides needs a whole number from 3 to " +
-                        std::to_string(PathMesh::kMostSides);
-             a.sides = *n;
-             return {};
-         }});
+    // Which outputs these apply to, and their values, are checked together
+    // by checkMaking once the output is known; --help lists them below.
+    for (const MakingOption& m : makingOptions(a.making))
+        options.push_back({{m.name}, m.value, "", {}, m.take});
 #endif
     return options;
 }
@@ -169,11 +142,9 @@ void exportHelp(std::ostream& out) {
     for (const auto& f : PathMesh::formats())
         out << "  " << f.extension << (std::string(6 - std::string(f.extension).size(), ' ')) << " "
             << f.description << "\n";
-    out << "Meshes hold one closed tube per traced point, named sphere/point.\n";
+    out << kMakingHelp;
 #endif
-    out << "Options:\n";
-    ExportArgs unused;
-    printOptions(out, exportOptions(unused));
+    out << "  -o OUT                the file to write; its extension picks the format\n";
 }
 
 int runExport(const std::vector<std::string>& args) {
@@ -193,14 +164,15 @@ int runExport(const std::vector<std::string>& args) {
     const bool one = endsWith(out, ".one");
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
     const bool svg = endsWith(out, ".svg");
-    const bool mesh = PathMesh::formatForPath(out) != nullptr;
+    const bool made = makesFile(out, a.making);
+    if (std::string e = checkMaking(out, a.making); !e.empty()) return usage("export", e);
 #else
-    const bool svg = false, mesh = false;
+    const bool svg = false, made = false;
 #endif
     if (!csv && !one && !svg && !mesh)
         return usage("export", "export cannot write " + AutomatonReport::printable(out) +
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-                                   ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf "
+                                   ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf or .thr "
 #else
                                    ": it writes .csv or .one "
 #endif
@@ -232,9 +204,9 @@ int runExport(const std::vector<std::string>& args) {
                                ? "no point of it traces a path"
                                : "it has no stationary sphere, so no point traces a path");
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-    if (svg || mesh) {
+    if (svg || made) {
         std::string error;
-        if (svg) {
+        if (svg && !made) {
             constexpr int kWidth = 640, kHeight = 480;
             CameraRig rig;
             rig.fovy = CRotundelDoc::kViewFovy;
@@ -245,10 +217,7 @@ int runExport(const std::vector<std::string>& args) {
 #endif
             error = PathSvg::write(doc, camera, orientation, kWidth, kHeight, out);
         } else {
-            MeshOptions options;
-            options.tubeRadius = a.tubeRadius;
-            options.sides = a.sides;
-            error = PathMesh::write(doc, out, options);
+            return writeMade(doc, out, a.making);
         }
         if (!error.empty()) {
             std::cerr << "rotundel: " << error << "\n";
@@ -269,7 +238,7 @@ const Command newCommand("new", "new FILE.one [--force]",
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",
-                            "point paths (.csv .svg .obj .ply .stl .glb .3mf) or .one", runExport,
-                            exportHelp);
+                            "point paths (.csv .svg .obj .ply .stl .glb .3mf .thr) or .one",
+                            runExport, exportHelp);
 
 }  // namespace

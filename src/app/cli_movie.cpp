@@ -28,6 +28,7 @@ struct MovieArgs {
     std::optional<int> frames;
     PictureSize size;
     bool rolling = false;
+    bool curvesOnly = false;
 };
 
 std::vector<CliOption> movieOptions(MovieArgs& a) {
@@ -61,6 +62,14 @@ std::vector<CliOption> movieOptions(MovieArgs& a) {
                        {},
                        [&a](const std::string&) -> std::string {
                            a.rolling = true;
+                           return {};
+                       }});
+    options.push_back({{"--curves-only"},
+                       "",
+                       "the traced curves alone, without spheres and axes",
+                       {},
+                       [&a](const std::string&) -> std::string {
+                           a.curvesOnly = true;
                            return {};
                        }});
     return options;
@@ -134,6 +143,7 @@ int runMovie(const std::vector<std::string>& args) {
     request.rolling = a.rolling || (!anyDynamic(doc) && doc.viewFromStationary == 1);
     std::error_code ec;
     request.documentFolder = std::filesystem::absolute(input, ec).parent_path().string();
+    doc.curvesOnly = a.curvesOnly;
     FrameSettings settings = frameSettingsOf(doc);
     request.camera = settings.camera;
     const CBallController* ball = nullptr;
@@ -149,6 +159,8 @@ int runMovie(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-Command cmd("movie", "movie FILE.one -o OUT [--frames N] [--width W] [--height H] [--rolling]",
+Command cmd("movie",
+            "movie FILE.one -o OUT [--frames N] [--width W] [--height H] [--rolling] "
+            "[--curves-only]",
             "movie (.mp4, .webm, .gif) or PNG frames, no display needed", runMovie, movieHelp);
 }  // namespace

@@ -22,6 +22,7 @@ namespace {
 struct RenderArgs {
     std::string output;
     PictureSize size;
+    bool curvesOnly = false;
 };
 
 std::vector<CliOption> renderOptions(RenderArgs& a) {
@@ -37,11 +38,19 @@ std::vector<CliOption> renderOptions(RenderArgs& a) {
          }},
     };
     a.size.addOptions(options);
+    options.push_back({{"--curves-only"},
+                       "",
+                       "the traced curves alone, without spheres and axes",
+                       {},
+                       [&a](const std::string&) -> std::string {
+                           a.curvesOnly = true;
+                           return {};
+                       }});
     return options;
 }
 
 void renderHelp(std::ostream& out) {
-    out << "usage: rotundel render FILE.one -o OUT.EXT [--width W] [--height H]\n"
+    out << "usage: rotundel render FILE.one -o OUT.EXT [--width W] [--height H] [--curves-only]\n"
            "Renders the first frame after opening FILE.one as Save image makes it, without a "
            "display;\nthe camera frames the spheres and the traced paths.\nOptions:\n";
     RenderArgs unused;
@@ -72,6 +81,7 @@ int renderCommand(const std::vector<std::string>& args) {
     // The frame's own update: placement, dynamic step and the point paths
     // (which the camera fit then takes in).
     doc.Step();
+    doc.curvesOnly = a.curvesOnly;
 
     FrameRenderer::Options options;
     std::error_code ec;
@@ -104,6 +114,6 @@ int renderCommand(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-Command cmd("render", "render FILE.one -o OUT.EXT [--width W] [--height H]",
+Command cmd("render", "render FILE.one -o OUT.EXT [--width W] [--height H] [--curves-only]",
             "still image (png, jpg, bmp, tif), no display needed", renderCommand, renderHelp);
 }  // namespace

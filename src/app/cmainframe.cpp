@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "crotundeldoc.h"
 #include "helpwindow.h"
 #include "propertypageappearance.h"
 #include "spherepropertiessheet.h"
@@ -75,6 +76,18 @@ void CMainFrame::buildMenus() {
     resetViewAction->setObjectName("resetView");
     connect(resetViewAction, &QAction::triggered, this, [this] {
         if (view_) view_->resetView();
+    });
+    curvesOnlyAction = viewMenu->addAction("&Curves only");
+    curvesOnlyAction->setObjectName("curvesOnly");
+    curvesOnlyAction->setCheckable(true);
+    connect(curvesOnlyAction, &QAction::toggled, this, [this](bool on) {
+        CRotundelDoc* doc = view_ ? view_->document() : nullptr;
+        if (!doc) return;
+        // The render thread reads the setting with every frame.
+        bool paused = doc->PauseIfRunning();
+        doc->curvesOnly = on;
+        if (paused) doc->RenderResume();
+        view_->requestFrame();
     });
 
     QMenu* help = menuBar()->addMenu("Help");

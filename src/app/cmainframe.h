@@ -54,6 +54,7 @@ class CMainFrame : public QMainWindow {
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
         *aboutAction, *examplesAction, *exportAction, *saveMovieAction;
     QAction* resetViewAction = nullptr;
+    QAction* curvesOnlyAction = nullptr;  // checkable: hide spheres, axes and great circles
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;

@@ -129,7 +129,7 @@ QString ExamplesDialog::cachePath(const QString& examplePath) const {
     QByteArray hash = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
     return QDir(cacheFolder_)
         .filePath(QFileInfo(examplePath).completeBaseName() + "-" +
-                  QString::fromLatin1(hash.left(16)) + ".png");
+                  QString::fromLatin1(hash.left(16)) + "-curves.png");
 }
 
 void ExamplesDialog::drawNext() {
@@ -148,9 +148,11 @@ void ExamplesDialog::drawNext() {
         // A program that cannot be started will not draw the others either.
         if (error == QProcess::FailedToStart) drawFinished(false, true);
     });
+    // The curves alone: at this size the translucent spheres in front of
+    // them would be most of the picture.
     process_->start(renderProgram_,
                     {"render", e.path, "-o", drawing_, "--width", QString::number(kThumbWidth),
-                     "--height", QString::number(kThumbHeight)});
+                     "--height", QString::number(kThumbHeight), "--curves-only"});
 }
 
 void ExamplesDialog::drawFinished(bool ok, bool giveUp) {

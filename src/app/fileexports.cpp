@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -26,17 +27,22 @@
 #include "pathsvg.h"
 #include "placement.h"
 #include "relations.h"
+#include "sandtrack.h"
 #include "sphere.h"
 #include "viewopenglmt.h"
 
 namespace {
-// Tube radius and sides for a mesh file, the drawing's unless changed.
+// Tube radius, sides and size of a mesh file. The radius is automatic
+// unless changed: the thickest tubes that do not touch themselves.
 std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle("Tubes");
     auto* form = new QFormLayout(&dialog);
-    auto* asDrawn = new QCheckBox("&Radius as drawn (0.15 x each sphere's radius)");
-    asDrawn->setChecked(true);
+    auto* radiusKind = new QComboBox;
+    radiusKind->addItems({"Automatic: as thick as no tube touches itself",
+                          "As drawn: 0.15 x each sphere's radius", "Given below"});
+    auto* kindLabel = new QLabel("Tube &thickness:");
+    kindLabel->setBuddy(radiusKind);
     auto* radius = new QDoubleSpinBox;
     radius->setRange(0.0001, 1000);
     radius->setDecimals(4);
@@ -49,20 +55,79 @@ std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
     sides->setValue(7);
     auto* sidesLabel = new QLabel("&Sides of each tube:");
     sidesLabel->setBuddy(sides);
-    QObject::connect(asDrawn, &QCheckBox::toggled, radius,
-                     [radius](bool on) { radius->setEnabled(!on); });
+    auto* sized = new QCheckBox("Scale to a &largest dimension of");
+    auto* size = new QDoubleSpinBox;
+    size->setRange(1, 100000);
+    size->setValue(100);
+    size->setSuffix(" mm");
+    size->setEnabled(false);
+    size->setAccessibleName("Largest dimension in millimetres");
+    QObject::connect(radiusKind, &QComboBox::currentIndexChanged, radius,
+                     [radius](int kind) { radius->setEnabled(kind == 2); });
+    QObject::connect(sized, &QCheckBox::toggled, size, &QWidget::setEnabled);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(asDrawn);
+    form->addRow(kindLabel, radiusKind);
     form->addRow(radiusLabel, radius);
     form->addRow(sidesLabel, sides);
+    form->addRow(sized, size);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     MeshOptions options;
-    if (!asDrawn->isChecked()) options.tubeRadius = radius->value();
+    options.autoRadius = radiusKind->currentIndex() == 0;
+    if (radiusKind->currentIndex() == 2) options.tubeRadius = radius->value();
     options.sides = sides->value();
+    if (sized->isChecked()) options.sizeMillimetres = size->value();
     return options;
+}
+
+// Page, view and tolerance of a drawing for pen plotters.
+std::optional<PlotterOptions> plotterOptionsDialog(QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle("SVG for plotters");
+    auto* form = new QFormLayout(&dialog);
+    auto* page = new QComboBox;
+    page->addItems({"A4", "A3", "A5", "Letter"});
+    auto* pageLabel = new QLabel("&Page:");
+    pageLabel->setBuddy(page);
+    auto* landscape = new QCheckBox("&Landscape");
+    auto* margin = new QDoubleSpinBox;
+    margin->setRange(0, 100);
+    margin->setValue(10);
+    margin->setSuffix(" mm");
+    auto* marginLabel = new QLabel("&Margin:");
+    marginLabel->setBuddy(margin);
+    auto* view = new QComboBox;
+    view->addItems(
+        {"Top (down the stationary sphere's axis)", "Front", "Side", "Through the camera"});
+    auto* viewLabel = new QLabel("&View:");
+    viewLabel->setBuddy(view);
+    auto* tolerance = new QDoubleSpinBox;
+    tolerance->setDecimals(3);
+    tolerance->setRange(PlotterSvg::kFinestTolerance, 10);
+    tolerance->setSingleStep(0.01);
+    tolerance->setValue(0.02);
+    tolerance->setSuffix(" mm");
+    auto* toleranceLabel = new QLabel("&Tolerance:");
+    toleranceLabel->setBuddy(tolerance);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(pageLabel, page);
+    form->addRow(landscape);
+    form->addRow(marginLabel, margin);
+    form->addRow(viewLabel, view);
+    form->addRow(toleranceLabel, tolerance);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    PlotterOptions o;
+    std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(page->currentText().toStdString());
+    if (landscape->isChecked()) std::swap(o.pageWidth, o.pageHeight);
+    o.margin = margin->value();
+    o.view = static_cast<PlotterOptions::View>(view->currentIndex());
+    o.tolerance = tolerance->value();
+    return o;
 }
 }  // namespace
 
@@ -84,11 +149,20 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
         return dialog.selectedFiles().first();
     };
     askMeshOptions = [this] { return meshOptionsDialog(window_); };
+    askPlotterOptions = [this] { return plotterOptionsDialog(window_); };
+    tellWarning = [this](const QString& text) {
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, "Rotundel", text, QMessageBox::Ok, window_);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
     askExportPath = [this] {
+        const QString plotter = "SVG for plotters (*.svg)";
         QStringList filters{"CSV table of the samples (*.csv)",
-                            "SVG drawing through the camera (*.svg)"};
+                            "SVG drawing through the camera (*.svg)", plotter};
         for (const auto& f : PathMesh::formats())
             filters << QString("%1 (*%2)").arg(f.description, f.extension);
+        filters << "Sand-table track, theta and rho (*.thr)";
         QFileDialog dialog(window_, "Export", QString(), "");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(filters);
@@ -99,6 +173,7 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
         dialog.selectFile("Automaton");
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
+        exportForPlotter = dialog.selectedNameFilter() == plotter;
         return dialog.selectedFiles().first();
     };
 }
@@ -167,24 +242,33 @@ QString FileExports::saveMovie(const QString& path) {
 }
 
 void FileExports::OnExport() {
+    exportForPlotter = false;
     QString path = askExportPath();
     if (path.isEmpty()) return;
+    QString error;
+    if (exportForPlotter && QFileInfo(path).suffix().toLower() == "svg") {
+        auto chosen = askPlotterOptions();
+        if (!chosen) return;
+        error = exportPlotter(path, *chosen);
+        if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
+        return;
+    }
     MeshOptions mesh;
     if (PathMesh::formatForPath(path.toStdString())) {
         auto chosen = askMeshOptions();
         if (!chosen) return;
         mesh = *chosen;
     }
-    QString error = exportPaths(path, mesh);
+    error = exportPaths(path, mesh);
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
 }
 
 QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
     const std::string file = path.toStdString();
     const QString ext = QFileInfo(path).suffix().toLower();
-    const bool csv = ext == "csv", svg = ext == "svg";
-    if (!csv && !svg && !PathMesh::formatForPath(file))
-        return "Export writes .csv, .svg, .obj, .ply, .stl, .glb or .3mf files.";
+    const bool csv = ext == "csv", svg = ext == "svg", thr = ext == "thr";
+    if (!csv && !svg && !thr && !PathMesh::formatForPath(file))
+        return "Export writes .csv, .svg, .obj, .ply, .stl, .glb, .3mf or .thr files.";
     if (!doc_.root) return "There is no automaton to export.";
     // The paths are read, and computed first if an edit has just cleared
     // them, while the render thread stands still.
@@ -208,9 +292,35 @@ QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
         CameraSetup camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
         error = PathSvg::write(doc_, camera, doc_.cameraController.orientationMatrix(),
                                size.width(), size.height(), file);
+    } else if (thr) {
+        error = SandTrack::write(doc_, {}, file);
     } else {
-        error = PathMesh::write(doc_, file, mesh);
+        QStringList warnings;
+        MeshOptions options = mesh;
+        options.warning = [&warnings](const std::string& w) {
+            warnings << QString::fromStdString(w);
+        };
+        error = PathMesh::write(doc_, file, options);
+        if (error.empty() && !warnings.isEmpty() && tellWarning) tellWarning(warnings.join("\n"));
     }
+    if (paused) doc_.RenderResume();
+    return QString::fromStdString(error);
+}
+
+QString FileExports::exportPlotter(const QString& path, const PlotterOptions& options) {
+    if (!doc_.root) return "There is no automaton to export.";
+    bool paused = doc_.PauseIfRunning();
+    if (!doc_.pathsUpToDate) frameUpdate(doc_);
+    PlotterOptions o = options;
+    if (o.view == PlotterOptions::View::Camera) {
+        QSize size =
+            ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
+        CameraRig rig;
+        rig.fovy = ViewOpenGLmt::kFovy;
+        o.camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
+        o.orientation = doc_.cameraController.orientationMatrix();
+    }
+    std::string error = PlotterSvg::write(doc_, o, path.toStdString());
     if (paused) doc_.RenderResume();
     return QString::fromStdString(error);
 }

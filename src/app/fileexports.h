@@ -1,5 +1,6 @@
 // File › "Save movie..." and File › "Export...": movies of the automaton,
-// and its point paths as a table, a drawing or tube meshes.
+// and its point paths as a table, a drawing (through the camera or for pen
+// plotters), tube meshes for viewers and printers, or a sand-table track.
 #pragma once
 
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <optional>
 
 #include "pathmesh.h"
+#include "plottersvg.h"
 
 class CRotundelDoc;
 class ViewOpenGLmt;
@@ -32,12 +34,21 @@ class FileExports : public QObject {
     // extension names.
     void OnExport();
     QString exportPaths(const QString& path, const MeshOptions& mesh = {});
+    // A drawing for pen plotters.
+    QString exportPlotter(const QString& path, const PlotterOptions& options);
 
     // Where file dialogs are answered; tests replace these.
     std::function<QString()> askMoviePath;
     std::function<QString()> askExportPath;
+    // Set by askExportPath: an .svg name is a drawing for plotters.
+    bool exportForPlotter = false;
     // The tube radius and sides of a mesh file; empty when cancelled.
     std::function<std::optional<MeshOptions>()> askMeshOptions;
+    // Page, view and tolerance of a drawing for plotters; empty when cancelled.
+    std::function<std::optional<PlotterOptions>()> askPlotterOptions;
+    // Shows what a written mesh should be checked for (a tube that crosses
+    // itself); does not wait for an answer.
+    std::function<void(const QString&)> tellWarning;
 
   private:
     CRotundelDoc& doc_;

@@ -77,6 +77,9 @@ class CRotundelDoc : public Automaton {
     double coarsestPathStep = 0.5;
     std::int32_t stereo = 0;
     std::int32_t anaglyphScheme = 1;  // 1..6
+    // The traced curves without spheres, axes and great circles: a way of
+    // looking (View menu, --curves-only), not kept in files.
+    bool curvesOnly = false;
     // Negative; the zoom. Atomic: the UI thread's drag and wheel zoom and
     // the render thread's keyboard zoom all change it while frames read
     // it; relative changes go through compare-and-swap so none is lost.

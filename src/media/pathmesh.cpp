@@ -21,7 +21,9 @@
 #include "atomicfile.h"
 #include "relations.h"
 #include "sphere.h"
+#include "threemfmaterials.h"
 #include "tubemesh.h"
+#include "tubesizing.h"
 
 namespace fs = std::filesystem;
 
@@ -155,6 +157,23 @@ class SavingSystem : public Assimp::IOSystem {
     std::vector<std::unique_ptr<AtomicFile>> files_;
 };
 
+// Millimetres for printers: every coordinate times the scale asked for.
+void scaleTubes(std::vector<Tube>& tubes, const MeshOptions& o) {
+    Vec3 low{INFINITY, INFINITY, INFINITY}, high = -1 * low;
+    for (const Tube& t : tubes)
+        for (const Vec3& v : t.mesh.vertices) {
+            low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
+            high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
+        }
+    const Vec3 size = high - low;
+    const double scale = meshScale(o, std::max({size.x, size.y, size.z}));
+    if (scale == 1) return;
+    for (Tube& t : tubes) {
+        for (Vec3& v : t.mesh.vertices) v = scale * v;
+        for (Vec3& c : t.mesh.centres) c = scale * c;
+    }
+}
+
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -193,6 +212,13 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     // Before the tubes are built, which is most of the work.
     const std::string failed = "The mesh " + path + " could not be written: ";
     if (std::string why = AtomicFile::problem(path); !why.empty()) return failed + why + ".";
+    if ((options.sizeMillimetres &&
+         !(*options.sizeMillimetres > 0 && *options.sizeMillimetres < 1e6)) ||
+        !(options.scale > 0 && options.scale < 1e6))
+        return "The size must be a positive number.";
+    const TubeSizing sizing = chooseTubeRadius(a, options);
+    if (options.warning)
+        for (const std::string& w : sizing.warnings) options.warning(w);
 
     // The tubes are built side by side on the machine's cores: building
     // them is most of an export's work.
@@ -205,7 +231,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     for (const Sphere* s : a.sphereTable) {
         if (!s) continue;
         TubeSettings settings = tubeSettingsFor(s->radius);
-        if (options.tubeRadius) settings.radius = *options.tubeRadius;
+        if (sizing.radius) settings.radius = *sizing.radius;
         if (options.sides) settings.sides = *options.sides;
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
@@ -229,6 +255,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
     if (tubes.empty()) return "There are no point paths to write.";
+    scaleTubes(tubes, options);
     auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
 
     Assimp::Exporter exporter;
@@ -244,6 +271,9 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     if (exporter.Export(scene.get(), format->exporter, written) != AI_SUCCESS)
         return failed + (saving->error.empty() ? exporter.GetErrorString() : saving->error) + ".";
     if (direct) {
+        std::vector<ThreeMfTube> named;
+        for (const Tube& t : tubes) named.push_back({t.name, t.color});
+        if (std::string e = fixThreeMfMaterials(written, named); !e.empty()) return failed + e + ".";
         std::ifstream in(written, std::ios::binary);
         if (!in.is_open()) return failed + "its work file could not be read.";
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

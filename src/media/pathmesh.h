@@ -2,11 +2,14 @@
 // per traced point (the paths are closed, so each tube joins itself and
 // needs no caps), named sphere/point and coloured as its sphere, written
 // through Assimp's exporters as OBJ, PLY (with vertex colours), binary STL,
-// glTF 2.0 binary or 3MF.
+// glTF 2.0 binary or 3MF. Colours travel as each format can carry them: OBJ
+// in its .mtl file, PLY per vertex, glTF and 3MF as one material per tube;
+// STL has none.
 //
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +21,16 @@ struct MeshOptions {
     std::optional<double> tubeRadius;
     // Sides of each tube ring; unset: the drawing's.
     std::optional<int> sides;
+    // One radius for every tube, 0.9 x the smallest thickness of the
+    // written curves, so that no tube touches itself (wins over tubeRadius).
+    bool autoRadius = false;
+    // The model's largest dimension in the file, in millimetres (what
+    // slicers assume); unset: the automaton's units times scale.
+    std::optional<double> sizeMillimetres;
+    double scale = 1;
+    // Told, one sentence each, of every curve that a tube of the given
+    // radius would cross itself on, with the largest radius that would not.
+    std::function<void(const std::string&)> warning;
 };
 
 class PathMesh {

@@ -11,27 +11,9 @@
 
 #include "atomicfile.h"
 #include "sphere.h"
+#include "viewtransform.h"
 
 namespace {
-// What gluLookAt followed by the orientation does to a point: the position
-// in eye coordinates (the camera looks down -z).
-struct ViewTransform {
-    Vec3 s, u, f, eye;
-    Mat4 orientation;
-    bool orient = false;
-    Vec3 operator()(const Vec3& p) const {
-        Vec3 q = p;
-        if (orient) {
-            const Mat4& m = orientation;
-            q = {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
-                 m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-                 m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-        }
-        Vec3 d = q - eye;
-        return {dot(s, d), dot(u, d), -dot(f, d)};
-    }
-};
-
 struct Drawn {
     QPainterPath path;
     QColor colour;
@@ -42,13 +24,7 @@ struct Drawn {
 
 std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4& orientation,
                            int width, int height, const std::string& file) {
-    ViewTransform view;
-    view.f = normalise(c.center - c.eye);
-    view.s = normalise(cross(view.f, c.up));
-    view.u = cross(view.s, view.f);
-    view.eye = c.eye;
-    view.orientation = orientation;
-    view.orient = c.applyOrientation;
+    const ViewTransform view(c, orientation);
     const double n = c.nearDistance;
     // glFrustum's mapping of eye coordinates to pixels.
     auto toPixel = [&](const Vec3& e) {

@@ -109,6 +109,7 @@ bool FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     o.axisDrawFactor = s.axisDrawFactor;
     o.lightBackground = lightBackground_;
     o.rolling = s.rolling;
+    o.curvesOnly = s.curvesOnly;
     o.stop = s.stop;
     return spheres_.drawAutomaton(a, o);
 }

@@ -26,6 +26,7 @@ struct FrameSettings {
     bool flashActive = false;
     int flashPointIndex = 0;
     double axisDrawFactor = 0.20000000298023224;
+    bool curvesOnly = false;  // the traced curves alone, without spheres and axes
     // Set while the automaton rolls (not owned): the spheres are drawn where
     // the last placement put them, the paths as far as they have come.
     const DrawOptions::Rolling* rolling = nullptr;
@@ -49,6 +50,7 @@ FrameSettings frameSettingsOf(const Document& doc) {
     s.flashActive = doc.flashActive != 0;
     s.flashPointIndex = doc.flashPointIndex;
     s.axisDrawFactor = doc.axisDrawFactor;
+    if constexpr (requires { doc.curvesOnly; }) s.curvesOnly = doc.curvesOnly;
     return s;
 }
 

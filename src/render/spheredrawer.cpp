@@ -236,7 +236,7 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             if (!drawPaths(s, e, o)) stopped = true;
         });
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere* n) {
-            if (!stopNow()) drawBody(s, n, entryFor(s), o);
+            if (!o.curvesOnly && !stopNow()) drawBody(s, n, entryFor(s), o);
         });
         // Spheres not reached were not drawn, not destroyed: keep their lists.
         if (stopped) return false;

@@ -39,6 +39,8 @@ struct DrawOptions {
         bool faintRest = true;
     };
     const Rolling* rolling = nullptr;
+    // The traced curves alone: no bodies, axes, great circles or arrows.
+    bool curvesOnly = false;
     // Polled between spheres and while a tube list compiles; true gives the
     // drawing up, leaving an unfinished list stale for the next frame.
     std::function<bool()> stop;

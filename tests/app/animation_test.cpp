@@ -180,7 +180,7 @@ void AnimationTest::cancelMovie() {
 void AnimationTest::exportPaths_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("written");
-    for (const char* ext : {"csv", "svg", "obj", "ply", "stl", "glb", "3mf"})
+    for (const char* ext : {"csv", "svg", "obj", "ply", "stl", "glb", "3mf", "thr"})
         QTest::newRow(ext) << QString("paths.") + ext << true;
     QTest::newRow("unknown type") << "paths.dxf" << false;
 }
@@ -231,6 +231,22 @@ void AnimationTest::exportAsksForTubes() {
     exports->OnExport();
     QCOMPARE(asked, 3);  // no tube questions for a table
     QVERIFY(QFileInfo::exists(path));
+    // "SVG for plotters" asks for the page instead.
+    int pages = 0;
+    exports->askPlotterOptions = [&] {
+        ++pages;
+        return std::optional(PlotterOptions{});
+    };
+    path = dir_.filePath("page.svg");
+    exports->askExportPath = [&] {
+        exports->exportForPlotter = true;
+        return path;
+    };
+    exports->OnExport();
+    QCOMPARE(pages, 1);
+    QFile page(path);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().contains("inkscape:groupmode=\"layer\""));
 }
 
 QTEST_MAIN(AnimationTest)

@@ -2,6 +2,7 @@
 // screen after a few seconds of drawing. Run under a virtual X server:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot [--rolling] OUT.png [FILE.one] [--page TAB]
 // TAB names the property page to show (e.g. Space); the first is shown otherwise.
+// --curves-only pictures View › Curves only.
 // With --column only the control column is pictured; with --rolling the
 // spheres roll while the picture waits.
 // With --dialogs DIR it saves pictures of the help window, the About box,
@@ -62,11 +63,13 @@ int main(int argc, char** argv) {
         ++argv;
     }
     QString file, page;
-    bool column = false;
+    bool column = false, curvesOnly = false;
     for (int i = 2; i < argc; ++i) {
         QString a = QString::fromLocal8Bit(argv[i]);
         if (a == "--column")
             column = true;
+        else if (a == "--curves-only")
+            curvesOnly = true;
         else if (a == "--page" && i + 1 < argc)
             page = QString::fromLocal8Bit(argv[++i]);
         else
@@ -80,6 +83,7 @@ int main(int argc, char** argv) {
             tabs->setCurrentIndex(i);
     int status = 0;
     if (rolling) app.animation()->playAction->trigger();
+    if (curvesOnly) app.mainFrame()->curvesOnlyAction->setChecked(true);
     QTimer::singleShot(3500, [&] {
         QPixmap shot = column ? app.mainFrame()->mainSplitter()->widget(1)->grab()
                               : QGuiApplication::primaryScreen()->grabWindow(0);

@@ -143,6 +143,7 @@ class WindowTest : public QObject {
     void exampleOpensAsUntitledCopy();
     void undoRedoThroughTheEditMenu();
     void stereoChangesThePicture();
+    void curvesOnlyHidesTheSpheres();
     void pageDragWhileDrawing();
     void drawsOnlyWhileThePictureMayChange_data();
     void drawsOnlyWhileThePictureMayChange();
@@ -1077,6 +1078,26 @@ void WindowTest::closingWithChanges() {
     QVERIFY(app_->mainFrame()->close());
     QVERIFY(discard.shown);
     QVERIFY(!app_->view->renderThreadRunning());
+}
+
+void WindowTest::curvesOnlyHidesTheSpheres() {
+    QVERIFY(app_->OnFileNew());
+    auto inked = [this] {
+        QString error;
+        QImage image = app_->view->renderImage(QSize(96, 72), &error);
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) n += image.pixelColor(x, y).lightness() < 240;
+        return n;
+    };
+    const int whole = inked();
+    QAction* curves = app_->mainFrame()->curvesOnlyAction;
+    curves->setChecked(true);
+    QVERIFY(waitForFrames(app_->view, 2));
+    const int alone = inked();
+    QVERIFY2(alone > 0 && alone * 2 < whole, qPrintable(QString("%1 %2").arg(alone).arg(whole)));
+    curves->setChecked(false);
+    QCOMPARE(inked(), whole);
 }
 
 void WindowTest::stereoChangesThePicture() {

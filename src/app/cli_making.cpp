@@ -1,0 +1,214 @@
+// The export command's options for printers, plotters and sand tables.
+#include "exportmaking.h"
+
+#if __has_include("pathmesh.h")
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <iostream>
+
+#include "automatonreport.h"
+#include "commands.h"
+#include "crotundeldoc.h"
+#include "framerenderer.h"
+#include "pathmesh.h"
+#include "plottersvg.h"
+#include "sandtrack.h"
+
+namespace {
+struct Option {
+    const char* name;
+    std::optional<std::string> MakingArguments::*value;
+};
+const Option kValued[] = {
+    {"--tube-radius", &MakingArguments::tubeRadius},
+    {"--sides", &MakingArguments::sides},
+    {"--size", &MakingArguments::size},
+    {"--scale", &MakingArguments::scale},
+    {"--page", &MakingArguments::page},
+    {"--margin", &MakingArguments::margin},
+    {"--view", &MakingArguments::view},
+    {"--tolerance", &MakingArguments::tolerance},
+    {"--point", &MakingArguments::point},
+};
+
+bool hasExtension(const std::string& path, const std::string& ext) {
+    if (path.size() < ext.size()) return false;
+    for (std::size_t i = 0; i < ext.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - ext.size() + i])) != ext[i])
+            return false;
+    return true;
+}
+
+std::optional<double> plainNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> positiveLength(const std::optional<std::string>& text, bool units) {
+    if (!text) return std::nullopt;
+    auto v = units ? PlotterSvg::length(*text) : plainNumber(*text);
+    if (!v || !(*v > 0) || *v > 1e6) return std::nullopt;
+    return v;
+}
+
+// "B:1" names sphere B's point 1; the sphere's name may hold colons itself.
+std::optional<SandTrackOptions> pointOf(const std::string& text) {
+    auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    auto n = plainNumber(text.substr(colon + 1));
+    if (!n || *n < 0 || *n > 5 || *n != std::floor(*n)) return std::nullopt;
+    SandTrackOptions o;
+    o.sphere = text.substr(0, colon);
+    o.point = static_cast<int>(*n);
+    return o;
+}
+
+bool isMesh(const std::string& out) {
+    return PathMesh::formatForPath(out) != nullptr;
+}
+bool isTrack(const std::string& out) {
+    return hasExtension(out, ".thr");
+}
+bool isPlotter(const std::string& out, const MakingArguments& m) {
+    return m.plotter && hasExtension(out, ".svg");
+}
+}  // namespace
+
+const char* const kMakingHelp =
+    "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
+    "         1 at the path's farthest point) of one traced point seen from above\n"
+    "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
+    "colour (STL has no colours).\n"
+    "  --tube-radius R|auto  tube radius in automaton units; auto (the default) is 0.9 x\n"
+    "                        the thinnest curve's thickness, so no tube touches itself\n"
+    "  --sides N             sides of each tube, 3 to 64 (default 7)\n"
+    "  --size 100mm          scale the model so its largest dimension is that long\n"
+    "  --scale S             or multiply every coordinate by S (millimetres per unit)\n"
+    "Drawings for pen plotters (OUT.svg):\n"
+    "  --plotter             a page in millimetres, one layer per colour, closed paths\n"
+    "  --page A4|A3|A5|letter|WxHmm   (default A4)   --landscape   --margin 10mm\n"
+    "  --view top|front|side|camera   top looks down the stationary sphere's axis\n"
+    "  --tolerance 0.02mm    how far the drawing may stray from the exact curve\n"
+    "Sand-table tracks (OUT.thr):\n"
+    "  --point SPHERE:N      the traced point to follow (default the first)\n"
+    "  --tolerance T         how far the track may stray, in table radii (default 0.0002)\n";
+
+std::vector<MakingOption> makingOptions(MakingArguments& m) {
+    std::vector<MakingOption> rows;
+    for (const char* flag : {"--plotter", "--landscape"}) {
+        bool* on = std::string(flag) == "--plotter" ? &m.plotter : &m.landscape;
+        rows.push_back({flag, "", [on](const std::string&) -> std::string {
+                            *on = true;
+                            return {};
+                        }});
+    }
+    for (const Option& o : kValued) {
+        auto* field = &(m.*o.value);
+        rows.push_back({o.name, "X", [field](const std::string& v) -> std::string {
+                            *field = v;
+                            return {};
+                        }});
+    }
+    return rows;
+}
+
+bool makesFile(const std::string& out, const MakingArguments& m) {
+    return isMesh(out) || isTrack(out) || isPlotter(out, m);
+}
+
+std::string checkMaking(const std::string& out, const MakingArguments& m) {
+    const bool mesh = isMesh(out), track = isTrack(out), plotter = isPlotter(out, m);
+    auto only = [&](bool given, const char* option, bool applies, const char* where) {
+        return given && !applies ? std::string(option) + " applies only to " + where + "." : "";
+    };
+    for (const std::string& e : {
+             only(m.plotter, "--plotter", hasExtension(out, ".svg"), ".svg drawings"),
+             only(m.tubeRadius.has_value(), "--tube-radius", mesh, "meshes"),
+             only(m.sides.has_value(), "--sides", mesh, "meshes"),
+             only(m.size.has_value(), "--size", mesh, "meshes"),
+             only(m.scale.has_value(), "--scale", mesh, "meshes"),
+             only(m.page.has_value(), "--page", plotter, "drawings for plotters (--plotter)"),
+             only(m.margin.has_value(), "--margin", plotter, "drawings for plotters (--plotter)"),
+             only(m.view.has_value(), "--view", plotter, "drawings for plotters (--plotter)"),
+             only(m.landscape, "--landscape", plotter, "drawings for plotters (--plotter)"),
+             only(m.tolerance.has_value(), "--tolerance", plotter || track,
+                  "drawings for plotters and sand-table tracks"),
+             only(m.point.has_value(), "--point", track, "sand-table tracks (.thr)"),
+         })
+        if (!e.empty()) return e;
+    if (m.size && m.scale) return "give --size or --scale, not both.";
+    if (m.tubeRadius && *m.tubeRadius != "auto") {
+        auto r = plainNumber(*m.tubeRadius);
+        if (!r || !PathMesh::acceptsTubeRadius(*r))
+            return "--tube-radius needs auto or a positive number below " +
+                   std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
+    }
+    if (m.sides) {
+        auto v = plainNumber(*m.sides);
+        if (!v || *v != std::floor(*v) || *v < 3 || *v > PathMesh::kMostSides)
+            return "--sides needs a whole number from 3 to " +
+                   std::to_string(PathMesh::kMostSides) + ".";
+    }
+    if (m.size && !positiveLength(m.size, true)) return "--size needs a length such as 100mm.";
+    if (m.scale && !positiveLength(m.scale, false)) return "--scale needs a positive number.";
+    if (m.page && !PlotterSvg::pageSize(*m.page))
+        return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
+    if (m.margin) {
+        auto v = PlotterSvg::length(*m.margin);
+        if (!v || *v < 0) return "--margin needs a length such as 10mm.";
+    }
+    if (m.view && !PlotterSvg::view(*m.view)) return "--view needs top, front, side or camera.";
+    if (m.tolerance) {
+        auto v = plotter ? PlotterSvg::length(*m.tolerance) : plainNumber(*m.tolerance);
+        if (!v || !(*v >= (plotter ? PlotterSvg::kFinestTolerance : 1e-9)) || *v > 1e6)
+            return plotter ? "--tolerance needs a length of at least 0.001mm."
+                           : "--tolerance needs a positive number (table radii).";
+    }
+    if (m.point && !pointOf(*m.point))
+        return "--point needs a sphere and a point number from 0 to 5, such as B:0.";
+    return {};
+}
+
+int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& m) {
+    std::string error;
+    if (isMesh(out)) {
+        MeshOptions o;
+        o.autoRadius = !m.tubeRadius || *m.tubeRadius == "auto";
+        if (!o.autoRadius) o.tubeRadius = plainNumber(*m.tubeRadius);
+        if (m.sides) o.sides = static_cast<int>(*plainNumber(*m.sides));
+        if (m.size) o.sizeMillimetres = positiveLength(m.size, true);
+        if (m.scale) o.scale = *positiveLength(m.scale, false);
+        o.warning = [](const std::string& w) { std::cerr << "rotundel: warning: " << w << "\n"; };
+        error = PathMesh::write(doc, out, o);
+    } else if (isTrack(out)) {
+        SandTrackOptions o;
+        if (m.point) o = *pointOf(*m.point);
+        if (m.tolerance) o.tolerance = *plainNumber(*m.tolerance);
+        error = SandTrack::write(doc, o, out);
+    } else {
+        PlotterOptions o;
+        if (m.page) std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(*m.page);
+        if (m.landscape) std::swap(o.pageWidth, o.pageHeight);
+        if (m.margin) o.margin = *PlotterSvg::length(*m.margin);
+        if (m.view) o.view = *PlotterSvg::view(*m.view);
+        if (m.tolerance) o.tolerance = *PlotterSvg::length(*m.tolerance);
+        if (o.view == PlotterOptions::View::Camera) {
+            constexpr int kWidth = 640, kHeight = 480;
+            CameraRig rig;
+            rig.fovy = CRotundelDoc::kViewFovy;
+            o.camera = rig.mono(frameSettingsOf(doc).camera, kWidth, kHeight);
+#ifdef ROTUNDEL_DOCUMENT_CAMERA
+            o.orientation = doc.cameraController.orientationMatrix();
+#endif
+        }
+        error = PlotterSvg::write(doc, o, out);
+    }
+    if (error.empty()) return kExitOk;
+    std::cerr << "rotundel: " << AutomatonReport::printable(error) << "\n";
+    return kExitFileError;
+}
+#endif
