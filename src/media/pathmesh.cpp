@@ -1,19 +1,23 @@
-// Tube meshes through Assimp's exporters.
+// Tube meshes: binary STL written here, the other formats through Assimp's
+// exporters in the module that the program opens when it needs them.
 #include "pathmesh.h"
 
-#include <assimp/material.h>
-#include <assimp/scene.h>
-
 #include <algorithm>
-#include <assimp/Exporter.hpp>
 #include <atomic>
+#include <bit>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <random>
 #include <system_error>
 #include <thread>
 
+#include "mediamodule.h"
 #include "relations.h"
 #include "sphere.h"
 #include "tubemesh.h"
@@ -21,76 +25,129 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct Tube {
-    std::string name;
-    std::uint32_t color;
-    TubeMesh mesh;
-};
+// Binary STL: an 80-byte header, the triangle count, then per triangle its
+// normal, its three corners (little-endian floats) and two bytes of
+// attributes, 0. Written here rather than through Assimp: it is the format
+// people print from, the one written most, and simple enough that a direct
+// writer is several times faster than the generic one.
+constexpr std::size_t kStlHeader = 80, kStlTriangle = 50;
 
-aiColor4D colourOf(std::uint32_t c) {
-    return {(c & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, ((c >> 16) & 0xFF) / 255.0f, 1.0f};
+void putFloat(char*& at, float f) {
+    static_assert(sizeof f == 4 && std::endian::native == std::endian::little);
+    std::memcpy(at, &f, 4);
+    at += 4;
 }
 
-// A scene that Assimp owns once built: its destructor frees the arrays.
-// shading: vertex normals and colours, which STL has no place for.
-std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes, bool shading) {
-    auto scene = std::make_unique<aiScene>();
-    scene->mRootNode = new aiNode("Rotundel");
-    const auto n = static_cast<unsigned>(tubes.size());
-    scene->mNumMeshes = n;
-    scene->mMeshes = new aiMesh*[n];
-    scene->mNumMaterials = n;
-    scene->mMaterials = new aiMaterial*[n];
-    scene->mRootNode->mNumChildren = n;
-    scene->mRootNode->mChildren = new aiNode*[n];
-    for (unsigned i = 0; i < n; ++i) {
-        const Tube& t = tubes[i];
-        auto* material = new aiMaterial;
-        aiString name(t.name);
-        material->AddProperty(&name, AI_MATKEY_NAME);
-        aiColor4D colour = colourOf(t.color);
-        material->AddProperty(&colour, 1, AI_MATKEY_COLOR_DIFFUSE);
-        scene->mMaterials[i] = material;
-
-        auto* mesh = new aiMesh;
-        mesh->mName = aiString(t.name);
-        mesh->mMaterialIndex = i;
-        mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-        const auto nv = static_cast<unsigned>(t.mesh.vertices.size());
-        mesh->mNumVertices = nv;
-        mesh->mVertices = new aiVector3D[nv];
-        if (shading) {
-            mesh->mNormals = new aiVector3D[nv];
-            mesh->mColors[0] = new aiColor4D[nv];
+// The triangles of one tube as STL records. The normal is the corners'
+// cross product made unit, in single precision from the corners as stored.
+std::string stlTriangles(const TubeMesh& m) {
+    std::string out(m.triangleCount() * kStlTriangle, '\0');
+    char* at = out.data();
+    for (std::size_t t = 0; t < m.triangles.size(); t += 3) {
+        float c[3][3];
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& v = m.vertices[m.triangles[t + k]];
+            c[k][0] = static_cast<float>(v.x);
+            c[k][1] = static_cast<float>(v.y);
+            c[k][2] = static_cast<float>(v.z);
         }
-        for (unsigned v = 0; v < nv; ++v) {
-            const Vec3& p = t.mesh.vertices[v];
-            const Vec3& q = t.mesh.normals[v];
-            mesh->mVertices[v] = aiVector3D(static_cast<float>(p.x), static_cast<float>(p.y),
-                                            static_cast<float>(p.z));
-            if (!shading) continue;
-            mesh->mNormals[v] = aiVector3D(static_cast<float>(q.x), static_cast<float>(q.y),
-                                           static_cast<float>(q.z));
-            mesh->mColors[0][v] = colour;
-        }
-        const auto nf = static_cast<unsigned>(t.mesh.triangleCount());
-        mesh->mNumFaces = nf;
-        mesh->mFaces = new aiFace[nf];
-        for (unsigned f = 0; f < nf; ++f) {
-            aiFace& face = mesh->mFaces[f];
-            face.mNumIndices = 3;
-            face.mIndices = new unsigned[3];
-            for (unsigned k = 0; k < 3; ++k) face.mIndices[k] = t.mesh.triangles[3 * f + k];
-        }
-        scene->mMeshes[i] = mesh;
-
-        auto* node = new aiNode(t.name);
-        node->mParent = scene->mRootNode;
-        node->mNumMeshes = 1;
-        node->mMeshes = new unsigned[1]{i};
-        scene->mRootNode->mChildren[i] = node;
+        const float a[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
+        const float b[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
+        float n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                      a[0] * b[1] - a[1] * b[0]};
+        const float l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (l > 0)
+            for (float& x : n) x *= 1.0f / l;
+        for (float x : n) putFloat(at, x);
+        for (auto& corner : c)
+            for (float x : corner) putFloat(at, x);
+        at += 2;  // attributes: none
     }
-    return scene;
+    return out;
+}
+
+std::string writeStl(const std::vector<std::string>& tubes, const std::string& path) {
+    std::size_t bytes = 0;
+    for (const std::string& t : tubes) bytes += t.size();
+    const std::size_t triangles = bytes / kStlTriangle;
+    if (triangles > std::numeric_limits<std::uint32_t>::max())
+        return "it would hold more triangles than an STL file can count.";
+    char header[kStlHeader + 4] = "Binary STL written by Rotundel";
+    const auto count = static_cast<std::uint32_t>(triangles);
+    std::memcpy(header + kStlHeader, &count, 4);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "wb"), std::fclose);
+    if (!f) return std::strerror(errno) + std::string(".");
+    bool ok = std::fwrite(header, 1, sizeof header, f.get()) == sizeof header;
+    for (const std::string& t : tubes)
+        ok = ok && std::fwrite(t.data(), 1, t.size(), f.get()) == t.size();
+    if (!ok || std::fclose(f.release()) != 0) return std::strerror(errno) + std::string(".");
+    return {};
+}
+
+// Assimp's glTF writer copies its whole data buffer each time a mesh adds
+// to it, so its work grows with meshes x bytes: a file of hundreds of long
+// tubes took minutes. Tubes stay meshes of their own (named, for picking
+// them apart in an editor) while that product stays small; beyond it they
+// are merged into a few meshes of about equal size, their colours kept per
+// vertex.
+std::vector<MeshGroup> groupsFor(const std::vector<MeshTube>& tubes,
+                                 const PathMesh::Format& format) {
+    constexpr std::size_t kSeparateBudget = 32u << 20;  // meshes x vertices
+    constexpr std::size_t kFewestGroups = 8;
+    std::size_t vertices = 0;
+    for (const MeshTube& t : tubes) vertices += t.mesh.vertices.size();
+    std::size_t most = tubes.size();
+    if (std::string(format.exporter) == "glb2" && tubes.size() * vertices > kSeparateBudget)
+        most = std::max(kFewestGroups, kSeparateBudget / std::max<std::size_t>(vertices, 1));
+    std::vector<MeshGroup> groups;
+    if (most >= tubes.size()) {
+        for (std::size_t i = 0; i < tubes.size(); ++i) groups.push_back({tubes[i].name, i, 1});
+        return groups;
+    }
+    const std::size_t share = (vertices + most - 1) / most;
+    std::size_t filled = 0;
+    for (std::size_t i = 0; i < tubes.size(); ++i) {
+        if (groups.empty() || filled >= share) {
+            groups.push_back({tubes[i].name, i, 0});
+            filled = 0;
+        }
+        MeshGroup& g = groups.back();
+        ++g.count;
+        filled += tubes[i].mesh.vertices.size();
+        if (g.count > 1) g.name = tubes[g.first].name + " to " + tubes[i].name;
+    }
+    return groups;
+}
+
+// Where a mesh file reaches the disk. writeFile makes a new file at the
+// path it is given (one sentence's reason, or ""), inside a fresh folder
+// beside the target; the folder's files then take their names beside the
+// target, so that an OBJ file's material library keeps its name.
+template <class WriteFile>
+std::string writeStaged(const std::string& path, WriteFile writeFile) {
+    fs::path target(path);
+    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::random_device random;
+    fs::path work = folder / (".rotundel-export-" + std::to_string(random()));
+    std::error_code ec;
+    if (!fs::create_directory(work, ec))
+        return "The mesh " + path + " could not be written: " + ec.message() + ".";
+    struct Cleanup {
+        fs::path dir;
+        ~Cleanup() {
+            std::error_code e;
+            fs::remove_all(dir, e);
+        }
+    } cleanup{work};
+    fs::path staged = work / target.filename();
+    if (std::string why = writeFile(staged.string()); !why.empty())
+        return "The mesh " + path + " could not be written: " + why;
+    for (const auto& entry : fs::directory_iterator(work, ec)) {
+        fs::rename(entry.path(), folder / entry.path().filename(), ec);
+        if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
+    }
+    if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
+    return {};
 }
 
 std::string lowerExtension(const std::string& path) {
@@ -144,13 +201,21 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
-    std::vector<Tube> built(jobs.size());
+    // An STL file holds nothing but the triangles: each tube becomes its
+    // records on the thread that built it, and its mesh is let go at once.
+    const bool stl = std::string(format->exporter) == "stlb";
+    std::vector<MeshTube> built(jobs.size());
+    std::vector<std::string> records(stl ? jobs.size() : 0);
     std::atomic<std::size_t> next{0};
     auto build = [&] {
         for (std::size_t i; (i = next++) < jobs.size();) {
             const Job& j = jobs[i];
-            built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
-                        closedTube(j.sphere->points[j.point].path, j.settings)};
+            TubeMesh mesh = closedTube(j.sphere->points[j.point].path, j.settings);
+            if (stl)
+                records[i] = stlTriangles(mesh);
+            else
+                built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
+                            std::move(mesh)};
         }
     };
     std::vector<std::thread> helpers;
@@ -159,36 +224,20 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         helpers.emplace_back(build);
     build();
     for (auto& h : helpers) h.join();
-    std::vector<Tube> tubes;
+    std::vector<MeshTube> tubes;
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
-    if (tubes.empty()) return "There are no point paths to write.";
-    auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
-
-    // Written into a fresh folder beside the target and moved into place
-    // when complete, so that an OBJ file's material library keeps its name.
-    fs::path target(path);
-    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::random_device random;
-    fs::path work = folder / (".rotundel-export-" + std::to_string(random()));
-    std::error_code ec;
-    if (!fs::create_directory(work, ec))
-        return "The mesh " + path + " could not be written: " + ec.message() + ".";
-    struct Cleanup {
-        fs::path dir;
-        ~Cleanup() {
-            std::error_code e;
-            fs::remove_all(dir, e);
-        }
-    } cleanup{work};
-    Assimp::Exporter exporter;
-    fs::path staged = work / target.filename();
-    if (exporter.Export(scene.get(), format->exporter, staged.string()) != AI_SUCCESS)
-        return "The mesh " + path + " could not be written: " + exporter.GetErrorString() + ".";
-    for (const auto& entry : fs::directory_iterator(work, ec)) {
-        fs::rename(entry.path(), folder / entry.path().filename(), ec);
-        if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
+    if (stl ? std::all_of(records.begin(), records.end(), [](auto& r) { return r.empty(); })
+            : tubes.empty())
+        return "There are no point paths to write.";
+    const MediaModule* module = nullptr;
+    if (!stl) {
+        std::string error;
+        module = MediaModule::load(&error);
+        if (!module) return error;
     }
-    if (ec) return "The mesh " + path + " could not be written: " + ec.message() + ".";
-    return {};
+    return writeStaged(path, [&](const std::string& staged) {
+        return stl ? writeStl(records, staged)
+                   : module->writeMesh(tubes, groupsFor(tubes, *format), format->exporter, staged);
+    });
 }

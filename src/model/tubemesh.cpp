@@ -17,6 +17,8 @@ constexpr double kHalfTurn = 3.14159265359;
 constexpr int kMaxPieces = 64;
 // Samples that one straight stretch of the centre line may replace, at most.
 constexpr std::size_t kMaxRun = 4096;
+// Thinning looks at every kStride-th sample of a stretch it tries.
+constexpr std::size_t kStride = 8;
 
 // The frame rule calls two steps parallel when the arc cosine of the dot
 // product of their unit vectors lies within 1e-7 of 0 or of 3.14159265359.
@@ -159,18 +161,36 @@ struct Segment {
 // The samples without repeats of the one before (the last one's repeat is
 // the first).
 std::vector<Vec3> distinct(const std::vector<Vec3>& samples) {
-    std::vector<Vec3> q;
-    q.reserve(samples.size());
+    std::vector<Vec3> q(samples.size());
+    std::size_t n = 0;
     for (const Vec3& v : samples)
-        if (q.empty() || !(v == q.back())) q.push_back(v);
-    while (q.size() > 1 && q.back() == q.front()) q.pop_back();
+        if (n == 0 || !(v == q[n - 1])) q[n++] = v;
+    while (n > 1 && q[n - 1] == q[0]) --n;
+    q.resize(n);
     return q;
 }
 
+// The samples themselves when they hold no repeats (the usual case: a copy
+// of a long path was a tenth of an export), otherwise distinct(samples)
+// kept in *copy.
+const std::vector<Vec3>& distinctSamples(const std::vector<Vec3>& samples,
+                                         std::vector<Vec3>* copy) {
+    bool repeats = samples.size() > 1 && samples.back() == samples.front();
+    for (std::size_t i = 1; i < samples.size() && !repeats; ++i)
+        repeats = samples[i] == samples[i - 1];
+    if (!repeats) return samples;
+    *copy = distinct(samples);
+    return *copy;
+}
+
 // The samples to keep, in order, starting with the first: each stretch
-// between two kept ones is as long as it can be while every sample in it
-// stays within eps of the straight line that replaces it. Index q.size()
-// stands for the first sample again.
+// between two kept ones is as long as it can be while every kStride-th
+// sample in it (and the one in its middle) stays within eps of the straight
+// line that replaces it. The samples in between are not looked at here:
+// neighbours on a smooth path lie close together, and the exact check of
+// every left-out sample against the finished line (tessellateClosedPath)
+// keeps any that stands off. Index q.size() stands for the first sample
+// again.
 std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
     const std::size_t m = q.size();
     std::vector<std::size_t> kept;
@@ -186,7 +206,7 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
         // The middle sample is the likeliest to stand off the chord: a
         // stretch that is too long is mostly found out at once.
         if (j > i + 1 && seg.squaredDistance(at(i + (j - i) / 2)) > eps2) return false;
-        for (std::size_t k = i + 1; k < j; ++k)
+        for (std::size_t k = i + kStride; k < j; k += kStride)
             if (seg.squaredDistance(at(k)) > eps2) return false;
         return true;
     };
@@ -272,7 +292,8 @@ Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, in
 }
 
 std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
-    const std::vector<Vec3> q = distinct(samples);
+    std::vector<Vec3> copy;
+    const std::vector<Vec3>& q = distinctSamples(samples, &copy);
     if (q.size() < 3) return q;
     const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
     const bool interpolate = s.maxTurnDegrees < 180;
@@ -336,10 +357,17 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
                 for (std::size_t v = firstOf[i]; v < firstOf[i + 1]; ++v)
                     pieceSegments.emplace_back(line[v],
                                                v + 1 < line.size() ? line[v + 1] : line[0]);
+                // Samples run along the stretch as its pieces do: the piece
+                // that held the last sample is tried first, and only a
+                // sample that it does not hold is measured against all.
+                std::size_t near = 0;
                 for (std::size_t k = from; k < to; ++k) {
+                    if (pieceSegments[near].squaredDistance(q[k]) <= eps2) continue;
                     double dmin = std::numeric_limits<double>::infinity();
-                    for (const Segment& piece : pieceSegments)
-                        dmin = std::min(dmin, piece.squaredDistance(q[k]));
+                    for (std::size_t p = 0; p < pieceSegments.size(); ++p) {
+                        double d = pieceSegments[p].squaredDistance(q[k]);
+                        if (d < dmin) dmin = d, near = p;
+                    }
                     if (dmin > worst) worst = dmin, worstAt = k;
                 }
                 if (worstAt) insert.push_back(worstAt);

@@ -155,3 +155,35 @@ TEST_F(ExportCommand, RefusesWhatItCannotWrite) {
         EXPECT_NE(err.find(c.mentions), std::string::npos) << err;
     }
 }
+
+// STL is written by our own writer, glTF by Assimp's: the same tubes must
+// come out as the same triangles, corner for corner, and each STL facet's
+// normal must be its triangle's.
+TEST_F(ExportCommand, StlHoldsTheSameTrianglesAsAssimpsWriterWithFacetNormals) {
+    std::vector<aiVector3D> corners[2], normals;
+    const char* names[] = {"t.stl", "t.glb"};
+    for (int f = 0; f < 2; ++f) {
+        fs::path out = dir / names[f];
+        ASSERT_EQ(run(quote(example("siblings.one")) + " -o " + quote(out.string())), 0) << err;
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(out.string(), 0);
+        ASSERT_TRUE(scene) << importer.GetErrorString();
+        for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+            const aiMesh& m = *scene->mMeshes[i];
+            for (unsigned t = 0; t < m.mNumFaces; ++t)
+                for (unsigned k = 0; k < m.mFaces[t].mNumIndices; ++k) {
+                    corners[f].push_back(m.mVertices[m.mFaces[t].mIndices[k]]);
+                    if (f == 0) normals.push_back(m.mNormals[m.mFaces[t].mIndices[k]]);
+                }
+        }
+    }
+    ASSERT_GT(corners[0].size(), 1000u);
+    ASSERT_EQ(corners[0].size(), corners[1].size());
+    EXPECT_TRUE(corners[0] == corners[1]);
+    double worst = 0;
+    for (std::size_t c = 0; c < corners[0].size(); c += 3) {
+        aiVector3D n = (corners[0][c + 1] - corners[0][c]) ^ (corners[0][c + 2] - corners[0][c]);
+        worst = std::max(worst, static_cast<double>((n.Normalize() - normals[c]).Length()));
+    }
+    EXPECT_LT(worst, 1e-5);
+}
