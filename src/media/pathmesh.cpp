@@ -92,8 +92,11 @@ std::string writeStl(const std::vector<std::string>& tubes, const std::string& p
 // vertex.
 std::vector<MeshGroup> groupsFor(const std::vector<MeshTube>& tubes,
                                  const PathMesh::Format& format) {
-    constexpr std::size_t kSeparateBudget = 32u << 20;  // meshes x vertices
-    constexpr std::size_t kFewestGroups = 8;
+    // Each vertex brings about 64 bytes to the buffer, which is copied
+    // about twice per mesh: this budget keeps the copying to a few hundred
+    // megabytes.
+    constexpr std::size_t kSeparateBudget = 4u << 20;  // meshes x vertices
+    constexpr std::size_t kFewestGroups = 4;
     std::size_t vertices = 0;
     for (const MeshTube& t : tubes) vertices += t.mesh.vertices.size();
     std::size_t most = tubes.size();
