@@ -31,24 +31,35 @@ export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 now() { echo "${EPOCHREALTIME/./}"; }  # microseconds
-# Wall time of a whole command, in microseconds.
+# A whole command: "wall_us cpu_us" (CPU of all its threads from a second
+# run under perf, where it is installed; a busy machine stretches the wall
+# time, not the CPU time).
 timed() {
-  local t0 t1
+  local t0 t1 cpu=0
   t0=$(now)
   "$@" >/dev/null 2>&1 || echo "failed: $*" >&2
   t1=$(now)
-  echo $((t1 - t0))
+  if command -v perf >/dev/null; then
+    cpu=$(perf stat -x, -e task-clock -- "$@" 2>&1 >/dev/null | awk -F, '/task-clock/ {printf "%d", $1 * 1000}')
+  fi
+  echo "$((t1 - t0)) ${cpu:-0}"
 }
-# Launch to first frame: the program prints the wall clock in ns then.
+# Launch to first frame: the program prints the wall clock (ns) and its CPU
+# time (us) then.
 first_frame() {
   local t0 out
   t0=$(now)
   out=$(DISPLAY=$display "$@" 2>/dev/null | tail -n1)
-  echo $((out / 1000 - t0))
+  echo "$((${out% *} / 1000 - t0)) ${out#* }"
 }
 
-declare -A samples
-add() { samples[$1]+="$2 "; }
+declare -A wall cpu
+add() {
+  local w c
+  read -r w c <<<"$2"
+  wall[$1]+="$w "
+  cpu[$1]+="$c "
+}
 for ((r = 0; r < rounds; r++)); do
   for b in "${builds[@]}"; do
     exe=$b/src/app/rotundel
@@ -60,13 +71,17 @@ for ((r = 0; r < rounds; r++)); do
   done
 done
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-printf '%-40s %9s %9s %11s %9s %9s %11s\n' build help_ms render_ms /bare_png window_ms bare_ms /bare_window
-for b in "${builds[@]}"; do
-  h=$(median <<<"${samples[$b help]}")
-  r=$(median <<<"${samples[$b render]}")
-  p=$(median <<<"${samples[$b bare_png]}")
-  w=$(median <<<"${samples[$b window]}")
-  g=$(median <<<"${samples[$b bare_window]}")
-  awk -v b="$b" -v h="$h" -v r="$r" -v p="$p" -v w="$w" -v g="$g" 'BEGIN {
-    printf "%-40s %9.1f %9.1f %10.2fx %9.1f %9.1f %10.2fx\n", b, h/1000, r/1000, r/p, w/1000, g/1000, w/g }'
-done
+row() {
+  local -n m=$1
+  local b=$2 h r p w g
+  h=$(median <<<"${m[$b help]}")
+  r=$(median <<<"${m[$b render]}")
+  p=$(median <<<"${m[$b bare_png]}")
+  w=$(median <<<"${m[$b window]}")
+  g=$(median <<<"${m[$b bare_window]}")
+  awk -v b="$b" -v k="$1" -v h="$h" -v r="$r" -v p="$p" -v w="$w" -v g="$g" 'BEGIN {
+    printf "%-5s %-34s %8.1f %9.1f %9.2fx %9.1f %8.1f %9.2fx\n", k, b, h/1000, r/1000, r/p, w/1000, g/1000, w/g }'
+}
+echo "medians of $rounds rounds, ms (wall: launch to exit or first frame; cpu: all threads)"
+printf '%-5s %-34s %8s %9s %10s %9s %8s %10s\n' "" build help render /bare_png window bare /bare_win
+for b in "${builds[@]}"; do row wall "$b"; row cpu "$b"; done

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "crotundelapp.h"
+#include "firstframe.h"
 #include "viewopenglmt.h"
 
 int main(int argc, char** argv) {
@@ -16,9 +17,7 @@ int main(int argc, char** argv) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!app.view || app.view->framesDrawn() < 1) return;
-        auto now = std::chrono::system_clock::now().time_since_epoch();
-        std::printf("%lld\n", static_cast<long long>(std::chrono::nanoseconds(now).count()));
-        std::fflush(stdout);
+        printFirstFrame();
         poll.stop();
         QTimer::singleShot(0, &qapp, &QApplication::quit);
     });
