@@ -38,7 +38,7 @@ struct MediaModule {
 
     // Writes the groups of tubes through Assimp's exporter (its format id)
     // to path, with vertex normals and colours. "" on success, otherwise
-    // one sentence.
+    // the exporter's reason, ending in a full stop.
     std::string (*writeMesh)(const std::vector<MeshTube>& tubes,
                              const std::vector<MeshGroup>& groups, const char* exporter,
                              const std::string& path);

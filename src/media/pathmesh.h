@@ -1,8 +1,9 @@
 // The point paths as tube meshes in 3-D files: one closed, watertight tube
 // per traced point (the paths are closed, so each tube joins itself and
-// needs no caps), named sphere/point and coloured as its sphere, written
-// through Assimp's exporters as OBJ, PLY (with vertex colours), binary STL,
-// glTF 2.0 binary or 3MF.
+// needs no caps), named sphere/point and coloured as its sphere: binary STL
+// written directly; OBJ, PLY (with vertex colours), glTF 2.0 binary and 3MF
+// through Assimp's exporters, in the module the program opens on demand
+// (mediamodule.h).
 //
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once
