@@ -32,36 +32,34 @@ namespace {
 // writer is several times faster than the generic one.
 constexpr std::size_t kStlHeader = 80, kStlTriangle = 50;
 
-void putFloat(char*& at, float f) {
-    static_assert(sizeof f == 4 && std::endian::native == std::endian::little);
-    std::memcpy(at, &f, 4);
-    at += 4;
-}
-
 // The triangles of one tube as STL records. The normal is the corners'
 // cross product made unit, in single precision from the corners as stored.
 std::string stlTriangles(const TubeMesh& m) {
+    static_assert(std::endian::native == std::endian::little);
+    struct Corner {
+        float x, y, z;
+    };
+    std::vector<Corner> corners(m.vertices.size());
+    for (std::size_t v = 0; v < corners.size(); ++v)
+        corners[v] = {static_cast<float>(m.vertices[v].x), static_cast<float>(m.vertices[v].y),
+                      static_cast<float>(m.vertices[v].z)};
     std::string out(m.triangleCount() * kStlTriangle, '\0');
     char* at = out.data();
-    for (std::size_t t = 0; t < m.triangles.size(); t += 3) {
-        float c[3][3];
-        for (int k = 0; k < 3; ++k) {
-            const Vec3& v = m.vertices[m.triangles[t + k]];
-            c[k][0] = static_cast<float>(v.x);
-            c[k][1] = static_cast<float>(v.y);
-            c[k][2] = static_cast<float>(v.z);
+    for (std::size_t t = 0; t < m.triangles.size(); t += 3, at += kStlTriangle) {
+        // Normal, three corners, and two bytes of attributes left 0.
+        Corner record[4];
+        const Corner& a = record[1] = corners[m.triangles[t]];
+        const Corner& b = record[2] = corners[m.triangles[t + 1]];
+        const Corner& c = record[3] = corners[m.triangles[t + 2]];
+        const Corner u{b.x - a.x, b.y - a.y, b.z - a.z}, w{c.x - a.x, c.y - a.y, c.z - a.z};
+        Corner n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
+        const float l = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+        if (l > 0) {
+            const float inverse = 1.0f / l;
+            n = {n.x * inverse, n.y * inverse, n.z * inverse};
         }
-        const float a[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
-        const float b[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
-        float n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
-                      a[0] * b[1] - a[1] * b[0]};
-        const float l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        if (l > 0)
-            for (float& x : n) x *= 1.0f / l;
-        for (float x : n) putFloat(at, x);
-        for (auto& corner : c)
-            for (float x : corner) putFloat(at, x);
-        at += 2;  // attributes: none
+        record[0] = n;
+        std::memcpy(at, record, sizeof record);
     }
     return out;
 }
