@@ -184,13 +184,12 @@ const std::vector<Vec3>& distinctSamples(const std::vector<Vec3>& samples,
 }
 
 // The samples to keep, in order, starting with the first: each stretch
-// between two kept ones is as long as it can be while every kStride-th
-// sample in it (and the one in its middle) stays within eps of the straight
-// line that replaces it. The samples in between are not looked at here:
-// neighbours on a smooth path lie close together, and the exact check of
-// every left-out sample against the finished line (tessellateClosedPath)
-// keeps any that stands off. Index q.size() stands for the first sample
-// again.
+// between two kept ones stays within eps of the straight line that replaces
+// it, and is about as long as it can be. The search for its length looks at
+// every kStride-th sample only (neighbours on a path lie close together);
+// the stretch it finds is then checked sample by sample once, and cut back
+// in the rare case that a sample in between stands off. Index q.size()
+// stands for the first sample again.
 std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
     const std::size_t m = q.size();
     std::vector<std::size_t> kept;
@@ -201,12 +200,12 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
     }
     auto at = [&](std::size_t i) -> const Vec3& { return q[i == m ? 0 : i]; };
     const double eps2 = eps * eps;
-    auto fits = [&](std::size_t i, std::size_t j) {
+    auto fits = [&](std::size_t i, std::size_t j, std::size_t stride) {
         Segment seg(at(i), at(j));
         // The middle sample is the likeliest to stand off the chord: a
         // stretch that is too long is mostly found out at once.
         if (j > i + 1 && seg.squaredDistance(at(i + (j - i) / 2)) > eps2) return false;
-        for (std::size_t k = i + kStride; k < j; k += kStride)
+        for (std::size_t k = i + stride; k < j; k += stride)
             if (seg.squaredDistance(at(k)) > eps2) return false;
         return true;
     };
@@ -219,15 +218,23 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
         // that fitted and the first that did not.
         for (std::size_t span = 2; good < limit; span *= 2) {
             std::size_t j = std::min(limit, i + span);
-            if (!fits(i, j)) {
+            if (!fits(i, j, kStride)) {
                 bad = j;
                 break;
             }
             good = j;
         }
-        while (bad > good + 1) {
-            std::size_t mid = good + (bad - good) / 2;
-            (fits(i, mid) ? good : bad) = mid;
+        auto bisect = [&](std::size_t stride) {
+            while (bad > good + 1) {
+                std::size_t mid = good + (bad - good) / 2;
+                (fits(i, mid, stride) ? good : bad) = mid;
+            }
+        };
+        bisect(kStride);
+        if (!fits(i, good, 1)) {
+            bad = good;
+            good = i + 1;
+            bisect(1);
         }
         i = good;
     }
