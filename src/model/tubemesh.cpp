@@ -184,13 +184,13 @@ const std::vector<Vec3>& distinctSamples(const std::vector<Vec3>& samples,
 }
 
 // The samples to keep, in order, starting with the first: each stretch
-// between two kept ones stays within eps of the straight line that replaces
-// it, and is about as long as it can be. The search for its length looks at
-// every kStride-th sample only (neighbours on a path lie close together);
-// the stretch it finds is then checked sample by sample once, and cut back
-// in the rare case that a sample in between stands off. Index q.size()
-// stands for the first sample again.
-std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
+// between two kept ones is as long as it can be while every stride-th
+// sample in it (and the one in its middle) stays within eps of the straight
+// line that replaces it. With a stride above 1 the samples in between are
+// not looked at (neighbours on a path lie close together): the check of
+// every left-out sample against the finished line keeps any that stands
+// off. Index q.size() stands for the first sample again.
+std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps, std::size_t stride) {
     const std::size_t m = q.size();
     std::vector<std::size_t> kept;
     if (!(eps > 0)) {
@@ -218,23 +218,15 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
         // that fitted and the first that did not.
         for (std::size_t span = 2; good < limit; span *= 2) {
             std::size_t j = std::min(limit, i + span);
-            if (!fits(i, j, kStride)) {
+            if (!fits(i, j, stride)) {
                 bad = j;
                 break;
             }
             good = j;
         }
-        auto bisect = [&](std::size_t stride) {
-            while (bad > good + 1) {
-                std::size_t mid = good + (bad - good) / 2;
-                (fits(i, mid, stride) ? good : bad) = mid;
-            }
-        };
-        bisect(kStride);
-        if (!fits(i, good, 1)) {
-            bad = good;
-            good = i + 1;
-            bisect(1);
+        while (bad > good + 1) {
+            std::size_t mid = good + (bad - good) / 2;
+            (fits(i, mid, stride) ? good : bad) = mid;
         }
         i = good;
     }
@@ -298,17 +290,18 @@ Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, in
     return centre + radius * (std::cos(angle) * f.binormal + std::sin(angle) * f.normal);
 }
 
-std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
-    std::vector<Vec3> copy;
-    const std::vector<Vec3>& q = distinctSamples(samples, &copy);
-    if (q.size() < 3) return q;
+namespace {
+// The centre line through the distinct samples q, thinned with the given
+// stride; *tolerant: every sample ended within the tolerance of it.
+std::vector<Vec3> tessellate(const std::vector<Vec3>& q, const TubeSettings& s, std::size_t stride,
+                             bool* tolerant) {
     const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
     const bool interpolate = s.maxTurnDegrees < 180;
     const double maxTurn = std::max(s.maxTurnDegrees, 0.5) * (kTwoPi / 360);
     const double cosMaxTurn = std::cos(maxTurn);
     const std::size_t m = q.size();
 
-    std::vector<std::size_t> kept = thin(q, eps);
+    std::vector<std::size_t> kept = thin(q, eps, stride);
     // A path that runs out and back along one line thins to its two ends,
     // which make no loop: start from three samples spread round the period,
     // and the check below keeps whatever else the line needs.
@@ -336,6 +329,7 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
     const double eps2 = eps * eps;
     // Stretches whose line changed since their samples were last checked.
     std::vector<char> dirty(kept.size(), 1);
+    bool pending = false;  // samples were added in the last round
     for (int round = 0; round < 24; ++round) {
         const std::size_t n = kept.size();
         line.clear();
@@ -381,6 +375,7 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
             }
         }
         dirty.assign(n, 0);
+        pending = !insert.empty();
         if (!insert.empty()) {
             std::vector<std::size_t> merged, split;
             std::vector<int> mergedPieces;
@@ -436,7 +431,22 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
         }
         if (!changed) break;
     }
+    *tolerant = !pending;
     return distinct(line);
+}
+}  // namespace
+
+std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+    std::vector<Vec3> copy;
+    const std::vector<Vec3>& q = distinctSamples(samples, &copy);
+    if (q.size() < 3) return q;
+    bool tolerant = true;
+    std::vector<Vec3> line = tessellate(q, s, kStride, &tolerant);
+    // Thinning that looked at every kStride-th sample left out so many that
+    // stood off that the rounds ran out adding them back: thin looking at
+    // every sample instead (a path with wiggles as short as the stride).
+    if (!tolerant) line = tessellate(q, s, 1, &tolerant);
+    return line;
 }
 
 TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
