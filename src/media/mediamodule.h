@@ -30,18 +30,39 @@ struct MeshGroup {
     std::size_t first = 0, count = 0;
 };
 
+// The program's side of the file boundary: the module's mesh writers put
+// their bytes only through these, so that the program decides how a file
+// reaches the disk.
+class OutputFile {
+  public:
+    virtual ~OutputFile() = default;
+    // False once a write failed.
+    virtual bool write(const void* bytes, std::size_t size) = 0;
+    // As fseek (SEEK_SET, SEEK_CUR, SEEK_END): the new position, or -1.
+    virtual long long seek(long long offset, int whence) = 0;
+    virtual long long size() = 0;
+};
+class OutputFiles {
+  public:
+    virtual ~OutputFiles() = default;
+    // A new file at path, owned by this object (an exporter may open more
+    // than one: an OBJ file's .mtl); null when it cannot be made.
+    virtual OutputFile* open(const std::string& path) = 0;
+};
+
 struct MediaModule {
     // Raised whenever the functions below change: a module left over from
     // another build is refused rather than called.
-    static constexpr int kInterface = 1;
+    static constexpr int kInterface = 2;
     int interface = kInterface;
 
     // Writes the groups of tubes through Assimp's exporter (its format id)
-    // to path, with vertex normals and colours. "" on success, otherwise
-    // the exporter's reason, ending in a full stop.
+    // as the file path, with vertex normals and colours, opening every file
+    // through files. "" on success, otherwise the exporter's reason, ending
+    // in a full stop.
     std::string (*writeMesh)(const std::vector<MeshTube>& tubes,
                              const std::vector<MeshGroup>& groups, const char* exporter,
-                             const std::string& path);
+                             const std::string& path, OutputFiles& files);
     // An MP4, WebM or GIF movie of width x height frames, encoded at
     // encodedWidth x encodedHeight. Null with *error (one sentence) when it
     // cannot be made.

@@ -4,6 +4,10 @@
 #include <assimp/scene.h>
 
 #include <assimp/Exporter.hpp>
+#include <assimp/IOStream.hpp>
+#include <assimp/IOSystem.hpp>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "mediamodule.h"
@@ -90,10 +94,53 @@ std::unique_ptr<aiScene> sceneOf(const std::vector<MeshTube>& tubes,
     return scene;
 }
 
+// Assimp's file interface over the program's files.
+class Stream : public Assimp::IOStream {
+  public:
+    explicit Stream(OutputFile& file) : file_(file) {}
+    size_t Read(void*, size_t, size_t) override { return 0; }
+    size_t Write(const void* bytes, size_t size, size_t count) override {
+        return file_.write(bytes, size * count) ? count : 0;
+    }
+    aiReturn Seek(size_t offset, aiOrigin origin) override {
+        int whence = origin == aiOrigin_SET   ? SEEK_SET
+                     : origin == aiOrigin_CUR ? SEEK_CUR
+                                              : SEEK_END;
+        return file_.seek(static_cast<long long>(offset), whence) < 0 ? aiReturn_FAILURE
+                                                                      : aiReturn_SUCCESS;
+    }
+    size_t Tell() const override { return static_cast<size_t>(file_.seek(0, SEEK_CUR)); }
+    size_t FileSize() const override { return static_cast<size_t>(file_.size()); }
+    void Flush() override {}
+
+  private:
+    OutputFile& file_;
+};
+
+class Files : public Assimp::IOSystem {
+  public:
+    explicit Files(OutputFiles& files) : files_(files) {}
+    bool Exists(const char* path) const override {
+        std::error_code ec;
+        return std::filesystem::exists(path, ec);
+    }
+    char getOsSeparator() const override { return '/'; }
+    Assimp::IOStream* Open(const char* path, const char* mode) override {
+        if (!mode || mode[0] != 'w') return nullptr;  // exporters only write
+        OutputFile* f = files_.open(path);
+        return f ? new Stream(*f) : nullptr;
+    }
+    void Close(Assimp::IOStream* stream) override { delete stream; }
+
+  private:
+    OutputFiles& files_;
+};
+
 std::string writeMesh(const std::vector<MeshTube>& tubes, const std::vector<MeshGroup>& groups,
-                      const char* exporter, const std::string& path) {
+                      const char* exporter, const std::string& path, OutputFiles& files) {
     auto scene = sceneOf(tubes, groups);
     Assimp::Exporter e;
+    e.SetIOHandler(new Files(files));  // the exporter owns it
     if (e.Export(scene.get(), exporter, path) != AI_SUCCESS)
         return std::string(e.GetErrorString()) + ".";
     return {};

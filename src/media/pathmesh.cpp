@@ -64,7 +64,59 @@ std::string stlTriangles(const TubeMesh& m) {
     return out;
 }
 
-std::string writeStl(const std::vector<std::string>& tubes, const std::string& path) {
+// Files opened in the staging folder of writeStaged with plain stdio;
+// writeStaged then moves them into place.
+class StagedFiles : public OutputFiles {
+    struct File : OutputFile {
+        std::FILE* f = nullptr;
+        bool ok = true;
+        bool write(const void* bytes, std::size_t size) override {
+            ok = ok && std::fwrite(bytes, 1, size, f) == size;
+            return ok;
+        }
+        long long seek(long long offset, int whence) override {
+            return fseeko(f, offset, whence) == 0 ? static_cast<long long>(ftello(f)) : -1;
+        }
+        long long size() override {
+            const off_t at = ftello(f);
+            fseeko(f, 0, SEEK_END);
+            const off_t end = ftello(f);
+            fseeko(f, at, SEEK_SET);
+            return end;
+        }
+    };
+
+  public:
+    OutputFile* open(const std::string& path) override {
+        auto file = std::make_unique<File>();
+        file->f = std::fopen(path.c_str(), "wb");
+        if (!file->f) {
+            if (error_.empty()) error_ = std::strerror(errno) + std::string(".");
+            return nullptr;
+        }
+        files_.push_back(std::move(file));
+        return files_.back().get();
+    }
+    // "" when every file was written and closed, otherwise the reason.
+    std::string close() {
+        for (auto& file : files_) {
+            const bool closed = std::fclose(file->f) == 0;
+            file->f = nullptr;
+            if ((!file->ok || !closed) && error_.empty())
+                error_ = std::strerror(errno) + std::string(".");
+        }
+        files_.clear();
+        return error_;
+    }
+    ~StagedFiles() override { close(); }
+
+  private:
+    std::vector<std::unique_ptr<File>> files_;
+    std::string error_;
+};
+
+std::string writeStl(const std::vector<std::string>& tubes, const std::string& path,
+                     OutputFiles& files) {
     std::size_t bytes = 0;
     for (const std::string& t : tubes) bytes += t.size();
     const std::size_t triangles = bytes / kStlTriangle;
@@ -73,12 +125,10 @@ std::string writeStl(const std::vector<std::string>& tubes, const std::string& p
     char header[kStlHeader + 4] = "Binary STL written by Rotundel";
     const auto count = static_cast<std::uint32_t>(triangles);
     std::memcpy(header + kStlHeader, &count, 4);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!f) return std::strerror(errno) + std::string(".");
-    bool ok = std::fwrite(header, 1, sizeof header, f.get()) == sizeof header;
-    for (const std::string& t : tubes)
-        ok = ok && std::fwrite(t.data(), 1, t.size(), f.get()) == t.size();
-    if (!ok || std::fclose(f.release()) != 0) return std::strerror(errno) + std::string(".");
+    OutputFile* f = files.open(path);
+    if (!f) return {};  // the files say why
+    f->write(header, sizeof header);
+    for (const std::string& t : tubes) f->write(t.data(), t.size());
     return {};
 }
 
@@ -238,7 +288,11 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         if (!module) return error;
     }
     return writeStaged(path, [&](const std::string& staged) {
-        return stl ? writeStl(records, staged)
-                   : module->writeMesh(tubes, groupsFor(tubes, *format), format->exporter, staged);
+        StagedFiles files;
+        std::string why = stl ? writeStl(records, staged, files)
+                              : module->writeMesh(tubes, groupsFor(tubes, *format),
+                                                  format->exporter, staged, files);
+        std::string closing = files.close();
+        return why.empty() ? closing : why;
     });
 }
