@@ -41,6 +41,23 @@ CMainFrame::~CMainFrame() {
     // The render thread draws into a window that is about to go: stop it
     // while everything it may touch still exists.
     if (view_) view_->ExitThreadsAndWait();
+    // A frame never shown never embedded its view, which is then its own.
+    if (!viewEmbedded_) delete view_;
+}
+
+void CMainFrame::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!viewEmbedded_) QTimer::singleShot(0, this, &CMainFrame::embedView);
+}
+
+void CMainFrame::embedView() {
+    if (viewEmbedded_ || !view_) return;
+    viewEmbedded_ = true;
+    QWidget* container = QWidget::createWindowContainer(view_, viewContainer_);
+    container->setMinimumSize(1, 1);
+    container->setFocusPolicy(Qt::StrongFocus);
+    viewContainer_->layout()->addWidget(container);
+    viewContainer_->setFocusProxy(container);
 }
 
 void CMainFrame::buildMenus() {
@@ -165,8 +182,11 @@ bool CMainFrame::OnCreateClient() {
     controlSplitter_->setObjectName("controlSplitter");
     controlSplitter_->setChildrenCollapsible(false);
 
+    // The view's pane; its native OpenGL window goes in once the widgets
+    // are on the screen (embedView), so that they show without waiting for
+    // OpenGL to start.
     view_ = new ViewOpenGLmt;
-    viewContainer_ = QWidget::createWindowContainer(view_);
+    viewContainer_ = new QWidget;
     viewContainer_->setObjectName("view3d");
     viewContainer_->setMinimumSize(1, 1);
     viewContainer_->setFocusPolicy(Qt::StrongFocus);
@@ -174,6 +194,8 @@ bool CMainFrame::OnCreateClient() {
     viewContainer_->setAccessibleDescription(
         "The automaton in three dimensions: drag or use the arrow keys to turn it, Delete and "
         "Insert to move away and nearer");
+    auto* viewLayout = new QVBoxLayout(viewContainer_);
+    viewLayout->setContentsMargins(0, 0, 0, 0);
     view_->setTitleWindow(this);
     view_->onTabOut = [this](bool forward) { leaveView(forward); };
 

@@ -100,10 +100,13 @@ class CMainFrame : public QMainWindow {
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
     void buildMenus();
+    // Puts the 3-D view's native OpenGL window into its pane.
+    void embedView();
     void fitControlSplitter();
 
     QSplitter* mainSplitter_ = nullptr;
@@ -113,6 +116,7 @@ class CMainFrame : public QMainWindow {
     // squeezing the construction panel.
     QWidget* controlColumn_ = nullptr;
     ViewOpenGLmt* view_ = nullptr;
+    bool viewEmbedded_ = false;
     QWidget* viewContainer_ = nullptr;
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;

@@ -1,24 +1,25 @@
-// Tube meshes through Assimp's exporters.
+// Tube meshes: binary STL written here, the other formats through Assimp's
+// exporters in the module that the program opens when it needs them.
 #include "pathmesh.h"
 
-#include <assimp/material.h>
-#include <assimp/scene.h>
-
 #include <algorithm>
-#include <assimp/Exporter.hpp>
-#include <assimp/IOStream.hpp>
-#include <assimp/IOSystem.hpp>
 #include <atomic>
+#include <bit>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
+#include <memory>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <system_error>
 #include <thread>
 
 #include "atomicfile.h"
+#include "mediamodule.h"
 #include "relations.h"
 #include "sphere.h"
 #include "threemfmaterials.h"
@@ -28,125 +29,182 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct Tube {
-    std::string name;
-    std::uint32_t color;
-    TubeMesh mesh;
-};
+// Binary STL: an 80-byte header, the triangle count, then per triangle its
+// normal, its three corners (little-endian floats) and two bytes of
+// attributes, 0. Written here rather than through Assimp: it is the format
+// people print from, the one written most, and simple enough that a direct
+// writer is several times faster than the generic one.
+constexpr std::size_t kStlHeader = 80, kStlTriangle = 50;
 
-aiColor4D colourOf(std::uint32_t c) {
-    return {(c & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, ((c >> 16) & 0xFF) / 255.0f, 1.0f};
+// The triangles of one tube as STL records. The normal is the corners'
+// cross product made unit, in single precision from the corners as stored.
+std::string stlTriangles(const TubeMesh& m) {
+    static_assert(std::endian::native == std::endian::little);
+    struct Corner {
+        float x, y, z;
+    };
+    std::vector<Corner> corners(m.vertices.size());
+    for (std::size_t v = 0; v < corners.size(); ++v)
+        corners[v] = {static_cast<float>(m.vertices[v].x), static_cast<float>(m.vertices[v].y),
+                      static_cast<float>(m.vertices[v].z)};
+    std::string out(m.triangleCount() * kStlTriangle, '\0');
+    char* at = out.data();
+    for (std::size_t t = 0; t < m.triangles.size(); t += 3, at += kStlTriangle) {
+        // Normal, three corners, and two bytes of attributes left 0.
+        Corner record[4];
+        const Corner& a = record[1] = corners[m.triangles[t]];
+        const Corner& b = record[2] = corners[m.triangles[t + 1]];
+        const Corner& c = record[3] = corners[m.triangles[t + 2]];
+        const Corner u{b.x - a.x, b.y - a.y, b.z - a.z}, w{c.x - a.x, c.y - a.y, c.z - a.z};
+        Corner n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
+        const float l = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+        if (l > 0) {
+            const float inverse = 1.0f / l;
+            n = {n.x * inverse, n.y * inverse, n.z * inverse};
+        }
+        record[0] = n;
+        std::memcpy(at, record, sizeof record);
+    }
+    return out;
 }
 
-// A scene that Assimp owns once built: its destructor frees the arrays.
-// shading: vertex normals and colours, which STL has no place for.
-std::unique_ptr<aiScene> sceneOf(const std::vector<Tube>& tubes, bool shading) {
-    auto scene = std::make_unique<aiScene>();
-    scene->mRootNode = new aiNode("Rotundel");
-    const auto n = static_cast<unsigned>(tubes.size());
-    scene->mNumMeshes = n;
-    scene->mMeshes = new aiMesh*[n];
-    scene->mNumMaterials = n;
-    scene->mMaterials = new aiMaterial*[n];
-    scene->mRootNode->mNumChildren = n;
-    scene->mRootNode->mChildren = new aiNode*[n];
-    for (unsigned i = 0; i < n; ++i) {
-        const Tube& t = tubes[i];
-        auto* material = new aiMaterial;
-        aiString name(t.name);
-        material->AddProperty(&name, AI_MATKEY_NAME);
-        aiColor4D colour = colourOf(t.color);
-        material->AddProperty(&colour, 1, AI_MATKEY_COLOR_DIFFUSE);
-        scene->mMaterials[i] = material;
-
-        auto* mesh = new aiMesh;
-        mesh->mName = aiString(t.name);
-        mesh->mMaterialIndex = i;
-        mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-        const auto nv = static_cast<unsigned>(t.mesh.vertices.size());
-        mesh->mNumVertices = nv;
-        mesh->mVertices = new aiVector3D[nv];
-        if (shading) {
-            mesh->mNormals = new aiVector3D[nv];
-            mesh->mColors[0] = new aiColor4D[nv];
+// Files opened with plain stdio, in a work folder of the export's own (the
+// 3MF exporter's, which writes past the files it is handed).
+class StagedFiles : public OutputFiles {
+    struct File : OutputFile {
+        std::FILE* f = nullptr;
+        bool ok = true;
+        bool write(const void* bytes, std::size_t size) override {
+            ok = ok && std::fwrite(bytes, 1, size, f) == size;
+            return ok;
         }
-        for (unsigned v = 0; v < nv; ++v) {
-            const Vec3& p = t.mesh.vertices[v];
-            const Vec3& q = t.mesh.normals[v];
-            mesh->mVertices[v] = aiVector3D(static_cast<float>(p.x), static_cast<float>(p.y),
-                                            static_cast<float>(p.z));
-            if (!shading) continue;
-            mesh->mNormals[v] = aiVector3D(static_cast<float>(q.x), static_cast<float>(q.y),
-                                           static_cast<float>(q.z));
-            mesh->mColors[0][v] = colour;
+        long long seek(long long offset, int whence) override {
+            return fseeko(f, offset, whence) == 0 ? static_cast<long long>(ftello(f)) : -1;
         }
-        const auto nf = static_cast<unsigned>(t.mesh.triangleCount());
-        mesh->mNumFaces = nf;
-        mesh->mFaces = new aiFace[nf];
-        for (unsigned f = 0; f < nf; ++f) {
-            aiFace& face = mesh->mFaces[f];
-            face.mNumIndices = 3;
-            face.mIndices = new unsigned[3];
-            for (unsigned k = 0; k < 3; ++k) face.mIndices[k] = t.mesh.triangles[3 * f + k];
+        long long size() override {
+            const off_t at = ftello(f);
+            fseeko(f, 0, SEEK_END);
+            const off_t end = ftello(f);
+            fseeko(f, at, SEEK_SET);
+            return end;
         }
-        scene->mMeshes[i] = mesh;
+    };
 
-        auto* node = new aiNode(t.name);
-        node->mParent = scene->mRootNode;
-        node->mNumMeshes = 1;
-        node->mMeshes = new unsigned[1]{i};
-        scene->mRootNode->mChildren[i] = node;
-    }
-    return scene;
-}
-
-// Assimp's exporters write through the program's one save: every file an
-// exporter opens (an OBJ's .mtl too) is an AtomicFile, and all of them get
-// their names only once the whole export has succeeded.
-class SavingStream : public Assimp::IOStream {
   public:
-    explicit SavingStream(AtomicFile& file) : file_(file) {}
-    size_t Read(void*, size_t, size_t) override { return 0; }
-    size_t Write(const void* bytes, size_t size, size_t count) override {
-        file_.write(std::string_view(static_cast<const char*>(bytes), size * count));
-        return count;
-    }
-    aiReturn Seek(size_t offset, aiOrigin origin) override {
-        int whence = origin == aiOrigin_SET   ? SEEK_SET
-                     : origin == aiOrigin_CUR ? SEEK_CUR
-                                              : SEEK_END;
-        return file_.seek(static_cast<long long>(offset), whence) < 0 ? aiReturn_FAILURE
-                                                                      : aiReturn_SUCCESS;
-    }
-    size_t Tell() const override { return static_cast<size_t>(file_.seek(0, SEEK_CUR)); }
-    size_t FileSize() const override { return static_cast<size_t>(file_.size()); }
-    void Flush() override {}
-
-  private:
-    AtomicFile& file_;
-};
-
-class SavingSystem : public Assimp::IOSystem {
-  public:
-    bool Exists(const char* path) const override {
-        std::error_code ec;
-        return fs::exists(path, ec);
-    }
-    char getOsSeparator() const override { return '/'; }
-    Assimp::IOStream* Open(const char* path, const char* mode) override {
-        if (!mode || mode[0] != 'w') return nullptr;  // exporters only write
-        files_.push_back(std::make_unique<AtomicFile>(path));
-        if (!files_.back()->open()) {
-            if (error.empty()) error = files_.back()->error();
+    OutputFile* open(const std::string& path) override {
+        auto file = std::make_unique<File>();
+        file->f = std::fopen(path.c_str(), "wb");
+        if (!file->f) {
+            if (error_.empty()) error_ = std::strerror(errno) + std::string(".");
             return nullptr;
         }
-        return new SavingStream(*files_.back());
+        files_.push_back(std::move(file));
+        return files_.back().get();
     }
-    void Close(Assimp::IOStream* stream) override { delete stream; }
+    // "" when every file was written and closed, otherwise the reason.
+    std::string close() {
+        for (auto& file : files_) {
+            const bool closed = std::fclose(file->f) == 0;
+            file->f = nullptr;
+            if ((!file->ok || !closed) && error_.empty())
+                error_ = std::strerror(errno) + std::string(".");
+        }
+        files_.clear();
+        return error_;
+    }
+    ~StagedFiles() override { close(); }
+
+  private:
+    std::vector<std::unique_ptr<File>> files_;
+    std::string error_;
+};
+
+std::string writeStl(const std::vector<std::string>& tubes, const std::string& path,
+                     OutputFiles& files) {
+    std::size_t bytes = 0;
+    for (const std::string& t : tubes) bytes += t.size();
+    const std::size_t triangles = bytes / kStlTriangle;
+    if (triangles > std::numeric_limits<std::uint32_t>::max())
+        return "it would hold more triangles than an STL file can count.";
+    char header[kStlHeader + 4] = "Binary STL written by Rotundel";
+    const auto count = static_cast<std::uint32_t>(triangles);
+    std::memcpy(header + kStlHeader, &count, 4);
+    OutputFile* f = files.open(path);
+    if (!f) return {};  // the files say why
+    f->write(header, sizeof header);
+    for (const std::string& t : tubes) f->write(t.data(), t.size());
+    return {};
+}
+
+// Assimp's glTF writer copies its whole data buffer each time a mesh adds
+// to it, so its work grows with meshes x bytes: a file of hundreds of long
+// tubes took minutes. Tubes stay meshes of their own (named, for picking
+// them apart in an editor) while that product stays small; beyond it they
+// are merged into a few meshes of about equal size, their colours kept per
+// vertex.
+std::vector<MeshGroup> groupsFor(const std::vector<MeshTube>& tubes,
+                                 const PathMesh::Format& format) {
+    // Each vertex brings about 64 bytes to the buffer, which is copied
+    // about twice per mesh: this budget keeps the copying to a few hundred
+    // megabytes.
+    constexpr std::size_t kSeparateBudget = 4u << 20;  // meshes x vertices
+    constexpr std::size_t kFewestGroups = 4;
+    std::size_t vertices = 0;
+    for (const MeshTube& t : tubes) vertices += t.mesh.vertices.size();
+    std::size_t most = tubes.size();
+    if (std::string(format.exporter) == "glb2" && tubes.size() * vertices > kSeparateBudget)
+        most = std::max(kFewestGroups, kSeparateBudget / std::max<std::size_t>(vertices, 1));
+    std::vector<MeshGroup> groups;
+    if (most >= tubes.size()) {
+        for (std::size_t i = 0; i < tubes.size(); ++i) groups.push_back({tubes[i].name, i, 1});
+        return groups;
+    }
+    const std::size_t share = (vertices + most - 1) / most;
+    std::size_t filled = 0;
+    for (std::size_t i = 0; i < tubes.size(); ++i) {
+        if (groups.empty() || filled >= share) {
+            groups.push_back({tubes[i].name, i, 0});
+            filled = 0;
+        }
+        MeshGroup& g = groups.back();
+        ++g.count;
+        filled += tubes[i].mesh.vertices.size();
+        if (g.count > 1) g.name = tubes[g.first].name + " to " + tubes[i].name;
+    }
+    return groups;
+}
+
+// The files of an export reach the disk through the program's one save:
+// each is an AtomicFile, and all of them take their names only once the
+// whole export has succeeded (an OBJ file and its .mtl together).
+class SavingFiles : public OutputFiles {
+    struct File : OutputFile {
+        explicit File(const std::string& path) : atomic(path) {}
+        AtomicFile atomic;
+        bool write(const void* bytes, std::size_t size) override {
+            atomic.write(std::string_view(static_cast<const char*>(bytes), size));
+            return true;  // a failure is remembered and told by commit()
+        }
+        long long seek(long long offset, int whence) override {
+            return atomic.seek(offset, whence);
+        }
+        long long size() override { return atomic.size(); }
+    };
+
+  public:
+    OutputFile* open(const std::string& path) override {
+        auto file = std::make_unique<File>(path);
+        if (!file->atomic.open()) {
+            if (error.empty()) error = file->atomic.error();
+            return nullptr;
+        }
+        files_.push_back(std::move(file));
+        return files_.back().get();
+    }
     bool commit() {
         for (auto& f : files_)
-            if (!f->commit()) {
-                error = f->error();
+            if (!f->atomic.commit()) {
+                error = f->atomic.error();
                 return false;
             }
         return true;
@@ -154,24 +212,26 @@ class SavingSystem : public Assimp::IOSystem {
     std::string error;
 
   private:
-    std::vector<std::unique_ptr<AtomicFile>> files_;
+    std::vector<std::unique_ptr<File>> files_;
 };
 
 // Millimetres for printers: every coordinate times the scale asked for.
-void scaleTubes(std::vector<Tube>& tubes, const MeshOptions& o) {
+// False when the scale is 1 and nothing changed.
+bool scaleTubes(std::vector<MeshTube>& tubes, const MeshOptions& o) {
     Vec3 low{INFINITY, INFINITY, INFINITY}, high = -1 * low;
-    for (const Tube& t : tubes)
+    for (const MeshTube& t : tubes)
         for (const Vec3& v : t.mesh.vertices) {
             low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
             high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
         }
     const Vec3 size = high - low;
     const double scale = meshScale(o, std::max({size.x, size.y, size.z}));
-    if (scale == 1) return;
-    for (Tube& t : tubes) {
+    if (scale == 1) return false;
+    for (MeshTube& t : tubes) {
         for (Vec3& v : t.mesh.vertices) v = scale * v;
         for (Vec3& c : t.mesh.centres) c = scale * c;
     }
+    return true;
 }
 
 std::string lowerExtension(const std::string& path) {
@@ -236,13 +296,24 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
-    std::vector<Tube> built(jobs.size());
+    // An STL file holds nothing but the triangles: each tube becomes its
+    // records on the thread that built it, and its mesh is let go at once;
+    // unless the model is scaled, which needs every tube's extent first.
+    const bool stl = std::string(format->exporter) == "stlb";
+    const bool scaled = options.sizeMillimetres || options.scale != 1;
+    const bool recordsAtOnce = stl && !scaled;
+    std::vector<MeshTube> built(jobs.size());
+    std::vector<std::string> records(stl ? jobs.size() : 0);
     std::atomic<std::size_t> next{0};
     auto build = [&] {
         for (std::size_t i; (i = next++) < jobs.size();) {
             const Job& j = jobs[i];
-            built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
-                        closedTube(j.sphere->points[j.point].path, j.settings)};
+            TubeMesh mesh = closedTube(j.sphere->points[j.point].path, j.settings);
+            if (recordsAtOnce)
+                records[i] = stlTriangles(mesh);
+            else
+                built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
+                            std::move(mesh)};
         }
     };
     std::vector<std::thread> helpers;
@@ -251,37 +322,56 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         helpers.emplace_back(build);
     build();
     for (auto& h : helpers) h.join();
-    std::vector<Tube> tubes;
+    std::vector<MeshTube> tubes;
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
-    if (tubes.empty()) return "There are no point paths to write.";
-    scaleTubes(tubes, options);
-    auto scene = sceneOf(tubes, std::string(format->exporter) != "stlb");
+    if (!recordsAtOnce) {
+        scaleTubes(tubes, options);
+        if (stl)
+            for (std::size_t i = 0; i < tubes.size(); ++i) records[i] = stlTriangles(tubes[i].mesh);
+    }
+    if (stl ? std::all_of(records.begin(), records.end(), [](auto& r) { return r.empty(); })
+            : tubes.empty())
+        return "There are no point paths to write.";
 
-    Assimp::Exporter exporter;
-    auto* saving = new SavingSystem;  // the exporter owns it
-    exporter.SetIOHandler(saving);
-    // The 3MF exporter zips straight into the file it is given, past the
-    // IO handler: it writes into a work folder, and the bytes are saved
-    // from there.
-    const bool direct = std::string(format->exporter) == "3mf";
-    WorkFolder work(path, false);
-    if (direct && !work.open()) return failed + work.error() + ".";
-    const std::string written = direct ? (work.path() / "mesh.3mf").string() : path;
-    if (exporter.Export(scene.get(), format->exporter, written) != AI_SUCCESS)
-        return failed + (saving->error.empty() ? exporter.GetErrorString() : saving->error) + ".";
-    if (direct) {
-        std::vector<ThreeMfTube> named;
-        for (const Tube& t : tubes) named.push_back({t.name, t.color});
-        if (std::string e = fixThreeMfMaterials(written, named); !e.empty()) return failed + e + ".";
-        std::ifstream in(written, std::ios::binary);
-        if (!in.is_open()) return failed + "its work file could not be read.";
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        AtomicFile file(path);
-        if (file.open()) file.write(bytes);
-        if (!file.commit()) return failed + file.error() + ".";
+    if (stl) {
+        SavingFiles files;
+        std::string why = writeStl(records, path, files);
+        if (!why.empty()) return failed + why;
+        if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
         return {};
     }
-    if (!saving->commit()) return failed + saving->error + ".";
+    std::string error;
+    const MediaModule* module = MediaModule::load(&error);
+    if (!module) return error;
+    const auto groups = groupsFor(tubes, *format);
+    if (std::string(format->exporter) != "3mf") {
+        SavingFiles files;
+        std::string why = module->writeMesh(tubes, groups, format->exporter, path, files);
+        if (!why.empty()) return failed + why;
+        if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
+        return {};
+    }
+    // The 3MF exporter zips straight into the file it is given, past the
+    // files handed to it: it writes into a work folder, its materials are
+    // put right there, and the bytes are then saved from it.
+    WorkFolder work(path, false);
+    if (!work.open()) return failed + work.error() + ".";
+    const std::string written = (work.path() / "mesh.3mf").string();
+    {
+        StagedFiles files;
+        std::string why = module->writeMesh(tubes, groups, format->exporter, written, files);
+        std::string closing = files.close();
+        if (!why.empty() || !closing.empty()) return failed + (why.empty() ? closing : why);
+    }
+    std::vector<ThreeMfTube> named;
+    for (const MeshTube& t : tubes) named.push_back({t.name, t.colour});
+    if (std::string e = fixThreeMfMaterials(written, named); !e.empty()) return failed + e + ".";
+    std::ifstream in(written, std::ios::binary);
+    if (!in.is_open()) return failed + "its work file could not be read.";
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    AtomicFile file(path);
+    if (file.open()) file.write(bytes);
+    if (!file.commit()) return failed + file.error() + ".";
     return {};
 }

@@ -1,10 +1,10 @@
 // The point paths as tube meshes in 3-D files: one closed, watertight tube
 // per traced point (the paths are closed, so each tube joins itself and
-// needs no caps), named sphere/point and coloured as its sphere, written
-// through Assimp's exporters as OBJ, PLY (with vertex colours), binary STL,
-// glTF 2.0 binary or 3MF. Colours travel as each format can carry them: OBJ
-// in its .mtl file, PLY per vertex, glTF and 3MF as one material per tube;
-// STL has none.
+// needs no caps), named sphere/point and coloured as its sphere: binary STL
+// written directly; OBJ, PLY, glTF 2.0 binary and 3MF through Assimp's
+// exporters, in the module the program opens on demand (mediamodule.h).
+// Colours travel as each format can carry them: OBJ in its .mtl file, PLY
+// per vertex, glTF and 3MF as materials; STL has none.
 //
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once

@@ -17,6 +17,8 @@ constexpr double kHalfTurn = 3.14159265359;
 constexpr int kMaxPieces = 64;
 // Samples that one straight stretch of the centre line may replace, at most.
 constexpr std::size_t kMaxRun = 4096;
+// Thinning looks at every kStride-th sample of a stretch it tries.
+constexpr std::size_t kStride = 8;
 
 // The frame rule calls two steps parallel when the arc cosine of the dot
 // product of their unit vectors lies within 1e-7 of 0 or of 3.14159265359.
@@ -159,19 +161,36 @@ struct Segment {
 // The samples without repeats of the one before (the last one's repeat is
 // the first).
 std::vector<Vec3> distinct(const std::vector<Vec3>& samples) {
-    std::vector<Vec3> q;
-    q.reserve(samples.size());
+    std::vector<Vec3> q(samples.size());
+    std::size_t n = 0;
     for (const Vec3& v : samples)
-        if (q.empty() || !(v == q.back())) q.push_back(v);
-    while (q.size() > 1 && q.back() == q.front()) q.pop_back();
+        if (n == 0 || !(v == q[n - 1])) q[n++] = v;
+    while (n > 1 && q[n - 1] == q[0]) --n;
+    q.resize(n);
     return q;
 }
 
+// The samples themselves when they hold no repeats (the usual case: a copy
+// of a long path was a tenth of an export), otherwise distinct(samples)
+// kept in *copy.
+const std::vector<Vec3>& distinctSamples(const std::vector<Vec3>& samples,
+                                         std::vector<Vec3>* copy) {
+    bool repeats = samples.size() > 1 && samples.back() == samples.front();
+    for (std::size_t i = 1; i < samples.size() && !repeats; ++i)
+        repeats = samples[i] == samples[i - 1];
+    if (!repeats) return samples;
+    *copy = distinct(samples);
+    return *copy;
+}
+
 // The samples to keep, in order, starting with the first: each stretch
-// between two kept ones is as long as it can be while every sample in it
-// stays within eps of the straight line that replaces it. Index q.size()
-// stands for the first sample again.
-std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
+// between two kept ones is as long as it can be while every stride-th
+// sample in it (and the one in its middle) stays within eps of the straight
+// line that replaces it. With a stride above 1 the samples in between are
+// not looked at (neighbours on a path lie close together): the check of
+// every left-out sample against the finished line keeps any that stands
+// off. Index q.size() stands for the first sample again.
+std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps, std::size_t stride) {
     const std::size_t m = q.size();
     std::vector<std::size_t> kept;
     if (!(eps > 0)) {
@@ -181,12 +200,12 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
     }
     auto at = [&](std::size_t i) -> const Vec3& { return q[i == m ? 0 : i]; };
     const double eps2 = eps * eps;
-    auto fits = [&](std::size_t i, std::size_t j) {
+    auto fits = [&](std::size_t i, std::size_t j, std::size_t stride) {
         Segment seg(at(i), at(j));
         // The middle sample is the likeliest to stand off the chord: a
         // stretch that is too long is mostly found out at once.
         if (j > i + 1 && seg.squaredDistance(at(i + (j - i) / 2)) > eps2) return false;
-        for (std::size_t k = i + 1; k < j; ++k)
+        for (std::size_t k = i + stride; k < j; k += stride)
             if (seg.squaredDistance(at(k)) > eps2) return false;
         return true;
     };
@@ -199,7 +218,7 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
         // that fitted and the first that did not.
         for (std::size_t span = 2; good < limit; span *= 2) {
             std::size_t j = std::min(limit, i + span);
-            if (!fits(i, j)) {
+            if (!fits(i, j, stride)) {
                 bad = j;
                 break;
             }
@@ -207,7 +226,7 @@ std::vector<std::size_t> thin(const std::vector<Vec3>& q, double eps) {
         }
         while (bad > good + 1) {
             std::size_t mid = good + (bad - good) / 2;
-            (fits(i, mid) ? good : bad) = mid;
+            (fits(i, mid, stride) ? good : bad) = mid;
         }
         i = good;
     }
@@ -271,16 +290,18 @@ Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, in
     return centre + radius * (std::cos(angle) * f.binormal + std::sin(angle) * f.normal);
 }
 
-std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
-    const std::vector<Vec3> q = distinct(samples);
-    if (q.size() < 3) return q;
+namespace {
+// The centre line through the distinct samples q, thinned with the given
+// stride; *tolerant: every sample ended within the tolerance of it.
+std::vector<Vec3> tessellate(const std::vector<Vec3>& q, const TubeSettings& s, std::size_t stride,
+                             bool* tolerant) {
     const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
     const bool interpolate = s.maxTurnDegrees < 180;
     const double maxTurn = std::max(s.maxTurnDegrees, 0.5) * (kTwoPi / 360);
     const double cosMaxTurn = std::cos(maxTurn);
     const std::size_t m = q.size();
 
-    std::vector<std::size_t> kept = thin(q, eps);
+    std::vector<std::size_t> kept = thin(q, eps, stride);
     // A path that runs out and back along one line thins to its two ends,
     // which make no loop: start from three samples spread round the period,
     // and the check below keeps whatever else the line needs.
@@ -308,6 +329,7 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
     const double eps2 = eps * eps;
     // Stretches whose line changed since their samples were last checked.
     std::vector<char> dirty(kept.size(), 1);
+    bool pending = false;  // samples were added in the last round
     for (int round = 0; round < 24; ++round) {
         const std::size_t n = kept.size();
         line.clear();
@@ -336,16 +358,24 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
                 for (std::size_t v = firstOf[i]; v < firstOf[i + 1]; ++v)
                     pieceSegments.emplace_back(line[v],
                                                v + 1 < line.size() ? line[v + 1] : line[0]);
+                // Samples run along the stretch as its pieces do: the piece
+                // that held the last sample is tried first, and only a
+                // sample that it does not hold is measured against all.
+                std::size_t near = 0;
                 for (std::size_t k = from; k < to; ++k) {
+                    if (pieceSegments[near].squaredDistance(q[k]) <= eps2) continue;
                     double dmin = std::numeric_limits<double>::infinity();
-                    for (const Segment& piece : pieceSegments)
-                        dmin = std::min(dmin, piece.squaredDistance(q[k]));
+                    for (std::size_t p = 0; p < pieceSegments.size(); ++p) {
+                        double d = pieceSegments[p].squaredDistance(q[k]);
+                        if (d < dmin) dmin = d, near = p;
+                    }
                     if (dmin > worst) worst = dmin, worstAt = k;
                 }
                 if (worstAt) insert.push_back(worstAt);
             }
         }
         dirty.assign(n, 0);
+        pending = !insert.empty();
         if (!insert.empty()) {
             std::vector<std::size_t> merged, split;
             std::vector<int> mergedPieces;
@@ -401,7 +431,22 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
         }
         if (!changed) break;
     }
+    *tolerant = !pending;
     return distinct(line);
+}
+}  // namespace
+
+std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+    std::vector<Vec3> copy;
+    const std::vector<Vec3>& q = distinctSamples(samples, &copy);
+    if (q.size() < 3) return q;
+    bool tolerant = true;
+    std::vector<Vec3> line = tessellate(q, s, kStride, &tolerant);
+    // Thinning that looked at every kStride-th sample left out so many that
+    // stood off that the rounds ran out adding them back: thin looking at
+    // every sample instead (a path with wiggles as short as the stride).
+    if (!tolerant) line = tessellate(q, s, 1, &tolerant);
+    return line;
 }
 
 TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {

@@ -50,9 +50,6 @@ std::string ImageFile::encode(const RgbaImage& image, ImageFormat format, std::s
         image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * 4)
         return "there is no picture to write.";
     const char* fmt = qtFormat(format);
-    if (!QImageWriter::supportedImageFormats().contains(fmt))
-        return "this installation cannot write " + lower(fmt) +
-               " files (the Qt image format plugins are missing).";
     QImage picture(image.pixels.data(), image.width, image.height, image.width * 4,
                    QImage::Format_RGBA8888);
     // Opaque in every format: the frame clears alpha to 0, which would make
@@ -61,7 +58,13 @@ std::string ImageFile::encode(const RgbaImage& image, ImageFormat format, std::s
     QImage out = picture.convertToFormat(QImage::Format_RGB32);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
+    // Asked for its one format, the writer loads that plugin alone (PNG and
+    // BMP are built into Qt); listing the supported formats would load
+    // every image plugin installed, a good part of a small render's time.
     QImageWriter writer(&buffer, fmt);
+    if (!writer.canWrite())
+        return "this installation cannot write " + lower(fmt) +
+               " files (the Qt image format plugins are missing).";
     if (format == ImageFormat::Jpeg) writer.setQuality(95);
     if (!writer.write(out)) return writer.errorString().toStdString() + ".";
     bytes->assign(buffer.data().constData(), static_cast<std::size_t>(buffer.data().size()));

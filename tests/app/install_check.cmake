@@ -8,6 +8,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc})")
 endif()
 foreach(f bin/rotundel
+          ${LIBDIR}/rotundel/rotundel_media_heavy.so
           share/rotundel/textures/earth256.bmp
           share/rotundel/examples/README.md
           share/rotundel/examples/flower.one

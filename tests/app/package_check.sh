@@ -15,6 +15,8 @@ deb=$(ls "$scratch"/rotundel_*_*.deb 2>/dev/null | head -n1)
 [ -n "$deb" ] || fail "no rotundel_VERSION_ARCH.deb was made"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+grep -qE '^\./usr/lib/.*rotundel/rotundel_media_heavy\.so$' <<<"$contents" ||
+  fail "the package lacks the movie and mesh module"
 for f in ./usr/bin/rotundel \
          ./usr/share/applications/rotundel.desktop \
          ./usr/share/metainfo/io.github.rotundel.rotundel.metainfo.xml \
@@ -36,13 +38,23 @@ for p in $(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*)//; s/ //g' | sort -u); do
   dpkg-query -W "$p" >/dev/null 2>&1 || fail "Depends names $p, which is not a Debian package here"
 done
 
-root="$scratch/root"
+# Unpacked outside the build tree, where a program run from the build tree
+# would also find the build's own media module.
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 export DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM=
 "$root/usr/bin/rotundel" --help | grep -q 'rotundel render' || fail "rotundel --help does not list render"
 "$root/usr/bin/rotundel" new "$scratch/starter.one"
 "$root/usr/bin/rotundel" render "$scratch/starter.one" -o "$scratch/starter.png" --width 160 --height 120
 [ -s "$scratch/starter.png" ] || fail "rotundel render wrote nothing"
+# Movies and meshes come from the module the program opens when it needs it.
+"$root/usr/bin/rotundel" movie "$scratch/starter.one" -o "$scratch/starter.gif" --frames 2 --width 64 --height 48 ||
+  fail "rotundel movie failed"
+"$root/usr/bin/rotundel" export "$scratch/starter.one" -o "$scratch/starter.obj" ||
+  fail "rotundel export to OBJ failed"
+[ -s "$scratch/starter.gif" ] && [ -s "$scratch/starter.obj" ] || fail "no movie or mesh was written"
+ldd "$root/usr/bin/rotundel" | grep -Eq 'libav|libassimp' && fail "the program links FFmpeg or Assimp itself"
 bash -n "$root/usr/share/bash-completion/completions/rotundel" || fail "the bash completion does not parse"
 man -l "$root/usr/share/man/man1/rotundel.1.gz" 2>&1 | grep -q 'EXIT STATUS' || fail "the manual page does not render"
 echo "package check: $(basename "$deb") passed"

@@ -59,6 +59,18 @@ struct Example {
     bool cusps = false;
 };
 std::vector<Example> examples() {
+    // A long stadium whose straight sides wiggle by more than the tolerance
+    // between the samples that thinning's search looks at.
+    std::vector<Vec3> wiggles;
+    for (int side = 0; side < 2; ++side) {
+        const double sign = side ? -1 : 1;
+        for (int k = 0; k < 200; ++k)
+            wiggles.push_back({sign * (-30 + 0.3 * k), sign * (5 + (k % 8 == 4 ? 0.012 : 0)), 0});
+        for (int k = 0; k < 52; ++k) {
+            const double t = 3.141592653589793 * (k / 52.0 - 0.5);
+            wiggles.push_back({sign * (30 + 5 * std::cos(t)), sign * -5 * std::sin(t), 0});
+        }
+    }
     std::vector<Vec3> repeats = curve(40, circle);
     repeats.insert(repeats.begin() + 10, 3, repeats[10]);  // steps of length 0
     repeats.push_back(repeats.front());
@@ -79,6 +91,7 @@ std::vector<Example> examples() {
                }),
          0.05, true},
         {"cardioid, dense", curve(5000, cardioid), 0.05, true},
+        {"wiggles every eighth sample", wiggles, 0.075},
     };
 }
 

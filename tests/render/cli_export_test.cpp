@@ -310,3 +310,69 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
         }
     }
 }
+
+// A document with n traced points, six to a child of the root.
+std::string manyPoints(const fs::path& dir, int n) {
+    CRotundelDoc doc;
+    doc.NewDocument();
+    Sphere* s = doc.FindSphereByName("B");
+    for (int made = 0; made < n; s = nullptr) {
+        if (!s) {
+            doc.SelectSphere(doc.root);
+            s = doc.CreateSphere();
+        }
+        s->points.clear();
+        for (int k = 0; k < 6 && made < n; ++k, ++made) s->addPoint(10 * k + made, 60, 0.8);
+    }
+    doc.AfterSphereEdit(true, true);
+    std::string file = (dir / "many.one").string();
+    EXPECT_TRUE(doc.SaveDocument(file).ok);
+    return file;
+}
+
+// STL is written by our own writer, glTF by Assimp's: the same tubes must
+// come out as the same triangles, corner for corner, and each STL facet's
+// normal must be its triangle's. Many long tubes share glTF meshes (their
+// colours kept per vertex) rather than one mesh each.
+TEST_F(ExportCommand, StlAndGltfHoldTheSameTrianglesWithFacetNormalsAndColours) {
+    struct Case {
+        std::string document;
+        int tubes;
+        bool merged;
+    } cases[] = {{example("siblings.one"), tracedPoints(example("siblings.one")), false},
+                 {manyPoints(dir, 150), 150, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document);
+        std::vector<aiVector3D> corners[2], normals;
+        const char* names[] = {"t.stl", "t.glb"};
+        for (int f = 0; f < 2; ++f) {
+            fs::path out = dir / names[f];
+            ASSERT_EQ(run(quote(c.document) + " -o " + quote(out.string())), 0) << err;
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(out.string(), 0);
+            ASSERT_TRUE(scene) << importer.GetErrorString();
+            if (f == 1) {
+                EXPECT_EQ(static_cast<int>(scene->mNumMeshes) < c.tubes, c.merged);
+                EXPECT_TRUE(scene->mMeshes[scene->mNumMeshes - 1]->HasVertexColors(0));
+            }
+            for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+                const aiMesh& m = *scene->mMeshes[i];
+                for (unsigned t = 0; t < m.mNumFaces; ++t)
+                    for (unsigned k = 0; k < m.mFaces[t].mNumIndices; ++k) {
+                        corners[f].push_back(m.mVertices[m.mFaces[t].mIndices[k]]);
+                        if (f == 0) normals.push_back(m.mNormals[m.mFaces[t].mIndices[k]]);
+                    }
+            }
+        }
+        ASSERT_GT(corners[0].size(), 1000u);
+        ASSERT_EQ(corners[0].size(), corners[1].size());
+        EXPECT_TRUE(corners[0] == corners[1]);
+        double worst = 0;
+        for (std::size_t i = 0; i < corners[0].size(); i += 3) {
+            aiVector3D n =
+                (corners[0][i + 1] - corners[0][i]) ^ (corners[0][i + 2] - corners[0][i]);
+            worst = std::max(worst, static_cast<double>((n.Normalize() - normals[i]).Length()));
+        }
+        EXPECT_LT(worst, 1e-5);
+    }
+}

@@ -1,0 +1,18 @@
+# The program starts without FFmpeg and Assimp: only the module it opens
+# when it writes a movie or a mesh links them.
+foreach(pair "${PROGRAM};0" "${MODULE};1")
+  list(GET pair 0 file)
+  list(GET pair 1 heavy)
+  execute_process(COMMAND ldd ${file} OUTPUT_VARIABLE deps RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "ldd ${file} failed (${rc})")
+  endif()
+  foreach(lib libavcodec libavformat libswscale libassimp)
+    string(FIND "${deps}" "${lib}" at)
+    if(heavy AND at EQUAL -1)
+      message(FATAL_ERROR "${file} does not link ${lib}")
+    elseif(NOT heavy AND NOT at EQUAL -1)
+      message(FATAL_ERROR "${file} links ${lib}, which only the media module should load")
+    endif()
+  endforeach()
+endforeach()
