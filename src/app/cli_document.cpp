@@ -169,7 +169,7 @@ int runExport(const std::vector<std::string>& args) {
 #else
     const bool svg = false, made = false;
 #endif
-    if (!csv && !one && !svg && !mesh)
+    if (!csv && !one && !svg && !made)
         return usage("export", "export cannot write " + AutomatonReport::printable(out) +
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
                                    ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf or .thr "

@@ -134,7 +134,7 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         {"info -h", 0, ""},
         {"--version", 0, ""},
         {"--foo", 2, "unknown option --foo"},
-        {"export @/good.one -o @/out.csv --sides 5", 2, "--sides applies only to .obj"},
+        {"export @/good.one -o @/out.csv --sides 5", 2, "--sides applies only to meshes"},
         {"export @/good.one -o @/out.one --tube-radius 1", 2, "--tube-radius applies only"},
         {"export @/good.one -o @/x.stl --tube-radius 1e6", 2, "below 1000000"},
         {"export @/good.one -o @/good.one", 1, "it is the file being read"},
