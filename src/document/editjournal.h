@@ -3,6 +3,14 @@
 
 #include <string>
 
+// What runs after an edit's change, inside the same render pause.
+enum Followup : unsigned {
+    kRewind = 1,       // the dynamic angles start over
+    kPlace = 2,        // the automaton is placed again (geometry changed)
+    kFitCamera = 4,    // the camera distance follows the new extent
+    kUpdateViews = 8,  // every view repaints (after the pause)
+};
+
 // Implemented by the window's undo history. Every control that changes the
 // automaton or a saved view setting brackets its change with beginEdit and
 // endEdit on the UI thread, outside any render pause: beginEdit takes the
@@ -15,6 +23,9 @@ class EditJournal {
     // text names the step for the Edit menu, e.g. "Radius of B".
     virtual void beginEdit(const std::string& text, int mergeKey = 0) = 0;
     virtual void endEdit() = 0;
+    // The open edit re-fitted the camera: its undo and redo fit it again,
+    // so that the automaton does not shrink to a dot or fill the view.
+    virtual void cameraFitted() {}
 };
 
 // Brackets one edit; a null journal records nothing.

@@ -121,22 +121,7 @@ void PropertyPage::updateAllViews() {
 
 void PropertyPage::apply(const QString& step, int mergeKey, unsigned followups,
                          const std::function<void()>& change) {
-    if (!doc_) return;
-    // The step brackets the pause, so that its "before" and "after" are
-    // taken while nothing changes under them.
-    EditScope scope(doc_->journal, step.toStdString(), mergeKey);
-    bool paused = doc_->RenderPause();
-    change();
-    if (followups & kRedrawBodies) {
-        for (Sphere* s : doc_->sphereTable)
-            if (s) s->bodyListValid = s->pathListValid = 0;
-    }
-    if (followups & kRewind) doc_->RewindDynamics();
-    if (followups & kPlace) reset(*doc_);
-    if (followups & kFitCamera) doc_->FitCameraDistance();
-    doc_->SetModifiedFlag();
-    if (paused) doc_->RenderResume();
-    if (followups & kUpdateViews) updateAllViews();
+    if (doc_) doc_->ApplyEdit(step.toStdString(), mergeKey, followups, change);
 }
 
 // ---------------------------------------------------------------- spin

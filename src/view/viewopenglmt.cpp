@@ -23,7 +23,6 @@
 #include "atomicfile.h"
 #include "camerarig.h"
 #include "crotundeldoc.h"
-#include "editjournal.h"
 #include "headlessrenderer.h"
 #include "sphere.h"
 #include "viewrenderthread.h"
@@ -198,6 +197,16 @@ void ViewOpenGLmt::setExitRequested(bool on) {
 void ViewOpenGLmt::showMessage(const std::string& text) {
     QWidget* parent = titleWindow_ ? titleWindow_ : QApplication::activeWindow();
     QMessageBox::warning(parent, "Rotundel", QString::fromStdString(text));
+}
+
+void ViewOpenGLmt::showBusy(bool on) {
+    // The wait goes on without processing events, so that no other edit
+    // can start in the middle of the one waiting; the window server shows
+    // the cursor all the same.
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void ViewOpenGLmt::postMessage(const QString& text) {
@@ -484,16 +493,14 @@ void ViewOpenGLmt::chooseTexture(void* p) {
     if (!doc_ || !s || doc_->slotOf(s) < 0) return;
     QString file = askTexturePath();
     if (file.isEmpty() || doc_->slotOf(s) < 0) return;
-    EditScope step(doc_->journal, "Texture of " + s->name);
-    bool paused = doc_->PauseIfRunning();
-    if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
-        s->textureSlot = textures_.take();
-    if (s->textureSlot != 0) {
-        s->textureFile = QFileInfo(file).fileName().toStdString();
-        s->bodyListValid = 0;
-        doc_->SetModifiedFlag();
-    }
-    if (paused) doc_->RenderResume();
+    doc_->ApplyEdit("Texture of " + s->name, 0, 0, [this, s, &file] {
+        if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
+            s->textureSlot = textures_.take();
+        if (s->textureSlot != 0) {
+            s->textureFile = QFileInfo(file).fileName().toStdString();
+            s->bodyListValid = 0;
+        }
+    });
 }
 
 // --- Images ---

@@ -64,6 +64,7 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     AutoResetEvent& docUpdateWaitRender() override { return docUpdateWaitRender_; }
     AutoResetEvent& docUpdateCompleteRender() override { return docUpdateCompleteRender_; }
     void showMessage(const std::string& text) override;
+    void showBusy(bool on) override;
     void wakeRenderThread() override { requestFrame(); }
 
     // --- Idle drawing ---

@@ -53,21 +53,18 @@ void randomEdit(CRotundelDoc& doc, std::mt19937& rng) {
         case 4: {
             if (!s) break;
             doc.SelectSphere(s);
-            EditScope e(j, "Radius of " + s->name, 1);
-            bool paused = doc.PauseIfRunning();
-            s->setRadiusFactor(std::uniform_int_distribution<int>(1, 5)(rng), 6);
-            doc.AfterSphereEdit(true, true);
-            if (paused) doc.RenderResume();
+            const int sixths = std::uniform_int_distribution<int>(1, 5)(rng);
+            doc.ApplyEdit("Radius of " + s->name, 1, kRewind | kPlace | kFitCamera,
+                          [s, sixths] { s->setRadiusFactor(sixths, 6); });
             break;
         }
         case 5: {
             if (!s) break;
-            EditScope e(j, "Show point paths of " + s->name);
-            bool paused = doc.PauseIfRunning();
-            s->showPointPaths = !s->showPointPaths;
-            s->inside = static_cast<short>(std::uniform_int_distribution<int>(0, 1)(rng));
-            doc.AfterSphereEdit(true, false);
-            if (paused) doc.RenderResume();
+            const auto inside = static_cast<short>(std::uniform_int_distribution<int>(0, 1)(rng));
+            doc.ApplyEdit("Show point paths of " + s->name, 0, kRewind | kPlace, [s, inside] {
+                s->showPointPaths = !s->showPointPaths;
+                s->inside = inside;
+            });
             break;
         }
         case 6: {
@@ -154,11 +151,9 @@ TEST(UndoHistory, ADragIsOneStep) {
         doc.journal = &history;
         Sphere* b = doc.selectedSphere;
         const std::string start = doc.TakeSnapshot().bytes;
-        for (auto [key, twelfths] : c.radii) {
-            EditScope e(doc.journal, "Radius of B", key);
-            b->setRadiusFactor(twelfths, 12);
-            doc.AfterSphereEdit(true, true);
-        }
+        for (auto [key, twelfths] : c.radii)
+            doc.ApplyEdit("Radius of B", key, kRewind | kPlace | kFitCamera,
+                          [b, twelfths] { b->setRadiusFactor(twelfths, 12); });
         EXPECT_EQ(history.stack().count(), c.steps);
         while (history.stack().canUndo()) history.stack().undo();
         EXPECT_EQ(doc.TakeSnapshot().bytes, start);
@@ -197,7 +192,7 @@ TEST(UndoHistory, TheSavedStepIsTheUnmodifiedOne) {
     EXPECT_FALSE(history.stack().canUndo());
 }
 
-TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
+TEST(UndoHistory, UndoRefitsACreationAndKeepsTheTemplateAndTheSelection) {
     CRotundelDoc doc;
     FakeRenderLink link;
     RecordingObserver observer;
@@ -216,7 +211,11 @@ TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
     observer.items.clear();
     observer.selected.clear();
     history.stack().undo();
-    EXPECT_EQ(doc.cameraDistance, -123.0);
+    // Creating fitted the camera: its undo fits it to what is left.
+    const double fitted = doc.cameraDistance;
+    doc.FitCameraDistance();
+    EXPECT_EQ(doc.cameraDistance, fitted);
+    EXPECT_NE(fitted, -123.0);
     // The tree is built anew with the selection shown; the pages follow.
     EXPECT_EQ(observer.items, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(observer.selected, std::vector<std::string>{"A"});

@@ -142,10 +142,12 @@ void LookPagesTest::colours_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("image");
     QTest::addColumn<int>("images");
+    // Images are never repainted: an undo gives back the old index, which
+    // must still show the old colour.
     QTest::newRow("level 3: an image of its own") << 3 << 1 << 9 << 10;
-    QTest::newRow("level 3 again: that image repainted") << 3 << 2 << 9 << 10;
-    QTest::newRow("level 7: the shared image repainted") << 7 << 1 << 7 << 9;
-    QTest::newRow("level 1") << 1 << 2 << 9 << 10;
+    QTest::newRow("level 3 again: another image") << 3 << 2 << 10 << 11;
+    QTest::newRow("level 7: the shared image stays") << 7 << 1 << 9 << 10;
+    QTest::newRow("level 1") << 1 << 2 << 10 << 11;
 }
 
 void LookPagesTest::colours() {

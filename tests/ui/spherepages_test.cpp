@@ -82,8 +82,9 @@ void SpherePagesTest::rename_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("new name") << "Moon" << false << "Moon"
                               << "";
-    QTest::newRow("empty text, empty name") << "" << false << ""
-                                            << "";
+    QTest::newRow("empty name refused") << "" << false << "B" << CRotundelDoc::kNameEmpty;
+    QTest::newRow("a name in use refused") << "C" << false << "B"
+                                           << "A sphere named C already exists.";
     QTest::newRow("cancelled") << "Moon" << true << "B"
                                << "";
     QTest::newRow("line break refused") << "Mo\non" << false << "B" << CRotundelDoc::kNameOnOneLine;
