@@ -13,6 +13,7 @@ class SpherePagesTest : public QObject {
     void construction();
     void rename_data();
     void rename();
+    void treeSelection();
     void deleteKeyAsks_data();
     void deleteKeyAsks();
     void lists_data();
@@ -438,6 +439,23 @@ void SpherePagesTest::storedAnglesShow() {
     c.doc.RefreshSpherePages();
     QCOMPARE(c.space().axisZ()->value(), shown);
     QCOMPARE(c.space().axisZ()->slider()->value(), shown);
+}
+
+// However the tree's selection changes (a screen reader's selection, a
+// Ctrl+click on the highlighted item), the highlighted sphere stays the
+// one CREATE and DESTROY act on.
+void SpherePagesTest::treeSelection() {
+    ControlColumn c;
+    c.runAll({"create"});  // A(B(C)), C current
+    QTreeWidgetItem* a = ViewSphereTree::itemOf(*c.named("A"));
+    c.tree.selectionModel()->select(c.tree.model()->index(0, 0),
+                                    QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(c.tree.currentItem(), a);
+    QCOMPARE(c.doc.selectedSphere, c.named("A"));
+    QTest::mouseClick(c.tree.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      c.tree.visualItemRect(a).center());
+    QVERIFY(a->isSelected());
+    QCOMPARE(c.doc.selectedSphere, c.named("A"));
 }
 
 QTEST_MAIN(SpherePagesTest)
