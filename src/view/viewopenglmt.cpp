@@ -245,10 +245,11 @@ void ViewOpenGLmt::ExitThreadsAndWait() {
         doc_ && doc_->renderLink() == this && !renderThread_->ended() && doc_->PauseIfRunning();
     setExitRequested(true);
     if (!renderThread_->joinFor(kHandOverTimeout)) {
-        showMessage("Timeout on WaitForSingleObject in View::ExitThreadsAndWait()");
         // The thread still draws into this window: it must be gone before
         // the window is.
+        showBusy(true);
         renderThread_->join();
+        showBusy(false);
     }
     threadEnded_ = true;
     if (paused) doc_->RenderResume();
@@ -295,13 +296,17 @@ void ViewOpenGLmt::resizeEvent(QResizeEvent* e) {
     QWindow::resizeEvent(e);
 }
 
-bool ViewOpenGLmt::waitForRenderThread(AutoResetEvent& e, const char* operation) {
+bool ViewOpenGLmt::waitForRenderThread(AutoResetEvent& e) {
     if (e.waitFor(kHandOverTimeout)) return true;
     if (!renderThreadRunning()) return false;
-    showMessage(std::string("Timeout on WaitForSingleObject in ") + operation);
-    while (!e.waitFor(std::chrono::milliseconds(100)))
-        if (!renderThreadRunning() || renderThread_->ended()) return false;
-    return true;
+    // A busy machine: wait on, with no message box, whose event loop would
+    // let other work into the middle of this hand-over.
+    showBusy(true);
+    bool answered = true;
+    while (answered && !e.waitFor(std::chrono::milliseconds(100)))
+        answered = renderThreadRunning() && !renderThread_->ended();
+    showBusy(false);
+    return answered;
 }
 
 void ViewOpenGLmt::OnSize(int cx, int cy) {
@@ -329,7 +334,7 @@ void ViewOpenGLmt::OnSize(int cx, int cy) {
     inHandOver_ = true;
     if (handOver) {
         setResizeRequested(true);
-        handOver = waitForRenderThread(resizeWait_, "View::OnSize()");
+        handOver = waitForRenderThread(resizeWait_);
     }
     clientWidth_ = cx;
     clientHeight_ = cy;

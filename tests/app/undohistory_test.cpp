@@ -328,44 +328,18 @@ TEST(UndoHistory, UndoAndRedoPutBackExactlyTheEdit) {
         std::function<void(CRotundelDoc&)> edit;
         bool refits;
     } cases[] = {
-        {"rename",
-         {},
-         [](CRotundelDoc& d) {
-             d.ApplyEdit("Rename B", 0, 0, [&d] { d.RenameSphere(*d.selectedSphere, "Moon"); });
-         },
-         false},
-        {"radius",
-         {},
-         [](CRotundelDoc& d) {
-             d.ApplyEdit("Radius of B", 0, kRewind | kPlace | kFitCamera,
-                         [&d] { d.selectedSphere->setRadiusFactor(1000999, 1000); });
-         },
-         true},
-        {"create",
-         {},
-         [](CRotundelDoc& d) {
-             EditScope e(d.journal, "Create");
-             d.CreateSphere();
-         },
-         true},
-        {"destroy",
-         {},
-         [](CRotundelDoc& d) {
-             EditScope e(d.journal, "Destroy");
-             d.DestroySphere();
-         },
-         true},
-        {"a parent named as its child", selfNamedParent,
-         [](CRotundelDoc& d) {
-             d.ApplyEdit("Inside", 0, kPlace, [&d] { d.selectedSphere->inside = 1; });
-         },
-         false},
-        {"two spheres of one name", twinNames,
-         [](CRotundelDoc& d) {
-             d.ApplyEdit("Rate", 0, kPlace,
-                         [&d] { d.selectedSphere->rollingRate = Rational(3, 2); });
-         },
-         false},
+        // clang-format off
+        {"rename", {}, [](CRotundelDoc& d) {
+             d.ApplyEdit("Rename", 0, 0, [&d] { d.RenameSphere(*d.selectedSphere, "Moon"); }); }, false},
+        {"radius", {}, [](CRotundelDoc& d) { d.ApplyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
+             [&d] { d.selectedSphere->setRadiusFactor(1000999, 1000); }); }, true},
+        {"create", {}, [](CRotundelDoc& d) { EditScope e(d.journal, "Create"); d.CreateSphere(); }, true},
+        {"destroy", {}, [](CRotundelDoc& d) { EditScope e(d.journal, "Destroy"); d.DestroySphere(); }, true},
+        {"a parent named as its child", selfNamedParent, [](CRotundelDoc& d) {
+             d.ApplyEdit("Inside", 0, kPlace, [&d] { d.selectedSphere->inside = 1; }); }, false},
+        {"two spheres of one name", twinNames, [](CRotundelDoc& d) {
+             d.ApplyEdit("Rate", 0, kPlace, [&d] { d.selectedSphere->rollingRate = Rational(3, 2); }); }, false},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
