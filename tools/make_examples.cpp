@@ -38,7 +38,7 @@ class Builder {
     }
     bool save(const std::string& folder, const std::string& name) {
         doc.SelectSphere(doc.root);
-        doc.AfterSphereEdit(true, true);
+        doc.ApplyEdit("Examples", 0, kRewind | kPlace | kFitCamera, [] {});
         DocResult r = doc.SaveDocument(folder + "/" + name);
         if (!r) std::fprintf(stderr, "make_examples: %s: %s\n", name.c_str(), r.message.c_str());
         return r.ok;

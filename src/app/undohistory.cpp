@@ -2,22 +2,28 @@
 #include "undohistory.h"
 
 #include <QUndoCommand>
+#include <utility>
 
 class UndoHistory::SnapshotCommand : public QUndoCommand {
   public:
     SnapshotCommand(UndoHistory& history, const std::string& text, int mergeKey, bool startsRun,
+                    bool fitted,
                     DocSnapshot before, DocSnapshot after)
         : QUndoCommand(QString::fromStdString(text)),
           history_(history),
           mergeKey_(mergeKey),
           startsRun_(startsRun),
+          fitted_(fitted),
           before_(std::move(before)),
           after_(std::move(after)) {}
 
-    void undo() override { history_.restore(before_); }
+    void undo() override {
+        if (!history_.steppingBack_ && !history_.restore(before_, fitted_)) history_.stepBack_ = 1;
+    }
     void redo() override {
         // Pushing calls this once; the edit has been made already.
-        if (pushed_) history_.restore(after_);
+        if (pushed_ && !history_.steppingBack_ && !history_.restore(after_, fitted_))
+            history_.stepBack_ = -1;
         pushed_ = true;
     }
     int id() const override { return mergeKey_ != 0 ? mergeKey_ : -1; }
@@ -27,6 +33,7 @@ class UndoHistory::SnapshotCommand : public QUndoCommand {
         // the next drag or run of keys on this one.
         if (o->startsRun_ || o->text() != text()) return false;
         after_ = o->after_;
+        fitted_ = fitted_ || o->fitted_;
         // A drag that ends where it began changes nothing.
         if (after_.sameContents(before_)) setObsolete(true);
         return true;
@@ -36,6 +43,7 @@ class UndoHistory::SnapshotCommand : public QUndoCommand {
     UndoHistory& history_;
     int mergeKey_;
     bool startsRun_;
+    bool fitted_;
     DocSnapshot before_;
     DocSnapshot after_;
     bool pushed_ = false;
@@ -45,7 +53,16 @@ UndoHistory::UndoHistory(CRotundelDoc& doc, QObject* parent) : QObject(parent), 
     // A step holds two copies of the automaton, a few kilobytes each (at most
     // some tens with a full table): a long session stays well within memory.
     stack_.setUndoLimit(kUndoLimit);
-    connect(&stack_, &QUndoStack::indexChanged, this, [this] { syncModified(); });
+    connect(&stack_, &QUndoStack::indexChanged, this, [this](int index) {
+        // A step that could not be put back leaves the history where the
+        // document is: the commands are not run again on the way back.
+        if (int back = std::exchange(stepBack_, 0)) {
+            steppingBack_ = true;
+            stack_.setIndex(index + back);
+            steppingBack_ = false;
+        }
+        syncModified();
+    });
 }
 
 UndoHistory::~UndoHistory() {
@@ -57,6 +74,7 @@ void UndoHistory::beginEdit(const std::string& text, int mergeKey) {
     if (restoring_ || depth_++ > 0) return;
     text_ = text;
     mergeKey_ = mergeKey;
+    fitted_ = false;
     before_ = doc_.TakeSnapshot();
 }
 
@@ -69,7 +87,7 @@ void UndoHistory::endEdit() {
         syncModified();
         return;
     }
-    stack_.push(new SnapshotCommand(*this, text_, mergeKey_, runEnded_, std::move(before_),
+    stack_.push(new SnapshotCommand(*this, text_, mergeKey_, runEnded_, fitted_, std::move(before_),
                                     std::move(after)));
     runEnded_ = false;
     syncModified();
@@ -86,12 +104,17 @@ void UndoHistory::setClean() {
     syncModified();
 }
 
-void UndoHistory::restore(const DocSnapshot& snapshot) {
+void UndoHistory::cameraFitted() {
+    if (!restoring_ && depth_ > 0) fitted_ = true;
+}
+
+bool UndoHistory::restore(const DocSnapshot& snapshot, bool fitCamera) {
     // An edit after an undo or redo never joins the step it lands on.
     runEnded_ = true;
     restoring_ = true;
-    doc_.RestoreSnapshot(snapshot);
+    const bool ok = doc_.RestoreSnapshot(snapshot, fitCamera);
     restoring_ = false;
+    return ok;
 }
 
 void UndoHistory::syncModified() {

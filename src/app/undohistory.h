@@ -22,6 +22,7 @@ class UndoHistory : public QObject, public EditJournal {
     void beginEdit(const std::string& text, int mergeKey = 0) override;
     void endEdit() override;
     void endRun() override { runEnded_ = true; }
+    void cameraFitted() override;
 
     QUndoStack& stack() { return stack_; }
     // A new or opened document: no steps, and clean.
@@ -34,7 +35,9 @@ class UndoHistory : public QObject, public EditJournal {
   private:
     class SnapshotCommand;
     friend class SnapshotCommand;
-    void restore(const DocSnapshot& snapshot);
+    // False when the document refused the snapshot (and told the user):
+    // the stack then steps back to where it was.
+    bool restore(const DocSnapshot& snapshot, bool fitCamera);
     void syncModified();
 
     CRotundelDoc& doc_;
@@ -44,5 +47,10 @@ class UndoHistory : public QObject, public EditJournal {
     std::string text_;
     int mergeKey_ = 0;
     bool runEnded_ = true;
+    bool fitted_ = false;
     DocSnapshot before_;
+    // A restore failed: the index step that takes the stack back (+1 after
+    // an undo, -1 after a redo), done once the stack has moved.
+    int stepBack_ = 0;
+    bool steppingBack_ = false;
 };

@@ -9,14 +9,13 @@
 #include <mutex>
 
 #include "documentobserver.h"
+#include "editjournal.h"
 #include "placement.h"
 #include "relations.h"
 #include "renderlink.h"
 #include "sphere.h"
 
 namespace {
-constexpr const char* kPauseTimeout = "Timeout on WaitForSingleObject in Doc::RenderPause()";
-constexpr auto kPauseWarnAfter = std::chrono::milliseconds(2000);
 constexpr auto kPauseSlice = std::chrono::milliseconds(20);
 }  // namespace
 
@@ -70,16 +69,19 @@ bool CRotundelDoc::RenderPause() {
     link_->wakeRenderThread();
     // Going on unpaused would let the render thread read spheres while they
     // change, so the wait ends only when the thread has parked or is gone.
-    // After 2000 ms the user hears about it once.
+    // A slow answer (a loaded machine) shows the busy cursor; no message box,
+    // whose event loop would let other edits run in the middle of this one.
     const auto start = std::chrono::steady_clock::now();
-    bool warned = false;
+    bool busy = false;
     while (!link_->docUpdateWaitRender().waitFor(kPauseSlice)) {
         if (!RenderThreadRunning()) break;
-        if (!warned && std::chrono::steady_clock::now() - start >= kPauseWarnAfter) {
-            warned = true;
-            link_->showMessage(kPauseTimeout);
+        if (!busy && std::chrono::steady_clock::now() - start >=
+                         std::chrono::milliseconds(kPauseBusyAfterMs)) {
+            busy = true;
+            link_->showBusy(true);
         }
     }
+    if (busy) link_->showBusy(false);
     return true;
 }
 
@@ -110,7 +112,7 @@ PathPassResult CRotundelDoc::Step(const std::function<void(double)>& progress) {
     control.stop = &stopPathPass_;
     control.progress = progress;
     PathPassResult pass = frameUpdate(*this, &control);
-    if (pass.ran && pass.completed && fitWhenPathsDone_.exchange(false)) FitCameraDistance();
+    if (pass.ran && pass.completed && fitWhenPathsDone_.exchange(false)) FitCameraToReach();
     return pass;
 }
 
@@ -122,13 +124,18 @@ void CRotundelDoc::AddTiming(int kind, double seconds) {
 // ---------------------------------------------------------------- operations
 
 void CRotundelDoc::FitCameraDistance() {
+    FitCameraToReach();
+    fitWhenPathsDone_ = root && !pathsUpToDate;
+    if (journal) journal->cameraFitted();
+}
+
+void CRotundelDoc::FitCameraToReach() {
     // Centres alone would leave a sphere inside its parent, or one far out,
     // partly or wholly behind the camera.
     double e = root ? reach(*this) : 0.0;
     if (root && !(e > 0.0)) e = baseRadius;
     double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
     cameraDistance = -1.1111111111111112 * e / std::sin(theta);
-    fitWhenPathsDone_ = root && !pathsUpToDate;
 }
 
 void CRotundelDoc::ResetView() {
@@ -179,20 +186,40 @@ void CRotundelDoc::SelectSphere(Sphere* s) {
     if (!destroyInProgress) RefreshSpherePages();
 }
 
-void CRotundelDoc::AfterSphereEdit(bool geometryChanged, bool fitCamera) {
-    RewindDynamics();
-    if (geometryChanged) reset(*this);
-    if (fitCamera) FitCameraDistance();
+void CRotundelDoc::ApplyEdit(const std::string& step, int mergeKey, unsigned followups,
+                             const std::function<void()>& change) {
+    // The step brackets the pause, so that its "before" and "after" are
+    // taken while nothing changes under them.
+    EditScope scope(journal, step, mergeKey);
+    bool paused = RenderPause();
+    change();
+    if (followups & kRewind) RewindDynamics();
+    if (followups & kPlace) reset(*this);
+    if (followups & kFitCamera) FitCameraDistance();
+    // The View page's sample estimate reads the placed paths: it is brought
+    // up to date while the render thread is still parked.
+    if (followups & kPlace) RefreshViewPage();
     modified_ = true;
+    if (paused) RenderResume();
+    if ((followups & kUpdateViews) && observer_) observer_->updateAllViews();
 }
 
 bool CRotundelDoc::IsStorableName(const std::string& name) {
     return name.find_first_of("\r\n") == std::string::npos && name != kNoSphereName;
 }
 
+std::string CRotundelDoc::NameRefusal(const Sphere& s, const std::string& name) const {
+    if (name.empty()) return kNameEmpty;
+    if (name == s.name) return {};  // unchanged, even where a file repeated it
+    if (!IsStorableName(name)) return name == kNoSphereName ? kNameReserved : kNameOnOneLine;
+    for (const Sphere* t : sphereTable)
+        if (t && t != &s && t->name == name) return "A sphere named " + name + " already exists.";
+    return {};
+}
+
 bool CRotundelDoc::RenameSphere(Sphere& s, const std::string& name) {
-    if (!IsStorableName(name)) {
-        lastError_ = name == kNoSphereName ? kNameReserved : kNameOnOneLine;
+    if (std::string why = NameRefusal(s, name); !why.empty()) {
+        lastError_ = why;
         return false;
     }
     if (s.name != name) {
@@ -255,15 +282,17 @@ void CRotundelDoc::freeAutomaton() {
     destroyInProgress = 0;
 }
 
-void CRotundelDoc::clearContentsPaused() {
-    cameraDistance = -40.0;
+void CRotundelDoc::clearContentsPaused(bool keepView) {
+    if (!keepView) {
+        cameraDistance = -40.0;
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
-    // Every automaton is first seen from the same side.
-    cameraController.setOrientation(CBallController::defaultOrientation());
+        // Every automaton is first seen from the same side.
+        cameraController.setOrientation(CBallController::defaultOrientation());
 #endif
+        flashPointIndex = 0;
+    }
     saveImageRequested = 0;
     flashActive = 0;
-    flashPointIndex = 0;
     pathsUpToDate = 0;
     stereo = 0;
     anaglyphScheme = 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automaton.h"
+#include "editjournal.h"
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
 #include "cballcontroller.h"
 #endif
@@ -16,7 +17,6 @@
 #include "pointpaths.h"
 
 class DocumentObserver;
-class EditJournal;
 class RenderLink;
 struct Sphere;
 
@@ -30,18 +30,26 @@ struct DocResult {
 
 // The automaton and its saved view settings at one moment, for the undo
 // history: the file writer's bytes, plus what a file does not keep but an
-// undo must give back (each sphere's table slot and tree image, and the
-// selection). The camera distance is left out of the bytes: zooming is
-// looking, not editing, and an undo leaves the zoom where the user has it.
+// undo must give back (each sphere's table slot and tree image, the
+// selection, and the links as sphere indices: a file links by name, which
+// two spheres of one name read from a file would make ambiguous). The camera distance is left out
+// of the bytes: zooming is looking, not editing, and an undo leaves the zoom where the user has it.
 struct DocSnapshot {
     std::string bytes;
     std::vector<int> tableSlots;  // table slot of each sphere, in file order
     std::vector<int> treeImages;  // tree image of each sphere, in file order
     int selected = -1;            // file-order index of the selected sphere
+    // Per sphere in file order: parent, radius and time reference (-1: none).
+    std::vector<int> links;
+    // Stationary sphere, reference child, radius root, time master.
+    std::vector<int> roles;
+    // The tree in pre-order, so that children come back in their order.
+    std::vector<int> preOrder;
 
     // The same automaton and settings; the selection alone is no edit.
     bool sameContents(const DocSnapshot& o) const {
-        return bytes == o.bytes && tableSlots == o.tableSlots;
+        return bytes == o.bytes && tableSlots == o.tableSlots && links == o.links &&
+               roles == o.roles && preOrder == o.preOrder;
     }
 };
 
@@ -183,18 +191,27 @@ class CRotundelDoc : public Automaton {
     // the sphere pages unless spheres are being destroyed.
     void SelectSphere(Sphere* s);
 
-    // What a page does after it has changed the selected sphere inside a
-    // pause: rewind the dynamic angles, place the automaton anew when the
-    // geometry changed, refit the camera when asked, and mark the document
-    // modified.
-    void AfterSphereEdit(bool geometryChanged, bool fitCamera);
+    // The one way the window edits the automaton: one step of the edit
+    // history named step (steps with the same non-zero mergeKey in a row
+    // are one), change run inside the render pause, then the followups
+    // (Followup flags), and the document marked modified.
+    void ApplyEdit(const std::string& step, int mergeKey, unsigned followups,
+                   const std::function<void()>& change);
 
     // A name that a file can hold and give back: one line (no line feed or
     // carriage return), and not the marker that files use for "no sphere".
     static bool IsStorableName(const std::string& name);
+    // Why s cannot be called name ("" when it can): not storable, empty, or
+    // the name of another sphere (files and the user tell spheres apart by
+    // their names).
+    std::string NameRefusal(const Sphere& s, const std::string& name) const;
     // Renames s (inside a pause when the render thread may draw the name);
-    // refused, with nothing changed, for names that cannot be stored.
+    // refused, with nothing changed and lastError() saying why, for the
+    // names NameRefusal refuses.
     bool RenameSphere(Sphere& s, const std::string& name);
+    // The name a new sphere gets: the next letter of "A".."Z", "a".."z"
+    // that no sphere has, then the letters with 2, 3, ... appended.
+    std::string NextFreeName();
 
     // --- Construction ---
     // Adds a child of the selected sphere (the root when the automaton is
@@ -229,9 +246,10 @@ class CRotundelDoc : public Automaton {
     DocSnapshot TakeSnapshot();
     // Puts back a snapshot, inside the render pause, with the follow-ups of
     // an open (tree, pages, placement, textures) but keeping the camera
-    // distance, the arcball, the template and the modified flag. False, with
-    // nothing changed, for bytes the reader refuses.
-    bool RestoreSnapshot(const DocSnapshot& snapshot);
+    // distance (unless fitCamera), the arcball, the template, the flashed
+    // point and the modified flag. False, with nothing changed and the user
+    // told, for a snapshot that cannot be put back.
+    bool RestoreSnapshot(const DocSnapshot& snapshot, bool fitCamera = false);
 
     // "Set image size / movie frames": images and movie frames become
     // width x width. Values outside the dialog's ranges are refused.
@@ -257,12 +275,23 @@ class CRotundelDoc : public Automaton {
     static constexpr const char* kNameOnOneLine = "A sphere name must fit on one line.";
     static constexpr const char* kNameReserved =
         "ZEROOREZ stands for \"no sphere\" in files and cannot name a sphere.";
+    static constexpr const char* kNameEmpty = "A sphere needs a name.";
+    static constexpr const char* kRestoreFailed =
+        "That step could not be put back; the automaton stays as it is.";
+    // How long a pause waits quietly before it shows the busy cursor.
+    static constexpr int kPauseBusyAfterMs = 500;
 
   private:
     void notifyMessage(const std::string& text);
     void placeAndFit();
     void freeAutomaton();
-    void clearContentsPaused();
+    // keepView: the camera (distance and arcball) and the flashed point
+    // stay, as an undo wants.
+    void clearContentsPaused(bool keepView = false);
+    // The first sphere that a file would link to in place of the sphere of
+    // that name (several spheres of one name: only the first can be linked
+    // to); null when every link and role can be stored.
+    const Sphere* unstorableLink() const;
     Sphere* createSpherePaused();
     void showReplacedContents();
 
@@ -270,6 +299,9 @@ class CRotundelDoc : public Automaton {
     DocumentObserver* observer_ = nullptr;
     std::atomic<bool> stopPathPass_{false};
     std::atomic<bool> fitWhenPathsDone_{false};
+    // The fit alone: the render thread's refit once the paths are computed
+    // is no edit and tells no journal.
+    void FitCameraToReach();
     bool modified_ = false;
     std::string lastError_;
 };

@@ -1,5 +1,6 @@
 // The construction operations of the document: CREATE, DESTROY, TEMPLATE.
 #include <algorithm>
+#include <string>
 
 #include "crotundeldoc.h"
 #include "documentobserver.h"
@@ -45,6 +46,30 @@ bool isNameLetter(unsigned char c) {
 
 }  // namespace
 
+std::string CRotundelDoc::NextFreeName() {
+    // Names run "A".."Z", "a".."z" and round again. A file may carry any byte
+    // here; a name must be one storable letter, so anything else restarts at
+    // "A". Letters in use are passed over; once all 52 are, a number follows
+    // them. The table holds fewer spheres than there are names, so one is free.
+    auto wrap = [this] {
+        if (nextNameLetter == '[') nextNameLetter = 'a';
+        if (nextNameLetter == '{' || !isNameLetter(nextNameLetter)) nextNameLetter = 'A';
+    };
+    auto advance = [this, &wrap] {
+        ++nextNameLetter;
+        wrap();
+    };
+    wrap();
+    for (int round = 1;; ++round) {
+        for (int i = 0; i < 52; ++i) {
+            std::string name(1, static_cast<char>(nextNameLetter));
+            if (round > 1) name += std::to_string(round);
+            advance();
+            if (!FindSphereByName(name)) return name;
+        }
+    }
+}
+
 Sphere* CRotundelDoc::CreateSphere() {
     bool paused = PauseIfRunning();
     Sphere* s = createSpherePaused();
@@ -66,12 +91,7 @@ Sphere* CRotundelDoc::createSpherePaused() {
     *freeSlot = s;
     ++sphereCount;
 
-    // Names run "A".."Z", "a".."z" and round again. A file may carry any byte
-    // here; a name must be one storable letter, so anything else restarts at "A".
-    if (nextNameLetter == '[') nextNameLetter = 'a';
-    if (nextNameLetter == '{' || !isNameLetter(nextNameLetter)) nextNameLetter = 'A';
-    s->name = std::string(1, static_cast<char>(nextNameLetter));
-    ++nextNameLetter;
+    s->name = NextFreeName();
 
     // With no selection the new sphere still hangs from the root: a second
     // parentless sphere would fall outside the tree (and out of the file).

@@ -2,6 +2,7 @@
 // document and adopted only when it was read and checked completely, and it
 // is written through a temporary file that replaces the target at once.
 // Snapshots for the undo history travel as the same bytes.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -115,33 +116,91 @@ void CRotundelDoc::showReplacedContents() {
     }
 }
 
+namespace {
+
+// The spheres in the writer's order: the root first, then the table.
+std::vector<Sphere*> fileOrder(const Automaton& a) {
+    std::vector<Sphere*> order;
+    if (a.root) order.push_back(a.root);
+    for (Sphere* s : a.sphereTable)
+        if (s && s != a.root) order.push_back(s);
+    return order;
+}
+
+// Links the spheres of a snapshot (in file order) as the snapshot says;
+// false for lists that do not describe one tree over them.
+bool linkByIndex(const DocSnapshot& snap, const std::vector<Sphere*>& spheres, Automaton& a) {
+    const std::size_t n = spheres.size();
+    if (snap.links.size() != 3 * n || snap.roles.size() != 4 || snap.preOrder.size() != n)
+        return false;
+    auto at = [&](int i) -> Sphere* {
+        return i >= 0 && static_cast<std::size_t>(i) < n ? spheres[static_cast<std::size_t>(i)]
+                                                         : nullptr;
+    };
+    // Parents in the tree's pre-order give every sphere its children in
+    // their order; the references follow in file order, as a file's do.
+    for (int i : snap.preOrder) {
+        Sphere* s = at(i);
+        if (!s) return false;
+        Sphere* parent = at(snap.links[3 * static_cast<std::size_t>(i)]);
+        if (parent && !attach(*s, *parent, kParent)) return false;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        for (int kind : {kRadius, kTime})
+            if (Sphere* r = at(snap.links[3 * i + static_cast<std::size_t>(kind)]))
+                if (!attach(*spheres[i], *r, kind)) return false;
+    int reached = 0;
+    forEachPreOrder(a.root, [&reached](Sphere&) { ++reached; });
+    if (static_cast<std::size_t>(reached) != n) return false;
+    a.stationarySphere = at(snap.roles[0]);
+    a.referenceChild = at(snap.roles[1]);
+    a.radiusRoot = at(snap.roles[2]);
+    a.timeMaster = at(snap.roles[3]);
+    a.selectedSphere = at(snap.selected);
+    return true;
+}
+
+}  // namespace
+
 DocSnapshot CRotundelDoc::TakeSnapshot() {
     DocSnapshot snap;
     snap.bytes = OneFile::write(*this);
     // The camera distance closes the bytes.
     const double none = 0.0;
     std::memcpy(snap.bytes.data() + snap.bytes.size() - sizeof none, &none, sizeof none);
-    // In the writer's order: the root first, then the table.
-    auto note = [&snap, this](Sphere* s, std::size_t slot) {
-        if (s == selectedSphere) snap.selected = static_cast<int>(snap.tableSlots.size());
-        snap.tableSlots.push_back(static_cast<int>(slot));
-        snap.treeImages.push_back(s->treeImage);
+    const std::vector<Sphere*> order = fileOrder(*this);
+    auto index = [&order](const Sphere* s) {
+        auto it = std::find(order.begin(), order.end(), s);
+        return s && it != order.end() ? static_cast<int>(it - order.begin()) : -1;
     };
-    for (std::size_t slot = 0; slot < sphereTable.size(); ++slot)
-        if (sphereTable[slot] && sphereTable[slot] == root) note(root, slot);
-    for (std::size_t slot = 0; slot < sphereTable.size(); ++slot)
-        if (Sphere* s = sphereTable[slot]; s && s != root) note(s, slot);
+    for (Sphere* s : order) {
+        snap.tableSlots.push_back(slotOf(s));
+        snap.treeImages.push_back(s->treeImage);
+        for (const Sphere* r : {s->parent, s->radiusReference, s->timeReference})
+            snap.links.push_back(index(r));
+    }
+    snap.selected = index(selectedSphere);
+    snap.roles = {index(stationarySphere), index(referenceChild), index(radiusRoot),
+                  index(timeMaster)};
+    forEachPreOrder(root, [&](Sphere& s) { snap.preOrder.push_back(index(&s)); });
     return snap;
 }
 
-bool CRotundelDoc::RestoreSnapshot(const DocSnapshot& snap) {
+bool CRotundelDoc::RestoreSnapshot(const DocSnapshot& snap, bool fitCamera) {
     CRotundelDoc fresh;
     try {
-        OneFile::readAllowingEmpty(std::string_view(snap.bytes), fresh);
+        OneFile::readUnlinked(std::string_view(snap.bytes), fresh);
     } catch (const std::exception&) {
+        notifyMessage(kRestoreFailed);
         return false;
     }
-    const std::size_t n = static_cast<std::size_t>(fresh.sphereCount);
+    std::vector<Sphere*> inFileOrder(fresh.sphereTable.begin(),
+                                     fresh.sphereTable.begin() + fresh.sphereCount);
+    if (!linkByIndex(snap, inFileOrder, fresh)) {
+        notifyMessage(kRestoreFailed);
+        return false;
+    }
+    const std::size_t n = inFileOrder.size();
     // Back into the slots they held, so that later creations fill the same
     // gaps as they would have before the undo. A list that does not fit
     // leaves the spheres where the reader put them.
@@ -151,25 +210,19 @@ bool CRotundelDoc::RestoreSnapshot(const DocSnapshot& snap) {
         for (std::size_t i = 0; i < n && fits; ++i) {
             int slot = snap.tableSlots[i];
             fits = slot >= 0 && slot < kTableSize && !table[static_cast<std::size_t>(slot)];
-            if (fits) table[static_cast<std::size_t>(slot)] = fresh.sphereTable[i];
+            if (fits) table[static_cast<std::size_t>(slot)] = inFileOrder[i];
         }
         if (fits) fresh.sphereTable = table;
     }
-    std::vector<Sphere*> inFileOrder;
-    if (fresh.root) inFileOrder.push_back(fresh.root);
-    for (Sphere* s : fresh.sphereTable)
-        if (s && s != fresh.root) inFileOrder.push_back(s);
-    for (std::size_t i = 0; i < inFileOrder.size() && i < snap.treeImages.size(); ++i)
+    for (std::size_t i = 0; i < n && i < snap.treeImages.size(); ++i)
         inFileOrder[i]->treeImage = snap.treeImages[i];
-    if (snap.selected >= 0 && static_cast<std::size_t>(snap.selected) < inFileOrder.size())
-        fresh.selectedSphere = inFileOrder[static_cast<std::size_t>(snap.selected)];
 
     bool paused = PauseIfRunning();
     // What the bytes do not carry stays as it is.
     Sphere* keptTemplate = std::exchange(templateSphere, nullptr);
     const double keptDistance = cameraDistance;
     const bool keptModified = modified_;
-    clearContentsPaused();
+    clearContentsPaused(true);
     AdoptContents(fresh);
     templateSphere = keptTemplate;
     cameraDistance = keptDistance;
@@ -181,13 +234,37 @@ bool CRotundelDoc::RestoreSnapshot(const DocSnapshot& snap) {
     if (stationarySphere) {
         RewindDynamics();
         reset(*this);
+        if (fitCamera) FitCameraDistance();
     }
     if (paused) RenderResume();
     if (observer_) observer_->updateAllViews();
     return true;
 }
 
+const Sphere* CRotundelDoc::unstorableLink() const {
+    // The reader links a name to the first sphere of that name in file order.
+    const std::vector<Sphere*> order = fileOrder(*this);
+    auto firstNamed = [&order](const std::string& name) -> const Sphere* {
+        for (const Sphere* s : order)
+            if (s->name == name) return s;
+        return nullptr;
+    };
+    for (const Sphere* s : order)
+        for (const Sphere* r : {s->parent, s->radiusReference, s->timeReference})
+            if (r && firstNamed(r->name) != r) return r;
+    for (const Sphere* r : {stationarySphere, referenceChild})
+        if (r && firstNamed(r->name) != r) return r;
+    return nullptr;
+}
+
 DocResult CRotundelDoc::SaveDocument(const std::string& path) {
+    // A file names the spheres it links to; a file read with two spheres of
+    // one name may since have gained a link to the second, which no file
+    // can say. Saving it would write a different automaton, or one that
+    // does not open at all.
+    if (const Sphere* s = unstorableLink())
+        return failure(kFailedSave, "two spheres are named \"" + s->name +
+                                        "\"; rename one of them and save again");
     AtomicFile file(path);
     if (!file.open()) return failure(kFailedSave, file.error());
     file.write(OneFile::write(*this));

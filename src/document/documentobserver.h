@@ -38,7 +38,7 @@ class DocumentObserver {
 
     // The index of a new 10 x 10 swatch of colour (0x00BBGGRR) in the tree's
     // image list, for one sphere read from a file: each gets an image of its
-    // own (index 9 and up), which it keeps through later colour changes.
+    // own (index 9 and up).
     // Returning -1 leaves treeImage unchanged.
     virtual int swatchForColor(std::uint32_t /*color*/) { return -1; }
 

@@ -3,6 +3,14 @@
 
 #include <string>
 
+// What runs after an edit's change, inside the same render pause.
+enum Followup : unsigned {
+    kRewind = 1,       // the dynamic angles start over
+    kPlace = 2,        // the automaton is placed again (geometry changed)
+    kFitCamera = 4,    // the camera distance follows the new extent
+    kUpdateViews = 8,  // every view repaints (after the pause)
+};
+
 // Implemented by the window's undo history. Every control that changes the
 // automaton or a saved view setting brackets its change with beginEdit and
 // endEdit on the UI thread, outside any render pause: beginEdit takes the
@@ -18,6 +26,9 @@ class EditJournal {
     // The run of merging edits ends (a drag let go, a new press, the focus
     // moving on): the next edit is a step of its own even with the same key.
     virtual void endRun() {}
+    // The open edit re-fitted the camera: its undo and redo fit it again,
+    // so that the automaton does not shrink to a dot or fill the view.
+    virtual void cameraFitted() {}
 };
 
 // Brackets one edit; a null journal records nothing.

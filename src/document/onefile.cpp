@@ -153,7 +153,11 @@ void OneFile::readAllowingEmpty(std::string_view bytes, CRotundelDoc& doc) {
     readBytes(bytes, doc, true);
 }
 
-void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty) {
+void OneFile::readUnlinked(std::string_view bytes, CRotundelDoc& doc) {
+    readBytes(bytes, doc, true, false);
+}
+
+void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty, bool link) {
     if (bytes.empty() || bytes.size() > kMaxFileBytes) throw FileFormatError();
     ArchiveReader in(bytes);
     std::int32_t n = in.readInt32();
@@ -181,6 +185,7 @@ void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmp
     if (n == 0) return;
 
     doc.root = doc.sphereTable[0];
+    if (!link) return;
     for (std::int32_t i = 0; i < n; ++i) {
         Sphere& s = *doc.sphereTable[static_cast<std::size_t>(i)];
         // The first sphere is the root: a parent for it would make the tree

@@ -30,6 +30,10 @@ class OneFile {
     // (which no file on disk may be), as the writer writes them once the
     // root has been destroyed: only the document's settings are read.
     static void readAllowingEmpty(std::string_view bytes, CRotundelDoc& doc);
+    // The same as readAllowingEmpty, but the spheres stay unlinked (their
+    // link names are read, not resolved) and only the root is set: for
+    // callers that know the links better than the names can say.
+    static void readUnlinked(std::string_view bytes, CRotundelDoc& doc);
     // The same from a stream, which is read to its end (at most
     // kMaxFileBytes + 1 bytes are taken from it).
     static void read(std::istream& in, CRotundelDoc& doc);
@@ -39,5 +43,6 @@ class OneFile {
     static void write(CRotundelDoc& doc, std::ostream& out);
 
   private:
-    static void readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty);
+    static void readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty,
+                          bool link = true);
 };

@@ -45,6 +45,10 @@ class RenderLink {
     // than at its next check. Called without any lock held.
     virtual void wakeRenderThread() {}
 
+    // The busy cursor on (a pause is waiting longer than a blink for the
+    // render thread) or off again. No events are processed meanwhile.
+    virtual void showBusy(bool /*on*/) {}
+
     // A message box with an OK button, shown on the UI thread (the caller's
     // thread); returns when the user has dismissed it.
     virtual void showMessage(const std::string& text) = 0;

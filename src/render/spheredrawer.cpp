@@ -8,7 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "imagefile.h"
@@ -59,8 +63,10 @@ double bodyAngle(double fixed, bool animated, float dynamicAngle) {
 }
 
 // Hands a tube to OpenGL as vertex arrays: a list compiles them far faster
-// than one call per vertex. Returns the triangles drawn.
-std::size_t drawTube(const TubeMesh& mesh) {
+// than one call per vertex. Returns the triangles drawn, or nothing when
+// stop said yes between two strips: a tube of a million samples takes a
+// good second to compile, which a waiting edit must not wait for.
+std::optional<std::size_t> drawTube(const TubeMesh& mesh, const std::function<bool()>& stop) {
     if (mesh.triangles.empty()) return 0;
     std::vector<float> data;
     data.reserve(mesh.vertices.size() * 6);
@@ -78,6 +84,10 @@ std::size_t drawTube(const TubeMesh& mesh) {
     std::vector<GLuint> strip(2 * (rings + 1));
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glInterleavedArrays(GL_N3F_V3F, 0, data.data());
+    // Long strips go in pieces that share their end rings (the same
+    // triangles), with a look at stop between two pieces.
+    constexpr std::size_t kPieceRings = 4096;
+    bool first = true;
     for (std::size_t j = 0; j < sides; ++j) {
         const std::size_t j1 = j + 1 == sides ? 0 : j + 1;
         for (std::size_t r = 0; r <= rings; ++r) {
@@ -85,8 +95,15 @@ std::size_t drawTube(const TubeMesh& mesh) {
             strip[2 * r] = static_cast<GLuint>(ring + j);
             strip[2 * r + 1] = static_cast<GLuint>(ring + j1);
         }
-        glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(strip.size()), GL_UNSIGNED_INT,
-                       strip.data());
+        for (std::size_t r0 = 0; r0 < rings; r0 += kPieceRings) {
+            if (!std::exchange(first, false) && stop && stop()) {
+                glPopClientAttrib();
+                return std::nullopt;
+            }
+            const std::size_t r1 = std::min(rings, r0 + kPieceRings);
+            glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(2 * (r1 - r0 + 1)),
+                           GL_UNSIGNED_INT, strip.data() + 2 * r0);
+        }
     }
     glPopClientAttrib();
     return mesh.triangleCount();
@@ -315,7 +332,11 @@ bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
     std::vector<TubeMesh> meshes(s.points.size());
     std::size_t samples = 0;
     for (const SpherePoint& p : s.points) samples += p.path.size();
-    auto build = [&](std::size_t i) { meshes[i] = closedTube(s.points[i].path, settings); };
+    // A pause asked for meanwhile leaves the meshes not yet begun unbuilt.
+    std::atomic<bool> stopped{false};
+    auto build = [&](std::size_t i) {
+        if (!stopped) meshes[i] = closedTube(s.points[i].path, settings);
+    };
     std::vector<std::thread> helpers;
     if (samples >= kParallelTubeSamples && meshes.size() > 1) {
         const std::size_t threads =
@@ -324,11 +345,18 @@ bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
             helpers.emplace_back([&, t] {
                 for (std::size_t i = t; i < meshes.size(); i += threads) build(i);
             });
-        for (std::size_t i = 0; i < meshes.size(); i += threads) build(i);
+        for (std::size_t i = 0; i < meshes.size(); i += threads) {
+            if (stopAsked(o)) stopped = true;
+            build(i);
+        }
     } else {
-        for (std::size_t i = 0; i < meshes.size(); ++i) build(i);
+        for (std::size_t i = 0; i < meshes.size() && !stopped; ++i) {
+            if (i > 0 && stopAsked(o)) stopped = true;
+            build(i);
+        }
     }
     for (auto& h : helpers) h.join();
+    if (stopped) return false;
     // One list per point, each setting its own line width and colour so
     // that it can be drawn alone: between two lists the frame can give way
     // to a pause, leaving the rest stale for the next frame.
@@ -338,8 +366,11 @@ bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
         glNewList(e.pathList + i, GL_COMPILE);
         glLineWidth(3.0f);
         sphereColour(s, o.stereo);
-        if (static_cast<std::size_t>(i) < meshes.size()) triangles += drawTube(meshes[i]);
+        std::optional<std::size_t> drawn = 0;
+        if (static_cast<std::size_t>(i) < meshes.size()) drawn = drawTube(meshes[i], o.stop);
         glEndList();
+        if (!drawn) return false;
+        triangles += *drawn;
     }
     e.pathTriangles = triangles;
     return true;

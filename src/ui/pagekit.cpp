@@ -121,25 +121,7 @@ void PropertyPage::updateAllViews() {
 
 void PropertyPage::apply(const QString& step, int mergeKey, unsigned followups,
                          const std::function<void()>& change) {
-    if (!doc_) return;
-    // The step brackets the pause, so that its "before" and "after" are
-    // taken while nothing changes under them.
-    EditScope scope(doc_->journal, step.toStdString(), mergeKey);
-    bool paused = doc_->RenderPause();
-    change();
-    if (followups & kRedrawBodies) {
-        for (Sphere* s : doc_->sphereTable)
-            if (s) s->bodyListValid = s->pathListValid = 0;
-    }
-    if (followups & kRewind) doc_->RewindDynamics();
-    if (followups & kPlace) reset(*doc_);
-    if (followups & kFitCamera) doc_->FitCameraDistance();
-    // The View page's sample estimate reads the placed paths: it is brought
-    // up to date while the render thread is still parked.
-    if (followups & kPlace) doc_->RefreshViewPage();
-    doc_->SetModifiedFlag();
-    if (paused) doc_->RenderResume();
-    if (followups & kUpdateViews) updateAllViews();
+    if (doc_) doc_->ApplyEdit(step.toStdString(), mergeKey, followups, change);
 }
 
 void endEditRun(QWidget* control) {

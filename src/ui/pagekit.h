@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "editjournal.h"  // the Followup flags of apply
 #include "rational.h"
 #include "relations.h"
 
@@ -20,15 +21,6 @@ class CRotundelDoc;
 class QLabel;
 class QSlider;
 struct Sphere;
-
-// What runs after a change, inside the same render pause.
-enum Followup : unsigned {
-    kRewind = 1,        // the dynamic angles start over
-    kPlace = 2,         // the automaton is placed again (geometry changed)
-    kFitCamera = 4,     // the camera distance follows the new extent
-    kUpdateViews = 8,   // every view repaints (after the pause)
-    kRedrawBodies = 16  // appearance only: the bodies are compiled anew
-};
 
 // The prompts of the pages, replaceable so that tests answer them without
 // opening a window. UI thread only.

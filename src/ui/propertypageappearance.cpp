@@ -199,15 +199,15 @@ void PropertyPageAppearance::chooseColor() {
 void PropertyPageAppearance::chooseTexture() {
     Sphere* s = sphere();
     if (!s) return;
-    CRotundelDoc* doc = document();
     // The render thread takes the request and asks the user interface for
-    // the file; the picture itself is loaded where the textures live.
-    bool paused = doc->RenderPause();
-    doc->textureTarget = s;
-    if (RenderLink* link = doc->renderLink()) {
-        std::lock_guard<CriticalSection> hold(link->requestLock());
-        link->setTextureAssignmentRequest(true);
-    }
-    doc->RewindDynamics();
-    if (paused) doc->RenderResume();
+    // the file; the picture itself is loaded where the textures live, and
+    // the file chosen is the step of the edit history.
+    apply(stepName("Texture"), 0, kRewind, [this, s] {
+        CRotundelDoc* doc = document();
+        doc->textureTarget = s;
+        if (RenderLink* link = doc->renderLink()) {
+            std::lock_guard<CriticalSection> hold(link->requestLock());
+            link->setTextureAssignmentRequest(true);
+        }
+    });
 }

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "crotundeldoc.h"
 #include "sphere.h"
@@ -67,18 +68,23 @@ void PropertyPagePoints::refresh() {
     refill();
 }
 
-void PropertyPagePoints::refill() {
+void PropertyPagePoints::refill(int row) {
     QSignalBlocker hold(list_);
+    // The same sphere shown again (an undo, another page's edit) keeps its
+    // point chosen; another sphere starts at its centre.
+    Sphere* s = sphere();
+    const int slot = s ? document()->slotOf(s) : -1;
+    const int keep = row >= 0 ? row : slot == shownSlot_ ? list_->currentRow() : 0;
+    shownSlot_ = slot;
     list_->clear();
     selected_ = -1;
-    Sphere* s = sphere();
     if (!s) return;
     if (s->points.empty()) {
         for (SliderSpin* pair : {angleZ_, angleX_, distance_}) pair->setValue(0);
         return;
     }
     for (int i = 0; i < s->pointCount(); ++i) list_->addItem(QString::asprintf("%d", i));
-    list_->setCurrentRow(0);
+    list_->setCurrentRow(std::clamp(keep, 0, s->pointCount() - 1));
     load();
 }
 
@@ -130,7 +136,7 @@ void PropertyPagePoints::removePoint() {
     const int index = selected_;
     apply(stepName("Points"), 0, kPlace | kRewind, [this, s, index] {
         s->removePoint(static_cast<std::size_t>(index));
-        refill();
+        refill(0);
         document()->flashPointIndex = 0;
     });
 }

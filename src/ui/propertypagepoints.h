@@ -27,7 +27,9 @@ class PropertyPagePoints : public PropertyPage {
     int selectedPoint() const { return selected_; }
 
   private:
-    void refill();
+    // Lists the selected sphere's points and chooses row (-1: the row chosen
+    // before when the same sphere is shown again, else the centre).
+    void refill(int row = -1);
     void load();
     void pointChosen(int row);
     void addPoint();
@@ -42,4 +44,5 @@ class PropertyPagePoints : public PropertyPage {
     SliderSpin* angleX_;
     SliderSpin* distance_;
     int selected_ = -1;
+    int shownSlot_ = -1;  // table slot of the sphere whose points are listed
 };

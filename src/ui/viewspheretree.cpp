@@ -7,10 +7,8 @@
 #include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
-#include <optional>
 
 #include "crotundeldoc.h"
-#include "editjournal.h"
 #include "pagekit.h"
 #include "sphere.h"
 #include "swatchlist.h"
@@ -60,6 +58,16 @@ ViewSphereTree::ViewSphereTree(SwatchList& swatches, QWidget* parent)
     setMinimumSize(1, 1);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { selectionMoved(current); });
+    // The highlighted item and the current one are the same sphere, however
+    // the selection changed (Ctrl+click, a screen reader's selection):
+    // CREATE and DESTROY act on what the tree shows chosen.
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> chosen = selectedItems();
+        if (!chosen.isEmpty() && chosen.front() != currentItem())
+            setCurrentItem(chosen.front());
+        else if (chosen.isEmpty() && currentItem())
+            currentItem()->setSelected(true);
+    });
 }
 
 Sphere* ViewSphereTree::sphereOf(const QTreeWidgetItem* item) {
@@ -94,22 +102,20 @@ bool ViewSphereTree::finishRename(QTreeWidgetItem* item, const QString& text) {
     Sphere* s = sphereOf(item);
     if (!s || !doc_) return false;
     const std::string name = text.toStdString();
-    if (!CRotundelDoc::IsStorableName(name)) {
-        doc_->RenameSphere(*s, name);  // only to learn why
-        Prompts::message(this, QString::fromStdString(doc_->lastError()));
+    if (name == s->name) return true;  // the same name again is no step
+    if (std::string why = doc_->NameRefusal(*s, name); !why.empty()) {
+        Prompts::message(this, QString::fromStdString(why));
         return false;
     }
-    std::optional<EditScope> step;  // the same name again is no step
-    if (name != s->name) step.emplace(doc_->journal, "Rename " + s->name);
     // Names are read by the render thread for its notes: change them while
     // it is parked. The pages that show names, and the stationary list,
     // follow.
-    bool paused = doc_->PauseIfRunning();
-    doc_->RenameSphere(*s, name);
-    item->setText(0, sphereName(*s));
-    doc_->RefreshSpherePages();
-    doc_->RefreshViewPage();
-    if (paused) doc_->RenderResume();
+    doc_->ApplyEdit("Rename " + s->name, 0, 0, [this, s, item, &name] {
+        doc_->RenameSphere(*s, name);
+        item->setText(0, sphereName(*s));
+        doc_->RefreshSpherePages();
+        doc_->RefreshViewPage();
+    });
     return true;
 }
 
@@ -119,10 +125,10 @@ void ViewSphereTree::refreshIcons() {
 }
 
 void ViewSphereTree::recolour(Sphere& s) {
-    if (s.treeImage > 6 && s.treeImage < swatches_.count())
-        swatches_.replace(s.treeImage, s.color);
-    else
-        s.treeImage = swatches_.add(s.color);
+    // A swatch of its own each time, never one repainted in place: an undo
+    // gives the sphere its old image back, which must still show the old
+    // colour, and other spheres may share the old image.
+    s.treeImage = swatches_.indexFor(s.color);
     refreshIcons();
 }
 

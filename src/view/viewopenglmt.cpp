@@ -23,7 +23,6 @@
 #include "atomicfile.h"
 #include "camerarig.h"
 #include "crotundeldoc.h"
-#include "editjournal.h"
 #include "headlessrenderer.h"
 #include "sphere.h"
 #include "viewrenderthread.h"
@@ -200,6 +199,16 @@ void ViewOpenGLmt::showMessage(const std::string& text) {
     QMessageBox::warning(parent, "Rotundel", QString::fromStdString(text));
 }
 
+void ViewOpenGLmt::showBusy(bool on) {
+    // The wait goes on without processing events, so that no other edit
+    // can start in the middle of the one waiting; the window server shows
+    // the cursor all the same.
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
 void ViewOpenGLmt::postMessage(const QString& text) {
     emit messagePosted(text);
 }
@@ -236,10 +245,11 @@ void ViewOpenGLmt::ExitThreadsAndWait() {
         doc_ && doc_->renderLink() == this && !renderThread_->ended() && doc_->PauseIfRunning();
     setExitRequested(true);
     if (!renderThread_->joinFor(kHandOverTimeout)) {
-        showMessage("Timeout on WaitForSingleObject in View::ExitThreadsAndWait()");
         // The thread still draws into this window: it must be gone before
         // the window is.
+        showBusy(true);
         renderThread_->join();
+        showBusy(false);
     }
     threadEnded_ = true;
     if (paused) doc_->RenderResume();
@@ -286,13 +296,17 @@ void ViewOpenGLmt::resizeEvent(QResizeEvent* e) {
     QWindow::resizeEvent(e);
 }
 
-bool ViewOpenGLmt::waitForRenderThread(AutoResetEvent& e, const char* operation) {
+bool ViewOpenGLmt::waitForRenderThread(AutoResetEvent& e) {
     if (e.waitFor(kHandOverTimeout)) return true;
     if (!renderThreadRunning()) return false;
-    showMessage(std::string("Timeout on WaitForSingleObject in ") + operation);
-    while (!e.waitFor(std::chrono::milliseconds(100)))
-        if (!renderThreadRunning() || renderThread_->ended()) return false;
-    return true;
+    // A busy machine: wait on, with no message box, whose event loop would
+    // let other work into the middle of this hand-over.
+    showBusy(true);
+    bool answered = true;
+    while (answered && !e.waitFor(std::chrono::milliseconds(100)))
+        answered = renderThreadRunning() && !renderThread_->ended();
+    showBusy(false);
+    return answered;
 }
 
 void ViewOpenGLmt::OnSize(int cx, int cy) {
@@ -320,7 +334,7 @@ void ViewOpenGLmt::OnSize(int cx, int cy) {
     inHandOver_ = true;
     if (handOver) {
         setResizeRequested(true);
-        handOver = waitForRenderThread(resizeWait_, "View::OnSize()");
+        handOver = waitForRenderThread(resizeWait_);
     }
     clientWidth_ = cx;
     clientHeight_ = cy;
@@ -492,16 +506,14 @@ void ViewOpenGLmt::chooseTexture(void* p) {
     if (!doc_ || !s || doc_->slotOf(s) < 0) return;
     QString file = askTexturePath();
     if (file.isEmpty() || doc_->slotOf(s) < 0) return;
-    EditScope step(doc_->journal, "Texture of " + s->name);
-    bool paused = doc_->PauseIfRunning();
-    if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
-        s->textureSlot = textures_.take();
-    if (s->textureSlot != 0) {
-        s->textureFile = QFileInfo(file).fileName().toStdString();
-        s->bodyListValid = 0;
-        doc_->SetModifiedFlag();
-    }
-    if (paused) doc_->RenderResume();
+    doc_->ApplyEdit("Texture of " + s->name, 0, 0, [this, s, &file] {
+        if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
+            s->textureSlot = textures_.take();
+        if (s->textureSlot != 0) {
+            s->textureFile = QFileInfo(file).fileName().toStdString();
+            s->bodyListValid = 0;
+        }
+    });
 }
 
 // --- Images ---

@@ -36,12 +36,13 @@ class QWidget;
 //    "DocUpdateCompleteRender";
 //  - atomics for the client size, exposure and the zoom keys.
 // A parked render thread waits until it is released (or asked to exit);
-// the UI side of a hand-over shows a time-out message after 2000 ms and
-// keeps waiting, because going on would let both threads use the automaton.
+// the UI side of a hand-over shows the busy cursor after 500 ms and keeps
+// waiting, because going on would let both threads use the automaton.
 class ViewOpenGLmt : public QWindow, public RenderLink {
     Q_OBJECT
   public:
-    static constexpr std::chrono::milliseconds kHandOverTimeout{2000};
+    // How long a hand-over waits before the busy cursor shows.
+    static constexpr std::chrono::milliseconds kHandOverTimeout{500};
     static constexpr float kFovy = 45.0f;
 
     explicit ViewOpenGLmt(QWindow* parent = nullptr);
@@ -64,6 +65,7 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     AutoResetEvent& docUpdateWaitRender() override { return docUpdateWaitRender_; }
     AutoResetEvent& docUpdateCompleteRender() override { return docUpdateCompleteRender_; }
     void showMessage(const std::string& text) override;
+    void showBusy(bool on) override;
     void wakeRenderThread() override { requestFrame(); }
 
     // --- Idle drawing ---
@@ -226,10 +228,10 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
 
   private:
     void OnSize(int cx, int cy);
-    // Waits on a UI-side hand-over event: after the time-out the message is
-    // shown and the wait goes on. Returns false only when the render thread
-    // ended meanwhile.
-    bool waitForRenderThread(AutoResetEvent& e, const char* operation);
+    // Waits on a UI-side hand-over event: after the time-out the busy
+    // cursor shows and the wait goes on. Returns false only when the render
+    // thread ended meanwhile.
+    bool waitForRenderThread(AutoResetEvent& e);
     void chooseTexture(void* sphere);
     void addInputTime(std::int64_t started);
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
@@ -53,21 +54,18 @@ void randomEdit(CRotundelDoc& doc, std::mt19937& rng) {
         case 4: {
             if (!s) break;
             doc.SelectSphere(s);
-            EditScope e(j, "Radius of " + s->name, 1);
-            bool paused = doc.PauseIfRunning();
-            s->setRadiusFactor(std::uniform_int_distribution<int>(1, 5)(rng), 6);
-            doc.AfterSphereEdit(true, true);
-            if (paused) doc.RenderResume();
+            const int sixths = std::uniform_int_distribution<int>(1, 5)(rng);
+            doc.ApplyEdit("Radius of " + s->name, 1, kRewind | kPlace | kFitCamera,
+                          [s, sixths] { s->setRadiusFactor(sixths, 6); });
             break;
         }
         case 5: {
             if (!s) break;
-            EditScope e(j, "Show point paths of " + s->name);
-            bool paused = doc.PauseIfRunning();
-            s->showPointPaths = !s->showPointPaths;
-            s->inside = static_cast<short>(std::uniform_int_distribution<int>(0, 1)(rng));
-            doc.AfterSphereEdit(true, false);
-            if (paused) doc.RenderResume();
+            const auto inside = static_cast<short>(std::uniform_int_distribution<int>(0, 1)(rng));
+            doc.ApplyEdit("Show point paths of " + s->name, 0, kRewind | kPlace, [s, inside] {
+                s->showPointPaths = !s->showPointPaths;
+                s->inside = inside;
+            });
             break;
         }
         case 6: {
@@ -162,9 +160,8 @@ TEST(UndoHistory, ADragIsOneStep) {
                 key == -1 ? history.endRun() : history.stack().undo();
                 continue;
             }
-            EditScope e(doc.journal, "Radius of B", key);
-            b->setRadiusFactor(twelfths, 12);
-            doc.AfterSphereEdit(true, true);
+            doc.ApplyEdit("Radius of B", key, kRewind | kPlace | kFitCamera,
+                          [b, twelfths] { b->setRadiusFactor(twelfths, 12); });
         }
         EXPECT_EQ(history.stack().count(), c.steps);
         while (history.stack().canUndo()) history.stack().undo();
@@ -204,7 +201,7 @@ TEST(UndoHistory, TheSavedStepIsTheUnmodifiedOne) {
     EXPECT_FALSE(history.stack().canUndo());
 }
 
-TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
+TEST(UndoHistory, UndoRefitsACreationAndKeepsTheTemplateAndTheSelection) {
     CRotundelDoc doc;
     FakeRenderLink link;
     RecordingObserver observer;
@@ -223,7 +220,11 @@ TEST(UndoHistory, UndoKeepsTheZoomTheTemplateAndTheSelection) {
     observer.items.clear();
     observer.selected.clear();
     history.stack().undo();
-    EXPECT_EQ(doc.cameraDistance, -123.0);
+    // Creating fitted the camera: its undo fits it to what is left.
+    const double fitted = doc.cameraDistance;
+    doc.FitCameraDistance();
+    EXPECT_EQ(doc.cameraDistance, fitted);
+    EXPECT_NE(fitted, -123.0);
     // The tree is built anew with the selection shown; the pages follow.
     EXPECT_EQ(observer.items, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(observer.selected, std::vector<std::string>{"A"});
@@ -296,4 +297,119 @@ TEST(UndoHistory, EdgeStepsGoBackAndForth) {
         EXPECT_EQ(doc.TakeSnapshot().bytes, end.bytes);
         EXPECT_EQ(doc.stationarySphere == nullptr, end.tableSlots.empty());
     }
+}
+
+namespace {
+// Child of parent, made as CREATE makes it.
+Sphere* childOf(CRotundelDoc& d, Sphere* parent) {
+    d.SelectSphere(parent);
+    return d.CreateSphere();
+}
+// A(B, D(E)) where E sits in an earlier slot than its parent D, both named
+// "D": by name, E's parent would be E itself.
+void selfNamedParent(CRotundelDoc& d) {
+    Sphere* b = childOf(d, d.root);
+    Sphere* c = childOf(d, d.root);
+    d.SelectSphere(b);
+    d.DestroySphere();
+    childOf(d, c)->name = c->name;
+}
+// A(B, B): a second "B", which nothing links to, as a file may have it.
+void twinLeaf(CRotundelDoc& d) {
+    childOf(d, d.root)->name = "B";
+}
+// A(B, B(D)): a second "B" with a child, which no file can say.
+void twinNames(CRotundelDoc& d) {
+    Sphere* twin = childOf(d, d.root);
+    childOf(d, twin);
+    twin->name = "B";
+}
+}  // namespace
+
+// One edit on a document, undone and redone: the saved bytes and the links
+// come back exactly, the view keeps its rotation, and the camera is fitted
+// again exactly when the edit fitted it.
+TEST(UndoHistory, UndoAndRedoPutBackExactlyTheEdit) {
+    struct Case {
+        const char* what;
+        std::function<void(CRotundelDoc&)> setUp;
+        std::function<void(CRotundelDoc&)> edit;
+        bool refits;
+    } cases[] = {
+        // clang-format off
+        {"rename", {}, [](CRotundelDoc& d) {
+             d.ApplyEdit("Rename", 0, 0, [&d] { d.RenameSphere(*d.selectedSphere, "Moon"); }); }, false},
+        {"radius", {}, [](CRotundelDoc& d) { d.ApplyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
+             [&d] { d.selectedSphere->setRadiusFactor(1000999, 1000); }); }, true},
+        {"create", {}, [](CRotundelDoc& d) { EditScope e(d.journal, "Create"); d.CreateSphere(); }, true},
+        {"destroy", {}, [](CRotundelDoc& d) { EditScope e(d.journal, "Destroy"); d.DestroySphere(); }, true},
+        {"a parent named as its child", selfNamedParent, [](CRotundelDoc& d) {
+             d.ApplyEdit("Inside", 0, kPlace, [&d] { d.selectedSphere->inside = 1; }); }, false},
+        {"two spheres of one name", twinNames, [](CRotundelDoc& d) {
+             d.ApplyEdit("Rate", 0, kPlace, [&d] { d.selectedSphere->rollingRate = Rational(3, 2); }); }, false},
+        // clang-format on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRotundelDoc doc;
+        doc.NewDocument();
+        if (c.setUp) c.setUp(doc);
+        UndoHistory history(doc);
+        doc.journal = &history;
+        const DocSnapshot before = doc.TakeSnapshot();
+        c.edit(doc);
+        const DocSnapshot after = doc.TakeSnapshot();
+        ASSERT_EQ(history.stack().count(), 1);
+        const unitquaternion turned(1.0, {0, 1, 0});
+        for (bool undo : {true, false}) {
+            doc.cameraController.setOrientation(turned);  // the user turned the view
+            doc.cameraDistance = -123.0;                  // ... and zoomed
+            undo ? history.stack().undo() : history.stack().redo();
+            const DocSnapshot now = doc.TakeSnapshot();
+            const DocSnapshot& want = undo ? before : after;
+            EXPECT_EQ(now.bytes, want.bytes);
+            EXPECT_EQ(now.links, want.links);
+            EXPECT_EQ(now.preOrder, want.preOrder);
+            EXPECT_EQ(doc.cameraController.orientation().w, turned.w);
+            const double distance = doc.cameraDistance;
+            doc.FitCameraDistance();
+            EXPECT_EQ(distance == doc.cameraDistance, c.refits);
+            EXPECT_EQ(distance == -123.0, !c.refits);
+        }
+    }
+}
+
+// What a file cannot say is not saved; what it can is read back the same.
+TEST(UndoHistory, SaveWritesOnlyWhatOpenReadsBackTheSame) {
+    const std::pair<void (*)(CRotundelDoc&), bool> cases[] = {{[](CRotundelDoc&) {}, true},
+                                                              {twinLeaf, true},
+                                                              {twinNames, false},
+                                                              {selfNamedParent, false}};
+    for (auto [setUp, saved] : cases) {
+        CRotundelDoc doc;
+        doc.NewDocument();
+        setUp(doc);
+        const std::string path = ::testing::TempDir() + "/roundtrip.one";
+        std::remove(path.c_str());
+        DocResult r = doc.SaveDocument(path);
+        EXPECT_EQ(r.ok, saved) << r.reason;
+        if (!saved) continue;
+        CRotundelDoc back;
+        ASSERT_TRUE(back.OpenDocument(path).ok);
+        EXPECT_EQ(back.TakeSnapshot().links, doc.TakeSnapshot().links);
+    }
+}
+
+TEST(UndoHistory, ASnapshotThatCannotBePutBackChangesNothing) {
+    CRotundelDoc doc;
+    FakeRenderLink link;
+    doc.ConnectViews(&link, nullptr);
+    doc.NewDocument();
+    DocSnapshot bad = doc.TakeSnapshot();
+    bad.links.at(3) = 1;  // B its own parent
+    const DocSnapshot now = doc.TakeSnapshot();
+    EXPECT_FALSE(doc.RestoreSnapshot(bad));
+    EXPECT_TRUE(doc.TakeSnapshot().sameContents(now));
+    EXPECT_EQ(link.shownMessages(), std::vector<std::string>{CRotundelDoc::kRestoreFailed});
+    doc.DisconnectViews();
 }

@@ -45,9 +45,15 @@ TEST(Construction, NewDocumentHoldsRootAAndChildB) {
 
 TEST(Construction, NamesRunThroughBothAlphabetsAndRoundAgain) {
     CRotundelDoc doc;
-    auto made = createChain(doc, 53);
-    const std::pair<int, const char*> expected[] = {
-        {0, "A"}, {25, "Z"}, {26, "a"}, {51, "z"}, {52, "A"}};
+    auto made = createChain(doc, 106);
+    // Round again, every letter is taken: a number tells them apart; a
+    // letter freed by a rename is taken before the numbered ones.
+    made[53]->name = "Moon";
+    const std::pair<int, const char*> expected[] = {{0, "A"},  {25, "Z"},  {26, "a"},
+                                                    {51, "z"}, {52, "A2"}, {105, "B3"}};
+    EXPECT_EQ(doc.CreateSphere()->name, "B2");
+    made[1]->name = "Sun";
+    EXPECT_EQ(doc.CreateSphere()->name, "B");
     for (auto [index, name] : expected)
         EXPECT_EQ(made[static_cast<std::size_t>(index)]->name, name);
 }
@@ -61,7 +67,8 @@ TEST(Construction, ANameLetterThatIsNoLetterRestartsAtA) {
         doc.nextNameLetter = letter;
         Sphere* s = doc.CreateSphere();
         EXPECT_TRUE(CRotundelDoc::IsStorableName(s->name));
-        EXPECT_EQ(s->name, letter == '[' ? "a" : "A") << int(letter);
+        // "A" and "B" are taken.
+        EXPECT_EQ(s->name, letter == '[' ? "a" : "C") << int(letter);
     }
 }
 
@@ -285,12 +292,21 @@ TEST(Construction, RenamingRefusesLineBreaks) {
     struct Case {
         std::string name;
         bool accepted;
+        std::string why = {};
     };
     // "ZEROOREZ" marks "no sphere" in files: a sphere of that name would
-    // take every empty link when the file is read again.
-    const Case cases[] = {{"Earth", true},     {"", true},         {"two words", true},
-                          {"a\nb", false},     {"a\r", false},     {"\r\n", false},
-                          {"ZEROOREZ", false}, {"ZEROOREZ2", true}};
+    // take every empty link when the file is read again. Files and undo
+    // tell spheres apart by name: no two alike, and none empty.
+    const Case cases[] = {{"Earth", true},
+                          {"", false, "A sphere needs a name."},
+                          {"two words", true},
+                          {"a\nb", false},
+                          {"a\r", false},
+                          {"\r\n", false},
+                          {"ZEROOREZ", false},
+                          {"ZEROOREZ2", true},
+                          {"A", false, "A sphere named A already exists."},
+                          {"a", true}};
     for (const Case& c : cases) {
         CRotundelDoc doc;
         doc.NewDocument();
@@ -301,5 +317,6 @@ TEST(Construction, RenamingRefusesLineBreaks) {
         if (!c.accepted) {
             EXPECT_FALSE(doc.lastError().empty());
         }
+        if (!c.why.empty()) EXPECT_EQ(doc.lastError(), c.why);
     }
 }

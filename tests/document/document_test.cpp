@@ -80,13 +80,13 @@ TEST(Document, CameraFitsTheAutomaton) {
     doc.CreateSphere();
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 2.0 / std::sin(theta));
     doc.FindSphereByName("B")->inside = 1;
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.0 / std::sin(theta));
     // A point beyond B's surface traces a path the fit takes in once the
     // frame has computed it.
     doc.SelectRootAsStationary();
     doc.FindSphereByName("B")->points[0].quantumDistance = 3;
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     const double spheresOnly = doc.cameraDistance;
     doc.Step();
     EXPECT_LT(doc.cameraDistance, spheresOnly);
@@ -394,7 +394,8 @@ TEST(Document, EveryEditMarksTheDocumentModified) {
         {"create", [](CRotundelDoc& d) { d.CreateSphere(); }, true},
         {"destroy", [](CRotundelDoc& d) { d.DestroySphere(); }, true},
         {"rename", [](CRotundelDoc& d) { d.RenameSphere(*d.root, "Sun"); }, true},
-        {"page edit", [](CRotundelDoc& d) { d.AfterSphereEdit(true, true); }, true},
+        {"page edit", [](CRotundelDoc& d) { d.ApplyEdit("Edit", 0, kPlace | kFitCamera, [] {}); },
+         true},
         {"template", [](CRotundelDoc& d) { d.MakeTemplate(d.root); }, false},
         {"select", [](CRotundelDoc& d) { d.SelectSphere(d.root); }, false},
         {"step", [](CRotundelDoc& d) { d.Step(); }, false},

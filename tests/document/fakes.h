@@ -26,6 +26,7 @@ class FakeRenderLink : public RenderLink {
         std::lock_guard<std::mutex> hold(messagesLock);
         messages.push_back(text);
     }
+    void showBusy(bool on) override { busy.push_back(on); }  // the UI thread's own
     std::vector<std::string> shownMessages() {
         std::lock_guard<std::mutex> hold(messagesLock);
         return messages;
@@ -38,6 +39,7 @@ class FakeRenderLink : public RenderLink {
     AutoResetEvent completeRender{"DocUpdateCompleteRender"};
     std::mutex messagesLock;
     std::vector<std::string> messages;
+    std::vector<bool> busy;
 };
 
 // Loops like the view's render thread: serve a pending document update by

@@ -144,15 +144,21 @@ TEST(RenderPause, ALongPathPassGivesWayAtOnce) {
     rig.doc.RenderResume();
 }
 
-TEST(RenderPause, AfterTheTimeoutMessageThePauseKeepsWaiting) {
+TEST(RenderPause, ASlowAnswerShowsTheBusyCursorAndTheEditWaitsForIt) {
     Rig rig;
-    // The thread answers only after 2500 ms.
-    FakeRenderThread render(rig.doc, rig.link, 2500);
-    rig.doc.RenderPause();
-    EXPECT_TRUE(render.parked);  // still safe to change the automaton
-    EXPECT_EQ(rig.link.shownMessages(),
-              std::vector<std::string>{"Timeout on WaitForSingleObject in Doc::RenderPause()"});
-    rig.doc.RenderResume();
+    // The thread answers only after 1200 ms: a busy machine.
+    FakeRenderThread render(rig.doc, rig.link, 1200);
+    Sphere* b = rig.doc.FindSphereByName("B");
+    ASSERT_NE(b, nullptr);
+    const std::size_t points = b->points.size();
+    rig.doc.ApplyEdit("Points of B", 0, kPlace | kRewind, [&] {
+        EXPECT_TRUE(render.parked);  // still safe to change the automaton
+        b->addPoint(0, 0, 1);
+    });
+    EXPECT_EQ(b->points.size(), points + 1);
+    // No message box: its event loop would let other edits in meanwhile.
+    EXPECT_EQ(rig.link.shownMessages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.link.busy, (std::vector<bool>{true, false}));
     render.stop();
 }
 

@@ -61,14 +61,14 @@ TEST(Report, AwkwardAutomataStillReport) {
          "stationary sphere: none"},
         {"a zero radius factor",
          [](CRotundelDoc& d) {
-             d.selectedSphere->setRadiusFactor(0, 1);
-             d.AfterSphereEdit(true, true);
+             d.ApplyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
+                         [&d] { d.selectedSphere->setRadiusFactor(0, 1); });
          },
          "no common period"},
         {"the traced sphere stationary",
          [](CRotundelDoc& d) {
-             d.stationarySphere = d.selectedSphere;
-             d.AfterSphereEdit(true, true);
+             d.ApplyEdit("Stationary", 0, kRewind | kPlace | kFitCamera,
+                         [&d] { d.stationarySphere = d.selectedSphere; });
          },
          "stationary sphere: B"},
         {"a name with a line feed from elsewhere",

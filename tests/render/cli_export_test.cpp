@@ -324,7 +324,7 @@ std::string manyPoints(const fs::path& dir, int n) {
         s->points.clear();
         for (int k = 0; k < 6 && made < n; ++k, ++made) s->addPoint(10 * k + made, 60, 0.8);
     }
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     std::string file = (dir / "many.one").string();
     EXPECT_TRUE(doc.SaveDocument(file).ok);
     return file;

@@ -21,6 +21,7 @@ class SpherePagesTest : public QObject {
     void construction();
     void rename_data();
     void rename();
+    void treeSelection();
     void deleteKeyAsks_data();
     void deleteKeyAsks();
     void lists_data();
@@ -92,8 +93,9 @@ void SpherePagesTest::rename_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("new name") << "Moon" << false << "Moon"
                               << "";
-    QTest::newRow("empty text, empty name") << "" << false << ""
-                                            << "";
+    QTest::newRow("empty name refused") << "" << false << "B" << CRotundelDoc::kNameEmpty;
+    QTest::newRow("a name in use refused") << "C" << false << "B"
+                                           << "A sphere named C already exists.";
     QTest::newRow("cancelled") << "Moon" << true << "B"
                                << "";
     QTest::newRow("line break refused") << "Mo\non" << false << "B" << CRotundelDoc::kNameOnOneLine;
@@ -577,6 +579,23 @@ void SpherePagesTest::assistiveTools() {
     history.stack().redo();
     QCOMPARE(c.doc.TakeSnapshot().bytes, after);
     c.doc.journal = nullptr;
+}
+
+// However the tree's selection changes (a screen reader's selection, a
+// Ctrl+click on the highlighted item), the highlighted sphere stays the
+// one CREATE and DESTROY act on.
+void SpherePagesTest::treeSelection() {
+    ControlColumn c;
+    c.runAll({"create"});  // A(B(C)), C current
+    QTreeWidgetItem* a = ViewSphereTree::itemOf(*c.named("A"));
+    c.tree.selectionModel()->select(c.tree.model()->index(0, 0),
+                                    QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(c.tree.currentItem(), a);
+    QCOMPARE(c.doc.selectedSphere, c.named("A"));
+    QTest::mouseClick(c.tree.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      c.tree.visualItemRect(a).center());
+    QVERIFY(a->isSelected());
+    QCOMPARE(c.doc.selectedSphere, c.named("A"));
 }
 
 QTEST_MAIN(SpherePagesTest)
