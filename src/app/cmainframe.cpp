@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "crotundeldoc.h"
 #include "helpwindow.h"
 #include "propertypageappearance.h"
 #include "spherepropertiessheet.h"
@@ -50,6 +51,7 @@ void CMainFrame::buildMenus() {
         return a;
     };
     newAction = add("&New", "fileNew", QKeySequence("Ctrl+N"));
+    randomAction = add("New random automaton", "fileNewRandom", QKeySequence("Ctrl+Shift+N"));
     openAction = add("&Open...", "fileOpen", QKeySequence("Ctrl+O"));
     saveAction = add("&Save", "fileSave", QKeySequence("Ctrl+S"));
     saveAsAction = add("Save &As...", "fileSaveAs");
@@ -75,6 +77,10 @@ void CMainFrame::buildMenus() {
     connect(resetViewAction, &QAction::triggered, this, [this] {
         if (view_) view_->resetView();
     });
+
+    QMenu* design = menuBar()->addMenu("&Design");
+    designAction = design->addAction("By symmetry...");
+    designAction->setObjectName("designBySymmetry");
 
     QMenu* help = menuBar()->addMenu("Help");
     helpAction = help->addAction("Help");
@@ -175,6 +181,12 @@ bool CMainFrame::OnCreateClient() {
     pathNote_->setObjectName("pathNote");
     pathNote_->hide();
     column->addWidget(pathNote_);
+    curveReadout_ = new QLabel;
+    curveReadout_->setObjectName("curveReadout");
+    curveReadout_->setAccessibleName("Curves of the selected sphere");
+    curveReadout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    curveReadout_->hide();
+    column->addWidget(curveReadout_);
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, &CMainFrame::updatePathProgress);
     progressTimer_->start(100);
@@ -258,10 +270,25 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+QString CMainFrame::curveReadout(const CRotundelDoc* doc) {
+    if (!doc || !doc->selectedSphere) return {};
+    const int slot = doc->slotOf(doc->selectedSphere);
+    QStringList lines;
+    for (const CurveInvariants& c : doc->Curves())
+        if (c.slot == slot && c.sphere == doc->selectedSphere->name)
+            lines << QString("Point %1: %2")
+                         .arg(c.point + 1)
+                         .arg(QString::fromStdString(describeCurve(c)));
+    return lines.join('\n');
+}
+
 void CMainFrame::updatePathProgress() {
     const QString note = view_ ? QString::fromStdString(view_->pathNote()) : QString();
     if (note != pathNote_->text()) pathNote_->setText(note);
     pathNote_->setVisible(!note.isEmpty());
+    const QString curves = view_ ? curveReadout(view_->document()) : QString();
+    if (curves != curveReadout_->text()) curveReadout_->setText(curves);
+    curveReadout_->setVisible(!curves.isEmpty());
     // Short computations pass without a flicker of the bar.
     constexpr double kShowAfterSeconds = 0.5;
     bool busy = view_ && view_->stepRunningSeconds() > kShowAfterSeconds;

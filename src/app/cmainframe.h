@@ -18,6 +18,7 @@ class ViewSphereProperties;
 class ViewSphereTree;
 class ViewSphereTreeConstruction;
 class HelpWindow;
+class CRotundelDoc;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -53,6 +54,7 @@ class CMainFrame : public QMainWindow {
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
         *aboutAction, *examplesAction, *exportAction, *saveMovieAction;
     QAction* resetViewAction = nullptr;
+    QAction *randomAction = nullptr, *designAction = nullptr;
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;
@@ -79,6 +81,9 @@ class CMainFrame : public QMainWindow {
     // run for half a second; hides it when done. Polled by a timer.
     void updatePathProgress();
     QProgressBar* pathProgress() const { return pathProgress_; }
+    // "Point 1: closes after ..." for each traced point of the selected
+    // sphere, one a line, from what the last path pass found.
+    static QString curveReadout(const CRotundelDoc* doc);
 
     // Moves the keyboard focus to the next (or previous) of the four panes.
     void focusPane(int step);
@@ -103,7 +108,8 @@ class CMainFrame : public QMainWindow {
     QWidget* viewContainer_ = nullptr;
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;
-    QLabel* pathNote_ = nullptr;  // e.g. paths sampled coarser to fit memory
+    QLabel* pathNote_ = nullptr;      // e.g. paths sampled coarser to fit memory
+    QLabel* curveReadout_ = nullptr;  // what the selected sphere's curves are
     QTimer* progressTimer_ = nullptr;
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
 #include "cballcontroller.h"
 #endif
+#include "curveinvariants.h"
 #include "geometry.h"
 #include "pointpaths.h"
 
@@ -158,6 +160,10 @@ class CRotundelDoc : public Automaton {
     // progress, when given, gets the fraction of a path computation done,
     // on the render thread.
     PathPassResult Step(const std::function<void(double)>& progress = {});
+    // What the traced points' curves are, as the last completed path pass
+    // left them: worked out by Step right after the pass, read from any
+    // thread (a copy).
+    std::vector<CurveInvariants> Curves() const;
     // kind 1: rendering time, kind 2: input handling time (seconds).
     void AddTiming(int kind, double seconds);
 
@@ -263,6 +269,8 @@ class CRotundelDoc : public Automaton {
     RenderLink* link_ = nullptr;
     DocumentObserver* observer_ = nullptr;
     std::atomic<bool> stopPathPass_{false};
+    mutable std::mutex curvesLock_;
+    std::vector<CurveInvariants> curves_;
     bool modified_ = false;
     std::string lastError_;
 };
