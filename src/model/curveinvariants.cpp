@@ -321,11 +321,19 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
             planes.push_back(t0);
             planes.push_back(t0 + std::remainder(t1 - t0, 2 * M_PI) / 2);
         }
-        double rc = leastRadiusOfCurvature(once);
-        double sag = std::isfinite(rc) && rc > 0 ? std::min(maxSeg / 2, maxSeg * maxSeg / (8 * rc))
-                                                 : maxSeg / 2;
+        // A finely sampled curve is compared through every few samples.
+        std::vector<Vec3> sparse;
+        const std::size_t stride = std::max<std::size_t>(1, n / 4096);
+        for (std::size_t i = 0; i < n; i += stride) sparse.push_back(path[i]);
+        double sparseSeg = 0;
+        for (std::size_t i = 0; i < sparse.size(); ++i)
+            sparseSeg = std::max(sparseSeg, length(sparse[(i + 1) % sparse.size()] - sparse[i]));
+        double rc = leastRadiusOfCurvature(sparse);
+        double sag = std::isfinite(rc) && rc > 0
+                         ? std::min(sparseSeg / 2, sparseSeg * sparseSeg / (8 * rc))
+                         : sparseSeg / 2;
         double tolerance = 1.5 * sag + 1e-6 * size;
-        NearestSample nearest(path, std::max(maxSeg, tolerance) * 1.01);
+        NearestSample nearest(sparse, std::max(sparseSeg, tolerance) * 1.01);
         for (double theta : planes) {
             Vec3 w = std::sin(theta) * e1 - std::cos(theta) * e2;  // normal of the plane
             bool all = true;
