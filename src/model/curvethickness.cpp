@@ -52,7 +52,8 @@ namespace {
 // least pi rc apart along the curve, through a grid of the given cell
 // size (pairs further apart than a cell may be missed: the caller passes a
 // best2 no larger than the cell squared). best2 itself when none is closer.
-double closestDistantPair(const std::vector<Vec3>& p, double rc, double cell, double best2) {
+double closestDistantPair(const std::vector<Vec3>& p, double rc, double cell, double best2,
+                          std::size_t* pairI = nullptr, std::size_t* pairJ = nullptr) {
     const std::size_t n = p.size();
     // Arc length from sample 0 to sample i, and the whole length.
     std::vector<double> arc(n + 1, 0.0);
@@ -131,11 +132,13 @@ double closestDistantPair(const std::vector<Vec3>& p, double rc, double cell, do
                     for (int r = 0; r < rangeCount; ++r) {
                         auto from = std::lower_bound(
                             cb, ce,
-                            std::make_pair(it->first,
-                                           static_cast<std::uint32_t>(ranges[r].first)));
+                            std::make_pair(it->first, static_cast<std::uint32_t>(ranges[r].first)));
                         for (auto q = from; q != ce && q->second < ranges[r].second; ++q) {
                             Vec3 d = p[q->second] - p[i];
-                            best2 = std::min(best2, dot(d, d));
+                            if (dot(d, d) < best2) {
+                                best2 = dot(d, d);
+                                if (pairI) *pairI = i, *pairJ = q->second;
+                            }
                         }
                     }
                 }
@@ -162,15 +165,39 @@ double curveThickness(const std::vector<Vec3>& p) {
     const double extent = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
     const double finest = extent / 1.0e6;  // keeps the grid indices small
     double best2 = 4 * rc * rc;
-    // A finely sampled curve is first searched through every few samples:
-    // their closest distant pair bounds the answer, and the full search then
-    // needs cells no larger than that.
+    // A finely sampled curve is searched through every few samples, and
+    // the closest pair found is then refined among the samples between.
+    // (Another pair could be closer by at most one coarse step.)
     constexpr std::size_t kCoarse = 4096;
     if (n > 2 * kCoarse) {
+        const std::size_t stride = n / kCoarse;
         std::vector<Vec3> coarse;
-        for (std::size_t i = 0; i < n; i += n / kCoarse) coarse.push_back(p[i]);
-        best2 = closestDistantPair(coarse, rc, std::max(2 * rc, finest), best2);
+        for (std::size_t i = 0; i < n; i += stride) coarse.push_back(p[i]);
+        std::size_t ci = n, cj = n;
+        best2 = closestDistantPair(coarse, rc, std::max(2 * rc, finest), best2, &ci, &cj);
+        if (ci < n) {
+            std::vector<double> arc(n + 1, 0.0);
+            for (std::size_t i = 0; i < n; ++i) arc[i + 1] = arc[i] + length(p[(i + 1) % n] - p[i]);
+            auto apart = [&](std::size_t i, std::size_t j) {
+                double d = std::abs(arc[i] - arc[j]);
+                return std::min(d, total - d) >= kPi * rc;
+            };
+            const long long s = static_cast<long long>(stride);
+            for (long long di = -s; di <= s; ++di)
+                for (long long dj = -s; dj <= s; ++dj) {
+                    auto at = [&](std::size_t c, long long d) {
+                        long long k = static_cast<long long>(c * stride) + d;
+                        long long m = static_cast<long long>(n);
+                        return static_cast<std::size_t>(((k % m) + m) % m);
+                    };
+                    std::size_t i = at(ci, di), j = at(cj, dj);
+                    if (!apart(i, j)) continue;
+                    Vec3 d = p[i] - p[j];
+                    best2 = std::min(best2, dot(d, d));
+                }
+        }
+        return std::min(rc, std::sqrt(best2) / 2);
     }
-    best2 = closestDistantPair(p, rc, std::max(std::sqrt(best2), finest), best2);
+    best2 = closestDistantPair(p, rc, std::max(2 * rc, finest), best2);
     return std::min(rc, std::sqrt(best2) / 2);
 }
