@@ -271,15 +271,21 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 }
 
 QString CMainFrame::curveReadout(const CRotundelDoc* doc) {
-    if (!doc || !doc->selectedSphere) return {};
-    const int slot = doc->slotOf(doc->selectedSphere);
-    QStringList lines;
-    for (const CurveInvariants& c : doc->Curves())
-        if (c.slot == slot && c.sphere == doc->selectedSphere->name)
-            lines << QString("Point %1: %2")
-                         .arg(c.point + 1)
-                         .arg(QString::fromStdString(describeCurve(c)));
-    return lines.join('\n');
+    if (!doc) return {};
+    // The selected sphere's points; with none traced there, every traced
+    // point, named with its sphere.
+    const int slot = doc->selectedSphere ? doc->slotOf(doc->selectedSphere) : -1;
+    const std::vector<CurveInvariants> curves = doc->Curves();
+    QStringList own, all;
+    for (const CurveInvariants& c : curves) {
+        QString text = QString::fromStdString(describeCurve(c));
+        if (c.slot == slot) own << QString("Point %1: %2").arg(c.point + 1).arg(text);
+        all << QString("%1, point %2: %3")
+                   .arg(QString::fromStdString(c.sphere))
+                   .arg(c.point + 1)
+                   .arg(text);
+    }
+    return (own.isEmpty() ? all : own).join('\n');
 }
 
 void CMainFrame::updatePathProgress() {
