@@ -247,11 +247,11 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
 
     const std::vector<Vec3>& full = s.points[point].path;
     if (full.size() < 3) return c;
-    // The shape is measured through at most a few thousand of the samples:
+    // The shape is measured through at most about a thousand of the samples:
     // finer sampling changes lengths and distances by far less than what
     // these numbers are shown to, and the invariants must stay cheap next
     // to the pass that made the samples.
-    constexpr std::size_t kMeasured = 2048;
+    constexpr std::size_t kMeasured = 1024;
     std::vector<Vec3> path;
     const std::size_t stride = std::max<std::size_t>(1, full.size() / kMeasured);
     for (std::size_t i = 0; i < full.size(); i += stride) path.push_back(full[i]);
@@ -298,7 +298,7 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
     // The check of the exact claim: the curve a time innerPeriod on is the
     // curve turned about the axis.
     const BigRational& pass = sym.passPeriod;
-    const std::size_t probes = std::min<std::size_t>(full.size(), 24);
+    const std::size_t probes = std::min<std::size_t>(full.size(), 8);
     double miss = 0;
     auto fromAxis = [&](Vec3 v) { return length(v - dot(v, axis) * axis); };
     for (std::size_t j = 0; j < probes; ++j) {
