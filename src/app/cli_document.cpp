@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "atomicfile.h"
 #include "automatonreport.h"
 #include "cli_options.h"
+#include "chaindocument.h"
 #include "commands.h"
 #include "crotundeldoc.h"
 #include "pathcsv.h"
@@ -50,11 +52,22 @@ bool isOption(const std::string& a) {
 
 int runNew(const std::vector<std::string>& args) {
     std::string file;
-    bool force = false;
-    for (const std::string& a : args) {
+    bool force = false, random = false;
+    std::optional<std::uint64_t> seed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--force")
             force = true;
-        else if (isOption(a))
+        else if (a == "--random")
+            random = true;
+        else if (a == "--seed") {
+            std::uint64_t v = 0;
+            const std::string n = i + 1 < args.size() ? args[++i] : std::string();
+            auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), v);
+            if (n.empty() || ec != std::errc() || end != n.data() + n.size())
+                return usage("new", "--seed takes a whole number from 0 to 18446744073709551615");
+            seed = v;
+        } else if (isOption(a))
             return usage("new",
                          "new does not know the option " + AutomatonReport::printable(a) + ".");
         else if (file.empty())
@@ -64,6 +77,7 @@ int runNew(const std::vector<std::string>& args) {
     }
     if (file.empty())
         return usage("new", "new takes one file name: rotundel new FILE.one [--force]");
+    if (seed && !random) return usage("new", "--seed goes with --random");
     if (!endsWith(file, ".one"))
         return usage("new", "the new automaton's file name must end in .one: " +
                                 AutomatonReport::printable(file));
@@ -71,6 +85,13 @@ int runNew(const std::vector<std::string>& args) {
     if (!force && std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
         return fileError("write", file,
                          DocResult{false, "", "it already exists; give --force to replace it"});
+    if (random) {
+        const std::uint64_t chosen = seed ? *seed : std::random_device{}();
+        std::string error = writeChainFile(randomChain(chosen), file);
+        if (!error.empty()) return fileError("write", file, DocResult{false, "", error});
+        std::cout << "random automaton, seed " << chosen << "\n";
+        return kExitOk;
+    }
     CRotundelDoc doc;
     doc.NewDocument();
     DocResult r = doc.SaveDocument(file);
@@ -233,8 +254,8 @@ int runExport(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-const Command newCommand("new", "new FILE.one [--force]",
-                         "write the starter automaton (root A, child B)", runNew);
+const Command newCommand("new", "new FILE.one [--force] [--random [--seed N]]",
+                         "write the starter automaton (root A, child B), or a random one", runNew);
 const Command infoCommand("info", "info FILE.one [--json]",
                           "spheres, relations, periods, sample counts", runInfo);
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",

@@ -69,6 +69,7 @@ void CMainFrame::buildMenus() {
         return a;
     };
     newAction = add("&New", "fileNew", QKeySequence("Ctrl+N"));
+    randomAction = add("New random automaton", "fileNewRandom", QKeySequence("Ctrl+Shift+N"));
     openAction = add("&Open...", "fileOpen", QKeySequence("Ctrl+O"));
     saveAction = add("&Save", "fileSave", QKeySequence("Ctrl+S"));
     saveAsAction = add("Save &As...", "fileSaveAs");
@@ -106,6 +107,10 @@ void CMainFrame::buildMenus() {
         if (paused) doc->RenderResume();
         view_->requestFrame();
     });
+
+    QMenu* design = menuBar()->addMenu("&Design");
+    designAction = design->addAction("By symmetry...");
+    designAction->setObjectName("designBySymmetry");
 
     QMenu* help = menuBar()->addMenu("Help");
     helpAction = help->addAction("Help");
@@ -216,6 +221,12 @@ bool CMainFrame::OnCreateClient() {
     pathNote_->setObjectName("pathNote");
     pathNote_->hide();
     column->addWidget(pathNote_);
+    curveReadout_ = new QLabel;
+    curveReadout_->setObjectName("curveReadout");
+    curveReadout_->setAccessibleName("Curves of the selected sphere");
+    curveReadout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    curveReadout_->hide();
+    column->addWidget(curveReadout_);
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, &CMainFrame::updatePathProgress);
     progressTimer_->start(100);
@@ -341,10 +352,31 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+QString CMainFrame::curveReadout(const CRotundelDoc* doc) {
+    if (!doc) return {};
+    // The selected sphere's points; with none traced there, every traced
+    // point, named with its sphere.
+    const int slot = doc->selectedSphere ? doc->slotOf(doc->selectedSphere) : -1;
+    const std::vector<CurveInvariants> curves = doc->Curves();
+    QStringList own, all;
+    for (const CurveInvariants& c : curves) {
+        QString text = QString::fromStdString(describeCurve(c));
+        if (c.slot == slot) own << QString("Point %1: %2").arg(c.point + 1).arg(text);
+        all << QString("%1, point %2: %3")
+                   .arg(QString::fromStdString(c.sphere))
+                   .arg(c.point + 1)
+                   .arg(text);
+    }
+    return (own.isEmpty() ? all : own).join('\n');
+}
+
 void CMainFrame::updatePathProgress() {
     const QString note = view_ ? QString::fromStdString(view_->pathNote()) : QString();
     if (note != pathNote_->text()) pathNote_->setText(note);
     pathNote_->setVisible(!note.isEmpty());
+    const QString curves = view_ ? curveReadout(view_->document()) : QString();
+    if (curves != curveReadout_->text()) curveReadout_->setText(curves);
+    curveReadout_->setVisible(!curves.isEmpty());
     // Short computations pass without a flicker of the bar.
     constexpr double kShowAfterSeconds = 0.5;
     bool busy = view_ && view_->stepRunningSeconds() > kShowAfterSeconds;

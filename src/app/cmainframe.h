@@ -19,6 +19,7 @@ class ViewSphereProperties;
 class ViewSphereTree;
 class ViewSphereTreeConstruction;
 class HelpWindow;
+class CRotundelDoc;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -55,6 +56,7 @@ class CMainFrame : public QMainWindow {
         *aboutAction, *examplesAction, *exportAction, *saveMovieAction;
     QAction* resetViewAction = nullptr;
     QAction* curvesOnlyAction = nullptr;  // checkable: hide spheres, axes and great circles
+    QAction *randomAction = nullptr, *designAction = nullptr;
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;
@@ -89,6 +91,9 @@ class CMainFrame : public QMainWindow {
     // run for half a second; hides it when done. Polled by a timer.
     void updatePathProgress();
     QProgressBar* pathProgress() const { return pathProgress_; }
+    // "Point 1: closes after ..." for each traced point of the selected
+    // sphere, one a line, from what the last path pass found.
+    static QString curveReadout(const CRotundelDoc* doc);
 
     // Moves the keyboard focus to the next (or previous) of the four panes.
     void focusPane(int step);
@@ -120,7 +125,8 @@ class CMainFrame : public QMainWindow {
     QWidget* viewContainer_ = nullptr;
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;
-    QLabel* pathNote_ = nullptr;  // e.g. paths sampled coarser to fit memory
+    QLabel* pathNote_ = nullptr;      // e.g. paths sampled coarser to fit memory
+    QLabel* curveReadout_ = nullptr;  // what the selected sphere's curves are
     QTimer* progressTimer_ = nullptr;
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;

@@ -104,6 +104,8 @@ bool CRotundelApp::InitInstance(const QString& file) {
             [this] { printer_->OnFilePrintSetup(); });
     connect(f->aboutAction, &QAction::triggered, this, [this] { OnAppAbout(); });
     connect(f->examplesAction, &QAction::triggered, this, [this] { OnHelpExamples(); });
+    connect(f->randomAction, &QAction::triggered, this, [this] { OnFileNewRandom(); });
+    connect(f->designAction, &QAction::triggered, this, [this] { OnDesignBySymmetry(); });
     examplesFolder = ExamplesDialog::examplesFolder();
     renderProgram = QCoreApplication::applicationFilePath();
     thumbnailCache =
@@ -147,7 +149,8 @@ bool CRotundelApp::InitInstance(const QString& file) {
 }
 
 QString CRotundelApp::documentTitle() const {
-    return path_.isEmpty() ? QString("Untitled") : QFileInfo(path_).fileName();
+    if (path_.isEmpty()) return untitledName_.isEmpty() ? QString("Untitled") : untitledName_;
+    return QFileInfo(path_).fileName();
 }
 
 void CRotundelApp::updateTitle() {
@@ -205,6 +208,7 @@ bool CRotundelApp::OnFileNew() {
     doc_->SetModifiedFlag(false);
     if (undo_) undo_->clear();
     path_.clear();
+    untitledName_.clear();
     updateTitle();
     return true;
 }
@@ -234,6 +238,7 @@ void CRotundelApp::rememberDocumentPath(const QString& path) {
     // The steps stay; the one reached now is the saved one.
     if (undo_) undo_->setClean();
     path_ = QFileInfo(path).absoluteFilePath();
+    untitledName_.clear();
     recent_->add(path_);
     refreshRecentMenu();
     updateTitle();
@@ -285,6 +290,7 @@ bool CRotundelApp::OpenDocumentCopy(const QString& path) {
     if (undo_) undo_->clear();
     doc_->SetModifiedFlag(false);
     path_.clear();
+    untitledName_.clear();
     updateTitle();
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AnimationControls;
 class CMainFrame;
@@ -64,6 +65,12 @@ class CRotundelApp : public QObject {
     // Opens path as a new, untitled document with the same contents, so
     // that saving never writes over the original.
     bool OpenDocumentCopy(const QString& path);
+    // File > "New random automaton": the automaton of seed (a fresh one
+    // when none is given), untitled, its name showing the seed.
+    bool OnFileNewRandom(std::optional<quint64> seed = {});
+    // Design > "By symmetry...": asks for the order and the levels, shows
+    // the candidates' pictures and opens the chosen one untitled.
+    bool OnDesignBySymmetry();
 
     // Asks "Save changes to ...?" when the document has unsaved changes:
     // true to go on (saved or discarded), false to stop (cancelled, or the
@@ -99,6 +106,7 @@ class CRotundelApp : public QObject {
     void showError(const QString& text, const QString& detail = {});
     static QString fileDetail(const QString& path, const std::string& reason);
 
+    QString untitledName_;  // the name of an untitled document, when not "Untitled"
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<RecentFileList> recent_;
     std::unique_ptr<CRotundelDoc> doc_;

@@ -38,11 +38,13 @@ AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
         PathLine line;
         line.sphere = s->name;
         line.period = plan.period ? toString(*plan.period) : std::string();
-        line.length = plan.length;
+        line.estimatedLength = plan.length;
         line.samples = plan.period ? std::max(0LL, plan.samples) : 0;
         line.points = s->pointCount();
         paths_.push_back(line);
     }
+    if (!doc_.pathsUpToDate) doc_.Step();
+    curves_ = doc_.Curves();
 }
 
 std::string AutomatonReport::printable(const std::string& bytes) {
@@ -111,9 +113,14 @@ std::string AutomatonReport::text() const {
             out += "no common period (a zero factor on the way)\n";
             continue;
         }
-        out += "period " + p.period + ", length " + shortNumber(p.length) + ", " +
-               std::to_string(p.samples) + " samples for each of " + std::to_string(p.points) +
-               (p.points == 1 ? " point\n" : " points\n");
+        out += "period " + p.period + ", estimated length " + shortNumber(p.estimatedLength) +
+               " (sets the sample count), " + std::to_string(p.samples) + " samples for each of " +
+               std::to_string(p.points) + (p.points == 1 ? " point\n" : " points\n");
+        for (const CurveInvariants& c : curves_) {
+            if (c.sphere != p.sphere) continue;
+            out += "  point " + std::to_string(c.point + 1) + ": " + describeCurve(c) +
+                   ", largest distance " + shortNumber(c.reach) + "\n";
+        }
     }
     return out;
 }
@@ -154,9 +161,32 @@ std::string AutomatonReport::json() const {
         first = false;
         out += "    {\"sphere\": " + jsonString(p.sphere);
         out += ", \"period\": " + (p.period.empty() ? std::string("null") : jsonString(p.period));
-        out += ", \"length\": " + number(p.length);
+        out += ", \"estimatedLength\": " + number(p.estimatedLength);
         out += ", \"samples\": " + std::to_string(p.samples);
         out += ", \"points\": " + std::to_string(p.points) + "}";
+    }
+    out += "\n  ],\n  \"curves\": [";
+    first = true;
+    for (const CurveInvariants& c : curves_) {
+        const CurveSymmetry& sym = c.symmetry;
+        out += first ? "\n" : ",\n";
+        first = false;
+        out +=
+            "    {\"sphere\": " + jsonString(c.sphere) + ", \"point\": " + std::to_string(c.point);
+        out += ", \"closed\": " + std::string(sym.kind == CurveSymmetry::None ? "false" : "true");
+        out += ", \"circle\": " + std::string(sym.kind == CurveSymmetry::Circle ? "true" : "false");
+        out += ", \"symmetry\": " +
+               (sym.kind == CurveSymmetry::Order ? std::to_string(sym.order) : std::string("null"));
+        out += ", \"lobes\": " + std::to_string(c.lobes);
+        out += ", \"mirror\": " + std::string(c.mirror ? "true" : "false");
+        if (sym.kind != CurveSymmetry::None) {
+            out += ", \"period\": " + jsonString(toString(sym.period));
+            out += ", \"sphereLaps\": " + jsonString(toString(c.sphereLaps));
+            out += ", \"masterLaps\": " + jsonString(toString(c.masterLaps));
+        }
+        out += ", \"length\": " + number(c.length);
+        out += ", \"largestDistance\": " + number(c.reach);
+        out += ", \"thickness\": " + number(c.thickness) + "}";
     }
     out += "\n  ]\n}\n";
     return out;

@@ -1,10 +1,13 @@
 // A readable summary of a document: its spheres with their relations and
-// factors, its roles, and for every traced sphere the common period,
-// estimated length and sample count of its points' paths.
+// factors, its roles, for every traced sphere the common period, the
+// estimated length that sets the sample count, and for every traced point
+// what its curve is (period, symmetry, lobes, measured length, thickness).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "curveinvariants.h"
 
 class CRotundelDoc;
 struct Sphere;
@@ -13,14 +16,14 @@ class AutomatonReport {
   public:
     struct PathLine {
         std::string sphere;
-        std::string period;  // exact; "" when there is no common period
-        double length = 0;
-        long long samples = 0;  // per point, as the path accuracy asks
+        std::string period;          // exact; "" when there is no common period
+        double estimatedLength = 0;  // the estimate the sample count comes from
+        long long samples = 0;       // per point, as the path accuracy asks
         int points = 0;
     };
 
-    // Works out the plans; does not compute the paths. doc must have been
-    // placed (opening does that).
+    // Works out the plans and, when they are not up to date, the paths.
+    // doc must have been placed (opening does that).
     explicit AutomatonReport(CRotundelDoc& doc);
 
     std::string text() const;
@@ -33,8 +36,10 @@ class AutomatonReport {
     static std::string printable(const std::string& bytes);
 
     const std::vector<PathLine>& paths() const { return paths_; }
+    const std::vector<CurveInvariants>& curves() const { return curves_; }
 
   private:
     CRotundelDoc& doc_;
     std::vector<PathLine> paths_;
+    std::vector<CurveInvariants> curves_;
 };

@@ -113,7 +113,17 @@ PathPassResult CRotundelDoc::Step(const std::function<void(double)>& progress) {
     control.progress = progress;
     PathPassResult pass = frameUpdate(*this, &control);
     if (pass.ran && pass.completed && fitWhenPathsDone_.exchange(false)) FitCameraToReach();
+    if (pass.ran && pass.completed) {
+        std::vector<CurveInvariants> curves = curveInvariants(*this);
+        std::lock_guard<std::mutex> hold(curvesLock_);
+        curves_ = std::move(curves);
+    }
     return pass;
+}
+
+std::vector<CurveInvariants> CRotundelDoc::Curves() const {
+    std::lock_guard<std::mutex> hold(curvesLock_);
+    return curves_;
 }
 
 void CRotundelDoc::AddTiming(int kind, double seconds) {

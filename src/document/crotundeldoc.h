@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #ifdef ROTUNDEL_DOCUMENT_CAMERA
 #include "cballcontroller.h"
 #endif
+#include "curveinvariants.h"
 #include "geometry.h"
 #include "pointpaths.h"
 
@@ -169,6 +171,10 @@ class CRotundelDoc : public Automaton {
     // progress, when given, gets the fraction of a path computation done,
     // on the render thread.
     PathPassResult Step(const std::function<void(double)>& progress = {});
+    // What the traced points' curves are, as the last completed path pass
+    // left them: worked out by Step right after the pass, read from any
+    // thread (a copy).
+    std::vector<CurveInvariants> Curves() const;
     // kind 1: rendering time, kind 2: input handling time (seconds).
     void AddTiming(int kind, double seconds);
 
@@ -302,6 +308,8 @@ class CRotundelDoc : public Automaton {
     // The fit alone: the render thread's refit once the paths are computed
     // is no edit and tells no journal.
     void FitCameraToReach();
+    mutable std::mutex curvesLock_;
+    std::vector<CurveInvariants> curves_;
     bool modified_ = false;
     std::string lastError_;
 };

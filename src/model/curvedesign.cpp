@@ -42,7 +42,7 @@ std::string ChainSpec::describe() const {
         if (!out.empty()) out += ", ";
         out += toString(l.factor) + (l.inside ? " in" : " out");
         if (l.antiClockwise) out += " anti";
-        if (i > 1 && l.rate != 1) out += " x" + toString(l.rate);
+        if (i > 1 && l.rate != Rational(1)) out += " x" + toString(l.rate);
         if (l.tiltX != 0) out += " tilted";
     }
     return out;
@@ -186,26 +186,74 @@ struct LinkOption {
 // What one link may be: small fractions, and those whose denominators
 // relate to the order wanted (the turn of the first link over the inner
 // period has that denominator).
-std::vector<LinkOption> linkOptions(int order, bool first) {
+std::vector<LinkOption> linkOptions(int order, bool first, int mostNumerator) {
     std::vector<LinkOption> out;
     const int most = std::min(3 * order + 3, 80);
     static const Rational rates[] = {{1, 1}, {2, 1}, {1, 2}, {3, 1}, {3, 2}, {2, 3}, {1, 3}};
+    const std::vector<Rational> rateChoices =
+        first ? std::vector<Rational>{Rational(1)}
+              : std::vector<Rational>(std::begin(rates), std::end(rates));
     for (int b = 2; b <= most; ++b)
-        for (int a = 1; a <= std::min(3, b - 1); ++a) {
+        for (int a = 1; a <= std::min(mostNumerator, b - 1); ++a) {
             if (std::gcd(a, b) != 1) continue;
             int r = b % order;
             bool related = b <= 6 || r == 0 || r == a % order || r == (order - a % order) % order;
             if (!related) continue;
             for (int inside = 0; inside < 2; ++inside)
-                for (const Rational& rate :
-                     first ? std::vector<Rational>{Rational(1)}
-                           : std::vector<Rational>(std::begin(rates), std::end(rates)))
+                for (const Rational& rate : rateChoices)
                     for (int anti = 0; anti < (first ? 1 : 2); ++anti)
                         out.push_back(
                             {Rational(a, b), rate, inside != 0, anti != 0,
                              a + b + rate.numerator() + rate.denominator() - 2 + inside + anti});
         }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const LinkOption& x, const LinkOption& y) { return x.cost < y.cost; });
     return out;
+}
+
+// The order of a chain of such links, straight from their small fractions:
+// the same turn groups curveSymmetry finds, for an untilted chain from the
+// stationary root whose traced point lies off its sphere's axis. Each link
+// turns by rev = +-D k (D = the factor's numerator, k the rate) and then by
+// spin - rev. Candidates found this way are confirmed by curveSymmetry.
+using Small = boost::rational<long long>;
+struct QuickSymmetry {
+    long long order = 0;
+    Small inner, turn;
+};
+QuickSymmetry quickSymmetry(const std::vector<const LinkOption*>& links) {
+    Small outer, group;
+    std::vector<Small> groups;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const LinkOption& o = *links[i];
+        Small rate = Small(o.factor.numerator()) * Small(o.rate.numerator(), o.rate.denominator());
+        const bool clockwise = !o.anti;
+        Small rev = clockwise ? rate : -rate;
+        Small u(o.factor.denominator(), o.factor.numerator());  // above 1: the child is smaller
+        Small uPrime = o.inside ? u - Small(1) : u + Small(1);
+        bool forward = o.inside ? !clockwise : clockwise;
+        Small phi = (forward ? rate * uPrime : -rate * uPrime) - rev;
+        if (i == 0)
+            outer = rev;
+        else
+            groups.push_back(group + rev);
+        group = phi;
+    }
+    groups.push_back(group);
+    long long g = 0, l = 1;
+    for (const Small& x : groups) {
+        if (x.numerator() == 0) continue;
+        g = std::gcd(g, std::abs(x.numerator()));
+        l = std::lcm(l, x.denominator());
+    }
+    QuickSymmetry q;
+    if (g == 0) return q;  // a circle
+    q.inner = Small(l, g);
+    q.turn = outer * q.inner;
+    q.turn -= Small(q.turn.numerator() / q.turn.denominator());
+    if (q.turn.numerator() < 0) q.turn += Small(1);
+    q.order = q.turn.denominator();
+    return q;
 }
 
 }  // namespace
@@ -214,69 +262,70 @@ std::vector<ChainSpec> symmetricChains(int order, int levels, int count) {
     std::vector<ChainSpec> found;
     if (order < 1 || levels < 2 || levels > 4 || count <= 0) return found;
     const int links = levels - 1;
-    const std::vector<LinkOption> firstOptions = linkOptions(order, true);
-    const std::vector<LinkOption> otherOptions = linkOptions(order, false);
+    const int mostNumerator = links == 1 ? 9 : 3;
+    const std::vector<LinkOption> firstOptions = linkOptions(order, true, mostNumerator);
+    const std::vector<LinkOption> otherOptions = linkOptions(order, false, mostNumerator);
     ChainSpec spec;
     spec.levels.resize(static_cast<std::size_t>(levels));
     spec.levels.back().points.push_back({0, 90, 1});
-    // One automaton, its factors changed for every candidate.
-    ChainAutomaton a(spec);
     std::set<std::string> shapes;
-    constexpr long long kMostTried = 400'000;
+    constexpr long long kMostTried = 1'500'000;  // options looked at, at most
     long long tried = 0;
-    std::vector<int> chosen(static_cast<std::size_t>(links));
+    std::vector<const LinkOption*> chosen(static_cast<std::size_t>(links));
 
-    // Candidates whose costs add up to exactly `cost`, cheapest links first.
-    std::function<void(int, int, int)> visit = [&](int link, int left, int cost) {
-        if (static_cast<int>(found.size()) >= count || tried >= kMostTried) return;
+    auto accept = [&]() {
+        ChainSpec made = spec;
+        for (int l = 0; l < links; ++l) {
+            const LinkOption& c = *chosen[static_cast<std::size_t>(l)];
+            ChainLevel& level = made.levels[static_cast<std::size_t>(l + 1)];
+            level.factor = c.factor;
+            level.rate = c.rate;
+            level.inside = c.inside;
+            level.antiClockwise = c.anti;
+        }
+        ChainAutomaton a(made);
+        CurveSymmetry sym = curveSymmetry(a, *a.spheres().back(), 0);
+        if (sym.kind == CurveSymmetry::Order && sym.order == order) found.push_back(made);
+    };
+    // Candidates whose costs add up to exactly `left`, links in order. The
+    // options are sorted by cost, so the last link's are one equal range.
+    auto byCost = [](const LinkOption& o, int c) { return o.cost < c; };
+    std::function<void(int, int)> visit = [&](int link, int left) {
         const auto& options = link == 0 ? firstOptions : otherOptions;
-        for (std::size_t i = 0; i < options.size(); ++i) {
-            const LinkOption& o = options[i];
-            if (o.cost > left) continue;
-            if (link + 1 < links && o.cost == left) continue;
-            if (link + 1 == links && o.cost != left) continue;
-            Sphere& s = *a.spheres()[static_cast<std::size_t>(link + 1)];
-            s.radiusFactor = o.factor;
-            if (link > 0) s.rollingRate = o.rate;
-            s.inside = o.inside;
-            s.antiClockwise = o.anti;
-            chosen[static_cast<std::size_t>(link)] = static_cast<int>(i);
-            if (link + 1 < links) {
-                visit(link + 1, left - o.cost, cost);
-                if (static_cast<int>(found.size()) >= count || tried >= kMostTried) return;
+        const bool last = link + 1 == links;
+        auto from =
+            last ? std::lower_bound(options.begin(), options.end(), left, byCost) : options.begin();
+        for (auto it = from; it != options.end(); ++it) {
+            const LinkOption& o = *it;
+            if (static_cast<int>(found.size()) >= count || ++tried >= kMostTried) return;
+            if (last ? o.cost != left : o.cost >= left) break;
+            chosen[static_cast<std::size_t>(link)] = &o;
+            if (!last) {
+                visit(link + 1, left - o.cost);
                 continue;
             }
-            ++tried;
-            radiusPass(a);
-            CurveSymmetry sym = curveSymmetry(a, s, 0);
-            if (sym.kind != CurveSymmetry::Order || sym.order != order) continue;
+            QuickSymmetry q = quickSymmetry(chosen);
+            if (q.order != order) continue;
             // One of each shape: the same inner period and turn with the
             // same sides of rolling draw much the same curve.
-            std::string shape = toString(sym.innerPeriod) + "/" + toString(sym.turn);
-            for (int l = 0; l < links; ++l) {
-                const LinkOption& c =
-                    (l == 0 ? firstOptions : otherOptions)[static_cast<std::size_t>(
-                        chosen[static_cast<std::size_t>(l)])];
-                shape += c.inside ? "i" : "o";
-            }
-            if (!shapes.insert(shape).second) continue;
-            ChainSpec made = spec;
-            for (int l = 0; l < links; ++l) {
-                const LinkOption& c =
-                    (l == 0 ? firstOptions : otherOptions)[static_cast<std::size_t>(
-                        chosen[static_cast<std::size_t>(l)])];
-                ChainLevel& level = made.levels[static_cast<std::size_t>(l + 1)];
-                level.factor = c.factor;
-                level.rate = c.rate;
-                level.inside = c.inside;
-                level.antiClockwise = c.anti;
-            }
-            found.push_back(made);
-            if (static_cast<int>(found.size()) >= count) return;
+            std::string shape = std::to_string(q.inner.numerator()) + "/" +
+                                std::to_string(q.inner.denominator()) + ":" +
+                                std::to_string(q.turn.numerator());
+            for (const LinkOption* c : chosen) shape += c->inside ? "i" : "o";
+            if (shapes.insert(shape).second) accept();
         }
     };
     for (int cost = 3 * links;
-         cost < 400 && static_cast<int>(found.size()) < count && tried < kMostTried; ++cost)
-        visit(0, cost, cost);
+         cost < 600 && static_cast<int>(found.size()) < count && tried < kMostTried; ++cost)
+        visit(0, cost);
+    // Too few shapes: the same rates with the point nearer the centre or
+    // further out draw other curves of the same symmetry.
+    const double quanta[] = {0.5, 1.6};
+    for (std::size_t i = 0, n = found.size(); i < n * 2 && static_cast<int>(found.size()) < count;
+         ++i) {
+        ChainSpec more = found[i % n];
+        more.levels.back().points.front().quantum = quanta[i / n];
+        found.push_back(more);
+    }
     return found;
 }

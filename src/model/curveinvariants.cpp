@@ -245,9 +245,17 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
             c.masterLaps = *r * sym.period;
     }
 
-    const std::vector<Vec3>& path = s.points[point].path;
+    const std::vector<Vec3>& full = s.points[point].path;
+    if (full.size() < 3) return c;
+    // The shape is measured through at most about a thousand of the samples:
+    // finer sampling changes lengths and distances by far less than what
+    // these numbers are shown to, and the invariants must stay cheap next
+    // to the pass that made the samples.
+    constexpr std::size_t kMeasured = 1024;
+    std::vector<Vec3> path;
+    const std::size_t stride = std::max<std::size_t>(1, full.size() / kMeasured);
+    for (std::size_t i = 0; i < full.size(); i += stride) path.push_back(full[i]);
     const std::size_t n = path.size();
-    if (n < 3) return c;
     const long long times = std::max<long long>(1, sym.periodsPerPass);
     const Vec3 axis = normalise(sym.axis);
 
@@ -290,18 +298,20 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
     // The check of the exact claim: the curve a time innerPeriod on is the
     // curve turned about the axis.
     const BigRational& pass = sym.passPeriod;
-    const std::size_t probes = std::min<std::size_t>(n, 24);
+    const std::size_t probes = std::min<std::size_t>(full.size(), 8);
     double miss = 0;
+    auto fromAxis = [&](Vec3 v) { return length(v - dot(v, axis) * axis); };
     for (std::size_t j = 0; j < probes; ++j) {
-        std::size_t i = j * n / probes;
-        Vec3 x = path[i];
+        std::size_t i = j * full.size() / probes;
+        Vec3 x = full[i];
         if (sym.kind == CurveSymmetry::Circle) {
-            double h0 = dot(path[0], axis), h = dot(x, axis);
-            miss = std::max({miss, std::abs(h - h0), std::abs(r[i] - r[0])});
+            miss = std::max({miss, std::abs(dot(x, axis) - dot(full[0], axis)),
+                             std::abs(fromAxis(x) - fromAxis(full[0]))});
             continue;
         }
-        BigRational t = pass * BigRational(static_cast<long long>(i), static_cast<long long>(n)) +
-                        sym.innerPeriod;
+        BigRational t =
+            pass * BigRational(static_cast<long long>(i), static_cast<long long>(full.size())) +
+            sym.innerPeriod;
         Vec3 moved = positionAt(a, list, rates, s.points[point], t);
         Vec3 turned = rotateAbout(x, axis, 2 * M_PI * toDouble(sym.turn));
         miss = std::max(miss, length(moved - turned));
@@ -321,11 +331,17 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
             planes.push_back(t0);
             planes.push_back(t0 + std::remainder(t1 - t0, 2 * M_PI) / 2);
         }
-        double rc = leastRadiusOfCurvature(once);
-        double sag = std::isfinite(rc) && rc > 0 ? std::min(maxSeg / 2, maxSeg * maxSeg / (8 * rc))
-                                                 : maxSeg / 2;
+        // A finely sampled curve is compared through every few samples.
+        const std::vector<Vec3>& sparse = path;
+        double sparseSeg = 0;
+        for (std::size_t i = 0; i < sparse.size(); ++i)
+            sparseSeg = std::max(sparseSeg, length(sparse[(i + 1) % sparse.size()] - sparse[i]));
+        double rc = leastRadiusOfCurvature(sparse);
+        double sag = std::isfinite(rc) && rc > 0
+                         ? std::min(sparseSeg / 2, sparseSeg * sparseSeg / (8 * rc))
+                         : sparseSeg / 2;
         double tolerance = 1.5 * sag + 1e-6 * size;
-        NearestSample nearest(path, std::max(maxSeg, tolerance) * 1.01);
+        NearestSample nearest(sparse, std::max(sparseSeg, tolerance) * 1.01);
         for (double theta : planes) {
             Vec3 w = std::sin(theta) * e1 - std::cos(theta) * e2;  // normal of the plane
             bool all = true;

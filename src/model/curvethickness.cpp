@@ -46,28 +46,26 @@ double leastRadiusOfCurvature(const std::vector<Vec3>& p) {
     return least;
 }
 
-double curveThickness(const std::vector<Vec3>& p) {
-    const std::size_t n = p.size();
-    if (n < 3) return 0;
-    const double rc = leastRadiusOfCurvature(p);
-    if (!(rc > 0)) return 0;
+namespace {
 
+// The least squared distance below best2 between two samples that lie at
+// least pi rc apart along the curve, through a grid of the given cell
+// size (pairs further apart than a cell may be missed: the caller passes a
+// best2 no larger than the cell squared). best2 itself when none is closer.
+double closestDistantPair(const std::vector<Vec3>& p, double rc, double cell, double best2,
+                          std::size_t* pairI = nullptr, std::size_t* pairJ = nullptr) {
+    const std::size_t n = p.size();
     // Arc length from sample 0 to sample i, and the whole length.
     std::vector<double> arc(n + 1, 0.0);
     for (std::size_t i = 0; i < n; ++i) arc[i + 1] = arc[i] + length(p[(i + 1) % n] - p[i]);
     const double total = arc[n];
-    if (!(total > 0)) return 0;
     const double reach = kPi * rc;
-    if (!(reach < total / 2)) return std::isfinite(rc) ? rc : total / (2 * kPi);
-
-    // Cell size 2 rc, but never so small that the grid indices overflow.
-    double lo[3] = {p[0].x, p[0].y, p[0].z}, hi[3] = {lo[0], lo[1], lo[2]};
+    double lo[3] = {p[0].x, p[0].y, p[0].z};
     for (const Vec3& v : p) {
-        const double c[3] = {v.x, v.y, v.z};
-        for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
+        lo[0] = std::min(lo[0], v.x);
+        lo[1] = std::min(lo[1], v.y);
+        lo[2] = std::min(lo[2], v.z);
     }
-    const double extent = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
-    const double cell = std::max(2 * rc, extent / 1.0e6);
     auto cellOf = [&](const Vec3& v) {
         return std::array<std::int64_t, 3>{static_cast<std::int64_t>((v.x - lo[0]) / cell),
                                            static_cast<std::int64_t>((v.y - lo[1]) / cell),
@@ -88,13 +86,11 @@ double curveThickness(const std::vector<Vec3>& p) {
                       std::make_pair(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)));
         i = j;
     }
-
     // Arc from sample i forward by m samples (m < n).
     auto forwardArc = [&](std::size_t i, std::size_t m) {
         std::size_t j = i + m;
         return j <= n ? arc[j] - arc[i] : total - arc[i] + arc[j - n];
     };
-    double best2 = 4 * rc * rc;  // squared distance that would lower the thickness
     for (std::size_t i = 0; i < n; ++i) {
         // Samples i-back .. i+ahead lie within the arc neighbourhood.
         std::size_t a0 = 0, a1 = n - 1;
@@ -139,10 +135,69 @@ double curveThickness(const std::vector<Vec3>& p) {
                             std::make_pair(it->first, static_cast<std::uint32_t>(ranges[r].first)));
                         for (auto q = from; q != ce && q->second < ranges[r].second; ++q) {
                             Vec3 d = p[q->second] - p[i];
-                            best2 = std::min(best2, dot(d, d));
+                            if (dot(d, d) < best2) {
+                                best2 = dot(d, d);
+                                if (pairI) *pairI = i, *pairJ = q->second;
+                            }
                         }
                     }
                 }
     }
+    return best2;
+}
+
+}  // namespace
+
+double curveThickness(const std::vector<Vec3>& p) {
+    const std::size_t n = p.size();
+    if (n < 3) return 0;
+    const double rc = leastRadiusOfCurvature(p);
+    if (!(rc > 0)) return 0;
+    double total = 0;
+    double lo[3] = {p[0].x, p[0].y, p[0].z}, hi[3] = {lo[0], lo[1], lo[2]};
+    for (std::size_t i = 0; i < n; ++i) {
+        total += length(p[(i + 1) % n] - p[i]);
+        const double c[3] = {p[i].x, p[i].y, p[i].z};
+        for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
+    }
+    if (!(total > 0)) return 0;
+    if (!(kPi * rc < total / 2)) return std::isfinite(rc) ? rc : total / (2 * kPi);
+    const double extent = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+    const double finest = extent / 1.0e6;  // keeps the grid indices small
+    double best2 = 4 * rc * rc;
+    // A finely sampled curve is searched through every few samples, and
+    // the closest pair found is then refined among the samples between.
+    // (Another pair could be closer by at most one coarse step.)
+    constexpr std::size_t kCoarse = 4096;
+    if (n > 2 * kCoarse) {
+        const std::size_t stride = n / kCoarse;
+        std::vector<Vec3> coarse;
+        for (std::size_t i = 0; i < n; i += stride) coarse.push_back(p[i]);
+        std::size_t ci = n, cj = n;
+        best2 = closestDistantPair(coarse, rc, std::max(2 * rc, finest), best2, &ci, &cj);
+        if (ci < n) {
+            std::vector<double> arc(n + 1, 0.0);
+            for (std::size_t i = 0; i < n; ++i) arc[i + 1] = arc[i] + length(p[(i + 1) % n] - p[i]);
+            auto apart = [&](std::size_t i, std::size_t j) {
+                double d = std::abs(arc[i] - arc[j]);
+                return std::min(d, total - d) >= kPi * rc;
+            };
+            const long long s = static_cast<long long>(stride);
+            for (long long di = -s; di <= s; ++di)
+                for (long long dj = -s; dj <= s; ++dj) {
+                    auto at = [&](std::size_t c, long long d) {
+                        long long k = static_cast<long long>(c * stride) + d;
+                        long long m = static_cast<long long>(n);
+                        return static_cast<std::size_t>(((k % m) + m) % m);
+                    };
+                    std::size_t i = at(ci, di), j = at(cj, dj);
+                    if (!apart(i, j)) continue;
+                    Vec3 d = p[i] - p[j];
+                    best2 = std::min(best2, dot(d, d));
+                }
+        }
+        return std::min(rc, std::sqrt(best2) / 2);
+    }
+    best2 = closestDistantPair(p, rc, std::max(2 * rc, finest), best2);
     return std::min(rc, std::sqrt(best2) / 2);
 }

@@ -1,0 +1,22 @@
+// Chains built in documents.
+#include "chaindocument.h"
+
+bool makeChainDocument(CRotundelDoc& doc, const ChainSpec& spec) {
+    auto spheres = buildChain(doc, spec, [&doc](Sphere* parent) {
+        doc.selectedSphere = parent;
+        return doc.CreateSphere();
+    });
+    if (spheres.empty()) return false;
+    doc.selectedSphere = spheres.back();
+    doc.SelectRootAsStationary();
+    doc.AfterSphereEdit(true, true);
+    return true;
+}
+
+std::string writeChainFile(const ChainSpec& spec, const std::string& path) {
+    CRotundelDoc doc;
+    if (!makeChainDocument(doc, spec)) return "the automaton could not be built";
+    DocResult r = doc.SaveDocument(path);
+    if (r) return {};
+    return r.message.empty() ? r.reason : r.message;
+}

@@ -1,0 +1,16 @@
+// Documents made from chain descriptions: random automata and the
+// candidates of a chosen symmetry, built with the construction operations
+// so that they are what a user could have built by hand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "crotundeldoc.h"
+#include "curvedesign.h"
+
+// Fills doc, which must be empty and have no views, with the chain.
+bool makeChainDocument(CRotundelDoc& doc, const ChainSpec& spec);
+
+// Writes the chain as a .one file; "" or the reason it could not.
+std::string writeChainFile(const ChainSpec& spec, const std::string& path);
