@@ -84,7 +84,17 @@ int runDesign(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+void designHelp(std::ostream& out) {
+    out << "usage: " << kUsage
+        << "\nWrites candidate automata whose traced curves have exactly K-fold symmetry "
+           "about the\nstationary sphere's axis, simplest rates first, as FOLDER/NN.one.\n"
+           "  --symmetry K   the order asked for, 1 to 24\n"
+           "  --levels L     spheres in the chain below the root, 2 to 4 (default 3)\n"
+           "  --count N      how many candidates to write (default 12)\n";
+}
+
 const Command designCommand("design", "design --symmetry K [--levels L] [--count N] -o FOLDER",
-                            "automata whose curves have exactly K-fold symmetry", runDesign);
+                            "automata whose curves have exactly K-fold symmetry", runDesign,
+                            designHelp);
 
 }  // namespace

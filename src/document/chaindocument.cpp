@@ -9,7 +9,7 @@ bool makeChainDocument(CRotundelDoc& doc, const ChainSpec& spec) {
     if (spheres.empty()) return false;
     doc.selectedSphere = spheres.back();
     doc.SelectRootAsStationary();
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("New automaton", 0, kRewind | kPlace | kFitCamera, [] {});
     return true;
 }
 

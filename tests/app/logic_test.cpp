@@ -268,6 +268,7 @@ void LogicTest::menus_data() {
     QTest::addColumn<QStringList>("items");
     QTest::newRow("File") << 0
                           << QStringList{"&New|Ctrl+N",
+                                         "New random automaton|Ctrl+Shift+N",
                                          "&Open...|Ctrl+O",
                                          "&Save|Ctrl+S",
                                          "Save &As...|",
@@ -287,7 +288,8 @@ void LogicTest::menus_data() {
     QTest::newRow("Edit") << 1
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
     QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Curves only|"};
-    QTest::newRow("Help") << 3 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
+    QTest::newRow("Design") << 3 << QStringList{"By symmetry...|"};
+    QTest::newRow("Help") << 4 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
@@ -297,11 +299,12 @@ void LogicTest::menus() {
     QUndoStack stack;
     frame.setUndoStack(&stack);
     QList<QAction*> menus = frame.menuBar()->actions();
-    QCOMPARE(menus.size(), 4);
+    QCOMPARE(menus.size(), 5);
     QCOMPARE(menus[0]->text(), QString("&File"));
     QCOMPARE(menus[1]->text(), QString("&Edit"));
     QCOMPARE(menus[2]->text(), QString("&View"));
-    QCOMPARE(menus[3]->text(), QString("Help"));
+    QCOMPARE(menus[3]->text(), QString("&Design"));
+    QCOMPARE(menus[4]->text(), QString("Help"));
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
         got.append(a->isSeparator() ? QString("-")
