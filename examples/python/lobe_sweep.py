@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""How many lobes a curve has as one rate changes: C rolls on B, which rolls
+on the root; C's rate runs over small fractions and the lobes of C's point
+(local maxima of its distance from the root's axis over one period) are
+plotted against it, with matplotlib when it is installed, otherwise written
+as CSV.
+
+    python3 lobe_sweep.py [OUT.png|OUT.csv]
+"""
+import sys
+from fractions import Fraction
+
+import numpy as np
+
+import rotundel
+
+
+def lobes(xyz):
+    """Local maxima of the distance from the axis, around the closed curve;
+    a plateau counts once."""
+    r = np.round(np.hypot(xyz[:, 0], xyz[:, 1]), 6)
+    r = r[np.r_[True, r[1:] != r[:-1]]]  # equal neighbours count once
+    if len(r) > 1 and r[0] == r[-1]:
+        r = r[:-1]
+    return int(np.sum((r > np.roll(r, 1)) & (r > np.roll(r, -1))))
+
+
+def sweep():
+    a = rotundel.new()
+    c = a["B"].create_child(radius=Fraction(1, 3))
+    c.add_point(angle_x=90, distance=1)
+    rates = sorted({Fraction(p, q) for q in range(1, 5) for p in range(1, 4 * q + 1)})
+    for rate in rates:
+        c.rate = rate
+        yield rate, lobes(a.paths()[-1].xyz)
+
+
+def main(out=None):
+    results = list(sweep())
+    try:
+        import matplotlib
+        matplotlib.use("Agg")
+        import matplotlib.pyplot as plt
+    except ImportError:
+        plt = None
+    if plt is None or (out and out.endswith(".csv")):
+        f = open(out, "w") if out else sys.stdout
+        f.write("rate,lobes\n" + "".join(f"{r},{n}\n" for r, n in results))
+        return
+    fig, ax = plt.subplots(figsize=(8, 4))
+    ax.plot([float(r) for r, _ in results], [n for _, n in results], "o-")
+    ax.set_xlabel("rate of C (x the time master's)")
+    ax.set_ylabel("lobes")
+    fig.savefig(out or "lobe-sweep.png", dpi=120)
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:])

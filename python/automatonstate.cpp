@@ -1,0 +1,157 @@
+// The Python automaton's state: sphere handles, the busy guard, and the path
+// pass run off the interpreter's thread so that Ctrl+C can stop it.
+#include "automatonstate.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "placement.h"
+#include "sphere.h"
+
+namespace py = pybind11;
+
+void AutomatonState::checkIdle() const {
+    if (busy_) throw std::runtime_error("The automaton is busy computing in another thread.");
+}
+
+std::uint64_t AutomatonState::serialOf(const Sphere* s) {
+    auto [at, fresh] = serials_.try_emplace(s, nextSerial_);
+    if (fresh) ++nextSerial_;
+    return at->second;
+}
+
+bool AutomatonState::alive(const Sphere* s, std::uint64_t serial) const {
+    auto at = serials_.find(s);
+    return at != serials_.end() && at->second == serial && doc.slotOf(s) >= 0;
+}
+
+Sphere& AutomatonState::resolve(const Sphere* s, std::uint64_t serial) const {
+    checkIdle();
+    if (!alive(s, serial)) throw py::value_error("This sphere has been destroyed.");
+    return *const_cast<Sphere*>(s);
+}
+
+void AutomatonState::forgetDestroyed() {
+    std::erase_if(serials_, [this](const auto& e) { return doc.slotOf(e.first) < 0; });
+    // Entries of the stored paths may name spheres that are gone.
+    store_.reset();
+}
+
+void AutomatonState::geometryChanged(bool fitCamera) {
+    store_.reset();
+    unsettled_ = true;
+    fitPending_ = fitPending_ || fitCamera;
+    doc.SetModifiedFlag();
+}
+
+void AutomatonState::settle() {
+    checkIdle();
+    if (!unsettled_) return;
+    doc.AfterSphereEdit(true, fitPending_);
+    unsettled_ = fitPending_ = false;
+}
+
+AutomatonState::Busy::Busy(AutomatonState& s)
+    : state_((s.checkIdle(), s.busy_ = true, s)), release_() {}
+
+AutomatonState::Busy::~Busy() {
+    state_.busy_ = false;
+}
+
+AutomatonState::Lend::Lend(PathStore& s) : store(s) {
+    for (auto& e : store.entries) std::swap(e.xyz, e.sphere->points[e.point].path);
+}
+
+AutomatonState::Lend::~Lend() {
+    for (auto& e : store.entries) std::swap(e.xyz, e.sphere->points[e.point].path);
+}
+
+std::shared_ptr<PathStore> AutomatonState::paths() {
+    settle();
+    if (store_) return store_;
+
+    std::atomic<bool> stop{false};
+    PathPassControl control;
+    control.stop = &stop;
+    PathPassResult result;
+    std::exception_ptr failure;
+    PyObject *type = nullptr, *value = nullptr, *trace = nullptr;
+    // The points' own paths went to the last store: compute them afresh.
+    doc.pathsUpToDate = 0;
+    {
+        Busy busy(*this);
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false;
+        // The pass runs on a thread of its own: signal handlers run only on
+        // the interpreter's main thread, which waits here and asks for them
+        // between slices.
+        std::thread worker([&] {
+            try {
+                result = frameUpdate(doc, &control);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::lock_guard<std::mutex> hold(m);
+            done = true;
+            cv.notify_one();
+        });
+        std::unique_lock<std::mutex> lock(m);
+        while (!cv.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; })) {
+            if (stop) continue;
+            lock.unlock();
+            {
+                py::gil_scoped_acquire gil;
+                if (PyErr_CheckSignals() != 0) {
+                    PyErr_Fetch(&type, &value, &trace);
+                    stop = true;
+                }
+            }
+            lock.lock();
+        }
+        lock.unlock();
+        worker.join();
+    }
+    if (type) {
+        // An interrupted pass leaves partial paths and a turned dynamic
+        // axis: go back to time 0 so that the next call starts again.
+        doc.RewindDynamics();
+        reset(doc);
+        PyErr_Restore(type, value, trace);
+        throw py::error_already_set();
+    }
+    if (failure) std::rethrow_exception(failure);
+    if (!result.completed) throw std::runtime_error("The path computation was stopped.");
+
+    auto store = std::make_shared<PathStore>();
+    for (Sphere* s : doc.sphereTable) {
+        if (!s) continue;
+        for (std::size_t p = 0; p < s->points.size(); ++p) {
+            if (s->points[p].path.empty()) continue;
+            store->entries.push_back(
+                {s, serialOf(s), static_cast<int>(p), std::move(s->points[p].path)});
+            s->points[p].path = {};
+        }
+    }
+    store_ = store;
+    return store_;
+}
+
+Rational checkedFactor(long long whole, long long numerator, long long denominator) {
+    auto range = [](const char* part, long long v, long long low, long long high) {
+        if (v < low || v > high)
+            throw py::value_error(std::string("The ") + part +
+                                  " of X must be a whole number from " + std::to_string(low) +
+                                  " to " + std::to_string(high) + ".");
+    };
+    if (whole < 0 || numerator < 0 || (whole == 0 && numerator == 0))
+        throw py::value_error("X must be greater than 0.");
+    range("whole number", whole, 0, 1000);
+    range("numerator", numerator, 0, 1000);
+    range("denominator", denominator, 1, 1000);
+    return Rational(static_cast<std::int32_t>(denominator * whole + numerator),
+                    static_cast<std::int32_t>(denominator));
+}
