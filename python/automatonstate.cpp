@@ -2,16 +2,62 @@
 // pass run off the interpreter's thread so that Ctrl+C can stop it.
 #include "automatonstate.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
+#include <csignal>
 
 #include "placement.h"
 #include "sphere.h"
 
 namespace py = pybind11;
+
+namespace {
+
+// Set by Ctrl+C during a path pass, which polls it as its stop request.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void onInterrupt(int) {
+    interrupted.store(true);
+}
+
+// While it lives, Ctrl+C stops the pass instead of waiting for Python's
+// handler, which can only run once the pass is over. Only on the
+// interpreter's main thread (where Python runs its handlers), and only when
+// Python handles SIGINT at all.
+class InterruptCatcher {
+  public:
+    explicit InterruptCatcher(bool onMainThread) {
+        interrupted = false;
+        if (!onMainThread) return;
+        struct sigaction ours = {};
+        ours.sa_handler = onInterrupt;
+        sigemptyset(&ours.sa_mask);
+        if (sigaction(SIGINT, &ours, &old_) != 0) return;
+        if (old_.sa_handler == SIG_IGN || old_.sa_handler == SIG_DFL)
+            sigaction(SIGINT, &old_, nullptr);
+        else
+            installed_ = true;
+    }
+    ~InterruptCatcher() {
+        if (installed_) sigaction(SIGINT, &old_, nullptr);
+    }
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+    // With the interpreter lock held.
+    static bool onMainThread() {
+        static const unsigned long id = py::module_::import("threading")
+                                            .attr("main_thread")()
+                                            .attr("ident")
+                                            .cast<unsigned long>();
+        return PyThread_get_thread_ident() == id;
+    }
+
+  private:
+    struct sigaction old_ = {};
+    bool installed_ = false;
+};
+
+}  // namespace
 
 void AutomatonState::checkIdle() const {
     if (busy_) throw std::runtime_error("The automaton is busy computing in another thread.");
@@ -73,58 +119,28 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
     settle();
     if (store_) return store_;
 
-    std::atomic<bool> stop{false};
-    PathPassControl control;
-    control.stop = &stop;
     PathPassResult result;
-    std::exception_ptr failure;
-    PyObject *type = nullptr, *value = nullptr, *trace = nullptr;
-    // The points' own paths went to the last store: compute them afresh.
-    doc.pathsUpToDate = 0;
-    {
-        Busy busy(*this);
-        std::mutex m;
-        std::condition_variable cv;
-        bool done = false;
-        // The pass runs on a thread of its own: signal handlers run only on
-        // the interpreter's main thread, which waits here and asks for them
-        // between slices.
-        std::thread worker([&] {
-            try {
-                result = frameUpdate(doc, &control);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            std::lock_guard<std::mutex> hold(m);
-            done = true;
-            cv.notify_one();
-        });
-        std::unique_lock<std::mutex> lock(m);
-        while (!cv.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; })) {
-            if (stop) continue;
-            lock.unlock();
-            {
-                py::gil_scoped_acquire gil;
-                if (PyErr_CheckSignals() != 0) {
-                    PyErr_Fetch(&type, &value, &trace);
-                    stop = true;
-                }
-            }
-            lock.lock();
+    const bool onMain = InterruptCatcher::onMainThread();
+    std::atomic<bool> never{false};
+    do {
+        // The points' own paths went to the last store: compute them afresh.
+        doc.pathsUpToDate = 0;
+        PathPassControl control;
+        control.stop = onMain ? &interrupted : &never;
+        {
+            Busy busy(*this);
+            InterruptCatcher catcher(onMain);
+            result = frameUpdate(doc, &control);
         }
-        lock.unlock();
-        worker.join();
-    }
-    if (type) {
+        if (result.completed) break;
         // An interrupted pass leaves partial paths and a turned dynamic
-        // axis: go back to time 0 so that the next call starts again.
+        // axis: back to time 0, so that the next call starts again.
         doc.RewindDynamics();
         reset(doc);
-        PyErr_Restore(type, value, trace);
-        throw py::error_already_set();
-    }
-    if (failure) std::rethrow_exception(failure);
-    if (!result.completed) throw std::runtime_error("The path computation was stopped.");
+        // Python's own handler decides: KeyboardInterrupt by default.
+        PyErr_SetInterrupt();
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    } while (true);
 
     auto store = std::make_shared<PathStore>();
     for (Sphere* s : doc.sphereTable) {
