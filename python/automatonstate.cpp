@@ -159,9 +159,8 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
 Rational checkedFactor(long long whole, long long numerator, long long denominator) {
     auto range = [](const char* part, long long v, long long low, long long high) {
         if (v < low || v > high)
-            throw py::value_error(std::string("The ") + part +
-                                  " of X must be a whole number from " + std::to_string(low) +
-                                  " to " + std::to_string(high) + ".");
+            throw py::value_error(std::string("The ") + part + " of X must be from " +
+                                  std::to_string(low) + " to " + std::to_string(high) + ".");
     };
     if (whole < 0 || numerator < 0 || (whole == 0 && numerator == 0))
         throw py::value_error("X must be greater than 0.");
