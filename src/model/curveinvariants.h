@@ -1,0 +1,70 @@
+// What a traced point's closed curve is: when it closes, its exact
+// rotational symmetry about the axis the first link turns about, and the
+// measured shape (lobes, mirror symmetry, length, size, thickness).
+//
+// The symmetry comes from the exact rates: the point's position is the first
+// link's turn about its axis applied to the motion of everything below it,
+// and the chain of link operations tells when that inner motion repeats.
+// The sampled path then checks the claim.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automaton.h"
+#include "geometry.h"
+#include "rational.h"
+#include "sphere.h"
+
+// Thickness of a closed curve given by its samples in order (the last joins
+// the first): the least of the smallest radius of curvature and half the
+// least distance between two parts of the curve that are not neighbours
+// along it. A tube of that radius does not cross itself. 0 for fewer than
+// three samples or a curve that turns back on itself.
+double curveThickness(const std::vector<Vec3>& closedPath);
+// The smallest radius of the circles through three consecutive samples.
+double leastRadiusOfCurvature(const std::vector<Vec3>& closedPath);
+
+// The exact part, from the rates alone.
+struct CurveSymmetry {
+    enum Kind { None, Circle, Order } kind = None;
+    BigRational period;            // time after which the point's curve closes
+    BigRational innerPeriod;       // time after which the motion below the first link repeats
+    BigRational turn;              // the first link's turn over innerPeriod, in turns
+    long long order = 0;           // k, for Order
+    BigRational passPeriod;        // the time the path pass samples
+    long long periodsPerPass = 1;  // ... covers this many closings
+    Vec3 axis{0, 0, 1};            // through the origin
+};
+
+// Symmetry of point `point` of s. None when s has no path list or no
+// common period (a zero factor on the way).
+CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t point);
+
+struct CurveInvariants {
+    std::string sphere;
+    int slot = -1;  // the sphere's slot in the table
+    int point = 0;  // index in the sphere's list
+    CurveSymmetry symmetry;
+    BigRational masterLaps;  // revolutions of the time master around its parent in one period
+    BigRational sphereLaps;  // ... of the point's own sphere around its parent
+    int lobes = 0;
+    bool mirror = false;
+    double length = 0;  // measured along the samples over one period
+    double reach = 0;   // largest distance from the origin
+    double thickness = 0;
+    double checkError = 0;  // largest miss of the symmetry check, relative to the size
+    bool checked = false;   // the check ran (a curve with samples and a claim)
+};
+
+// Invariants of every traced point with a sampled path, after a path pass.
+std::vector<CurveInvariants> curveInvariants(const Automaton& a);
+// One point's; path is its sampled path over one pass.
+CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point);
+
+// "closes after 7/2 (7 laps of B), 5-fold, 10 lobes, length 183.2, thickness 0.41"
+std::string describeCurve(const CurveInvariants& c);
+
+// Tolerance of the symmetry check, relative to the curve's size.
+constexpr double kSymmetryTolerance = 1e-5;
