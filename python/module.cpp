@@ -11,6 +11,7 @@
 
 #include "automatonreport.h"
 #include "automatonstate.h"
+#include "designs.h"
 #include "exports.h"
 #include "relations.h"
 #include "sphere.h"
@@ -312,6 +313,10 @@ py::list paths(const AutomatonRef& a) {
     return out;
 }
 
+py::list curvesOf(const AutomatonRef& a) {
+    return designs::curves(*a.state, [&a](Sphere* s) { return refOf(a.state, s); });
+}
+
 // The facts of `rotundel info --json`, with exact values as Fractions.
 py::object info(const AutomatonRef& a) {
     CRotundelDoc& doc = a.doc();
@@ -337,7 +342,10 @@ py::object info(const AutomatonRef& a) {
             return values::fraction(v.cast<std::string>());
         return py::reinterpret_borrow<py::object>(v);
     };
-    return exact(facts, "");
+    py::object out = exact(facts, "");
+    // What each traced curve is, unless the report already says.
+    if (!out.contains("curves")) out["curves"] = curvesOf(a);
+    return out;
 }
 
 std::string sphereRepr(const SphereRef& r) {
@@ -622,7 +630,17 @@ its one point, and a start angle spread from identical siblings.)")
 
 Computed as the first frame after the last change, with other Python
 threads free to run; Ctrl+C stops it with KeyboardInterrupt.)")
-        .def("info", &info, "The facts of `rotundel info --json`, exact values as Fractions.")
+        .def("info", &info,
+             "The facts of `rotundel info --json`, exact values as Fractions, and under \"curves\" "
+             "what curves() says.")
+        .def("curves", &curvesOf, R"(What each traced point's closed curve is (list of dict).
+
+period (Fraction; None when it never closes), master_laps and sphere_laps
+(laps of the time master and of the point's sphere in one period), symmetry
+(k of the exact k-fold symmetry about the stationary axis; None for a circle
+or when there is none), circle, lobes, mirror, length, reach (largest
+distance from the origin), thickness (the largest tube radius that does not
+cross itself) and a one-line description.)")
         .def(
             "export",
             [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {
@@ -645,4 +663,20 @@ threads free to run; Ctrl+C stops it with KeyboardInterrupt.)")
 
     m.def("new", &newAutomaton, "The starter automaton: root \"A\" and its child \"B\".");
     m.def("load", &load, py::arg("path"), "Reads a .one file.");
+    m.def(
+        "random", [](const py::handle& seed) { return AutomatonRef{designs::random(seed)}; },
+        py::arg("seed"),
+        "A random automaton that traces good-looking curves; the same seed gives the same "
+        "automaton on every machine.");
+    m.def(
+        "design",
+        [](const py::handle& symmetry, const py::handle& levels, const py::handle& count) {
+            py::list out;
+            for (auto& state : designs::design(symmetry, levels, count))
+                out.append(AutomatonRef{state});
+            return out;
+        },
+        py::kw_only(), py::arg("symmetry"), py::arg("levels") = 3, py::arg("count") = 12,
+        "Automata of levels spheres (2 to 4) whose traced point has exactly symmetry-fold (2 to "
+        "24) symmetry, simplest first, one of each shape.");
 }

@@ -1,30 +1,19 @@
 #!/usr/bin/env python3
 """Twelve 5-fold curves on one page, as an SVG a pen plotter can draw.
 
-Each automaton is a sphere rolling on the root whose radius is q/5 of the
-root's, with q prime to 5: the curve closes after q turns and repeats five
-times around the axis. The curves are drawn from above (along the root's
-axis), each fitted to its cell of a 4 x 3 grid on an A4 page.
+rotundel.design() finds chains of three spheres whose traced point has
+exactly 5-fold symmetry, simplest rates first. The curves are drawn from
+above (along the stationary sphere's axis), each fitted to its cell of a
+4 x 3 grid on an A4 page, with the design's one-line description beneath.
 
     python3 contact_sheet.py [OUT.svg]
 """
 import sys
-from fractions import Fraction
-
 import numpy as np
 
 import rotundel
 
 CELL, COLUMNS, ROWS, MARGIN = 65.0, 3, 4, 7.5  # millimetres
-
-
-def design(q, inside):
-    a = rotundel.new()
-    b = a["B"]
-    b.radius = Fraction(q, 5)
-    b.inside = inside
-    b.add_point(angle_x=90, distance=1)  # on the rim, in the rolling plane
-    return a
 
 
 def polyline(xy, x0, y0):
@@ -37,8 +26,7 @@ def polyline(xy, x0, y0):
 
 
 def main(out="contact-sheet.svg"):
-    designs = [design(q, False) for q in (1, 2, 3, 4, 6, 7, 8, 9)]
-    designs += [design(q, True) for q in (1, 2, 3, 4)]  # inside: smaller than the root
+    designs = rotundel.design(symmetry=5, levels=3, count=COLUMNS * ROWS)
     width, height = COLUMNS * CELL, ROWS * CELL
     lines = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}mm" height="{height}mm" '
              f'viewBox="0 0 {width} {height}">',
@@ -48,6 +36,9 @@ def main(out="contact-sheet.svg"):
         xy = np.asarray(path.xyz[:, :2])
         x0, y0 = (n % COLUMNS) * CELL, (n // COLUMNS) * CELL
         lines.append(f'<polygon points="{polyline(xy, x0, y0)}"/>')
+        label = a.curves()[-1]["description"].split(", length")[0]
+        lines.append(f'<text x="{x0 + CELL / 2}" y="{y0 + CELL - 2}" font-size="2.2" '
+                     f'text-anchor="middle" fill="black" stroke="none">{label}</text>')
     lines += ["</g>", "</svg>"]
     with open(out, "w") as f:
         f.write("\n".join(lines) + "\n")

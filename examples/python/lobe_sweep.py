@@ -1,28 +1,16 @@
 #!/usr/bin/env python3
 """How many lobes a curve has as one rate changes: C rolls on B, which rolls
 on the root; C's rate runs over small fractions and the lobes of C's point
-(local maxima of its distance from the root's axis over one period) are
-plotted against it, with matplotlib when it is installed, otherwise written
-as CSV.
+(local maxima of its distance from the axis over one period, as curves()
+counts them) are plotted against it, with matplotlib when it is installed,
+otherwise written as CSV.
 
     python3 lobe_sweep.py [OUT.png|OUT.csv]
 """
 import sys
 from fractions import Fraction
 
-import numpy as np
-
 import rotundel
-
-
-def lobes(xyz):
-    """Local maxima of the distance from the axis, around the closed curve;
-    a plateau counts once."""
-    r = np.round(np.hypot(xyz[:, 0], xyz[:, 1]), 6)
-    r = r[np.r_[True, r[1:] != r[:-1]]]  # equal neighbours count once
-    if len(r) > 1 and r[0] == r[-1]:
-        r = r[:-1]
-    return int(np.sum((r > np.roll(r, 1)) & (r > np.roll(r, -1))))
 
 
 def sweep():
@@ -32,7 +20,7 @@ def sweep():
     rates = sorted({Fraction(p, q) for q in range(1, 5) for p in range(1, 4 * q + 1)})
     for rate in rates:
         c.rate = rate
-        yield rate, lobes(a.paths()[-1].xyz)
+        yield rate, a.curves()[-1]["lobes"]
 
 
 def main(out=None):

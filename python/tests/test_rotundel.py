@@ -55,9 +55,29 @@ def test_info_has_the_programs_facts():
     example = SOURCE / "examples" / "epicycloid.one"
     facts = json.loads(program("info", example, "--json"))
     info = rotundel.load(example).info()
+    curves = info.pop("curves")
     as_text = json.loads(json.dumps(info, default=str))
     assert as_text == facts
     assert all(isinstance(p["period"], Fraction) for p in info["paths"])
+    assert [(c["sphere"].name, c["symmetry"]) for c in curves] == [("B", 5)]
+
+
+@pytest.mark.parametrize("symmetry, levels", [(3, 2), (5, 3), (7, 4)])
+def test_designs_have_the_symmetry_asked_for(tmp_path, symmetry, levels):
+    designs = rotundel.design(symmetry=symmetry, levels=levels, count=3)
+    assert len(designs) == 3
+    for a in designs:
+        assert len(a.spheres) == levels
+        assert {c["symmetry"] for c in a.curves()} == {symmetry}
+        a.save(tmp_path / "d.one")
+        assert rotundel.load(tmp_path / "d.one").curves()[-1]["symmetry"] == symmetry
+
+
+def test_random_is_the_same_for_a_seed(tmp_path):
+    for name in ["a.one", "b.one"]:
+        rotundel.random(2024).save(tmp_path / name)
+    assert (tmp_path / "a.one").read_bytes() == (tmp_path / "b.one").read_bytes()
+    assert rotundel.random(2025).curves()
 
 
 def test_arrays_share_memory_and_outlive_edits():
