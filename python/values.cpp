@@ -16,8 +16,12 @@ namespace {
 
 const char* const kSurfaces[] = {"solid", "transparent", "mesh", "texture", "none"};
 
-py::object fractionType() {
-    return py::module_::import("fractions").attr("Fraction");
+// Looked up once: factors are converted in tight loops. Kept for the life
+// of the process, as the module itself is.
+py::handle fractionType() {
+    static py::handle type =
+        py::object(py::module_::import("fractions").attr("Fraction")).release();
+    return type;
 }
 
 [[noreturn]] void notAFactor() {
