@@ -110,6 +110,28 @@ def test_building_matches_the_arguments(tmp_path):
         assert (tmp_path / f).stat().st_size > 100
 
 
+@pytest.mark.parametrize(
+    "field, value",
+    [("name", "Zed"), ("colour", "#ff8000"), ("surface", "mesh"), ("texture", "wood.bmp"),
+     ("inside", False), ("anticlockwise", True), ("axis", (30.0, 45.0)), ("initial_revolution", 90.0),
+     ("initial_spin", 10.0), ("radius", Fraction(2, 3)), ("rate", Fraction(5, 2)), ("dynamic", True),
+     ("dynamic_axis_z", True), ("dynamic_axis_x", True), ("show_centres_line", True),
+     ("show_perpendicular_axis", False), ("show_revolution_axis", False), ("show_great_circle", False),
+     ("show_rotation_axis", False), ("show_point_paths", False)],
+)
+def test_every_field_is_saved(tmp_path, field, value):
+    a, b, c = build_and_trace()
+    setattr(c, field, value)
+    c.set_point(1, angle_z=45, distance=3)
+    a.stationary, a.accuracy = b, 70
+    a.save(tmp_path / "f.one")
+    back = rotundel.load(tmp_path / "f.one")
+    again = back[c.name]
+    assert getattr(again, field) == value
+    assert again.points[1] == (45.0, 90.0, 3.0)
+    assert (back.stationary.name, back.accuracy) == ("B", 70)
+
+
 def seventh_point(a, b, c):
     for _ in range(5):
         c.add_point()
