@@ -51,6 +51,16 @@ def test_paths_equal_the_csv_export(tmp_path, name):
         assert np.array_equal(p.xyz.astype(np.float32), expected)
 
 
+@pytest.mark.parametrize("ext", ["csv", "svg", "stl"])
+def test_exports_equal_the_programs(tmp_path, ext):
+    example = SOURCE / "examples" / "dynamic.one"
+    program("export", example, "-o", tmp_path / f"cli.{ext}")
+    a = rotundel.load(example)
+    a.paths()  # the first frame is computed once, whatever asks for it first
+    a.export(tmp_path / f"py.{ext}")
+    assert (tmp_path / f"py.{ext}").read_bytes() == (tmp_path / f"cli.{ext}").read_bytes()
+
+
 def test_info_has_the_programs_facts():
     example = SOURCE / "examples" / "epicycloid.one"
     facts = json.loads(program("info", example, "--json"))
