@@ -82,6 +82,9 @@ void write(AutomatonState& state, const std::string& path, const py::kwargs& opt
     }
     CRotundelDoc& doc = state.doc;
     if (one) {
+        if (!doc.root)
+            throw py::value_error(
+                "An automaton without spheres cannot be saved: create a root first.");
         DocResult r = doc.SaveDocument(path);
         if (!r) writeFailed(path, r.reason.empty() ? r.message : r.message + " (" + r.reason + ")");
         return;

@@ -25,6 +25,10 @@ namespace {
 constexpr int kMaxPoints = 6;
 constexpr const char* kSixPoints = "You can only specify 6 points per sphere.";
 constexpr const char* kPointZero = "Then 0th point cannot be deleted or modified.";
+// No reader takes a file without spheres back: writing one would report a
+// save that cannot be opened again.
+constexpr const char* kNothingToSave =
+    "An automaton without spheres cannot be saved: create a root first.";
 
 // A sphere as Python holds it: checked on every use, so that a handle kept
 // after destroy() raises instead of reaching freed memory.
@@ -622,10 +626,24 @@ its one point, and a start angle spread from identical siblings.)")
             [](const AutomatonRef& a, const py::object& file) {
                 const std::string path = pathText(file);
                 a.state->settle();
+                if (!a.doc().root) throw py::value_error(kNothingToSave);
                 DocResult r = a.doc().SaveDocument(path);
                 if (!r) fileError("write", path, r);
             },
             py::arg("path"), "Writes the automaton as a .one file, as Save does.")
+        .def(
+            "create_root",
+            [](const AutomatonRef& a) {
+                CRotundelDoc& doc = a.doc();
+                if (doc.root) throw py::value_error("The automaton has a root already.");
+                doc.selectedSphere = nullptr;
+                Sphere* s = doc.CreateSphere();
+                if (!s) throw py::value_error(doc.lastError());
+                uniqueName(doc, *s);
+                a.state->geometryChanged(true);
+                return refOf(a.state, s);
+            },
+            "After the root was destroyed: a new root, as CREATE makes it in an empty window.")
         .def("paths", &paths, R"(The closed path of every traced point (list of Path).
 
 Computed as the first frame after the last change, with other Python

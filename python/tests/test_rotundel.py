@@ -177,6 +177,7 @@ def hostile_file(tmp_path):
         (lambda a, b, c: rotundel.load("/nonexistent/x.one"), FileNotFoundError, "Failed to open document"),
         (lambda a, b, c: a.save("/nonexistent/x.one"), OSError, "Cannot write /nonexistent/x.one"),
         (lambda a, b, c: a.export("x.doc"), ValueError, "export cannot write x.doc"),
+        (lambda a, b, c: (a.root.destroy(), a.save("x.one")), ValueError, "without spheres cannot be saved"),
         (lambda a, b, c: a.export("x.stl", sides=2), ValueError, "sides needs a whole number"),
     ],
 )
