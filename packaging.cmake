@@ -24,7 +24,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://rotundel.github.io/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libgl1-mesa-dri")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-image-formats-plugins")
+# The Python module's arrays need NumPy; the rest of the program does not.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-image-formats-plugins, python3-numpy")
 # The desktop, MIME and manual-page databases are brought up to date by
 # Debian's own triggers on the folders we install into: no maintainer scripts.
 include(CPack)

@@ -57,4 +57,17 @@ export DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM=
 ldd "$root/usr/bin/rotundel" | grep -Eq 'libav|libassimp' && fail "the program links FFmpeg or Assimp itself"
 bash -n "$root/usr/share/bash-completion/completions/rotundel" || fail "the bash completion does not parse"
 man -l "$root/usr/share/man/man1/rotundel.1.gz" 2>&1 | grep -q 'EXIT STATUS' || fail "the manual page does not render"
+# The Python module, when the build made one, lands where Debian's Python
+# looks and works from there.
+if ls "$build"/python/rotundel*.so >/dev/null 2>&1; then
+  module=$(ls "$root"/usr/lib/python3/dist-packages/rotundel*.so 2>/dev/null | head -n1)
+  [ -n "$module" ] || fail "the package lacks the Python module in /usr/lib/python3/dist-packages"
+  PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c "
+import rotundel, sys
+a = rotundel.new()
+a.save(sys.argv[1])
+assert len(a.paths()[0].xyz) > 0
+" "$scratch/python.one" || fail "import rotundel fails from the package"
+  cmp -s "$scratch/python.one" "$scratch/starter.one" || fail "the Python module's starter differs from rotundel new"
+fi
 echo "package check: $(basename "$deb") passed"

@@ -1,0 +1,98 @@
+// Automata made to order (random, by symmetry) and what each traced curve is,
+// for the Python module.
+#include "designs.h"
+
+#include "curvedesign.h"
+#include "curveinvariants.h"
+#include "sphere.h"
+#include "values.h"
+
+namespace py = pybind11;
+
+namespace designs {
+
+namespace {
+
+// The chain built with CREATE, so that it is the document the window would
+// show: table slots, names, level colours and roles as usual.
+std::shared_ptr<AutomatonState> build(const ChainSpec& spec) {
+    auto state = std::make_shared<AutomatonState>();
+    CRotundelDoc& doc = state->doc;
+    buildChain(doc, spec, [&doc](Sphere* parent) {
+        doc.selectedSphere = parent;  // none: the root of the empty document
+        return doc.CreateSphere();
+    });
+    doc.AfterSphereEdit(true, true);
+    doc.SetModifiedFlag(false);
+    return state;
+}
+
+long long wholeIn(const py::handle& v, long long low, long long high, const char* what) {
+    if (!py::isinstance<py::int_>(v) || py::isinstance<py::bool_>(v) ||
+        py::reinterpret_borrow<py::int_>(v) < py::int_(low) ||
+        py::reinterpret_borrow<py::int_>(v) > py::int_(high))
+        throw py::value_error(std::string(what) + " must be a whole number from " +
+                              std::to_string(low) + " to " + std::to_string(high) + ".");
+    return v.cast<long long>();
+}
+
+py::object exact(const BigRational& r) {
+    return values::fraction(toString(r));
+}
+
+}  // namespace
+
+std::shared_ptr<AutomatonState> random(const py::handle& seed) {
+    const char* why = "The seed must be a whole number from 0 to 2**64 - 1.";
+    if (!py::isinstance<py::int_>(seed) || py::isinstance<py::bool_>(seed))
+        throw py::value_error(why);
+    std::uint64_t n = 0;
+    try {
+        n = seed.cast<std::uint64_t>();
+    } catch (const py::cast_error&) {
+        throw py::value_error(why);
+    }
+    return build(randomChain(n));
+}
+
+std::vector<std::shared_ptr<AutomatonState>> design(const py::handle& symmetry,
+                                                    const py::handle& levels,
+                                                    const py::handle& count) {
+    const int k = static_cast<int>(wholeIn(symmetry, 2, 24, "symmetry"));
+    const int l = static_cast<int>(wholeIn(levels, 2, 4, "levels"));
+    const int n = static_cast<int>(wholeIn(count, 1, 1000, "count"));
+    std::vector<std::shared_ptr<AutomatonState>> out;
+    for (const ChainSpec& spec : symmetricChains(k, l, n)) out.push_back(build(spec));
+    return out;
+}
+
+py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>& refOf) {
+    std::vector<CurveInvariants> found =
+        state.withPaths([&state] { return curveInvariants(state.doc); });
+    py::list out;
+    for (const CurveInvariants& c : found) {
+        const CurveSymmetry& s = c.symmetry;
+        py::dict d;
+        Sphere* sphere =
+            c.slot >= 0 ? state.doc.sphereTable[static_cast<std::size_t>(c.slot)] : nullptr;
+        d["sphere"] = refOf(sphere);
+        d["point"] = c.point;
+        d["closed"] = s.kind != CurveSymmetry::None;
+        d["period"] = s.kind == CurveSymmetry::None ? py::none() : exact(s.period);
+        d["master_laps"] = exact(c.masterLaps);
+        d["sphere_laps"] = exact(c.sphereLaps);
+        // An integer k, or None for a circle (every rotation) or no claim.
+        d["symmetry"] = s.kind == CurveSymmetry::Order ? py::object(py::int_(s.order)) : py::none();
+        d["circle"] = s.kind == CurveSymmetry::Circle;
+        d["lobes"] = c.lobes;
+        d["mirror"] = c.mirror;
+        d["length"] = c.length;
+        d["reach"] = c.reach;
+        d["thickness"] = c.thickness;
+        d["description"] = describeCurve(c);
+        out.append(d);
+    }
+    return out;
+}
+
+}  // namespace designs

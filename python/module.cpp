@@ -1,0 +1,700 @@
+// The rotundel Python module: automata built, edited, saved and sampled with
+// the document's own operations, so that a script gets what the window and
+// the command line get, byte for byte and float for float.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "automatonreport.h"
+#include "automatonstate.h"
+#include "designs.h"
+#include "exports.h"
+#include "relations.h"
+#include "sphere.h"
+#include "values.h"
+
+namespace py = pybind11;
+using StatePtr = std::shared_ptr<AutomatonState>;
+
+namespace {
+
+constexpr int kMaxPoints = 6;
+constexpr const char* kSixPoints = "You can only specify 6 points per sphere.";
+constexpr const char* kPointZero = "Then 0th point cannot be deleted or modified.";
+// No reader takes a file without spheres back: writing one would report a
+// save that cannot be opened again.
+constexpr const char* kNothingToSave =
+    "An automaton without spheres cannot be saved: create a root first.";
+
+// A sphere as Python holds it: checked on every use, so that a handle kept
+// after destroy() raises instead of reaching freed memory.
+struct SphereRef {
+    StatePtr state;
+    const Sphere* sphere;
+    std::uint64_t serial;
+
+    Sphere& get() const { return state->resolve(sphere, serial); }
+    CRotundelDoc& doc() const { return state->doc; }
+};
+
+// Names are bytes in files; the window writes UTF-8, old files may hold
+// Latin-1.
+py::str text(const std::string& bytes) {
+    try {
+        return py::str(py::bytes(bytes).attr("decode")("utf-8"));
+    } catch (const py::error_already_set&) {
+        return py::str(py::bytes(bytes).attr("decode")("latin-1"));
+    }
+}
+
+py::object refOf(const StatePtr& state, Sphere* s) {
+    if (!s) return py::none();
+    return py::cast(SphereRef{state, s, state->serialOf(s)});
+}
+
+struct AutomatonRef {
+    StatePtr state;
+    CRotundelDoc& doc() const {
+        state->checkIdle();
+        return state->doc;
+    }
+};
+
+// One traced point's closed path.
+struct PathRef {
+    py::object sphere;
+    int point;
+    py::array xyz;
+};
+
+[[noreturn]] void fileError(const char* action, const std::string& path, const DocResult& r) {
+    std::string reason = r.message;
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    if (reason.empty())
+        reason = r.reason;
+    else if (!r.reason.empty())
+        reason += " (" + r.reason + ")";
+    const std::string text = std::string("Cannot ") + action + " " + path + ": " + reason + ".";
+    std::error_code ec;
+    if (std::string(action) == "read" && !std::filesystem::exists(path, ec))
+        PyErr_SetString(PyExc_FileNotFoundError, text.c_str());
+    else
+        PyErr_SetString(PyExc_OSError, text.c_str());
+    throw py::error_already_set();
+}
+
+std::string pathText(const py::object& path) {
+    return py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>();
+}
+
+AutomatonRef load(const py::object& file) {
+    const std::string path = pathText(file);
+    auto state = std::make_shared<AutomatonState>();
+    DocResult r = state->doc.OpenDocument(path);
+    if (!r) fileError("read", path, r);
+    std::error_code ec;
+    state->folder = std::filesystem::absolute(path, ec).parent_path().string();
+    return {state};
+}
+
+AutomatonRef newAutomaton() {
+    auto state = std::make_shared<AutomatonState>();
+    state->doc.NewDocument();
+    return {state};
+}
+
+// Rename with the rules a user expects of names that files link by: one
+// line, not the "no sphere" marker, not empty, not taken.
+void rename(const SphereRef& ref, const std::string& name) {
+    Sphere& s = ref.get();
+    CRotundelDoc& doc = ref.doc();
+    if (name.empty()) throw py::value_error("A sphere needs a name.");
+    if (Sphere* other = doc.FindSphereByName(name); other && other != &s)
+        throw py::value_error("A sphere named " + name + " already exists.");
+    if (!doc.RenameSphere(s, name)) throw py::value_error(doc.lastError());
+}
+
+// The automatic name of a new sphere, moved on while another sphere has it.
+void uniqueName(CRotundelDoc& doc, Sphere& s) {
+    for (int turn = 0; turn < 52 && doc.FindSphereByName(s.name) != &s; ++turn) {
+        unsigned char c = static_cast<unsigned char>(s.name[0]);
+        c = c == 'Z' ? 'a' : c == 'z' ? 'A' : c + 1;
+        s.name = std::string(1, static_cast<char>(c));
+    }
+    for (int n = 2; doc.FindSphereByName(s.name) != &s; ++n)
+        s.name = std::string(1, s.name[0]) + std::to_string(n);
+}
+
+bool isPaceSetter(const CRotundelDoc& doc, const Sphere& s) {
+    return &s == doc.root || &s == doc.timeMaster;
+}
+
+void setRate(const SphereRef& ref, const py::handle& value) {
+    Sphere& s = ref.get();
+    Rational r = values::factor(value);
+    if (isPaceSetter(ref.doc(), s))
+        throw py::value_error(s.name + (&s == ref.doc().root
+                                            ? " is the root: nothing rolls it."
+                                            : " sets the clock: it rolls one cycle distance per "
+                                              "time unit."));
+    s.rollingRate = r;
+    ref.state->geometryChanged();
+}
+
+void setRadius(const SphereRef& ref, const py::handle& value) {
+    Sphere& s = ref.get();
+    Rational r = values::factor(value);
+    if (&s == ref.doc().radiusRoot)
+        throw py::value_error(s.name + " is the unit of size: its radius is 1.");
+    s.radiusFactor = r;
+    ref.state->geometryChanged(true);
+}
+
+void setReference(const SphereRef& ref, const SphereRef& value, int kind) {
+    Sphere& s = ref.get();
+    Sphere& to = value.get();
+    CRotundelDoc& doc = ref.doc();
+    if (value.state != ref.state)
+        throw py::value_error("A reference must be a sphere of the same automaton.");
+    if (kind == kTime && isPaceSetter(doc, s))
+        throw py::value_error(s.name + " sets the clock: it has no time reference.");
+    if (kind == kRadius && &s == doc.radiusRoot)
+        throw py::value_error(s.name + " is the unit of size: it has no size reference.");
+    doc.selectedSphere = &s;
+    bool listed = false;
+    for (const ListEntry& e : fillList(doc, kind == kRadius ? ListKind::Radius : ListKind::Time))
+        listed = listed || e.sphere == &to;
+    if (!listed || !attach(s, to, kind))
+        throw py::value_error(to.name + " cannot be the " + (kind == kRadius ? "size" : "time") +
+                              " reference of " + s.name + ": it depends on " + s.name + ".");
+    ref.state->geometryChanged(kind == kRadius);
+}
+
+py::object createChild(const SphereRef& ref, const py::object& name, const py::object& radius,
+                       const py::object& rate, bool inside, bool anticlockwise,
+                       const py::object& axis, const py::object& initialRevolution) {
+    Sphere& parent = ref.get();
+    CRotundelDoc& doc = ref.doc();
+    // Everything is checked before anything is made.
+    std::optional<Rational> r, t;
+    if (!radius.is_none()) r = values::factor(radius);
+    if (!rate.is_none()) t = values::factor(rate);
+    if (t && !doc.timeMaster && *t != Rational(1))
+        throw py::value_error("The new sphere sets the clock: its rate is 1.");
+    double axisZ = 0, axisX = 0;
+    if (!axis.is_none()) {
+        auto pair = axis.cast<py::sequence>();
+        if (py::len(pair) != 2)
+            throw py::value_error("axis is a pair of angles (z, x) in degrees.");
+        axisZ = values::angle(pair[0], "The rotation about the parent axis");
+        axisX = values::angle(pair[1], "The rotation about the perpendicular axis");
+    }
+    std::optional<double> revolution;
+    if (!initialRevolution.is_none())
+        revolution = values::angle(initialRevolution, "The initial revolution angle");
+    std::string wanted;
+    if (!name.is_none()) {
+        wanted = name.cast<std::string>();
+        if (wanted.empty()) throw py::value_error("A sphere needs a name.");
+        if (doc.FindSphereByName(wanted))
+            throw py::value_error("A sphere named " + wanted + " already exists.");
+        if (!CRotundelDoc::IsStorableName(wanted))
+            throw py::value_error(wanted == CRotundelDoc::kNoSphereName
+                                      ? CRotundelDoc::kNameReserved
+                                      : CRotundelDoc::kNameOnOneLine);
+    }
+
+    doc.selectedSphere = &parent;
+    Sphere* s = doc.CreateSphere();
+    if (!s) throw py::value_error(doc.lastError());
+    if (!wanted.empty())
+        s->name = wanted;
+    else
+        uniqueName(doc, *s);
+    if (r) s->radiusFactor = *r;
+    if (t && s != doc.timeMaster) s->rollingRate = *t;
+    s->inside = inside ? 1 : 0;
+    s->antiClockwise = anticlockwise ? 1 : 0;
+    s->axisAngleZ = axisZ;
+    s->axisAngleX = axisX;
+    if (revolution) {
+        s->initialRevolution = *revolution;
+    } else {
+        // As CREATE spreads identical siblings, judged by the settings given.
+        s->initialRevolution = doc.templateSphere ? doc.templateSphere->initialRevolution : 0;
+        for (Sphere* c = parent.firstChild(); c; c = c->nextChild())
+            if (c != s && c->inside == s->inside && c->antiClockwise == s->antiClockwise &&
+                c->radiusFactor == s->radiusFactor && c->radiusReference == s->radiusReference)
+                s->initialRevolution += 60.0;
+    }
+    ref.state->geometryChanged(true);
+    return refOf(ref.state, s);
+}
+
+void destroy(const SphereRef& ref) {
+    Sphere& s = ref.get();
+    CRotundelDoc& doc = ref.doc();
+    doc.selectedSphere = &s;
+    doc.DestroySphere();
+    ref.state->forgetDestroyed();
+}
+
+py::list children(const SphereRef& ref) {
+    py::list out;
+    for (Sphere* c = ref.get().firstChild(); c; c = c->nextChild()) out.append(refOf(ref.state, c));
+    return out;
+}
+
+SpherePoint& pointAt(const SphereRef& ref, int index, bool forChange) {
+    Sphere& s = ref.get();
+    if (index < 0) index += s.pointCount();
+    if (index < 0 || index >= s.pointCount())
+        throw py::index_error(s.name + " has no point " + std::to_string(index) + ".");
+    if (forChange && index == 0) throw py::value_error(kPointZero);
+    return s.points[static_cast<std::size_t>(index)];
+}
+
+py::object pointTuple(const SpherePoint& p) {
+    static py::object type =
+        py::module_::import("collections").attr("namedtuple")("Point", "angle_z angle_x distance");
+    return type(p.pointAngleZ, p.pointAngleX, p.quantumDistance);
+}
+
+// The point with the coordinates given (None keeps one), checked as the
+// Points page's ranges check them.
+SpherePoint movedPoint(SpherePoint p, const py::object& z, const py::object& x,
+                       const py::object& d) {
+    if (!z.is_none()) p.pointAngleZ = values::angle(z, "The rotation about the sphere axis");
+    if (!x.is_none()) p.pointAngleX = values::angle(x, "The rotation about the perpendicular axis");
+    if (!d.is_none()) p.quantumDistance = values::within(d, 1, 7, "The distance");
+    return p;
+}
+
+// A property of the sphere record that edits only how it looks.
+template <class T>
+void looks(py::class_<SphereRef>& c, const char* name, T Sphere::*field, const char* doc) {
+    c.def_property(
+        name, [field](const SphereRef& r) { return r.get().*field != 0; },
+        [field](const SphereRef& r, bool on) {
+            r.get().*field = on ? 1 : 0;
+            r.state->appearanceChanged();
+        },
+        doc);
+}
+
+// One of the dynamic switches: they change what the paths are.
+void dynamicFlag(py::class_<SphereRef>& c, const char* name, int Sphere::*field, const char* doc) {
+    c.def_property(
+        name, [field](const SphereRef& r) { return r.get().*field != 0; },
+        [field](const SphereRef& r, bool on) {
+            r.get().*field = on ? 1 : 0;
+            r.state->geometryChanged();
+        },
+        doc);
+}
+
+py::list paths(const AutomatonRef& a) {
+    std::shared_ptr<PathStore> store = a.state->paths();
+    py::list out;
+    for (PathStore::Entry& e : store->entries) {
+        // The array looks into the store's memory; its base keeps the store.
+        auto* keep = new std::shared_ptr<PathStore>(store);
+        py::capsule base(keep, [](void* p) { delete static_cast<std::shared_ptr<PathStore>*>(p); });
+        py::array xyz(
+            py::dtype::of<double>(),
+            {static_cast<py::ssize_t>(e.xyz.size()), static_cast<py::ssize_t>(3)},
+            {static_cast<py::ssize_t>(sizeof(Vec3)), static_cast<py::ssize_t>(sizeof(double))},
+            reinterpret_cast<const double*>(e.xyz.data()), base);
+        py::detail::array_proxy(xyz.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+        py::object sphere =
+            a.state->alive(e.sphere, e.serial) ? refOf(a.state, e.sphere) : py::none();
+        out.append(PathRef{sphere, e.point, xyz});
+    }
+    return out;
+}
+
+py::list curvesOf(const AutomatonRef& a) {
+    return designs::curves(*a.state, [&a](Sphere* s) { return refOf(a.state, s); });
+}
+
+// The facts of `rotundel info --json`, with exact values as Fractions.
+py::object info(const AutomatonRef& a) {
+    CRotundelDoc& doc = a.doc();
+    a.state->settle();
+    py::object facts = py::module_::import("json").attr("loads")(AutomatonReport(doc).json());
+    std::function<py::object(py::handle, const std::string&)> exact =
+        [&](py::handle v, const std::string& key) -> py::object {
+        if (py::isinstance<py::dict>(v)) {
+            py::dict out;
+            for (auto [k, item] : py::reinterpret_borrow<py::dict>(v))
+                out[k] = exact(item, k.cast<std::string>());
+            return out;
+        }
+        if (py::isinstance<py::list>(v)) {
+            py::list out;
+            for (py::handle item : v) out.append(exact(item, key));
+            return out;
+        }
+        const bool fractionKey = key == "radiusFactor" || key == "rollingRate" ||
+                                 key.find("period") != std::string::npos ||
+                                 key.find("Period") != std::string::npos;
+        if (fractionKey && py::isinstance<py::str>(v))
+            return values::fraction(v.cast<std::string>());
+        return py::reinterpret_borrow<py::object>(v);
+    };
+    py::object out = exact(facts, "");
+    // What each traced curve is, unless the report already says.
+    if (!out.contains("curves")) out["curves"] = curvesOf(a);
+    return out;
+}
+
+std::string sphereRepr(const SphereRef& r) {
+    if (!r.state->alive(r.sphere, r.serial)) return "<rotundel.Sphere (destroyed)>";
+    return "<rotundel.Sphere " + py::repr(text(r.sphere->name)).cast<std::string>() + ">";
+}
+
+}  // namespace
+
+PYBIND11_MODULE(rotundel, m) {
+    m.doc() = R"(Rolling-sphere automata and the closed curves their points trace.
+
+An automaton is a tree of spheres that roll on one another with exact
+rational radii and rates. Build one, sample its curves as NumPy arrays, and
+write the files the rotundel program writes:
+
+    import rotundel
+    from fractions import Fraction
+    a = rotundel.new()                     # root "A" with child "B"
+    c = a.root.children[0].create_child(radius=Fraction(1, 3), rate="3/2")
+    c.add_point(angle_z=0, angle_x=90, distance=1)
+    xyz = a.paths()[-1].xyz                # (n, 3) array of the curve
+    a.export("curve.stl")                  # tubes, as `rotundel export` writes
+
+Factors (radius, rate) take a fractions.Fraction, an int or a string such
+as "3/2" or "2 4/6". Refused values raise ValueError with the window's
+message; files that cannot be read or written raise OSError.)";
+
+    py::class_<PathRef>(m, "Path", "The closed path of one marked point.")
+        .def_readonly("sphere", &PathRef::sphere,
+                      "The sphere that carries the point (None once destroyed).")
+        .def_readonly("point", &PathRef::point, "The point's index in the sphere's list.")
+        .def_readonly("xyz", &PathRef::xyz,
+                      "Positions over one period, a read-only (n, 3) float64 NumPy array that "
+                      "shares the program's memory. The placement works in single precision: "
+                      "xyz.astype(numpy.float32) gives exactly the numbers of the CSV export.")
+        .def("__repr__", [](const PathRef& p) {
+            return "<rotundel.Path " + py::repr(p.sphere).cast<std::string>() + " point " +
+                   std::to_string(p.point) + ", " + std::to_string(py::len(p.xyz)) + " samples>";
+        });
+
+    py::class_<SphereRef> sphere(m, "Sphere",
+                                 "A sphere of an automaton. Handles stay valid until the sphere "
+                                 "is destroyed; after that every use raises ValueError.");
+    sphere
+        .def_property(
+            "name", [](const SphereRef& r) { return text(r.get().name); },
+            [](const SphereRef& r, const std::string& n) {
+                rename(r, n);
+                r.state->appearanceChanged();
+            },
+            "The sphere's name, unique within the automaton.")
+        .def_property_readonly(
+            "alive", [](const SphereRef& r) { return r.state->alive(r.sphere, r.serial); },
+            "False once the sphere has been destroyed.")
+        .def_property_readonly(
+            "parent", [](const SphereRef& r) { return refOf(r.state, r.get().parent); },
+            "The sphere this one rolls on (None for the root).")
+        .def_property_readonly("children", &children, "The spheres rolling on this one, in order.")
+        .def_property(
+            "radius", [](const SphereRef& r) { return values::fraction(r.get().radiusFactor); },
+            &setRadius, "Radius as a multiple X of the size reference's radius (exact).")
+        .def_property(
+            "rate", [](const SphereRef& r) { return values::fraction(r.get().rollingRate); },
+            &setRate, "Rolling rate as a multiple X of the time reference's (exact).")
+        .def_property(
+            "radius_reference",
+            [](const SphereRef& r) { return refOf(r.state, r.get().radiusReference); },
+            [](const SphereRef& r, const SphereRef& v) { setReference(r, v, kRadius); },
+            "The sphere whose radius this one's radius multiplies.")
+        .def_property(
+            "time_reference",
+            [](const SphereRef& r) { return refOf(r.state, r.get().timeReference); },
+            [](const SphereRef& r, const SphereRef& v) { setReference(r, v, kTime); },
+            "The sphere whose rolling this one's rate multiplies.")
+        .def_property(
+            "inside", [](const SphereRef& r) { return r.get().inside != 0; },
+            [](const SphereRef& r, bool on) {
+                r.get().inside = on ? 1 : 0;
+                r.state->geometryChanged(true);
+            },
+            "Rolls inside its parent rather than outside.")
+        .def_property(
+            "anticlockwise", [](const SphereRef& r) { return r.get().antiClockwise != 0; },
+            [](const SphereRef& r, bool on) {
+                r.get().antiClockwise = on ? 1 : 0;
+                r.state->geometryChanged();
+            },
+            "Rolls anti-clockwise rather than clockwise.")
+        .def_property(
+            "axis",
+            [](const SphereRef& r) {
+                return py::make_tuple(r.get().axisAngleZ, r.get().axisAngleX);
+            },
+            [](const SphereRef& r, py::sequence v) {
+                Sphere& s = r.get();
+                if (py::len(v) != 2)
+                    throw py::value_error("axis is a pair of angles (z, x) in degrees.");
+                double z = values::angle(v[0], "The rotation about the parent axis");
+                double x = values::angle(v[1], "The rotation about the perpendicular axis");
+                s.axisAngleZ = z;
+                s.axisAngleX = x;
+                r.state->geometryChanged();
+            },
+            "Rotations (about the parent axis, about the perpendicular axis), degrees 0 to 360.")
+        .def_property(
+            "initial_revolution", [](const SphereRef& r) { return r.get().initialRevolution; },
+            [](const SphereRef& r, py::handle v) {
+                Sphere& s = r.get();
+                s.initialRevolution = values::angle(v, "The initial revolution angle");
+                r.state->geometryChanged();
+            },
+            "Where around its parent the sphere stands at time 0, degrees.")
+        .def_property(
+            "initial_spin", [](const SphereRef& r) { return r.get().initialSpin; },
+            [](const SphereRef& r, py::handle v) {
+                Sphere& s = r.get();
+                s.initialSpin = values::angle(v, "The initial spin angle");
+                r.state->geometryChanged();
+            },
+            "The sphere's turn about its own axis at time 0, degrees.")
+        .def_property(
+            "colour", [](const SphereRef& r) { return values::colourText(r.get().color); },
+            [](const SphereRef& r, py::handle v) {
+                Sphere& s = r.get();
+                s.color = values::colour(v);
+                r.state->appearanceChanged();
+            },
+            "\"#rrggbb\"; set it from that or from (red, green, blue), 0 to 255.")
+        .def_property(
+            "surface",
+            [](const SphereRef& r) { return std::string(values::surfaceName(r.get().surface)); },
+            [](const SphereRef& r, const std::string& v) {
+                Sphere& s = r.get();
+                s.surface = values::surface(v);
+                r.state->appearanceChanged();
+            },
+            "\"solid\", \"transparent\", \"mesh\", \"texture\" or \"none\".")
+        .def_property(
+            "texture", [](const SphereRef& r) { return text(r.get().textureFile); },
+            [](const SphereRef& r, const std::string& v) {
+                Sphere& s = r.get();
+                if (v.find_first_of("\r\n") != std::string::npos)
+                    throw py::value_error("A texture name must fit on one line.");
+                s.textureFile = v;
+                r.state->appearanceChanged();
+            },
+            "The picture file of the texture surface, looked for beside the document.")
+        .def_property_readonly(
+            "points",
+            [](const SphereRef& r) {
+                py::list out;
+                for (const SpherePoint& p : r.get().points) out.append(pointTuple(p));
+                return out;
+            },
+            "The marked points as (angle_z, angle_x, distance); point 0 is the centre.")
+        .def(
+            "add_point",
+            [](const SphereRef& r, py::object z, py::object x, py::object d) {
+                Sphere& s = r.get();
+                if (s.pointCount() >= kMaxPoints) throw py::value_error(kSixPoints);
+                SpherePoint p = movedPoint(SpherePoint{}, z, x, d);
+                s.addPoint(p.pointAngleZ, p.pointAngleX, p.quantumDistance);
+                r.state->geometryChanged();
+                return s.pointCount() - 1;
+            },
+            py::kw_only(), py::arg("angle_z") = 0, py::arg("angle_x") = 0, py::arg("distance") = 1,
+            "Marks a point (at most six per sphere) and returns its index.")
+        .def(
+            "set_point",
+            [](const SphereRef& r, int index, py::object z, py::object x, py::object d) {
+                SpherePoint& p = pointAt(r, index, true);
+                SpherePoint moved = movedPoint(p, z, x, d);
+                p.pointAngleZ = moved.pointAngleZ;
+                p.pointAngleX = moved.pointAngleX;
+                p.quantumDistance = moved.quantumDistance;
+                r.state->geometryChanged();
+            },
+            py::arg("index"), py::kw_only(), py::arg("angle_z") = py::none(),
+            py::arg("angle_x") = py::none(), py::arg("distance") = py::none(),
+            "Moves point index (not 0, the centre); angles in degrees, distance in radii 1 to 7.")
+        .def(
+            "remove_point",
+            [](const SphereRef& r, int index) {
+                pointAt(r, index, true);
+                Sphere& s = r.get();
+                s.removePoint(static_cast<std::size_t>(index < 0 ? index + s.pointCount() : index));
+                r.state->geometryChanged();
+            },
+            py::arg("index"), "Removes point index (not 0, the centre).")
+        .def("create_child", &createChild, py::kw_only(), py::arg("name") = py::none(),
+             py::arg("radius") = py::none(), py::arg("rate") = py::none(),
+             py::arg("inside") = false, py::arg("anticlockwise") = false,
+             py::arg("axis") = py::none(), py::arg("initial_revolution") = py::none(),
+             R"(Creates a sphere rolling on this one and returns it.
+
+Unset values are what CREATE in the window gives: the next free letter as
+name, radius 1/2 of this sphere, rate 1 of the time master, the centre as
+its one point, and a start angle spread from identical siblings.)")
+        .def("destroy", &destroy, "Destroys this sphere and every sphere below it.")
+        .def("__repr__", &sphereRepr)
+        .def(
+            "__eq__",
+            [](const SphereRef& a, const SphereRef& b) {
+                return a.state == b.state && a.serial == b.serial;
+            },
+            py::is_operator())
+        .def("__hash__", [](const SphereRef& r) { return std::hash<std::uint64_t>()(r.serial); });
+    looks(sphere, "show_centres_line", &Sphere::showCentersLine, "Draws the line between centres.");
+    looks(sphere, "show_perpendicular_axis", &Sphere::showPerpendicularAxis,
+          "Draws the perpendicular axis.");
+    looks(sphere, "show_revolution_axis", &Sphere::showRevolutionAxis,
+          "Draws the revolution axis.");
+    looks(sphere, "show_great_circle", &Sphere::showGreatCircle, "Draws the great circle.");
+    looks(sphere, "show_rotation_axis", &Sphere::showRotationAxis, "Draws the rotation axis.");
+    looks(sphere, "show_point_paths", &Sphere::showPointPaths, "Draws the paths of the points.");
+    dynamicFlag(sphere, "dynamic", &Sphere::dynamic, "Turns the axes from frame to frame.");
+    dynamicFlag(sphere, "dynamic_axis_z", &Sphere::dynamicAxisZ, "Turns the parent-axis rotation.");
+    dynamicFlag(sphere, "dynamic_axis_x", &Sphere::dynamicAxisX,
+                "Turns the perpendicular rotation.");
+
+    py::class_<AutomatonRef>(m, "Automaton", "A tree of rolling spheres with its view settings.")
+        .def_property_readonly(
+            "root", [](const AutomatonRef& a) { return refOf(a.state, a.doc().root); },
+            "The root sphere (None once destroyed).")
+        .def_property_readonly(
+            "spheres",
+            [](const AutomatonRef& a) {
+                py::list out;
+                for (Sphere* s : treeSpheres(a.doc())) out.append(refOf(a.state, s));
+                return out;
+            },
+            "Every sphere, a parent before its children.")
+        .def(
+            "__getitem__",
+            [](const AutomatonRef& a, const std::string& name) {
+                Sphere* s = a.doc().FindSphereByName(name);
+                if (!s) throw py::key_error("There is no sphere named " + name + ".");
+                return refOf(a.state, s);
+            },
+            "The sphere of that name.")
+        .def_property_readonly(
+            "time_master", [](const AutomatonRef& a) { return refOf(a.state, a.doc().timeMaster); },
+            "The sphere that sets the clock.")
+        .def_property(
+            "stationary",
+            [](const AutomatonRef& a) { return refOf(a.state, a.doc().stationarySphere); },
+            [](const AutomatonRef& a, const SphereRef& s) {
+                Sphere& target = s.get();
+                if (s.state != a.state)
+                    throw py::value_error("The sphere belongs to another automaton.");
+                a.doc().stationarySphere = &target;
+                a.state->geometryChanged();
+            },
+            "The sphere the paths are seen from.")
+        .def_property(
+            "accuracy", [](const AutomatonRef& a) { return a.doc().pathAccuracy; },
+            [](const AutomatonRef& a, py::handle v) {
+                CRotundelDoc& doc = a.doc();
+                if (!py::isinstance<py::int_>(v) || py::isinstance<py::bool_>(v))
+                    throw py::type_error("The path accuracy is a whole number.");
+                long long n = v.cast<py::int_>() < py::int_(0)     ? -1
+                              : v.cast<py::int_>() > py::int_(100) ? 101
+                                                                   : v.cast<long long>();
+                if (n < 0 || n > 100)
+                    throw py::value_error("Please enter an integer between 0 and 100.");
+                doc.pathAccuracy = static_cast<int>(n);
+                doc.SetPathAccuracy();
+                a.state->geometryChanged();
+            },
+            "Path accuracy 0 to 100: finer sampling as it rises.")
+        .def(
+            "save",
+            [](const AutomatonRef& a, const py::object& file) {
+                const std::string path = pathText(file);
+                a.state->settle();
+                if (!a.doc().root) throw py::value_error(kNothingToSave);
+                DocResult r = a.doc().SaveDocument(path);
+                if (!r) fileError("write", path, r);
+            },
+            py::arg("path"), "Writes the automaton as a .one file, as Save does.")
+        .def(
+            "create_root",
+            [](const AutomatonRef& a) {
+                CRotundelDoc& doc = a.doc();
+                if (doc.root) throw py::value_error("The automaton has a root already.");
+                doc.selectedSphere = nullptr;
+                Sphere* s = doc.CreateSphere();
+                if (!s) throw py::value_error(doc.lastError());
+                uniqueName(doc, *s);
+                a.state->geometryChanged(true);
+                return refOf(a.state, s);
+            },
+            "After the root was destroyed: a new root, as CREATE makes it in an empty window.")
+        .def("paths", &paths, R"(The closed path of every traced point (list of Path).
+
+Computed as the first frame after the last change, with other Python
+threads free to run; Ctrl+C stops it with KeyboardInterrupt.)")
+        .def("info", &info,
+             "The facts of `rotundel info --json`, exact values as Fractions, and under \"curves\" "
+             "what curves() says.")
+        .def("curves", &curvesOf, R"(What each traced point's closed curve is (list of dict).
+
+period (Fraction; None when it never closes), master_laps and sphere_laps
+(laps of the time master and of the point's sphere in one period), symmetry
+(k of the exact k-fold symmetry about the stationary axis; None for a circle
+or when there is none), circle, lobes, mirror, length, reach (largest
+distance from the origin), thickness (the largest tube radius that does not
+cross itself) and a one-line description.)")
+        .def(
+            "export",
+            [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {
+                a.state->settle();
+                Exports::write(*a.state, pathText(file), options);
+            },
+            py::arg("path"), Exports::help())
+        .def(
+            "render",
+            [](const AutomatonRef& a, const py::object& file, int width, int height) {
+                a.state->settle();
+                Exports::render(*a.state, pathText(file), width, height);
+            },
+            py::arg("path"), py::kw_only(), py::arg("width") = 640, py::arg("height") = 480,
+            "Renders the first frame as an image (.png .jpg .bmp .tif), without a display.")
+        .def("__repr__", [](const AutomatonRef& a) {
+            return "<rotundel.Automaton of " + std::to_string(a.state->doc.sphereCount) +
+                   " spheres>";
+        });
+
+    m.def("new", &newAutomaton, "The starter automaton: root \"A\" and its child \"B\".");
+    m.def("load", &load, py::arg("path"), "Reads a .one file.");
+    m.def(
+        "random", [](const py::handle& seed) { return AutomatonRef{designs::random(seed)}; },
+        py::arg("seed"),
+        "A random automaton that traces good-looking curves; the same seed gives the same "
+        "automaton on every machine.");
+    m.def(
+        "design",
+        [](const py::handle& symmetry, const py::handle& levels, const py::handle& count) {
+            py::list out;
+            for (auto& state : designs::design(symmetry, levels, count))
+                out.append(AutomatonRef{state});
+            return out;
+        },
+        py::kw_only(), py::arg("symmetry"), py::arg("levels") = 3, py::arg("count") = 12,
+        "Automata of levels spheres (2 to 4) whose traced point has exactly symmetry-fold (2 to "
+        "24) symmetry, simplest first, one of each shape.");
+}

@@ -1,0 +1,203 @@
+"""The rotundel module against the rotundel program: same bytes, same
+numbers, same refusals."""
+import _thread
+import csv
+import json
+import os
+import subprocess
+import threading
+from collections import defaultdict
+from fractions import Fraction
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import rotundel
+
+PROGRAM = os.environ.get("ROTUNDEL_PROGRAM", "rotundel")
+SOURCE = Path(os.environ.get("ROTUNDEL_SOURCE", Path(__file__).parents[2]))
+EXAMPLES = sorted((SOURCE / "examples").glob("*.one"))
+
+
+def program(*args):
+    return subprocess.run([PROGRAM, *map(str, args)], check=True, capture_output=True, text=True).stdout
+
+
+def test_starter_bytes_equal_the_program(tmp_path):
+    program("new", tmp_path / "cli.one")
+    rotundel.new().save(tmp_path / "py.one")
+    assert (tmp_path / "py.one").read_bytes() == (tmp_path / "cli.one").read_bytes()
+
+
+@pytest.mark.parametrize("example", EXAMPLES, ids=lambda p: p.stem)
+def test_examples_round_trip(tmp_path, example):
+    rotundel.load(example).save(tmp_path / "copy.one")
+    assert (tmp_path / "copy.one").read_bytes() == example.read_bytes()
+
+
+@pytest.mark.parametrize("name", ["flower", "tilted-chain", "dynamic"])
+def test_paths_equal_the_csv_export(tmp_path, name):
+    program("export", SOURCE / "examples" / f"{name}.one", "-o", tmp_path / "p.csv")
+    rows = defaultdict(list)
+    with open(tmp_path / "p.csv", newline="") as f:
+        for r in csv.DictReader(f):
+            rows[(r["sphere"], int(r["point"]))].append([float(r[k]) for k in "xyz"])
+    paths = rotundel.load(SOURCE / "examples" / f"{name}.one").paths()
+    assert {(p.sphere.name, p.point) for p in paths} == set(rows)
+    for p in paths:
+        # The CSV writes each float (or its double) in its shortest form.
+        expected = np.array(rows[(p.sphere.name, p.point)], dtype=np.float64).astype(np.float32)
+        assert np.array_equal(p.xyz.astype(np.float32), expected)
+
+
+@pytest.mark.parametrize("ext", ["csv", "svg", "stl"])
+def test_exports_equal_the_programs(tmp_path, ext):
+    example = SOURCE / "examples" / "dynamic.one"
+    program("export", example, "-o", tmp_path / f"cli.{ext}")
+    a = rotundel.load(example)
+    a.paths()  # the first frame is computed once, whatever asks for it first
+    a.export(tmp_path / f"py.{ext}")
+    assert (tmp_path / f"py.{ext}").read_bytes() == (tmp_path / f"cli.{ext}").read_bytes()
+
+
+def test_info_has_the_programs_facts():
+    example = SOURCE / "examples" / "epicycloid.one"
+    facts = json.loads(program("info", example, "--json"))
+    info = rotundel.load(example).info()
+    curves = info.pop("curves")
+    as_text = json.loads(json.dumps(info, default=str))
+    assert as_text == facts
+    assert all(isinstance(p["period"], Fraction) for p in info["paths"])
+    assert [(c["sphere"].name, c["symmetry"]) for c in curves] == [("B", 5)]
+
+
+@pytest.mark.parametrize("symmetry, levels", [(3, 2), (5, 3), (7, 4)])
+def test_designs_have_the_symmetry_asked_for(tmp_path, symmetry, levels):
+    designs = rotundel.design(symmetry=symmetry, levels=levels, count=3)
+    assert len(designs) == 3
+    for a in designs:
+        assert len(a.spheres) == levels
+        assert {c["symmetry"] for c in a.curves()} == {symmetry}
+        a.save(tmp_path / "d.one")
+        assert rotundel.load(tmp_path / "d.one").curves()[-1]["symmetry"] == symmetry
+
+
+def test_random_is_the_same_for_a_seed(tmp_path):
+    for name in ["a.one", "b.one"]:
+        rotundel.random(2024).save(tmp_path / name)
+    assert (tmp_path / "a.one").read_bytes() == (tmp_path / "b.one").read_bytes()
+    assert rotundel.random(2025).curves()
+
+
+def test_arrays_share_memory_and_outlive_edits():
+    a = rotundel.load(SOURCE / "examples" / "flower.one")
+    first = a.paths()[-1]
+    xyz, kept = first.xyz, first.xyz.copy()
+    assert not xyz.flags.writeable and not xyz.flags.owndata
+    assert a.paths()[-1].xyz.__array_interface__["data"] == xyz.__array_interface__["data"]
+    first.sphere.rate = "5/3"
+    first.sphere.destroy()
+    a.paths()
+    assert np.array_equal(xyz, kept)
+
+
+def build_and_trace():
+    a = rotundel.new()
+    b = a.root.children[0]
+    c = b.create_child(radius=Fraction(1, 3), rate="2 4/6", inside=True)
+    c.add_point(angle_z=30, angle_x=90, distance=2)
+    return a, b, c
+
+
+def test_building_matches_the_arguments(tmp_path):
+    a, b, c = build_and_trace()
+    assert (c.name, c.parent, c.radius, c.rate, c.inside) == ("C", b, Fraction(1, 3), Fraction(8, 3), True)
+    assert [p.sphere.name for p in a.paths()] == ["B", "C", "C"]
+    a.export(tmp_path / "c.stl", tube_radius=0.05, sides=5)
+    a.render(tmp_path / "c.png", width=160, height=120)
+    for f in ["c.stl", "c.png"]:
+        assert (tmp_path / f).stat().st_size > 100
+
+
+@pytest.mark.parametrize(
+    "field, value",
+    [("name", "Zed"), ("colour", "#ff8000"), ("surface", "mesh"), ("texture", "wood.bmp"),
+     ("inside", False), ("anticlockwise", True), ("axis", (30.0, 45.0)), ("initial_revolution", 90.0),
+     ("initial_spin", 10.0), ("radius", Fraction(2, 3)), ("rate", Fraction(5, 2)), ("dynamic", True),
+     ("dynamic_axis_z", True), ("dynamic_axis_x", True), ("show_centres_line", True),
+     ("show_perpendicular_axis", False), ("show_revolution_axis", False), ("show_great_circle", False),
+     ("show_rotation_axis", False), ("show_point_paths", False)],
+)
+def test_every_field_is_saved(tmp_path, field, value):
+    a, b, c = build_and_trace()
+    setattr(c, field, value)
+    c.set_point(1, angle_z=45, distance=3)
+    a.stationary, a.accuracy = b, 70
+    a.save(tmp_path / "f.one")
+    back = rotundel.load(tmp_path / "f.one")
+    again = back[c.name]
+    assert getattr(again, field) == value
+    assert again.points[1] == (45.0, 90.0, 3.0)
+    assert (back.stationary.name, back.accuracy) == ("B", 70)
+
+
+def seventh_point(a, b, c):
+    for _ in range(5):
+        c.add_point()
+
+
+def destroyed(a, b, c):
+    b.destroy()
+    c.name
+
+
+def hostile_file(tmp_path):
+    corpus = SOURCE / "fuzz" / "corpus" / "onefile" / "chain.one"
+    cut = tmp_path / "cut.one"
+    cut.write_bytes(corpus.read_bytes()[:60])
+    rotundel.load(cut)
+
+
+@pytest.mark.parametrize(
+    "act, error, message",
+    [
+        (lambda a, b, c: b.create_child(radius=0), ValueError, "X must be greater than 0."),
+        (lambda a, b, c: setattr(c, "rate", "0/4"), ValueError, "X must be greater than 0."),
+        (lambda a, b, c: setattr(c, "radius", Fraction(1, 1001)), ValueError, "The denominator of X must be"),
+        (lambda a, b, c: setattr(c, "rate", "3 halves"), ValueError, "is not a factor"),
+        (lambda a, b, c: setattr(c, "rate", 1.5), TypeError, "A factor is exact"),
+        (seventh_point, ValueError, "You can only specify 6 points per sphere."),
+        (lambda a, b, c: c.remove_point(0), ValueError, "Then 0th point cannot be deleted or modified."),
+        (lambda a, b, c: setattr(c, "name", "A"), ValueError, "A sphere named A already exists."),
+        (lambda a, b, c: b.create_child(name="ZEROOREZ"), ValueError, "ZEROOREZ stands for"),
+        (lambda a, b, c: setattr(b, "rate", 2), ValueError, "B sets the clock"),
+        (lambda a, b, c: setattr(b, "radius_reference", c), ValueError, "it depends on B"),
+        (destroyed, ValueError, "This sphere has been destroyed."),
+        (lambda a, b, c: rotundel.load("/nonexistent/x.one"), FileNotFoundError, "Failed to open document"),
+        (lambda a, b, c: a.save("/nonexistent/x.one"), OSError, "Cannot write /nonexistent/x.one"),
+        (lambda a, b, c: a.export("x.doc"), ValueError, "export cannot write x.doc"),
+        (lambda a, b, c: (a.root.destroy(), a.save("x.one")), ValueError, "without spheres cannot be saved"),
+        (lambda a, b, c: a.export("x.stl", sides=2), ValueError, "sides needs a whole number"),
+    ],
+)
+def test_refusals_raise_with_the_programs_message(act, error, message):
+    a, b, c = build_and_trace()
+    with pytest.raises(error, match=message.replace("(", r"\(").replace(".", r"\.")):
+        act(a, b, c)
+
+
+def test_hostile_file_raises(tmp_path):
+    with pytest.raises(OSError, match="Unexpected file format"):
+        hostile_file(tmp_path)
+
+
+def test_ctrl_c_stops_the_path_pass():
+    a = rotundel.load(SOURCE / "examples" / "long-period.one")
+    a.accuracy = 100
+    timer = threading.Timer(0.02, _thread.interrupt_main)
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        a.paths()
+    timer.join()
+    assert len(a.paths()) > 0

@@ -1,0 +1,147 @@
+// Python values in and out, refused with the window's words where it has
+// them.
+#include "values.h"
+
+#include <cmath>
+#include <cstdio>
+#include <regex>
+
+#include "automatonstate.h"
+
+namespace py = pybind11;
+
+namespace values {
+
+namespace {
+
+const char* const kSurfaces[] = {"solid", "transparent", "mesh", "texture", "none"};
+
+// Looked up once: factors are converted in tight loops. Kept for the life
+// of the process, as the module itself is.
+py::handle fractionType() {
+    static py::handle type =
+        py::object(py::module_::import("fractions").attr("Fraction")).release();
+    return type;
+}
+
+[[noreturn]] void notAFactor() {
+    throw py::type_error(
+        "A factor is exact: give a fractions.Fraction, an int or a string such as \"3/2\" or "
+        "\"2 4/6\".");
+}
+
+// Python ints of any size, clamped into what the checks need to see.
+long long clampedInt(const py::handle& v) {
+    py::int_ big = py::reinterpret_borrow<py::int_>(v);
+    static const py::int_ low(-(1LL << 40)), high(1LL << 40);
+    if (big < low) return -(1LL << 40);
+    if (big > high) return 1LL << 40;
+    return big.cast<long long>();
+}
+
+}  // namespace
+
+Rational factor(const py::handle& value) {
+    if (py::isinstance<py::bool_>(value)) notAFactor();
+    if (py::isinstance<py::str>(value)) {
+        // The dialog's three fields written in one line: "2", "3/2", "2 4/6".
+        const std::string text = value.cast<std::string>();
+        const std::string tidy = std::regex_replace(text, std::regex(R"(\s*/\s*)"), "/");
+        static const std::regex form(
+            R"(\s*(?:([0-9]{1,12})\s+)?(?:([0-9]{1,12})/([0-9]{1,12})|([0-9]{1,12}))\s*)");
+        std::smatch m;
+        if (!std::regex_match(tidy, m, form) || (m[1].matched && m[4].matched))
+            throw py::value_error("\"" + text +
+                                  "\" is not a factor: write it as \"3\", \"3/2\" or \"2 4/6\".");
+        auto number = [](const std::ssub_match& s) {
+            return s.matched ? std::stoll(s.str()) : 0LL;
+        };
+        const long long whole = m[4].matched ? number(m[4]) : number(m[1]);
+        const long long numerator = number(m[2]);
+        const long long denominator = m[3].matched ? number(m[3]) : 1;
+        return checkedFactor(whole, numerator, denominator);
+    }
+    py::object num, den;
+    if (py::isinstance<py::int_>(value)) {
+        num = py::reinterpret_borrow<py::object>(value);
+        den = py::int_(1);
+    } else if (py::isinstance(value, fractionType())) {
+        num = value.attr("numerator");
+        den = value.attr("denominator");
+    } else {
+        notAFactor();
+    }
+    long long n = clampedInt(num), d = clampedInt(den);
+    if (n <= 0) throw py::value_error("X must be greater than 0.");
+    // The whole part and the rest, as the dialog would show them.
+    return checkedFactor(n / d, n % d, d);
+}
+
+py::object fraction(const Rational& r) {
+    return fractionType()(r.numerator(), r.denominator());
+}
+
+py::object fraction(const std::string& text) {
+    return fractionType()(text);
+}
+
+double within(const py::handle& value, double low, double high, const char* what) {
+    if (py::isinstance<py::bool_>(value) ||
+        !(py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)))
+        throw py::type_error(std::string(what) + " must be a number.");
+    double v = value.cast<double>();
+    if (!(v >= low && v <= high)) {
+        char buffer[160];
+        std::snprintf(buffer, sizeof buffer, "%s must be between %g and %g.", what, low, high);
+        throw py::value_error(buffer);
+    }
+    return v;
+}
+
+double angle(const py::handle& value, const char* what) {
+    return within(value, 0, 360, what);
+}
+
+std::string colourText(std::uint32_t c) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", c & 0xff, (c >> 8) & 0xff,
+                  (c >> 16) & 0xff);
+    return buffer;
+}
+
+std::uint32_t colour(const py::handle& value) {
+    const char* why =
+        "A colour is \"#rrggbb\" or three whole numbers (red, green, blue) from 0 to 255.";
+    if (py::isinstance<py::str>(value)) {
+        static const std::regex form("#([0-9a-fA-F]{2})([0-9a-fA-F]{2})([0-9a-fA-F]{2})");
+        std::string text = value.cast<std::string>();
+        std::smatch m;
+        if (!std::regex_match(text, m, form)) throw py::value_error(why);
+        return rgb(std::stoi(m[1], nullptr, 16), std::stoi(m[2], nullptr, 16),
+                   std::stoi(m[3], nullptr, 16));
+    }
+    if (!py::isinstance<py::sequence>(value) || py::len(value) != 3) throw py::value_error(why);
+    int c[3];
+    for (int i = 0; i < 3; ++i) {
+        py::object part = value[py::int_(i)];
+        if (!py::isinstance<py::int_>(part) || py::isinstance<py::bool_>(part))
+            throw py::value_error(why);
+        long long v = clampedInt(part);
+        if (v < 0 || v > 255) throw py::value_error(why);
+        c[i] = static_cast<int>(v);
+    }
+    return rgb(c[0], c[1], c[2]);
+}
+
+const char* surfaceName(int surface) {
+    return surface >= 0 && surface <= 4 ? kSurfaces[surface] : "transparent";
+}
+
+int surface(const std::string& name) {
+    for (int i = 0; i < 5; ++i)
+        if (name == kSurfaces[i]) return i;
+    throw py::value_error(
+        "A surface is \"solid\", \"transparent\", \"mesh\", \"texture\" or \"none\".");
+}
+
+}  // namespace values

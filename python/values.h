@@ -1,0 +1,34 @@
+// Conversions between Python values and the automaton's: exact factors
+// (Fraction, int or "2 4/6"), angles, colours and surfaces, each refused
+// with one sentence when the window would refuse it.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <string>
+
+#include "rational.h"
+
+namespace values {
+
+// A radius factor or rolling rate from a Fraction, an int or a string such
+// as "3/2" or "2 4/6", checked as the exact-X dialog checks its fields.
+Rational factor(const pybind11::handle& value);
+pybind11::object fraction(const Rational& r);
+// "3/4", "-2" or any exact rational text to a Fraction.
+pybind11::object fraction(const std::string& text);
+
+// An angle in degrees from 0 to 360, for the named control.
+double angle(const pybind11::handle& value, const char* what);
+// A real number within [low, high].
+double within(const pybind11::handle& value, double low, double high, const char* what);
+
+// "#rrggbb" from and to the stored 0x00BBGGRR.
+std::string colourText(std::uint32_t stored);
+std::uint32_t colour(const pybind11::handle& value);
+
+const char* surfaceName(int surface);
+int surface(const std::string& name);
+
+}  // namespace values
