@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -258,6 +259,86 @@ TubeSettings tubeSettingsFor(double sphereRadius) {
     return s;
 }
 
+int tubeDetailLevel(double radiusPixels) {
+    // Under one pixel, 1 to 2, 2 to 4, 4 to 8, more.
+    int level = 0;
+    for (double edge = 1; level + 1 < kTubeDetailLevels && radiusPixels >= edge; edge *= 2) ++level;
+    return level;
+}
+
+TubeSettings tubeSettingsAt(double sphereRadius, int level) {
+    struct Detail {
+        int sides;
+        double turn, tolerance;
+    };
+    // The coarse levels stay within a fraction of a pixel of the exact
+    // curve; the finest is smooth on a tube that fills much of the window.
+    static constexpr Detail kDetail[kTubeDetailLevels] = {
+        {5, 20, 0.3}, {6, 15, 0.2}, {7, 10, 0.1}, {9, 7, 0.05}, {12, 5, 0.03}};
+    const Detail& d = kDetail[std::clamp(level, 0, kTubeDetailLevels - 1)];
+    TubeSettings s = tubeSettingsFor(sphereRadius);
+    s.sides = d.sides;
+    s.maxTurnDegrees = d.turn;
+    s.tolerance = d.tolerance;
+    return s;
+}
+
+TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
+                     std::size_t maxTriangles, bool* coarsened) {
+    if (coarsened) *coarsened = false;
+    // Steps down from the settings asked for: fewer sides, a larger
+    // tolerance, longer pieces, and at last no interpolation at all.
+    struct Step {
+        int sides;
+        double turn, tolerance;
+    };
+    const Step steps[] = {
+        {s.sides, s.maxTurnDegrees, s.tolerance},
+        {std::min(s.sides, 5), std::max(s.maxTurnDegrees, 20.0), std::max(s.tolerance, 0.3)},
+        {std::min(s.sides, 4), std::max(s.maxTurnDegrees, 45.0), std::max(s.tolerance, 1.0)},
+        {3, 180, std::max(s.tolerance, 2.0)}};
+    auto within = [&](TubeSettings t, const std::vector<Vec3>& from) {
+        t.maxRings = std::max<std::size_t>(3, maxTriangles / (2 * std::size_t(std::max(3, t.sides))));
+        if (s.maxRings) t.maxRings = std::min(t.maxRings, s.maxRings);
+        return closedTube(from, t);
+    };
+    TubeMesh mesh = within(s, samples);
+    // Empty for want of a path or of sane settings, not for the budget.
+    if (!mesh.triangles.empty() || distinct(samples).size() < 3 || !(s.radius > 0) ||
+        !std::isfinite(s.radius) || s.sides < 3 || !std::isfinite(s.tolerance) ||
+        !std::isfinite(s.maxTurnDegrees))
+        return mesh;
+    if (coarsened) *coarsened = true;
+    TubeSettings t = s;
+    for (const Step& step : steps) {
+        t.sides = std::max(3, step.sides);
+        t.maxTurnDegrees = step.turn;
+        t.tolerance = step.tolerance;
+        mesh = within(t, samples);
+        if (!mesh.triangles.empty()) return mesh;
+    }
+    // Without interpolation a ring stands at a kept sample at most: every
+    // k-th sample keeps the ring count within the budget.
+    const std::size_t rings = std::max<std::size_t>(3, maxTriangles / 6);
+    const std::size_t every = samples.size() / rings + 1;
+    std::vector<Vec3> fewer;
+    for (std::size_t k = 0; k < samples.size(); k += every) fewer.push_back(samples[k]);
+    return within(t, fewer);
+}
+
+std::vector<std::size_t> tubeTriangleShares(const std::vector<std::size_t>& samples,
+                                            std::size_t budget) {
+    // Enough for a coarse tube of a few dozen rings, whatever the budget.
+    constexpr std::size_t kLeast = 256;
+    double total = 0;
+    for (std::size_t n : samples) total += static_cast<double>(n);
+    std::vector<std::size_t> shares;
+    for (std::size_t n : samples)
+        shares.push_back(std::max(
+            kLeast, total > 0 ? static_cast<std::size_t>(double(budget) * double(n) / total) : 0));
+    return shares;
+}
+
 std::vector<TubeFrame> transportTubeFrames(const std::vector<Vec3>& path) {
     return transport<false>(path);
 }
@@ -271,7 +352,10 @@ Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, in
     return centre + radius * (std::cos(angle) * f.binormal + std::sin(angle) * f.normal);
 }
 
-std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+namespace {
+// Null when the line would need more than s.maxRings vertices.
+std::optional<std::vector<Vec3>> centreLine(const std::vector<Vec3>& samples,
+                                            const TubeSettings& s) {
     const std::vector<Vec3> q = distinct(samples);
     if (q.size() < 3) return q;
     const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
@@ -310,6 +394,11 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
     std::vector<char> dirty(kept.size(), 1);
     for (int round = 0; round < 24; ++round) {
         const std::size_t n = kept.size();
+        if (s.maxRings) {
+            std::size_t total = 0;
+            for (int p : pieces) total += static_cast<std::size_t>(p);
+            if (total > s.maxRings) return std::nullopt;
+        }
         line.clear();
         firstOf.assign(n + 1, 0);
         for (std::size_t i = 0; i < n; ++i) {
@@ -403,6 +492,12 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
     }
     return distinct(line);
 }
+}  // namespace
+
+std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+    auto line = centreLine(samples, s);
+    return line ? std::move(*line) : std::vector<Vec3>{};
+}
 
 TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
     TubeMesh mesh;
@@ -413,6 +508,7 @@ TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
         if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return mesh;
     std::vector<Vec3> line = tessellateClosedPath(samples, s);
     const std::size_t rings = line.size();
+    if (s.maxRings && rings > s.maxRings) return mesh;
     if (rings < 3) return mesh;
 
     // Directions of the segments and, at each vertex, the tangent halfway

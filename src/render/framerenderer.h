@@ -110,7 +110,7 @@ class FrameRenderer {
     void setDocumentFolder(const std::string& folder) { spheres_.setDocumentFolder(folder); }
 
   private:
-    void loadCamera(const CameraSetup& c, const CBallController* ball);
+    void loadCamera(const CameraSetup& c, const CBallController* ball, int height);
     bool scene(Automaton& a, const FrameSettings& s);
     bool anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                        const CBallController* ball, int width, int height);
@@ -121,4 +121,5 @@ class FrameRenderer {
     SphereDrawer spheres_;
     BallOverlay overlay_;
     bool lightBackground_ = false;  // while rendering onto a white image
+    double pixelsPerUnit_ = 0;      // of the camera loaded last
 };
