@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QActionGroup>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QShortcut>
@@ -75,6 +76,19 @@ void CMainFrame::buildMenus() {
     connect(resetViewAction, &QAction::triggered, this, [this] {
         if (view_) view_->resetView();
     });
+    // Multisampling triples the cost of a frame in software OpenGL: by
+    // default the picture is smoothed once it stands still.
+    QMenu* smooth = viewMenu->addMenu("&Smooth edges");
+    auto* smoothGroup = new QActionGroup(this);
+    const char* smoothTexts[] = {"&Always", "When &still", "&Never"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = smooth->addAction(smoothTexts[i]);
+        a->setCheckable(true);
+        a->setObjectName(QString("smoothEdges%1").arg(i));
+        smoothGroup->addAction(a);
+        smoothEdgesActions[static_cast<std::size_t>(i)] = a;
+    }
+    smoothEdgesActions[1]->setChecked(true);
 
     QMenu* help = menuBar()->addMenu("Help");
     helpAction = help->addAction("Help");

@@ -3,6 +3,8 @@
 // menus, and the fixed pane sizes that every resize restores.
 #pragma once
 
+#include <array>
+
 #include <QMainWindow>
 #include <functional>
 
@@ -53,6 +55,8 @@ class CMainFrame : public QMainWindow {
         *printAction, *printPreviewAction, *printSetupAction, *exitAction, *helpAction,
         *aboutAction, *examplesAction, *exportAction, *saveMovieAction;
     QAction* resetViewAction = nullptr;
+    // View > Smooth edges: always, when still, never (checkable, one on).
+    std::array<QAction*, 3> smoothEdgesActions{};
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;

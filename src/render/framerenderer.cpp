@@ -147,6 +147,35 @@ bool FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& r
     return true;
 }
 
+bool FrameRenderer::drawSmoothFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+                                    const CBallController* ball, int width, int height) {
+    // Quad-buffered stereo draws each eye into its own window buffer,
+    // which a framebuffer object has not: those frames go as they are.
+    GLboolean stereoBuffers = GL_FALSE;
+    if (options_.windowBuffers) glGetBooleanv(GL_STEREO, &stereoBuffers);
+    if (smoothTarget_ &&
+        (smoothTarget_->width() != width || smoothTarget_->height() != height)) {
+        smoothTarget_.reset();
+        smoothFailed_ = false;
+    }
+    if (!smoothTarget_ && !smoothFailed_ && !stereoBuffers) {
+        smoothTarget_ = OffscreenTarget::create(width, height, nullptr);
+        if (smoothTarget_ && smoothTarget_->samples() == 0) smoothTarget_.reset();
+        smoothFailed_ = !smoothTarget_;
+    }
+    if (!smoothTarget_ || stereoBuffers) return drawFrame(a, s, rig, ball, width, height);
+    smoothTarget_->bind();
+    bool windowBuffers = options_.windowBuffers;
+    options_.windowBuffers = false;  // a framebuffer object has no back buffers
+    bool drawn = drawFrame(a, s, rig, ball, width, height);
+    options_.windowBuffers = windowBuffers;
+    if (drawn)
+        smoothTarget_->present();
+    else
+        smoothTarget_->unbind();
+    return drawn;
+}
+
 bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                                   const CBallController* ball, int width, int height) {
     auto masks = anaglyphMasks(s.anaglyphScheme);
