@@ -2,6 +2,7 @@
 // need no display and never open a window.
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -20,6 +21,15 @@
 #include "pathsvg.h"
 #define ROTUNDEL_EXPORT_DRAWINGS 1
 #endif
+
+namespace {
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+constexpr std::size_t kDefaultTriangles = MeshOptions::kDefaultMaxTriangles;
+constexpr std::size_t kMostTriangles = MeshOptions::kMostTriangles;
+#else
+constexpr std::size_t kDefaultTriangles = 2'000'000, kMostTriangles = 50'000'000;
+#endif
+}  // namespace
 
 namespace {
 
@@ -104,7 +114,8 @@ int runInfo(const std::vector<std::string>& args) {
 }
 
 void exportHelp() {
-    std::cout << "usage: rotundel export FILE.one -o OUT.EXT [--tube-radius R] [--sides N]\n"
+    std::cout << "usage: rotundel export FILE.one -o OUT.EXT [--tube-radius R] [--sides N] "
+                 "[--max-triangles N]\n"
                  "Writes the point paths of the automaton's first frame. OUT's extension picks "
                  "the format:\n"
                  "  .csv   the sampled positions, one row per sample\n"
@@ -119,7 +130,9 @@ void exportHelp() {
                  "  --tube-radius R   tube radius in automaton units (default 0.15 x the "
                  "sphere's radius)\n"
                  "  --sides N         sides of each tube, 3 to "
-              << PathMesh::kMostSides << " (default 7)\n";
+              << PathMesh::kMostSides << " (default 7)\n"
+              << "  --max-triangles N  triangles of all tubes together, at most (default "
+              << MeshOptions::kDefaultMaxTriangles << "); above it tubes are made coarser\n";
 #endif
 }
 
@@ -134,6 +147,7 @@ int runExport(const std::vector<std::string>& args) {
     std::string file, out;
     std::optional<double> tubeRadius;
     std::optional<int> sides;
+    std::size_t maxTriangles = kDefaultTriangles;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             exportHelp();
@@ -151,6 +165,12 @@ int runExport(const std::vector<std::string>& args) {
             if (!v || *v != static_cast<int>(*v) || *v < 3 || *v > 64)
                 return usage("--sides needs a whole number from 3 to 64.");
             sides = static_cast<int>(*v);
+        } else if (args[i] == "--max-triangles") {
+            auto v = i + 1 < args.size() ? parseNumber(args[++i]) : std::nullopt;
+            if (!v || *v != std::floor(*v) || *v < 1 || *v > static_cast<double>(kMostTriangles))
+                return usage("--max-triangles needs a whole number from 1 to " +
+                             std::to_string(kMostTriangles) + ".");
+            maxTriangles = static_cast<std::size_t>(*v);
         } else if (isOption(args[i])) {
             return usage("export does not know the option " + AutomatonReport::printable(args[i]) +
                          ".");
@@ -208,7 +228,13 @@ int runExport(const std::vector<std::string>& args) {
             MeshOptions options;
             options.tubeRadius = tubeRadius;
             options.sides = sides;
+            options.maxTriangles = maxTriangles;
+            bool coarsened = false;
+            options.coarsened = &coarsened;
             error = PathMesh::write(doc, out, options);
+            if (coarsened)
+                std::cerr << "rotundel: note: tubes were made coarser to stay within "
+                          << maxTriangles << " triangles (--max-triangles).\n";
         }
         if (!error.empty()) {
             std::cerr << "rotundel: " << error << "\n";

@@ -127,6 +127,8 @@ int renderCommand(const std::vector<std::string>& args) {
     ball = &doc.cameraController;
 #endif
     auto image = renderer->render(doc, frameSettingsOf(doc), rig, ball, a.width, a.height, &error);
+    if (renderer->frames().spheres().tubesCoarsened())
+        std::cerr << "rotundel: note: " << SphereDrawer::tubeBudgetNote() << "\n";
     if (!image) {
         std::cerr << "rotundel: " << error << "\n";
         return kExitFileError;

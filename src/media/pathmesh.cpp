@@ -144,13 +144,24 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
+    if (options.maxTriangles < 1 || options.maxTriangles > MeshOptions::kMostTriangles)
+        return "The triangle budget must be from 1 to " +
+               std::to_string(MeshOptions::kMostTriangles) + ".";
+    // The budget is shared by all traced points in proportion to their
+    // samples, so that no file can make the tubes take memory without end.
+    std::vector<std::size_t> samples;
+    for (const Job& j : jobs) samples.push_back(j.sphere->points[j.point].path.size());
+    const std::vector<std::size_t> shares = tubeTriangleShares(samples, options.maxTriangles);
+    std::atomic<bool> coarsened{false};
     std::vector<Tube> built(jobs.size());
     std::atomic<std::size_t> next{0};
     auto build = [&] {
         for (std::size_t i; (i = next++) < jobs.size();) {
             const Job& j = jobs[i];
+            bool coarse = false;
             built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
-                        closedTube(j.sphere->points[j.point].path, j.settings)};
+                        boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse)};
+            if (coarse) coarsened = true;
         }
     };
     std::vector<std::thread> helpers;
@@ -159,6 +170,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         helpers.emplace_back(build);
     build();
     for (auto& h : helpers) h.join();
+    if (options.coarsened) *options.coarsened = coarsened;
     std::vector<Tube> tubes;
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));

@@ -7,6 +7,7 @@
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@ struct MeshOptions {
     std::optional<double> tubeRadius;
     // Sides of each tube ring; unset: the drawing's.
     std::optional<int> sides;
+    // Triangles of all tubes together, at most: above it tubes are made
+    // coarser (fewer sides and rings), which *coarsened (when set) says.
+    std::size_t maxTriangles = kDefaultMaxTriangles;
+    bool* coarsened = nullptr;
+    static constexpr std::size_t kDefaultMaxTriangles = 2'000'000;
+    static constexpr std::size_t kMostTriangles = 50'000'000;
 };
 
 class PathMesh {

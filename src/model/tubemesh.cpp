@@ -260,9 +260,11 @@ TubeSettings tubeSettingsFor(double sphereRadius) {
 }
 
 int tubeDetailLevel(double radiusPixels) {
-    // Under one pixel, 1 to 2, 2 to 4, 4 to 8, more.
+    // Under 4 pixels, 4 to 8, 8 to 16, 16 to 32, more: the sides keep the
+    // outline within about a pixel of the round tube (the shading, with a
+    // normal per vertex, hides the facets inside it).
     int level = 0;
-    for (double edge = 1; level + 1 < kTubeDetailLevels && radiusPixels >= edge; edge *= 2) ++level;
+    for (double edge = 4; level + 1 < kTubeDetailLevels && radiusPixels >= edge; edge *= 2) ++level;
     return level;
 }
 
@@ -274,7 +276,7 @@ TubeSettings tubeSettingsAt(double sphereRadius, int level) {
     // The coarse levels stay within a fraction of a pixel of the exact
     // curve; the finest is smooth on a tube that fills much of the window.
     static constexpr Detail kDetail[kTubeDetailLevels] = {
-        {5, 20, 0.3}, {6, 15, 0.2}, {7, 10, 0.1}, {9, 7, 0.05}, {12, 5, 0.03}};
+        {5, 20, 0.3}, {6, 15, 0.2}, {7, 10, 0.1}, {9, 10, 0.05}, {12, 7, 0.03}};
     const Detail& d = kDetail[std::clamp(level, 0, kTubeDetailLevels - 1)];
     TubeSettings s = tubeSettingsFor(sphereRadius);
     s.sides = d.sides;

@@ -290,8 +290,9 @@ void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level) {
         mine += p.path.size();
     }
     const double part = budgetSamples_ ? double(mine) / double(budgetSamples_) : 1.0;
+    const double budget = fullTubes_ ? 1e12 : double(tubeBudget_);
     const std::vector<std::size_t> shares =
-        tubeTriangleShares(samples, static_cast<std::size_t>(double(tubeBudget_) * part));
+        tubeTriangleShares(samples, static_cast<std::size_t>(budget * part));
     // The meshes need no OpenGL: long paths are built on several threads,
     // then handed over here, on the context's thread, in point order.
     std::vector<TubeMesh> meshes(s.points.size());

@@ -81,12 +81,18 @@ class SphereDrawer {
     void setTubeTriangleBudget(std::size_t n) { tubeBudget_ = n; }
     // Whether the tubes drawn last had to be made coarser for the budget.
     bool tubesCoarsened() const;
+    // What to tell the user then (one sentence).
+    static std::string tubeBudgetNote() {
+        return "Tubes drawn coarser to stay within " +
+               std::to_string(kTubeTriangleBudget / 1000000) + " million triangles.";
+    }
     // Lists and tube buffers built so far (bodies and paths).
     std::uint64_t compilations() const { return compilations_; }
     // Triangles of the tubes in the buffers built now.
     std::size_t tubeTriangles() const;
     // Tubes with a ring at every sample (nothing thinned), to compare the
     // drawn tubes with; takes effect when the lists compile again.
+    // Not bound by the triangle budget.
     void setFullTubes(bool on) { fullTubes_ = on; }
 
   private:

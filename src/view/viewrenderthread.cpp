@@ -219,10 +219,7 @@ bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started, 
     if (smooth) view_.countSmoothFrame();
     std::string note = passNote_;
     if (frames_->spheres().tubesCoarsened())
-        note += std::string(note.empty() ? "" : " ") +
-                "Tubes drawn coarser to stay within " +
-                std::to_string(SphereDrawer::kTubeTriangleBudget / 1000000) +
-                " million triangles.";
+        note += (note.empty() ? "" : " ") + SphereDrawer::tubeBudgetNote();
     view_.setPathNote(note);
     glFlush();
     context_->swapBuffers(&view_);

@@ -119,11 +119,14 @@ TEST(TubeMesh, TrigFreeFramesMatchTheLiteralTransport) {
 }
 
 TEST(TubeMesh, ClosedTubeIsWatertightSeamlessAndWithinItsBounds) {
+    // -1: the settings of mesh files; the others: the drawing's detail levels.
+    for (int level = -1; level < kTubeDetailLevels; ++level)
     for (const Example& e : examples()) {
-        SCOPED_TRACE(e.what);
-        TubeSettings s = tubeSettingsFor(e.radius / 0.15);
+        SCOPED_TRACE(std::string(e.what) + ", level " + std::to_string(level));
+        TubeSettings s =
+            level < 0 ? tubeSettingsFor(e.radius / 0.15) : tubeSettingsAt(e.radius / 0.15, level);
         TubeMesh mesh = closedTube(e.samples, s);
-        const std::size_t rings = mesh.rings(), sides = 7;
+        const std::size_t rings = mesh.rings(), sides = std::size_t(s.sides);
         ASSERT_GE(rings, 3u);
         ASSERT_EQ(mesh.vertices.size(), rings * sides);
         // Every edge is shared by exactly two triangles, once each way.
@@ -213,4 +216,48 @@ TEST(TubeMesh, DegenerateInputGivesNoTube) {
         TubeSettings s = tubeSettingsFor(c.radius);
         EXPECT_EQ(closedTube(c.samples, s).triangleCount(), 0u) << c.what;
     }
+}
+
+TEST(TubeMesh, DetailGrowsWithTheTubesSizeOnScreen) {
+    struct Case {
+        double pixels;
+        int level;
+    } cases[] = {{0, 0}, {3.9, 0}, {4, 1}, {8, 2}, {31, 3}, {32, 4}, {1e9, 4}};
+    int sides = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(tubeDetailLevel(c.pixels), c.level) << c.pixels;
+        TubeSettings s = tubeSettingsAt(1, c.level);
+        EXPECT_GE(s.sides, sides);
+        EXPECT_TRUE(s.sides >= 5 && s.sides <= 12);
+        sides = s.sides;
+    }
+}
+
+TEST(TubeMesh, BudgetBoundsTheTrianglesOfAnyPath) {
+    // A path that turns sharply at every sample, as a tiny fast sphere's does.
+    std::vector<Vec3> zigzag;
+    for (int k = 0; k < 200000; ++k)
+        zigzag.push_back({std::cos(k * 0.0001) + 0.01 * (k % 2), std::sin(k * 0.0001),
+                          0.01 * ((k / 2) % 2)});
+    struct Case {
+        const char* what;
+        std::vector<Vec3> samples;
+        std::size_t budget;
+        bool coarser;
+    } cases[] = {
+        {"fits", curve(37, circle), 100000, false},
+        {"fewer sides and rings", curve(20000, trefoil), 600, true},
+        {"every k-th sample", zigzag, 5000, true},
+        {"tiny budget", zigzag, 1, true},
+    };
+    for (const auto& c : cases) {
+        bool coarse = false;
+        TubeMesh mesh = boundedTube(c.samples, tubeSettingsFor(0.5), c.budget, &coarse);
+        EXPECT_GT(mesh.triangleCount(), 0u) << c.what;
+        EXPECT_LE(mesh.triangleCount(), std::max<std::size_t>(c.budget, 18)) << c.what;
+        EXPECT_EQ(coarse, c.coarser) << c.what;
+    }
+    // Shares follow the samples, with a floor for the smallest paths.
+    EXPECT_EQ(tubeTriangleShares({100, 300, 0}, 40000),
+              (std::vector<std::size_t>{10000, 30000, 256}));
 }
