@@ -260,28 +260,39 @@ TubeSettings tubeSettingsFor(double sphereRadius) {
 }
 
 int tubeDetailLevel(double radiusPixels) {
-    // Under 4 pixels, 4 to 8, 8 to 16, 16 to 32, more: the sides keep the
-    // outline within about a pixel of the round tube (the shading, with a
-    // normal per vertex, hides the facets inside it).
+    // Bands from 2^-20 of a pixel, each twice as wide as the one before.
     int level = 0;
-    for (double edge = 4; level + 1 < kTubeDetailLevels && radiusPixels >= edge; edge *= 2) ++level;
+    for (double edge = std::ldexp(1.0, -20); level + 1 < kTubeDetailLevels && radiusPixels >= edge;
+         edge *= 2)
+        ++level;
     return level;
 }
 
 TubeSettings tubeSettingsAt(double sphereRadius, int level) {
-    struct Detail {
-        int sides;
-        double turn, tolerance;
-    };
-    // The coarse levels stay within a fraction of a pixel of the exact
-    // curve; the finest is smooth on a tube that fills much of the window.
-    static constexpr Detail kDetail[kTubeDetailLevels] = {
-        {5, 20, 0.3}, {6, 15, 0.2}, {7, 10, 0.1}, {9, 10, 0.05}, {12, 7, 0.03}};
-    const Detail& d = kDetail[std::clamp(level, 0, kTubeDetailLevels - 1)];
+    level = std::clamp(level, 0, kTubeDetailLevels - 1);
     TubeSettings s = tubeSettingsFor(sphereRadius);
-    s.sides = d.sides;
-    s.maxTurnDegrees = d.turn;
-    s.tolerance = d.tolerance;
+    constexpr int kFine = kTubeDetailLevels - 5;  // the band from 2 pixels
+    if (level >= kFine) {
+        // The sides keep the outline within about a pixel of the round
+        // tube; the shading (a normal per vertex) hides the facets inside.
+        struct Detail {
+            int sides;
+            double turn, tolerance;
+        };
+        static constexpr Detail kDetail[] = {
+            {5, 20, 0.3}, {6, 15, 0.2}, {7, 10, 0.1}, {9, 10, 0.05}, {12, 7, 0.03}};
+        const Detail& d = kDetail[level - kFine];
+        s.sides = d.sides;
+        s.maxTurnDegrees = d.turn;
+        s.tolerance = d.tolerance;
+        return s;
+    }
+    // Thinner tubes: the centre line may stray from the samples by a pixel,
+    // which is many radii of a tube far thinner than one.
+    const double upper = std::ldexp(1.0, level - kFine + 2);  // pixels, the band's top
+    s.sides = 5;
+    s.maxTurnDegrees = upper > 1 ? 20 : upper > 0.5 ? 30 : upper > 0.25 ? 45 : 180;
+    s.tolerance = 1 / upper;
     return s;
 }
 
@@ -328,16 +339,25 @@ TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
     return within(t, fewer);
 }
 
+std::size_t tubeTriangleShare(std::size_t samples, double allSamples, std::size_t paths,
+                              std::size_t budget) {
+    // Half in equal parts, so that a sparse path next to a dense one still
+    // gets a smooth tube, half in proportion to the samples; and at least
+    // enough for a coarse tube of a few dozen rings.
+    constexpr std::size_t kLeast = 256;
+    const double half = static_cast<double>(budget) / 2;
+    double share = paths ? half / static_cast<double>(paths) : 0;
+    if (allSamples > 0) share += half * static_cast<double>(samples) / allSamples;
+    return std::max(kLeast, static_cast<std::size_t>(share));
+}
+
 std::vector<std::size_t> tubeTriangleShares(const std::vector<std::size_t>& samples,
                                             std::size_t budget) {
-    // Enough for a coarse tube of a few dozen rings, whatever the budget.
-    constexpr std::size_t kLeast = 256;
     double total = 0;
     for (std::size_t n : samples) total += static_cast<double>(n);
     std::vector<std::size_t> shares;
     for (std::size_t n : samples)
-        shares.push_back(std::max(
-            kLeast, total > 0 ? static_cast<std::size_t>(double(budget) * double(n) / total) : 0));
+        shares.push_back(tubeTriangleShare(n, total, samples.size(), budget));
     return shares;
 }
 

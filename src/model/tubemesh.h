@@ -49,11 +49,12 @@ struct TubeSettings {
 // where that moves the centre line by less than 0.05 of the tube's radius.
 TubeSettings tubeSettingsFor(double sphereRadius);
 
-// Detail by the tube's size on screen: thin, far tubes get few sides and
-// long straight pieces, near ones up to twelve sides and short pieces. A
-// level changes only when the size doubles or halves, so that a zoom does
-// not rebuild the tubes at every frame.
-constexpr int kTubeDetailLevels = 5;
+// Detail by the tube's size on screen: thin, far tubes get few sides, long
+// straight pieces and a centre line that may stray from the samples by about
+// a pixel; near ones up to twelve sides and short pieces. A level changes
+// only when the size doubles or halves, so that a zoom does not rebuild the
+// tubes at every frame.
+constexpr int kTubeDetailLevels = 27;
 // The level for a tube radius of this many pixels (0..kTubeDetailLevels-1).
 int tubeDetailLevel(double radiusPixels);
 // The drawing's tube around the paths of a sphere of this radius at a level.
@@ -85,10 +86,13 @@ TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s);
 TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
                      std::size_t maxTriangles, bool* coarsened = nullptr);
 
-// A triangle budget shared among paths in proportion to their samples,
-// each given at least enough for a small tube.
+// A triangle budget shared among paths: half equally, half in proportion
+// to their samples, each given at least enough for a small tube.
 std::vector<std::size_t> tubeTriangleShares(const std::vector<std::size_t>& samples,
                                             std::size_t budget);
+// One path's share, of `paths` paths with allSamples samples together.
+std::size_t tubeTriangleShare(std::size_t samples, double allSamples, std::size_t paths,
+                              std::size_t budget);
 
 // The tube frame at each sample of an open polyline: the normal and the
 // binormal that the ring around that sample spans. The first frame is set

@@ -183,10 +183,13 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             diskQuadric_ = disk;
         }
         // The triangle budget is shared by every point drawn with a path.
-        budgetSamples_ = 0;
+        budgetSamples_ = budgetPaths_ = 0;
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
             if (s.showPointPaths)
-                for (const SpherePoint& p : s.points) budgetSamples_ += p.path.size();
+                for (const SpherePoint& p : s.points) {
+                    budgetSamples_ += p.path.size();
+                    budgetPaths_ += !p.path.empty();
+                }
         });
         bool stopped = false;
         auto stopNow = [&] { return stopped || (stopped = o.stop && o.stop()); };
@@ -282,17 +285,15 @@ void SphereDrawer::drawBands(const TubeRange& r, std::size_t from, std::size_t t
 void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level) {
     TubeSettings settings = level < 0 ? tubeSettingsFor(s.radius) : tubeSettingsAt(s.radius, level);
     if (fullTubes_) settings.tolerance = 0;
-    // This sphere's part of the budget, shared among its points.
-    std::vector<std::size_t> samples;
+    // Each point's part of the budget that all points drawn share.
+    std::vector<std::size_t> shares;
     std::size_t mine = 0;
+    const std::size_t budget = fullTubes_ ? std::size_t(1) << 40 : tubeBudget_;
     for (const SpherePoint& p : s.points) {
-        samples.push_back(p.path.size());
+        shares.push_back(tubeTriangleShare(p.path.size(), double(budgetSamples_),
+                                           std::max<std::size_t>(1, budgetPaths_), budget));
         mine += p.path.size();
     }
-    const double part = budgetSamples_ ? double(mine) / double(budgetSamples_) : 1.0;
-    const double budget = fullTubes_ ? 1e12 : double(tubeBudget_);
-    const std::vector<std::size_t> shares =
-        tubeTriangleShares(samples, static_cast<std::size_t>(budget * part));
     // The meshes need no OpenGL: long paths are built on several threads,
     // then handed over here, on the context's thread, in point order.
     std::vector<TubeMesh> meshes(s.points.size());

@@ -135,6 +135,7 @@ class SphereDrawer {
     bool fullTubes_ = false;
     std::size_t tubeBudget_ = kTubeTriangleBudget;
     std::size_t budgetSamples_ = 0;  // of every point drawn with a path
+    std::size_t budgetPaths_ = 0;
     // Paths this long (all of a sphere's points together) are built on
     // several threads; below it starting threads costs more than it saves.
     static constexpr std::size_t kParallelTubeSamples = 20000;
