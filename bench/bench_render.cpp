@@ -88,9 +88,7 @@ BENCHMARK(BM_RenderFrame_new_document_recompile)
 BENCHMARK(BM_RenderFrame_deep_chain_moving)
     ->Name("BM_RenderFrame/deep_chain/moving")
     ->UseRealTime();
-BENCHMARK(BM_RenderFrame_deep_chain_still)
-    ->Name("BM_RenderFrame/deep_chain/still")
-    ->UseRealTime();
+BENCHMARK(BM_RenderFrame_deep_chain_still)->Name("BM_RenderFrame/deep_chain/still")->UseRealTime();
 BENCHMARK(BM_RenderFrame_deep_chain_recompile)
     ->Name("BM_RenderFrame/deep_chain/recompile")
     ->UseRealTime();

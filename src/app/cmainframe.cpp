@@ -2,13 +2,13 @@
 #include "cmainframe.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
-#include <QActionGroup>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QShortcut>

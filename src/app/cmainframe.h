@@ -3,9 +3,8 @@
 // menus, and the fixed pane sizes that every resize restores.
 #pragma once
 
-#include <array>
-
 #include <QMainWindow>
+#include <array>
 #include <functional>
 
 class QAction;

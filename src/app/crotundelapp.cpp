@@ -1,8 +1,6 @@
 // Application start-up and the document commands of the File menu.
 #include "crotundelapp.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "animationcontrols.h"
 #include "caboutdlg.h"

@@ -159,8 +159,9 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         for (std::size_t i; (i = next++) < jobs.size();) {
             const Job& j = jobs[i];
             bool coarse = false;
-            built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
-                        boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse)};
+            built[i] = {
+                j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
+                boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse)};
             if (coarse) coarsened = true;
         }
     };

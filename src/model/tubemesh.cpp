@@ -311,7 +311,8 @@ TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
         {std::min(s.sides, 4), std::max(s.maxTurnDegrees, 45.0), std::max(s.tolerance, 1.0)},
         {3, 180, std::max(s.tolerance, 2.0)}};
     auto within = [&](TubeSettings t, const std::vector<Vec3>& from) {
-        t.maxRings = std::max<std::size_t>(3, maxTriangles / (2 * std::size_t(std::max(3, t.sides))));
+        t.maxRings =
+            std::max<std::size_t>(3, maxTriangles / (2 * std::size_t(std::max(3, t.sides))));
         if (s.maxRings) t.maxRings = std::min(t.maxRings, s.maxRings);
         return closedTube(from, t);
     };

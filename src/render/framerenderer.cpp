@@ -153,8 +153,7 @@ bool FrameRenderer::drawSmoothFrame(Automaton& a, const FrameSettings& s, Camera
     // which a framebuffer object has not: those frames go as they are.
     GLboolean stereoBuffers = GL_FALSE;
     if (options_.windowBuffers) glGetBooleanv(GL_STEREO, &stereoBuffers);
-    if (smoothTarget_ &&
-        (smoothTarget_->width() != width || smoothTarget_->height() != height)) {
+    if (smoothTarget_ && (smoothTarget_->width() != width || smoothTarget_->height() != height)) {
         smoothTarget_.reset();
         smoothFailed_ = false;
     }

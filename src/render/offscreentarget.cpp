@@ -17,8 +17,8 @@ bool hasFramebufferObjects() {
 }
 }  // namespace
 
-std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height,
-                                                         std::string* error, int maxSamples) {
+std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height, std::string* error,
+                                                         int maxSamples) {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
         return std::unique_ptr<OffscreenTarget>();
@@ -45,9 +45,8 @@ std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height,
     // Without multisampling the image is still right, only its edges are
     // stepped: fall back to a plain framebuffer rather than fail. Very large
     // images go without, as four samples a pixel would take gigabytes.
-    const bool multisample =
-        maxSamples >= 2 && available >= 2 &&
-        static_cast<long long>(width) * height <= kMaxMultisampledPixels;
+    const bool multisample = maxSamples >= 2 && available >= 2 &&
+                             static_cast<long long>(width) * height <= kMaxMultisampledPixels;
     if (multisample && t->build(std::min(maxSamples, static_cast<int>(available)))) return t;
     t->releaseBuffers();
     if (t->build(0)) return t;

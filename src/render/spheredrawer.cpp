@@ -95,7 +95,7 @@ struct SphereDrawer::Entry {
     // The tubes as vertex buffers: drawn whole, or in part while rolling.
     GLuint tubeBuffer = 0, tubeIndices = 0;
     bool tubeBufferReady = false;
-    int tubeLevel = -1;  // the detail the buffer was built at
+    int tubeLevel = -1;        // the detail the buffer was built at
     bool tubesCoarse = false;  // made coarser to keep within the budget
     std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
@@ -149,8 +149,9 @@ SphereDrawer::Entry& SphereDrawer::entryFor(Sphere& s) {
     // The window's drawer records its list names in the sphere. A sphere
     // whose names differ is not the one these lists were made for: a new
     // sphere that got the address of a destroyed one.
-    if (mode_ == Mode::Primary && ((e.bodyCompiled && s.bodyList != static_cast<int>(e.bodyList)) ||
-                                   (e.tubeBufferReady && s.pathList != static_cast<int>(e.tubeBuffer))))
+    if (mode_ == Mode::Primary &&
+        ((e.bodyCompiled && s.bodyList != static_cast<int>(e.bodyList)) ||
+         (e.tubeBufferReady && s.pathList != static_cast<int>(e.tubeBuffer))))
         releaseEntry(e);
     if (!e.quadric) {
         e.quadric = gluNewQuadric();

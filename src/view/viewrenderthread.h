@@ -83,7 +83,8 @@ class ViewRenderThread {
     bool hardwareGl_ = false;
     // The path pass's note, to which the tube budget's is added.
     std::string passNote_;
-public:
+
+  public:
     // How long the picture stands still before its edges are smoothed.
     static constexpr std::chrono::milliseconds kStillDelay{150};
 };
