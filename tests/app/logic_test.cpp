@@ -251,7 +251,7 @@ void LogicTest::menus_data() {
                                          "E&xit|Ctrl+Q"};
     QTest::newRow("Edit") << 1
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
-    QTest::newRow("View") << 2 << QStringList{"&Reset view|"};
+    QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Smooth edges|"};
     QTest::newRow("Help") << 3 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
 }
 
