@@ -1,5 +1,6 @@
 // Frames per second of the renderer: an 800 x 600 frame drawn off-screen,
-// from display lists already compiled and with every list compiled anew.
+// from tube buffers already built and with every buffer built anew; moving
+// frames without samples, still ones with four.
 #if __has_include("headlessrenderer.h")
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -39,8 +40,9 @@ int pixelsOffFullTubes(OffscreenFrame& f, Automaton& a) {
     return off;
 }
 
+// samples: 0 for the frames of a moving picture, 4 for the still one.
 void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)(),
-                  bool recompile) {
+                  bool recompile, int samples = 4) {
     OffscreenFrame f;
     if (!f.open(state)) return;
     auto a = make();
@@ -48,8 +50,8 @@ void renderFrames(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*mak
     frameUpdate(*a);
     f.aimAt(*a);
     const int offFull = recompile ? 0 : pixelsOffFullTubes(f, *a);
-    if (!f.bind(state)) return;
-    f.draw(*a);  // lists compiled once
+    if (!f.bind(state, samples)) return;
+    f.draw(*a);  // tube buffers built once
     const std::size_t triangles = f.frames().spheres().tubeTriangles();
     for (auto _ : state) {
         if (recompile) f.frames().spheres().invalidate();
@@ -68,8 +70,11 @@ void BM_RenderFrame_new_document(benchmark::State& s) {
 void BM_RenderFrame_new_document_recompile(benchmark::State& s) {
     renderFrames(s, newDocument, true);
 }
-void BM_RenderFrame_deep_chain(benchmark::State& s) {
-    renderFrames(s, deepChain, false);
+void BM_RenderFrame_deep_chain_moving(benchmark::State& s) {
+    renderFrames(s, deepChain, false, 0);
+}
+void BM_RenderFrame_deep_chain_still(benchmark::State& s) {
+    renderFrames(s, deepChain, false, 4);
 }
 void BM_RenderFrame_deep_chain_recompile(benchmark::State& s) {
     renderFrames(s, deepChain, true);
@@ -80,7 +85,10 @@ BENCHMARK(BM_RenderFrame_new_document)->Name("BM_RenderFrame/new_document")->Use
 BENCHMARK(BM_RenderFrame_new_document_recompile)
     ->Name("BM_RenderFrame/new_document/recompile")
     ->UseRealTime();
-BENCHMARK(BM_RenderFrame_deep_chain)->Name("BM_RenderFrame/deep_chain")->UseRealTime();
+BENCHMARK(BM_RenderFrame_deep_chain_moving)
+    ->Name("BM_RenderFrame/deep_chain/moving")
+    ->UseRealTime();
+BENCHMARK(BM_RenderFrame_deep_chain_still)->Name("BM_RenderFrame/deep_chain/still")->UseRealTime();
 BENCHMARK(BM_RenderFrame_deep_chain_recompile)
     ->Name("BM_RenderFrame/deep_chain/recompile")
     ->UseRealTime();
@@ -91,8 +99,9 @@ namespace {
 using namespace bench;
 
 // From one edit (a sphere's axis turned) to the first frame drawn with the
-// new paths: the reset, the path pass, the tube lists compiled again and one
-// 800 x 600 frame, off-screen, at the default accuracy.
+// new paths: the reset, the path pass, the tube buffers built again and one
+// 800 x 600 frame at moving quality (no samples), off-screen, at the default
+// accuracy.
 void editToFrame(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make)()) {
     OffscreenFrame f;
     if (!f.open(state)) return;
@@ -101,7 +110,7 @@ void editToFrame(benchmark::State& state, std::unique_ptr<BenchAutomaton> (*make
     reset(*a);
     frameUpdate(*a);
     f.aimAt(*a);
-    if (!f.bind(state)) return;
+    if (!f.bind(state, 0)) return;
     f.draw(*a);
     Sphere* edited = a->timeMaster;
     for (auto _ : state) {

@@ -40,11 +40,12 @@ class OffscreenFrame {
     }
     void aimAt(const Automaton& a) { settings.camera.cameraDistance = startCameraDistance(a); }
     // Makes the renderer's context current and draws into a fresh target
-    // from here on; on failure skips the benchmark and returns false.
-    bool bind(benchmark::State& state) {
+    // (4x multisampled, or plain with samples 0) from here on; on failure
+    // skips the benchmark and returns false.
+    bool bind(benchmark::State& state, int samples = 4) {
         std::string error;
         renderer_->makeCurrent();
-        target_ = OffscreenTarget::create(kFrameWidth, kFrameHeight, &error);
+        target_ = OffscreenTarget::create(kFrameWidth, kFrameHeight, &error, samples);
         if (!target_) {
             state.SkipWithError(error.c_str());
             return false;

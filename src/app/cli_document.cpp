@@ -2,6 +2,7 @@
 // need no display and never open a window.
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <optional>

@@ -23,6 +23,7 @@ struct Option {
 const Option kValued[] = {
     {"--tube-radius", &MakingArguments::tubeRadius},
     {"--sides", &MakingArguments::sides},
+    {"--max-triangles", &MakingArguments::maxTriangles},
     {"--size", &MakingArguments::size},
     {"--scale", &MakingArguments::scale},
     {"--page", &MakingArguments::page},
@@ -86,6 +87,8 @@ const char* const kMakingHelp =
     "  --tube-radius R|auto  tube radius in automaton units; auto (the default) is 0.9 x\n"
     "                        the thinnest curve's thickness, so no tube touches itself\n"
     "  --sides N             sides of each tube, 3 to 64 (default 7)\n"
+    "  --max-triangles N     triangles of all tubes together, at most (default 2000000);\n"
+    "                        above it tubes are made coarser\n"
     "  --size 100mm          scale the model so its largest dimension is that long\n"
     "  --scale S             or multiply every coordinate by S (millimetres per unit)\n"
     "Drawings for pen plotters (OUT.svg):\n"
@@ -129,6 +132,7 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
              only(m.plotter, "--plotter", hasExtension(out, ".svg"), ".svg drawings"),
              only(m.tubeRadius.has_value(), "--tube-radius", mesh, "meshes"),
              only(m.sides.has_value(), "--sides", mesh, "meshes"),
+             only(m.maxTriangles.has_value(), "--max-triangles", mesh, "meshes"),
              only(m.size.has_value(), "--size", mesh, "meshes"),
              only(m.scale.has_value(), "--scale", mesh, "meshes"),
              only(m.page.has_value(), "--page", plotter, "drawings for plotters (--plotter)"),
@@ -152,6 +156,12 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
         if (!v || *v != std::floor(*v) || *v < 3 || *v > PathMesh::kMostSides)
             return "--sides needs a whole number from 3 to " +
                    std::to_string(PathMesh::kMostSides) + ".";
+    }
+    if (m.maxTriangles) {
+        auto v = plainNumber(*m.maxTriangles);
+        if (!v || *v != std::floor(*v) || *v < 1 || *v > double(MeshOptions::kMostTriangles))
+            return "--max-triangles needs a whole number from 1 to " +
+                   std::to_string(MeshOptions::kMostTriangles) + ".";
     }
     if (m.size && !positiveLength(m.size, true)) return "--size needs a length such as 100mm.";
     if (m.scale && !positiveLength(m.scale, false)) return "--scale needs a positive number.";
@@ -183,7 +193,13 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
         if (m.size) o.sizeMillimetres = positiveLength(m.size, true);
         if (m.scale) o.scale = *positiveLength(m.scale, false);
         o.warning = [](const std::string& w) { std::cerr << "rotundel: warning: " << w << "\n"; };
+        if (m.maxTriangles) o.maxTriangles = static_cast<std::size_t>(*plainNumber(*m.maxTriangles));
+        bool coarsened = false;
+        o.coarsened = &coarsened;
         error = PathMesh::write(doc, out, o);
+        if (coarsened)
+            std::cerr << "rotundel: note: tubes were made coarser to stay within "
+                      << o.maxTriangles << " triangles (--max-triangles).\n";
     } else if (isTrack(out)) {
         SandTrackOptions o;
         if (m.point) o = *pointOf(*m.point);

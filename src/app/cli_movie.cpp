@@ -152,6 +152,7 @@ int runMovie(const std::vector<std::string>& args) {
     ball = &doc.cameraController;
 #endif
     MovieResult r = MovieRecorder::record(doc, settings, ball, request, terminalProgress());
+    if (r.tubesCoarsened) std::cerr << "rotundel: note: " << SphereDrawer::tubeBudgetNote() << "\n";
     if (!r.ok) {
         std::cerr << "rotundel: " << r.error << "\n";
         return kExitFileError;

@@ -103,6 +103,8 @@ int renderCommand(const std::vector<std::string>& args) {
 #endif
     auto image =
         renderer->render(doc, frameSettingsOf(doc), rig, ball, a.size.width, a.size.height, &error);
+    if (renderer->frames().spheres().tubesCoarsened())
+        std::cerr << "rotundel: note: " << SphereDrawer::tubeBudgetNote() << "\n";
     if (!image) {
         std::cerr << "rotundel: " << error << "\n";
         return kExitFileError;

@@ -2,6 +2,7 @@
 #include "cmainframe.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -107,6 +108,20 @@ void CMainFrame::buildMenus() {
         if (paused) doc->RenderResume();
         view_->requestFrame();
     });
+
+    // Multisampling triples the cost of a frame in software OpenGL: by
+    // default the picture is smoothed once it stands still.
+    QMenu* smooth = viewMenu->addMenu("&Smooth edges");
+    auto* smoothGroup = new QActionGroup(this);
+    const char* smoothTexts[] = {"&Always", "When &still", "&Never"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = smooth->addAction(smoothTexts[i]);
+        a->setCheckable(true);
+        a->setObjectName(QString("smoothEdges%1").arg(i));
+        smoothGroup->addAction(a);
+        smoothEdgesActions[static_cast<std::size_t>(i)] = a;
+    }
+    smoothEdgesActions[1]->setChecked(true);
 
     QMenu* design = menuBar()->addMenu("&Design");
     designAction = design->addAction("By symmetry...");

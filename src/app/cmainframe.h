@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 
 class QAction;
@@ -57,6 +58,8 @@ class CMainFrame : public QMainWindow {
     QAction* resetViewAction = nullptr;
     QAction* curvesOnlyAction = nullptr;  // checkable: hide spheres, axes and great circles
     QAction *randomAction = nullptr, *designAction = nullptr;
+    // View > Smooth edges: always, when still, never (checkable, one on).
+    std::array<QAction*, 3> smoothEdgesActions{};
     QMenu* fileMenu() const { return fileMenu_; }
 
     // The Edit menu's "Undo" and "Redo", named after the step they take;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "animationcontrols.h"
 #include "caboutdlg.h"
@@ -110,6 +111,17 @@ bool CRotundelApp::InitInstance(const QString& file) {
     renderProgram = QCoreApplication::applicationFilePath();
     thumbnailCache =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/example-pictures";
+    // Smooth edges: the choice is the user's, kept from one run to the next.
+    const int smooth = std::clamp(settings_->value("View/SmoothEdges", 1).toInt(), 0, 2);
+    f->smoothEdgesActions[static_cast<std::size_t>(smooth)]->setChecked(true);
+    view->setSmoothEdges(static_cast<ViewOpenGLmt::SmoothEdges>(smooth));
+    for (int i = 0; i < 3; ++i)
+        connect(f->smoothEdgesActions[static_cast<std::size_t>(i)], &QAction::toggled, this,
+                [this, i](bool on) {
+                    if (!on) return;
+                    settings_->setValue("View/SmoothEdges", i);
+                    view->setSmoothEdges(static_cast<ViewOpenGLmt::SmoothEdges>(i));
+                });
     animation_ = new AnimationControls(*f, view->rolling());
     exports_ = new FileExports(*doc_, *view, f);
     connect(f->saveMovieAction, &QAction::triggered, exports_, &FileExports::OnSaveMovie);

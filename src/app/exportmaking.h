@@ -13,7 +13,8 @@ class CRotundelDoc;
 
 struct MakingArguments {
     // As given; each is checked against the output's type before writing.
-    std::optional<std::string> tubeRadius, sides, size, scale, page, margin, view, tolerance, point;
+    std::optional<std::string> tubeRadius, sides, size, scale, page, margin, view, tolerance, point,
+        maxTriangles;
     bool plotter = false, landscape = false;
 };
 

@@ -296,6 +296,15 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
     }
+    if (options.maxTriangles < 1 || options.maxTriangles > MeshOptions::kMostTriangles)
+        return "The triangle budget must be from 1 to " +
+               std::to_string(MeshOptions::kMostTriangles) + ".";
+    // The budget is shared by all traced points in proportion to their
+    // samples, so that no file can make the tubes take memory without end.
+    std::vector<std::size_t> samples;
+    for (const Job& j : jobs) samples.push_back(j.sphere->points[j.point].path.size());
+    const std::vector<std::size_t> shares = tubeTriangleShares(samples, options.maxTriangles);
+    std::atomic<bool> coarsened{false};
     // An STL file holds nothing but the triangles: each tube becomes its
     // records on the thread that built it, and its mesh is let go at once;
     // unless the model is scaled, which needs every tube's extent first.
@@ -308,7 +317,10 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     auto build = [&] {
         for (std::size_t i; (i = next++) < jobs.size();) {
             const Job& j = jobs[i];
-            TubeMesh mesh = closedTube(j.sphere->points[j.point].path, j.settings);
+            bool coarse = false;
+            TubeMesh mesh =
+                boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse);
+            if (coarse) coarsened = true;
             if (recordsAtOnce)
                 records[i] = stlTriangles(mesh);
             else
@@ -322,6 +334,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         helpers.emplace_back(build);
     build();
     for (auto& h : helpers) h.join();
+    if (options.coarsened) *options.coarsened = coarsened;
     std::vector<MeshTube> tubes;
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));

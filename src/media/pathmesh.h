@@ -9,6 +9,7 @@
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +32,12 @@ struct MeshOptions {
     // Told, one sentence each, of every curve that a tube of the given
     // radius would cross itself on, with the largest radius that would not.
     std::function<void(const std::string&)> warning;
+    // Triangles of all tubes together, at most: above it tubes are made
+    // coarser (fewer sides and rings), which *coarsened (when set) says.
+    std::size_t maxTriangles = kDefaultMaxTriangles;
+    bool* coarsened = nullptr;
+    static constexpr std::size_t kDefaultMaxTriangles = 2'000'000;
+    static constexpr std::size_t kMostTriangles = 50'000'000;
 };
 
 class PathMesh {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -277,6 +278,109 @@ TubeSettings tubeSettingsFor(double sphereRadius) {
     return s;
 }
 
+int tubeDetailLevel(double radiusPixels) {
+    // Bands from 2^-20 of a pixel, each twice as wide as the one before.
+    int level = 0;
+    for (double edge = std::ldexp(1.0, -20); level + 1 < kTubeDetailLevels && radiusPixels >= edge;
+         edge *= 2)
+        ++level;
+    return level;
+}
+
+TubeSettings tubeSettingsAt(double sphereRadius, int level) {
+    level = std::clamp(level, 0, kTubeDetailLevels - 1);
+    TubeSettings s = tubeSettingsFor(sphereRadius);
+    constexpr int kFine = kTubeDetailLevels - 5;  // the band from 2 pixels
+    if (level >= kFine) {
+        // The sides keep the outline within about a pixel of the round
+        // tube; the shading (a normal per vertex) hides the facets inside.
+        struct Detail {
+            int sides;
+            double turn, tolerance;
+        };
+        static constexpr Detail kDetail[] = {
+            {5, 20, 0.3}, {6, 15, 0.2}, {7, 10, 0.1}, {9, 10, 0.05}, {12, 7, 0.03}};
+        const Detail& d = kDetail[level - kFine];
+        s.sides = d.sides;
+        s.maxTurnDegrees = d.turn;
+        s.tolerance = d.tolerance;
+        return s;
+    }
+    // Thinner tubes: the centre line may stray from the samples by a pixel,
+    // which is many radii of a tube far thinner than one.
+    const double upper = std::ldexp(1.0, level - kFine + 2);  // pixels, the band's top
+    s.sides = 5;
+    s.maxTurnDegrees = upper > 1 ? 20 : upper > 0.5 ? 30 : upper > 0.25 ? 45 : 180;
+    s.tolerance = 1 / upper;
+    return s;
+}
+
+TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
+                     std::size_t maxTriangles, bool* coarsened) {
+    if (coarsened) *coarsened = false;
+    // Steps down from the settings asked for: fewer sides, a larger
+    // tolerance, longer pieces, and at last no interpolation at all.
+    struct Step {
+        int sides;
+        double turn, tolerance;
+    };
+    const Step steps[] = {
+        {s.sides, s.maxTurnDegrees, s.tolerance},
+        {std::min(s.sides, 5), std::max(s.maxTurnDegrees, 20.0), std::max(s.tolerance, 0.3)},
+        {std::min(s.sides, 4), std::max(s.maxTurnDegrees, 45.0), std::max(s.tolerance, 1.0)},
+        {3, 180, std::max(s.tolerance, 2.0)}};
+    auto within = [&](TubeSettings t, const std::vector<Vec3>& from) {
+        t.maxRings =
+            std::max<std::size_t>(3, maxTriangles / (2 * std::size_t(std::max(3, t.sides))));
+        if (s.maxRings) t.maxRings = std::min(t.maxRings, s.maxRings);
+        return closedTube(from, t);
+    };
+    TubeMesh mesh = within(s, samples);
+    // Empty for want of a path or of sane settings, not for the budget.
+    if (!mesh.triangles.empty() || distinct(samples).size() < 3 || !(s.radius > 0) ||
+        !std::isfinite(s.radius) || s.sides < 3 || !std::isfinite(s.tolerance) ||
+        !std::isfinite(s.maxTurnDegrees))
+        return mesh;
+    if (coarsened) *coarsened = true;
+    TubeSettings t = s;
+    for (const Step& step : steps) {
+        t.sides = std::max(3, step.sides);
+        t.maxTurnDegrees = step.turn;
+        t.tolerance = step.tolerance;
+        mesh = within(t, samples);
+        if (!mesh.triangles.empty()) return mesh;
+    }
+    // Without interpolation a ring stands at a kept sample at most: every
+    // k-th sample keeps the ring count within the budget.
+    const std::size_t rings = std::max<std::size_t>(3, maxTriangles / 6);
+    const std::size_t every = samples.size() / rings + 1;
+    std::vector<Vec3> fewer;
+    for (std::size_t k = 0; k < samples.size(); k += every) fewer.push_back(samples[k]);
+    return within(t, fewer);
+}
+
+std::size_t tubeTriangleShare(std::size_t samples, double allSamples, std::size_t paths,
+                              std::size_t budget) {
+    // Half in equal parts, so that a sparse path next to a dense one still
+    // gets a smooth tube, half in proportion to the samples; and at least
+    // enough for a coarse tube of a few dozen rings.
+    constexpr std::size_t kLeast = 256;
+    const double half = static_cast<double>(budget) / 2;
+    double share = paths ? half / static_cast<double>(paths) : 0;
+    if (allSamples > 0) share += half * static_cast<double>(samples) / allSamples;
+    return std::max(kLeast, static_cast<std::size_t>(share));
+}
+
+std::vector<std::size_t> tubeTriangleShares(const std::vector<std::size_t>& samples,
+                                            std::size_t budget) {
+    double total = 0;
+    for (std::size_t n : samples) total += static_cast<double>(n);
+    std::vector<std::size_t> shares;
+    for (std::size_t n : samples)
+        shares.push_back(tubeTriangleShare(n, total, samples.size(), budget));
+    return shares;
+}
+
 std::vector<TubeFrame> transportTubeFrames(const std::vector<Vec3>& path) {
     return transport<false>(path);
 }
@@ -292,9 +396,10 @@ Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, in
 
 namespace {
 // The centre line through the distinct samples q, thinned with the given
-// stride; *tolerant: every sample ended within the tolerance of it.
-std::vector<Vec3> tessellate(const std::vector<Vec3>& q, const TubeSettings& s, std::size_t stride,
-                             bool* tolerant) {
+// stride; *tolerant: every sample ended within the tolerance of it. Null
+// when the line would need more than s.maxRings vertices.
+std::optional<std::vector<Vec3>> tessellate(const std::vector<Vec3>& q, const TubeSettings& s,
+                                            std::size_t stride, bool* tolerant) {
     const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
     const bool interpolate = s.maxTurnDegrees < 180;
     const double maxTurn = std::max(s.maxTurnDegrees, 0.5) * (kTwoPi / 360);
@@ -332,6 +437,11 @@ std::vector<Vec3> tessellate(const std::vector<Vec3>& q, const TubeSettings& s, 
     bool pending = false;  // samples were added in the last round
     for (int round = 0; round < 24; ++round) {
         const std::size_t n = kept.size();
+        if (s.maxRings) {
+            std::size_t total = 0;
+            for (int p : pieces) total += static_cast<std::size_t>(p);
+            if (total > s.maxRings) return std::nullopt;
+        }
         line.clear();
         firstOf.assign(n + 1, 0);
         for (std::size_t i = 0; i < n; ++i) {
@@ -434,19 +544,25 @@ std::vector<Vec3> tessellate(const std::vector<Vec3>& q, const TubeSettings& s, 
     *tolerant = !pending;
     return distinct(line);
 }
-}  // namespace
 
-std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+std::optional<std::vector<Vec3>> centreLine(const std::vector<Vec3>& samples,
+                                            const TubeSettings& s) {
     std::vector<Vec3> copy;
     const std::vector<Vec3>& q = distinctSamples(samples, &copy);
     if (q.size() < 3) return q;
     bool tolerant = true;
-    std::vector<Vec3> line = tessellate(q, s, kStride, &tolerant);
+    auto line = tessellate(q, s, kStride, &tolerant);
     // Thinning that looked at every kStride-th sample left out so many that
     // stood off that the rounds ran out adding them back: thin looking at
     // every sample instead (a path with wiggles as short as the stride).
-    if (!tolerant) line = tessellate(q, s, 1, &tolerant);
+    if (line && !tolerant) line = tessellate(q, s, 1, &tolerant);
     return line;
+}
+}  // namespace
+
+std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const TubeSettings& s) {
+    auto line = centreLine(samples, s);
+    return line ? std::move(*line) : std::vector<Vec3>{};
 }
 
 TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
@@ -458,6 +574,7 @@ TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
         if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return mesh;
     std::vector<Vec3> line = tessellateClosedPath(samples, s);
     const std::size_t rings = line.size();
+    if (s.maxRings && rings > s.maxRings) return mesh;
     if (rings < 3) return mesh;
 
     // Directions of the segments and, at each vertex, the tangent halfway

@@ -37,6 +37,10 @@ struct TubeSettings {
     int sides = 7;               // at least 3
     double maxTurnDegrees = 10;  // 180 or more: no interpolation
     double tolerance = 0.1;      // in tube radii; 0: every sample is kept
+    // Rings the centre line may have, at most; 0: no bound. A tube that
+    // would need more is not built (closedTube gives an empty mesh) before
+    // any of its rings are made.
+    std::size_t maxRings = 0;
 };
 
 // The tube that the drawing shows around the paths of a sphere of radius
@@ -44,6 +48,17 @@ struct TubeSettings {
 // radius thick, seven sides, turns of at most 10 degrees, samples left out
 // where that moves the centre line by less than 0.05 of the tube's radius.
 TubeSettings tubeSettingsFor(double sphereRadius);
+
+// Detail by the tube's size on screen: thin, far tubes get few sides, long
+// straight pieces and a centre line that may stray from the samples by about
+// a pixel; near ones up to twelve sides and short pieces. A level changes
+// only when the size doubles or halves, so that a zoom does not rebuild the
+// tubes at every frame.
+constexpr int kTubeDetailLevels = 27;
+// The level for a tube radius of this many pixels (0..kTubeDetailLevels-1).
+int tubeDetailLevel(double radiusPixels);
+// The drawing's tube around the paths of a sphere of this radius at a level.
+TubeSettings tubeSettingsAt(double sphereRadius, int level);
 
 struct TubeMesh {
     int sides = 0;
@@ -63,6 +78,21 @@ std::vector<Vec3> tessellateClosedPath(const std::vector<Vec3>& samples, const T
 // three vertices or the settings make no tube (radius not above 0, fewer
 // than three sides, values that are not finite).
 TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s);
+
+// The tube with at most maxTriangles triangles: built with s where that
+// fits, otherwise with coarser settings (fewer sides, a larger tolerance,
+// longer straight pieces) and, where even that does not fit, around every
+// k-th sample only. *coarsened (when given) says whether it had to.
+TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
+                     std::size_t maxTriangles, bool* coarsened = nullptr);
+
+// A triangle budget shared among paths: half equally, half in proportion
+// to their samples, each given at least enough for a small tube.
+std::vector<std::size_t> tubeTriangleShares(const std::vector<std::size_t>& samples,
+                                            std::size_t budget);
+// One path's share, of `paths` paths with allSamples samples together.
+std::size_t tubeTriangleShare(std::size_t samples, double allSamples, std::size_t paths,
+                              std::size_t budget);
 
 // The tube frame at each sample of an open polyline: the normal and the
 // binormal that the ring around that sample spans. The first frame is set

@@ -2,6 +2,8 @@
 // framebuffer objects.
 #include "framerenderer.h"
 
+#include <cmath>
+
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -81,7 +83,10 @@ std::optional<AnaglyphMasks> FrameRenderer::anaglyphMasks(int scheme) {
     }
 }
 
-void FrameRenderer::loadCamera(const CameraSetup& c, const CBallController* ball) {
+void FrameRenderer::loadCamera(const CameraSetup& c, const CBallController* ball, int height) {
+    // The frustum's height at the distance of the point looked at, in pixels.
+    const double span = (c.top - c.bottom) * length(c.eye - c.center) / c.nearDistance;
+    pixelsPerUnit_ = span > 0 && std::isfinite(span) ? height / span : 0;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(c.left, c.right, c.bottom, c.top, c.nearDistance, c.farDistance);
@@ -111,6 +116,7 @@ bool FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
     o.rolling = s.rolling;
     o.curvesOnly = s.curvesOnly;
     o.stop = s.stop;
+    o.pixelsPerUnit = pixelsPerUnit_;
     return spheres_.drawAutomaton(a, o);
 }
 
@@ -136,10 +142,38 @@ bool FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& r
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (s.stereo) return anaglyphFrame(a, s, rig, ball, width, height);
     glDisable(GL_BLEND);
-    loadCamera(rig.mono(s.camera, width, height), ball);
+    loadCamera(rig.mono(s.camera, width, height), ball, height);
     if (!scene(a, s)) return false;
     if (ball) overlay_.draw(*ball);
     return true;
+}
+
+bool FrameRenderer::drawSmoothFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+                                    const CBallController* ball, int width, int height) {
+    // Quad-buffered stereo draws each eye into its own window buffer,
+    // which a framebuffer object has not: those frames go as they are.
+    GLboolean stereoBuffers = GL_FALSE;
+    if (options_.windowBuffers) glGetBooleanv(GL_STEREO, &stereoBuffers);
+    if (smoothTarget_ && (smoothTarget_->width() != width || smoothTarget_->height() != height)) {
+        smoothTarget_.reset();
+        smoothFailed_ = false;
+    }
+    if (!smoothTarget_ && !smoothFailed_ && !stereoBuffers) {
+        smoothTarget_ = OffscreenTarget::create(width, height, nullptr);
+        if (smoothTarget_ && smoothTarget_->samples() == 0) smoothTarget_.reset();
+        smoothFailed_ = !smoothTarget_;
+    }
+    if (!smoothTarget_ || stereoBuffers) return drawFrame(a, s, rig, ball, width, height);
+    smoothTarget_->bind();
+    bool windowBuffers = options_.windowBuffers;
+    options_.windowBuffers = false;  // a framebuffer object has no back buffers
+    bool drawn = drawFrame(a, s, rig, ball, width, height);
+    options_.windowBuffers = windowBuffers;
+    if (drawn)
+        smoothTarget_->present();
+    else
+        smoothTarget_->unbind();
+    return drawn;
 }
 
 bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
@@ -148,7 +182,7 @@ bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRi
     glDisable(GL_BLEND);
     openAllChannels();
     if (masks) setMask(masks->first);
-    loadCamera(rig.stereo(s.camera, 1, width, height), ball);
+    loadCamera(rig.stereo(s.camera, 1, width, height), ball, height);
     bool drawn = scene(a, s);
     glFlush();
     openAllChannels();
@@ -159,7 +193,7 @@ bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRi
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     if (masks) setMask(masks->second);
-    loadCamera(rig.stereo(s.camera, 0, width, height), ball);
+    loadCamera(rig.stereo(s.camera, 0, width, height), ball, height);
     drawn = scene(a, s);
     glFlush();
     openAllChannels();

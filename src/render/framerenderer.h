@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "balloverlay.h"
 #include "camerarig.h"
 #include "cballcontroller.h"
+#include "offscreentarget.h"
 #include "rgbaimage.h"
 #include "spheredrawer.h"
 
@@ -93,6 +95,13 @@ class FrameRenderer {
     bool drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                    const CBallController* ball, int width, int height);
 
+    // The same frame drawn with its edges smoothed: into a multisampled
+    // framebuffer object, then copied onto the framebuffer bound now (the
+    // window's back buffer). False as drawFrame, and when this context
+    // cannot smooth (the frame is then drawn plainly).
+    bool drawSmoothFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
+                         const CBallController* ball, int width, int height);
+
     // Renders a frame at width x height into a framebuffer object of the
     // current context, on the white background of saved images, and reads
     // it back. The window's framebuffer, viewport and clear colour are left
@@ -112,7 +121,7 @@ class FrameRenderer {
     void setDocumentFolder(const std::string& folder) { spheres_.setDocumentFolder(folder); }
 
   private:
-    void loadCamera(const CameraSetup& c, const CBallController* ball);
+    void loadCamera(const CameraSetup& c, const CBallController* ball, int height);
     bool scene(Automaton& a, const FrameSettings& s);
     bool anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
                        const CBallController* ball, int width, int height);
@@ -123,4 +132,9 @@ class FrameRenderer {
     SphereDrawer spheres_;
     BallOverlay overlay_;
     bool lightBackground_ = false;  // while rendering onto a white image
+    double pixelsPerUnit_ = 0;      // of the camera loaded last
+    // The multisampled framebuffer of smooth frames, kept while the size
+    // stays; null once it could not be made.
+    std::unique_ptr<OffscreenTarget> smoothTarget_;
+    bool smoothFailed_ = false;
 };

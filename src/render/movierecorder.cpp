@@ -71,6 +71,7 @@ MovieResult MovieRecorder::record(Automaton& a, FrameSettings settings, const CB
             return result;
         }
         result.frames = k + 1;
+        if (renderer->frames().spheres().tubesCoarsened()) result.tubesCoarsened = true;
         if (control.progress) control.progress(k + 1, request.frames);
     }
     if (request.rolling) timeline.place(a, 0);

@@ -38,6 +38,7 @@ struct MovieResult {
     bool cancelled = false;
     std::string error;  // one sentence when neither ok nor cancelled
     int frames = 0;
+    bool tubesCoarsened = false;  // the triangle budget made tubes coarser
 };
 
 class MovieRecorder {

@@ -17,8 +17,8 @@ bool hasFramebufferObjects() {
 }
 }  // namespace
 
-std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height,
-                                                         std::string* error) {
+std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height, std::string* error,
+                                                         int maxSamples) {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
         return std::unique_ptr<OffscreenTarget>();
@@ -38,16 +38,16 @@ std::unique_ptr<OffscreenTarget> OffscreenTarget::create(int width, int height,
     std::unique_ptr<OffscreenTarget> t(new OffscreenTarget);
     t->width_ = width;
     t->height_ = height;
-    GLint maxSamples = 0;
-    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    GLint available = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &available);
     while (glGetError() != GL_NO_ERROR) {
     }
     // Without multisampling the image is still right, only its edges are
     // stepped: fall back to a plain framebuffer rather than fail. Very large
     // images go without, as four samples a pixel would take gigabytes.
-    const bool multisample =
-        maxSamples >= 2 && static_cast<long long>(width) * height <= kMaxMultisampledPixels;
-    if (multisample && t->build(std::min(4, static_cast<int>(maxSamples)))) return t;
+    const bool multisample = maxSamples >= 2 && available >= 2 &&
+                             static_cast<long long>(width) * height <= kMaxMultisampledPixels;
+    if (multisample && t->build(std::min(maxSamples, static_cast<int>(available)))) return t;
     t->releaseBuffers();
     if (t->build(0)) return t;
     return fail("OpenGL could not make a framebuffer of " + std::to_string(width) + " x " +
@@ -122,6 +122,27 @@ void OffscreenTarget::unbind() {
     glViewport(savedViewport_[0], savedViewport_[1], savedViewport_[2], savedViewport_[3]);
     while (glGetError() != GL_NO_ERROR) {
     }
+}
+
+void OffscreenTarget::present() {
+    GLuint from = framebuffer_;
+    if (samples_ > 0) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer_);
+        glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        from = resolveFramebuffer_;
+    }
+    // The window's own buffer may differ in format; a plain framebuffer
+    // can be copied onto it all the same, a multisampled one could not.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, savedDraw_);
+    if (savedDrawBuffer_ != GL_NONE) glDrawBuffer(savedDrawBuffer_);
+    glBlitFramebuffer(0, 0, width_, height_, savedViewport_[0], savedViewport_[1],
+                      savedViewport_[0] + width_, savedViewport_[1] + height_, GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
+    unbind();
 }
 
 RgbaImage OffscreenTarget::read() const {

@@ -19,8 +19,9 @@ class OffscreenTarget {
     static constexpr long long kMaxMultisampledPixels = 4096LL * 2048;
 
     // Needs a current context that has framebuffer objects. Null with *error
-    // (one sentence) otherwise.
-    static std::unique_ptr<OffscreenTarget> create(int width, int height, std::string* error);
+    // (one sentence) otherwise. maxSamples 0 makes a plain framebuffer.
+    static std::unique_ptr<OffscreenTarget> create(int width, int height, std::string* error,
+                                                   int maxSamples = 4);
     ~OffscreenTarget();
     OffscreenTarget(const OffscreenTarget&) = delete;
     OffscreenTarget& operator=(const OffscreenTarget&) = delete;
@@ -29,6 +30,9 @@ class OffscreenTarget {
     void bind();
     // Back to the framebuffer, viewport and buffers that were in use.
     void unbind();
+    // Copies the picture (its samples averaged) onto the framebuffer that
+    // was drawn to before bind(), at the same place, and unbinds.
+    void present();
     // The pixels, top row first.
     RgbaImage read() const;
 

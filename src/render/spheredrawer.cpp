@@ -35,11 +35,6 @@ struct BodyLook {
     bool lightBackground = false;
     friend bool operator==(const BodyLook&, const BodyLook&) = default;
 };
-struct PathLook {
-    std::uint32_t color = 0;
-    bool stereo = false;
-    friend bool operator==(const PathLook&, const PathLook&) = default;
-};
 
 GLUquadric* quadricOf(void* q) {
     return static_cast<GLUquadric*>(q);
@@ -60,53 +55,6 @@ double bodyAngle(double fixed, bool animated, float dynamicAngle) {
     double a = fixed + dynamicAngle;
     if (a >= 360) a -= 360;
     return a;
-}
-
-// Hands a tube to OpenGL as vertex arrays: a list compiles them far faster
-// than one call per vertex. Returns the triangles drawn, or nothing when
-// stop said yes between two strips: a tube of a million samples takes a
-// good second to compile, which a waiting edit must not wait for.
-std::optional<std::size_t> drawTube(const TubeMesh& mesh, const std::function<bool()>& stop) {
-    if (mesh.triangles.empty()) return 0;
-    std::vector<float> data;
-    data.reserve(mesh.vertices.size() * 6);
-    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
-        const Vec3& n = mesh.normals[i];
-        const Vec3& v = mesh.vertices[i];
-        data.insert(data.end(),
-                    {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(n.z),
-                     static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
-    }
-    // One strip along the tube per side, round the loop and back to the
-    // first ring: the same triangles as the mesh lists, in the same turning
-    // sense, but a list compiles a vertex per triangle instead of three.
-    const std::size_t rings = mesh.rings(), sides = static_cast<std::size_t>(mesh.sides);
-    std::vector<GLuint> strip(2 * (rings + 1));
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    glInterleavedArrays(GL_N3F_V3F, 0, data.data());
-    // Long strips go in pieces that share their end rings (the same
-    // triangles), with a look at stop between two pieces.
-    constexpr std::size_t kPieceRings = 4096;
-    bool first = true;
-    for (std::size_t j = 0; j < sides; ++j) {
-        const std::size_t j1 = j + 1 == sides ? 0 : j + 1;
-        for (std::size_t r = 0; r <= rings; ++r) {
-            const std::size_t ring = (r == rings ? 0 : r) * sides;
-            strip[2 * r] = static_cast<GLuint>(ring + j);
-            strip[2 * r + 1] = static_cast<GLuint>(ring + j1);
-        }
-        for (std::size_t r0 = 0; r0 < rings; r0 += kPieceRings) {
-            if (!std::exchange(first, false) && stop && stop()) {
-                glPopClientAttrib();
-                return std::nullopt;
-            }
-            const std::size_t r1 = std::min(rings, r0 + kPieceRings);
-            glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(2 * (r1 - r0 + 1)),
-                           GL_UNSIGNED_INT, strip.data() + 2 * r0);
-        }
-    }
-    glPopClientAttrib();
-    return mesh.triangleCount();
 }
 
 // The rigid motion that carries a sphere from its time-0 snapshot to its
@@ -141,29 +89,18 @@ int showFlags(const Sphere& s) {
 struct SphereDrawer::Entry {
     GLUquadric* quadric = nullptr;
     GLuint bodyList = 0;
-    GLuint pathList = 0;  // the first of pathListCount consecutive lists
-    GLsizei pathListCount = 1;
     bool bodyCompiled = false;
-    bool pathCompiled = false;
     std::size_t pathTriangles = 0;
     BodyLook bodyLook;
-    PathLook pathLook;
     GLuint textureName = 0;
     bool textureReady = false;
     std::string textureKey;
     bool textureTried = false;
-    // The tubes as a vertex buffer, for drawing part of each while rolling.
+    // The tubes as vertex buffers: drawn whole, or in part while rolling.
     GLuint tubeBuffer = 0, tubeIndices = 0;
     bool tubeBufferReady = false;
-    bool listOutdated = false;  // the buffer saw new paths that the list has not
-    struct TubeRange {
-        std::size_t firstIndex = 0;
-        GLuint firstVertex = 0;
-        std::size_t rings = 0;
-        std::size_t indicesPerBand = 0;
-        std::size_t samples = 0;
-        std::vector<double> bandEnds;  // per band, the sample it reaches
-    };
+    int tubeLevel = -1;        // the detail the buffer was built at
+    bool tubesCoarse = false;  // made coarser to keep within the budget
     std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
 };
@@ -185,7 +122,6 @@ void SphereDrawer::release() {
 
 void SphereDrawer::releaseEntry(Entry& e) {
     if (e.bodyList) glDeleteLists(e.bodyList, 2);
-    if (e.pathList) glDeleteLists(e.pathList, e.pathListCount);
     if (e.tubeBuffer) glDeleteBuffers(1, &e.tubeBuffer);
     if (e.tubeIndices) glDeleteBuffers(1, &e.tubeIndices);
     if (e.quadric) gluDeleteQuadric(e.quadric);
@@ -196,8 +132,14 @@ void SphereDrawer::releaseEntry(Entry& e) {
 std::size_t SphereDrawer::tubeTriangles() const {
     std::size_t n = 0;
     for (const auto& [sphere, e] : entries_)
-        if (e->pathCompiled) n += e->pathTriangles;
+        if (e->tubeBufferReady) n += e->pathTriangles;
     return n;
+}
+
+bool SphereDrawer::tubesCoarsened() const {
+    for (const auto& [sphere, e] : entries_)
+        if (e->tubeBufferReady && e->tubesCoarse) return true;
+    return false;
 }
 
 void SphereDrawer::invalidate() {
@@ -211,8 +153,9 @@ SphereDrawer::Entry& SphereDrawer::entryFor(Sphere& s) {
     // The window's drawer records its list names in the sphere. A sphere
     // whose names differ is not the one these lists were made for: a new
     // sphere that got the address of a destroyed one.
-    if (mode_ == Mode::Primary && ((e.bodyCompiled && s.bodyList != static_cast<int>(e.bodyList)) ||
-                                   (e.pathCompiled && s.pathList != static_cast<int>(e.pathList))))
+    if (mode_ == Mode::Primary &&
+        ((e.bodyCompiled && s.bodyList != static_cast<int>(e.bodyList)) ||
+         (e.tubeBufferReady && s.pathList != static_cast<int>(e.tubeBuffer))))
         releaseEntry(e);
     if (!e.quadric) {
         e.quadric = gluNewQuadric();
@@ -244,6 +187,15 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             coneQuadric_ = cone;
             diskQuadric_ = disk;
         }
+        // The triangle budget is shared by every point drawn with a path.
+        budgetSamples_ = budgetPaths_ = 0;
+        forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+            if (s.showPointPaths)
+                for (const SpherePoint& p : s.points) {
+                    budgetSamples_ += p.path.size();
+                    budgetPaths_ += !p.path.empty();
+                }
+        });
         bool stopped = false;
         auto stopNow = [&] { return stopped || (stopped = o.stop && o.stop()); };
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
@@ -284,65 +236,89 @@ bool stopAsked(const DrawOptions& o) {
 
 bool SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (!s.showPointPaths) return true;
+    const TubeSettings base = tubeSettingsFor(s.radius);
+    const int level = o.pixelsPerUnit > 0 ? tubeDetailLevel(base.radius * o.pixelsPerUnit) : -1;
+    bool stale = !e.tubeBufferReady || s.pathListValid == 0 || invalidated_ || level != e.tubeLevel;
+    if (stale) {
+        if (!buildTubeBuffer(s, e, level, o)) return false;
+        ++compilations_;
+        if (mode_ == Mode::Primary) {
+            s.pathListValid = 1;
+            s.pathList = static_cast<int>(e.tubeBuffer);
+        }
+    }
     if (o.rolling) {
         drawPartialTubes(s, e, o);
         return true;
     }
-    PathLook look{s.color, o.stereo};
-    bool stale;
-    if (mode_ == Mode::Primary)
-        stale = s.pathListValid == 0 || (!e.pathCompiled && s.pathList != -1);
-    else
-        stale = !e.pathCompiled || s.pathListValid == 0;
-    if (e.pathCompiled && (look != e.pathLook || invalidated_)) stale = true;
-    if (e.listOutdated) stale = true;
-    if (stale) {
-        if (e.pathList) glDeleteLists(e.pathList, e.pathListCount);
-        e.pathCompiled = false;
-        e.pathListCount = static_cast<GLsizei>(std::max<std::size_t>(1, s.points.size()));
-        e.pathList = glGenLists(e.pathListCount);
-        if (e.pathList) {
-            // An unfinished compilation (a pause came) stays stale and
-            // compiles again next frame.
-            e.pathCompiled = compileTubes(s, e, o);
-            e.pathLook = look;
-            ++compilations_;
+    if (!e.tubeBuffer || e.tubeRanges.empty()) return true;
+    glLineWidth(3.0f);
+    sphereColour(s, o.stereo);
+    glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.tubeIndices);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
+    // One batch per point: between two the frame can give way to a pause.
+    bool whole = true;
+    for (std::size_t i = 0; i < e.tubeRanges.size(); ++i) {
+        if (i > 0 && stopAsked(o)) {
+            whole = false;
+            break;
         }
-        e.tubeBufferReady = false;  // new paths, or a new look: both caches go
-        e.listOutdated = false;
-        if (mode_ == Mode::Primary) {
-            s.pathListValid = e.pathCompiled || !e.pathList ? 1 : 0;
-            s.pathList = e.pathList ? static_cast<int>(e.pathList) : -1;
-        }
-        if (!e.pathCompiled && e.pathList) return false;
+        drawBands(e.tubeRanges[i], 0, e.tubeRanges[i].bandEnds.size());
     }
-    if (!e.pathCompiled) return true;
-    for (GLsizei i = 0; i < e.pathListCount; ++i) {
-        if (i > 0 && stopAsked(o)) return false;
-        glCallList(e.pathList + i);
-    }
-    return true;
+    glPopClientAttrib();
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return whole;
 }
 
-bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
-    TubeSettings settings = tubeSettingsFor(s.radius);
+void SphereDrawer::drawBands(const TubeRange& r, std::size_t from, std::size_t to) {
+    if (to <= from) return;
+    auto offset = (r.firstIndex + from * r.indicesPerBand) * sizeof(std::uint32_t);
+    // The rings these bands join, so that only their vertices are
+    // transformed (the band back to the start also joins ring 0).
+    const GLuint sides = static_cast<GLuint>(r.indicesPerBand / 6);
+    GLuint first = r.firstVertex + static_cast<GLuint>(from) * sides;
+    GLuint last = r.firstVertex + static_cast<GLuint>(std::min(to + 1, r.rings)) * sides - 1;
+    if (to >= r.rings) first = r.firstVertex;
+    glDrawRangeElements(GL_TRIANGLES, first, last,
+                        static_cast<GLsizei>((to - from) * r.indicesPerBand), GL_UNSIGNED_INT,
+                        reinterpret_cast<const void*>(offset));
+}
+
+bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOptions& o) {
+    TubeSettings settings = level < 0 ? tubeSettingsFor(s.radius) : tubeSettingsAt(s.radius, level);
     if (fullTubes_) settings.tolerance = 0;
+    // Each point's part of the budget that all points drawn share.
+    std::vector<std::size_t> shares;
+    std::size_t mine = 0;
+    const std::size_t budget = fullTubes_ ? std::size_t(1) << 40 : tubeBudget_;
+    for (const SpherePoint& p : s.points) {
+        shares.push_back(tubeTriangleShare(p.path.size(), double(budgetSamples_),
+                                           std::max<std::size_t>(1, budgetPaths_), budget));
+        mine += p.path.size();
+    }
     // The meshes need no OpenGL: long paths are built on several threads,
     // then handed over here, on the context's thread, in point order.
     std::vector<TubeMesh> meshes(s.points.size());
-    std::size_t samples = 0;
-    for (const SpherePoint& p : s.points) samples += p.path.size();
-    // A pause asked for meanwhile leaves the meshes not yet begun unbuilt.
+    std::vector<char> coarse(meshes.size(), 0);
+    // A pause asked for meanwhile leaves the meshes not yet begun unbuilt,
+    // and the buffer stale for the next frame.
     std::atomic<bool> stopped{false};
     auto build = [&](std::size_t i) {
-        if (!stopped) meshes[i] = closedTube(s.points[i].path, settings);
+        bool c = false;
+        if (!stopped && !s.points[i].path.empty())
+            meshes[i] = boundedTube(s.points[i].path, settings, shares[i], &c);
+        coarse[i] = c;
     };
     std::vector<std::thread> helpers;
-    if (samples >= kParallelTubeSamples && meshes.size() > 1) {
+    if (mine >= kParallelTubeSamples && meshes.size() > 1) {
         const std::size_t threads =
             std::min<std::size_t>(meshes.size(), std::max(1u, std::thread::hardware_concurrency()));
         for (std::size_t t = 1; t < threads; ++t)
-            helpers.emplace_back([&, t] {
+            // threads by value: it ends with this block, the helpers later.
+            helpers.emplace_back([&, t, threads] {
                 for (std::size_t i = t; i < meshes.size(); i += threads) build(i);
             });
         for (std::size_t i = 0; i < meshes.size(); i += threads) {
@@ -357,46 +333,26 @@ bool SphereDrawer::compileTubes(Sphere& s, Entry& e, const DrawOptions& o) {
     }
     for (auto& h : helpers) h.join();
     if (stopped) return false;
-    // One list per point, each setting its own line width and colour so
-    // that it can be drawn alone: between two lists the frame can give way
-    // to a pause, leaving the rest stale for the next frame.
-    std::size_t triangles = 0;
-    for (GLsizei i = 0; i < e.pathListCount; ++i) {
-        if (i > 0 && stopAsked(o)) return false;
-        glNewList(e.pathList + i, GL_COMPILE);
-        glLineWidth(3.0f);
-        sphereColour(s, o.stereo);
-        std::optional<std::size_t> drawn = 0;
-        if (static_cast<std::size_t>(i) < meshes.size()) drawn = drawTube(meshes[i], o.stop);
-        glEndList();
-        if (!drawn) return false;
-        triangles += *drawn;
-    }
-    e.pathTriangles = triangles;
-    return true;
-}
 
-void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
     std::vector<float> vertices;
     std::vector<std::uint32_t> indices;
     e.tubeRanges.clear();
-    TubeSettings settings = tubeSettingsFor(s.radius);
-    if (fullTubes_) settings.tolerance = 0;
-    for (const SpherePoint& p : s.points) {
-        if (p.path.empty()) continue;
-        TubeMesh mesh = closedTube(p.path, settings);
+    e.pathTriangles = 0;
+    e.tubesCoarse = std::find(coarse.begin(), coarse.end(), 1) != coarse.end();
+    for (std::size_t i = 0; i < meshes.size(); ++i) {
+        const TubeMesh& mesh = meshes[i];
         if (mesh.triangles.empty()) continue;
-        Entry::TubeRange range;
+        const auto& path = s.points[i].path;
+        TubeRange range;
         range.firstIndex = indices.size();
         range.firstVertex = static_cast<GLuint>(vertices.size() / 6);
         range.rings = mesh.rings();
         range.indicesPerBand = static_cast<std::size_t>(mesh.sides) * 6;
-        range.samples = p.path.size();
+        range.samples = path.size();
         // Where along the path (in samples) each band ends: rings lie in
         // path order, but the tube leaves out samples where they are dense
         // and adds rings where they are sparse, so each ring is matched to
         // the sample nearest to it, walking forward.
-        const auto& path = p.path;
         std::size_t j = 0;
         auto d2 = [](const Vec3& a, const Vec3& b) { return dot(a - b, a - b); };
         for (std::size_t k = 1; k < mesh.rings(); ++k) {
@@ -406,6 +362,7 @@ void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
         }
         range.bandEnds.push_back(static_cast<double>(path.size()));  // back to the start
         const auto base = static_cast<std::uint32_t>(vertices.size() / 6);
+        vertices.reserve(vertices.size() + mesh.vertices.size() * 6);
         for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
             const Vec3& n = mesh.normals[v];
             const Vec3& x = mesh.vertices[v];
@@ -413,7 +370,9 @@ void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
                                              static_cast<float>(n.z), static_cast<float>(x.x),
                                              static_cast<float>(x.y), static_cast<float>(x.z)});
         }
+        indices.reserve(indices.size() + mesh.triangles.size());
         for (std::uint32_t t : mesh.triangles) indices.push_back(base + t);
+        e.pathTriangles += mesh.triangleCount();
         e.tubeRanges.push_back(std::move(range));
     }
     if (!e.tubeBuffer) glGenBuffers(1, &e.tubeBuffer);
@@ -428,40 +387,20 @@ void SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e) {
                  GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     e.tubeBufferReady = true;
+    e.tubeLevel = level;
+    return true;
 }
 
 void SphereDrawer::drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o) {
-    // The same stale signs as the display list's; whichever cache sees new
-    // paths first lets the other know, so that both follow.
-    if (s.pathListValid == 0 || !e.tubeBufferReady || invalidated_) {
-        buildTubeBuffer(s, e);
-        if (mode_ == Mode::Primary && s.pathListValid == 0) {
-            e.listOutdated = true;
-            s.pathListValid = 1;
-        }
-    }
     if (!e.tubeBuffer || e.tubeRanges.empty()) return;
     double shown = o.rolling->pathShown ? o.rolling->pathShown(s) : 1.0;
     shown = std::clamp(shown, 0.0, 1.0);
     // Bands of each tube traced so far: those that end at or before the
     // point's current sample.
-    auto traced = [shown](const Entry::TubeRange& r) {
+    auto traced = [shown](const TubeRange& r) {
         double reached = shown * static_cast<double>(r.samples);
         return static_cast<std::size_t>(
             std::upper_bound(r.bandEnds.begin(), r.bandEnds.end(), reached) - r.bandEnds.begin());
-    };
-    auto drawBands = [](const Entry::TubeRange& r, std::size_t from, std::size_t to) {
-        if (to <= from) return;
-        auto offset = (r.firstIndex + from * r.indicesPerBand) * sizeof(std::uint32_t);
-        // The rings these bands join, so that only their vertices are
-        // transformed (the band back to the start also joins ring 0).
-        const GLuint sides = static_cast<GLuint>(r.indicesPerBand / 6);
-        GLuint first = r.firstVertex + static_cast<GLuint>(from) * sides;
-        GLuint last = r.firstVertex + static_cast<GLuint>(std::min(to + 1, r.rings)) * sides - 1;
-        if (to >= r.rings) first = r.firstVertex;
-        glDrawRangeElements(GL_TRIANGLES, first, last,
-                            static_cast<GLsizei>((to - from) * r.indicesPerBand), GL_UNSIGNED_INT,
-                            reinterpret_cast<const void*>(offset));
     };
     glLineWidth(3.0f);
     glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);

@@ -1,7 +1,7 @@
 // Draws the automaton into the current OpenGL context: bodies in their
 // surface styles, axes, great circles, centres lines, the point arrow while
-// the flash is on, and the point paths as closed tubes. Bodies and tubes go
-// into display lists that are compiled again only when stale.
+// the flash is on, and the point paths as closed tubes. Bodies go into
+// display lists, tubes into vertex buffers, made again only when stale.
 //
 // The OpenGL objects of a sphere (its quadric, its two lists, its texture)
 // belong to one context and are kept here, in a table keyed by the sphere,
@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "automaton.h"
 #include "sphere.h"
@@ -41,9 +42,13 @@ struct DrawOptions {
     const Rolling* rolling = nullptr;
     // The traced curves alone: no bodies, axes, great circles or arrows.
     bool curvesOnly = false;
-    // Polled between spheres and while a tube list compiles; true gives the
-    // drawing up, leaving an unfinished list stale for the next frame.
+    // Polled between spheres, between the tubes a sphere builds and between
+    // the tubes it draws; true gives the drawing up, leaving what is not
+    // finished stale for the next frame.
     std::function<bool()> stop;
+    // Pixels that one unit spans at the automaton's centre: the tubes' detail
+    // follows their size on screen. 0: the detail of mesh files.
+    double pixelsPerUnit = 0;
 };
 
 class SphereDrawer {
@@ -73,12 +78,24 @@ class SphereDrawer {
     void setDocumentFolder(const std::string& folder) { finder_.setDocumentFolder(folder); }
     // Makes every list compile again at the next draw.
     void invalidate();
-    // Lists compiled so far (bodies and paths).
+    // Triangles that the tubes of all points together may have; above it
+    // they are built coarser.
+    static constexpr std::size_t kTubeTriangleBudget = 4'000'000;
+    void setTubeTriangleBudget(std::size_t n) { tubeBudget_ = n; }
+    // Whether the tubes drawn last had to be made coarser for the budget.
+    bool tubesCoarsened() const;
+    // What to tell the user then (one sentence).
+    static std::string tubeBudgetNote() {
+        return "Tubes drawn coarser to stay within " +
+               std::to_string(kTubeTriangleBudget / 1000000) + " million triangles.";
+    }
+    // Lists and tube buffers built so far (bodies and paths).
     std::uint64_t compilations() const { return compilations_; }
-    // Triangles of the tubes in the path lists compiled now.
+    // Triangles of the tubes in the buffers built now.
     std::size_t tubeTriangles() const;
     // Tubes with a ring at every sample (nothing thinned), to compare the
     // drawn tubes with; takes effect when the lists compile again.
+    // Not bound by the triangle budget.
     void setFullTubes(bool on) { fullTubes_ = on; }
 
   private:
@@ -89,9 +106,20 @@ class SphereDrawer {
     void drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o);
     void compileBody(Sphere& s, Entry& e, const DrawOptions& o);
     void compileNeighbourPart(Sphere& s, Sphere* n, const DrawOptions& o);
-    bool compileTubes(Sphere& s, Entry& e, const DrawOptions& o);
     void drawPartialTubes(Sphere& s, Entry& e, const DrawOptions& o);
-    void buildTubeBuffer(Sphere& s, Entry& e);
+    // level: a tube detail level, or -1 for the detail of mesh files.
+    // False when stop said yes before the tubes were all built: the
+    // buffer stays stale.
+    bool buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOptions& o);
+    struct TubeRange {
+        std::size_t firstIndex = 0;
+        unsigned firstVertex = 0;
+        std::size_t rings = 0;
+        std::size_t indicesPerBand = 0;
+        std::size_t samples = 0;
+        std::vector<double> bandEnds;  // per band, the sample it reaches
+    };
+    static void drawBands(const TubeRange& r, std::size_t from, std::size_t to);
     void drawCentresLine(Sphere& s, Sphere* n, const DrawOptions& o);
     void drawPointArrow(Sphere& s, const DrawOptions& o);
     void axisArrow(double length, double head);
@@ -110,6 +138,9 @@ class SphereDrawer {
     std::uint64_t compilations_ = 0;
     bool invalidated_ = false;
     bool fullTubes_ = false;
+    std::size_t tubeBudget_ = kTubeTriangleBudget;
+    std::size_t budgetSamples_ = 0;  // of every point drawn with a path
+    std::size_t budgetPaths_ = 0;
     // Paths this long (all of a sphere's points together) are built on
     // several threads; below it starting threads costs more than it saves.
     static constexpr std::size_t kParallelTubeSamples = 20000;

@@ -80,6 +80,19 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
                insertPressed_.load();
     }
     AutoResetEvent& frameWanted() { return frameWanted_; }
+
+    // Multisampled frames (smooth edges): on every frame, on the frame
+    // drawn once the picture has stood still a moment, or never. Software
+    // OpenGL draws a multisampled frame at about a third of the speed.
+    enum class SmoothEdges { Always = 0, WhenStill = 1, Never = 2 };
+    void setSmoothEdges(SmoothEdges mode) {
+        smoothEdges_ = static_cast<int>(mode);
+        requestFrame();
+    }
+    SmoothEdges smoothEdges() const { return static_cast<SmoothEdges>(smoothEdges_.load()); }
+    // Frames drawn with smooth edges so far (the render thread counts them).
+    std::uint64_t smoothFrames() const { return smoothFrames_.load(); }
+    void countSmoothFrame() { ++smoothFrames_; }
     // Something waits for the render thread (a pause, a resize, an image,
     // the end): the frame under way gives up. The render thread clears it
     // before it looks at the requests.
@@ -263,6 +276,8 @@ class ViewOpenGLmt : public QWindow, public RenderLink {
     std::atomic<bool> deletePressed_{false}, insertPressed_{false};
     std::atomic<bool> interrupt_{false};
     AutoResetEvent frameWanted_{"FrameWanted"};
+    std::atomic<int> smoothEdges_{static_cast<int>(SmoothEdges::WhenStill)};
+    std::atomic<std::uint64_t> smoothFrames_{0};
     // The right drag's distance at its last move: the drag changes the
     // distance by its own steps, so that a key zoom meanwhile is kept.
     double lastDragDistance_ = 0;

@@ -91,6 +91,11 @@ bool ViewRenderThread::setUp() {
         view_.postMessage(QString::fromStdString(text));
     };
     frames_ = std::make_unique<FrameRenderer>(std::move(options));
+    const char* gl = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string renderer = gl ? gl : "";
+    hardwareGl_ = renderer.find("llvmpipe") == std::string::npos &&
+                  renderer.find("softpipe") == std::string::npos &&
+                  renderer.find("Software") == std::string::npos;
     rig_.fovy = ViewOpenGLmt::kFovy;
 
     // The texture names: a fresh context hands out 1..300, which the table
@@ -152,13 +157,25 @@ void ViewRenderThread::loopPass() {
         renderRequestedImage();
         view_.setImageRequested(false);
     } else if (glReady_ && view_.exposedForDrawing()) {
+        bool still = false;
         if (!frameWanted_ && (!doc || !pictureMayChange(*doc))) {
-            // Nothing can change: wait for somebody to ask. The wait is not
-            // drawing time.
-            if (view_.frameWanted().waitFor(kIdleWait)) frameWanted_ = true;
-            return;
+            // Nothing can change: wait for somebody to ask, or until the
+            // picture has stood still long enough for its smooth frame. The
+            // wait is not drawing time.
+            std::chrono::nanoseconds wait = kIdleWait;
+            if (smoothOwed_) {
+                wait = kStillDelay - std::chrono::nanoseconds(started - roughShownAt_);
+                still = wait.count() <= 0;
+            }
+            if (!still) {
+                if (view_.frameWanted().waitFor(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(wait) +
+                        std::chrono::milliseconds(1)))
+                    frameWanted_ = true;
+                return;
+            }
         }
-        drew = drawWindowFrame(doc, started);
+        drew = drawWindowFrame(doc, started, still);
     }
     if (!drew && !glReady_) std::this_thread::sleep_for(kIdleRest);
     if (!drew && glReady_ && !view_.exposedForDrawing() && !view_.textureRequested() &&
@@ -167,7 +184,7 @@ void ViewRenderThread::loopPass() {
     if (doc) doc->AddTiming(1, (ViewOpenGLmt::counterNow() - started) * 1e-9);
 }
 
-bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started) {
+bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started, bool still) {
     applyDocumentFolder();
     if (doc) {
         FlashTimer::advance(*doc, started);
@@ -178,7 +195,7 @@ bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started) 
         // A pass that a pause stopped left the paths half made: no frame of
         // them; the pause is served first and the pass redone after it.
         if (pass.ran && !pass.completed) return false;
-        if (pass.ran) view_.setPathNote(coarseningNote(pass));
+        if (pass.ran) passNote_ = coarseningNote(pass);
         rollingNow_ = view_.rolling().prepare(*doc, pass, ViewOpenGLmt::counterNow());
         // One change of the shared distance, so that a drag on the UI
         // thread meanwhile is not lost.
@@ -191,7 +208,19 @@ bool ViewRenderThread::drawWindowFrame(CRotundelDoc* doc, std::int64_t started) 
         }
     }
     setViewport();
-    if (!drawFrame()) return false;  // given up for a request; drawn again after it
+    // A moving picture, and the first frame after an edit, go without
+    // samples; the frame drawn once it stands still has them.
+    const auto mode = view_.smoothEdges();
+    const bool smooth = mode == ViewOpenGLmt::SmoothEdges::Always ||
+                        (mode == ViewOpenGLmt::SmoothEdges::WhenStill && (still || hardwareGl_));
+    if (!drawFrame(smooth)) return false;  // given up for a request; drawn again after it
+    smoothOwed_ = !smooth && mode == ViewOpenGLmt::SmoothEdges::WhenStill;
+    roughShownAt_ = ViewOpenGLmt::counterNow();
+    if (smooth) view_.countSmoothFrame();
+    std::string note = passNote_;
+    if (frames_->spheres().tubesCoarsened())
+        note += (note.empty() ? "" : " ") + SphereDrawer::tubeBudgetNote();
+    view_.setPathNote(note);
     glFlush();
     context_->swapBuffers(&view_);
     // The statistics count the frames shown, not those given up.
@@ -265,7 +294,7 @@ void ViewRenderThread::applyDocumentFolder() {
     if (view_.documentFolder(&folder, &folderVersion_)) frames_->setDocumentFolder(folder);
 }
 
-bool ViewRenderThread::drawFrame() {
+bool ViewRenderThread::drawFrame(bool smooth) {
     CRotundelDoc* doc = view_.document();
     double r = view_.pixelRatio();
     int w = static_cast<int>(view_.clientWidth() * r);
@@ -280,6 +309,7 @@ bool ViewRenderThread::drawFrame() {
     // Between spheres and inside long tube lists the frame looks whether
     // somebody waits for this thread, and gives up if so.
     settings.stop = [this, doc] { return view_.frameInterrupted() || doc->PauseWanted(); };
+    if (smooth) return frames_->drawSmoothFrame(*doc, settings, rig_, &doc->cameraController, w, h);
     return frames_->drawFrame(*doc, settings, rig_, &doc->cameraController, w, h);
 }
 

@@ -54,9 +54,10 @@ class ViewRenderThread {
     void setViewport();
     void assignTextures();
     void renderRequestedImage();
-    // False when the frame was given up (nothing is shown of it).
-    bool drawWindowFrame(CRotundelDoc* doc, std::int64_t started);
-    bool drawFrame();
+    // False when the frame was given up (nothing is shown of it). still:
+    // the picture has stood still since the last frame.
+    bool drawWindowFrame(CRotundelDoc* doc, std::int64_t started, bool still);
+    bool drawFrame(bool smooth);
     QImage renderOffscreen(QSize size, QString* error);
 
     ViewOpenGLmt& view_;
@@ -74,4 +75,16 @@ class ViewRenderThread {
     const DrawOptions::Rolling* rollingNow_ = nullptr;
     // A frame is owed: something changed, or the last one was given up.
     bool frameWanted_ = true;
+    // The last frame shown was drawn without smooth edges, at this time
+    // (ViewOpenGLmt::counterNow): a smooth one follows once it is still.
+    bool smoothOwed_ = false;
+    std::int64_t roughShownAt_ = 0;
+    // Hardware OpenGL smooths every frame at little cost.
+    bool hardwareGl_ = false;
+    // The path pass's note, to which the tube budget's is added.
+    std::string passNote_;
+
+  public:
+    // How long the picture stands still before its edges are smoothed.
+    static constexpr std::chrono::milliseconds kStillDelay{150};
 };

@@ -287,7 +287,7 @@ void LogicTest::menus_data() {
                                          "E&xit|Ctrl+Q"};
     QTest::newRow("Edit") << 1
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
-    QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Curves only|"};
+    QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Curves only|", "&Smooth edges|"};
     QTest::newRow("Design") << 3 << QStringList{"By symmetry...|"};
     QTest::newRow("Help") << 4 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
 }

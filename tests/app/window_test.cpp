@@ -147,6 +147,8 @@ class WindowTest : public QObject {
     void pageDragWhileDrawing();
     void drawsOnlyWhileThePictureMayChange_data();
     void drawsOnlyWhileThePictureMayChange();
+    void smoothEdges_data();
+    void smoothEdges();
     void cameraStartsAfresh_data();
     void cameraStartsAfresh();
     void viewerKeys();
@@ -815,6 +817,41 @@ void WindowTest::drawsOnlyWhileThePictureMayChange() {
     QVERIFY(QTest::qWaitFor([&] { return view->framesDrawn() > before; }, kPatience));
     QVERIFY(quiet());
     QVERIFY(view->framesDrawn() - before <= 4);
+}
+
+// View > Smooth edges: a turn of the arcball is drawn plainly and followed
+// by one smooth frame once still, or smooth throughout, or never; the
+// choice is kept in the settings.
+void WindowTest::smoothEdges_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("smooth");  // "all", "one" or "none" of the frames
+    QTest::newRow("always") << 0 << "all";
+    QTest::newRow("never") << 2 << "none";
+    QTest::newRow("when still") << 1 << "one";
+}
+
+void WindowTest::smoothEdges() {
+    QFETCH(int, choice);
+    QFETCH(QString, smooth);
+    ViewOpenGLmt* view = app_->view;
+    app_->mainFrame()->smoothEdgesActions[static_cast<std::size_t>(choice)]->trigger();
+    QCOMPARE(app_->settings().value("View/SmoothEdges").toInt(), choice);
+    QTest::qWait(400);
+    const std::int64_t frames = view->framesDrawn();
+    const std::uint64_t smoothed = view->smoothFrames();
+    QPoint c(view->width() / 2, view->height() / 2);
+    QTest::mousePress(view, Qt::LeftButton, {}, c);
+    QTest::mouseMove(view, c + QPoint(20, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, c + QPoint(20, 0));
+    QVERIFY(QTest::qWaitFor([&] { return view->framesDrawn() > frames + 1; }, 2000) ||
+            smooth != "one");
+    QTest::qWait(400);
+    const auto drawn = static_cast<std::uint64_t>(view->framesDrawn() - frames);
+    const std::uint64_t smoothDrawn = view->smoothFrames() - smoothed;
+    QVERIFY(drawn > 0);
+    if (smooth == "all") QCOMPARE(smoothDrawn, drawn);
+    if (smooth == "none") QCOMPARE(smoothDrawn, std::uint64_t(0));
+    if (smooth == "one") QCOMPARE(smoothDrawn, std::uint64_t(1));
 }
 
 // New, Open and "Reset view" show the automaton as a freshly started

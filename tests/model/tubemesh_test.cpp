@@ -132,68 +132,72 @@ TEST(TubeMesh, TrigFreeFramesMatchTheLiteralTransport) {
 }
 
 TEST(TubeMesh, ClosedTubeIsWatertightSeamlessAndWithinItsBounds) {
-    for (const Example& e : examples()) {
-        SCOPED_TRACE(e.what);
-        TubeSettings s = tubeSettingsFor(e.radius / 0.15);
-        TubeMesh mesh = closedTube(e.samples, s);
-        const std::size_t rings = mesh.rings(), sides = 7;
-        ASSERT_GE(rings, 3u);
-        ASSERT_EQ(mesh.vertices.size(), rings * sides);
-        // Every edge is shared by exactly two triangles, once each way.
-        std::map<std::pair<std::uint32_t, std::uint32_t>, int> edges;
-        for (std::size_t t = 0; t < mesh.triangles.size(); t += 3)
-            for (int i = 0; i < 3; ++i)
-                ++edges[{mesh.triangles[t + i], mesh.triangles[t + (i + 1) % 3]}];
-        for (const auto& [edge, count] : edges) {
-            ASSERT_EQ(count, 1);
-            ASSERT_EQ(edges.count({edge.second, edge.first}), 1u);
-        }
-        EXPECT_EQ(mesh.triangleCount(), 2 * rings * sides);
-        // Round, of the tube's radius, with outward normals, and facing out.
-        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
-            Vec3 out = mesh.vertices[v] - mesh.centres[v / sides];
-            ASSERT_NEAR(length(out), e.radius, 1e-9 * e.radius);
-            ASSERT_NEAR(length(mesh.normals[v]), 1, 1e-9);
-        }
-        const auto* tri = mesh.triangles.data();
-        Vec3 face = cross(mesh.vertices[tri[1]] - mesh.vertices[tri[0]],
-                          mesh.vertices[tri[2]] - mesh.vertices[tri[0]]);
-        EXPECT_GT(dot(face, mesh.normals[tri[0]]), 0);
-        // No seam: going from any ring to the next, the last to the first
-        // included, each vertex is nearest to its own counterpart.
-        for (std::size_t r = 0; r < rings; ++r) {
-            std::size_t q = (r + 1) % rings;
-            for (std::size_t j = 0; j < sides; ++j) {
-                Vec3 a = mesh.vertices[r * sides + j] - mesh.centres[r];
-                std::size_t nearest = 0;
-                for (std::size_t i = 1; i < sides; ++i)
-                    if (length(mesh.vertices[q * sides + i] - mesh.centres[q] - a) <
-                        length(mesh.vertices[q * sides + nearest] - mesh.centres[q] - a))
-                        nearest = i;
-                ASSERT_EQ(nearest, j) << "ring " << r;
+    // -1: the settings of mesh files; the others: the drawing's detail levels.
+    for (int level = -1; level < kTubeDetailLevels; ++level)
+        for (const Example& e : examples()) {
+            SCOPED_TRACE(std::string(e.what) + ", level " + std::to_string(level));
+            TubeSettings s = level < 0 ? tubeSettingsFor(e.radius / 0.15)
+                                       : tubeSettingsAt(e.radius / 0.15, level);
+            TubeMesh mesh = closedTube(e.samples, s);
+            const std::size_t rings = mesh.rings(), sides = std::size_t(s.sides);
+            ASSERT_GE(rings, 3u);
+            ASSERT_EQ(mesh.vertices.size(), rings * sides);
+            // Every edge is shared by exactly two triangles, once each way.
+            std::map<std::pair<std::uint32_t, std::uint32_t>, int> edges;
+            for (std::size_t t = 0; t < mesh.triangles.size(); t += 3)
+                for (int i = 0; i < 3; ++i)
+                    ++edges[{mesh.triangles[t + i], mesh.triangles[t + (i + 1) % 3]}];
+            for (const auto& [edge, count] : edges) {
+                ASSERT_EQ(count, 1);
+                ASSERT_EQ(edges.count({edge.second, edge.first}), 1u);
             }
+            EXPECT_EQ(mesh.triangleCount(), 2 * rings * sides);
+            // Round, of the tube's radius, with outward normals, and facing out.
+            for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+                Vec3 out = mesh.vertices[v] - mesh.centres[v / sides];
+                ASSERT_NEAR(length(out), e.radius, 1e-9 * e.radius);
+                ASSERT_NEAR(length(mesh.normals[v]), 1, 1e-9);
+            }
+            const auto* tri = mesh.triangles.data();
+            Vec3 face = cross(mesh.vertices[tri[1]] - mesh.vertices[tri[0]],
+                              mesh.vertices[tri[2]] - mesh.vertices[tri[0]]);
+            EXPECT_GT(dot(face, mesh.normals[tri[0]]), 0);
+            // No seam: going from any ring to the next, the last to the first
+            // included, each vertex is nearest to its own counterpart (where
+            // rings turn by little; without interpolation they turn freely).
+            for (std::size_t r = 0; r < rings && s.maxTurnDegrees < 90; ++r) {
+                std::size_t q = (r + 1) % rings;
+                for (std::size_t j = 0; j < sides; ++j) {
+                    Vec3 a = mesh.vertices[r * sides + j] - mesh.centres[r];
+                    std::size_t nearest = 0;
+                    for (std::size_t i = 1; i < sides; ++i)
+                        if (length(mesh.vertices[q * sides + i] - mesh.centres[q] - a) <
+                            length(mesh.vertices[q * sides + nearest] - mesh.centres[q] - a))
+                            nearest = i;
+                    ASSERT_EQ(nearest, j) << "ring " << r;
+                }
+            }
+            // Corners of at most the limit, and every sample near the line.
+            double worstTurn = 0;
+            for (std::size_t r = 0; r < rings; ++r) {
+                Vec3 in = mesh.centres[r] - mesh.centres[(r + rings - 1) % rings];
+                Vec3 out = mesh.centres[(r + 1) % rings] - mesh.centres[r];
+                double c = dot(in, out) / (length(in) * length(out));
+                worstTurn = std::max(worstTurn, std::acos(std::clamp(c, -1.0, 1.0)) * 180 / M_PI);
+            }
+            // A cusp keeps its corner, and rounding it is not tried without end.
+            if (!e.cusps) EXPECT_LE(worstTurn, s.maxTurnDegrees + 1e-9);
+            if (e.cusps) EXPECT_LE(rings, 1000u);
+            double worstDeviation = 0;
+            for (const Vec3& p : e.samples) {
+                double d = INFINITY;
+                for (std::size_t r = 0; r < rings; ++r)
+                    d = std::min(
+                        d, distanceToSegment(p, mesh.centres[r], mesh.centres[(r + 1) % rings]));
+                worstDeviation = std::max(worstDeviation, d);
+            }
+            EXPECT_LE(worstDeviation, s.tolerance * e.radius * (1 + 1e-9));
         }
-        // Corners of at most the limit, and every sample near the line.
-        double worstTurn = 0;
-        for (std::size_t r = 0; r < rings; ++r) {
-            Vec3 in = mesh.centres[r] - mesh.centres[(r + rings - 1) % rings];
-            Vec3 out = mesh.centres[(r + 1) % rings] - mesh.centres[r];
-            double c = dot(in, out) / (length(in) * length(out));
-            worstTurn = std::max(worstTurn, std::acos(std::clamp(c, -1.0, 1.0)) * 180 / M_PI);
-        }
-        // A cusp keeps its corner, and rounding it is not tried without end.
-        if (!e.cusps) EXPECT_LE(worstTurn, s.maxTurnDegrees + 1e-9);
-        if (e.cusps) EXPECT_LE(rings, 1000u);
-        double worstDeviation = 0;
-        for (const Vec3& p : e.samples) {
-            double d = INFINITY;
-            for (std::size_t r = 0; r < rings; ++r)
-                d = std::min(d,
-                             distanceToSegment(p, mesh.centres[r], mesh.centres[(r + 1) % rings]));
-            worstDeviation = std::max(worstDeviation, d);
-        }
-        EXPECT_LE(worstDeviation, s.tolerance * e.radius * (1 + 1e-9));
-    }
 }
 
 TEST(TubeMesh, DenseSamplesAreThinnedAndSparseOnesInterpolated) {
@@ -226,4 +230,57 @@ TEST(TubeMesh, DegenerateInputGivesNoTube) {
         TubeSettings s = tubeSettingsFor(c.radius);
         EXPECT_EQ(closedTube(c.samples, s).triangleCount(), 0u) << c.what;
     }
+}
+
+TEST(TubeMesh, DetailGrowsWithTheTubesSizeOnScreen) {
+    struct Case {
+        double pixels;
+        int level;
+    } cases[] = {{0, 0},
+                 {std::ldexp(1, -20), 1},
+                 {0.25, kTubeDetailLevels - 8},
+                 {1, kTubeDetailLevels - 6},
+                 {3.9, kTubeDetailLevels - 5},
+                 {4, kTubeDetailLevels - 4},
+                 {1e9, kTubeDetailLevels - 1}};
+    int sides = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(tubeDetailLevel(c.pixels), c.level) << c.pixels;
+        TubeSettings s = tubeSettingsAt(1, c.level);
+        EXPECT_GE(s.sides, sides);
+        EXPECT_TRUE(s.sides >= 5 && s.sides <= 12);
+        // Thin tubes: the centre line strays by at most about a pixel.
+        if (c.pixels < 2) EXPECT_LE(s.tolerance * c.pixels, 1.0) << c.pixels;
+        sides = s.sides;
+    }
+}
+
+TEST(TubeMesh, BudgetBoundsTheTrianglesOfAnyPath) {
+    // A path that turns sharply at every sample, as a tiny fast sphere's does.
+    std::vector<Vec3> zigzag;
+    for (int k = 0; k < 200000; ++k)
+        zigzag.push_back(
+            {std::cos(k * 0.0001) + 0.01 * (k % 2), std::sin(k * 0.0001), 0.01 * ((k / 2) % 2)});
+    struct Case {
+        const char* what;
+        std::vector<Vec3> samples;
+        std::size_t budget;
+        bool coarser;
+    } cases[] = {
+        {"fits", curve(37, circle), 100000, false},
+        {"fewer sides and rings", curve(20000, trefoil), 600, true},
+        {"every k-th sample", zigzag, 5000, true},
+        {"tiny budget", zigzag, 1, true},
+    };
+    for (const auto& c : cases) {
+        bool coarse = false;
+        TubeMesh mesh = boundedTube(c.samples, tubeSettingsFor(0.5), c.budget, &coarse);
+        EXPECT_GT(mesh.triangleCount(), 0u) << c.what;
+        EXPECT_LE(mesh.triangleCount(), std::max<std::size_t>(c.budget, 18)) << c.what;
+        EXPECT_EQ(coarse, c.coarser) << c.what;
+    }
+    // Half shared equally, half by the samples, with a floor.
+    EXPECT_EQ(tubeTriangleShares({100, 300, 0}, 60000),
+              (std::vector<std::size_t>{17500, 32500, 10000}));
+    EXPECT_EQ(tubeTriangleShares({1, 1}, 10), (std::vector<std::size_t>{256, 256}));
 }

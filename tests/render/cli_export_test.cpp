@@ -11,7 +11,9 @@
 #include <assimp/Importer.hpp>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
@@ -374,5 +376,39 @@ TEST_F(ExportCommand, StlAndGltfHoldTheSameTrianglesWithFacetNormalsAndColours) 
             worst = std::max(worst, static_cast<double>((n.Normalize() - normals[i]).Length()));
         }
         EXPECT_LT(worst, 1e-5);
+    }
+}
+
+// A sphere a thousandth of its parent's size rolling 9973 times as fast
+// traces a path that turns sharply at every sample: the tubes stay within
+// the triangle budget, and the program says that it made them coarser.
+TEST_F(ExportCommand, TubesStayWithinTheTriangleBudget) {
+    CRotundelDoc doc;
+    ASSERT_TRUE(doc.NewDocument());
+    for (Sphere* s : doc.sphereTable)
+        if (s && s->name == "B") doc.SelectSphere(s);
+    Sphere* c = doc.CreateSphere();
+    ASSERT_NE(c, nullptr);
+    c->setRadiusFactor(1, 1000);
+    c->setRollingRate(9973, 1);
+    c->addPoint(30, 60, 1);
+    const std::string file = (dir / "loopy.one").string();
+    ASSERT_TRUE(doc.SaveDocument(file).ok);
+    struct Case {
+        std::string budget;
+        std::size_t most;
+    } cases[] = {{"--max-triangles 20000", 20000}, {"", 2000000}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.budget);
+        const fs::path out = dir / "loopy.stl";
+        ASSERT_EQ(run(quote(file) + " -o " + quote(out.string()) + " " + k.budget), 0) << err;
+        std::ifstream stl(out, std::ios::binary);
+        char header[84] = {};
+        stl.read(header, 84);
+        std::uint32_t triangles = 0;
+        std::memcpy(&triangles, header + 80, 4);
+        EXPECT_GT(triangles, 0u);
+        EXPECT_LE(triangles, k.most);
+        EXPECT_NE(err.find("coarser"), std::string::npos) << err;
     }
 }
