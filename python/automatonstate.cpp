@@ -96,7 +96,7 @@ void AutomatonState::geometryChanged(bool fitCamera) {
 void AutomatonState::settle() {
     checkIdle();
     if (!unsettled_) return;
-    doc.AfterSphereEdit(true, fitPending_);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | (fitPending_ ? kFitCamera : 0u), [] {});
     unsettled_ = fitPending_ = false;
 }
 

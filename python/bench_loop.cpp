@@ -26,14 +26,14 @@ std::size_t buildOne(int i) {
     doc.NewDocument();
     Sphere* b = doc.root->firstChild();
     b->radiusFactor = Rational(i % 4 + 1, i % 5 + 2);
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     doc.selectedSphere = b;
     Sphere* c = doc.CreateSphere();
     c->radiusFactor = Rational(i % 3 + 1, i % 7 + 3);
     c->rollingRate = Rational(i % 5 + 1, i % 4 + 1);
     c->inside = static_cast<short>(i % 2);
     c->addPoint(0, 90, 1);
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     frameUpdate(doc);
     std::size_t samples = 0;
     for (const SpherePoint& p : c->points) samples += p.path.size();
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         const int n = std::atoi(argv[3]);
         const double start = seconds();
         for (int i = 0; i < n; ++i) {
-            doc.AfterSphereEdit(true, false);
+            doc.ApplyEdit("Edit", 0, kRewind | kPlace, [] {});
             frameUpdate(doc);
         }
         std::printf("%.9f\n", (seconds() - start) / n);

@@ -22,7 +22,7 @@ std::shared_ptr<AutomatonState> build(const ChainSpec& spec) {
         doc.selectedSphere = parent;  // none: the root of the empty document
         return doc.CreateSphere();
     });
-    doc.AfterSphereEdit(true, true);
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     doc.SetModifiedFlag(false);
     return state;
 }

@@ -98,6 +98,9 @@ void write(AutomatonState& state, const std::string& path, const py::kwargs& opt
             return PathSvg::write(doc, camera, doc.cameraController.orientationMatrix(), kWidth,
                                   kHeight, path);
         }
+        // As the command line: without a radius, the largest that keeps
+        // every tube clear of itself.
+        meshOptions.autoRadius = !meshOptions.tubeRadius;
         if (mesh) return PathMesh::write(doc, path, meshOptions);
         AtomicFile target(path);
         if (!target.open()) return target.error();

@@ -348,7 +348,9 @@ py::object info(const AutomatonRef& a) {
     };
     py::object out = exact(facts, "");
     // What each traced curve is, unless the report already says.
-    if (!out.contains("curves")) out["curves"] = curvesOf(a);
+    // The report's own curve facts name spheres by name; these hold the
+    // spheres themselves.
+    out["curves"] = curvesOf(a);
     return out;
 }
 

@@ -80,6 +80,7 @@ double tubeThickness(const std::vector<Vec3>& line) {
     double thickness = std::min({curveThickness(line), ringClearance(line),
                                  std::isfinite(bend) ? bend : total / (2 * std::numbers::pi)});
     if (!(thickness > 0)) return 0;
+    const double vertexThickness = thickness;
     const double reach = std::numbers::pi * (std::isfinite(bend) ? bend : total / 2);
     if (!(reach < total / 2)) return thickness;
     // Segments in every cell their box, grown by the thickness, touches:
@@ -107,7 +108,13 @@ double tubeThickness(const std::vector<Vec3>& line) {
                     grid[(x * 4096 + y) * 4096 + z].push_back(static_cast<std::uint32_t>(i));
     }
     // In a cell the segments stand in the order of the curve, so the
-    // distant ones of each form one run, found by its arc length.
+    // distant ones of each form one run, found by its arc length. A curve
+    // that packs many strands into every cell would make this quadratic:
+    // past a bounded number of pairs the measure between vertices stands,
+    // less half the longest segment, which no gap between segments can
+    // undercut (every point of a segment is that near one of its ends).
+    constexpr std::size_t kMostPairs = 4'000'000;
+    std::size_t pairs = 0;
     for (const auto& [key, segments] : grid)
         for (std::size_t u = 0; u < segments.size(); ++u) {
             const std::size_t i = segments[u];
@@ -117,6 +124,7 @@ double tubeThickness(const std::vector<Vec3>& line) {
             for (auto w = from; w != segments.end(); ++w) {
                 const std::size_t j = *w;
                 if (total - (arc[j + 1] - arc[i]) < reach) break;
+                if (++pairs > kMostPairs) return std::max(0.0, vertexThickness - longest / 2);
                 const double half =
                     segmentGap(line[i], line[(i + 1) % n], line[j], line[(j + 1) % n]) / 2;
                 thickness = std::min(thickness, half);
