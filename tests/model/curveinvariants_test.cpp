@@ -116,10 +116,14 @@ TEST(CurveInvariants, KnownCurvesExactlyAndChecked) {
         pathPass(a);
         CurveInvariants c = curveInvariantsOf(a, s, s.points.size() - 1);
         EXPECT_EQ(c.symmetry.kind, k.kind);
-        if (k.kind == CurveSymmetry::Order) EXPECT_EQ(c.symmetry.order, k.order);
+        if (k.kind == CurveSymmetry::Order) {
+            EXPECT_EQ(c.symmetry.order, k.order);
+        }
         EXPECT_EQ(toString(c.symmetry.period), k.period);
         EXPECT_EQ(toString(c.sphereLaps), k.laps);
-        if (k.lobes >= 0) EXPECT_EQ(c.lobes, k.lobes);
+        if (k.lobes >= 0) {
+            EXPECT_EQ(c.lobes, k.lobes);
+        }
         EXPECT_TRUE(c.checked);
         EXPECT_LT(c.checkError, kSymmetryTolerance);
         EXPECT_GT(c.thickness, 0);
@@ -178,7 +182,9 @@ TEST(CurveDesign, RandomChainsHoldTheirClaimsAndMostlyLookGood) {
         auto curves = curveInvariants(a);
         ASSERT_FALSE(curves.empty());
         for (const CurveInvariants& c : curves)
-            if (c.checked) EXPECT_LT(c.checkError, kSymmetryTolerance);
+            if (c.checked) {
+                EXPECT_LT(c.checkError, kSymmetryTolerance);
+            }
         good += looksGood(a, curves);
     }
     EXPECT_GE(good, 40);
