@@ -15,11 +15,13 @@
 namespace {
 
 // Names the program itself never makes: a line break, or the marker that
-// files use for "no sphere". Such files read, but need not read back.
+// files use for "no sphere"; or two spheres of one name where a link goes
+// to the second, which no file can say (saving refuses such a document).
+// Such files read, but need not read back.
 bool namesStorable(const CRotundelDoc& doc) {
     for (const Sphere* s : doc.sphereTable)
         if (s && !CRotundelDoc::IsStorableName(s->name)) return false;
-    return true;
+    return doc.unstorableLink() == nullptr;
 }
 
 }  // namespace

@@ -144,6 +144,9 @@ void CRotundelDoc::FitCameraToReach() {
     // partly or wholly behind the camera.
     double e = root ? reach(*this) : 0.0;
     if (root && !(e > 0.0)) e = baseRadius;
+    // A hostile file's radii can reach past what a double holds: the
+    // farthest finite view, since files store only finite distances.
+    if (!std::isfinite(e)) e = 1e300;
     double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
     cameraDistance = -1.1111111111111112 * e / std::sin(theta);
 }

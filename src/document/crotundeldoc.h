@@ -287,6 +287,12 @@ class CRotundelDoc : public Automaton {
     // How long a pause waits quietly before it shows the busy cursor.
     static constexpr int kPauseBusyAfterMs = 500;
 
+    // The first sphere that a file would link to in place of the sphere of
+    // that name (several spheres of one name: only the first can be linked
+    // to); null when every link and role can be stored. Save refuses a
+    // document that has one.
+    const Sphere* unstorableLink() const;
+
   private:
     void notifyMessage(const std::string& text);
     void placeAndFit();
@@ -294,10 +300,6 @@ class CRotundelDoc : public Automaton {
     // keepView: the camera (distance and arcball) and the flashed point
     // stay, as an undo wants.
     void clearContentsPaused(bool keepView = false);
-    // The first sphere that a file would link to in place of the sphere of
-    // that name (several spheres of one name: only the first can be linked
-    // to); null when every link and role can be stored.
-    const Sphere* unstorableLink() const;
     Sphere* createSpherePaused();
     void showReplacedContents();
 

@@ -91,6 +91,14 @@ TEST(Document, CameraFitsTheAutomaton) {
     doc.Step();
     EXPECT_LT(doc.cameraDistance, spheresOnly);
     EXPECT_GE(doc.cameraDistance, -1.1111111111111112 * (0.5 + 1.5 + 0.075) / std::sin(theta));
+    // A point so far out that its path reaches past what doubles hold: the
+    // distance stays finite, so the document still saves and reads back.
+    doc.FindSphereByName("B")->points[0].quantumDistance = 1.7e308;
+    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.Step();
+    EXPECT_TRUE(std::isfinite(doc.cameraDistance));
+    CRotundelDoc again;
+    EXPECT_NO_THROW(OneFile::read(std::string_view(OneFile::write(doc)), again));
     doc.ClearContents();
     doc.FitCameraDistance();
     EXPECT_EQ(doc.cameraDistance, 0.0);
