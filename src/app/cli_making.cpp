@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "automatonreport.h"
+#include "cli_options.h"
 #include "commands.h"
 #include "crotundeldoc.h"
 #include "framerenderer.h"
@@ -41,17 +42,9 @@ bool hasExtension(const std::string& path, const std::string& ext) {
     return true;
 }
 
-std::optional<double> plainNumber(const std::string& text) {
-    double v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 std::optional<double> positiveLength(const std::optional<std::string>& text, bool units) {
     if (!text) return std::nullopt;
-    auto v = units ? PlotterSvg::length(*text) : plainNumber(*text);
+    auto v = units ? PlotterSvg::length(*text) : decimalNumber(*text);
     if (!v || !(*v > 0) || *v > 1e6) return std::nullopt;
     return v;
 }
@@ -60,7 +53,7 @@ std::optional<double> positiveLength(const std::optional<std::string>& text, boo
 std::optional<SandTrackOptions> pointOf(const std::string& text) {
     auto colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0) return std::nullopt;
-    auto n = plainNumber(text.substr(colon + 1));
+    auto n = decimalNumber(text.substr(colon + 1));
     if (!n || *n < 0 || *n > 5 || *n != std::floor(*n)) return std::nullopt;
     SandTrackOptions o;
     o.sphere = text.substr(0, colon);
@@ -146,19 +139,19 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
         if (!e.empty()) return e;
     if (m.size && m.scale) return "give --size or --scale, not both.";
     if (m.tubeRadius && *m.tubeRadius != "auto") {
-        auto r = plainNumber(*m.tubeRadius);
+        auto r = decimalNumber(*m.tubeRadius);
         if (!r || !PathMesh::acceptsTubeRadius(*r))
             return "--tube-radius needs auto or a positive number below " +
                    std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
     }
     if (m.sides) {
-        auto v = plainNumber(*m.sides);
+        auto v = decimalNumber(*m.sides);
         if (!v || *v != std::floor(*v) || *v < 3 || *v > PathMesh::kMostSides)
             return "--sides needs a whole number from 3 to " +
                    std::to_string(PathMesh::kMostSides) + ".";
     }
     if (m.maxTriangles) {
-        auto v = plainNumber(*m.maxTriangles);
+        auto v = decimalNumber(*m.maxTriangles);
         if (!v || *v != std::floor(*v) || *v < 1 || *v > double(MeshOptions::kMostTriangles))
             return "--max-triangles needs a whole number from 1 to " +
                    std::to_string(MeshOptions::kMostTriangles) + ".";
@@ -173,7 +166,7 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
     }
     if (m.view && !PlotterSvg::view(*m.view)) return "--view needs top, front, side or camera.";
     if (m.tolerance) {
-        auto v = plotter ? PlotterSvg::length(*m.tolerance) : plainNumber(*m.tolerance);
+        auto v = plotter ? PlotterSvg::length(*m.tolerance) : decimalNumber(*m.tolerance);
         if (!v || !(*v >= (plotter ? PlotterSvg::kFinestTolerance : 1e-9)) || *v > 1e6)
             return plotter ? "--tolerance needs a length of at least 0.001mm."
                            : "--tolerance needs a positive number (table radii).";
@@ -188,22 +181,23 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
     if (isMesh(out)) {
         MeshOptions o;
         o.autoRadius = !m.tubeRadius || *m.tubeRadius == "auto";
-        if (!o.autoRadius) o.tubeRadius = plainNumber(*m.tubeRadius);
-        if (m.sides) o.sides = static_cast<int>(*plainNumber(*m.sides));
+        if (!o.autoRadius) o.tubeRadius = decimalNumber(*m.tubeRadius);
+        if (m.sides) o.sides = static_cast<int>(*decimalNumber(*m.sides));
         if (m.size) o.sizeMillimetres = positiveLength(m.size, true);
         if (m.scale) o.scale = *positiveLength(m.scale, false);
         o.warning = [](const std::string& w) { std::cerr << "rotundel: warning: " << w << "\n"; };
-        if (m.maxTriangles) o.maxTriangles = static_cast<std::size_t>(*plainNumber(*m.maxTriangles));
+        if (m.maxTriangles)
+            o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*m.maxTriangles));
         bool coarsened = false;
         o.coarsened = &coarsened;
         error = PathMesh::write(doc, out, o);
         if (coarsened)
-            std::cerr << "rotundel: note: tubes were made coarser to stay within "
-                      << o.maxTriangles << " triangles (--max-triangles).\n";
+            std::cerr << "rotundel: note: tubes were made coarser to stay within " << o.maxTriangles
+                      << " triangles (--max-triangles).\n";
     } else if (isTrack(out)) {
         SandTrackOptions o;
         if (m.point) o = *pointOf(*m.point);
-        if (m.tolerance) o.tolerance = *plainNumber(*m.tolerance);
+        if (m.tolerance) o.tolerance = *decimalNumber(*m.tolerance);
         error = SandTrack::write(doc, o, out);
     } else {
         PlotterOptions o;

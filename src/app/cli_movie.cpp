@@ -56,28 +56,17 @@ std::vector<CliOption> movieOptions(MovieArgs& a) {
          }},
     };
     a.size.addOptions(options);
-    options.push_back({{"--rolling"},
-                       "",
-                       "one period of the rolling animation instead of the dynamic axes and orbit",
-                       {},
-                       [&a](const std::string&) -> std::string {
-                           a.rolling = true;
-                           return {};
-                       }});
-    options.push_back({{"--curves-only"},
-                       "",
-                       "the traced curves alone, without spheres and axes",
-                       {},
-                       [&a](const std::string&) -> std::string {
-                           a.curvesOnly = true;
-                           return {};
-                       }});
+    options.push_back(flagOption(
+        "--rolling", "one period of the rolling animation instead of the dynamic axes and orbit",
+        &a.rolling));
+    options.push_back(flagOption(
+        "--curves-only", "the traced curves alone, without spheres and axes", &a.curvesOnly));
     return options;
 }
 
 void movieHelp(std::ostream& out) {
     out << "usage: rotundel movie FILE.one -o OUT [--frames N] [--width W] [--height H] "
-           "[--rolling]\n"
+           "[--rolling] [--curves-only]\n"
            "Renders the document's animation without a display: the dynamic axes turning and "
            "the\ncamera orbiting, one cycle in the document's movie frame count. An automaton "
            "with\nneither (a still one) rolls instead, as --rolling asks. MP4 and WebM frames "

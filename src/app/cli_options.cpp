@@ -130,6 +130,13 @@ std::optional<int> wholeNumber(const std::string& text, int least, int most) {
     return v;
 }
 
+CliOption flagOption(const std::string& name, const std::string& help, bool* on) {
+    return {{name}, "", help, {}, [on](const std::string&) -> std::string {
+                *on = true;
+                return {};
+            }};
+}
+
 std::optional<double> decimalNumber(const std::string& text) {
     double v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);

@@ -27,6 +27,9 @@ struct CliLine {
     std::vector<const CliOption*> given;  // in the order given
 };
 
+// A flag that sets *on when given.
+CliOption flagOption(const std::string& name, const std::string& help, bool* on);
+
 // "" or the complaint. "--name=value" and "--name value" both work.
 std::string parseCommandLine(const std::vector<std::string>& args,
                              const std::vector<CliOption>& options, CliLine& line);

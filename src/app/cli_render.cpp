@@ -38,14 +38,8 @@ std::vector<CliOption> renderOptions(RenderArgs& a) {
          }},
     };
     a.size.addOptions(options);
-    options.push_back({{"--curves-only"},
-                       "",
-                       "the traced curves alone, without spheres and axes",
-                       {},
-                       [&a](const std::string&) -> std::string {
-                           a.curvesOnly = true;
-                           return {};
-                       }});
+    options.push_back(flagOption(
+        "--curves-only", "the traced curves alone, without spheres and axes", &a.curvesOnly));
     return options;
 }
 
