@@ -15,10 +15,10 @@ namespace {
 
 // The chain built with CREATE, so that it is the document the window would
 // show: table slots, names, level colours and roles as usual.
-std::shared_ptr<AutomatonState> build(const ChainSpec& spec) {
+std::shared_ptr<AutomatonState> build(const ChainPlan& plan) {
     auto state = std::make_shared<AutomatonState>();
     CRotundelDoc& doc = state->doc;
-    buildChain(doc, spec, [&doc](Sphere* parent) {
+    buildChain(doc, plan, [&doc](Sphere* parent) {
         doc.selectedSphere = parent;  // none: the root of the empty document
         return doc.CreateSphere();
     });
@@ -62,7 +62,7 @@ std::vector<std::shared_ptr<AutomatonState>> design(const py::handle& symmetry,
     const int l = static_cast<int>(wholeIn(levels, 2, 4, "levels"));
     const int n = static_cast<int>(wholeIn(count, 1, 1000, "count"));
     std::vector<std::shared_ptr<AutomatonState>> out;
-    for (const ChainSpec& spec : symmetricChains(k, l, n)) out.push_back(build(spec));
+    for (const ChainPlan& plan : symmetricChains(k, l, n)) out.push_back(build(plan));
     return out;
 }
 

@@ -63,7 +63,7 @@ int runDesign(const std::vector<std::string>& args) {
                   << ": it is not a folder that can be made.\n";
         return kExitFileError;
     }
-    std::vector<ChainSpec> chains = symmetricChains(order, levels, count);
+    std::vector<ChainPlan> chains = symmetricChains(order, levels, count);
     if (chains.empty()) {
         std::cerr << "rotundel: no automaton of " << levels << " levels with exactly " << order
                   << "-fold symmetry was found among the simple ones.\n";

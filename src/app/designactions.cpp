@@ -73,7 +73,7 @@ bool CRotundelApp::OnDesignBySymmetry() {
     static int order = 5, levels = 3;
     if (!askSymmetry(frame_.get(), &order, &levels)) return false;
     constexpr int kCandidates = 12;
-    std::vector<ChainSpec> chains = symmetricChains(order, levels, kCandidates);
+    std::vector<ChainPlan> chains = symmetricChains(order, levels, kCandidates);
     if (chains.empty()) {
         showError(QString("No automaton of %1 levels with exactly %2-fold symmetry was found among "
                           "the simple ones.")

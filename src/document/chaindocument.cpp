@@ -1,8 +1,8 @@
 // Chains built in documents.
 #include "chaindocument.h"
 
-bool makeChainDocument(CRotundelDoc& doc, const ChainSpec& spec) {
-    auto spheres = buildChain(doc, spec, [&doc](Sphere* parent) {
+bool makeChainDocument(CRotundelDoc& doc, const ChainPlan& plan) {
+    auto spheres = buildChain(doc, plan, [&doc](Sphere* parent) {
         doc.selectedSphere = parent;
         return doc.CreateSphere();
     });
@@ -13,9 +13,9 @@ bool makeChainDocument(CRotundelDoc& doc, const ChainSpec& spec) {
     return true;
 }
 
-std::string writeChainFile(const ChainSpec& spec, const std::string& path) {
+std::string writeChainFile(const ChainPlan& plan, const std::string& path) {
     CRotundelDoc doc;
-    if (!makeChainDocument(doc, spec)) return "the automaton could not be built";
+    if (!makeChainDocument(doc, plan)) return "the automaton could not be built";
     DocResult r = doc.SaveDocument(path);
     if (r) return {};
     return r.message.empty() ? r.reason : r.message;

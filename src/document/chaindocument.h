@@ -10,7 +10,7 @@
 #include "curvedesign.h"
 
 // Fills doc, which must be empty and have no views, with the chain.
-bool makeChainDocument(CRotundelDoc& doc, const ChainSpec& spec);
+bool makeChainDocument(CRotundelDoc& doc, const ChainPlan& plan);
 
 // Writes the chain as a .one file; "" or the reason it could not.
-std::string writeChainFile(const ChainSpec& spec, const std::string& path);
+std::string writeChainFile(const ChainPlan& plan, const std::string& path);

@@ -35,7 +35,7 @@ int SplitMix64::between(int lo, int hi) {
     return lo + static_cast<int>(v % span);
 }
 
-std::string ChainSpec::describe() const {
+std::string ChainPlan::describe() const {
     std::string out;
     for (std::size_t i = 1; i < levels.size(); ++i) {
         const ChainLevel& l = levels[i];
@@ -48,13 +48,13 @@ std::string ChainSpec::describe() const {
     return out;
 }
 
-std::vector<Sphere*> buildChain(Automaton& a, const ChainSpec& spec, const MakeSphere& make) {
+std::vector<Sphere*> buildChain(Automaton& a, const ChainPlan& plan, const MakeSphere& make) {
     std::vector<Sphere*> out;
     Sphere* parent = nullptr;
-    for (std::size_t i = 0; i < spec.levels.size(); ++i) {
+    for (std::size_t i = 0; i < plan.levels.size(); ++i) {
         Sphere* s = make(parent);
         if (!s) return {};
-        const ChainLevel& l = spec.levels[i];
+        const ChainLevel& l = plan.levels[i];
         if (i > 0) s->radiusFactor = l.factor;
         if (i > 1) s->rollingRate = l.rate;
         s->inside = l.inside;
@@ -71,8 +71,8 @@ std::vector<Sphere*> buildChain(Automaton& a, const ChainSpec& spec, const MakeS
     return out;
 }
 
-ChainAutomaton::ChainAutomaton(const ChainSpec& spec) {
-    spheres_ = buildChain(*this, spec, [this](Sphere* parent) {
+ChainAutomaton::ChainAutomaton(const ChainPlan& plan) {
+    spheres_ = buildChain(*this, plan, [this](Sphere* parent) {
         auto* s = new Sphere(std::string(1, static_cast<char>('A' + sphereCount)));
         s->document = this;
         sphereTable[static_cast<std::size_t>(sphereCount++)] = s;
@@ -114,12 +114,12 @@ bool looksGood(const Automaton& a, const std::vector<CurveInvariants>& curves) {
 
 namespace {
 
-ChainSpec drawChain(SplitMix64& rng) {
-    ChainSpec spec;
+ChainPlan drawChain(SplitMix64& rng) {
+    ChainPlan plan;
     const int levels = rng.chance(20) ? 2 : rng.between(3, 4);
-    spec.levels.resize(static_cast<std::size_t>(levels));
+    plan.levels.resize(static_cast<std::size_t>(levels));
     for (int i = 1; i < levels; ++i) {
-        ChainLevel& l = spec.levels[static_cast<std::size_t>(i)];
+        ChainLevel& l = plan.levels[static_cast<std::size_t>(i)];
         int q = rng.between(2, 7);
         l.factor = Rational(rng.between(1, q - 1), q);
         l.inside = rng.chance(35);
@@ -133,15 +133,15 @@ ChainSpec drawChain(SplitMix64& rng) {
         }
     }
     static const double quanta[] = {1, 1, 0.5, 0.75, 1.5};
-    ChainLevel& last = spec.levels.back();
+    ChainLevel& last = plan.levels.back();
     last.points.push_back({0, 90, quanta[rng.between(0, 4)]});
     if (rng.chance(25)) {
         if (levels >= 3 && rng.chance(50))
-            spec.levels[static_cast<std::size_t>(levels - 2)].points.push_back({0, 90, 1});
+            plan.levels[static_cast<std::size_t>(levels - 2)].points.push_back({0, 90, 1});
         else
             last.points.push_back({180, 90, quanta[rng.between(0, 4)]});
     }
-    return spec;
+    return plan;
 }
 
 // Sample count the default accuracy gives the chain's traced points.
@@ -158,20 +158,20 @@ std::size_t samplesAtDefault(ChainAutomaton& a) {
 
 }  // namespace
 
-ChainSpec randomChain(std::uint64_t seed) {
+ChainPlan randomChain(std::uint64_t seed) {
     SplitMix64 rng(seed);
-    ChainSpec spec;
+    ChainPlan plan;
     for (int attempt = 0; attempt < kRandomAttempts; ++attempt) {
-        spec = drawChain(rng);
-        ChainAutomaton a(spec);
+        plan = drawChain(rng);
+        ChainAutomaton a(plan);
         a.pathStep = kDefaultStep;
         reset(a);
         std::size_t samples = samplesAtDefault(a);
         if (samples < 100 || samples > kRandomSampleLimit) continue;
         pathPass(a);
-        if (looksGood(a, curveInvariants(a))) return spec;
+        if (looksGood(a, curveInvariants(a))) return plan;
     }
-    return spec;  // the last one drawn: closed and within the budget at least
+    return plan;  // the last one drawn: closed and within the budget at least
 }
 
 namespace {
@@ -258,23 +258,23 @@ QuickSymmetry quickSymmetry(const std::vector<const LinkOption*>& links) {
 
 }  // namespace
 
-std::vector<ChainSpec> symmetricChains(int order, int levels, int count) {
-    std::vector<ChainSpec> found;
+std::vector<ChainPlan> symmetricChains(int order, int levels, int count) {
+    std::vector<ChainPlan> found;
     if (order < 1 || levels < 2 || levels > 4 || count <= 0) return found;
     const int links = levels - 1;
     const int mostNumerator = links == 1 ? 9 : 3;
     const std::vector<LinkOption> firstOptions = linkOptions(order, true, mostNumerator);
     const std::vector<LinkOption> otherOptions = linkOptions(order, false, mostNumerator);
-    ChainSpec spec;
-    spec.levels.resize(static_cast<std::size_t>(levels));
-    spec.levels.back().points.push_back({0, 90, 1});
+    ChainPlan plan;
+    plan.levels.resize(static_cast<std::size_t>(levels));
+    plan.levels.back().points.push_back({0, 90, 1});
     std::set<std::string> shapes;
     constexpr long long kMostTried = 1'500'000;  // options looked at, at most
     long long tried = 0;
     std::vector<const LinkOption*> chosen(static_cast<std::size_t>(links));
 
     auto accept = [&]() {
-        ChainSpec made = spec;
+        ChainPlan made = plan;
         for (int l = 0; l < links; ++l) {
             const LinkOption& c = *chosen[static_cast<std::size_t>(l)];
             ChainLevel& level = made.levels[static_cast<std::size_t>(l + 1)];
@@ -323,7 +323,7 @@ std::vector<ChainSpec> symmetricChains(int order, int levels, int count) {
     const double quanta[] = {0.5, 1.6};
     for (std::size_t i = 0, n = found.size(); i < n * 2 && static_cast<int>(found.size()) < count;
          ++i) {
-        ChainSpec more = found[i % n];
+        ChainPlan more = found[i % n];
         more.levels.back().points.front().quantum = quanta[i / n];
         found.push_back(more);
     }

@@ -30,7 +30,7 @@ struct ChainLevel {
     std::vector<ChainPoint> points;
 };
 
-struct ChainSpec {
+struct ChainPlan {
     std::vector<ChainLevel> levels;  // [0] is the root
     std::string describe() const;    // "1/3 out, 2/5 in x3/2, ..."
 };
@@ -54,12 +54,12 @@ using MakeSphere = std::function<Sphere*(Sphere* parent)>;
 // Builds the chain with make, setting every factor, rate, flag, tilt, point
 // and level colour; the root becomes the stationary sphere. Returns the
 // spheres, root first (empty when make failed).
-std::vector<Sphere*> buildChain(Automaton& a, const ChainSpec& spec, const MakeSphere& make);
+std::vector<Sphere*> buildChain(Automaton& a, const ChainPlan& plan, const MakeSphere& make);
 
 // An automaton of its own that a chain is built in, to judge it.
 class ChainAutomaton : public Automaton {
   public:
-    explicit ChainAutomaton(const ChainSpec& spec);
+    explicit ChainAutomaton(const ChainPlan& plan);
     ~ChainAutomaton() override;
     const std::vector<Sphere*>& spheres() const { return spheres_; }
 
@@ -75,9 +75,9 @@ bool looksGood(const Automaton& a, const std::vector<CurveInvariants>& curves);
 // The random chain of a seed: 2 to 4 levels, small fractions, mixed
 // directions, sometimes tilted, one or two traced points, with a period
 // that the default accuracy samples within budget, and that looks good.
-ChainSpec randomChain(std::uint64_t seed);
+ChainPlan randomChain(std::uint64_t seed);
 
 // Chains of `levels` spheres (2..4) whose traced point has exactly
 // `order`-fold symmetry, simplest factors and rates first, one of each
 // distinct curve shape; at most count of them.
-std::vector<ChainSpec> symmetricChains(int order, int levels, int count);
+std::vector<ChainPlan> symmetricChains(int order, int levels, int count);

@@ -196,13 +196,13 @@ TEST(CurveDesign, CandidatesHaveExactlyTheOrderAskedFor) {
         SCOPED_TRACE(std::to_string(order) + "-fold, " + std::to_string(levels) + " levels");
         auto chains = symmetricChains(order, levels, 6);
         EXPECT_EQ(chains.size(), 6u);
-        for (const ChainSpec& spec : chains) {
-            ChainAutomaton a(spec);
+        for (const ChainPlan& plan : chains) {
+            ChainAutomaton a(plan);
             reset(a);
             ASSERT_EQ(a.spheres().size(), static_cast<std::size_t>(levels));
             CurveSymmetry s = curveSymmetry(a, *a.spheres().back(), 0);
             EXPECT_EQ(s.kind, CurveSymmetry::Order);
-            EXPECT_EQ(s.order, order) << spec.describe();
+            EXPECT_EQ(s.order, order) << plan.describe();
         }
     }
 }
