@@ -72,13 +72,7 @@ struct PathRef {
 };
 
 [[noreturn]] void fileError(const char* action, const std::string& path, const DocResult& r) {
-    std::string reason = r.message;
-    if (!reason.empty() && reason.back() == '.') reason.pop_back();
-    if (reason.empty())
-        reason = r.reason;
-    else if (!r.reason.empty())
-        reason += " (" + r.reason + ")";
-    const std::string text = std::string("Cannot ") + action + " " + path + ": " + reason + ".";
+    const std::string text = std::string("Cannot ") + action + " " + path + ": " + r.why() + ".";
     std::error_code ec;
     if (std::string(action) == "read" && !std::filesystem::exists(path, ec))
         PyErr_SetString(PyExc_FileNotFoundError, text.c_str());

@@ -38,13 +38,7 @@ bool endsWith(const std::string& s, const std::string& tail) {
 }
 
 int fileError(const std::string& action, const std::string& path, const DocResult& r) {
-    std::string reason = r.message;
-    if (!reason.empty() && reason.back() == '.') reason.pop_back();
-    if (reason.empty())
-        reason = r.reason;
-    else if (!r.reason.empty())
-        reason += " (" + r.reason + ")";
-    return ::fileError(action, path, reason);
+    return ::fileError(action, path, r.why());
 }
 
 bool isOption(const std::string& a) {

@@ -28,6 +28,13 @@ struct DocResult {
     std::string message;  // "Unexpected file format.", "Failed to open document.", ...
     std::string reason;   // the file system's reason, when it gave one
     explicit operator bool() const { return ok; }
+    // Both as one phrase without the final full stop, for "cannot read F: ...".
+    std::string why() const {
+        std::string text = message;
+        if (!text.empty() && text.back() == '.') text.pop_back();
+        if (text.empty()) return reason;
+        return reason.empty() ? text : text + " (" + reason + ")";
+    }
 };
 
 // The automaton and its saved view settings at one moment, for the undo
