@@ -80,12 +80,12 @@ void write(AutomatonState& state, const std::string& path, const py::kwargs& opt
             throw py::value_error("export to " + path + " does not know the option " + k + ".");
         }
     }
-    CRotundelDoc& doc = state.doc;
+    Document& doc = state.doc;
     if (one) {
         if (!doc.root)
             throw py::value_error(
                 "An automaton without spheres cannot be saved: create a root first.");
-        DocResult r = doc.SaveDocument(path);
+        DocResult r = doc.saveDocument(path);
         if (!r) writeFailed(path, r.reason.empty() ? r.message : r.message + " (" + r.reason + ")");
         return;
     }
@@ -93,7 +93,7 @@ void write(AutomatonState& state, const std::string& path, const py::kwargs& opt
         if (svg) {
             constexpr int kWidth = 640, kHeight = 480;
             CameraRig rig;
-            rig.fovy = CRotundelDoc::kViewFovy;
+            rig.fovy = Document::kViewFovy;
             CameraSetup camera = rig.mono(frameSettingsOf(doc).camera, kWidth, kHeight);
             return PathSvg::write(doc, camera, doc.cameraController.orientationMatrix(), kWidth,
                                   kHeight, path);
@@ -120,14 +120,14 @@ void render(AutomatonState& state, const std::string& path, int width, int heigh
     if (!format)
         throw py::value_error("The image type is chosen by the extension of " + path +
                               ": .png, .jpg, .bmp or .tif.");
-    CRotundelDoc& doc = state.doc;
+    Document& doc = state.doc;
     std::string why = state.withPaths([&]() -> std::string {
         std::string error;
         std::optional<RgbaImage> image;
         {
             AutomatonState::Busy busy(state);
             CameraRig rig;
-            rig.fovy = CRotundelDoc::kViewFovy;
+            rig.fovy = Document::kViewFovy;
             doc.cameraController.setWindowSize(width, height);
             image =
                 HeadlessRenderer::renderOnce(doc, frameSettingsOf(doc), rig, &doc.cameraController,

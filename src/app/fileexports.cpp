@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "atomicfile.h"
-#include "crotundeldoc.h"
+#include "document.h"
 #include "framerenderer.h"
 #include "movierecorder.h"
 #include "pathcsv.h"
@@ -29,7 +29,7 @@
 #include "relations.h"
 #include "sandtrack.h"
 #include "sphere.h"
-#include "viewopenglmt.h"
+#include "view3d.h"
 
 namespace {
 // Tube radius, sides and size of a mesh file. The radius is automatic
@@ -131,7 +131,7 @@ std::optional<PlotterOptions> plotterOptionsDialog(QWidget* parent) {
 }
 }  // namespace
 
-FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
+FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
     : QObject(window), doc_(doc), view_(view), window_(window) {
     askMoviePath = [this] {
         QFileDialog dialog(window_, "Save movie", QString(), "");
@@ -178,7 +178,7 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
     };
 }
 
-void FileExports::OnSaveMovie() {
+void FileExports::onSaveMovie() {
     QString path = askMoviePath();
     if (path.isEmpty()) return;
     QString error = saveMovie(path);
@@ -191,7 +191,7 @@ QString FileExports::saveMovie(const QString& path) {
     request.output = path.toStdString();
     request.frames = std::max(1, doc_.movieFrameCount);
     QSize size =
-        ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
+        View3D::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
     request.width = size.width();
     request.height = size.height();
     request.rolling = view_.rolling().active();
@@ -203,7 +203,7 @@ QString FileExports::saveMovie(const QString& path) {
 
     // The automaton belongs to the recording thread until it is done: the
     // render thread stays parked, and the dialog keeps the user from edits.
-    bool paused = doc_.PauseIfRunning();
+    bool paused = doc_.pauseIfRunning();
     std::atomic<bool> cancel{false}, finished{false};
     std::atomic<int> done{0};
     MovieResult result;
@@ -236,12 +236,12 @@ QString FileExports::saveMovie(const QString& path) {
         s.bodyListValid = 0;
         s.pathListValid = 0;
     });
-    if (paused) doc_.RenderResume();
+    if (paused) doc_.renderResume();
     if (result.ok || result.cancelled) return {};
     return QString::fromStdString(result.error);
 }
 
-void FileExports::OnExport() {
+void FileExports::onExport() {
     exportForPlotter = false;
     QString path = askExportPath();
     if (path.isEmpty()) return;
@@ -272,7 +272,7 @@ QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
     if (!doc_.root) return "There is no automaton to export.";
     // The paths are read, and computed first if an edit has just cleared
     // them, while the render thread stands still.
-    bool paused = doc_.PauseIfRunning();
+    bool paused = doc_.pauseIfRunning();
     if (!doc_.pathsUpToDate) frameUpdate(doc_);
     std::string error;
     if (csv) {
@@ -286,9 +286,9 @@ QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
         if (!error.empty()) error = "The table " + file + " could not be written: " + error + ".";
     } else if (svg) {
         QSize size =
-            ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
+            View3D::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
         CameraRig rig;
-        rig.fovy = ViewOpenGLmt::kFovy;
+        rig.fovy = View3D::kFovy;
         CameraSetup camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
         error = PathSvg::write(doc_, camera, doc_.cameraController.orientationMatrix(),
                                size.width(), size.height(), file);
@@ -303,24 +303,24 @@ QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
         error = PathMesh::write(doc_, file, options);
         if (error.empty() && !warnings.isEmpty() && tellWarning) tellWarning(warnings.join("\n"));
     }
-    if (paused) doc_.RenderResume();
+    if (paused) doc_.renderResume();
     return QString::fromStdString(error);
 }
 
 QString FileExports::exportPlotter(const QString& path, const PlotterOptions& options) {
     if (!doc_.root) return "There is no automaton to export.";
-    bool paused = doc_.PauseIfRunning();
+    bool paused = doc_.pauseIfRunning();
     if (!doc_.pathsUpToDate) frameUpdate(doc_);
     PlotterOptions o = options;
     if (o.view == PlotterOptions::View::Camera) {
         QSize size =
-            ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
+            View3D::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
         CameraRig rig;
-        rig.fovy = ViewOpenGLmt::kFovy;
+        rig.fovy = View3D::kFovy;
         o.camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
         o.orientation = doc_.cameraController.orientationMatrix();
     }
     std::string error = PlotterSvg::write(doc_, o, path.toStdString());
-    if (paused) doc_.RenderResume();
+    if (paused) doc_.renderResume();
     return QString::fromStdString(error);
 }

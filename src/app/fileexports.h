@@ -11,28 +11,28 @@
 #include "pathmesh.h"
 #include "plottersvg.h"
 
-class CRotundelDoc;
-class ViewOpenGLmt;
+class Document;
+class View3D;
 class QWidget;
 
 // UI thread only.
 class FileExports : public QObject {
     Q_OBJECT
   public:
-    FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window);
+    FileExports(Document& doc, View3D& view, QWidget* window);
 
     // Asks for a file (or folder) name and records the movie with a
     // progress dialog that can cancel it. The rolling animation's period
     // when the Animate menu has it running or paused, otherwise the
     // dynamic animation (axes turning, camera orbiting).
-    void OnSaveMovie();
+    void onSaveMovie();
     // Records into path; "" on success or when cancelled, otherwise the
     // reason.
     QString saveMovie(const QString& path);
 
     // Asks for a file name and writes the point paths in the format its
     // extension names.
-    void OnExport();
+    void onExport();
     QString exportPaths(const QString& path, const MeshOptions& mesh = {});
     // A drawing for pen plotters.
     QString exportPlotter(const QString& path, const PlotterOptions& options);
@@ -51,7 +51,7 @@ class FileExports : public QObject {
     std::function<void(const QString&)> tellWarning;
 
   private:
-    CRotundelDoc& doc_;
-    ViewOpenGLmt& view_;
+    Document& doc_;
+    View3D& view_;
     QWidget* window_;
 };

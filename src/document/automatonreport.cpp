@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "numbertext.h"
 #include "pointpaths.h"
 #include "relations.h"
@@ -30,7 +30,7 @@ const char* surfaceName(int surface) {
 
 }  // namespace
 
-AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
+AutomatonReport::AutomatonReport(Document& doc) : doc_(doc) {
     for (Sphere* s : doc_.sphereTable) {
         if (!s || s->points.empty() || s == doc_.stationarySphere) continue;
         PathPlan plan = planPath(doc_, *s);
@@ -43,8 +43,8 @@ AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
         line.points = s->pointCount();
         paths_.push_back(line);
     }
-    if (!doc_.pathsUpToDate) doc_.Step();
-    curves_ = doc_.Curves();
+    if (!doc_.pathsUpToDate) doc_.step();
+    curves_ = doc_.curves();
 }
 
 std::string AutomatonReport::printable(const std::string& bytes) {
@@ -130,7 +130,7 @@ std::string AutomatonReport::json() const {
     std::string out = "{\n  \"sphereCount\": " + std::to_string(doc_.sphereCount) + ",\n";
     out += "  \"spheres\": [";
     bool first = true;
-    for (int slot = 0; slot < CRotundelDoc::kTableSize; ++slot) {
+    for (int slot = 0; slot < Document::kTableSize; ++slot) {
         const Sphere* s = doc_.sphereTable[static_cast<std::size_t>(slot)];
         if (!s) continue;
         out += first ? "\n" : ",\n";

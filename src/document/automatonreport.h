@@ -9,7 +9,7 @@
 
 #include "curveinvariants.h"
 
-class CRotundelDoc;
+class Document;
 struct Sphere;
 
 class AutomatonReport {
@@ -24,7 +24,7 @@ class AutomatonReport {
 
     // Works out the plans and, when they are not up to date, the paths.
     // doc must have been placed (opening does that).
-    explicit AutomatonReport(CRotundelDoc& doc);
+    explicit AutomatonReport(Document& doc);
 
     std::string text() const;
     std::string json() const;
@@ -39,7 +39,7 @@ class AutomatonReport {
     const std::vector<CurveInvariants>& curves() const { return curves_; }
 
   private:
-    CRotundelDoc& doc_;
+    Document& doc_;
     std::vector<PathLine> paths_;
     std::vector<CurveInvariants> curves_;
 };
