@@ -197,9 +197,8 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
         if (doc.findSphereByName(wanted))
             throw py::value_error("A sphere named " + wanted + " already exists.");
         if (!Document::isStorableName(wanted))
-            throw py::value_error(wanted == Document::kNoSphereName
-                                      ? Document::kNameReserved
-                                      : Document::kNameOnOneLine);
+            throw py::value_error(wanted == Document::kNoSphereName ? Document::kNameReserved
+                                                                    : Document::kNameOnOneLine);
     }
 
     doc.selectedSphere = &parent;
@@ -664,12 +663,14 @@ cross itself) and a one-line description.)")
             py::arg("path"), Exports::help())
         .def(
             "render",
-            [](const AutomatonRef& a, const py::object& file, int width, int height) {
+            [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {
                 a.state->settle();
-                Exports::render(*a.state, pathText(file), width, height);
+                Exports::render(*a.state, pathText(file), options);
             },
-            py::arg("path"), py::kw_only(), py::arg("width") = 640, py::arg("height") = 480,
-            "Renders the first frame as an image (.png .jpg .bmp .tif), without a display.")
+            py::arg("path"),
+            "Renders the first frame as an image (.png .jpg .bmp .tif), without a display; "
+            "width and height in pixels (640 x 480; one alone keeps 4:3), curves_only=True "
+            "for the traced curves alone.")
         .def("__repr__", [](const AutomatonRef& a) {
             return "<rotundel.Automaton of " + std::to_string(a.state->doc.sphereCount) +
                    " spheres>";

@@ -124,6 +124,7 @@ bool Application::initInstance(const QString& file) {
                 });
     animation_ = new AnimationControls(*f, view->rolling());
     exports_ = new FileExports(*doc_, *view, f);
+    exports_->documentPath = [this] { return path_; };
     connect(f->saveMovieAction, &QAction::triggered, exports_, &FileExports::onSaveMovie);
     connect(f->exportAction, &QAction::triggered, exports_, &FileExports::onExport);
     f->openRecent = [this](const QString& path) {

@@ -32,11 +32,13 @@ enum class ExportKind {
     Movie,        // .mp4 .webm .gif or a folder of PNG frames
 };
 
+// Options by their command-line names without the dashes, in the order
+// given; a flag's value is "".
+using ExportOptionValues = std::vector<std::pair<std::string, std::string>>;
+
 struct ExportRequest {
     std::string output;
-    // Options by their command-line names without the dashes, in the order
-    // given; a flag's value is "".
-    std::vector<std::pair<std::string, std::string>> options;
+    ExportOptionValues options;
 
     ExportRequest& set(const std::string& name, const std::string& value = {});
     // The value given for name, if any (the last one given).

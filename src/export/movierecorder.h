@@ -13,8 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "automaton.h"
 #include "arcball.h"
+#include "automaton.h"
 #include "framerenderer.h"
 
 struct MovieRequest {

@@ -32,13 +32,6 @@ namespace {
 // odd proportions would otherwise ask for an image that eats all memory.
 constexpr int kMaxImageEdge = 16384;
 
-struct ImageFormat {
-    const char* extension;  // upper case, as the filter shows it
-    const char* writer;     // Qt's format name
-};
-constexpr ImageFormat kImageFormats[] = {{"BMP", "bmp"}, {"JPG", "jpg"},  {"JPEG", "jpg"},
-                                         {"PNG", "png"}, {"TIF", "tiff"}, {"TIFF", "tiff"}};
-
 static_assert(kBallKeyEscape == Qt::Key_Escape && kBallKeyTab == Qt::Key_Tab &&
               kBallKeyHome == Qt::Key_Home && kBallKeyLeft == Qt::Key_Left &&
               kBallKeyUp == Qt::Key_Up && kBallKeyRight == Qt::Key_Right &&
@@ -594,26 +587,24 @@ QImage View3D::renderImage(QSize size, QString* error) {
 
 QString View3D::saveImage(const QString& path) {
     if (!doc_) return "There is no automaton to draw.";
-    QString suffix = QFileInfo(path).suffix().toUpper();
-    for (int i = 0; i < static_cast<int>(std::size(kImageFormats)); ++i)
-        if (suffix == kImageFormats[i].extension) imageFormatIndex_ = i;
+    const std::string file = QFile::encodeName(path).toStdString();
+    // A name without a known extension takes the type chosen last.
+    if (auto format = ImageFile::formatForPath(file)) imageFormat_ = *format;
     QSize size = imageSizeFor(doc_->imageWidth, clientWidth(), clientHeight());
     QString error;
     QImage image = renderImage(size, &error);
     if (image.isNull()) return error.isEmpty() ? "The picture could not be rendered." : error;
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, kImageFormats[imageFormatIndex_].writer);
-    if (!writer.write(image))
-        return QString("The image could not be written to %1: %2.")
-            .arg(QDir::toNativeSeparators(path), writer.errorString());
-    // Through a temporary file: a failed or killed write leaves an older
-    // picture of that name as it was, and nothing beside it.
-    AtomicFile file(QFile::encodeName(path).toStdString());
-    if (file.open()) file.write(std::string_view(buffer.data().constData(), buffer.data().size()));
-    if (!file.commit())
-        return QString("The image could not be written to %1: %2.")
-            .arg(QDir::toNativeSeparators(path), QString::fromStdString(file.error()));
+    // Written by the one image writer the command line and Python use.
+    QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    RgbaImage picture;
+    picture.width = rgba.width();
+    picture.height = rgba.height();
+    picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height * 4);
+    for (int y = 0; y < picture.height; ++y)
+        std::memcpy(picture.pixels.data() + static_cast<std::size_t>(y) * picture.width * 4,
+                    rgba.constScanLine(y), static_cast<std::size_t>(picture.width) * 4);
+    if (std::string why = ImageFile::write(picture, file, imageFormat_); !why.empty())
+        return QString::fromStdString(why);
     return {};
 }
 

@@ -16,7 +16,7 @@
 
 #include "autoresetevent.h"
 #include "cameramouse.h"
-#include <mutex>
+#include "imagefile.h"
 #include "renderlink.h"
 #include "rollingplayer.h"
 #include "texturetable.h"
@@ -292,7 +292,7 @@ class View3D : public QWindow, public RenderLink {
     TextureTable textures_;
     ImageJob imageJob_;
     RollingPlayer rolling_;
-    int imageFormatIndex_ = 0;  // last format chosen by extension
+    ImageFormat imageFormat_ = ImageFormat::Bmp;  // last chosen by extension
     mutable std::mutex folderMutex_;
     std::string folder_;
     std::uint64_t folderVersion_ = 0;

@@ -11,11 +11,11 @@
 #include <QtTest>
 
 #include "animationcontrols.h"
-#include "mainwindow.h"
 #include "application.h"
 #include "document.h"
 #include "fileexports.h"
 #include "framewait.h"
+#include "mainwindow.h"
 #include "moviefile.h"
 #include "view3d.h"
 
@@ -198,7 +198,7 @@ void AnimationTest::exportPaths() {
 void AnimationTest::exportAsksForTubes() {
     FileExports* exports = app_->fileExports();
     QString path;
-    std::optional<MeshOptions> answer;
+    std::optional<ExportOptionValues> answer;
     int asked = 0;
     exports->askExportPath = [&] { return path; };
     exports->askMeshOptions = [&] {
@@ -207,13 +207,11 @@ void AnimationTest::exportAsksForTubes() {
     };
     struct Row {
         const char* name;
-        std::optional<MeshOptions> answer;
+        std::optional<ExportOptionValues> answer;
         bool written;
     };
-    MeshOptions three, twelve;
-    three.sides = 3;
-    twelve.sides = 12;
-    twelve.tubeRadius = 0.2;
+    ExportOptionValues three = {{"sides", "3"}};
+    ExportOptionValues twelve = {{"sides", "12"}, {"tube-radius", "0.2"}};
     const Row rows[] = {{"three.stl", three, true},
                         {"twelve.stl", twelve, true},
                         {"cancelled.stl", std::nullopt, false}};
@@ -235,7 +233,7 @@ void AnimationTest::exportAsksForTubes() {
     int pages = 0;
     exports->askPlotterOptions = [&] {
         ++pages;
-        return std::optional(PlotterOptions{});
+        return std::optional(ExportOptionValues{{"plotter", ""}});
     };
     path = dir_.filePath("page.svg");
     exports->askExportPath = [&] {
