@@ -15,6 +15,7 @@
 #include "exports.h"
 #include "relations.h"
 #include "sphere.h"
+#include "textcoding.h"
 #include "values.h"
 
 namespace py = pybind11;
@@ -43,12 +44,9 @@ struct SphereRef {
 
 // Names are bytes in files; the window writes UTF-8, old files may hold
 // Latin-1.
+// Names decoded as everywhere else: UTF-8, or Windows-1252 for an older file.
 py::str text(const std::string& bytes) {
-    try {
-        return py::str(py::bytes(bytes).attr("decode")("utf-8"));
-    } catch (const py::error_already_set&) {
-        return py::str(py::bytes(bytes).attr("decode")("latin-1"));
-    }
+    return py::str(utf8Text(bytes));
 }
 
 py::object refOf(const StatePtr& state, Sphere* s) {
@@ -582,6 +580,10 @@ its one point, and a start angle spread from identical siblings.)")
             "__getitem__",
             [](const AutomatonRef& a, const std::string& name) {
                 Sphere* s = a.doc().findSphereByName(name);
+                // A name an older program wrote in Windows-1252 is found by
+                // the text Python shows for it.
+                for (Sphere* t : a.doc().sphereTable)
+                    if (!s && t && utf8Text(t->name) == name) s = t;
                 if (!s) throw py::key_error("There is no sphere named " + name + ".");
                 return refOf(a.state, s);
             },

@@ -29,8 +29,8 @@ class AutomatonReport {
     std::string text() const;
     std::string json() const;
 
-    // A JSON string literal: quotes, backslashes and control characters
-    // escaped, bytes above 0x7f taken as Latin-1.
+    // A JSON string literal of a name: decoded as UTF-8 when the bytes are
+    // valid UTF-8, otherwise as Windows-1252 (files of older programs).
     static std::string jsonString(const std::string& bytes);
     // Printable in a terminal: control bytes as \xNN.
     static std::string printable(const std::string& bytes);

@@ -16,9 +16,10 @@
 #include "document.h"
 #include "documentobserver.h"
 #include "editjournal.h"
-#include "placement.h"
 #include "exactvaluedialog.h"
+#include "placement.h"
 #include "sphere.h"
+#include "textcoding.h"
 
 // ---------------------------------------------------------------- prompts
 
@@ -78,7 +79,7 @@ QVBoxLayout* pageColumn(QWidget* page) {
 }
 
 QString sphereName(const Sphere& s) {
-    return QString::fromStdString(s.name);
+    return QString::fromStdString(utf8Text(s.name));
 }
 
 QString factorText(Rational x) {

@@ -16,8 +16,12 @@ TEST(Report, TextsAreEscapedForTheirFormats) {
         {"a,b", "\"a,b\"", "\"a,b\"", "a,b"},
         {"say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\"", "say \"hi\""},
         {"back\\slash", "back\\slash", "\"back\\\\slash\"", "back\\slash"},
-        {"tab\tbell\x07", "tab\tbell\x07", "\"tab\\u0009bell\\u0007\"", "tab\\x09bell\\x07"},
+        {"tab\tbell\x07", "tab\tbell\x07", "\"tab\\tbell\\u0007\"", "tab\\x09bell\\x07"},
+        // Windows-1252 bytes of an older program's file, and UTF-8 as the
+        // window writes it, both come out as the same UTF-8.
         {"\xe9t\xe9", "\xe9t\xe9", "\"\xc3\xa9t\xc3\xa9\"", "\xe9t\xe9"},
+        {"B\xc3\xa9", "B\xc3\xa9", "\"B\xc3\xa9\"", "B\xc3\xa9"},
+        {"\x80 \x9f", "\x80 \x9f", "\"\xe2\x82\xac \xc5\xb8\"", "\x80 \x9f"},
         {"", "", "\"\"", ""},
     };
     for (const Case& c : cases) {
