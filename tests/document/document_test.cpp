@@ -1,5 +1,7 @@
 // The document's own operations: path accuracy, camera fit, clearing,
 // opening and saving files, and the modified flag.
+#include "document.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,10 +16,10 @@
 #include <thread>
 
 #include "atomicfile.h"
-#include "document.h"
 #include "fakes.h"
 #include "filebuilder.h"
 #include "onefile.h"
+#include "savewatch.h"
 #include "sphere.h"
 
 namespace fs = std::filesystem;
@@ -351,7 +353,8 @@ TEST(Document, SaveFollowsLinksRefusesReadOnlyAndTidiesUp) {
 }
 
 // A save killed at any moment leaves the old file or the new one, and
-// nothing else.
+// nothing else. Each kill comes while the save is under way: once its work
+// file holds a given share of the bytes.
 TEST(Document, KilledSavesLeaveNothingBehind) {
     TempDir dir;
     const std::string target = dir.file("big.csv");
@@ -364,14 +367,13 @@ TEST(Document, KilledSavesLeaveNothingBehind) {
             f.write(std::string_view(payload).substr(at, 1 << 16));
         return f.commit();
     };
-    auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(save());
-    auto took = std::chrono::steady_clock::now() - started;
     for (int kill = 0; kill < 12; ++kill) {
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) _exit(save() ? 0 : 1);
-        std::this_thread::sleep_for(took * kill / 10);
+        const long long share = static_cast<long long>(payload.size()) * kill / 12;
+        ASSERT_TRUE(waitForWork(child, dir.path(), share, {"big.csv"})) << "kill " << kill;
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         std::size_t size = fs::file_size(target);
