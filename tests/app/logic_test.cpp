@@ -269,7 +269,7 @@ void LogicTest::menus_data() {
     QTest::addColumn<QStringList>("items");
     QTest::newRow("File") << 0
                           << QStringList{"&New|Ctrl+N",
-                                         "New random automaton|Ctrl+Shift+N",
+                                         "New &random automaton|Ctrl+Shift+N",
                                          "&Open...|Ctrl+O",
                                          "&Save|Ctrl+S",
                                          "Save &As...|",
@@ -289,8 +289,8 @@ void LogicTest::menus_data() {
     QTest::newRow("Edit") << 1
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
     QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Curves only|", "&Smooth edges|"};
-    QTest::newRow("Design") << 3 << QStringList{"By symmetry...|"};
-    QTest::newRow("Help") << 4 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
+    QTest::newRow("Design") << 3 << QStringList{"&By symmetry...|Ctrl+D"};
+    QTest::newRow("Help") << 4 << QStringList{"&Help|F1", "&Examples...|Ctrl+Shift+E", "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
@@ -305,7 +305,16 @@ void LogicTest::menus() {
     QCOMPARE(menus[1]->text(), QString("&Edit"));
     QCOMPARE(menus[2]->text(), QString("&View"));
     QCOMPARE(menus[3]->text(), QString("&Design"));
-    QCOMPARE(menus[4]->text(), QString("Help"));
+    QCOMPARE(menus[4]->text(), QString("&Help"));
+    // No key does two things anywhere in the window.
+    QStringList keys;
+    for (QAction* top : menus)
+        for (QAction* a : top->menu()->actions())
+            for (const QKeySequence& k : a->shortcuts()) {
+                const QString text = k.toString(QKeySequence::PortableText);
+                QVERIFY2(!keys.contains(text), qPrintable(text));
+                keys << text;
+            }
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
         got.append(a->isSeparator() ? QString("-")
