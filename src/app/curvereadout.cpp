@@ -25,7 +25,8 @@ QSize CurveReadout::sizeHint() const {
     // Room for kVisibleLines lines; more scroll.
     const int line = QFontMetrics(font()).lineSpacing();
     const int margin = static_cast<int>(document()->documentMargin());
-    return {QPlainTextEdit::sizeHint().width(), kVisibleLines * line + 2 * margin + 2 * frameWidth()};
+    return {QPlainTextEdit::sizeHint().width(),
+            kVisibleLines * line + 2 * margin + 2 * frameWidth()};
 }
 
 void CurveReadout::showText(const QString& text) {
@@ -57,11 +58,11 @@ QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMast
         out += QString(", %1-fold rotational symmetry%2")
                    .arg(s.order)
                    .arg(c.mirror ? ", mirrors" : "");
-    out += QString(", %1 %2, length %3, thickness %4")
-               .arg(c.lobes)
-               .arg(c.lobes == 1 ? "lobe" : "lobes")
-               .arg(c.length, 0, 'f', 1)
-               .arg(c.thickness, 0, 'g', 2);
+    // A circle has no lobes to count.
+    if (s.kind != CurveSymmetry::Circle)
+        out += QString(", %1 %2").arg(c.lobes).arg(c.lobes == 1 ? "lobe" : "lobes");
+    out +=
+        QString(", length %1, thickness %2").arg(c.length, 0, 'f', 1).arg(c.thickness, 0, 'g', 2);
     return out;
 }
 

@@ -12,13 +12,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include "chaindocument.h"
-#include "mainwindow.h"
 #include "application.h"
+#include "chaindocument.h"
 #include "curvedesign.h"
 #include "curveinvariants.h"
-#include "placement.h"
 #include "examplesdialog.h"
+#include "mainwindow.h"
+#include "placement.h"
 
 namespace {
 
@@ -125,9 +125,10 @@ bool Application::onDesignBySymmetry() {
     readme.close();
     ExamplesDialog gallery(folder.path(), renderProgram, thumbnailCache, frame_.get());
     gallery.setWindowTitle(QString("Design candidates with %1-fold symmetry").arg(order));
-    gallery.setIntro(QString("Automata whose traced curve repeats exactly %1 times around its axis, "
-                             "simplest first. Choose a candidate to open a copy of it.")
-                         .arg(order));
+    gallery.setIntro(
+        QString("Automata whose traced curve repeats exactly %1 times around its axis, "
+                "simplest first. Choose a candidate to open a copy of it.")
+            .arg(order));
     gallery.setListName("Design candidates");
     if (gallery.exec() != QDialog::Accepted || gallery.chosenPath().isEmpty()) return false;
     return openDocumentCopy(gallery.chosenPath());

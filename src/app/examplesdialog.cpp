@@ -61,8 +61,9 @@ ExamplesDialog::ExamplesDialog(const QString& folder, const QString& renderProgr
       renderProgram_(renderProgram),
       cacheFolder_(cacheFolder) {
     setWindowTitle("Examples");
-    auto* intro = intro_ = new QLabel(examples_.isEmpty() ? "No examples were found with this installation."
-                                                 : "Choose an example to open a copy of it.");
+    auto* intro = intro_ =
+        new QLabel(examples_.isEmpty() ? "No examples were found with this installation."
+                                       : "Choose an example to open a copy of it.");
     list_ = new QListWidget;
     list_->setObjectName("examplesList");
     list_->setAccessibleName("Examples");

@@ -22,15 +22,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "constructionpanel.h"
 #include "curvereadout.h"
 #include "document.h"
 #include "helpwindow.h"
 #include "lightpage.h"
-#include "propertysheet.h"
-#include "view3d.h"
 #include "propertiespanel.h"
+#include "propertysheet.h"
 #include "spheretree.h"
-#include "constructionpanel.h"
+#include "view3d.h"
 
 namespace {
 // Screen readers call the view a picture one can act on, rather than the
@@ -338,8 +338,7 @@ int MainWindow::propertiesHeightFor(int rows) const {
     // fit: in a low window the pages give up height until the tree shows
     // its rows, down to the least that still shows some of a page.
     const int room = rows - constructionPaneHeight - treeLeastHeight();
-    return std::clamp(room, std::min(propertiesPaneHeight, kPropertiesLeast),
-                      propertiesPaneHeight);
+    return std::clamp(room, std::min(propertiesPaneHeight, kPropertiesLeast), propertiesPaneHeight);
 }
 
 void MainWindow::applyPaneSizes() {
@@ -468,10 +467,9 @@ void MainWindow::leaveView(bool forward) {
     QWidget* w = viewContainer_;
     do {
         w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-    } while (w != viewContainer_ &&
-             (viewContainer_->isAncestorOf(w) ||
-              !(w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
-                w->window() == this)));
+    } while (w != viewContainer_ && (viewContainer_->isAncestorOf(w) ||
+                                     !(w->isVisible() && w->isEnabled() &&
+                                       (w->focusPolicy() & Qt::TabFocus) && w->window() == this)));
     if (w == viewContainer_) return;
     activateWindow();
     w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);

@@ -55,8 +55,8 @@ PointsPage::PointsPage(QWidget* parent) : PropertyPage(" Points", parent) {
                              fromSpin);
     };
     angleX_->onChange = [this](int v, bool fromSpin) {
-        return setCoordinate(kAngleX, &SpherePoint::pointAngleX, "Rotation about perpendicular axis",
-                             v, fromSpin);
+        return setCoordinate(kAngleX, &SpherePoint::pointAngleX,
+                             "Rotation about perpendicular axis", v, fromSpin);
     };
     distance_->onChange = [this](int v, bool fromSpin) {
         return setCoordinate(kDistance, &SpherePoint::quantumDistance,
@@ -140,10 +140,10 @@ void PointsPage::removePoint() {
     const int index = selected_;
     apply(QString("Remove point %1 of %2").arg(index).arg(sphereName(*s)), 0, kPlace | kRewind,
           [this, s, index] {
-        s->removePoint(static_cast<std::size_t>(index));
-        refill(0);
-        document()->flashPointIndex = 0;
-    });
+              s->removePoint(static_cast<std::size_t>(index));
+              refill(0);
+              document()->flashPointIndex = 0;
+          });
 }
 
 bool PointsPage::setCoordinate(int controlId, double SpherePoint::*field, const QString& what,
@@ -159,8 +159,7 @@ bool PointsPage::setCoordinate(int controlId, double SpherePoint::*field, const 
     }
     selected_ = index;
     apply(QString("%1 of point %2 of %3").arg(what).arg(index).arg(sphereName(*s)),
-          mergeKey(controlId * 8 + index), kPlace | kRewind,
-          [this, s, field, index, value] {
+          mergeKey(controlId * 8 + index), kPlace | kRewind, [this, s, field, index, value] {
               s->points[static_cast<std::size_t>(index)].*field = static_cast<double>(value);
               Document* doc = document();
               doc->flashPointIndex = index;

@@ -290,7 +290,9 @@ void LogicTest::menus_data() {
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
     QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Curves only|", "&Smooth edges|"};
     QTest::newRow("Design") << 3 << QStringList{"&By symmetry...|Ctrl+D"};
-    QTest::newRow("Help") << 4 << QStringList{"&Help|F1", "&Examples...|Ctrl+Shift+E", "&About Rotundel...|"};
+    QTest::newRow("Help") << 4
+                          << QStringList{"&Help|F1", "&Examples...|Ctrl+Shift+E",
+                                         "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {

@@ -410,22 +410,29 @@ void SpherePagesTest::edits_data() {
     QTest::newRow("time master keeps its rate") << QStringList{} << "rateX 3/2"
                                                 << "rollingRate"
                                                 << "1/1" << QStringList{};
-    QTest::newRow("thumb drag is one step") << QStringList{} << "drag axisZ 90"
-                                            << "axisAngleZ"
-                                            << "90" << QStringList{"Rotation about parent axis of B"};
-    QTest::newRow("page up acts as a drag does") << QStringList{} << "key axisX"
-                                                 << "axisAngleX"
-                                                 << "10" << QStringList{"Rotation about perpendicular axis of B"};
-    QTest::newRow("a run of keys is one step") << QStringList{} << "key axisX;key axisX;key axisX"
-                                               << "axisAngleX"
-                                               << "30" << QStringList{"Rotation about perpendicular axis of B"};
-    QTest::newRow("two drags are two steps") << QStringList{} << "drag axisZ 40;drag axisZ 90"
-                                             << "axisAngleZ"
-                                             << "90" << QStringList{"Rotation about parent axis of B", "Rotation about parent axis of B"};
+    QTest::newRow("thumb drag is one step")
+        << QStringList{} << "drag axisZ 90"
+        << "axisAngleZ"
+        << "90" << QStringList{"Rotation about parent axis of B"};
+    QTest::newRow("page up acts as a drag does")
+        << QStringList{} << "key axisX"
+        << "axisAngleX"
+        << "10" << QStringList{"Rotation about perpendicular axis of B"};
+    QTest::newRow("a run of keys is one step")
+        << QStringList{} << "key axisX;key axisX;key axisX"
+        << "axisAngleX"
+        << "30" << QStringList{"Rotation about perpendicular axis of B"};
+    QTest::newRow("two drags are two steps")
+        << QStringList{} << "drag axisZ 40;drag axisZ 90"
+        << "axisAngleZ"
+        << "90"
+        << QStringList{"Rotation about parent axis of B", "Rotation about parent axis of B"};
     QTest::newRow("focus arriving starts a new run")
         << QStringList{} << "key axisX;focus axisX;key axisX"
         << "axisAngleX"
-        << "20" << QStringList{"Rotation about perpendicular axis of B", "Rotation about perpendicular axis of B"};
+        << "20"
+        << QStringList{"Rotation about perpendicular axis of B",
+                       "Rotation about perpendicular axis of B"};
     QTest::newRow("wheel") << QStringList{} << "wheel revolution"
                            << "initialRevolution"
                            << "3" << QStringList{"Initial revolution angle of B"};
@@ -436,9 +443,10 @@ void SpherePagesTest::edits_data() {
     QTest::newRow("spin click") << QStringList{} << "spin revolution up"
                                 << "initialRevolution"
                                 << "1" << QStringList{"Initial revolution angle of B"};
-    QTest::newRow("spin at 0 clicked down stays") << QStringList{} << "spin axisX down"
-                                                  << "axisAngleX"
-                                                  << "0" << QStringList{"Rotation about perpendicular axis of B"};
+    QTest::newRow("spin at 0 clicked down stays")
+        << QStringList{} << "spin axisX down"
+        << "axisAngleX"
+        << "0" << QStringList{"Rotation about perpendicular axis of B"};
     QTest::newRow("typed angle") << QStringList{} << "type axisZ 137"
                                  << "axisAngleZ"
                                  << "137" << QStringList{"Rotation about parent axis of B"};
