@@ -35,6 +35,8 @@ class SpherePagesTest : public QObject {
     void storedAnglesShow();
     void assistiveTools_data();
     void assistiveTools();
+    void stepsNamedAfterControls_data();
+    void stepsNamedAfterControls();
 };
 
 // ops run on the starter automaton A(B); then the tree's shape and the
@@ -586,6 +588,56 @@ void SpherePagesTest::assistiveTools() {
     QCOMPARE(shown(), shownBefore);
     history.stack().redo();
     QCOMPARE(c.doc.takeSnapshot().bytes, after);
+    c.doc.journal = nullptr;
+}
+
+// The edit history names each step with the label of the control that made
+// it, so "Undo ..." says what the user touched; adding a point and moving
+// one are different steps.
+void SpherePagesTest::stepsNamedAfterControls_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("step");
+    QTest::newRow("start angle") << int(PropertySheet::kSpace) << "revolutionSlider" << 200
+                                 << "Initial revolution angle of B";
+    QTest::newRow("tilt") << int(PropertySheet::kSpace) << "axisXSpin" << 45
+                          << "Rotation about perpendicular axis of B";
+    QTest::newRow("turn") << int(PropertySheet::kSpace) << "axisZSlider" << 90
+                          << "Rotation about parent axis of B";
+    QTest::newRow("add point") << int(PropertySheet::kPoints) << "Add new point" << -1
+                               << "Add new point to B";
+    QTest::newRow("move point") << int(PropertySheet::kPoints) << "pointZSlider" << 30
+                                << "Rotation about sphere axis of point 1 of B";
+    QTest::newRow("point distance") << int(PropertySheet::kPoints) << "distanceSlider" << 4
+                                    << "Quantum distance from sphere center to point of point 1 "
+                                       "of B";
+    QTest::newRow("remove point") << int(PropertySheet::kPoints) << "Remove selected point" << -1
+                                  << "Remove point 1 of B";
+}
+
+void SpherePagesTest::stepsNamedAfterControls() {
+    QFETCH(int, page);
+    QFETCH(QString, control);
+    QFETCH(int, value);
+    QFETCH(QString, step);
+    ControlColumn c;
+    // B has a point 1, chosen on the Points page.
+    c.properties.sheet()->pointsPage()->findChild<QPushButton*>("addPoint")->click();
+    UndoHistory history(c.doc);
+    c.doc.journal = &history;
+    QWidget* w = nullptr;
+    for (QWidget* each : c.properties.sheet()->page(page)->findChildren<QWidget*>()) {
+        auto* button = qobject_cast<QAbstractButton*>(each);
+        if ((button && button->text() == control) || each->objectName() == control) w = each;
+    }
+    QVERIFY(w);
+    if (value < 0)
+        qobject_cast<QAbstractButton*>(w)->click();
+    else
+        QAccessible::queryAccessibleInterface(w)->valueInterface()->setCurrentValue(value);
+    QCOMPARE(history.stack().count(), 1);
+    QCOMPARE(history.stack().undoText(), step);
     c.doc.journal = nullptr;
 }
 
