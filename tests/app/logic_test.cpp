@@ -13,7 +13,6 @@
 #include <QUndoStack>
 #include <QtTest>
 
-#include "mainwindow.h"
 #include "application.h"
 #include "curveinvariants.h"
 #include "curvereadout.h"
@@ -21,6 +20,7 @@
 #include "examplesdialog.h"
 #include "flashtimer.h"
 #include "helpwindow.h"
+#include "mainwindow.h"
 #include "recentfilelist.h"
 #include "sphere.h"
 #include "swatchlist.h"
