@@ -79,13 +79,15 @@ void MainWindow::embedView() {
     container->setMinimumSize(1, 1);
     // One focus stop for the view, the window that takes the keys; the pane
     // around it passes the focus on and is no stop of its own.
-    container->setFocusPolicy(Qt::StrongFocus);
     container->setAccessibleName(viewContainer_->accessibleName());
     container->setAccessibleDescription(viewContainer_->accessibleDescription());
     viewContainer_->layout()->addWidget(container);
-    viewContainer_->setFocusProxy(container);
     const bool hadFocus = viewContainer_->hasFocus();
+    // In this order: a policy set on a widget with a focus proxy goes to
+    // the proxy as well.
     viewContainer_->setFocusPolicy(Qt::NoFocus);
+    viewContainer_->setFocusProxy(container);
+    container->setFocusPolicy(Qt::StrongFocus);
     viewContainer_->setAccessibleName({});
     viewContainer_->setAccessibleDescription({});
     if (hadFocus) container->setFocus(Qt::OtherFocusReason);

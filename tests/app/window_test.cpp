@@ -315,7 +315,6 @@ void WindowTest::viewIsOneFocusStop() {
     QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == before; }, kPatience));
     QTest::keyClick(before, Qt::Key_Tab);
     QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == view; }, kPatience));
-    QCOMPARE(QApplication::focusWidget(), stops[0]);
 
     // Keys: arrows turn, - and + move away and nearer, Home resets.
     frame->resetViewAction->trigger();
@@ -800,6 +799,8 @@ void WindowTest::paneKeys() {
     QList<QWidget*> panes{frame->viewContainer(), frame->constructionPane(), frame->treePane(),
                           frame->propertiesPane()};
     auto current = [&] {
+        // The view's one stop is its native window, which no widget shows.
+        if (QGuiApplication::focusWindow() == app_->view) return 0;
         QWidget* f = QApplication::focusWidget();
         for (int i = 0; i < panes.size(); ++i)
             if (f && (f == panes[i] || panes[i]->isAncestorOf(f))) return i;
