@@ -41,7 +41,7 @@ QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMast
     if (s.kind == CurveSymmetry::None) return "no closed path";
     const QString period = QString::fromStdString(toString(s.period));
     QString out = QString("closes after %1 %2 of %3")
-                      .arg(period, s.period == 1 ? "turn" : "turns",
+                      .arg(period, s.period <= 1 ? "turn" : "turns",
                            timeMaster.isEmpty() ? QString("the time master") : timeMaster);
     // The laps of the point's own sphere around its parent; a negative count
     // is a sphere whose rolling rate is negative: it goes round the other way.

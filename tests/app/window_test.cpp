@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
@@ -36,6 +37,7 @@
 #include "curvereadout.h"
 #include "document.h"
 #include "editjournal.h"
+#include "examplesdialog.h"
 #include "framewait.h"
 #include "helpwindow.h"
 #include "imagemoviedialog.h"
@@ -128,6 +130,7 @@ class WindowTest : public QObject {
     void laptopScreen();
     void viewIsOneFocusStop();
     void curveReadoutIsReadable();
+    void designCandidatesSayWhatTheyAre();
     void editsWhileDrawing();
     void saveAndOpenRoundTrip();
     void saveImage_data();
@@ -390,6 +393,44 @@ void WindowTest::curveReadoutIsReadable() {
     frame->undoAction->trigger();
     QVERIFY2(QTest::qWaitFor([&] { return read().count("Point ") == 1; }, kPatience),
              qPrintable(read()));
+}
+
+// Design > By symmetry lists design candidates, each with its symmetry and
+// lobes, under a heading that says what they are.
+void WindowTest::designCandidatesSayWhatTheyAre() {
+    app_->renderProgram = QString();  // no pictures: only the words count here
+    app_->thumbnailCache = dir_.filePath("design-pictures");
+    QString title, intro, listName;
+    QStringList entries;
+    std::function<void()> answer = [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* gallery = qobject_cast<ExamplesDialog*>(modal)) {
+            title = gallery->windowTitle();
+            intro = gallery->intro();
+            listName = gallery->list()->accessibleName();
+            for (int i = 0; i < gallery->list()->count(); ++i)
+                entries << gallery->list()->item(i)->text();
+            gallery->reject();
+            return;
+        }
+        if (auto* ask = qobject_cast<QDialog*>(modal)) {
+            if (auto* levels = ask->findChild<QSpinBox*>("designLevels")) {
+                ask->findChild<QSpinBox*>("designOrder")->setValue(4);
+                levels->setValue(2);
+                ask->accept();
+            }
+        }
+        QTimer::singleShot(50, answer);
+    };
+    QTimer::singleShot(50, answer);
+    QVERIFY(!app_->onDesignBySymmetry());
+    QCOMPARE(title, QString("Design candidates with 4-fold symmetry"));
+    QVERIFY2(intro.contains("candidate") && !intro.contains("example"), qPrintable(intro));
+    QCOMPARE(listName, QString("Design candidates"));
+    QVERIFY(!entries.isEmpty());
+    static const QRegularExpression described(
+        "\\n4-fold rotational symmetry(, mirrors)?, \\d+ lobes?; spheres .*(in|out)");
+    for (const QString& e : entries) QVERIFY2(described.match(e).hasMatch(), qPrintable(e));
 }
 
 void WindowTest::layoutRemembered() {
