@@ -1,5 +1,7 @@
 // The document's own operations: path accuracy, camera fit, clearing,
 // opening and saving files, and the modified flag.
+#include "document.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,7 +16,6 @@
 #include <thread>
 
 #include "atomicfile.h"
-#include "document.h"
 #include "fakes.h"
 #include "filebuilder.h"
 #include "onefile.h"
