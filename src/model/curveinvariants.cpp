@@ -31,6 +31,7 @@
 #include "knots.h"
 #include "linkmotion.h"
 #include "placement.h"
+#include "pointgrid.h"
 #include "pointpaths.h"
 #include "relations.h"
 
@@ -299,6 +300,43 @@ void acrossCores(std::size_t n, const std::function<void(std::size_t)>& f) {
     for (auto& t : pool) t.join();
 }
 
+double longestSide(const std::vector<Vec3>& p) {
+    double most = 0;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        most = std::max(most, length(p[(i + 1) % p.size()] - p[i]));
+    return most;
+}
+
+// Least distance between corners of a and b, or `far` when none are closer.
+double closestCorners(const std::vector<Vec3>& a, const std::vector<Vec3>& b, double far) {
+    PointGrid grid(a, far);
+    double least = far;
+    for (const Vec3& q : b)
+        grid.near(q, [&](std::size_t i) { least = std::min(least, length(a[i] - q)); });
+    return least;
+}
+
+// The linking number of two traced curves, with their corners made closer
+// together until the sides are short next to the gap between the curves.
+std::optional<int> linkingOf(const ExactCurve& ca, const ExactCurve& cb, std::vector<Vec3> a,
+                             std::vector<Vec3> b, Vec3 axis, double size) {
+    constexpr std::size_t kMostCorners = std::size_t{1} << 17;
+    for (int round = 0; round < 4; ++round) {
+        const double side = std::max(longestSide(a), longestSide(b));
+        const double gap = closestCorners(a, b, 4 * side);
+        if (gap <= kMeetTolerance * size) return std::nullopt;  // they meet
+        if (2 * side < gap) return linkingNumber(a, b, axis);
+        for (auto* p : {&a, &b}) {
+            const ExactCurve& c = p == &a ? ca : cb;
+            const std::size_t n = p->size() * 4;
+            if (n > kMostCorners) return std::nullopt;
+            p->resize(n);
+            for (std::size_t i = 0; i < n; ++i) (*p)[i] = c.at(double(i) / double(n));
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks) {
@@ -323,7 +361,10 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     std::vector<std::optional<int>> numbers(pairs.size());
     acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
-        numbers[p] = linkingNumber(polygons[i], polygons[j], out[i].symmetry.axis);
+        const ExactCurve ci(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
+        const ExactCurve cj(a, *traced[j].first, traced[j].second, out[j].symmetry.period);
+        const double size = std::max({out[i].reach, out[j].reach, 1e-300});
+        numbers[p] = linkingOf(ci, cj, polygons[i], polygons[j], out[i].symmetry.axis, size);
     });
     for (std::size_t p = 0; p < pairs.size(); ++p) {
         if (!numbers[p]) continue;
