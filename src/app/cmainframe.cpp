@@ -376,10 +376,11 @@ QString CMainFrame::curveReadout(const CRotundelDoc* doc) {
     QStringList own, all;
     for (const CurveInvariants& c : curves) {
         QString text = QString::fromStdString(describeCurve(c));
-        if (c.slot == slot) own << QString("Point %1: %2").arg(c.point + 1).arg(text);
+        // Points are numbered as the Points page lists them (0 is the centre).
+        if (c.slot == slot) own << QString("Point %1: %2").arg(c.point).arg(text);
         all << QString("%1, point %2: %3")
                    .arg(QString::fromStdString(c.sphere))
-                   .arg(c.point + 1)
+                   .arg(c.point)
                    .arg(text);
     }
     return (own.isEmpty() ? all : own).join('\n');

@@ -118,8 +118,13 @@ std::string AutomatonReport::text() const {
                std::to_string(p.points) + (p.points == 1 ? " point\n" : " points\n");
         for (const CurveInvariants& c : curves_) {
             if (c.sphere != p.sphere) continue;
-            out += "  point " + std::to_string(c.point + 1) + ": " + describeCurve(c) +
-                   ", largest distance " + shortNumber(c.reach) + "\n";
+            out += "  point " + std::to_string(c.point) + ": " + describeCurve(c);
+            if (c.measured) {
+                char reach[48];
+                std::snprintf(reach, sizeof reach, ", largest distance %.9g", c.reach);
+                out += reach;
+            }
+            out += "\n";
         }
     }
     return out;
@@ -186,7 +191,25 @@ std::string AutomatonReport::json() const {
         }
         out += ", \"length\": " + number(c.length);
         out += ", \"largestDistance\": " + number(c.reach);
-        out += ", \"thickness\": " + number(c.thickness) + "}";
+        out += ", \"thickness\": " + number(c.thickness);
+        // What the numbers refer to and what else was found on the curve.
+        out += ", \"axis\": [" + number(sym.axis.x) + ", " + number(sym.axis.y) + ", " +
+               number(sym.axis.z) + "]";
+        out += ", \"crossesItself\": " + std::string(c.crosses ? "true" : "false");
+        out += ", \"cusp\": " + std::string(c.cusp ? "true" : "false");
+        out += ", \"knot\": " + (c.knotFound && !c.knot.empty() ? jsonString(c.knot) : "null");
+        if (c.knotFound) {
+            out += ", \"alexander\": [";
+            for (std::size_t i = 0; i < c.alexander.size(); ++i)
+                out += (i ? ", " : "") + std::to_string(c.alexander[i]);
+            out += "], \"determinant\": " + std::to_string(c.determinant);
+        }
+        out += ", \"links\": [";
+        for (std::size_t i = 0; i < c.links.size(); ++i)
+            out += std::string(i ? ", " : "") + "{\"sphere\": " + jsonString(c.links[i].sphere) +
+                   ", \"point\": " + std::to_string(c.links[i].point) +
+                   ", \"linkingNumber\": " + std::to_string(c.links[i].number) + "}";
+        out += "]}";
     }
     out += "\n  ]\n}\n";
     return out;

@@ -159,7 +159,8 @@ std::size_t samplesAtDefault(ChainAutomaton& a) {
 }  // namespace
 
 ChainPlan randomChain(std::uint64_t seed) {
-    SplitMix64 rng(seed);
+    // Neighbouring seeds start far apart in the generator's sequence.
+    SplitMix64 rng(SplitMix64(seed ^ 0x5851f42d4c957f2dULL).next());
     ChainPlan plan;
     for (int attempt = 0; attempt < kRandomAttempts; ++attempt) {
         plan = drawChain(rng);
