@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -307,32 +308,42 @@ double longestSide(const std::vector<Vec3>& p) {
     return most;
 }
 
-// Least distance between corners of a and b, or `far` when none are closer.
-double closestCorners(const std::vector<Vec3>& a, const std::vector<Vec3>& b, double far) {
-    PointGrid grid(a, far);
-    double least = far;
-    for (const Vec3& q : b)
-        grid.near(q, [&](std::size_t i) { least = std::min(least, length(a[i] - q)); });
-    return least;
+// Whether some corners of a and b lie closer than `near` to each other.
+bool cornersWithin(const std::vector<Vec3>& a, const std::vector<Vec3>& b, double near) {
+    PointGrid grid(a, near);
+    bool found = false;
+    for (const Vec3& q : b) {
+        grid.near(q, [&](std::size_t i) { found = found || length(a[i] - q) < near; });
+        if (found) return true;
+    }
+    return false;
 }
 
-// The linking number of two traced curves, with their corners made closer
-// together until the sides are short next to the gap between the curves.
-std::optional<int> linkingOf(const ExactCurve& ca, const ExactCurve& cb, std::vector<Vec3> a,
-                             std::vector<Vec3> b, Vec3 axis, double size) {
-    constexpr std::size_t kMostCorners = std::size_t{1} << 17;
-    for (int round = 0; round < 4; ++round) {
-        const double side = std::max(longestSide(a), longestSide(b));
-        const double gap = closestCorners(a, b, 4 * side);
-        if (gap <= kMeetTolerance * size) return std::nullopt;  // they meet
-        if (2 * side < gap) return linkingNumber(a, b, axis);
-        for (auto* p : {&a, &b}) {
-            const ExactCurve& c = p == &a ? ca : cb;
-            const std::size_t n = p->size() * 4;
-            if (n > kMostCorners) return std::nullopt;
-            p->resize(n);
-            for (std::size_t i = 0; i < n; ++i) (*p)[i] = c.at(double(i) / double(n));
-        }
+// A traced curve's corners for its links, and the same four times closer
+// together, made once when a pair first needs them.
+struct LinkCorners {
+    const std::vector<Vec3>* coarse = nullptr;
+    std::vector<Vec3> fine;
+    std::once_flag made;
+    std::function<std::vector<Vec3>()> make;
+    const std::vector<Vec3>& finer() {
+        std::call_once(made, [this] { fine = make(); });
+        return fine;
+    }
+};
+
+// The linking number of two traced curves, through their finer corners
+// where the sides are long next to the gap between the curves; none when
+// they come closer than that.
+std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis) {
+    const std::vector<Vec3>* pa = a.coarse;
+    const std::vector<Vec3>* pb = b.coarse;
+    for (int round = 0; round < 2; ++round) {
+        const double side = std::max(longestSide(*pa), longestSide(*pb));
+        if (!cornersWithin(*pa, *pb, 2 * side)) return linkingNumber(*pa, *pb, axis);
+        pa = &a.finer();
+        pb = &b.finer();
+        if (pa->empty() || pb->empty()) return std::nullopt;
     }
     return std::nullopt;
 }
@@ -359,12 +370,23 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
         for (std::size_t j = i + 1; j < out.size(); ++j)
             if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
     std::vector<std::optional<int>> numbers(pairs.size());
+    std::vector<LinkCorners> corners(out.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        corners[i].coarse = &polygons[i];
+        corners[i].make = [&, i] {
+            constexpr std::size_t kMostCorners = std::size_t{1} << 16;
+            const std::size_t n = polygons[i].size() * 4;
+            std::vector<Vec3> p;
+            if (n > kMostCorners) return p;
+            const ExactCurve c(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
+            p.resize(n);
+            for (std::size_t k = 0; k < n; ++k) p[k] = c.at(double(k) / double(n));
+            return p;
+        };
+    }
     acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
-        const ExactCurve ci(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
-        const ExactCurve cj(a, *traced[j].first, traced[j].second, out[j].symmetry.period);
-        const double size = std::max({out[i].reach, out[j].reach, 1e-300});
-        numbers[p] = linkingOf(ci, cj, polygons[i], polygons[j], out[i].symmetry.axis, size);
+        numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis);
     });
     for (std::size_t p = 0; p < pairs.size(); ++p) {
         if (!numbers[p]) continue;
