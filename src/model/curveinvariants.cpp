@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -308,9 +309,10 @@ double longestSide(const std::vector<Vec3>& p) {
     return most;
 }
 
-// Whether some corners of a and b lie closer than `near` to each other.
-bool cornersWithin(const std::vector<Vec3>& a, const std::vector<Vec3>& b, double near) {
-    PointGrid grid(a, near);
+// Whether some corners of a and b lie closer than `near` to each other;
+// grid holds a's corners in cubes no smaller than near.
+bool cornersWithin(const PointGrid& grid, const std::vector<Vec3>& a, const std::vector<Vec3>& b,
+                   double near) {
     bool found = false;
     for (const Vec3& q : b) {
         grid.near(q, [&](std::size_t i) { found = found || length(a[i] - q) < near; });
@@ -319,33 +321,46 @@ bool cornersWithin(const std::vector<Vec3>& a, const std::vector<Vec3>& b, doubl
     return false;
 }
 
-// A traced curve's corners for its links, and the same four times closer
-// together, made once when a pair first needs them.
+constexpr std::size_t kMostPairsRefined = 45;  // ten curves
+
+// A traced curve's corners for its links, with what finds them fast.
 struct LinkCorners {
     const std::vector<Vec3>* coarse = nullptr;
-    std::vector<Vec3> fine;
+    std::unique_ptr<PointGrid> grid;  // of the coarse corners, in cubes of the longest side twice
+    double side = 0;                  // the longest coarse side
+    std::vector<Vec3> fine;           // sixteen times closer together, made when first needed
     std::once_flag made;
     std::function<std::vector<Vec3>()> make;
     const std::vector<Vec3>& finer() {
         std::call_once(made, [this] { fine = make(); });
         return fine;
     }
+    Vec3 lo, hi;  // the box around the coarse corners
+    bool boxMeets(const LinkCorners& o) const {
+        return !(lo.x > o.hi.x || o.lo.x > hi.x || lo.y > o.hi.y || o.lo.y > hi.y ||
+                 lo.z > o.hi.z || o.lo.z > hi.z);
+    }
 };
 
-// The linking number of two traced curves, through their finer corners
-// where the sides are long next to the gap between the curves; none when
-// they come closer than that.
-std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis) {
-    const std::vector<Vec3>* pa = a.coarse;
-    const std::vector<Vec3>* pb = b.coarse;
-    for (int round = 0; round < 2; ++round) {
-        const double side = std::max(longestSide(*pa), longestSide(*pb));
-        if (!cornersWithin(*pa, *pb, 2 * side)) return linkingNumber(*pa, *pb, axis);
-        pa = &a.finer();
-        pb = &b.finer();
-        if (pa->empty() || pb->empty()) return std::nullopt;
-    }
-    return std::nullopt;
+// The linking number of two traced curves; when they come within twice the
+// longest side of their corners, through corners sixteen times closer
+// together if `closer`, otherwise none.
+std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis, bool closer) {
+    // Curves in boxes apart do not link.
+    if (!a.boxMeets(b)) return 0;
+    const double side = std::max(a.side, b.side);
+    const PointGrid& grid = a.side >= b.side ? *a.grid : *b.grid;
+    const auto& first = a.side >= b.side ? *a.coarse : *b.coarse;
+    const auto& second = a.side >= b.side ? *b.coarse : *a.coarse;
+    if (!cornersWithin(grid, first, second, 2 * side))
+        return linkingNumberApart(*a.coarse, *b.coarse, axis);
+    // Sides sixteen times shorter settle gaps down to an eighth of a side;
+    // below that the curves most likely meet.
+    if (!closer || cornersWithin(grid, first, second, side / 8)) return std::nullopt;
+    const std::vector<Vec3>& fa = a.finer();
+    const std::vector<Vec3>& fb = b.finer();
+    if (fa.empty() || fb.empty()) return std::nullopt;
+    return linkingNumber(fa, fb, axis);
 }
 
 }  // namespace
@@ -371,22 +386,33 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
     std::vector<std::optional<int>> numbers(pairs.size());
     std::vector<LinkCorners> corners(out.size());
+    // Pairs that come close are settled through finer corners only while
+    // there are few of them: the work grows with the square of the curves.
+    const bool closer = pairs.size() <= kMostPairsRefined;
     for (std::size_t i = 0; i < out.size(); ++i) {
-        corners[i].coarse = &polygons[i];
-        corners[i].make = [&, i] {
-            constexpr std::size_t kMostCorners = std::size_t{1} << 16;
-            const std::size_t n = polygons[i].size() * 4;
+        LinkCorners& c = corners[i];
+        c.coarse = &polygons[i];
+        c.make = [&, i] {
+            constexpr std::size_t kMostCorners = std::size_t{1} << 17;
+            const std::size_t n = polygons[i].size() * 16;
             std::vector<Vec3> p;
             if (n > kMostCorners) return p;
-            const ExactCurve c(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
+            const ExactCurve curve(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
             p.resize(n);
-            for (std::size_t k = 0; k < n; ++k) p[k] = c.at(double(k) / double(n));
+            for (std::size_t k = 0; k < n; ++k) p[k] = curve.at(double(k) / double(n));
             return p;
         };
+        c.side = longestSide(polygons[i]);
+        c.grid = std::make_unique<PointGrid>(polygons[i], 2 * c.side);
+        c.lo = c.hi = polygons[i].front();
+        for (const Vec3& v : polygons[i]) {
+            c.lo = {std::min(c.lo.x, v.x), std::min(c.lo.y, v.y), std::min(c.lo.z, v.z)};
+            c.hi = {std::max(c.hi.x, v.x), std::max(c.hi.y, v.y), std::max(c.hi.z, v.z)};
+        }
     }
     acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
-        numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis);
+        numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis, closer);
     });
     for (std::size_t p = 0; p < pairs.size(); ++p) {
         if (!numbers[p]) continue;

@@ -432,6 +432,12 @@ std::optional<int> linkingNumber(const std::vector<Vec3>& a, const std::vector<V
             if (close) return std::nullopt;
         }
     }
+    return linkingNumberApart(a, b, direction);
+}
+
+std::optional<int> linkingNumberApart(const std::vector<Vec3>& a, const std::vector<Vec3>& b,
+                                      Vec3 direction) {
+    if (a.size() < 3 || b.size() < 3) return std::nullopt;
     // Curves in boxes apart do not link.
     {
         Vec3 lo[2], hi[2];

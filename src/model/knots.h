@@ -39,5 +39,10 @@ KnotType knotType(const std::vector<Vec3>& polygon, Vec3 direction);
 std::optional<int> linkingNumber(const std::vector<Vec3>& a, const std::vector<Vec3>& b,
                                  Vec3 direction);
 
+// The same for polygons the caller knows to keep apart by more than their
+// sides.
+std::optional<int> linkingNumberApart(const std::vector<Vec3>& a, const std::vector<Vec3>& b,
+                                      Vec3 direction);
+
 // "t^-1 - 1 + t" style, in the symmetric form.
 std::string alexanderText(const std::vector<long long>& coefficients);
