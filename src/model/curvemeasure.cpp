@@ -349,7 +349,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
 
     // Length, by adaptive quadrature of the speed over the first part.
     {
-        const std::size_t pieces = std::max<std::size_t>(8, m / 8);
+        const std::size_t pieces = std::max<std::size_t>(8, m / 16);
         const double tol = 1e-10 * chord / static_cast<double>(k) / static_cast<double>(pieces);
         auto speed = [&](double u) { return length(curve.jet(u).d1); };
         double sum = 0;
