@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "pointgrid.h"
 
@@ -68,17 +69,40 @@ struct Grid {
 // (both functions of a jet). Stretches where d stays below `flat` are flat
 // and give none; refine(i) says whether to refine between grid times i and
 // i + 1 (otherwise the better of the two grid values stands).
-template <class H, class D, class R>
+//
+// Given dd, the derivative of d, a maximum and a minimum close together
+// between two grid times are found too: d turns back towards zero there,
+// and where it comes nearest it crosses.
+template <class H, class D, class R, class DD = std::nullptr_t>
 std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H& h, const D& d,
-                                double flat, const R& refine) {
+                                double flat, const R& refine, const DD& dd = nullptr) {
     const std::size_t n = g.u.size();
     std::vector<double> dv(n);
     for (std::size_t i = 0; i < n; ++i) dv[i] = d(g.jets[i]);
     std::vector<Extremum> out;
+    auto slope = [&](double x) { return d(curve.jet(x)); };
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t i1 = (i + 1) % n;
         const double a = dv[i], b = dv[i1];
         const bool isMax = a > 0 && b <= 0, isMin = a < 0 && b >= 0;
+        if constexpr (!std::is_same_v<DD, std::nullptr_t>) {
+            const double da = dd(g.jets[i]), db = dd(g.jets[i1]);
+            const bool towards =
+                (a > 0 && b > 0 && da < 0 && db > 0) || (a < 0 && b < 0 && da > 0 && db < 0);
+            if (towards) {
+                const double u0 = g.u[i], u1 = g.next(i);
+                auto bend = [&](double x) { return dd(curve.jet(x)); };
+                const double um = rootBetween(bend, u0, u1, da, db);
+                const double m = slope(um);
+                if ((m < 0) != (a < 0) && m != 0) {
+                    const double x0 = rootBetween(slope, u0, um, a, m);
+                    const double x1 = rootBetween(slope, um, u1, m, b);
+                    out.push_back({x0, h(curve.jet(x0)), a > 0});
+                    out.push_back({x1, h(curve.jet(x1)), a < 0});
+                }
+                continue;
+            }
+        }
         if (!isMax && !isMin) continue;
         if (std::abs(a) < flat && std::abs(b) < flat) continue;
         const double u0 = g.u[i], u1 = g.next(i);
@@ -87,7 +111,7 @@ std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H&
             out.push_back(isMax == (v0 >= v1) ? Extremum{u0, v0, isMax} : Extremum{u1, v1, isMax});
             continue;
         }
-        double u = rootBetween([&](double x) { return d(curve.jet(x)); }, u0, u1, a, b);
+        double u = rootBetween(slope, u0, u1, a, b);
         out.push_back({u, h(curve.jet(u)), isMax});
     }
     return out;
@@ -380,8 +404,12 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         return dot(j.p, j.d1) - dot(j.p, axis) * dot(j.d1, axis);
     };
     const double flat = 1e-12 * size * meanSpeed;
-    std::vector<Extremum> rhoExtrema =
-        extremaOf(curve, g, rho, rhoSlope, flat, [](std::size_t, bool) { return true; });
+    std::vector<Extremum> rhoExtrema = extremaOf(
+        curve, g, rho, rhoSlope, flat, [](std::size_t, bool) { return true; },
+        [&](const CurveJet& j) {
+            const double pa = dot(j.p, axis), va = dot(j.d1, axis);
+            return dot(j.d1, j.d1) + dot(j.p, j.d2) - va * va - pa * dot(j.d2, axis);
+        });
     out.lobes = prominentMaxima(rhoExtrema, tau) * static_cast<int>(k);
 
     // Cusps: the speed dropping to nothing.
