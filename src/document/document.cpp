@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "documentobserver.h"
+#include "documentrules.h"
 #include "editjournal.h"
 #include "placement.h"
 #include "relations.h"
@@ -198,7 +199,7 @@ void Document::selectSphere(Sphere* s) {
 }
 
 void Document::applyEdit(const std::string& step, int mergeKey, unsigned followups,
-                             const std::function<void()>& change) {
+                         const std::function<void()>& change) {
     // The step brackets the pause, so that its "before" and "after" are
     // taken while nothing changes under them.
     EditScope scope(journal, step, mergeKey);
@@ -219,12 +220,14 @@ bool Document::isStorableName(const std::string& name) {
     return name.find_first_of("\r\n") == std::string::npos && name != kNoSphereName;
 }
 
-std::string Document::nameRefusal(const Sphere& s, const std::string& name) const {
-    if (name.empty()) return kNameEmpty;
-    if (name == s.name) return {};  // unchanged, even where a file repeated it
-    if (!isStorableName(name)) return name == kNoSphereName ? kNameReserved : kNameOnOneLine;
+std::string Document::nameRefusal(const Sphere* s, const std::string& name) const {
+    const std::string trimmed = rules::trimmedName(name);
+    if (trimmed.empty()) return kNameEmpty;
+    if (s && trimmed == s->name) return {};  // unchanged, even where a file repeated it
+    if (!isStorableName(trimmed)) return trimmed == kNoSphereName ? kNameReserved : kNameOnOneLine;
     for (const Sphere* t : sphereTable)
-        if (t && t != &s && t->name == name) return "A sphere named " + name + " already exists.";
+        if (t && t != s && t->name == trimmed)
+            return "A sphere named " + trimmed + " already exists.";
     return {};
 }
 
@@ -233,8 +236,8 @@ bool Document::renameSphere(Sphere& s, const std::string& name) {
         lastError_ = why;
         return false;
     }
-    if (s.name != name) {
-        s.name = name;
+    if (const std::string trimmed = rules::trimmedName(name); s.name != trimmed) {
+        s.name = trimmed;
         modified_ = true;
     }
     lastError_.clear();
@@ -328,8 +331,8 @@ bool Document::newDocument() {
         observer_->resetLightPageAllParticles();
         observer_->deleteAllTreeItems();
     }
-    createSpherePaused();
-    createSpherePaused();
+    createSpherePaused(nullptr, SphereSettings{});
+    createSpherePaused(root, SphereSettings{});
     if (root) selectRootAsStationary();
     refreshViewPage();
     refreshSpherePages();

@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "automaton.h"
-#include "editjournal.h"
 #include "arcball.h"
+#include "automaton.h"
 #include "curveinvariants.h"
+#include "editjournal.h"
 #include "geometry.h"
 #include "pointpaths.h"
 
 class DocumentObserver;
 class RenderLink;
 struct Sphere;
+struct SphereSettings;
 
 // Outcome of opening or saving: on failure, one sentence for the user.
 struct DocResult {
@@ -136,12 +137,8 @@ class Document : public Automaton {
     // document or be disconnected with DisconnectViews.
     void connectViews(RenderLink* link, DocumentObserver* observer);
     void disconnectViews();
-    RenderLink* renderLink() const {
-        return link_;
-    }
-    DocumentObserver* observer() const {
-        return observer_;
-    }
+    RenderLink* renderLink() const { return link_; }
+    DocumentObserver* observer() const { return observer_; }
     // The undo history that records user edits (null: none). Not owned.
     EditJournal* journal = nullptr;
     // The view reference is set, renderThreadStarted is 1 and
@@ -162,9 +159,7 @@ class Document : public Automaton {
     bool pauseIfRunning();
     // A pause has been asked for and not yet ended: long work on the render
     // thread (a path pass, a frame) gives way when it sees this.
-    bool pauseWanted() const {
-        return stopPathPass_.load();
-    }
+    bool pauseWanted() const { return stopPathPass_.load(); }
 
     // --- Render thread ---
     // The frame update: placement, dynamic step and point paths when
@@ -209,13 +204,17 @@ class Document : public Automaton {
     // A name that a file can hold and give back: one line (no line feed or
     // carriage return), and not the marker that files use for "no sphere".
     static bool isStorableName(const std::string& name);
-    // Why s cannot be called name ("" when it can): not storable, empty, or
-    // the name of another sphere (files and the user tell spheres apart by
-    // their names).
-    std::string nameRefusal(const Sphere& s, const std::string& name) const;
-    // Renames s (inside a pause when the render thread may draw the name);
-    // refused, with nothing changed and lastError() saying why, for the
-    // names NameRefusal refuses.
+    // Why s (null: a new sphere) cannot be called name, the spaces around it
+    // trimmed ("" when it can): not storable, blank, or the name of another
+    // sphere (files and the user tell spheres apart by their names). Names
+    // read from files are taken as they are; only edits are checked.
+    std::string nameRefusal(const Sphere* s, const std::string& name) const;
+    std::string nameRefusal(const Sphere& s, const std::string& name) const {
+        return nameRefusal(&s, name);
+    }
+    // Renames s to the trimmed name (inside a pause when the render thread
+    // may draw the name); refused, with nothing changed and lastError()
+    // saying why, for the names nameRefusal refuses.
     bool renameSphere(Sphere& s, const std::string& name);
     // The name a new sphere gets: the next letter of "A".."Z", "a".."z"
     // that no sphere has, then the letters with 2, 3, ... appended.
@@ -227,6 +226,11 @@ class Document : public Automaton {
     // nothing has changed, lastError() holds the reason, and the render
     // link (when connected) has shown it in a message box.
     Sphere* createSphere();
+    // Adds a child of parent (the root when null and the automaton is
+    // empty) with settings in place of CREATE's, checked by the editing
+    // rules first: on a refusal nothing has changed, null is returned and
+    // lastError() says why.
+    Sphere* createSphere(Sphere* parent, const SphereSettings& settings);
     // Removes the selected sphere and its subtree.
     void destroySphere();
     // Remembers the settings of s for later creations.
@@ -264,17 +268,11 @@ class Document : public Automaton {
     bool setImageSizeAndFrames(int width, int frames);
 
     // Unsaved changes.
-    bool isModified() const {
-        return modified_;
-    }
-    void setModifiedFlag(bool on = true) {
-        modified_ = on;
-    }
+    bool isModified() const { return modified_; }
+    void setModifiedFlag(bool on = true) { modified_ = on; }
 
     // The reason for the last refused operation ("" when none).
-    const std::string& lastError() const {
-        return lastError_;
-    }
+    const std::string& lastError() const { return lastError_; }
 
     void sphereReleased(Sphere& s) override;
 
@@ -302,7 +300,8 @@ class Document : public Automaton {
     // keepView: the camera (distance and arcball) and the flashed point
     // stay, as an undo wants.
     void clearContentsPaused(bool keepView = false);
-    Sphere* createSpherePaused();
+    Sphere* createSpherePaused(Sphere* parent, const SphereSettings& settings);
+    std::string settingsRefusal(const Sphere* parent, const SphereSettings& settings) const;
     void showReplacedContents();
 
     RenderLink* link_ = nullptr;
