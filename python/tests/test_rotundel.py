@@ -200,6 +200,8 @@ def test_names_are_trimmed_and_a_refused_child_is_not_made():
     c.name = "  Moon "
     d = b.create_child(name=" Sun\t", radius="1/4")
     assert (c.name, d.name, a["Sun"]) == ("Moon", "Sun", d)
+    # A given name still uses up a letter, as files record the next one.
+    assert b.create_child().name == "E"
     before = len(a.spheres)
     with pytest.raises(ValueError, match="radius must be greater than 0"):
         b.create_child(name="Star", radius=Fraction(0))

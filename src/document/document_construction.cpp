@@ -118,7 +118,10 @@ Sphere* Document::createSpherePaused(Sphere* parent, const SphereSettings& setti
     *freeSlot = s;
     ++sphereCount;
 
-    s->name = settings.name ? rules::trimmedName(*settings.name) : nextFreeName();
+    // The letter moves on even when a name is given, so that the names that
+    // follow (and the letter files keep) do not depend on it.
+    s->name = nextFreeName();
+    if (settings.name) s->name = rules::trimmedName(*settings.name);
 
     int image = parent ? parent->treeImage + 1 : 0;
     if (image < 0 || image > 8) image = 0;
