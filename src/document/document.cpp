@@ -199,7 +199,7 @@ void Document::selectSphere(Sphere* s) {
 }
 
 void Document::applyEdit(const std::string& step, int mergeKey, unsigned followups,
-                         const std::function<void()>& change) {
+                             const std::function<void()>& change) {
     // The step brackets the pause, so that its "before" and "after" are
     // taken while nothing changes under them.
     EditScope scope(journal, step, mergeKey);

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "arcball.h"
 #include "automaton.h"
-#include "curveinvariants.h"
 #include "editjournal.h"
+#include "arcball.h"
+#include "curveinvariants.h"
 #include "geometry.h"
 #include "pointpaths.h"
 
@@ -137,8 +137,12 @@ class Document : public Automaton {
     // document or be disconnected with DisconnectViews.
     void connectViews(RenderLink* link, DocumentObserver* observer);
     void disconnectViews();
-    RenderLink* renderLink() const { return link_; }
-    DocumentObserver* observer() const { return observer_; }
+    RenderLink* renderLink() const {
+        return link_;
+    }
+    DocumentObserver* observer() const {
+        return observer_;
+    }
     // The undo history that records user edits (null: none). Not owned.
     EditJournal* journal = nullptr;
     // The view reference is set, renderThreadStarted is 1 and
@@ -159,7 +163,9 @@ class Document : public Automaton {
     bool pauseIfRunning();
     // A pause has been asked for and not yet ended: long work on the render
     // thread (a path pass, a frame) gives way when it sees this.
-    bool pauseWanted() const { return stopPathPass_.load(); }
+    bool pauseWanted() const {
+        return stopPathPass_.load();
+    }
 
     // --- Render thread ---
     // The frame update: placement, dynamic step and point paths when
@@ -268,11 +274,17 @@ class Document : public Automaton {
     bool setImageSizeAndFrames(int width, int frames);
 
     // Unsaved changes.
-    bool isModified() const { return modified_; }
-    void setModifiedFlag(bool on = true) { modified_ = on; }
+    bool isModified() const {
+        return modified_;
+    }
+    void setModifiedFlag(bool on = true) {
+        modified_ = on;
+    }
 
     // The reason for the last refused operation ("" when none).
-    const std::string& lastError() const { return lastError_; }
+    const std::string& lastError() const {
+        return lastError_;
+    }
 
     void sphereReleased(Sphere& s) override;
 
