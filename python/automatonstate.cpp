@@ -155,18 +155,3 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
     store_ = store;
     return store_;
 }
-
-Rational checkedFactor(long long whole, long long numerator, long long denominator) {
-    auto range = [](const char* part, long long v, long long low, long long high) {
-        if (v < low || v > high)
-            throw py::value_error(std::string("The ") + part + " of X must be from " +
-                                  std::to_string(low) + " to " + std::to_string(high) + ".");
-    };
-    if (whole < 0 || numerator < 0 || (whole == 0 && numerator == 0))
-        throw py::value_error("X must be greater than 0.");
-    range("whole number", whole, 0, 1000);
-    range("numerator", numerator, 0, 1000);
-    range("denominator", denominator, 1, 1000);
-    return Rational(static_cast<std::int32_t>(denominator * whole + numerator),
-                    static_cast<std::int32_t>(denominator));
-}

@@ -103,8 +103,3 @@ class AutomatonState {
     std::unordered_map<const Sphere*, std::uint64_t> serials_;
     std::uint64_t nextSerial_ = 1;
 };
-
-// Factors as the exact-X dialog takes them: a whole number, a numerator and
-// a denominator, each within the dialog's range, and more than 0.
-// Throws ValueError with the reason.
-Rational checkedFactor(long long whole, long long numerator, long long denominator);

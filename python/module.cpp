@@ -12,6 +12,7 @@
 #include "automatonreport.h"
 #include "automatonstate.h"
 #include "designs.h"
+#include "documentrules.h"
 #include "exports.h"
 #include "relations.h"
 #include "sphere.h"
@@ -23,9 +24,6 @@ using StatePtr = std::shared_ptr<AutomatonState>;
 
 namespace {
 
-constexpr int kMaxPoints = 6;
-constexpr const char* kSixPoints = "You can only specify 6 points per sphere.";
-constexpr const char* kPointZero = "Then 0th point cannot be deleted or modified.";
 // No reader takes a file without spheres back: writing one would report a
 // save that cannot be opened again.
 constexpr const char* kNothingToSave =
@@ -99,49 +97,25 @@ AutomatonRef newAutomaton() {
     return {state};
 }
 
-// Rename with the rules a user expects of names that files link by: one
-// line, not the "no sphere" marker, not empty, not taken.
+// Rename with the document's rules for names that files link by.
 void rename(const SphereRef& ref, const std::string& name) {
-    Sphere& s = ref.get();
     Document& doc = ref.doc();
-    if (name.empty()) throw py::value_error("A sphere needs a name.");
-    if (Sphere* other = doc.findSphereByName(name); other && other != &s)
-        throw py::value_error("A sphere named " + name + " already exists.");
-    if (!doc.renameSphere(s, name)) throw py::value_error(doc.lastError());
-}
-
-// The automatic name of a new sphere, moved on while another sphere has it.
-void uniqueName(Document& doc, Sphere& s) {
-    for (int turn = 0; turn < 52 && doc.findSphereByName(s.name) != &s; ++turn) {
-        unsigned char c = static_cast<unsigned char>(s.name[0]);
-        c = c == 'Z' ? 'a' : c == 'z' ? 'A' : c + 1;
-        s.name = std::string(1, static_cast<char>(c));
-    }
-    for (int n = 2; doc.findSphereByName(s.name) != &s; ++n)
-        s.name = std::string(1, s.name[0]) + std::to_string(n);
-}
-
-bool isPaceSetter(const Document& doc, const Sphere& s) {
-    return &s == doc.root || &s == doc.timeMaster;
+    if (!doc.renameSphere(ref.get(), name)) throw py::value_error(doc.lastError());
 }
 
 void setRate(const SphereRef& ref, const py::handle& value) {
     Sphere& s = ref.get();
-    Rational r = values::factor(value);
-    if (isPaceSetter(ref.doc(), s))
-        throw py::value_error(s.name + (&s == ref.doc().root
-                                            ? " is the root: nothing rolls it."
-                                            : " sets the clock: it rolls one cycle distance per "
-                                              "time unit."));
+    Rational r = values::factor(value, "rate");
+    if (std::string why = rules::rateFixed(ref.doc(), s); !why.empty()) throw py::value_error(why);
     s.rollingRate = r;
     ref.state->geometryChanged();
 }
 
 void setRadius(const SphereRef& ref, const py::handle& value) {
     Sphere& s = ref.get();
-    Rational r = values::factor(value);
-    if (&s == ref.doc().radiusRoot)
-        throw py::value_error(s.name + " is the unit of size: its radius is 1.");
+    Rational r = values::factor(value, "radius");
+    if (std::string why = rules::radiusFixed(ref.doc(), s); !why.empty())
+        throw py::value_error(why);
     s.radiusFactor = r;
     ref.state->geometryChanged(true);
 }
@@ -152,17 +126,10 @@ void setReference(const SphereRef& ref, const SphereRef& value, int kind) {
     Document& doc = ref.doc();
     if (value.state != ref.state)
         throw py::value_error("A reference must be a sphere of the same automaton.");
-    if (kind == kTime && isPaceSetter(doc, s))
-        throw py::value_error(s.name + " sets the clock: it has no time reference.");
-    if (kind == kRadius && &s == doc.radiusRoot)
-        throw py::value_error(s.name + " is the unit of size: it has no size reference.");
+    if (std::string why = rules::referenceRefusal(doc, s, to, kind); !why.empty())
+        throw py::value_error(why);
     doc.selectedSphere = &s;
-    bool listed = false;
-    for (const ListEntry& e : fillList(doc, kind == kRadius ? ListKind::Radius : ListKind::Time))
-        listed = listed || e.sphere == &to;
-    if (!listed || !attach(s, to, kind))
-        throw py::value_error(to.name + " cannot be the " + (kind == kRadius ? "size" : "time") +
-                              " reference of " + s.name + ": it depends on " + s.name + ".");
+    attach(s, to, kind);
     ref.state->geometryChanged(kind == kRadius);
 }
 
@@ -171,57 +138,27 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
                        const py::object& axis, const py::object& initialRevolution) {
     Sphere& parent = ref.get();
     Document& doc = ref.doc();
-    // Everything is checked before anything is made.
-    std::optional<Rational> r, t;
-    if (!radius.is_none()) r = values::factor(radius);
-    if (!rate.is_none()) t = values::factor(rate);
-    if (t && !doc.timeMaster && *t != Rational(1))
-        throw py::value_error("The new sphere sets the clock: its rate is 1.");
-    double axisZ = 0, axisX = 0;
+    // The values are read here; the document checks its rules on them
+    // before it makes anything.
+    SphereSettings settings;
+    if (!radius.is_none()) settings.radius = values::factor(radius, "radius");
+    if (!rate.is_none()) settings.rate = values::factor(rate, "rate");
+    settings.inside = inside;
+    settings.antiClockwise = anticlockwise;
+    settings.axisZ = settings.axisX = 0.0;
     if (!axis.is_none()) {
         auto pair = axis.cast<py::sequence>();
         if (py::len(pair) != 2)
             throw py::value_error("axis is a pair of angles (z, x) in degrees.");
-        axisZ = values::angle(pair[0], "The rotation about the parent axis");
-        axisX = values::angle(pair[1], "The rotation about the perpendicular axis");
+        settings.axisZ = values::angle(pair[0], "The rotation about the parent axis");
+        settings.axisX = values::angle(pair[1], "The rotation about the perpendicular axis");
     }
-    std::optional<double> revolution;
     if (!initialRevolution.is_none())
-        revolution = values::angle(initialRevolution, "The initial revolution angle");
-    std::string wanted;
-    if (!name.is_none()) {
-        wanted = name.cast<std::string>();
-        if (wanted.empty()) throw py::value_error("A sphere needs a name.");
-        if (doc.findSphereByName(wanted))
-            throw py::value_error("A sphere named " + wanted + " already exists.");
-        if (!Document::isStorableName(wanted))
-            throw py::value_error(wanted == Document::kNoSphereName ? Document::kNameReserved
-                                                                    : Document::kNameOnOneLine);
-    }
-
-    doc.selectedSphere = &parent;
-    Sphere* s = doc.createSphere();
+        settings.initialRevolution =
+            values::angle(initialRevolution, "The initial revolution angle");
+    if (!name.is_none()) settings.name = name.cast<std::string>();
+    Sphere* s = doc.createSphere(&parent, settings);
     if (!s) throw py::value_error(doc.lastError());
-    if (!wanted.empty())
-        s->name = wanted;
-    else
-        uniqueName(doc, *s);
-    if (r) s->radiusFactor = *r;
-    if (t && s != doc.timeMaster) s->rollingRate = *t;
-    s->inside = inside ? 1 : 0;
-    s->antiClockwise = anticlockwise ? 1 : 0;
-    s->axisAngleZ = axisZ;
-    s->axisAngleX = axisX;
-    if (revolution) {
-        s->initialRevolution = *revolution;
-    } else {
-        // As CREATE spreads identical siblings, judged by the settings given.
-        s->initialRevolution = doc.templateSphere ? doc.templateSphere->initialRevolution : 0;
-        for (Sphere* c = parent.firstChild(); c; c = c->nextChild())
-            if (c != s && c->inside == s->inside && c->antiClockwise == s->antiClockwise &&
-                c->radiusFactor == s->radiusFactor && c->radiusReference == s->radiusReference)
-                s->initialRevolution += 60.0;
-    }
     ref.state->geometryChanged(true);
     return refOf(ref.state, s);
 }
@@ -245,7 +182,9 @@ SpherePoint& pointAt(const SphereRef& ref, int index, bool forChange) {
     if (index < 0) index += s.pointCount();
     if (index < 0 || index >= s.pointCount())
         throw py::index_error(s.name + " has no point " + std::to_string(index) + ".");
-    if (forChange && index == 0) throw py::value_error(kPointZero);
+    if (forChange)
+        if (std::string why = rules::pointChangeRefusal(index); !why.empty())
+            throw py::value_error(why);
     return s.points[static_cast<std::size_t>(index)];
 }
 
@@ -503,7 +442,8 @@ message; files that cannot be read or written raise OSError.)";
             "add_point",
             [](const SphereRef& r, py::object z, py::object x, py::object d) {
                 Sphere& s = r.get();
-                if (s.pointCount() >= kMaxPoints) throw py::value_error(kSixPoints);
+                if (std::string why = rules::addPointRefusal(s); !why.empty())
+                    throw py::value_error(why);
                 SpherePoint p = movedPoint(SpherePoint{}, z, x, d);
                 s.addPoint(p.pointAngleZ, p.pointAngleX, p.quantumDistance);
                 r.state->geometryChanged();
@@ -607,12 +547,12 @@ its one point, and a start angle spread from identical siblings.)")
             [](const AutomatonRef& a, py::handle v) {
                 Document& doc = a.doc();
                 if (!py::isinstance<py::int_>(v) || py::isinstance<py::bool_>(v))
-                    throw py::type_error("The path accuracy is a whole number.");
+                    throw py::type_error(rules::kAccuracy);
                 long long n = v.cast<py::int_>() < py::int_(0)     ? -1
                               : v.cast<py::int_>() > py::int_(100) ? 101
                                                                    : v.cast<long long>();
-                if (n < 0 || n > 100)
-                    throw py::value_error("Please enter an integer between 0 and 100.");
+                if (std::string why = rules::accuracyRefusal(n); !why.empty())
+                    throw py::value_error(why);
                 doc.pathAccuracy = static_cast<int>(n);
                 doc.setPathAccuracy();
                 a.state->geometryChanged();
@@ -632,11 +572,8 @@ its one point, and a start angle spread from identical siblings.)")
             "create_root",
             [](const AutomatonRef& a) {
                 Document& doc = a.doc();
-                if (doc.root) throw py::value_error("The automaton has a root already.");
-                doc.selectedSphere = nullptr;
-                Sphere* s = doc.createSphere();
+                Sphere* s = doc.createSphere(nullptr, SphereSettings{});
                 if (!s) throw py::value_error(doc.lastError());
-                uniqueName(doc, *s);
                 a.state->geometryChanged(true);
                 return refOf(a.state, s);
             },

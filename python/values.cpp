@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "automatonstate.h"
+#include "documentrules.h"
 
 namespace py = pybind11;
 
@@ -41,7 +42,21 @@ long long clampedInt(const py::handle& v) {
 
 }  // namespace
 
-Rational factor(const py::handle& value) {
+namespace {
+
+// The factor whole + numerator / denominator, or the document's reason why
+// not.
+Rational checkedFactor(const char* what, long long whole, long long numerator,
+                       long long denominator) {
+    if (std::string why = rules::factorRefusal(what, whole, numerator, denominator); !why.empty())
+        throw py::value_error(why);
+    return Rational(static_cast<std::int32_t>(denominator * whole + numerator),
+                    static_cast<std::int32_t>(denominator));
+}
+
+}  // namespace
+
+Rational factor(const py::handle& value, const char* what) {
     if (py::isinstance<py::bool_>(value)) notAFactor();
     if (py::isinstance<py::str>(value)) {
         // The dialog's three fields written in one line: "2", "3/2", "2 4/6".
@@ -59,7 +74,7 @@ Rational factor(const py::handle& value) {
         const long long whole = m[4].matched ? number(m[4]) : number(m[1]);
         const long long numerator = number(m[2]);
         const long long denominator = m[3].matched ? number(m[3]) : 1;
-        return checkedFactor(whole, numerator, denominator);
+        return checkedFactor(what, whole, numerator, denominator);
     }
     py::object num, den;
     if (py::isinstance<py::int_>(value)) {
@@ -72,9 +87,9 @@ Rational factor(const py::handle& value) {
         notAFactor();
     }
     long long n = clampedInt(num), d = clampedInt(den);
-    if (n <= 0) throw py::value_error("X must be greater than 0.");
+    if (n <= 0) throw py::value_error(rules::factorRefusal(what, 0, 0, 1));
     // The whole part and the rest, as the dialog would show them.
-    return checkedFactor(n / d, n % d, d);
+    return checkedFactor(what, n / d, n % d, d);
 }
 
 py::object fraction(const Rational& r) {

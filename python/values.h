@@ -13,8 +13,9 @@
 namespace values {
 
 // A radius factor or rolling rate from a Fraction, an int or a string such
-// as "3/2" or "2 4/6", checked as the exact-X dialog checks its fields.
-Rational factor(const pybind11::handle& value);
+// as "3/2" or "2 4/6", checked by the document's factor rule; what names
+// the argument in the message ("radius", "rate").
+Rational factor(const pybind11::handle& value, const char* what);
 pybind11::object fraction(const Rational& r);
 // "3/4", "-2" or any exact rational text to a Fraction.
 pybind11::object fraction(const std::string& text);

@@ -191,14 +191,21 @@ def hostile_file(tmp_path):
 @pytest.mark.parametrize(
     "act, error, message",
     [
-        (lambda a, b, c: b.create_child(radius=0), ValueError, "X must be greater than 0."),
-        (lambda a, b, c: setattr(c, "rate", "0/4"), ValueError, "X must be greater than 0."),
-        (lambda a, b, c: setattr(c, "radius", Fraction(1, 1001)), ValueError, "The denominator of X must be"),
+        (lambda a, b, c: b.create_child(radius=0), ValueError, "radius must be greater than 0"),
+        (lambda a, b, c: setattr(c, "rate", "0/4"), ValueError, "rate must be greater than 0"),
+        (lambda a, b, c: setattr(c, "rate", -2), ValueError, "rate must be greater than 0"),
+        (lambda a, b, c: setattr(c, "rate", 2000), ValueError, "the whole number of rate must be from 0 to 1000"),
+        (lambda a, b, c: setattr(c, "radius", Fraction(1, 1001)), ValueError, "the denominator of radius must be"),
+        (lambda a, b, c: setattr(a, "accuracy", 150), ValueError, "accuracy must be a whole number from 0 to 100"),
         (lambda a, b, c: setattr(c, "rate", "3 halves"), ValueError, "is not a factor"),
         (lambda a, b, c: setattr(c, "rate", 1.5), TypeError, "A factor is exact"),
         (seventh_point, ValueError, "You can only specify 6 points per sphere."),
-        (lambda a, b, c: c.remove_point(0), ValueError, "Then 0th point cannot be deleted or modified."),
+        (lambda a, b, c: c.remove_point(0), ValueError, "point 0 is the sphere's centre: it cannot be removed or changed"),
+        (lambda a, b, c: c.set_point(0, angle_z=10), ValueError, "point 0 is the sphere's centre"),
         (lambda a, b, c: setattr(c, "name", "A"), ValueError, "A sphere named A already exists."),
+        (lambda a, b, c: setattr(c, "name", "A "), ValueError, "A sphere named A already exists."),
+        (lambda a, b, c: setattr(c, "name", " "), ValueError, "A sphere needs a name."),
+        (lambda a, b, c: b.create_child(name="\tB"), ValueError, "A sphere named B already exists."),
         (lambda a, b, c: b.create_child(name="ZEROOREZ"), ValueError, "ZEROOREZ stands for"),
         (lambda a, b, c: setattr(b, "rate", 2), ValueError, "B sets the clock"),
         (lambda a, b, c: setattr(b, "radius_reference", c), ValueError, "it depends on B"),
@@ -214,6 +221,21 @@ def test_refusals_raise_with_the_programs_message(act, error, message):
     a, b, c = build_and_trace()
     with pytest.raises(error, match=message.replace("(", r"\(").replace(".", r"\.")):
         act(a, b, c)
+
+
+def test_names_are_trimmed_and_a_refused_child_is_not_made():
+    a, b, c = build_and_trace()
+    c.name = "  Moon "
+    d = b.create_child(name=" Sun\t", radius="1/4")
+    assert (c.name, d.name, a["Sun"]) == ("Moon", "Sun", d)
+    # A given name still uses up a letter, as files record the next one.
+    assert b.create_child().name == "E"
+    before = len(a.spheres)
+    with pytest.raises(ValueError, match="radius must be greater than 0"):
+        b.create_child(name="Star", radius=Fraction(0))
+    with pytest.raises(ValueError, match="A sphere needs a name"):
+        b.create_child(name="   ")
+    assert len(a.spheres) == before
 
 
 def test_hostile_file_raises(tmp_path):

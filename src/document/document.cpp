@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "documentobserver.h"
+#include "documentrules.h"
 #include "editjournal.h"
 #include "placement.h"
 #include "relations.h"
@@ -229,12 +230,14 @@ bool Document::isStorableName(const std::string& name) {
     return name.find_first_of("\r\n") == std::string::npos && name != kNoSphereName;
 }
 
-std::string Document::nameRefusal(const Sphere& s, const std::string& name) const {
-    if (name.empty()) return kNameEmpty;
-    if (name == s.name) return {};  // unchanged, even where a file repeated it
-    if (!isStorableName(name)) return name == kNoSphereName ? kNameReserved : kNameOnOneLine;
+std::string Document::nameRefusal(const Sphere* s, const std::string& name) const {
+    const std::string trimmed = rules::trimmedName(name);
+    if (trimmed.empty()) return kNameEmpty;
+    if (s && trimmed == s->name) return {};  // unchanged, even where a file repeated it
+    if (!isStorableName(trimmed)) return trimmed == kNoSphereName ? kNameReserved : kNameOnOneLine;
     for (const Sphere* t : sphereTable)
-        if (t && t != &s && t->name == name) return "A sphere named " + name + " already exists.";
+        if (t && t != s && t->name == trimmed)
+            return "A sphere named " + trimmed + " already exists.";
     return {};
 }
 
@@ -243,8 +246,8 @@ bool Document::renameSphere(Sphere& s, const std::string& name) {
         lastError_ = why;
         return false;
     }
-    if (s.name != name) {
-        s.name = name;
+    if (const std::string trimmed = rules::trimmedName(name); s.name != trimmed) {
+        s.name = trimmed;
         modified_ = true;
     }
     lastError_.clear();
@@ -338,8 +341,8 @@ bool Document::newDocument() {
         observer_->resetLightPageAllParticles();
         observer_->deleteAllTreeItems();
     }
-    createSpherePaused();
-    createSpherePaused();
+    createSpherePaused(nullptr, SphereSettings{});
+    createSpherePaused(root, SphereSettings{});
     if (root) selectRootAsStationary();
     refreshViewPage();
     refreshSpherePages();

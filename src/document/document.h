@@ -19,6 +19,7 @@
 class DocumentObserver;
 class RenderLink;
 struct Sphere;
+struct SphereSettings;
 
 // Outcome of opening or saving: on failure, one sentence for the user.
 struct DocResult {
@@ -215,13 +216,17 @@ class Document : public Automaton {
     // A name that a file can hold and give back: one line (no line feed or
     // carriage return), and not the marker that files use for "no sphere".
     static bool isStorableName(const std::string& name);
-    // Why s cannot be called name ("" when it can): not storable, empty, or
-    // the name of another sphere (files and the user tell spheres apart by
-    // their names).
-    std::string nameRefusal(const Sphere& s, const std::string& name) const;
-    // Renames s (inside a pause when the render thread may draw the name);
-    // refused, with nothing changed and lastError() saying why, for the
-    // names NameRefusal refuses.
+    // Why s (null: a new sphere) cannot be called name, the spaces around it
+    // trimmed ("" when it can): not storable, blank, or the name of another
+    // sphere (files and the user tell spheres apart by their names). Names
+    // read from files are taken as they are; only edits are checked.
+    std::string nameRefusal(const Sphere* s, const std::string& name) const;
+    std::string nameRefusal(const Sphere& s, const std::string& name) const {
+        return nameRefusal(&s, name);
+    }
+    // Renames s to the trimmed name (inside a pause when the render thread
+    // may draw the name); refused, with nothing changed and lastError()
+    // saying why, for the names nameRefusal refuses.
     bool renameSphere(Sphere& s, const std::string& name);
     // The name a new sphere gets: the next letter of "A".."Z", "a".."z"
     // that no sphere has, then the letters with 2, 3, ... appended.
@@ -233,6 +238,11 @@ class Document : public Automaton {
     // nothing has changed, lastError() holds the reason, and the render
     // link (when connected) has shown it in a message box.
     Sphere* createSphere();
+    // Adds a child of parent (the root when null and the automaton is
+    // empty) with settings in place of CREATE's, checked by the editing
+    // rules first: on a refusal nothing has changed, null is returned and
+    // lastError() says why.
+    Sphere* createSphere(Sphere* parent, const SphereSettings& settings);
     // Removes the selected sphere and its subtree.
     void destroySphere();
     // Remembers the settings of s for later creations.
@@ -308,7 +318,8 @@ class Document : public Automaton {
     // keepView: the camera (distance and arcball) and the flashed point
     // stay, as an undo wants.
     void clearContentsPaused(bool keepView = false);
-    Sphere* createSpherePaused();
+    Sphere* createSpherePaused(Sphere* parent, const SphereSettings& settings);
+    std::string settingsRefusal(const Sphere* parent, const SphereSettings& settings) const;
     void showReplacedContents();
 
     RenderLink* link_ = nullptr;

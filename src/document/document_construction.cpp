@@ -4,6 +4,7 @@
 
 #include "document.h"
 #include "documentobserver.h"
+#include "documentrules.h"
 #include "placement.h"
 #include "relations.h"
 #include "sphere.h"
@@ -71,13 +72,39 @@ std::string Document::nextFreeName() {
 }
 
 Sphere* Document::createSphere() {
+    // With no selection the new sphere still hangs from the root: a second
+    // parentless sphere would fall outside the tree (and out of the file).
+    return createSphere(selectedSphere ? selectedSphere : root, SphereSettings{});
+}
+
+Sphere* Document::createSphere(Sphere* parent, const SphereSettings& settings) {
+    if (std::string why = settingsRefusal(parent, settings); !why.empty()) {
+        lastError_ = why;
+        return nullptr;
+    }
     bool paused = pauseIfRunning();
-    Sphere* s = createSpherePaused();
+    Sphere* s = createSpherePaused(parent, settings);
     if (paused) renderResume();
     return s;
 }
 
-Sphere* Document::createSpherePaused() {
+std::string Document::settingsRefusal(const Sphere* parent, const SphereSettings& settings) const {
+    if (!parent && root) return "The automaton has a root already.";
+    if (settings.name)
+        if (std::string why = nameRefusal(nullptr, *settings.name); !why.empty()) return why;
+    if (settings.radius)
+        if (std::string why = rules::factorRefusal("radius", *settings.radius); !why.empty())
+            return why;
+    if (settings.rate) {
+        if (std::string why = rules::factorRefusal("rate", *settings.rate); !why.empty())
+            return why;
+        // The first child of an automaton without a time master becomes it.
+        if (parent && !timeMaster && *settings.rate != Rational(1)) return rules::kNewClock;
+    }
+    return {};
+}
+
+Sphere* Document::createSpherePaused(Sphere* parent, const SphereSettings& settings) {
     auto freeSlot = std::find(sphereTable.begin(), sphereTable.end(), nullptr);
     if (freeSlot == sphereTable.end() || sphereCount >= kTableSize) {
         // A sphere without a slot would be missed by every walk over the
@@ -91,11 +118,11 @@ Sphere* Document::createSpherePaused() {
     *freeSlot = s;
     ++sphereCount;
 
+    // The letter moves on even when a name is given, so that the names that
+    // follow (and the letter files keep) do not depend on it.
     s->name = nextFreeName();
+    if (settings.name) s->name = rules::trimmedName(*settings.name);
 
-    // With no selection the new sphere still hangs from the root: a second
-    // parentless sphere would fall outside the tree (and out of the file).
-    Sphere* parent = selectedSphere ? selectedSphere : root;
     int image = parent ? parent->treeImage + 1 : 0;
     if (image < 0 || image > 8) image = 0;
     s->treeImage = image;
@@ -128,19 +155,15 @@ Sphere* Document::createSpherePaused() {
         s->rollingRate = Rational(1, 1);
         s->addPoint(0, 0, 0);
     }
-
-    // Identical siblings would sit on top of one another: each one already
-    // there turns the newcomer on by 60 degrees.
-    if (parent) {
-        for (Sphere* c = parent->firstChild(); c; c = c->nextChild()) {
-            if (c == s) continue;
-            if (c->inside == s->inside && c->antiClockwise == s->antiClockwise &&
-                c->radiusFactor.numerator() == s->radiusFactor.numerator() &&
-                c->radiusFactor.denominator() == s->radiusFactor.denominator() &&
-                c->radiusReference == s->radiusReference)
-                s->initialRevolution += 60.0;
-        }
-    }
+    if (settings.radius) s->radiusFactor = *settings.radius;
+    if (settings.rate && s != timeMaster) s->rollingRate = *settings.rate;
+    if (settings.inside) s->inside = *settings.inside ? 1 : 0;
+    if (settings.antiClockwise) s->antiClockwise = *settings.antiClockwise ? 1 : 0;
+    if (settings.axisZ) s->axisAngleZ = *settings.axisZ;
+    if (settings.axisX) s->axisAngleX = *settings.axisX;
+    s->initialRevolution = settings.initialRevolution
+                               ? *settings.initialRevolution
+                               : rules::siblingTurn(*s, s->initialRevolution);
 
     selectedSphere = s;
     if (observer_) {

@@ -62,10 +62,15 @@ bool ExactValueDialog::check(const QString& field, QLineEdit* edit, int low, int
 
 void ExactValueDialog::accept() {
     int whole = 0, numerator = 0, denominator = 1;
-    if (!check("Whole number", whole_, 0, kMaxEntry, &whole)) return;
-    if (!check("Numerator", numerator_, 0, kMaxEntry, &numerator)) return;
-    if (!check("Denominator", denominator_, 1, kMaxEntry, &denominator)) return;
-    if (whole == 0 && numerator == 0) {
+    // The document's ranges, each field named as its label names it.
+    auto part = [this](rules::FactorFault which, const QString& field, QLineEdit* edit, int* v) {
+        const rules::PartRange r = rules::partRange(which);
+        return check(field, edit, static_cast<int>(r.low), static_cast<int>(r.high), v);
+    };
+    if (!part(rules::FactorFault::Whole, "Whole number", whole_, &whole)) return;
+    if (!part(rules::FactorFault::Numerator, "Numerator", numerator_, &numerator)) return;
+    if (!part(rules::FactorFault::Denominator, "Denominator", denominator_, &denominator)) return;
+    if (rules::factorFault(whole, numerator, denominator) == rules::FactorFault::NotPositive) {
         refuse(whole_, kNotPositive);
         return;
     }

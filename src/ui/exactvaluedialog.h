@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include "documentrules.h"
 #include "rational.h"
 
 class QLineEdit;
@@ -11,7 +12,7 @@ class QLineEdit;
 class ExactValueDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kMaxEntry = 1000;
+    static constexpr int kMaxEntry = static_cast<int>(rules::kFactorPartMax);
     static constexpr const char* kNotPositive = "X must be greater than 0.";
 
     explicit ExactValueDialog(QWidget* parent = nullptr);

@@ -174,12 +174,11 @@ QAbstractSpinBox::StepEnabled ValueSpin::stepEnabled() const {
 
 void ValueSpin::typed() {
     int v = value();
-    if (v == shown_) return;
-    if (offer && !offer(v)) {
-        show(shown_);
-        return;
-    }
-    show(v);
+    if (v == shown_ || offering_) return;
+    offering_ = true;
+    const bool taken = !offer || offer(v);
+    offering_ = false;
+    show(taken ? v : shown_);
 }
 
 // ---------------------------------------------------------------- slider with spin

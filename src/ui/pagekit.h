@@ -122,6 +122,10 @@ class ValueSpin : public QSpinBox {
   private:
     void typed();
     int shown_ = 0;
+    // A value is being offered: the focus leaving for the owner's message
+    // box finishes the editing again, which must not offer (and refuse) the
+    // same value a second time.
+    bool offering_ = false;
 };
 
 // A slider and its spin over one value, with the caption above and the

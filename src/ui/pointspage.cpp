@@ -115,8 +115,8 @@ void PointsPage::pointChosen(int) {
 void PointsPage::addPoint() {
     Sphere* s = sphere();
     if (!s) return;
-    if (s->pointCount() >= kMaxPoints) {
-        Prompts::message(this, kSixPoints);
+    if (std::string why = rules::addPointRefusal(*s); !why.empty()) {
+        Prompts::message(this, QString::fromStdString(rules::sentence(why)));
         return;
     }
     // The history names each step after the control that made it.
@@ -133,8 +133,8 @@ void PointsPage::addPoint() {
 void PointsPage::removePoint() {
     Sphere* s = sphere();
     if (!s || selected_ < 0) return;
-    if (selected_ == 0) {
-        Prompts::message(this, kPointZero);
+    if (std::string why = rules::pointChangeRefusal(selected_); !why.empty()) {
+        Prompts::message(this, QString::fromStdString(rules::sentence(why)));
         return;
     }
     const int index = selected_;
@@ -152,7 +152,9 @@ bool PointsPage::setCoordinate(int controlId, double SpherePoint::*field, const 
     const int index = list_->currentRow();
     const bool movable = s && s->pointCount() > 0 && index > 0 && index < s->pointCount();
     if (!movable) {
-        if (fromSpin && s && s->pointCount() > 0 && index == 0) Prompts::message(this, kPointZero);
+        if (fromSpin && s && s->pointCount() > 0)
+            if (std::string why = rules::pointChangeRefusal(index); !why.empty())
+                Prompts::message(this, QString::fromStdString(rules::sentence(why)));
         // A dragged slider goes back to where the point is.
         if (!fromSpin) load();
         return false;

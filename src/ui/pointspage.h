@@ -3,6 +3,7 @@
 // by two angles and its distance from the centre.
 #pragma once
 
+#include "documentrules.h"
 #include "pagekit.h"
 
 class QPushButton;
@@ -10,9 +11,10 @@ class QPushButton;
 class PointsPage : public PropertyPage {
     Q_OBJECT
   public:
-    static constexpr int kMaxPoints = 6;
-    static constexpr const char* kSixPoints = "You can only specify 6 points per sphere.";
-    static constexpr const char* kPointZero = "Then 0th point cannot be deleted or modified.";
+    static constexpr int kMaxPoints = rules::kMaxPoints;
+    static inline const QString kSixPoints = QString::fromUtf8(rules::kSixPoints);
+    static inline const QString kPointZero =
+        QString::fromStdString(rules::sentence(rules::kPointZero));
 
     explicit PointsPage(QWidget* parent = nullptr);
     void refresh() override;

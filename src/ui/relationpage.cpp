@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "document.h"
+#include "documentrules.h"
 #include "sphere.h"
 
 RelationPage::RelationPage(const QString& title, const Kind& kind, QWidget* parent)
@@ -45,7 +46,9 @@ void RelationPage::refreshRelation(const Sphere& s) {
 
 void RelationPage::chooseReference(Sphere* reference) {
     Sphere* s = sphere();
-    if (!s || !reference || fixed(*s) || reference == s->reference(kind_.relation)) return;
+    if (!s || !reference || reference == s->reference(kind_.relation) ||
+        !rules::referenceRefusal(*document(), *s, *reference, kind_.relation).empty())
+        return;
     apply(stepName(kind_.referenceStep), 0, kind_.followups | kUpdateViews, [this, s, reference] {
         attach(*s, *reference, kind_.relation);
         list_->fill(*document(), s->reference(kind_.relation));

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "document.h"
+#include "documentrules.h"
 #include "sphere.h"
 
 namespace {
@@ -128,7 +129,7 @@ void SpacePage::refresh() {
 
 bool SpacePage::fixed(const Sphere& s) const {
     // The first sphere's radius is the unit of every length: it has no X.
-    return &s == document()->radiusRoot;
+    return !rules::radiusFixed(*document(), s).empty();
 }
 
 void SpacePage::chooseOrientation(int id) {

@@ -9,6 +9,7 @@
 #include <QStyledItemDelegate>
 
 #include "document.h"
+#include "documentrules.h"
 #include "pagekit.h"
 #include "sphere.h"
 #include "swatchlist.h"
@@ -101,7 +102,8 @@ void SphereTree::editSelectedName() {
 bool SphereTree::finishRename(QTreeWidgetItem* item, const QString& text) {
     Sphere* s = sphereOf(item);
     if (!s || !doc_) return false;
-    const std::string name = text.toStdString();
+    // "A " is "A": the spaces around a name are no part of it.
+    const std::string name = rules::trimmedName(text.toStdString());
     if (name == s->name) return true;  // the same name again is no step
     if (std::string why = doc_->nameRefusal(*s, name); !why.empty()) {
         Prompts::message(this, QString::fromStdString(why));

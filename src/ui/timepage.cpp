@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "document.h"
+#include "documentrules.h"
 #include "sphere.h"
 
 TimePage::TimePage(QWidget* parent)
@@ -48,7 +49,7 @@ TimePage::TimePage(QWidget* parent)
 }
 
 bool TimePage::fixed(const Sphere& s) const {
-    return &s == document()->root || &s == document()->timeMaster;
+    return !rules::rateFixed(*document(), s).empty();
 }
 
 void TimePage::refresh() {

@@ -2,6 +2,7 @@
 // camera's mode, how finely paths are sampled, and anaglyph stereo.
 #pragma once
 
+#include "documentrules.h"
 #include "pagekit.h"
 
 class QButtonGroup;
@@ -12,7 +13,7 @@ class QLabel;
 class ViewPage : public PropertyPage {
     Q_OBJECT
   public:
-    static constexpr int kMinAccuracy = 0, kMaxAccuracy = 100;
+    static constexpr int kMinAccuracy = 0, kMaxAccuracy = rules::kAccuracyMax;
 
     explicit ViewPage(QWidget* parent = nullptr);
     void refresh() override;

@@ -3,7 +3,9 @@
 // settings, and a stationary leaf that holds still.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLabel>
+#include <utility>
 
 #include "controlcolumn.h"
 #include "lightpage.h"
@@ -72,6 +74,20 @@ void act(ControlColumn& c, const QString& action) {
     if (w[0] == "drag") drag(pair(w[1])->slider(), w[2].toInt());
     if (w[0] == "spin")
         QTest::keyClick(pair(w[1])->spin(), w[2] == "up" ? Qt::Key_Up : Qt::Key_Down);
+    if (w[0] == "type") {
+        ValueSpin* spin = pair(w[1])->spin();
+        // A message box takes the focus from the spin once, as the real one
+        // does; the spin then finishes its editing a second time.
+        Prompts::message = [&c, spin, first = true](QWidget*, const QString& text) mutable {
+            c.messages << text;
+            if (!std::exchange(first, false)) return;
+            QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+            QApplication::sendEvent(spin, &out);
+        };
+        spin->selectAll();
+        QTest::keyClicks(spin, w[2]);
+        QTest::keyClick(spin, Qt::Key_Return);
+    }
     if (w[0] == "perform") dynamic->performBox()->click();
     if (w[0] == "dynZ") dynamic->axisZBox()->click();
     if (w[0] == "orbit") view.viewMode()->button(1)->click();
@@ -205,6 +221,8 @@ void LookPagesTest::points_data() {
         << "" << 1 << false;
     QTest::newRow("point 0 refuses a spin")
         << QStringList{"spin z up"} << "0" << 0 << "0,0,0" << zero << 0 << false;
+    QTest::newRow("a typed angle on point 0 is refused once")
+        << QStringList{"type z 45"} << "0" << 0 << "0,0,0" << zero << 0 << false;
     QTest::newRow("point 0 cannot go")
         << QStringList{"remove"} << "0" << 0 << "0,0,0" << zero << 0 << false;
     QTest::newRow("a drag on point 0 springs back")
