@@ -82,7 +82,8 @@ struct PathRef {
 }
 
 std::string pathText(const py::object& path) {
-    return py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>();
+    return values::path(
+        py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>());
 }
 
 AutomatonRef load(const py::object& file) {
@@ -197,9 +198,8 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
         if (doc.findSphereByName(wanted))
             throw py::value_error("A sphere named " + wanted + " already exists.");
         if (!Document::isStorableName(wanted))
-            throw py::value_error(wanted == Document::kNoSphereName
-                                      ? Document::kNameReserved
-                                      : Document::kNameOnOneLine);
+            throw py::value_error(wanted == Document::kNoSphereName ? Document::kNameReserved
+                                                                    : Document::kNameOnOneLine);
     }
 
     doc.selectedSphere = &parent;

@@ -1,6 +1,9 @@
 // Curves from the command line: random automata (same seed, same bytes;
 // each one draws), design by symmetry, and the invariants of the examples.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
 
 #include "commandtest.h"
 #include "curveinvariants.h"
@@ -57,6 +60,40 @@ TEST_F(CurvesCommand, DesignWritesCandidatesOfTheOrderAskedFor) {
     EXPECT_EQ(files, 4);
     EXPECT_EQ(run("design --symmetry 25 -o " + quote(out.string())), 2);
     EXPECT_EQ(run("new --seed 3 " + quote((dir / "c.one").string())), 2);
+}
+
+// A refused save says the system's reason, and design writes all its
+// candidates or none: a read-only candidate among them leaves the folder
+// as it was.
+TEST_F(CurvesCommand, RefusedSavesSayWhyAndDesignWritesAllOrNone) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    const fs::path locked = dir / "locked", out = dir / "out";
+    fs::create_directory(locked);
+    fs::create_directory(out);
+    std::ofstream(out / "symmetry6-levels3-02.one") << "old";
+    fs::permissions(out / "symmetry6-levels3-02.one", fs::perms::owner_read);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    struct Case {
+        std::string args;
+        std::string says;
+    } cases[] = {
+        {"new --random --seed 3 " + quote((locked / "r.one").string()), "(Permission denied)."},
+        {"design --symmetry 6 --count 3 -o " + quote((locked / "d").string()),
+         "Permission denied."},
+        {"design --symmetry 6 --count 3 -o " + quote(out.string()), "Permission denied."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(run(c.args), 1) << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_EQ(err.find(".."), std::string::npos) << err;
+    }
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(out)) names.insert(e.path().filename().string());
+    EXPECT_EQ(names, std::set<std::string>{"symmetry6-levels3-02.one"});
+    EXPECT_EQ(bytes(out / "symmetry6-levels3-02.one"), "old");
+    EXPECT_TRUE(fs::is_empty(locked));
+    fs::permissions(locked, fs::perms::owner_all);
 }
 
 TEST_F(CurvesCommand, EveryExampleHoldsItsClaims) {
