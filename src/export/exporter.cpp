@@ -330,7 +330,8 @@ ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportConte
     auto image = renderer->render(doc, frameSettingsOf(doc), rig, &doc.cameraController, width,
                                   height, &error);
     if (renderer->frames().spheres().tubesCoarsened())
-        tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+        tell(c, "note: " +
+                    SphereDrawer::tubeBudgetNote(SphereDrawer::pictureTubeBudget(width, height)));
     if (!image) return failed(error);
     if (std::string why = ImageFile::write(*image, r.output, *ImageFile::formatForPath(r.output));
         !why.empty())
@@ -363,7 +364,9 @@ ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportConte
     control.cancel = c.cancel;
     control.progress = c.progress;
     MovieResult m = MovieRecorder::record(doc, settings, &doc.cameraController, request, control);
-    if (m.tubesCoarsened) tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+    if (m.tubesCoarsened)
+        tell(c, "note: " +
+                    SphereDrawer::tubeBudgetNote(SphereDrawer::pictureTubeBudget(width, height)));
     ExportResult result;
     result.ok = m.ok;
     result.cancelled = m.cancelled;
