@@ -82,9 +82,9 @@ class SphereDrawer {
     // Triangles that the tubes of all points together may have; above it
     // they are built coarser.
     static constexpr std::size_t kTubeTriangleBudget = 4'000'000;
-    // Pictures and movie frames: a triangle a pixel, no fewer than a
-    // small picture needs. More cannot be seen, and each one costs the
-    // rasteriser time and the tube buffers memory.
+    // Pictures and movie frames: a triangle a pixel, from what a small
+    // picture needs up to a million. More cannot be seen, and each one
+    // costs the rasteriser time and the tube buffers memory.
     static std::size_t pictureTubeBudget(int width, int height) {
         const auto pixels = static_cast<std::size_t>(std::max(width, 1)) *
                             static_cast<std::size_t>(std::max(height, 1));
