@@ -91,12 +91,11 @@ class Encoded : public MovieFile {
             av_dict_set(&opts, "crf", "20", 0);
             // This x264's choice of B-frames varies from run to run even on
             // one thread; without them the same frames give the same bytes.
-            // The encoder holds frames it looks ahead at: at most a quarter
-            // gigabyte of them, so that an 8192 x 4096 movie stays within
-            // the program's gigabyte (ten frames of that size would take
-            // half of it).
+            // The encoder holds the frames it looks ahead at: at most 96
+            // megabytes of them, so that a long movie of large frames does
+            // not grow by half a gigabyte (ten 8192 x 4096 frames).
             const long long frameBytes = static_cast<long long>(encW_) * encH_ * 3 / 2;
-            const long long lookahead = std::clamp<long long>((256LL << 20) / frameBytes, 1, 10);
+            const long long lookahead = std::clamp<long long>((96LL << 20) / frameBytes, 1, 10);
             const std::string params =
                 "bframes=0" + (lookahead < 10 ? ":rc-lookahead=" + std::to_string(lookahead) : "");
             av_dict_set(&opts, "x264-params", params.c_str(), 0);
