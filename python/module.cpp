@@ -78,7 +78,8 @@ struct PathRef {
 }
 
 std::string pathText(const py::object& path) {
-    return py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>();
+    return values::path(
+        py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>());
 }
 
 AutomatonRef load(const py::object& file) {

@@ -159,4 +159,11 @@ int surface(const std::string& name) {
         "A surface is \"solid\", \"transparent\", \"mesh\", \"texture\" or \"none\".");
 }
 
+std::string path(std::string name) {
+    if (name.empty()) throw py::value_error("A file name cannot be empty.");
+    if (name.find('\0') != std::string::npos)
+        throw py::value_error("A file name cannot hold a NUL character.");
+    return name;
+}
+
 }  // namespace values

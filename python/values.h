@@ -29,6 +29,10 @@ double within(const pybind11::handle& value, double low, double high, const char
 std::string colourText(std::uint32_t stored);
 std::uint32_t colour(const pybind11::handle& value);
 
+// A file name as the system can take it: a NUL byte, which would cut the
+// name short, or an empty name is refused with one sentence (ValueError).
+std::string path(std::string name);
+
 const char* surfaceName(int surface);
 int surface(const std::string& name);
 

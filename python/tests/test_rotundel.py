@@ -215,6 +215,9 @@ def hostile_file(tmp_path):
         (lambda a, b, c: a.export("x.doc"), ValueError, "export cannot write x.doc"),
         (lambda a, b, c: (a.root.destroy(), a.save("x.one")), ValueError, "without spheres cannot be saved"),
         (lambda a, b, c: a.export("x.stl", sides=2), ValueError, "sides needs a whole number"),
+        (lambda a, b, c: a.save("x\0.one"), ValueError, "cannot hold a NUL character"),
+        (lambda a, b, c: a.export("x\0.csv"), ValueError, "cannot hold a NUL character"),
+        (lambda a, b, c: rotundel.load(""), ValueError, "cannot be empty"),
     ],
 )
 def test_refusals_raise_with_the_programs_message(act, error, message):

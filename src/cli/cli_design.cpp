@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "atomicfile.h"
 #include "automatonreport.h"
 #include "chaindocument.h"
 #include "cli_options.h"
@@ -56,11 +57,16 @@ int runDesign(const std::vector<std::string>& args) {
             return usage("design does not know " + AutomatonReport::printable(a) + ".");
     }
     if (order == 0 || folder.empty()) return usage("design needs --symmetry K and -o FOLDER.");
+    // The candidates are made in a work folder beside the target and join
+    // it together: an interrupted or failing design leaves the folder as
+    // it was.
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) {
-        std::cerr << "rotundel: cannot write into " << AutomatonReport::printable(folder)
-                  << ": it is not a folder that can be made.\n";
+    const std::filesystem::path parent = std::filesystem::path(folder).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    WorkFolder work(folder);
+    if (!work.open()) {
+        std::cerr << "rotundel: cannot write into " << AutomatonReport::printable(folder) << ": "
+                  << work.error() << ".\n";
         return kExitFileError;
     }
     std::vector<ChainPlan> chains = symmetricChains(order, levels, count);
@@ -69,18 +75,25 @@ int runDesign(const std::vector<std::string>& args) {
                   << "-fold symmetry was found among the simple ones.\n";
         return kExitFileError;
     }
+    std::string lines;
     for (std::size_t i = 0; i < chains.size(); ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "symmetry%d-levels%d-%02zu.one", order, levels, i + 1);
-        std::string path = (std::filesystem::path(folder) / name).string();
-        std::string error = writeChainFile(chains[i], path);
+        std::string error = writeChainFile(chains[i], (work.path() / name).string());
         if (!error.empty()) {
+            std::string path = (std::filesystem::path(folder) / name).string();
             std::cerr << "rotundel: cannot write " << AutomatonReport::printable(path) << ": "
                       << error << ".\n";
             return kExitFileError;
         }
-        std::cout << name << ": " << chains[i].describe() << "\n";
+        lines += std::string(name) + ": " + chains[i].describe() + "\n";
     }
+    if (!work.commit()) {
+        std::cerr << "rotundel: cannot write into " << AutomatonReport::printable(folder) << ": "
+                  << work.error() << ".\n";
+        return kExitFileError;
+    }
+    std::cout << lines;
     return kExitOk;
 }
 

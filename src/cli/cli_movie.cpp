@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,16 +50,23 @@ void movieHelp(std::ostream& out) {
     printOptions(out, movieOptions(unused));
 }
 
-// One line on a terminal, rewritten as frames are done; nothing otherwise.
-std::function<void(int, int)> terminalProgress() {
-    if (!::isatty(STDERR_FILENO)) return {};
-    auto last = std::make_shared<std::chrono::steady_clock::time_point>();
-    return [last](int done, int total) {
+// One line on a terminal, rewritten as frames are done. Elsewhere (a log,
+// a pipe) a line of its own every few seconds, so that a long movie shows
+// it is under way without filling the log.
+std::function<void(int, int)> movieProgress() {
+    const bool terminal = ::isatty(STDERR_FILENO);
+    const auto every = terminal ? std::chrono::milliseconds(100) : std::chrono::seconds(5);
+    auto last =
+        std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    return [terminal, every, last](int done, int total) {
         auto now = std::chrono::steady_clock::now();
-        if (done < total && now - *last < std::chrono::milliseconds(100)) return;
+        if (now - *last < every && (done < total || !terminal)) return;
         *last = now;
-        std::cerr << "\rrotundel: frame " << done << " of " << total << (done == total ? "\n" : "")
-                  << std::flush;
+        if (terminal)
+            std::cerr << "\rrotundel: frame " << done << " of " << total
+                      << (done == total ? "\n" : "") << std::flush;
+        else
+            std::cerr << "rotundel: frame " << done << " of " << total << "\n" << std::flush;
     };
 }
 
@@ -82,7 +91,7 @@ int runMovie(const std::vector<std::string>& args) {
     Document doc;
     if (int status = openInput(doc, input); status != kExitOk) return status;
     ExportContext context;
-    context.progress = terminalProgress();
+    context.progress = movieProgress();
     return writeExport(doc, input, request, context);
 }
 

@@ -18,5 +18,5 @@ std::string writeChainFile(const ChainPlan& plan, const std::string& path) {
     if (!makeChainDocument(doc, plan)) return "the automaton could not be built";
     DocResult r = doc.saveDocument(path);
     if (r) return {};
-    return r.message.empty() ? r.reason : r.message;
+    return r.why();
 }

@@ -16,6 +16,7 @@
 #include "imagefile.h"
 #include "moviefile.h"
 #include "movierecorder.h"
+#include "offscreentarget.h"
 #include "pathcsv.h"
 #include "pathmesh.h"
 #include "pathsvg.h"
@@ -28,7 +29,12 @@
 namespace {
 
 constexpr int kDefaultWidth = 640, kDefaultHeight = 480, kLargestSide = 16384;
-constexpr int kMostFrames = 100000;
+// Ten minutes of movie: longer is a slip of the keyboard, not a film.
+constexpr int kMostFrames = 10 * 60 * MovieFile::kFramesPerSecond;
+// Pictures are rendered whole: the pixel count, not the side, is the limit
+// that usually applies.
+const std::string pixelLimit =
+    ", and " + std::to_string(OffscreenTarget::kMaxPixels) + " pixels (8192 x 4096) in all";
 
 using K = ExportKind;
 
@@ -54,9 +60,10 @@ std::optional<int> wholeNumber(const std::string& text, int least, int most) {
     return v;
 }
 
+// Sizes and scales: meshes take them below a million (millimetres).
 std::optional<double> positiveLength(const std::string& text, bool units) {
     auto v = units ? PlotterSvg::length(text) : decimalNumber(text);
-    if (!v || !(*v > 0) || *v > 1e6) return std::nullopt;
+    if (!v || !(*v > 0) || *v >= 1e6) return std::nullopt;
     return v;
 }
 
@@ -126,12 +133,13 @@ const std::vector<Row>& rows() {
          "sand-table tracks (.thr)"},
         {{"width",
           "W",
-          "picture width in pixels (default 640; one side alone keeps 4:3)",
+          "picture width in pixels, 1 to 16384 (default 640; one side alone keeps 4:3); "
+          "width x height at most 33554432 (8192 x 4096)",
           {K::Image, K::Movie}},
          "pictures and movies"},
         {{"height",
           "H",
-          "picture height in pixels (default 480; one side alone keeps 4:3)",
+          "picture height in pixels, 1 to 16384 (default 480; one side alone keeps 4:3)",
           {K::Image, K::Movie}},
          "pictures and movies"},
         {{"curves-only",
@@ -183,9 +191,10 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
             return "--max-triangles needs a whole number from 1 to " +
                    std::to_string(MeshOptions::kMostTriangles) + ".";
     } else if (name == "size") {
-        if (!positiveLength(v, true)) return "--size needs a length such as 100mm.";
+        if (!positiveLength(v, true))
+            return "--size needs a length above 0 and below 1000000mm, such as 100mm.";
     } else if (name == "scale") {
-        if (!positiveLength(v, false)) return "--scale needs a positive number.";
+        if (!positiveLength(v, false)) return "--scale needs a number above 0 and below 1000000.";
     } else if (name == "page") {
         if (!PlotterSvg::pageSize(v))
             return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
@@ -198,18 +207,20 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
         const bool plotter = kind == K::PlotterPage;
         auto t = plotter ? PlotterSvg::length(v) : decimalNumber(v);
         if (!t || !(*t >= (plotter ? PlotterSvg::kFinestTolerance : 1e-9)) || *t > 1e6)
-            return plotter ? "--tolerance needs a length of at least 0.001mm."
-                           : "--tolerance needs a positive number (table radii).";
+            return plotter ? "--tolerance needs a length from 0.001mm to 1000000mm."
+                           : "--tolerance needs a number from 1e-9 to 1000000 (table radii).";
     } else if (name == "point") {
         if (!pointOf(v))
             return "--point needs a sphere and a point number from 0 to 5, such as B:0.";
     } else if (name == "width" || name == "height") {
         if (!wholeNumber(v, 1, kLargestSide))
             return "--" + name + " must be a whole number of pixels from 1 to " +
-                   std::to_string(kLargestSide) + ".";
+                   std::to_string(kLargestSide) + pixelLimit + ".";
     } else if (name == "frames") {
         if (!wholeNumber(v, 1, kMostFrames))
-            return "--frames must be a whole number from 1 to " + std::to_string(kMostFrames) + ".";
+            return "--frames must be a whole number from 1 to " + std::to_string(kMostFrames) +
+                   " (ten minutes at " + std::to_string(MovieFile::kFramesPerSecond) +
+                   " a second).";
     }
     return {};
 }
@@ -319,7 +330,8 @@ ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportConte
     auto image = renderer->render(doc, frameSettingsOf(doc), rig, &doc.cameraController, width,
                                   height, &error);
     if (renderer->frames().spheres().tubesCoarsened())
-        tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+        tell(c, "note: " +
+                    SphereDrawer::tubeBudgetNote(SphereDrawer::pictureTubeBudget(width, height)));
     if (!image) return failed(error);
     if (std::string why = ImageFile::write(*image, r.output, *ImageFile::formatForPath(r.output));
         !why.empty())
@@ -352,7 +364,9 @@ ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportConte
     control.cancel = c.cancel;
     control.progress = c.progress;
     MovieResult m = MovieRecorder::record(doc, settings, &doc.cameraController, request, control);
-    if (m.tubesCoarsened) tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+    if (m.tubesCoarsened)
+        tell(c, "note: " +
+                    SphereDrawer::tubeBudgetNote(SphereDrawer::pictureTubeBudget(width, height)));
     ExportResult result;
     result.ok = m.ok;
     result.cancelled = m.cancelled;
@@ -418,6 +432,12 @@ std::string Exporter::check(const ExportRequest& request) {
     if (request.has("size") && request.has("scale")) return "give --size or --scale, not both.";
     for (const auto& [name, value] : request.options)
         if (std::string why = checkValue(name, value, *kind); !why.empty()) return why;
+    if (*kind == K::Image || *kind == K::Movie)
+        if (auto [w, h] = pictureSize(request);
+            static_cast<long long>(w) * h > OffscreenTarget::kMaxPixels)
+            return std::to_string(w) + " x " + std::to_string(h) +
+                   " pixels is too large: width x height may be at most " +
+                   std::to_string(OffscreenTarget::kMaxPixels) + " (8192 x 4096).";
     return {};
 }
 

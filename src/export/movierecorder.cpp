@@ -1,6 +1,9 @@
 // Rendering movie frames and handing them to the movie file.
 #include "movierecorder.h"
 
+#include <filesystem>
+
+#include "atomicfile.h"
 #include "headlessrenderer.h"
 #include "moviefile.h"
 #include "offscreentarget.h"
@@ -17,6 +20,22 @@ MovieResult MovieRecorder::record(Automaton& a, FrameSettings settings, const Ar
         result.error = "Movie frames of " + std::to_string(request.width) + " x " +
                        std::to_string(request.height) + " pixels are too large to render.";
         return result;
+    }
+    // Frames that no save may replace are refused before any rendering:
+    // a read-only frame, or the document being read lying in the folder
+    // under a frame's name.
+    if (MovieFile::kindForPath(request.output) == MovieFile::Kind::PngFolder) {
+        const std::filesystem::path folder(request.output);
+        std::error_code ec;
+        for (int k = 0; k < request.frames && std::filesystem::is_directory(folder, ec); ++k) {
+            const std::filesystem::path frame = folder / MovieFile::frameName(k);
+            if (!std::filesystem::exists(std::filesystem::symlink_status(frame, ec))) continue;
+            if (std::string why = AtomicFile::problem(frame.string()); !why.empty()) {
+                result.error = "The movie frames could not be put into " + request.output + ": " +
+                               MovieFile::frameName(k) + ": " + why + ".";
+                return result;
+            }
+        }
     }
     auto cancelled = [&] { return control.cancel && control.cancel->load(); };
     FrameRenderer::Options options;

@@ -1,5 +1,6 @@
 // Movie encoding through libavcodec/libavformat: part of the module that
 // the program opens only when it writes a movie or a mesh.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -90,7 +91,14 @@ class Encoded : public MovieFile {
             av_dict_set(&opts, "crf", "20", 0);
             // This x264's choice of B-frames varies from run to run even on
             // one thread; without them the same frames give the same bytes.
-            av_dict_set(&opts, "x264-params", "bframes=0", 0);
+            // The encoder holds the frames it looks ahead at: at most 96
+            // megabytes of them, so that a long movie of large frames does
+            // not grow by half a gigabyte (ten 8192 x 4096 frames).
+            const long long frameBytes = static_cast<long long>(encW_) * encH_ * 3 / 2;
+            const long long lookahead = std::clamp<long long>((96LL << 20) / frameBytes, 1, 10);
+            const std::string params =
+                "bframes=0" + (lookahead < 10 ? ":rc-lookahead=" + std::to_string(lookahead) : "");
+            av_dict_set(&opts, "x264-params", params.c_str(), 0);
         } else if (kind == Kind::WebM) {
             // Real-time settings: the default good-quality mode takes
             // seconds per frame.

@@ -53,10 +53,14 @@ class PngFolder : public MovieFile {
             return false;
         }
         // The folder holds one movie: frames of a longer one made there
-        // before would play on after this one's end.
+        // before would play on after this one's end. A frame that no save
+        // could replace (read-only, the file being read) stays.
         std::error_code ec;
-        for (int k = index_; fs::exists(fs::path(target_) / frameName(k), ec); ++k)
-            fs::remove(fs::path(target_) / frameName(k), ec);
+        for (int k = index_;; ++k) {
+            const fs::path frame = fs::path(target_) / frameName(k);
+            if (!fs::exists(fs::symlink_status(frame, ec))) break;
+            if (AtomicFile::problem(frame.string()).empty()) fs::remove(frame, ec);
+        }
         return true;
     }
 

@@ -225,12 +225,16 @@ void FrameRenderer::invertPicture() {
 }
 
 std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSettings& s,
-                                                    CameraRig& rig, const Arcball* ball,
-                                                    int width, int height,
+                                                    CameraRig& rig, const Arcball* ball, int width,
+                                                    int height,
                                                     const std::array<float, 4>& background,
                                                     std::string* error) {
     auto target = OffscreenTarget::create(width, height, error);
     if (!target) return std::nullopt;
+    // Without a window the picture is all there is: the tubes need no more
+    // triangles than it has pixels. The window's drawer keeps its budget.
+    if (!options_.windowBuffers)
+        spheres_.setTubeTriangleBudget(SphereDrawer::pictureTubeBudget(width, height));
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     target->bind();

@@ -308,10 +308,24 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
     // A pause asked for meanwhile leaves the meshes not yet begun unbuilt,
     // and the buffer stale for the next frame.
     std::atomic<bool> stopped{false};
+    // A path of far more samples than its share has rings for is thinned
+    // before the tube is built: the tessellation of every sample would
+    // cost time and memory in proportion to the samples, only for the
+    // budget to throw it away (twice the rings the coarsest tube has).
     auto build = [&](std::size_t i) {
         bool c = false;
-        if (!stopped && !s.points[i].path.empty())
-            meshes[i] = boundedTube(s.points[i].path, settings, shares[i], &c);
+        const std::vector<Vec3>& path = s.points[i].path;
+        const std::size_t most = std::max<std::size_t>(64, shares[i] / 3);
+        if (!stopped && path.size() > most) {
+            std::vector<Vec3> fewer;
+            fewer.reserve(most + 1);
+            const std::size_t every = (path.size() + most - 1) / most;
+            for (std::size_t k = 0; k < path.size(); k += every) fewer.push_back(path[k]);
+            meshes[i] = boundedTube(fewer, settings, shares[i], &c);
+            c = true;
+        } else if (!stopped && !path.empty()) {
+            meshes[i] = boundedTube(path, settings, shares[i], &c);
+        }
         coarse[i] = c;
     };
     // Only the calling thread asks about a pause; the helpers see its answer.

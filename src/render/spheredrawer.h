@@ -12,6 +12,7 @@
 // automaton is not being changed (outside a render pause).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -81,13 +82,28 @@ class SphereDrawer {
     // Triangles that the tubes of all points together may have; above it
     // they are built coarser.
     static constexpr std::size_t kTubeTriangleBudget = 4'000'000;
-    void setTubeTriangleBudget(std::size_t n) { tubeBudget_ = n; }
+    // Pictures and movie frames: a triangle a pixel, from what a small
+    // picture needs up to a million. More cannot be seen, and each one
+    // costs the rasteriser time and the tube buffers memory.
+    static std::size_t pictureTubeBudget(int width, int height) {
+        const auto pixels = static_cast<std::size_t>(std::max(width, 1)) *
+                            static_cast<std::size_t>(std::max(height, 1));
+        return std::clamp<std::size_t>(pixels, 300'000, kTubeTriangleBudget / 4);
+    }
+    // Takes effect with the next tube buffers, which it makes stale.
+    void setTubeTriangleBudget(std::size_t n) {
+        if (n != tubeBudget_) invalidate();
+        tubeBudget_ = n;
+    }
+    std::size_t tubeTriangleBudget() const { return tubeBudget_; }
     // Whether the tubes drawn last had to be made coarser for the budget.
     bool tubesCoarsened() const;
     // What to tell the user then (one sentence).
-    static std::string tubeBudgetNote() {
+    static std::string tubeBudgetNote(std::size_t budget = kTubeTriangleBudget) {
         return "Tubes drawn coarser to stay within " +
-               std::to_string(kTubeTriangleBudget / 1000000) + " million triangles.";
+               (budget % 1000000 == 0 ? std::to_string(budget / 1000000) + " million"
+                                      : std::to_string(budget / 1000) + " thousand") +
+               " triangles.";
     }
     // Lists and tube buffers built so far (bodies and paths).
     std::uint64_t compilations() const { return compilations_; }

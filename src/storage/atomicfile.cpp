@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -419,30 +420,86 @@ bool WorkFolder::open() {
     return false;
 }
 
+namespace {
+// Writes the file at from over a frame that is a symbolic link, through
+// the one save, so that the file the link names is replaced and the link
+// stays.
+std::string copyThroughLink(const fs::path& from, const fs::path& to) {
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (!in) return reason(errno);
+    AtomicFile out(to.string());
+    if (!out.open()) {
+        std::fclose(in);
+        return out.error();
+    }
+    std::vector<char> buffer(1 << 16);
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;)
+        out.write(std::string_view(buffer.data(), n));
+    const bool readFailed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (readFailed) return "the frame could not be read back";
+    return out.commit() ? std::string() : out.error();
+}
+}  // namespace
+
 bool WorkFolder::commit() {
     fs::path target = folderTarget(target_);
     std::error_code ec;
-    // Under the registry's lock, so that SIGINT or SIGTERM waits until the
-    // frames are all in place rather than leave some of them there.
-    Registry& r = registry();
-    std::lock_guard<std::mutex> hold(r.lock);
-    // A new folder arrives whole; into an existing one the files move one
-    // by one, each replacing a file of its name.
-    if (!fs::exists(fs::symlink_status(target, ec)) &&
-        ::rename(work_.c_str(), target.c_str()) == 0) {
-        r.work.erase(work_);
-        work_.clear();
-        return true;
-    }
-    for (fs::directory_iterator it(work_, ec), end; !ec && it != end; it.increment(ec)) {
-        if (::rename(it->path().c_str(), (target / it->path().filename()).c_str()) != 0) {
-            error_ = reason(errno);
-            return false;
+    // A new folder arrives whole.
+    {
+        Registry& r = registry();
+        std::lock_guard<std::mutex> hold(r.lock);
+        if (!fs::exists(fs::symlink_status(target, ec)) &&
+            ::rename(work_.c_str(), target.c_str()) == 0) {
+            r.work.erase(work_);
+            work_.clear();
+            return true;
         }
     }
+    // Into an existing folder each file goes as a save of its own would:
+    // every one is checked first (a read-only file, the file being read, a
+    // folder of that name), so that a refusal leaves the folder as it was.
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(work_, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
     if (ec) {
         error_ = ec.message();
         return false;
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names)
+        if (std::string why = AtomicFile::problem((target / name).string()); !why.empty()) {
+            error_ = name + ": " + why;
+            return false;
+        }
+    // Links are written through, outside the registry's lock, which the
+    // save through them takes itself.
+    std::vector<std::string> plain;
+    for (const std::string& name : names) {
+        if (!fs::is_symlink(fs::symlink_status(target / name, ec))) {
+            plain.push_back(name);
+            continue;
+        }
+        if (std::string why = copyThroughLink(work_ / name, target / name); !why.empty()) {
+            error_ = name + ": " + why;
+            return false;
+        }
+        fs::remove(work_ / name, ec);
+    }
+    // Under the registry's lock, so that SIGINT or SIGTERM waits until the
+    // frames are all in place rather than leave some of them there. A file
+    // replaced keeps its permissions.
+    Registry& r = registry();
+    std::lock_guard<std::mutex> hold(r.lock);
+    for (const std::string& name : plain) {
+        const fs::path from = work_ / name, to = target / name;
+        struct stat st {};
+        if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::chmod(from.c_str(), st.st_mode & 07777);
+        if (::rename(from.c_str(), to.c_str()) != 0) {
+            error_ = name + ": " + reason(errno);
+            return false;
+        }
     }
     return true;
 }

@@ -67,7 +67,10 @@ class AtomicFile {
 // A folder of our own naming beside target, for output made of many files
 // (PNG frames). Removed when the object goes, on SIGINT/SIGTERM, or (when
 // a kill left it) by a later save in that folder. commit() moves its files
-// into target, which is made when missing. With targetIsFolder false it is
+// into target, which is made when missing; into an existing folder each
+// file goes under the rules of AtomicFile (a read-only file or the file
+// being read refuses the whole commit before any file moves, permissions
+// are kept, links are written through). With targetIsFolder false it is
 // only a place for a writer's work files beside a file target.
 class WorkFolder {
   public:

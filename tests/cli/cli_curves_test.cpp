@@ -2,6 +2,8 @@
 // each one draws), design by symmetry, and the invariants of the examples.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "commandtest.h"
 #include "curveinvariants.h"
 #include "imagefile.h"
@@ -59,6 +61,38 @@ TEST_F(CurvesCommand, DesignWritesCandidatesOfTheOrderAskedFor) {
     // One-fold is no symmetry to design for, here as in the window and Python.
     EXPECT_EQ(run("design --symmetry 1 -o " + quote(out.string())), 2);
     EXPECT_EQ(run("new --seed 3 " + quote((dir / "c.one").string())), 2);
+}
+
+// A refused save says the system's reason, and design writes all its
+// candidates or none: a read-only candidate among them leaves the folder
+// as it was.
+TEST_F(CurvesCommand, RefusedSavesSayWhyAndDesignWritesAllOrNone) {
+    const fs::path out = dir / "out", locked = dir / "r.one", file = dir / "file";
+    fs::create_directory(out);
+    for (const fs::path& p : {out / "symmetry6-levels3-02.one", locked, file}) {
+        std::ofstream(p) << "old";
+        fs::permissions(p, fs::perms::owner_read);
+    }
+    struct Case {
+        std::string args;
+        std::string says;
+    } cases[] = {
+        {"new --force --random --seed 3 " + quote(locked.string()), "(Permission denied)."},
+        {"design --symmetry 6 --count 3 -o " + quote(out.string()),
+         "symmetry6-levels3-02.one: Permission denied."},
+        {"design --symmetry 6 --count 3 -o " + quote(file.string()), "not a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(run(c.args), 1) << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_EQ(err.find(".."), std::string::npos) << err;
+    }
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(out)) names.insert(e.path().filename().string());
+    EXPECT_EQ(names, std::set<std::string>{"symmetry6-levels3-02.one"});
+    for (const fs::path& p : {out / "symmetry6-levels3-02.one", locked, file})
+        EXPECT_EQ(bytes(p), "old");
 }
 
 TEST_F(CurvesCommand, EveryExampleHoldsItsClaims) {

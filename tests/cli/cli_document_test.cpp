@@ -137,6 +137,12 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         {"export @/good.one -o @/out.csv --sides 5", 2, "--sides applies only to meshes"},
         {"export @/good.one -o @/out.one --tube-radius 1", 2, "--tube-radius applies only"},
         {"export @/good.one -o @/x.stl --tube-radius 1e6", 2, "below 1000000"},
+        // The range that applies, and no value that passes the check only
+        // to fail in the writer.
+        {"export @/good.one -o @/x.stl --size 1e6mm", 2, "below 1000000mm"},
+        {"export @/good.one -o @/x.stl --scale 1e6", 2, "below 1000000"},
+        {"export @/good.one -o @/x.svg --plotter --tolerance 1e7mm", 2, "0.001mm to 1000000mm"},
+        {"export @/good.one -o @/x.thr --tolerance 0", 2, "1e-9 to 1000000"},
         {"export @/good.one -o @/good.one", 1, "it is the file being read"},
         {"export @/still.one -o @/x.csv", 1, "no stationary sphere"},
         {"export @/still.one -o @/x.svg", 1, "no stationary sphere"},

@@ -261,6 +261,72 @@ TEST_F(Writers, EveryWriterFollowsTheSaveRules) {
     }
 }
 
+// The same rules for each frame going into an existing folder: a frame
+// that is read-only or is the document being read refuses the movie before
+// any frame moves; a private frame keeps its mode; a frame that is a link
+// is written through; a frame past the movie's end that no save could
+// replace is left where a stale one would be removed.
+TEST_F(Writers, FrameFoldersFollowTheSaveRules) {
+    const fs::path in = dir / "in.one", fr = dir / "fr", real = dir / "real.png";
+    fs::copy_file(example("epicycles.one"), in);
+    const fs::path first = fr / "frame00001.png", third = fr / "frame00003.png";
+    struct Rule {
+        const char* what;
+        int status;
+        std::string says;
+    } rules[] = {
+        {"read-only", 1, "frame00001.png: Permission denied"},
+        {"input", 1, "frame00001.png: it is the file being read"},
+        {"private", 0, ""},
+        {"link", 0, ""},
+        {"input past the end", 0, ""},
+        {"read-only past the end", 0, ""},
+    };
+    for (const Rule& r : rules) {
+        const std::string what = r.what;
+        SCOPED_TRACE(what);
+        fs::create_directory(fr);
+        fs::path input = in, kept = first;
+        if (what.ends_with("past the end")) kept = third;
+        if (what.starts_with("input")) fs::copy_file(in, input = kept);
+        if (what.starts_with("read-only") || what == "private") std::ofstream(kept) << "old";
+        if (what.starts_with("read-only")) fs::permissions(kept, fs::perms::owner_read);
+        if (what == "private")
+            fs::permissions(first, fs::perms::owner_read | fs::perms::owner_write);
+        if (what == "link") {
+            std::ofstream(real) << "old";
+            fs::create_symlink(fs::relative(real, fr), first);
+        }
+        const std::string before = bytesOf(kept);
+        Outcome o = execute(command("movie IN -o OUT --frames 2 --width 32", input, fr));
+        if (o.status == 1 && o.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << o.err;
+        EXPECT_EQ(o.status, r.status) << o.err;
+        EXPECT_NE(o.err.find(r.says), std::string::npos) << o.err;
+        std::set<std::string> frames;
+        for (const auto& e : fs::directory_iterator(fr))
+            frames.insert(e.path().filename().string());
+        if (r.status == 1) {
+            EXPECT_EQ(bytesOf(kept), before);
+            EXPECT_EQ(frames, std::set<std::string>{"frame00001.png"});
+        } else {
+            EXPECT_TRUE(frames.count("frame00001.png") && frames.count("frame00002.png"));
+        }
+        if (what.ends_with("past the end")) EXPECT_EQ(bytesOf(third), before);
+        if (what == "private")
+            EXPECT_EQ(fs::status(first).permissions() & fs::perms::all,
+                      fs::perms::owner_read | fs::perms::owner_write);
+        if (what == "link") {
+            EXPECT_TRUE(fs::is_symlink(first));
+            EXPECT_NE(bytesOf(real), "old");
+        }
+        // Nothing beside the folder but the input (and the link's file).
+        for (const std::string& n : names())
+            EXPECT_TRUE(n == "in.one" || n == "fr" || n == "real.png") << n;
+        fs::remove_all(fr);
+        fs::remove(real);
+    }
+}
+
 // Killed while writing, a command leaves only what was there; SIGKILL can
 // leave a frames folder of its own naming, which the next write removes
 // once it is clearly not a movie under way. Every kill comes mid-save: once

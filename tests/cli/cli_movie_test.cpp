@@ -197,9 +197,13 @@ TEST_F(MovieCommand, FailuresSayWhy) {
         {quote(doc) + " -o x.mp4 --speed 2", 2, "--speed"},
         {quote(doc) + " -o clip.avi", 2, "clip.avi"},
         // Refused before any of the many frames is rendered.
-        {quote(doc) + " -o " + quote((dir / "old.mp4").string()) + " --frames 99999", 1, "folder"},
+        {quote(doc) + " -o " + quote((dir / "old.mp4").string()) + " --frames 15000", 1, "folder"},
+        // The limits that apply, said before any work: ten minutes of
+        // frames, and the pixel count rather than the side.
+        {quote(doc) + " -o x.mp4 --frames 15001", 2, "ten minutes"},
         {quote(doc) + " -o " + quote((dir / "huge.mp4").string()) + " --width 16384 --height 16384",
-         1, "too large"},
+         2, "at most 33554432"},
+        {quote(doc) + " -o x.mp4 --width 8193 --height 4096", 2, "8192 x 4096"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

@@ -527,6 +527,31 @@ TEST_F(Render, ThinnedTubesLookLikeTubesWithARingAtEverySample) {
     }
 }
 
+// A path that closes millions of times a period fills its whole sample
+// budget: a picture draws it with no more triangles than a few hundred
+// thousand (a small picture) or about its pixels (a large one, which gets
+// more), and says it made the tubes coarser.
+TEST_F(Render, PicturesDrawTubesWithinTheirPixels) {
+    Scene a;
+    Scene::starter(a);
+    a.sphereTable[1]->setRadiusFactor(4653057, 2);
+    a.update();
+    FrameSettings s = starterSettings(a);
+    struct Case {
+        int w, h;
+        std::size_t most, least;
+    } cases[] = {{kW, kH, 300'000, 1}, {1200, 1000, 1'000'000, 300'001}};
+    SphereDrawer& spheres = renderer()->frames().spheres();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.w);
+        draw(a, s, FrameRenderer::kImageBackground, c.w, c.h);
+        EXPECT_LE(spheres.tubeTriangles(), c.most);
+        EXPECT_GE(spheres.tubeTriangles(), c.least);
+        EXPECT_TRUE(spheres.tubesCoarsened());
+    }
+    spheres.setTubeTriangleBudget(SphereDrawer::kTubeTriangleBudget);
+}
+
 TEST_F(Render, RollingSpheresAndPartlyTracedPaths) {
     // Compared with the still picture with paths ("still") or without them
     // ("bare"); near = all but a few edge pixels alike.
