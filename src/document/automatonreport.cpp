@@ -6,6 +6,8 @@
 
 #include "crotundeldoc.h"
 #include "numbertext.h"
+#include "passstop.h"
+#include "placement.h"
 #include "pointpaths.h"
 #include "relations.h"
 #include "sphere.h"
@@ -31,13 +33,17 @@ const char* surfaceName(int surface) {
 }  // namespace
 
 AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
+    // One cache for all: the paths share their beginnings.
+    MotionCache cache(doc_);
     for (Sphere* s : doc_.sphereTable) {
         if (!s || s->points.empty() || s == doc_.stationarySphere) continue;
-        PathPlan plan = planPath(doc_, *s);
+        throwIfStopped();
+        PathPlan plan = planPath(doc_, *s, &cache);
         if (plan.list.size() < 2) continue;
         PathLine line;
         line.sphere = s->name;
         line.period = plan.period ? toString(*plan.period) : std::string();
+        if (plan.longerThanTurns) line.note = periodTooLongText(plan.longerThanTurns);
         line.estimatedLength = plan.length;
         line.samples = plan.period ? std::max(0LL, plan.samples) : 0;
         line.points = s->pointCount();
@@ -109,6 +115,10 @@ std::string AutomatonReport::text() const {
            std::to_string(doc_.pathAccuracy) + ")\n";
     for (const PathLine& p : paths_) {
         out += "path of " + printable(p.sphere) + ": ";
+        if (!p.note.empty()) {
+            out += p.note + "\n";
+            continue;
+        }
         if (p.period.empty()) {
             out += "no common period (a zero factor on the way)\n";
             continue;
@@ -161,6 +171,7 @@ std::string AutomatonReport::json() const {
         first = false;
         out += "    {\"sphere\": " + jsonString(p.sphere);
         out += ", \"period\": " + (p.period.empty() ? std::string("null") : jsonString(p.period));
+        if (!p.note.empty()) out += ", \"note\": " + jsonString(p.note);
         out += ", \"estimatedLength\": " + number(p.estimatedLength);
         out += ", \"samples\": " + std::to_string(p.samples);
         out += ", \"points\": " + std::to_string(p.points) + "}";
@@ -177,6 +188,8 @@ std::string AutomatonReport::json() const {
         out += ", \"circle\": " + std::string(sym.kind == CurveSymmetry::Circle ? "true" : "false");
         out += ", \"symmetry\": " +
                (sym.kind == CurveSymmetry::Order ? std::to_string(sym.order) : std::string("null"));
+        if (sym.longerThanTurns)
+            out += ", \"note\": " + jsonString(periodTooLongText(sym.longerThanTurns));
         out += ", \"lobes\": " + std::to_string(c.lobes);
         out += ", \"mirror\": " + std::string(c.mirror ? "true" : "false");
         if (sym.kind != CurveSymmetry::None) {

@@ -319,6 +319,7 @@ class CRotundelDoc : public Automaton {
     void FitCameraToReach();
     mutable std::mutex curvesLock_;
     std::vector<CurveInvariants> curves_;
+    bool curvesWanted_ = false;  // Step's own: paths computed, curves not yet
     bool modified_ = false;
     std::string lastError_;
 };

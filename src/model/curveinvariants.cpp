@@ -24,6 +24,7 @@
 #include <unordered_map>
 
 #include "linkmotion.h"
+#include "passstop.h"
 #include "placement.h"
 #include "pointpaths.h"
 #include "relations.h"
@@ -125,15 +126,18 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
     std::vector<Sphere*> list = findPathList(a, const_cast<Sphere&>(s));
     if (list.size() < 2) return out;
     MotionCache cache(a);
-    std::vector<BigRational> periods;
+    // The pass period first: when it is too long to work out, so is all
+    // that follows from it.
+    const MotionCache::ListPeriod& common = cache.listPeriod(list);
+    if (common.kind == MotionCache::ListPeriod::TooLong) out.longerThanTurns = cache.turnLimit();
+    if (common.kind != MotionCache::ListPeriod::Exact) return out;
     std::vector<Op> ops;
     for (std::size_t i = 1; i < list.size(); ++i) {
         const Sphere& sp = *list[i];
         const Sphere& nb = *list[i - 1];
         auto rate = cache.rate(sp, nb);
-        auto period = linkPeriod(a, nb, sp, &cache);
-        if (!rate || !period) return out;
-        periods.push_back(*period);
+        auto u = cache.radiusRatio(sp, nb);  // rn / rs
+        if (!rate || !u) return out;
         const Sphere& child = nb.parent == &sp ? nb : sp;
         const bool clockwise = child.antiClockwise == 0;
         const double ax = effectiveAxisAngleX(sp);
@@ -150,17 +154,13 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
         const BigRational& rn = cache.relativeRadiusOf(nb);
         const bool inside = child.inside != 0;
         if (!(inside && rs == rn)) ops.push_back({false, 0, true, false});
-        BigRational spinRate = 0;
-        if (rs != 0) {
-            BigRational u = rn / rs;
-            BigRational uPrime = !inside ? BigRational(u + 1) : absOf(BigRational(u - 1));
-            bool forward = !inside ? clockwise : (clockwise ? rn < rs : rn >= rs);
-            spinRate = *rate * uPrime;
-            if (!forward) spinRate = -spinRate;
-        }
+        BigRational uPrime = !inside ? BigRational(*u + 1) : absOf(BigRational(*u - 1));
+        bool forward = !inside ? clockwise : (clockwise ? rn < rs : rn >= rs);
+        BigRational spinRate = *rate * uPrime;
+        if (!forward) spinRate = -spinRate;
         ops.push_back({true, BigRational(spinRate - rev), false, false});
     }
-    const BigRational pass = commonPeriod(periods);
+    const BigRational& pass = common.value;
     out.passPeriod = pass;
 
     // Leave out the turns that only spin the point about an axis through it.
@@ -213,7 +213,11 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
         }
         return out;
     }
-    out.innerPeriod = commonPeriod(inner);
+    // Every turn group makes whole turns over the pass period, so the
+    // inner period divides it: bounded by it, the search stays short.
+    std::optional<BigRational> innerPeriod = commonPeriodWithin(inner, pass);
+    if (!innerPeriod) return out;
+    out.innerPeriod = *innerPeriod;
     out.turn = fractionOf(BigRational(outer * out.innerPeriod));
     BigInt k = boost::multiprecision::denominator(out.turn);
     out.kind = CurveSymmetry::Order;
@@ -362,17 +366,24 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
 std::vector<CurveInvariants> curveInvariants(const Automaton& a) {
     std::vector<CurveInvariants> out;
     if (!a.stationarySphere) return out;
-    forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
-        if (&s == a.stationarySphere) return;
-        for (std::size_t i = 0; i < s.points.size(); ++i)
-            if (!s.points[i].path.empty()) out.push_back(curveInvariantsOf(a, s, i));
-    });
+    MotionCache cache(a);
+    try {
+        forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+            if (&s == a.stationarySphere || stopRequested()) return;
+            const bool tooLong =
+                cache.listPeriod(findPathList(a, s)).kind == MotionCache::ListPeriod::TooLong;
+            for (std::size_t i = 0; i < s.points.size() && !stopRequested(); ++i)
+                if (!s.points[i].path.empty() || tooLong) out.push_back(curveInvariantsOf(a, s, i));
+        });
+    } catch (const PassStopped&) {
+    }
     return out;
 }
 
 std::string describeCurve(const CurveInvariants& c) {
     char buffer[160];
     const CurveSymmetry& s = c.symmetry;
+    if (s.longerThanTurns) return periodTooLongText(s.longerThanTurns);
     if (s.kind == CurveSymmetry::None) return "no closed path";
     std::string out = "closes after " + toString(s.period);
     out += " (" + toString(c.sphereLaps) + (c.sphereLaps == 1 ? " lap of " : " laps of ") +
