@@ -11,15 +11,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
-#include <memory>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <memory>
 #include <system_error>
 #include <thread>
 
 #include "atomicfile.h"
 #include "mediamodule.h"
+#include "passstop.h"
 #include "relations.h"
 #include "sphere.h"
 #include "threemfmaterials.h"
@@ -29,6 +30,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+const char* const kStopped = "The export was stopped.";
+
 // Binary STL: an 80-byte header, the triangle count, then per triangle its
 // normal, its three corners (little-endian floats) and two bytes of
 // attributes, 0. Written here rather than through Assimp: it is the format
@@ -277,6 +280,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         !(options.scale > 0 && options.scale < 1e6))
         return "The size must be a positive number.";
     const TubeSizing sizing = chooseTubeRadius(a, options);
+    if (stopRequested()) return kStopped;
     if (options.warning)
         for (const std::string& w : sizing.warnings) options.warning(w);
 
@@ -314,8 +318,11 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     std::vector<MeshTube> built(jobs.size());
     std::vector<std::string> records(stl ? jobs.size() : 0);
     std::atomic<std::size_t> next{0};
+    // The helpers answer the caller's stop request as the caller would.
+    const StopScope* stop = StopScope::current();
     auto build = [&] {
-        for (std::size_t i; (i = next++) < jobs.size();) {
+        StopScope::Adopt adopt(stop);
+        for (std::size_t i; (i = next++) < jobs.size() && !stopRequested();) {
             const Job& j = jobs[i];
             bool coarse = false;
             TubeMesh mesh =
@@ -334,6 +341,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         helpers.emplace_back(build);
     build();
     for (auto& h : helpers) h.join();
+    if (stopRequested()) return kStopped;
     if (options.coarsened) *options.coarsened = coarsened;
     std::vector<MeshTube> tubes;
     for (auto& t : built)
