@@ -101,7 +101,11 @@ void write(AutomatonState& state, const std::string& path, const py::kwargs& opt
         // As the command line: without a radius, the largest that keeps
         // every tube clear of itself.
         meshOptions.autoRadius = !meshOptions.tubeRadius;
-        if (mesh) return PathMesh::write(doc, path, meshOptions);
+        if (mesh) {
+            std::string why;
+            state.interruptible([&] { why = PathMesh::write(doc, path, meshOptions); });
+            return why;
+        }
         AtomicFile target(path);
         if (!target.open()) return target.error();
         PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
