@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "passstop.h"
 #include "placement.h"
 #include "sphere.h"
 
@@ -154,4 +155,29 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
     }
     store_ = store;
     return store_;
+}
+
+void AutomatonState::interruptible(const std::function<void()>& work, bool placesInside) {
+    const bool onMain = InterruptCatcher::onMainThread();
+    std::atomic<bool> never{false};
+    bool stopped = false;
+    {
+        Busy busy(*this);
+        InterruptCatcher catcher(onMain);
+        StopScope scope(onMain ? &interrupted : &never);
+        try {
+            work();
+        } catch (const PassStopped&) {
+            stopped = true;
+        }
+        stopped = stopped || scope.requested();
+    }
+    if (!stopped) return;
+    if (placesInside) {
+        // A pass cut short may have left partial paths and turned axes.
+        doc.rewindDynamics();
+        reset(doc);
+    }
+    PyErr_SetInterrupt();
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
 }

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -66,6 +67,15 @@ class AutomatonState {
     // when needed with the interpreter lock released; Ctrl+C stops the pass
     // and raises KeyboardInterrupt.
     std::shared_ptr<PathStore> paths();
+
+    // Runs work (which must not touch Python objects) as paths() runs its
+    // pass: the interpreter lock released, the state busy, and Ctrl+C
+    // raising the stop request that the work polls (passstop.h). Raises
+    // KeyboardInterrupt (or what Python's handler says) once the work has
+    // given way. placesInside: the work may run a frame update of the
+    // document (the report does), which a stop leaves half done: then the
+    // automaton goes back to time 0. Not for work on lent paths.
+    void interruptible(const std::function<void()>& work, bool placesInside = false);
 
     // Runs work with the paths back in the document's points (the writers
     // and the renderer read them there), then takes them out again.

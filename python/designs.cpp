@@ -69,8 +69,11 @@ std::vector<std::shared_ptr<AutomatonState>> design(const py::handle& symmetry,
 }
 
 py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>& refOf) {
-    std::vector<CurveInvariants> found =
-        state.withPaths([&state] { return curveInvariants(state.doc); });
+    std::vector<CurveInvariants> found = state.withPaths([&state] {
+        std::vector<CurveInvariants> measured;
+        state.interruptible([&] { measured = curveInvariants(state.doc); });
+        return measured;
+    });
     py::list out;
     for (const CurveInvariants& c : found) {
         const CurveSymmetry& s = c.symmetry;

@@ -68,8 +68,10 @@ void write(AutomatonState& state, const ExportRequest& request) {
         ExportContext context;
         context.pathsReady = true;
         context.documentFolder = state.folder;
-        AutomatonState::Busy busy(state);
-        return Exporter::write(doc, request, context);
+        ExportResult r;
+        // Ctrl+C stops the writing (tubes, invariants) as it stops paths().
+        state.interruptible([&] { r = Exporter::write(doc, request, context); });
+        return r;
     });
     if (result.ok) return;
     // What the automaton cannot give is the script's mistake; what the file

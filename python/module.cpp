@@ -256,7 +256,9 @@ py::list curvesOf(const AutomatonRef& a) {
 py::object info(const AutomatonRef& a) {
     Document& doc = a.doc();
     a.state->settle();
-    py::object facts = py::module_::import("json").attr("loads")(AutomatonReport(doc).json());
+    std::string json;
+    a.state->interruptible([&] { json = AutomatonReport(doc).json(); }, true);
+    py::object facts = py::module_::import("json").attr("loads")(json);
     std::function<py::object(py::handle, const std::string&)> exact =
         [&](py::handle v, const std::string& key) -> py::object {
         if (py::isinstance<py::dict>(v)) {

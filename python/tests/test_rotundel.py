@@ -267,3 +267,67 @@ def test_ctrl_c_stops_the_path_pass():
     timer.join()
     assert stopped_after < whole / 2, (stopped_after, whole)
     assert len(a.paths()) > 0
+
+
+def big_chain():
+    """A generative script's long chain: 299 spheres with coprime rates."""
+    a = rotundel.new()
+    s = a["B"]
+    rates = ["997/991", "983/977", "971/967", "953/947", "941/937", "929/919"]
+    for i in range(297):
+        s = s.create_child(radius="99/100", rate=rates[i % 6])
+        for k in range(5):
+            s.add_point(angle_x=90, angle_z=60 * k, distance=1 + k * 0.3)
+    a.accuracy = 100
+    return a
+
+
+def interrupted_while_computing(a, call):
+    """Runs call() while a helper thread waits until the automaton is busy
+    computing (its other calls refused) and then sends a real SIGINT."""
+    finished = threading.Event()
+    seen_busy = threading.Event()
+
+    def watch():
+        while not finished.is_set():
+            try:
+                a.accuracy
+            except RuntimeError:
+                seen_busy.set()
+                os.kill(os.getpid(), signal.SIGINT)
+                return
+
+    helper = threading.Thread(target=watch)
+    helper.start()
+    try:
+        call()
+    finally:
+        finished.set()
+        helper.join()
+    return seen_busy.is_set()
+
+
+@pytest.mark.parametrize(
+    "what, call",
+    [
+        ("curves", lambda a, tmp: a.curves()),
+        ("stl export", lambda a, tmp: a.export(tmp / "x.stl")),
+    ],
+)
+def test_ctrl_c_stops_the_work_after_the_path_pass(tmp_path, what, call):
+    a = big_chain()
+    assert any(len(p.xyz) for p in a.paths())
+    with pytest.raises(KeyboardInterrupt):
+        interrupted_while_computing(a, lambda: call(a, tmp_path))
+    assert not (tmp_path / "x.stl").exists()
+    # Nothing is left half done: the same call completes afterwards.
+    call(a, tmp_path)
+
+
+def test_periods_too_long_to_work_out_are_named():
+    a = big_chain()
+    facts = a.info()
+    notes = {p["sphere"]: p.get("note") for p in facts["paths"]}
+    assert notes["C"] is None and facts["paths"][1]["period"] == Fraction(991)
+    assert notes["E"] == "period longer than 1000000 turns"
+    assert any(c["description"] == "period longer than 1000000 turns" for c in a.curves())

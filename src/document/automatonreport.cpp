@@ -7,6 +7,8 @@
 
 #include "document.h"
 #include "numbertext.h"
+#include "passstop.h"
+#include "placement.h"
 #include "pointpaths.h"
 #include "relations.h"
 #include "sphere.h"
@@ -28,13 +30,17 @@ const char* surfaceName(int surface) {
 }  // namespace
 
 AutomatonReport::AutomatonReport(Document& doc) : doc_(doc) {
+    // One cache for all: the paths share their beginnings.
+    MotionCache cache(doc_);
     for (Sphere* s : doc_.sphereTable) {
         if (!s || s->points.empty() || s == doc_.stationarySphere) continue;
-        PathPlan plan = planPath(doc_, *s);
+        throwIfStopped();
+        PathPlan plan = planPath(doc_, *s, &cache);
         if (plan.list.size() < 2) continue;
         PathLine line;
         line.sphere = s->name;
         line.period = plan.period ? toString(*plan.period) : std::string();
+        if (plan.longerThanTurns) line.note = periodTooLongText(plan.longerThanTurns);
         line.estimatedLength = plan.length;
         line.samples = plan.period ? std::max(0LL, plan.samples) : 0;
         line.points = s->pointCount();
@@ -87,6 +93,10 @@ std::string AutomatonReport::text() const {
            std::to_string(doc_.pathAccuracy) + ")\n";
     for (const PathLine& p : paths_) {
         out += "path of " + printable(p.sphere) + ": ";
+        if (!p.note.empty()) {
+            out += p.note + "\n";
+            continue;
+        }
         if (p.period.empty()) {
             out += "no common period (a zero factor on the way)\n";
             continue;
@@ -141,11 +151,15 @@ std::string AutomatonReport::json() const {
     out["pathStep"] = number(doc_.pathStep);
     Json paths = Json::array();
     for (const PathLine& p : paths_)
-        paths.push_back({{"sphere", utf8Text(p.sphere)},
-                         {"period", p.period.empty() ? Json(nullptr) : Json(p.period)},
-                         {"estimatedLength", number(p.estimatedLength)},
-                         {"samples", p.samples},
-                         {"points", p.points}});
+    {
+        Json path = {{"sphere", utf8Text(p.sphere)},
+                     {"period", p.period.empty() ? Json(nullptr) : Json(p.period)}};
+        if (!p.note.empty()) path["note"] = p.note;
+        path["estimatedLength"] = number(p.estimatedLength);
+        path["samples"] = p.samples;
+        path["points"] = p.points;
+        paths.push_back(std::move(path));
+    }
     out["paths"] = std::move(paths);
     Json curves = Json::array();
     for (const CurveInvariants& c : curves_) {
@@ -155,9 +169,10 @@ std::string AutomatonReport::json() const {
             {"point", c.point},
             {"closed", sym.kind != CurveSymmetry::None},
             {"circle", sym.kind == CurveSymmetry::Circle},
-            {"symmetry", sym.kind == CurveSymmetry::Order ? Json(sym.order) : Json(nullptr)},
-            {"lobes", c.lobes},
-            {"mirror", c.mirror}};
+            {"symmetry", sym.kind == CurveSymmetry::Order ? Json(sym.order) : Json(nullptr)}};
+        if (sym.longerThanTurns) curve["note"] = periodTooLongText(sym.longerThanTurns);
+        curve["lobes"] = c.lobes;
+        curve["mirror"] = c.mirror;
         if (sym.kind != CurveSymmetry::None) {
             curve["period"] = toString(sym.period);
             curve["sphereLaps"] = toString(c.sphereLaps);

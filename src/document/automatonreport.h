@@ -17,6 +17,7 @@ class AutomatonReport {
     struct PathLine {
         std::string sphere;
         std::string period;          // exact; "" when there is no common period
+        std::string note;            // "period longer than N turns", or ""
         double estimatedLength = 0;  // the estimate the sample count comes from
         long long samples = 0;       // per point, as the path accuracy asks
         int points = 0;

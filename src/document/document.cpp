@@ -11,6 +11,7 @@
 #include "documentobserver.h"
 #include "documentrules.h"
 #include "editjournal.h"
+#include "passstop.h"
 #include "placement.h"
 #include "relations.h"
 #include "renderlink.h"
@@ -114,10 +115,17 @@ PathPassResult Document::step(const std::function<void(double)>& progress) {
     control.progress = progress;
     PathPassResult pass = frameUpdate(*this, &control);
     if (pass.ran && pass.completed && fitWhenPathsDone_.exchange(false)) fitCameraToReach();
-    if (pass.ran && pass.completed) {
+    if (pass.ran && pass.completed) curvesWanted_ = true;
+    // The curves of a long chain take a while too: an edit stops them as it
+    // stops the pass, and the next Step works them out.
+    if (curvesWanted_ && pathsUpToDate) {
+        StopScope scope(&stopPathPass_);
         std::vector<CurveInvariants> curves = curveInvariants(*this);
-        std::lock_guard<std::mutex> hold(curvesLock_);
-        curves_ = std::move(curves);
+        if (!scope.requested()) {
+            curvesWanted_ = false;
+            std::lock_guard<std::mutex> hold(curvesLock_);
+            curves_ = std::move(curves);
+        }
     }
     return pass;
 }

@@ -331,6 +331,7 @@ class Document : public Automaton {
     void fitCameraToReach();
     mutable std::mutex curvesLock_;
     std::vector<CurveInvariants> curves_;
+    bool curvesWanted_ = false;  // Step's own: paths computed, curves not yet
     bool modified_ = false;
     std::string lastError_;
 };

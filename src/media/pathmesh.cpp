@@ -21,6 +21,7 @@
 #include "atomicfile.h"
 #include "mediamodule.h"
 #include "parallel.h"
+#include "passstop.h"
 #include "relations.h"
 #include "sphere.h"
 #include "threemfmaterials.h"
@@ -30,6 +31,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+const char* const kStopped = "The export was stopped.";
+
 // Binary STL: an 80-byte header, the triangle count, then per triangle its
 // normal, its three corners (little-endian floats) and two bytes of
 // attributes, 0. Written here rather than through Assimp: it is the format
@@ -278,6 +281,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         !(options.scale > 0 && options.scale < 1e6))
         return "The size must be a positive number.";
     const TubeSizing sizing = chooseTubeRadius(a, options);
+    if (stopRequested()) return kStopped;
     if (options.warning)
         for (const std::string& w : sizing.warnings) options.warning(w);
 
@@ -314,6 +318,9 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     const bool recordsAtOnce = stl && !scaled;
     std::vector<MeshTube> built(jobs.size());
     std::vector<std::string> records(stl ? jobs.size() : 0);
+    // parallelFor's helpers answer the caller's stop request as it would.
+    ParallelOptions parallel;
+    parallel.stop = [] { return stopRequested(); };
     parallelFor(jobs.size(), [&](std::size_t i, unsigned) {
         const Job& j = jobs[i];
         bool coarse = false;
@@ -324,7 +331,8 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         else
             built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
                         std::move(mesh)};
-    });
+    }, parallel);
+    if (stopRequested()) return kStopped;
     if (options.coarsened) *options.coarsened = coarsened;
     std::vector<MeshTube> tubes;
     for (auto& t : built)

@@ -58,7 +58,8 @@ class PathMesh {
     // Writes the tubes of every point with a path, through the program's
     // one save (AtomicFile): the file appears only when complete (an OBJ
     // file together with its .mtl materials). Returns
-    // "" on success, otherwise one sentence.
+    // "" on success, otherwise one sentence. A stop request of the calling
+    // thread's scope (passstop.h) ends it early with nothing written.
     static std::string write(const Automaton& a, const std::string& path,
                              const MeshOptions& options = {});
 };

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "curveinvariants.h"
+#include "passstop.h"
 #include "sphere.h"
 #include "tubemesh.h"
 
@@ -125,6 +126,7 @@ double tubeThickness(const std::vector<Vec3>& line) {
                 const std::size_t j = *w;
                 if (total - (arc[j + 1] - arc[i]) < reach) break;
                 if (++pairs > kMostPairs) return std::max(0.0, vertexThickness - longest / 2);
+                if (pairs % 65536 == 0 && stopRequested()) return thickness;
                 const double half =
                     segmentGap(line[i], line[(i + 1) % n], line[j], line[(j + 1) % n]) / 2;
                 thickness = std::min(thickness, half);
@@ -158,6 +160,13 @@ TubeSizing chooseTubeRadius(const Automaton& a, const MeshOptions& o) {
     // which may leave corners tighter than the samples have.
     TubeSettings line;
     line.tolerance = 0;
+    // A centre line with more vertices than the whole triangle budget has
+    // rings for (three sides each) is never built as a tube: a path sampled
+    // far more coarsely than it turns (a very long period under the sample
+    // budget) would otherwise spline into millions of vertices, measured
+    // three times over. Such a line counts as meeting itself.
+    const std::size_t mostRings = std::max<std::size_t>(3, o.maxTriangles / 6);
+    line.maxRings = mostRings;
     std::vector<double> thickness;
     for (int round = 0; round < 3; ++round) {
         double thinnest = INFINITY;
@@ -165,9 +174,11 @@ TubeSizing chooseTubeRadius(const Automaton& a, const MeshOptions& o) {
             if (!s) continue;
             for (const SpherePoint& p : s->points) {
                 if (p.path.empty()) continue;
+                if (stopRequested()) return sizing;
                 if (round > 0) {
                     line = tubeSettingsFor(s->radius);
                     line.radius = *sizing.radius;
+                    line.maxRings = mostRings;
                 }
                 const double t = tubeThickness(tessellateClosedPath(p.path, line));
                 if (round == 0) thickness.push_back(t);

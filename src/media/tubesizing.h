@@ -23,6 +23,8 @@ struct TubeSizing {
 // What auto takes of the smallest thickness.
 constexpr double kAutoRadiusShare = 0.9;
 
+// A stop request of the calling thread's scope (passstop.h) ends it early
+// with what it has.
 TubeSizing chooseTubeRadius(const Automaton& a, const MeshOptions& options);
 
 // The factor for every coordinate: options' scale, or the one that makes

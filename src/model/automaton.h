@@ -38,6 +38,13 @@ struct Automaton {
     // Positions sampled by one path pass over all points, at most. Not stored
     // in files: it protects this machine's memory, not the automaton.
     std::size_t sampleBudget = 1'000'000;
+    // Common periods longer than this many turns of the time master are not
+    // worked out: within the sample budget such a path would get less than
+    // a sample a turn, and the exact search for its period grows without
+    // end (hundreds of spheres with coprime rates). 0: the sample budget's
+    // number; kNoPeriodLimit: no limit (tests of the arithmetic itself).
+    std::uint64_t periodTurnLimit = 0;
+    static constexpr std::uint64_t kNoPeriodLimit = ~std::uint64_t{0};
     Mat4 workMatrix = identityMatrix();
 
     // Called by the subtree destruction once per destroyed sphere, before its

@@ -32,6 +32,8 @@
 #include "exactcurve.h"
 #include "knots.h"
 #include "linkmotion.h"
+#include "parallel.h"
+#include "passstop.h"
 #include "placement.h"
 #include "pointgrid.h"
 #include "pointpaths.h"
@@ -87,16 +89,19 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
     std::vector<Sphere*> list = findPathList(a, const_cast<Sphere&>(s));
     if (list.size() < 2) return out;
     MotionCache cache(a);
-    std::vector<BigRational> periods;
+    // The pass period first: when it is too long to work out, so is all
+    // that follows from it.
+    const MotionCache::ListPeriod& common = cache.listPeriod(list);
+    if (common.kind == MotionCache::ListPeriod::TooLong) out.longerThanTurns = cache.turnLimit();
+    if (common.kind != MotionCache::ListPeriod::Exact) return out;
     std::vector<Op> ops;
     int flip = 1;
     for (std::size_t i = 1; i < list.size(); ++i) {
         const Sphere& sp = *list[i];
         const Sphere& nb = *list[i - 1];
         auto rate = cache.rate(sp, nb);
-        auto period = linkPeriod(a, nb, sp, &cache);
-        if (!rate || !period) return out;
-        periods.push_back(*period);
+        auto u = cache.radiusRatio(sp, nb);  // rn / rs
+        if (!rate || !u) return out;
         const Sphere& child = nb.parent == &sp ? nb : sp;
         const bool clockwise = child.antiClockwise == 0;
         const double ax = effectiveAxisAngleX(sp);
@@ -119,18 +124,14 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
         const BigRational& rn = cache.relativeRadiusOf(nb);
         const bool inside = child.inside != 0;
         if (!(inside && rs == rn)) ops.push_back({false, 0, true, false});
-        BigRational spinRate = 0;
-        if (rs != 0) {
-            BigRational u = rn / rs;
-            BigRational uPrime = !inside ? BigRational(u + 1) : absOf(BigRational(u - 1));
-            bool forward = !inside ? clockwise : (clockwise ? rn < rs : rn >= rs);
-            spinRate = *rate * uPrime;
-            if (!forward) spinRate = -spinRate;
-            if (flip < 0) spinRate = -spinRate;
-        }
+        BigRational uPrime = !inside ? BigRational(*u + 1) : absOf(BigRational(*u - 1));
+        bool forward = !inside ? clockwise : (clockwise ? rn < rs : rn >= rs);
+        BigRational spinRate = *rate * uPrime;
+        if (!forward) spinRate = -spinRate;
+        if (flip < 0) spinRate = -spinRate;
         ops.push_back({true, BigRational(spinRate - rev), false, false});
     }
-    const BigRational pass = commonPeriod(periods);
+    const BigRational& pass = common.value;
     out.passPeriod = pass;
 
     // Leave out the turns that only spin the point about an axis through it.
@@ -183,7 +184,11 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
         }
         return out;
     }
-    out.innerPeriod = commonPeriod(inner);
+    // Every turn group makes whole turns over the pass period, so the
+    // inner period divides it: bounded by it, the search stays short.
+    std::optional<BigRational> innerPeriod = commonPeriodWithin(inner, pass);
+    if (!innerPeriod) return out;
+    out.innerPeriod = *innerPeriod;
     out.turn = fractionOf(BigRational(outer * out.innerPeriod));
     BigInt k = boost::multiprecision::denominator(out.turn);
     out.kind = CurveSymmetry::Order;
@@ -288,18 +293,23 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
 namespace {
 
 // Runs f(0) .. f(n - 1) on the machine's cores: every curve and every pair
-// of curves is measured on its own, reading the automaton only.
-void acrossCores(std::size_t n, const std::function<void(std::size_t)>& f) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = std::min<std::size_t>(cores, n);
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < n;) f(i);
-    };
-    std::vector<std::thread> pool;
-    for (std::size_t t = 1; t < workers; ++t) pool.emplace_back(work);
-    work();
-    for (auto& t : pool) t.join();
+// of curves is measured on its own, reading the automaton only. False when
+// a stop request (passstop.h) cut the work short.
+bool acrossCores(std::size_t n, const std::function<void(std::size_t)>& f) {
+    std::atomic<bool> stopped{false};
+    ParallelOptions o;
+    o.stop = [&] { return stopped.load() || stopRequested(); };
+    parallelFor(
+        n,
+        [&](std::size_t i, unsigned) {
+            try {
+                f(i);
+            } catch (const PassStopped&) {
+                stopped = true;
+            }
+        },
+        o);
+    return !stopped && !stopRequested();
 }
 
 double longestSide(const std::vector<Vec3>& p) {
@@ -368,16 +378,28 @@ std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis, bool clo
 std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks) {
     std::vector<std::pair<const Sphere*, std::size_t>> traced;
     if (!a.stationarySphere) return {};
-    forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
-        if (&s == a.stationarySphere) return;
-        for (std::size_t i = 0; i < s.points.size(); ++i)
-            if (!s.points[i].path.empty()) traced.push_back({&s, i});
-    });
+    // Points whose period is too long to work out have no path; they are
+    // listed all the same, their symmetry saying so.
+    MotionCache cache(a);
+    try {
+        forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+            if (&s == a.stationarySphere || stopRequested()) return;
+            const bool tooLong =
+                cache.listPeriod(findPathList(a, s)).kind == MotionCache::ListPeriod::TooLong;
+            for (std::size_t i = 0; i < s.points.size(); ++i)
+                if (!s.points[i].path.empty() || tooLong) traced.push_back({&s, i});
+        });
+    } catch (const PassStopped&) {
+        return {};
+    }
+    if (stopRequested()) return {};
     std::vector<CurveInvariants> out(traced.size());
     std::vector<std::vector<Vec3>> polygons(traced.size());
-    acrossCores(traced.size(), [&](std::size_t i) {
-        out[i] = invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
-    });
+    if (!acrossCores(traced.size(), [&](std::size_t i) {
+            out[i] =
+                invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
+        }))
+        return {};
     if (!knotsAndLinks) return out;
     // Every pair of curves that keep apart, seen along the first one's axis.
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
@@ -410,10 +432,11 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             c.hi = {std::max(c.hi.x, v.x), std::max(c.hi.y, v.y), std::max(c.hi.z, v.z)};
         }
     }
-    acrossCores(pairs.size(), [&](std::size_t p) {
+    const bool linked = acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
         numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis, closer);
     });
+    if (!linked) return {};
     for (std::size_t p = 0; p < pairs.size(); ++p) {
         if (!numbers[p]) continue;
         const auto [i, j] = pairs[p];
@@ -446,6 +469,7 @@ std::string knotText(const CurveInvariants& c) {
 std::string describeCurve(const CurveInvariants& c) {
     char buffer[160];
     const CurveSymmetry& s = c.symmetry;
+    if (s.longerThanTurns) return periodTooLongText(s.longerThanTurns);
     if (s.kind == CurveSymmetry::None) return "no closed path";
     std::string out = "closes after " + toString(s.period);
     const bool backwards = c.sphereLaps < 0;

@@ -10,6 +10,7 @@
 // The sampled path then checks the claim.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ struct CurveSymmetry {
     BigRational passPeriod;        // the time the path pass samples
     long long periodsPerPass = 1;  // ... covers this many closings
     Vec3 axis{0, 0, 1};            // through the origin
+    // None because the pass period is longer than this many turns of the
+    // time master, too long to work out (0: not so).
+    std::uint64_t longerThanTurns = 0;
 };
 
 // Symmetry of point `point` of s. None when s has no path list or no
@@ -79,8 +83,11 @@ struct CurveInvariants {
     std::vector<CurveLink> links;
 };
 
-// Invariants of every traced point with a sampled path, after a path pass;
-// without knots and links when a caller only judges the shapes.
+// Invariants of every traced point with a sampled path, after a path pass,
+// and of the points whose period is too long to work out (no path, and a
+// symmetry that says so); without knots and links when a caller only judges
+// the shapes. A stop request of the calling thread's scope (passstop.h) ends
+// the list early.
 std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks = true);
 // One point's; path is its sampled path over one pass.
 CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point);

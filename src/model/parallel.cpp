@@ -2,6 +2,8 @@
 // before returning, so nothing outlives the caller's data.
 #include "parallel.h"
 
+#include "passstop.h"
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -16,7 +18,10 @@ bool parallelFor(std::size_t count,
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stopped{false};
+    // Helpers answer the caller's stop request (Ctrl+C, an edit) as it would.
+    const StopScope* scope = StopScope::current();
     auto work = [&](unsigned worker) {
+        StopScope::Adopt adopt(worker == 0 ? StopScope::current() : scope);
         while (!stopped.load(std::memory_order_relaxed)) {
             if (options.stop && options.stop()) {
                 stopped = true;

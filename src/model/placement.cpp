@@ -5,7 +5,9 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "exactmotion.h"
 #include "linkmotion.h"
+#include "passstop.h"
 #include "pointpaths.h"
 #include "relations.h"
 
@@ -26,32 +28,88 @@ std::optional<BigRational> revolutionRate(const Automaton& a, const Sphere& s, c
 
 const BigRational& MotionCache::relativeRadiusOf(const Sphere& s) {
     auto it = radii_.find(&s);
-    if (it == radii_.end()) it = radii_.emplace(&s, relativeRadius(s)).first;
+    if (it == radii_.end()) it = radii_.emplace(&s, exact::radiusOf(s)).first;
+    return it->second;
+}
+
+const std::optional<ExactMemo::Link>& MotionCache::link(const Sphere& child) {
+    auto it = links_.find(&child);
+    if (it == links_.end()) it = links_.emplace(&child, exact::linkOf(child, a_.timeMaster)).first;
     return it->second;
 }
 
 std::optional<BigRational> MotionCache::rate(const Sphere& s, const Sphere& n) {
-    auto key = std::make_pair(&s, &n);
-    auto it = rates_.find(key);
-    if (it != rates_.end()) return it->second;
-    const Automaton& a = a_;
+    // The link belongs to the child of the pair.
     const bool nIsChild = n.parent == &s;
-    const Sphere& c = nIsChild ? n : s;
-    if (!c.parent) return rates_[key] = std::nullopt;
-    const Sphere& p = *c.parent;
-    const BigRational& rp = relativeRadiusOf(p);
-    const BigRational& rc = relativeRadiusOf(c);
-    if (rp == 0 || rc == 0) return rates_[key] = std::nullopt;
-    BigInt d = boost::multiprecision::denominator(BigRational(rp / rc));
-    // The reciprocal of the revolution time: D * rate(C), times rp / rc when
-    // the parent goes round its child, times the rates up the time chain.
-    BigRational rate = BigRational(d) * toBig(c.rollingRate);
-    if (nIsChild) rate *= rp / rc;
-    std::unordered_set<const Sphere*> seen;
-    for (const Sphere* x = &c; x != a.timeMaster && x->timeReference && seen.insert(x).second;
-         x = x->timeReference)
-        rate *= toBig(x->timeReference->rollingRate);
-    return rates_[key] = rate;
+    const auto& l = link(nIsChild ? n : s);
+    if (!l) return std::nullopt;
+    return nIsChild ? l->upRate : l->downRate;
+}
+
+std::optional<BigRational> MotionCache::radiusRatio(const Sphere& s, const Sphere& n) {
+    const bool nIsChild = n.parent == &s;
+    const auto& l = link(nIsChild ? n : s);
+    if (!l || !l->downRate) return std::nullopt;
+    return nIsChild ? BigRational(1 / l->ratio) : l->ratio;
+}
+
+const std::optional<BigRational>& MotionCache::linkPeriod(const Sphere& from, const Sphere& to) {
+    static const std::optional<BigRational> none;
+    const bool up = from.parent == &to;
+    const auto& l = link(up ? from : to);
+    if (!l) return none;
+    return up ? l->upPeriod : l->downPeriod;
+}
+
+const BigInt& MotionCache::linkCycles(const Sphere& from, const Sphere& to) {
+    static const BigInt zero = 0;
+    const bool up = from.parent == &to;
+    const auto& l = link(up ? from : to);
+    if (!l) return zero;
+    return up ? l->upCycles : l->downCycles;
+}
+
+std::uint64_t MotionCache::turnLimit() const {
+    if (a_.periodTurnLimit == Automaton::kNoPeriodLimit) return 0;
+    return a_.periodTurnLimit ? a_.periodTurnLimit : a_.sampleBudget;
+}
+
+const std::optional<BigRational>& MotionCache::periodLimit() {
+    if (limit_) return *limit_;
+    limit_.emplace();
+    if (a_.periodTurnLimit == Automaton::kNoPeriodLimit) return *limit_;
+    // Turns of the time master around its parent; a master that does not
+    // turn (a zero factor, a damaged file) counts time units instead.
+    BigRational perTime = 1;
+    if (const Sphere* m = a_.timeMaster; m && m->parent)
+        if (auto r = rate(*m, *m->parent); r && *r != 0) perTime = *r < 0 ? BigRational(-*r) : *r;
+    *limit_ = BigRational(BigInt(turnLimit())) / perTime;
+    return *limit_;
+}
+
+const MotionCache::ListPeriod& MotionCache::listPeriod(const std::vector<Sphere*>& list) {
+    static const ListPeriod none;
+    if (list.size() < 2) return none;
+    // The longest beginning of the list already worked out this pass.
+    std::size_t done = list.size() - 1;
+    while (done >= 1 && !periods_.count(list[done])) --done;
+    ListPeriod at = done >= 1 ? periods_[list[done]] : ListPeriod{};
+    const std::optional<BigRational>& limit = periodLimit();
+    for (std::size_t i = std::max<std::size_t>(done, 0) + 1; i < list.size(); ++i) {
+        const std::optional<BigRational>& t = linkPeriod(*list[i - 1], *list[i]);
+        if (!t) {
+            at = {ListPeriod::None, 0};
+        } else if (i == 1 || at.kind == ListPeriod::Exact) {
+            // Reduced at every step, and given up as soon as it passes the
+            // limit: the numbers never outgrow the limit by more than one
+            // link's period.
+            at.value = i == 1 ? *t : lcmOfFractions(at.value, *t);
+            if (at.value < 0) at.value = -at.value;
+            at.kind = limit && at.value > *limit ? ListPeriod::TooLong : ListPeriod::Exact;
+        }
+        periods_[list[i]] = at;
+    }
+    return periods_[list.back()];
 }
 
 BigRational revolutions(const Automaton& a, const Sphere& s, const Sphere& n,
@@ -167,9 +225,18 @@ PathPassResult frameUpdate(Automaton& a, const PathPassControl* control) {
     if (!a.root || !a.stationarySphere) return {};
     const bool dynamic = anyDynamic(a);
     if (a.pathsUpToDate && !dynamic) return {};
-    reset(a);
-    if (dynamic) dynamicStep(a);
-    PathPassResult result = pathPass(a, control);
+    PathPassResult result;
+    try {
+        // Placing a long chain the first time works out its exact motion,
+        // which a stop may cut short as well.
+        StopScope scope(control ? control->stop : nullptr);
+        reset(a);
+        if (dynamic) dynamicStep(a);
+        result = pathPass(a, control);
+    } catch (const PassStopped&) {
+        result.ran = true;
+        result.completed = false;
+    }
     if (!result.completed) return result;
     a.pathsUpToDate = 1;
     forEachNeighbour(a.stationarySphere, [](Sphere& s, Sphere*) {

@@ -27,19 +27,47 @@ void radiusPass(Automaton& a);
 // them the other's parent). Empty when a radius on the link is 0.
 std::optional<BigRational> revolutionRate(const Automaton& a, const Sphere& s, const Sphere& n);
 
-// Relative radii and revolution rates, each worked out once. A pass over a
-// deep tree asks for the same ones many times; valid while the factors and
-// relations stay as they are.
+// The exact motion one pass reads, each piece looked up once per pass: the
+// pieces themselves are kept with the spheres between passes
+// (exactmotion.h), the common periods of path lists only for the pass.
+// Valid while the factors and relations stay as they are.
 class MotionCache {
   public:
     explicit MotionCache(const Automaton& a) : a_(a) {}
     const BigRational& relativeRadiusOf(const Sphere& s);
+    // Revolutions per time unit of s around its neighbour n.
     std::optional<BigRational> rate(const Sphere& s, const Sphere& n);
+    // The radius of n over that of s; empty when a radius on the link is 0.
+    std::optional<BigRational> radiusRatio(const Sphere& s, const Sphere& n);
+    // For the link from -> to of a path list: the time in which its child
+    // rolls one cycle distance (empty: a zero factor stops it), and the
+    // revolutions of `to` around `from` in that time.
+    const std::optional<BigRational>& linkPeriod(const Sphere& from, const Sphere& to);
+    const BigInt& linkCycles(const Sphere& from, const Sphere& to);
+
+    // Common periods longer than this many turns of the time master are
+    // not worked out (Automaton::periodTurnLimit); 0 with no limit.
+    std::uint64_t turnLimit() const;
+    // The same limit as a time; empty with no limit.
+    const std::optional<BigRational>& periodLimit();
+
+    // The common period of the links of a path list from the stationary
+    // sphere; lists of one pass share their beginnings, and so share the
+    // work.
+    struct ListPeriod {
+        enum Kind { Exact, None, TooLong } kind = None;
+        BigRational value;  // for Exact
+    };
+    const ListPeriod& listPeriod(const std::vector<Sphere*>& list);
 
   private:
+    const std::optional<ExactMemo::Link>& link(const Sphere& child);
+
     const Automaton& a_;
     std::unordered_map<const Sphere*, BigRational> radii_;
-    std::map<std::pair<const Sphere*, const Sphere*>, std::optional<BigRational>> rates_;
+    std::unordered_map<const Sphere*, std::optional<ExactMemo::Link>> links_;
+    std::unordered_map<const Sphere*, ListPeriod> periods_;
+    std::optional<std::optional<BigRational>> limit_;
 };
 
 // Revolutions of s around n at time t (0 for a link that does not move).

@@ -21,6 +21,7 @@
 #include "linkblock.h"
 #include "linkmotion.h"
 #include "parallel.h"
+#include "passstop.h"
 #include "placement.h"
 #include "relations.h"
 
@@ -70,7 +71,15 @@ struct RevolutionSteps {
             case Slow:
                 break;
         }
-        return toDouble(BigRational(BigInt(k) * c));
+        // k * num / den with the common factor of k and den taken out, which
+        // leaves it in lowest terms (num and den have none) without a
+        // greatest common divisor of the long numbers at every sample.
+        const BigInt& num = boost::multiprecision::numerator(c);
+        const BigInt& den = boost::multiprecision::denominator(c);
+        const auto uk = static_cast<std::uint64_t>(k);
+        const std::uint64_t g = uk == 0 ? 0 : std::gcd(uk, static_cast<std::uint64_t>(den % uk));
+        if (g == 0) return 0.0;
+        return toDouble(BigInt(BigInt(uk / g) * num)) / toDouble(BigInt(den / g));
     }
 };
 
@@ -210,12 +219,23 @@ std::vector<PathPlan> planAll(Automaton& a, MotionCache& cache,
                               const std::function<bool()>& stopRequested) {
     std::vector<PathPlan> plans;
     bool stopped = false;
-    forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
-        if (stopped || (stopped = stopRequested())) return;
-        if (&s != a.stationarySphere) plans.push_back(planPath(a, s, &cache));
-    });
+    try {
+        forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
+            if (stopped || (stopped = stopRequested())) return;
+            if (&s != a.stationarySphere) plans.push_back(planPath(a, s, &cache));
+        });
+    } catch (const PassStopped&) {
+        stopped = true;
+    }
     if (stopped) plans.clear();
     return plans;
+}
+
+// x / y for x a whole multiple of y: exact division of the cross products,
+// no greatest common divisor needed.
+BigInt wholeQuotient(const BigRational& x, const BigRational& y) {
+    return BigInt(boost::multiprecision::numerator(x) * boost::multiprecision::denominator(y)) /
+           BigInt(boost::multiprecision::denominator(x) * boost::multiprecision::numerator(y));
 }
 
 }  // namespace
@@ -223,24 +243,28 @@ std::vector<PathPlan> planAll(Automaton& a, MotionCache& cache,
 std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, const Sphere& to,
                                       MotionCache* cache) {
     MotionCache local(a);
-    MotionCache& c = cache ? *cache : local;
-    auto rate = c.rate(to, from);
-    const BigRational& rf = c.relativeRadiusOf(from);
-    const BigRational& rt = c.relativeRadiusOf(to);
-    if (!rate || *rate == 0 || rt == 0) return std::nullopt;
-    BigInt cycles = boost::multiprecision::denominator(BigRational(rf / rt));
-    return BigRational(BigRational(cycles) / *rate);
+    return (cache ? *cache : local).linkPeriod(from, to);
 }
 
 BigRational commonPeriod(const std::vector<BigRational>& periods) {
-    BigInt l = 1;
-    for (const auto& t : periods) l = lcmOf(l, boost::multiprecision::denominator(t));
-    BigInt m = 1;
-    for (const auto& t : periods) {
-        BigRational over = t * BigRational(l);
-        m = lcmOf(m, boost::multiprecision::numerator(over));
-    }
-    return BigRational(m, l);
+    if (periods.empty()) return 1;
+    BigRational p = periods.front() < 0 ? BigRational(-periods.front()) : periods.front();
+    for (std::size_t i = 1; i < periods.size(); ++i) p = lcmOfFractions(p, periods[i]);
+    return p;
+}
+
+std::optional<BigRational> commonPeriodWithin(const std::vector<BigRational>& periods,
+                                              const BigRational& limit) {
+    if (periods.empty()) return BigRational(1);
+    BigRational p = periods.front() < 0 ? BigRational(-periods.front()) : periods.front();
+    for (std::size_t i = 1; i < periods.size() && p <= limit; ++i)
+        p = lcmOfFractions(p, periods[i]);
+    if (p > limit) return std::nullopt;
+    return p;
+}
+
+std::string periodTooLongText(std::uint64_t turns) {
+    return "period longer than " + std::to_string(turns) + " turns";
 }
 
 long long sampleCount(double length, double step) {
@@ -258,20 +282,25 @@ PathPlan planPath(const Automaton& a, Sphere& s, MotionCache* cache) {
     plan.list = findPathList(a, s);
     if (plan.list.size() < 2) return plan;
     for (std::size_t i = 1; i < plan.list.size(); ++i) {
-        auto t = linkPeriod(a, *plan.list[i - 1], *plan.list[i], &c);
+        const auto& t = c.linkPeriod(*plan.list[i - 1], *plan.list[i]);
         if (!t) {
             plan.linkPeriods.clear();
             return plan;
         }
         plan.linkPeriods.push_back(*t);
     }
-    plan.period = commonPeriod(plan.linkPeriods);
+    const MotionCache::ListPeriod& common = c.listPeriod(plan.list);
+    if (common.kind == MotionCache::ListPeriod::TooLong) plan.longerThanTurns = c.turnLimit();
+    if (common.kind != MotionCache::ListPeriod::Exact) return plan;
+    plan.period = common.value;
     double length = 0;
     for (std::size_t i = 1; i < plan.list.size(); ++i) {
         const Sphere& from = *plan.list[i - 1];
         const Sphere& to = *plan.list[i];
-        auto rate = c.rate(to, from);
-        BigRational turns = rate ? BigRational(*rate * *plan.period) : BigRational(0);
+        // The revolutions of the link over the period: its cycles times the
+        // whole number of link periods in the common one.
+        BigInt turns =
+            c.linkCycles(from, to) * wholeQuotient(*plan.period, plan.linkPeriods[i - 1]);
         length += toDouble(turns) * a.twoPi * (from.radius + to.radius);
     }
     plan.length = length;
@@ -320,9 +349,12 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     if (!a.stationarySphere) return result;
     std::atomic<bool> stopped{false};
     std::atomic<double> doneCost{0};
+    // The caller's flag and the scopes around the pass, polled alike from
+    // the helper threads.
+    StopScope scope(control ? control->stop : nullptr);
     auto stopRequested = [&]() {
         if (stopped.load(std::memory_order_relaxed)) return true;
-        if (control && control->stop && control->stop->load(std::memory_order_relaxed)) {
+        if (scope.requested()) {
             stopped = true;
             return true;
         }
@@ -341,6 +373,10 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
     // done on the workers too, one path each.
     std::vector<std::pair<std::vector<Vec3>*, std::size_t>> resizes;
     for (auto& plan : plans) {
+        if (stopRequested()) {
+            result.completed = false;
+            return result;
+        }
         long long n = samplesWithin(plan, cap);
         if (n < plan.samples && !plan.sphere->points.empty())
             result.coarsened.push_back(plan.sphere);
@@ -351,8 +387,10 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
             Sphere& from = *plan.list[i - 1];
             Sphere& to = *plan.list[i];
             job.motions.push_back(LinkMotion::make(a, to, from));
-            auto rate = cache.rate(to, from);
-            job.steps.emplace_back(rate ? BigRational(*rate * perStep) : BigRational(0), n);
+            // Revolutions per step: the link's turns over the period, / n.
+            BigInt turns =
+                cache.linkCycles(from, to) * wholeQuotient(*plan.period, plan.linkPeriods[i - 1]);
+            job.steps.emplace_back(BigRational(turns, BigInt(n)), n);
         }
         Sphere& s = *plan.sphere;
         for (auto& p : s.points) {

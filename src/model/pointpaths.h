@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,8 +14,9 @@
 #include "sphere.h"
 
 // How a caller steers a long path pass. stop is polled at least every few
-// hundred microseconds of work; progress gets the fraction done, from the
-// calling thread only.
+// hundred microseconds of work, as are the stop scopes of the calling
+// thread (passstop.h); progress gets the fraction done, from the calling
+// thread only.
 class MotionCache;
 
 struct PathPassControl {
@@ -35,10 +37,16 @@ struct PathPlan {
     Sphere* sphere = nullptr;
     std::vector<Sphere*> list;  // stationary sphere ... sphere
     std::vector<BigRational> linkPeriods;
-    std::optional<BigRational> period;  // empty: no common period (a zero factor)
-    double length = 0;                  // estimated path length
-    long long samples = 0;              // n; 0 or less = no samples
+    std::optional<BigRational> period;  // empty: no common period (a zero factor), or ...
+    // ... one longer than this many turns of the time master, which was not
+    // worked out (0: not so).
+    std::uint64_t longerThanTurns = 0;
+    double length = 0;      // estimated path length
+    long long samples = 0;  // n; 0 or less = no samples
 };
+
+// "period longer than N turns": what a plan with longerThanTurns says.
+std::string periodTooLongText(std::uint64_t turns);
 
 // Link period of the consecutive pair (a, b) of a path list: the time in
 // which the child of the pair rolls one cycle distance on the parent.
@@ -47,6 +55,9 @@ std::optional<BigRational> linkPeriod(const Automaton& a, const Sphere& from, co
 // The shortest time after which every one of the periods has completed a
 // whole number of cycles.
 BigRational commonPeriod(const std::vector<BigRational>& periods);
+// The same, or empty as soon as it would be longer than limit.
+std::optional<BigRational> commonPeriodWithin(const std::vector<BigRational>& periods,
+                                              const BigRational& limit);
 PathPlan planPath(const Automaton& a, Sphere& s, MotionCache* cache = nullptr);
 
 // Sample count for a length and step, truncated toward zero and kept within

@@ -26,6 +26,14 @@ BigInt lcmOf(const BigInt& a, const BigInt& b) {
     return r < 0 ? BigInt(-r) : r;
 }
 
+BigRational lcmOfFractions(const BigRational& x, const BigRational& y) {
+    BigInt n = lcmOf(boost::multiprecision::numerator(x), boost::multiprecision::numerator(y));
+    if (n == 0) return 0;
+    BigInt d = boost::multiprecision::gcd(boost::multiprecision::denominator(x),
+                                          boost::multiprecision::denominator(y));
+    return BigRational(n, d);
+}
+
 std::string toString(const Rational& r) {
     if (r.denominator() == 1) return std::to_string(r.numerator());
     return std::to_string(r.numerator()) + "/" + std::to_string(r.denominator());

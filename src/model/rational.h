@@ -34,6 +34,11 @@ inline double toDouble(const Rational& r) {
 // The least common multiple of two integers: 0 if either is 0, otherwise
 // |a / gcd(a, b) * b|.
 BigInt lcmOf(const BigInt& a, const BigInt& b);
+// The least common multiple of two periods: the shortest time that is a
+// whole multiple of both. For fractions in lowest terms it is
+// lcm(|a|, |c|) / gcd(b, d), itself in lowest terms, so a fold over many
+// periods keeps its numbers as small as the answer allows. 0 if either is 0.
+BigRational lcmOfFractions(const BigRational& x, const BigRational& y);
 
 // "3/4", "-2", "0": for messages and the command line.
 std::string toString(const Rational& r);

@@ -21,7 +21,12 @@ RollingTimeline::RollingTimeline(const Automaton& a) {
     if (periods.empty()) return;
     std::vector<BigRational> all;
     for (auto& [s, p] : periods) all.push_back(p);
-    period_ = commonPeriod(all);
+    // Each path's own period is within the limit, their common one need
+    // not be: then the animation runs through the longest path once, and
+    // the paths whose periods do not divide it are seen to close early.
+    const std::optional<BigRational>& limit = cache.periodLimit();
+    std::optional<BigRational> common = limit ? commonPeriodWithin(all, *limit) : commonPeriod(all);
+    period_ = common ? *common : *std::max_element(all.begin(), all.end());
     if (period_ <= 0) period_ = 1;
     for (auto& [s, p] : periods) repeats_[s] = toDouble(BigRational(period_ / p));
 }

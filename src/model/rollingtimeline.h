@@ -22,7 +22,9 @@ class RollingTimeline {
     explicit RollingTimeline(const Automaton& a);
 
     // The least common multiple of the spheres' path periods; 1 when no
-    // sphere moves.
+    // sphere moves. Paths whose period is too long to work out have none
+    // and take no part; when the common period of the others is too long
+    // as well, the longest of theirs.
     const BigRational& period() const { return period_; }
     // The exact time at fraction f of the period, f taken modulo 1.
     BigRational timeAt(double fraction) const;

@@ -1,7 +1,7 @@
 // Sphere construction, points and relative radius.
 #include "sphere.h"
 
-#include <unordered_set>
+#include "exactmotion.h"
 
 const std::uint32_t kLevelColors[9] = {rgb(188, 22, 18), rgb(235, 139, 55), rgb(227, 202, 66),
                                        rgb(16, 147, 15), rgb(14, 146, 180), rgb(7, 98, 152),
@@ -22,9 +22,5 @@ void Sphere::removePoint(std::size_t index) {
 }
 
 BigRational relativeRadius(const Sphere& s) {
-    BigRational r(1);
-    std::unordered_set<const Sphere*> seen;
-    for (const Sphere* x = &s; x->radiusReference && seen.insert(x).second; x = x->radiusReference)
-        r *= toBig(x->radiusFactor);
-    return r;
+    return exact::radiusOf(s);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "exactmemo.h"
 #include "geometry.h"
 #include "rational.h"
 #include "spherepoint.h"
@@ -90,6 +91,9 @@ struct Sphere {
     int dynamicForwardZ = 1;
     float dynamicAngleX = 0;
     int dynamicForwardX = 1;
+    // Exact motion worked out from the fields above; it keeps track of
+    // its own inputs (exactmotion.h), so nothing needs to clear it.
+    mutable ExactMemo exact;
 
     Sphere* reference(int kind) const {
         return kind == kParent ? parent : kind == kRadius ? radiusReference : timeReference;
@@ -111,7 +115,8 @@ struct Sphere {
 // The product of radiusFactor along the radius-reference chain, stopping at
 // the first sphere without a reference (whose own factor is not included).
 // Exact at any length; a chain that loops (only a damaged file could make
-// one) ends after it has visited every sphere once.
+// one) ends after it has visited every sphere once. Kept with the sphere
+// until a factor or link up the chain changes.
 BigRational relativeRadius(const Sphere& s);
 
 // Level colours of new spheres, by tree image index 0..8.

@@ -9,6 +9,8 @@
 #include <limits>
 #include <optional>
 
+#include "passstop.h"
+
 namespace {
 
 constexpr double kTwoPi = 6.28318530718;
@@ -436,6 +438,9 @@ std::optional<std::vector<Vec3>> tessellate(const std::vector<Vec3>& q, const Tu
     std::vector<char> dirty(kept.size(), 1);
     bool pending = false;  // samples were added in the last round
     for (int round = 0; round < 24; ++round) {
+        // A round of a long aliased path takes a while: a stop gives up the
+        // line as a line too long would be given up.
+        if (stopRequested()) return std::nullopt;
         const std::size_t n = kept.size();
         if (s.maxRings) {
             std::size_t total = 0;

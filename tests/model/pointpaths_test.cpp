@@ -85,6 +85,9 @@ void longPeriodChain(TestAutomaton& a, Sphere** = nullptr) {
     }
     a.pathStep = 0.001;
     a.sampleBudget = 24000;
+    // Its periods run to about 10^15 turns: worked out all the same, for
+    // the long numbers they bring into every instant.
+    a.periodTurnLimit = Automaton::kNoPeriodLimit;
 }
 
 std::vector<std::vector<Vec3>> allPaths(const Automaton& a) {
@@ -151,6 +154,7 @@ TEST(PointPaths, PeriodsBeyondSixtyFourBitsStayExactAndSamplingIsBounded) {
     }
     s->addPoint(0, 0, 1);
     a.sampleBudget = 5000;
+    a.periodTurnLimit = Automaton::kNoPeriodLimit;
     reset(a);
     PathPlan plan = planPath(a, *s);
     ASSERT_TRUE(plan.period);
