@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -169,7 +170,16 @@ int runExport(const std::vector<std::string>& args) {
     CliLine line;
     if (std::string why = parseCommandLine(args, options, line); !why.empty())
         return usage("export", why);
-    if (line.files.size() > 1) return usage("export", "export takes one input file");
+#ifdef ROTUNDEL_EXPORT_DRAWINGS
+    // A plotter sheet (--grid) draws several documents, one to a cell.
+    const std::size_t inputs = static_cast<std::size_t>(a.making.grid ? sheetCells(a.making) : 1);
+#else
+    const std::size_t inputs = 1;
+#endif
+    if (line.files.size() > inputs)
+        return usage("export", inputs > 1 ? "export takes at most " + std::to_string(inputs) +
+                                                " input files for that --grid"
+                                          : std::string("export takes one input file"));
     if (line.files.empty() || a.out.empty())
         return usage(
             "export",
@@ -188,7 +198,8 @@ int runExport(const std::vector<std::string>& args) {
     if (!csv && !one && !svg && !made)
         return usage("export", "export cannot write " + AutomatonReport::printable(out) +
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-                                   ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf or .thr "
+                                   ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr or "
+                                   ".gcode (with --plotter) "
 #else
                                    ": it writes .csv or .one "
 #endif
@@ -233,7 +244,17 @@ int runExport(const std::vector<std::string>& args) {
 #endif
             error = PathSvg::write(doc, camera, orientation, kWidth, kHeight, out);
         } else {
-            return writeMade(doc, out, a.making);
+            // The further documents of a sheet, each at its first frame.
+            std::vector<std::unique_ptr<CRotundelDoc>> more;
+            std::vector<CRotundelDoc*> others;
+            for (std::size_t f = 1; f < line.files.size(); ++f) {
+                more.push_back(std::make_unique<CRotundelDoc>());
+                if (int status = openInput(*more.back(), line.files[f]); status != kExitOk)
+                    return status;
+                more.back()->Step();
+                others.push_back(more.back().get());
+            }
+            return writeMade(doc, out, a.making, others);
         }
         if (!error.empty()) {
             std::cerr << "rotundel: " << error << "\n";

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 
 #include "automatonreport.h"
@@ -13,6 +14,7 @@
 #include "crotundeldoc.h"
 #include "framerenderer.h"
 #include "pathmesh.h"
+#include "plottergcode.h"
 #include "plottersvg.h"
 #include "sandtrack.h"
 
@@ -32,6 +34,13 @@ const Option kValued[] = {
     {"--view", &MakingArguments::view},
     {"--tolerance", &MakingArguments::tolerance},
     {"--point", &MakingArguments::point},
+    {"--start", &MakingArguments::start},
+    {"--preview", &MakingArguments::preview},
+    {"--pen-up", &MakingArguments::penUp},
+    {"--pen-down", &MakingArguments::penDown},
+    {"--feed", &MakingArguments::feed},
+    {"--pen-change", &MakingArguments::penChange},
+    {"--grid", &MakingArguments::grid},
 };
 
 bool hasExtension(const std::string& path, const std::string& ext) {
@@ -50,7 +59,13 @@ std::optional<double> positiveLength(const std::optional<std::string>& text, boo
 }
 
 // "B:1" names sphere B's point 1; the sphere's name may hold colons itself.
+// "all": every traced point.
 std::optional<SandTrackOptions> pointOf(const std::string& text) {
+    if (text == "all") {
+        SandTrackOptions o;
+        o.allPoints = true;
+        return o;
+    }
     auto colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0) return std::nullopt;
     auto n = decimalNumber(text.substr(colon + 1));
@@ -67,8 +82,22 @@ bool isMesh(const std::string& out) {
 bool isTrack(const std::string& out) {
     return hasExtension(out, ".thr");
 }
+bool isGcode(const std::string& out, const MakingArguments& m) {
+    return m.plotter && hasExtension(out, ".gcode");
+}
 bool isPlotter(const std::string& out, const MakingArguments& m) {
-    return m.plotter && hasExtension(out, ".svg");
+    return m.plotter && (hasExtension(out, ".svg") || isGcode(out, m));
+}
+
+// "3x1": columns by rows.
+std::optional<std::pair<int, int>> gridOf(const std::string& text) {
+    auto x = text.find_first_of("xX");
+    if (x == std::string::npos) return std::nullopt;
+    auto c = decimalNumber(text.substr(0, x)), r = decimalNumber(text.substr(x + 1));
+    if (!c || !r || *c != std::floor(*c) || *r != std::floor(*r) || *c < 1 || *r < 1 ||
+        *c > 100 || *r > 100)
+        return std::nullopt;
+    return std::pair{static_cast<int>(*c), static_cast<int>(*r)};
 }
 }  // namespace
 
@@ -86,17 +115,30 @@ const char* const kMakingHelp =
     "  --scale S             or multiply every coordinate by S (millimetres per unit)\n"
     "Drawings for pen plotters (OUT.svg):\n"
     "  --plotter             a page in millimetres, one layer per colour, closed paths\n"
+    "                        (OUT.svg), or G-code for the same page (OUT.gcode)\n"
     "  --page A4|A3|A5|letter|WxHmm   (default A4)   --landscape   --margin 10mm\n"
     "  --view top|front|side|camera   top looks down the stationary sphere's axis\n"
     "  --tolerance 0.02mm    how far the drawing may stray from the exact curve\n"
+    "  --scale 20mm          millimetres per automaton unit instead of filling the page\n"
+    "  --grid 3x1            several documents on one sheet, one to a cell\n"
+    "  --verbose             say the pen's travel before and after ordering the paths\n"
+    "  --pen-up CMD --pen-down CMD   G-code lifting and lowering the pen\n"
+    "                        (default \"G0 Z5\" and \"G1 Z0\")   --feed 3000 (mm/min)\n"
+    "  --pen-change CMD      G-code between layers (such as M0); without it, one file\n"
+    "                        per layer (OUT-1.gcode, OUT-2.gcode...)\n"
     "Sand-table tracks (OUT.thr):\n"
-    "  --point SPHERE:N      the traced point to follow (default the first)\n"
-    "  --tolerance T         how far the track may stray, in table radii (default 0.0002)\n";
+    "  --point SPHERE:N|all  the traced point to follow (default the one with the most\n"
+    "                        lobes that is not a circle), or all of them one after another\n"
+    "  --start centre|rim    where the track begins and ends (default the nearer)\n"
+    "  --tolerance T         how far the track may stray, in table radii (default 0.0002)\n"
+    "  --preview OUT.png     a picture of what the table will draw\n";
 
 std::vector<MakingOption> makingOptions(MakingArguments& m) {
     std::vector<MakingOption> rows;
-    for (const char* flag : {"--plotter", "--landscape"}) {
-        bool* on = std::string(flag) == "--plotter" ? &m.plotter : &m.landscape;
+    for (const char* flag : {"--plotter", "--landscape", "--verbose"}) {
+        bool* on = std::string(flag) == "--plotter"     ? &m.plotter
+                   : std::string(flag) == "--landscape" ? &m.landscape
+                                                        : &m.verbose;
         rows.push_back({flag, "", [on](const std::string&) -> std::string {
                             *on = true;
                             return {};
@@ -112,22 +154,30 @@ std::vector<MakingOption> makingOptions(MakingArguments& m) {
     return rows;
 }
 
+int sheetCells(const MakingArguments& m) {
+    auto g = m.grid ? gridOf(*m.grid) : std::nullopt;
+    return g ? g->first * g->second : 1;
+}
+
 bool makesFile(const std::string& out, const MakingArguments& m) {
     return isMesh(out) || isTrack(out) || isPlotter(out, m);
 }
 
 std::string checkMaking(const std::string& out, const MakingArguments& m) {
-    const bool mesh = isMesh(out), track = isTrack(out), plotter = isPlotter(out, m);
+    const bool mesh = isMesh(out), track = isTrack(out), plotter = isPlotter(out, m),
+               gcode = isGcode(out, m);
     auto only = [&](bool given, const char* option, bool applies, const char* where) {
         return given && !applies ? std::string(option) + " applies only to " + where + "." : "";
     };
     for (const std::string& e : {
-             only(m.plotter, "--plotter", hasExtension(out, ".svg"), ".svg drawings"),
+             only(m.plotter, "--plotter", hasExtension(out, ".svg") || hasExtension(out, ".gcode"),
+                  ".svg drawings and .gcode"),
              only(m.tubeRadius.has_value(), "--tube-radius", mesh, "meshes"),
              only(m.sides.has_value(), "--sides", mesh, "meshes"),
              only(m.maxTriangles.has_value(), "--max-triangles", mesh, "meshes"),
              only(m.size.has_value(), "--size", mesh, "meshes"),
-             only(m.scale.has_value(), "--scale", mesh, "meshes"),
+             only(m.scale.has_value(), "--scale", mesh || plotter,
+                  "meshes and drawings for plotters"),
              only(m.page.has_value(), "--page", plotter, "drawings for plotters (--plotter)"),
              only(m.margin.has_value(), "--margin", plotter, "drawings for plotters (--plotter)"),
              only(m.view.has_value(), "--view", plotter, "drawings for plotters (--plotter)"),
@@ -135,6 +185,14 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
              only(m.tolerance.has_value(), "--tolerance", plotter || track,
                   "drawings for plotters and sand-table tracks"),
              only(m.point.has_value(), "--point", track, "sand-table tracks (.thr)"),
+             only(m.start.has_value(), "--start", track, "sand-table tracks (.thr)"),
+             only(m.preview.has_value(), "--preview", track, "sand-table tracks (.thr)"),
+             only(m.grid.has_value(), "--grid", plotter, "drawings for plotters (--plotter)"),
+             only(m.verbose, "--verbose", plotter, "drawings for plotters (--plotter)"),
+             only(m.penUp.has_value(), "--pen-up", gcode, "G-code (.gcode --plotter)"),
+             only(m.penDown.has_value(), "--pen-down", gcode, "G-code (.gcode --plotter)"),
+             only(m.feed.has_value(), "--feed", gcode, "G-code (.gcode --plotter)"),
+             only(m.penChange.has_value(), "--pen-change", gcode, "G-code (.gcode --plotter)"),
          })
         if (!e.empty()) return e;
     if (m.size && m.scale) return "give --size or --scale, not both.";
@@ -157,7 +215,9 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
                    std::to_string(MeshOptions::kMostTriangles) + ".";
     }
     if (m.size && !positiveLength(m.size, true)) return "--size needs a length such as 100mm.";
-    if (m.scale && !positiveLength(m.scale, false)) return "--scale needs a positive number.";
+    if (m.scale && !positiveLength(m.scale, plotter))
+        return plotter ? "--scale needs a length a unit, such as 20mm."
+                       : "--scale needs a positive number.";
     if (m.page && !PlotterSvg::pageSize(*m.page))
         return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
     if (m.margin) {
@@ -172,11 +232,24 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
                            : "--tolerance needs a positive number (table radii).";
     }
     if (m.point && !pointOf(*m.point))
-        return "--point needs a sphere and a point number from 0 to 5, such as B:0.";
+        return "--point needs all or a sphere and a point number from 0 to 5, such as B:0.";
+    if (m.start && *m.start != "centre" && *m.start != "center" && *m.start != "rim")
+        return "--start needs centre or rim.";
+    if (m.preview && !hasExtension(*m.preview, ".png")) return "--preview needs a .png file.";
+    if (m.grid && !gridOf(*m.grid)) return "--grid needs columns x rows from 1 to 100, such as 3x1.";
+    if (m.feed) {
+        auto v = decimalNumber(*m.feed);
+        if (!v || !(*v > 0) || *v > 1e6) return "--feed needs a speed from 0 to 1000000 (mm/min).";
+    }
+    for (const auto* command : {&m.penUp, &m.penDown, &m.penChange})
+        if (*command && (command->value().find_first_of("\r\n") != std::string::npos ||
+                         (command != &m.penChange && command->value().empty())))
+            return "the pen commands need one line of G-code each.";
     return {};
 }
 
-int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& m) {
+int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& m,
+              const std::vector<CRotundelDoc*>& more) {
     std::string error;
     if (isMesh(out)) {
         MeshOptions o;
@@ -198,7 +271,15 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
         SandTrackOptions o;
         if (m.point) o = *pointOf(*m.point);
         if (m.tolerance) o.tolerance = *decimalNumber(*m.tolerance);
-        error = SandTrack::write(doc, o, out);
+        if (m.start)
+            o.start = *m.start == "rim" ? SandTrackOptions::Start::Rim
+                                        : SandTrackOptions::Start::Centre;
+        SandTrackResult track;
+        error = SandTrack::write(doc, o, out, m.preview.value_or(""), &track);
+        if (error.empty() && track.coarsened)
+            std::cerr << "rotundel: note: the path winds too finely for a track of at most "
+                      << o.maxPairs << " lines at that tolerance; it was followed to about "
+                      << track.tolerance << " table radii.\n";
     } else {
         PlotterOptions o;
         if (m.page) std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(*m.page);
@@ -206,6 +287,8 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
         if (m.margin) o.margin = *PlotterSvg::length(*m.margin);
         if (m.view) o.view = *PlotterSvg::view(*m.view);
         if (m.tolerance) o.tolerance = *PlotterSvg::length(*m.tolerance);
+        if (m.scale) o.scale = *positiveLength(m.scale, true);
+        if (m.grid) std::tie(o.columns, o.rows) = *gridOf(*m.grid);
         if (o.view == PlotterOptions::View::Camera) {
             constexpr int kWidth = 640, kHeight = 480;
             CameraRig rig;
@@ -215,7 +298,37 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
             o.orientation = doc.cameraController.orientationMatrix();
 #endif
         }
-        error = PlotterSvg::write(doc, o, out);
+        std::vector<const Automaton*> sheet{&doc};
+        for (const CRotundelDoc* d : more) sheet.push_back(d);
+        PlotterDrawing drawing;
+        if (isGcode(out, m)) {
+            GcodeOptions g;
+            if (m.penUp) g.penUp = *m.penUp;
+            if (m.penDown) g.penDown = *m.penDown;
+            if (m.penChange) g.penChange = *m.penChange;
+            if (m.feed) g.feed = *decimalNumber(*m.feed);
+            error = PlotterGcode::write(sheet, o, g, out, &drawing);
+            if (error.empty() && m.verbose)
+                for (const std::string& f : PlotterGcode::files(out, drawing, g))
+                    std::cerr << "rotundel: wrote " << AutomatonReport::printable(f) << "\n";
+        } else {
+            error = PlotterSvg::write(sheet, o, out, &drawing);
+        }
+        if (error.empty() && drawing.thinned)
+            std::cerr << "rotundel: note: the drawing was thinned to stay within " << o.maxNodes
+                      << " nodes, a page a plotter can draw"
+                      << (std::isfinite(drawing.tolerance)
+                              ? "; it keeps to " + std::to_string(drawing.tolerance) + " mm"
+                              : std::string())
+                      << ".\n";
+        if (error.empty() && m.verbose) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "rotundel: pen travel %.1f mm in the document's order, %.1f mm as "
+                          "drawn.\n",
+                          drawing.travelBefore, drawing.travelAfter);
+            std::cerr << text;
+        }
     }
     if (error.empty()) return kExitOk;
     std::cerr << "rotundel: " << AutomatonReport::printable(error) << "\n";

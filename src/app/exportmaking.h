@@ -14,8 +14,8 @@ class CRotundelDoc;
 struct MakingArguments {
     // As given; each is checked against the output's type before writing.
     std::optional<std::string> tubeRadius, sides, size, scale, page, margin, view, tolerance, point,
-        maxTriangles;
-    bool plotter = false, landscape = false;
+        maxTriangles, start, preview, penUp, penDown, feed, penChange, grid;
+    bool plotter = false, landscape = false, verbose = false;
 };
 
 // The options as rows for the command line's option table: each keeps its
@@ -35,9 +35,13 @@ bool makesFile(const std::string& out, const MakingArguments& m);
 std::string checkMaking(const std::string& out, const MakingArguments& m);
 
 // Writes out (a mesh, a drawing, or a track) when its type is one of those
-// these options shape (after checkMaking). Returns the exit status; errors
-// and warnings go to standard error.
-int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& m);
+// these options shape (after checkMaking); a plotter sheet (--grid) draws
+// the further documents in `more` after doc. Returns the exit status;
+// errors and warnings go to standard error.
+int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& m,
+              const std::vector<CRotundelDoc*>& more = {});
+// How many documents the options draw on one sheet (--grid): 1 without it.
+int sheetCells(const MakingArguments& m);
 
 // For --help.
 extern const char* const kMakingHelp;
