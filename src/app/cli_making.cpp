@@ -277,9 +277,10 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
         SandTrackResult track;
         error = SandTrack::write(doc, o, out, m.preview.value_or(""), &track);
         if (error.empty() && track.coarsened)
-            std::cerr << "rotundel: note: the path winds too finely for a track of at most "
-                      << o.maxPairs << " lines at that tolerance; it was followed to about "
-                      << track.tolerance << " table radii.\n";
+            std::cerr << "rotundel: note: the path winds too finely to follow within "
+                      << o.maxEvaluations << " evaluations and " << o.maxPairs
+                      << " lines; the track keeps to about " << track.tolerance
+                      << " table radii instead.\n";
     } else {
         PlotterOptions o;
         if (m.page) std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(*m.page);

@@ -101,12 +101,17 @@ struct Fine {
     std::size_t last() const { return p.size() - 1; }
 };
 
-// Evaluations from `initial` even steps, halved wherever two neighbours
-// stand more than h apart or (away from the centre) turn by more than a
-// sixteenth of a turn about it, until none does or the next round would
-// pass cap. *coarsened: h had to grow, or the rounds stopped at cap.
-Fine evaluate(const PointCurve& c, std::size_t initial, double& h, std::size_t cap,
-              bool* coarsened) {
+// Evaluations from `initial` even steps, each interval halved while the
+// curve's middle stands off the chord by more than a tenth of the
+// tolerance, the chord is so long for its distance from the centre that
+// the table's spiral could bow away from it by more (a spiral bows by up
+// to chord^2 / 4 rho), or (farther than a quarter of the tolerance from the
+// centre) the interval turns by more than a sixteenth of a turn about it.
+// Lengths are in table radii at `radius` units a radius. Rounds stop
+// before they would pass cap points; *tolerance then grows to what the
+// intervals left would need.
+Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* tolerance,
+              std::size_t cap) {
     Fine f;
     f.u.resize(initial + 1);
     f.p.resize(initial + 1);
@@ -117,32 +122,40 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double& h, std::size_t c
     }
     f.u[initial] = 1;
     f.p[initial] = f.p[0];
-    // What the halving would need, judged by the chords: a curve that winds
-    // too finely for h within cap is followed at a larger spacing.
-    double length = 0;
-    for (std::size_t k = 0; k < initial; ++k)
-        length += std::hypot(f.p[k + 1].x - f.p[k].x, f.p[k + 1].y - f.p[k].y);
-    if (length / h > double(cap) / 2) {
-        h = 2 * length / double(cap);
-        *coarsened = true;
-    }
     const double cosTurn = std::cos(kPi / 8);
-    auto needs = [&](std::size_t k) {
-        const Point2 a = f.p[k], b = f.p[k + 1];
-        if (!(f.u[k + 1] - f.u[k] > 1e-14)) return false;
-        const double dx = b.x - a.x, dy = b.y - a.y;
-        if (dx * dx + dy * dy > h * h) return true;
+    // The tolerance the interval a-b needs, with m its middle; infinity
+    // when it turns too far about the centre whatever the tolerance.
+    auto needs = [&](Point2 a, Point2 m, Point2 b) -> double {
         const double ra = std::hypot(a.x, a.y), rb = std::hypot(b.x, b.y);
-        return ra >= h && rb >= h && (a.x * b.x + a.y * b.y) < cosTurn * ra * rb;
+        const double chord = std::hypot(b.x - a.x, b.y - a.y) / radius;
+        const double bow = 10 * segmentDistance(m, a, b) / radius;
+        const double reach = std::max(ra, rb) / radius;
+        const double spiral = reach > 0 ? 2.5 * chord * chord / reach : 0.0;
+        if (reach >= *tolerance / 4 && ra > 0 && rb > 0 &&
+            (a.x * b.x + a.y * b.y) < cosTurn * ra * rb)
+            return INFINITY;
+        return std::max(bow, spiral);
     };
     std::vector<char> open(f.last(), 1);
+    std::vector<Point2> middle(f.last());
     for (int round = 0; round < 60; ++round) {
         std::size_t more = 0;
-        for (std::size_t k = 0; k < open.size(); ++k)
-            if (open[k]) more += (open[k] = needs(k));
+        double needed = 0;
+        for (std::size_t k = 0; k < open.size(); ++k) {
+            if (!open[k]) continue;
+            open[k] = 0;
+            if (!(f.u[k + 1] - f.u[k] > 1e-13)) continue;
+            const Vec3 q = c.at((f.u[k] + f.u[k + 1]) / 2);
+            middle[k] = {q.x, q.y};
+            const double need = needs(f.p[k], middle[k], f.p[k + 1]);
+            if (need > *tolerance) {
+                open[k] = 1, ++more;
+                if (std::isfinite(need)) needed = std::max(needed, need);
+            }
+        }
         if (!more) break;
         if (f.p.size() + more > cap) {
-            *coarsened = true;
+            *tolerance = std::max(*tolerance, needed);
             break;
         }
         Fine g;
@@ -155,16 +168,15 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double& h, std::size_t c
             g.p.push_back(f.p[k]);
             next.push_back(open[k]);
             if (!open[k]) continue;
-            const double mid = (f.u[k] + f.u[k + 1]) / 2;
-            const Vec3 q = c.at(mid);
-            g.u.push_back(mid);
-            g.p.push_back({q.x, q.y});
+            g.u.push_back((f.u[k] + f.u[k + 1]) / 2);
+            g.p.push_back(middle[k]);
             next.push_back(1);
         }
         g.u.push_back(f.u.back());
         g.p.push_back(f.p.back());
         f = std::move(g);
         open = std::move(next);
+        middle.assign(open.size(), Point2{});
     }
     return f;
 }
@@ -176,8 +188,8 @@ void toPolar(Fine& f, double radius) {
     f.rho.resize(f.p.size());
     for (std::size_t k = 0; k < f.p.size(); ++k) {
         Point2& q = f.p[k];
+        f.rho[k] = std::min(1.0, std::hypot(q.x, q.y) / radius);
         q = {q.x / radius, q.y / radius};
-        f.rho[k] = std::min(1.0, std::hypot(q.x, q.y));
         double t = f.rho[k] > 0 ? std::atan2(q.y, q.x) : (k ? f.theta[k - 1] : 0.0);
         if (k) t += kTurn * std::round((f.theta[k - 1] - t) / kTurn);
         f.theta[k] = t;
@@ -227,8 +239,12 @@ bool fits(const Fine& f, std::size_t i, std::size_t j, double d, double sag,
           std::vector<Point2>& spiral) {
     const double dTheta = f.theta[j] - f.theta[i], dRho = f.rho[j] - f.rho[i];
     if (std::abs(dTheta) > kMostTurn) return false;
+    // A spiral curves by at most about 1.1 / rho, so a chord of length l
+    // stands off it by l^2 1.1 / (8 rho) at most.
     const double reach = std::max(f.rho[i], f.rho[j]);
-    const double byTurn = std::ceil(std::abs(dTheta) * std::sqrt(reach / (8 * sag)));
+    const double inner = std::max(std::min(f.rho[i], f.rho[j]), sag);
+    const double length = std::hypot(dRho, reach * dTheta);
+    const double byTurn = std::ceil(length * std::sqrt(1.1 / (8 * inner * sag)));
     const std::size_t chords = std::clamp<std::size_t>(
         std::max<std::size_t>(static_cast<std::size_t>(byTurn), (j - i + 7) / 8), 1, 1 << 16);
     spiral.resize(chords + 1);
@@ -282,9 +298,8 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
             radius = std::max(radius, std::hypot(q.x, q.y));
     }
     if (!(radius > 0) || !std::isfinite(radius)) return false;
-    // The spacing of the evaluations in table radii: a quarter of the
-    // tolerance, or more where the budget does not reach.
-    double spacing = o.tolerance / 4;
+    // The tolerance kept: the one asked, or what the budget reaches.
+    double tolerance = o.tolerance;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const auto& samples = paths[i].traced.sphere->points[std::size_t(paths[i].traced.point)].path;
         const double turns = std::min(1e12, curves[i].mostTurns());
@@ -292,14 +307,15 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
         const std::size_t initial = std::clamp<std::size_t>(
             std::max<std::size_t>(samples.size(), static_cast<std::size_t>(8 * turns)),
             std::min<std::size_t>(1024, most), most);
-        double h = spacing * radius;
-        paths[i].fine = evaluate(curves[i], initial, h, each, &r.coarsened);
-        spacing = std::max(spacing, h / radius);
+        paths[i].fine = evaluate(curves[i], initial, radius, &tolerance, each);
     }
+    // A path that reaches beyond the samples' farthest point widens the
+    // table, which only brings the evaluations closer together.
     for (Followed& f : paths)
         for (const Point2& q : f.fine.p) radius = std::max(radius, std::hypot(q.x, q.y));
     r.unitsPerRadius = radius;
-    r.tolerance = std::max(o.tolerance, 4 * spacing);
+    r.coarsened |= tolerance > o.tolerance;
+    r.tolerance = tolerance;
 
     // Where the track begins and ends: the nearer of centre and rim, over
     // all the paths.
@@ -312,9 +328,13 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
     *rim = o.start == SandTrackOptions::Start::Rim ||
            (o.start == SandTrackOptions::Start::Nearer && toRim <= toCentre);
 
+    // What a piece may stray, checked at the evaluations: the tolerance less
+    // what the curve may bow off the chords between them and the spiral
+    // bow off the same chords (a tenth each), the rounding written and the
+    // chords the spiral is measured by (a twentieth each).
     const double rounding = 0.75 * std::pow(10.0, -SandTrack::decimals(r.tolerance));
     const double sag = r.tolerance / 20;
-    const double within = r.tolerance - spacing / 2 - rounding - sag;
+    const double within = 0.8 * r.tolerance - rounding - sag;
     std::vector<Point2> spiral;
     for (Followed& f : paths) {
         const auto& rho = f.fine.rho;
@@ -342,7 +362,8 @@ void assemble(const std::vector<Followed>& paths, bool rim, SandTrackResult& r) 
         auto way = [](double d) { return d < 0 ? -1.0 : 1.0; };
         const double in = way(c.theta[f.kept.size() > 1 ? f.kept[1] : n] - c.theta[0]);
         const double outWay = way(c.theta[n] - c.theta[f.kept.size() > 1 ? f.kept.end()[-2] : 0]);
-        const bool lead = std::abs(c.rho[0] - end) > 1e-12;
+        // A path that touches the end within rounding starts there exactly.
+        const bool lead = std::abs(c.rho[0] - end) > 1e-9;
         double start = c.theta[0] - (lead ? in * kTurn : 0.0);
         // Theta carried on from where the last path left the table.
         double shift = 0;
@@ -351,7 +372,7 @@ void assemble(const std::vector<Followed>& paths, bool rim, SandTrackResult& r) 
         SandTrackResult::Stretch stretch;
         stretch.name = f.traced.name;
         for (std::size_t k : f.kept) {
-            append(out, {c.theta[k] + shift, c.rho[k]});
+            append(out, {c.theta[k] + shift, !lead && (k == 0 || k == n) ? end : c.rho[k]});
             if (k == 0) stretch.first = out.size() - 1;
         }
         stretch.last = out.size() - 1;
