@@ -400,7 +400,7 @@ SandTrackResult SandTrack::track(const Automaton& a, const SandTrackOptions& o) 
     bool rim = true;
     // A track with more pairs than a table plays in reasonable time is
     // followed again with fewer evaluations, which bounds its pairs.
-    for (std::size_t cap : {o.maxEvaluations, std::max<std::size_t>(o.maxPairs / 4, 1024)}) {
+    for (std::size_t cap : {o.maxEvaluations, std::max<std::size_t>(o.maxPairs / 5, 1024)}) {
         if (!follow(a, o, paths, cap, r, &rim)) {
             r.error = "The path stays at the centre of the table: there is nothing to draw.";
             r.pairs.clear();
