@@ -227,9 +227,10 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
     if (m.view && !PlotterSvg::view(*m.view)) return "--view needs top, front, side or camera.";
     if (m.tolerance) {
         auto v = plotter ? PlotterSvg::length(*m.tolerance) : decimalNumber(*m.tolerance);
-        if (!v || !(*v >= (plotter ? PlotterSvg::kFinestTolerance : 1e-9)) || *v > 1e6)
+        if (!v || !(*v >= (plotter ? PlotterSvg::kFinestTolerance : SandTrack::kFinestTolerance)) ||
+            *v > 1e6)
             return plotter ? "--tolerance needs a length of at least 0.001mm."
-                           : "--tolerance needs a positive number (table radii).";
+                           : "--tolerance needs a number of table radii from 0.000001 up.";
     }
     if (m.point && !pointOf(*m.point))
         return "--point needs all or a sphere and a point number from 0 to 5, such as B:0.";

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <set>
 #include <numbers>
 #include <sstream>
 #include <unordered_map>
@@ -151,5 +152,252 @@ TEST(SandTracks, BeginAtCentreOrRimAndKeepToTheDenselySampledCurve) {
         // The dense samples' chords cut corners by a little themselves.
         EXPECT_LE(trackToCurve, o.tolerance + 2e-5);
         EXPECT_NEAR(farthest, 1, o.tolerance);
+    }
+}
+
+namespace {
+class PenPrograms : public CommandTest {
+  protected:
+    PenPrograms() : CommandTest("rotundel-pen", "export") {}
+};
+
+// The paths of an SVG page in order: each path's nodes, in millimetres.
+std::vector<std::vector<Point2>> svgPaths(const fs::path& file, int* layers) {
+    QFile f(QString::fromStdString(file.string()));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&f);
+    std::vector<std::vector<Point2>> paths;
+    const QRegularExpression node(R"(([-\d.]+),([-\d.]+))");
+    *layers = 0;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"g") {
+            ++*layers;
+        } else if (xml.isStartElement() && xml.name() == u"path") {
+            paths.emplace_back();
+            auto it = node.globalMatch(xml.attributes().value("d").toString());
+            while (it.hasNext()) {
+                auto m = it.next();
+                paths.back().push_back({m.captured(1).toDouble(), m.captured(2).toDouble()});
+            }
+        }
+    return paths;
+}
+
+// What a machine draws from G-code: the polylines between pen-down and
+// pen-up, in the page's coordinates (y down), checking on the way that the
+// pen goes down and up in turn, draws only when down and stays on the page.
+struct Drawn {
+    std::vector<std::vector<Point2>> lines;
+    int downs = 0, ups = 0, pauses = 0;
+};
+void readGcode(const fs::path& file, double width, double height, Drawn& d) {
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file;
+    bool down = false;
+    Point2 at{0, 0};
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == ';') continue;
+        if (line == "G1 Z0") {
+            ASSERT_FALSE(down) << "the pen went down twice";
+            down = true, ++d.downs;
+            d.lines.push_back({at});
+            continue;
+        }
+        if (line == "G0 Z5") {
+            ASSERT_TRUE(!down || d.downs > 0);
+            down = false, ++d.ups;
+            continue;
+        }
+        if (line == "M0") {
+            ASSERT_FALSE(down) << "a pause with the pen down";
+            ++d.pauses;
+            continue;
+        }
+        std::istringstream words(line);
+        std::string code, x, y;
+        words >> code;
+        if (code == "G21" || code == "G90") continue;
+        ASSERT_TRUE(words >> x >> y) << line;
+        ASSERT_EQ(x[0], 'X');
+        ASSERT_EQ(y[0], 'Y');
+        at = {std::stod(x.substr(1)), height - std::stod(y.substr(1))};
+        EXPECT_TRUE(at.x >= 0 && at.x <= width && at.y >= 0 && at.y <= height) << line;
+        if (code == "G1") {
+            ASSERT_TRUE(down) << "drawing with the pen up: " << line;
+            d.lines.back().push_back(at);
+        } else {
+            ASSERT_EQ(code, "G0");
+            ASSERT_FALSE(down) << "travel with the pen down: " << line;
+        }
+    }
+    EXPECT_FALSE(down) << "the program ends with the pen down";
+}
+}  // namespace
+
+TEST_F(PenPrograms, GcodeDrawsWhatTheSvgOfTheSamePageDraws) {
+    struct Case {
+        const char* document;
+        std::string options, gcode;
+        double width, height;
+        bool perLayer;  // one file a layer, or one file with pauses
+    } cases[] = {
+        {"flower.one", "", "--pen-change M0", 210, 297, false},
+        {"epicycles.one", "--page A3 --landscape --view front", "--pen-change M0 --feed 1200", 420,
+         297, false},
+        {"siblings.one", "--page 300x200mm --tolerance 0.1mm", "", 300, 200, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.document) + " " + c.options);
+        fs::remove(dir / "page.gcode");
+        const std::string doc = quote(example(c.document));
+        ASSERT_EQ(run(doc + " -o " + quote((dir / "page.svg").string()) + " --plotter " + c.options),
+                  0)
+            << err;
+        ASSERT_EQ(run(doc + " -o " + quote((dir / "page.gcode").string()) + " --plotter " +
+                      c.options + " " + c.gcode),
+                  0)
+            << err;
+        int layers = 0;
+        const auto svg = svgPaths(dir / "page.svg", &layers);
+        ASSERT_GE(layers, 1);
+        Drawn d;
+        if (!c.perLayer) {
+            readGcode(dir / "page.gcode", c.width, c.height, d);
+            EXPECT_EQ(d.pauses, layers - 1);
+        } else {
+            EXPECT_FALSE(fs::exists(dir / "page.gcode"));
+            for (int f = 1; f <= layers; ++f)
+                readGcode(dir / ("page-" + std::to_string(f) + ".gcode"), c.width, c.height, d);
+            EXPECT_FALSE(fs::exists(dir / ("page-" + std::to_string(layers + 1) + ".gcode")));
+        }
+        EXPECT_EQ(d.downs, static_cast<int>(svg.size()));
+        // One more lift at the start of each file.
+        EXPECT_EQ(d.ups, d.downs + (c.perLayer ? layers : 1));
+        ASSERT_EQ(d.lines.size(), svg.size());
+        for (std::size_t p = 0; p < svg.size(); ++p) {
+            // The SVG's path closes on its first node; the G-code draws back to it.
+            ASSERT_EQ(d.lines[p].size(), svg[p].size() + 1) << p;
+            for (std::size_t k = 0; k < d.lines[p].size(); ++k) {
+                const Point2 a = d.lines[p][k], b = svg[p][k % svg[p].size()];
+                ASSERT_LE(std::hypot(a.x - b.x, a.y - b.y), 2e-4) << p << " " << k;
+            }
+        }
+    }
+}
+
+TEST(PenTravel, OrderedPathsTravelLessAndStillDrawEveryPath) {
+    CRotundelDoc doc;
+    ASSERT_TRUE(doc.OpenDocument(example("flower.one")).ok);
+    doc.Step();
+    const PlotterDrawing d = PlotterSvg::draw(doc, PlotterOptions{});
+    EXPECT_LT(d.travelAfter, 0.8 * d.travelBefore);
+    // Measured again from the paths as they now stand.
+    double travel = 0;
+    Point2 pen{0, 0};
+    std::size_t paths = 0;
+    for (const PlotterLayer& l : d.layers)
+        for (const PlotterPath& p : l.paths) {
+            travel += std::hypot(p.nodes[0].x - pen.x, p.nodes[0].y - pen.y);
+            pen = p.nodes[0];
+            ++paths;
+        }
+    EXPECT_NEAR(travel, d.travelAfter, 1e-9);
+    EXPECT_EQ(paths, 6u);
+}
+
+TEST(PlotterScale, FixedScaleDrawsAtThatSizeOrSaysItDoesNotFit) {
+    CRotundelDoc doc;
+    ASSERT_TRUE(doc.OpenDocument(example("epicycles.one")).ok);
+    doc.Step();
+    auto extent = [](const PlotterDrawing& d) {
+        double x0 = INFINITY, x1 = -INFINITY;
+        for (const PlotterLayer& l : d.layers)
+            for (const PlotterPath& p : l.paths)
+                for (const Point2& q : p.exact) x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
+        return x1 - x0;
+    };
+    // Seen from above, x on the page is the automaton's x.
+    double units = 0;
+    for (const Sphere* s : doc.sphereTable)
+        if (s)
+            for (const SpherePoint& p : s->points)
+                for (const Vec3& q : p.path) units = std::max(units, std::abs(q.x));
+    PlotterOptions o;
+    o.scale = 5;
+    const PlotterDrawing small = PlotterSvg::draw(doc, o);
+    ASSERT_TRUE(small.error.empty()) << small.error;
+    EXPECT_NEAR(extent(small), 5 * 2 * units, 5 * 2 * units * 0.01);
+    o.scale = 500;
+    const PlotterDrawing large = PlotterSvg::draw(doc, o);
+    EXPECT_TRUE(large.layers.empty());
+    EXPECT_NE(large.error.find("more than"), std::string::npos) << large.error;
+}
+
+TEST_F(PenPrograms, SheetsTracksAndTheirOptions) {
+    const std::string flower = quote(example("flower.one")),
+                      epicycles = quote(example("epicycles.one")),
+                      siblings = quote(example("siblings.one"));
+    // Three documents in three cells across an A4 page inside 10 mm margins.
+    ASSERT_EQ(run(flower + " " + epicycles + " " + siblings + " -o " +
+                  quote((dir / "sheet.svg").string()) + " --plotter --grid 3x1 --verbose"),
+              0)
+        << err;
+    EXPECT_NE(err.find("pen travel"), std::string::npos) << err;
+    {
+        QFile f(QString::fromStdString((dir / "sheet.svg").string()));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&f);
+        const QRegularExpression node(R"(([-\d.]+),[-\d.]+)");
+        std::set<int> cells;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"path") {
+                const int cell = xml.attributes().value("inkscape:label").toString().section(':', 0, 0).toInt();
+                cells.insert(cell);
+                auto it = node.globalMatch(xml.attributes().value("d").toString());
+                while (it.hasNext()) {
+                    const double x = it.next().captured(1).toDouble();
+                    EXPECT_GE(x, 10 + (cell - 1) * 190.0 / 3 - 1e-3);
+                    EXPECT_LE(x, 10 + cell * 190.0 / 3 + 1e-3);
+                }
+            }
+        EXPECT_EQ(cells, (std::set<int>{1, 2, 3}));
+    }
+    ASSERT_EQ(run(flower + " -o " + quote((dir / "t.thr").string()) + " --point all --start centre" +
+                  " --preview " + quote((dir / "t.png").string())),
+              0)
+        << err;
+    EXPECT_GT(fs::file_size(dir / "t.png"), 1000u);
+    {
+        std::ifstream in(dir / "t.thr");
+        std::vector<double> rho;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != '#') rho.push_back(std::stod(line.substr(line.find(' '))));
+        ASSERT_GT(rho.size(), 6u);
+        EXPECT_EQ(rho.front(), 0);
+        EXPECT_EQ(rho.back(), 0);
+        // Six paths joined through the centre: each comes back to it.
+        int atCentre = 0;
+        for (std::size_t k = 1; k < rho.size(); ++k) atCentre += rho[k] == 0 && rho[k - 1] > 0;
+        EXPECT_EQ(atCentre, 6);
+    }
+    struct Refused {
+        std::string args;
+        std::string mentions;
+    } refused[] = {
+        {flower + " -o x.svg --plotter --scale 200mm", "more than"},
+        {flower + " -o x.thr --start middle", "--start"},
+        {flower + " -o x.thr --preview x.jpg", "--preview"},
+        {flower + " -o x.svg --plotter --pen-up G0", "--pen-up"},
+        {flower + " -o x.gcode --plotter --feed 0", "--feed"},
+        {flower + " -o x.gcode", "cannot write"},
+        {flower + " -o x.svg --plotter --grid 0x2", "--grid"},
+        {flower + " " + siblings + " -o x.svg --plotter", "one input file"},
+        {flower + " " + siblings + " " + siblings + " -o x.svg --plotter --grid 2x1", "at most 2"},
+        {flower + " -o x.thr --tolerance 0.0000001", "--tolerance"},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.args);
+        EXPECT_NE(run(r.args), 0);
+        EXPECT_NE(err.find(r.mentions), std::string::npos) << err;
     }
 }
