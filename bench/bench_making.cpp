@@ -99,7 +99,8 @@ std::vector<Point2> rose(std::size_t n) {
     std::vector<Point2> v(n + 1);
     for (std::size_t k = 0; k <= n; ++k) {
         const double t = 2 * std::numbers::pi * double(k) / double(n);
-        v[k] = {std::cos(t) * (1 + 0.3 * std::cos(40 * t)), std::sin(t) * (1 + 0.3 * std::cos(40 * t))};
+        v[k] = {std::cos(t) * (1 + 0.3 * std::cos(40 * t)),
+                std::sin(t) * (1 + 0.3 * std::cos(40 * t))};
     }
     return v;
 }
@@ -159,9 +160,9 @@ void simplify(benchmark::State& state) {
         benchmark::DoNotOptimize(k);
     }
     state.counters["kept"] = static_cast<double>(kept);
-    state.counters["per_vertex"] = benchmark::Counter(
-        static_cast<double>(n) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_vertex"] =
+        benchmark::Counter(static_cast<double>(n) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 void BM_Simplify_greedy(benchmark::State& s) {
     simplify<true>(s);
@@ -183,8 +184,19 @@ BENCHMARK(BM_Track_deep_chain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlotterPage_huge_radius)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PlotterPage_fast_epicycles)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PlotterPage_wide_tree)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Simplify_greedy)->Arg(1 << 12)->Arg(1 << 15)->Arg(1 << 18)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Simplify_douglas_peucker)->Arg(1 << 12)->Arg(1 << 15)->Arg(1 << 18)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Simplify_greedy)
+    ->Arg(1 << 12)
+    ->Arg(1 << 15)
+    ->Arg(1 << 18)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Simplify_douglas_peucker)
+    ->Arg(1 << 12)
+    ->Arg(1 << 15)
+    ->Arg(1 << 18)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Simplify_greedy_power)->Arg(1 << 12)->Arg(1 << 14)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Simplify_douglas_peucker_power)->Arg(1 << 12)->Arg(1 << 14)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Simplify_douglas_peucker_power)
+    ->Arg(1 << 12)
+    ->Arg(1 << 14)
+    ->Unit(benchmark::kMillisecond);
 #endif

@@ -13,8 +13,8 @@
 
 #include "atomicfile.h"
 #include "automatonreport.h"
-#include "cli_options.h"
 #include "chaindocument.h"
+#include "cli_options.h"
 #include "commands.h"
 #include "crotundeldoc.h"
 #include "pathcsv.h"
@@ -125,7 +125,6 @@ struct ExportArgs {
 #endif
 };
 
-
 std::vector<CliOption> exportOptions(ExportArgs& a) {
     std::vector<CliOption> options = {
         {{"-o", "--output"},
@@ -196,14 +195,15 @@ int runExport(const std::vector<std::string>& args) {
     const bool svg = false, made = false;
 #endif
     if (!csv && !one && !svg && !made)
-        return usage("export", "export cannot write " + AutomatonReport::printable(out) +
+        return usage("export",
+                     "export cannot write " + AutomatonReport::printable(out) +
 #ifdef ROTUNDEL_EXPORT_DRAWINGS
-                                   ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr or "
-                                   ".gcode (with --plotter) "
+                         ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr or "
+                         ".gcode (with --plotter) "
 #else
-                                   ": it writes .csv or .one "
+                         ": it writes .csv or .one "
 #endif
-                                   "(for images use rotundel render)");
+                         "(for images use rotundel render)");
     if (std::string why = checkAppliesTo(line, out); !why.empty()) return usage("export", why);
 
     CRotundelDoc doc;

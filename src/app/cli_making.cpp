@@ -94,8 +94,8 @@ std::optional<std::pair<int, int>> gridOf(const std::string& text) {
     auto x = text.find_first_of("xX");
     if (x == std::string::npos) return std::nullopt;
     auto c = decimalNumber(text.substr(0, x)), r = decimalNumber(text.substr(x + 1));
-    if (!c || !r || *c != std::floor(*c) || *r != std::floor(*r) || *c < 1 || *r < 1 ||
-        *c > 100 || *r > 100)
+    if (!c || !r || *c != std::floor(*c) || *r != std::floor(*r) || *c < 1 || *r < 1 || *c > 100 ||
+        *r > 100)
         return std::nullopt;
     return std::pair{static_cast<int>(*c), static_cast<int>(*r)};
 }
@@ -103,7 +103,7 @@ std::optional<std::pair<int, int>> gridOf(const std::string& text) {
 
 const char* const kMakingHelp =
     "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
-    "         1 at the path's farthest point) of one traced point seen from above\n"
+    "         1 at the farthest point) of traced points seen from above\n"
     "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
     "colour (STL has no colours).\n"
     "  --tube-radius R|auto  tube radius in automaton units; auto (the default) is 0.9 x\n"
@@ -237,7 +237,8 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
     if (m.start && *m.start != "centre" && *m.start != "center" && *m.start != "rim")
         return "--start needs centre or rim.";
     if (m.preview && !hasExtension(*m.preview, ".png")) return "--preview needs a .png file.";
-    if (m.grid && !gridOf(*m.grid)) return "--grid needs columns x rows from 1 to 100, such as 3x1.";
+    if (m.grid && !gridOf(*m.grid))
+        return "--grid needs columns x rows from 1 to 100, such as 3x1.";
     if (m.feed) {
         auto v = decimalNumber(*m.feed);
         if (!v || !(*v > 0) || *v > 1e6) return "--feed needs a speed from 0 to 1000000 (mm/min).";
@@ -273,8 +274,8 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
         if (m.point) o = *pointOf(*m.point);
         if (m.tolerance) o.tolerance = *decimalNumber(*m.tolerance);
         if (m.start)
-            o.start = *m.start == "rim" ? SandTrackOptions::Start::Rim
-                                        : SandTrackOptions::Start::Centre;
+            o.start =
+                *m.start == "rim" ? SandTrackOptions::Start::Rim : SandTrackOptions::Start::Centre;
         SandTrackResult track;
         error = SandTrack::write(doc, o, out, m.preview.value_or(""), &track);
         if (error.empty() && track.coarsened)

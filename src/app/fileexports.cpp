@@ -293,7 +293,13 @@ QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
         error = PathSvg::write(doc_, camera, doc_.cameraController.orientationMatrix(),
                                size.width(), size.height(), file);
     } else if (thr) {
-        error = SandTrack::write(doc_, {}, file);
+        // The selected sphere's traced point when it has one; otherwise the
+        // track's own choice (the point with the most lobes).
+        SandTrackOptions track;
+        if (const Sphere* s = doc_.selectedSphere)
+            for (std::size_t i = 0; i < s->points.size() && track.sphere.empty(); ++i)
+                if (!s->points[i].path.empty()) track.sphere = s->name, track.point = int(i);
+        error = SandTrack::write(doc_, track, file);
     } else {
         QStringList warnings;
         MeshOptions options = mesh;

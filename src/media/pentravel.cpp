@@ -20,8 +20,8 @@ void chooseStarts(const std::vector<std::vector<Point2>>& paths, TravelPlan& pla
         const std::size_t p = plan.order[i];
         const Point2 before = i ? paths[plan.order[i - 1]][plan.start[plan.order[i - 1]]] : from;
         const bool hasNext = i + 1 < n;
-        const Point2 after = hasNext ? paths[plan.order[i + 1]][plan.start[plan.order[i + 1]]]
-                                     : Point2{};
+        const Point2 after =
+            hasNext ? paths[plan.order[i + 1]][plan.start[plan.order[i + 1]]] : Point2{};
         double best = std::numeric_limits<double>::infinity();
         for (std::size_t k = 0; k < paths[p].size(); ++k) {
             const double d =
@@ -42,10 +42,10 @@ void twoOpt(const std::vector<std::vector<Point2>>& paths, TravelPlan& plan, Poi
         bool better = false;
         for (std::size_t i = 1; i < n; ++i)
             for (std::size_t j = i + 1; j <= n; ++j) {
-                const double before = distance(at(i - 1), at(i)) +
-                                      (j < n ? distance(at(j), at(j + 1)) : 0.0);
-                const double after = distance(at(i - 1), at(j)) +
-                                     (j < n ? distance(at(i), at(j + 1)) : 0.0);
+                const double before =
+                    distance(at(i - 1), at(i)) + (j < n ? distance(at(j), at(j + 1)) : 0.0);
+                const double after =
+                    distance(at(i - 1), at(j)) + (j < n ? distance(at(i), at(j + 1)) : 0.0);
                 if (after < before - 1e-9) {
                     std::reverse(plan.order.begin() + static_cast<std::ptrdiff_t>(i - 1),
                                  plan.order.begin() + static_cast<std::ptrdiff_t>(j));

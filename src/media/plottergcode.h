@@ -31,7 +31,7 @@ class PlotterGcode {
     static std::string check(const GcodeOptions& options);
     // Writes the drawing (made as for the SVG). Returns "" on success,
     // otherwise one sentence; *drawing (when given) gets what was drawn.
-    static std::string write(const std::vector<const Automaton*>& sheet,
-                             const PlotterOptions& page, const GcodeOptions& options,
-                             const std::string& path, PlotterDrawing* drawing = nullptr);
+    static std::string write(const std::vector<const Automaton*>& sheet, const PlotterOptions& page,
+                             const GcodeOptions& options, const std::string& path,
+                             PlotterDrawing* drawing = nullptr);
 };

@@ -11,7 +11,6 @@
 
 #include "atomicfile.h"
 #include "pentravel.h"
-
 #include "sphere.h"
 #include "tubemesh.h"
 #include "viewtransform.h"
@@ -192,7 +191,8 @@ PlotterDrawing PlotterSvg::draw(const std::vector<const Automaton*>& sheet,
         for (const Sphere* s : a->sphereTable)
             if (s)
                 for (const SpherePoint& p : s->points) traced += !p.path.empty();
-    const std::size_t share = std::max<std::size_t>(64, o.maxPoints / std::max<std::size_t>(traced, 1));
+    const std::size_t share =
+        std::max<std::size_t>(64, o.maxPoints / std::max<std::size_t>(traced, 1));
     struct Placed {
         std::size_t layer, path;
     };
@@ -219,13 +219,15 @@ PlotterDrawing PlotterSvg::draw(const std::vector<const Automaton*>& sheet,
                         box.y0 = std::min(box.y0, p->y), box.y1 = std::max(box.y1, p->y);
                     }
                 if (path.exact.size() < 2) continue;
-                auto layer = std::find_if(drawing.layers.begin(), drawing.layers.end(),
-                                          [s](const PlotterLayer& l) { return l.colour == s->color; });
+                auto layer =
+                    std::find_if(drawing.layers.begin(), drawing.layers.end(),
+                                 [s](const PlotterLayer& l) { return l.colour == s->color; });
                 if (layer == drawing.layers.end()) {
                     drawing.layers.push_back({"", s->color, {}});
                     layer = drawing.layers.end() - 1;
                 }
-                ofCell[d].push_back({std::size_t(layer - drawing.layers.begin()), layer->paths.size()});
+                ofCell[d].push_back(
+                    {std::size_t(layer - drawing.layers.begin()), layer->paths.size()});
                 layer->paths.push_back(std::move(path));
             }
         }
@@ -314,10 +316,10 @@ PlotterDrawing PlotterSvg::draw(const std::vector<const Automaton*>& sheet,
             if (first > 0) {
                 const Point2 node = path.nodes[first];
                 rotateToStart(path.nodes, first);
-                auto at = std::find_if(path.exact.begin(), path.exact.end(), [node](Point2 q) {
-                    return q.x == node.x && q.y == node.y;
-                });
-                if (at != path.exact.end()) rotateToStart(path.exact, std::size_t(at - path.exact.begin()));
+                auto at = std::find_if(path.exact.begin(), path.exact.end(),
+                                       [node](Point2 q) { return q.x == node.x && q.y == node.y; });
+                if (at != path.exact.end())
+                    rotateToStart(path.exact, std::size_t(at - path.exact.begin()));
             }
             if (!path.nodes.empty()) pen = path.nodes.front();
             ordered.push_back(std::move(path));
@@ -345,9 +347,8 @@ std::string PlotterSvg::write(const Automaton& a, const PlotterOptions& o,
     return write(std::vector<const Automaton*>{&a}, o, file);
 }
 
-std::string PlotterSvg::write(const std::vector<const Automaton*>& sheet,
-                              const PlotterOptions& o, const std::string& file,
-                              PlotterDrawing* result) {
+std::string PlotterSvg::write(const std::vector<const Automaton*>& sheet, const PlotterOptions& o,
+                              const std::string& file, PlotterDrawing* result) {
     if (std::string e = check(o); !e.empty()) return e;
     PlotterDrawing local;
     PlotterDrawing& drawing = result ? *result : local;

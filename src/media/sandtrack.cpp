@@ -269,8 +269,8 @@ void append(std::vector<ThetaRho>& out, ThetaRho q) {
         if (p.theta == q.theta && p.rho == q.rho) return;
         const double parts = std::ceil(std::abs(q.theta - p.theta) / kMostTurn);
         for (double m = 1; m < parts; ++m)
-            out.push_back({p.theta + m / parts * (q.theta - p.theta),
-                           p.rho + m / parts * (q.rho - p.rho)});
+            out.push_back(
+                {p.theta + m / parts * (q.theta - p.theta), p.rho + m / parts * (q.rho - p.rho)});
     }
     out.push_back(q);
 }
@@ -301,7 +301,8 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
     // The tolerance kept: the one asked, or what the budget reaches.
     double tolerance = o.tolerance;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const auto& samples = paths[i].traced.sphere->points[std::size_t(paths[i].traced.point)].path;
+        const auto& samples =
+            paths[i].traced.sphere->points[std::size_t(paths[i].traced.point)].path;
         const double turns = std::min(1e12, curves[i].mostTurns());
         const std::size_t most = std::max<std::size_t>(each / 8, 64);
         const std::size_t initial = std::clamp<std::size_t>(
@@ -453,9 +454,8 @@ std::string SandTrack::writePreview(const std::vector<ThetaRho>& pairs, const st
     return error;
 }
 
-std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o,
-                             const std::string& file, const std::string& preview,
-                             SandTrackResult* result) {
+std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o, const std::string& file,
+                             const std::string& preview, SandTrackResult* result) {
     SandTrackResult local;
     SandTrackResult& r = result ? *result : local;
     r = track(a, o);

@@ -11,8 +11,8 @@
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <set>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <unordered_map>
 
@@ -71,7 +71,9 @@ class SegmentGrid {
 
   private:
     long key(double v) const { return static_cast<long>(std::floor(v / cell_)); }
-    static long long pack(long x, long y) { return (static_cast<long long>(x) << 32) ^ (y & 0xffffffff); }
+    static long long pack(long x, long y) {
+        return (static_cast<long long>(x) << 32) ^ (y & 0xffffffff);
+    }
     const std::vector<Point2>& line_;
     double cell_;
     std::unordered_map<long long, std::vector<std::size_t>> cells_;
@@ -97,13 +99,28 @@ std::vector<Point2> drawn(const std::vector<ThetaRho>& t, std::size_t first, std
 }  // namespace
 
 TEST(SandTracks, BeginAtCentreOrRimAndKeepToTheDenselySampledCurve) {
-    std::vector<std::string> sources = {
-        "anaglyph.one",     "chain.one",           "deep-chain.one", "dynamic-axes.one",
-        "dynamic.one",      "epicycles.one",       "epicycloid.one", "flower.one",
-        "hypocycloid.one",  "long-period.one",     "many-points.one", "references.one",
-        "rolling-inside.one", "siblings.one",      "starter.one",    "stationary-leaf.one",
-        "tilted-chain.one", "seed 1",              "seed 2",         "seed 3",
-        "seed 5",           "seed 6"};
+    std::vector<std::string> sources = {"anaglyph.one",
+                                        "chain.one",
+                                        "deep-chain.one",
+                                        "dynamic-axes.one",
+                                        "dynamic.one",
+                                        "epicycles.one",
+                                        "epicycloid.one",
+                                        "flower.one",
+                                        "hypocycloid.one",
+                                        "long-period.one",
+                                        "many-points.one",
+                                        "references.one",
+                                        "rolling-inside.one",
+                                        "siblings.one",
+                                        "starter.one",
+                                        "stationary-leaf.one",
+                                        "tilted-chain.one",
+                                        "seed 1",
+                                        "seed 2",
+                                        "seed 3",
+                                        "seed 5",
+                                        "seed 6"};
     int row = 0;
     for (const std::string& source : sources) {
         SCOPED_TRACE(source);
@@ -250,8 +267,8 @@ TEST_F(PenPrograms, GcodeDrawsWhatTheSvgOfTheSamePageDraws) {
         SCOPED_TRACE(std::string(c.document) + " " + c.options);
         fs::remove(dir / "page.gcode");
         const std::string doc = quote(example(c.document));
-        ASSERT_EQ(run(doc + " -o " + quote((dir / "page.svg").string()) + " --plotter " + c.options),
-                  0)
+        ASSERT_EQ(
+            run(doc + " -o " + quote((dir / "page.svg").string()) + " --plotter " + c.options), 0)
             << err;
         ASSERT_EQ(run(doc + " -o " + quote((dir / "page.gcode").string()) + " --plotter " +
                       c.options + " " + c.gcode),
@@ -351,7 +368,8 @@ TEST_F(PenPrograms, SheetsTracksAndTheirOptions) {
         std::set<int> cells;
         while (!xml.atEnd())
             if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"path") {
-                const int cell = xml.attributes().value("inkscape:label").toString().section(':', 0, 0).toInt();
+                const int cell =
+                    xml.attributes().value("inkscape:label").toString().section(':', 0, 0).toInt();
                 cells.insert(cell);
                 auto it = node.globalMatch(xml.attributes().value("d").toString());
                 while (it.hasNext()) {
@@ -362,8 +380,8 @@ TEST_F(PenPrograms, SheetsTracksAndTheirOptions) {
             }
         EXPECT_EQ(cells, (std::set<int>{1, 2, 3}));
     }
-    ASSERT_EQ(run(flower + " -o " + quote((dir / "t.thr").string()) + " --point all --start centre" +
-                  " --preview " + quote((dir / "t.png").string())),
+    ASSERT_EQ(run(flower + " -o " + quote((dir / "t.thr").string()) +
+                  " --point all --start centre" + " --preview " + quote((dir / "t.png").string())),
               0)
         << err;
     EXPECT_GT(fs::file_size(dir / "t.png"), 1000u);
@@ -371,7 +389,8 @@ TEST_F(PenPrograms, SheetsTracksAndTheirOptions) {
         std::ifstream in(dir / "t.thr");
         std::vector<double> rho;
         for (std::string line; std::getline(in, line);)
-            if (!line.empty() && line[0] != '#') rho.push_back(std::stod(line.substr(line.find(' '))));
+            if (!line.empty() && line[0] != '#')
+                rho.push_back(std::stod(line.substr(line.find(' '))));
         ASSERT_GT(rho.size(), 6u);
         EXPECT_EQ(rho.front(), 0);
         EXPECT_EQ(rho.back(), 0);
