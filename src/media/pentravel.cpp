@@ -1,6 +1,5 @@
-// Nearest neighbour, 2-opt and starting nodes. The paths on one layer are
-// a few hundred at most, their nodes bounded by the page's budget, so the
-// nearest-neighbour scan over all nodes stays cheap.
+// Nearest neighbour, 2-opt and starting nodes, each bounded in its work by
+// the number of paths and the page's node budget.
 #include "pentravel.h"
 
 #include <algorithm>
@@ -38,7 +37,9 @@ void twoOpt(const std::vector<std::vector<Point2>>& paths, TravelPlan& plan, Poi
     auto at = [&](std::size_t i) {  // position i: 0 is where the pen stands
         return i == 0 ? from : paths[plan.order[i - 1]][plan.start[plan.order[i - 1]]];
     };
-    for (int sweep = 0; sweep < 50; ++sweep) {
+    // Sweeps cost n^2 each: as many as keep the whole to about 10^8 steps.
+    const double sweeps = std::clamp(1e8 / std::max(1.0, double(n) * double(n)), 1.0, 50.0);
+    for (int sweep = 0; sweep < int(sweeps); ++sweep) {
         bool better = false;
         for (std::size_t i = 1; i < n; ++i)
             for (std::size_t j = i + 1; j <= n; ++j) {
@@ -83,12 +84,17 @@ TravelPlan planTravel(const std::vector<std::vector<Point2>>& paths, Point2 from
     Point2 pen = from;
     for (std::size_t p = 0; p < paths.size(); ++p)
         if (paths[p].empty()) done[p] = 1, plan.order.push_back(p);
+    // Each path is looked at through at most kLooks of its nodes, spread
+    // evenly, so that the search costs paths^2 x kLooks however many nodes
+    // the paths have; the starting nodes are chosen among all of them after.
+    constexpr std::size_t kLooks = 64;
     while (plan.order.size() < paths.size()) {
         double best = std::numeric_limits<double>::infinity();
         std::size_t which = 0, node = 0;
         for (std::size_t p = 0; p < paths.size(); ++p) {
             if (done[p]) continue;
-            for (std::size_t k = 0; k < paths[p].size(); ++k) {
+            const std::size_t step = std::max<std::size_t>(1, paths[p].size() / kLooks);
+            for (std::size_t k = 0; k < paths[p].size(); k += step) {
                 const double d = distance(pen, paths[p][k]);
                 if (d < best) best = d, which = p, node = k;
             }

@@ -123,17 +123,16 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
     f.u[initial] = 1;
     f.p[initial] = f.p[0];
     const double cosTurn = std::cos(kPi / 8);
-    // The tolerance the interval a-b needs, with m its middle; infinity
-    // when it turns too far about the centre whatever the tolerance.
-    auto needs = [&](Point2 a, Point2 m, Point2 b) -> double {
+    // The tolerance the interval a-b needs, with m its middle; *turns: it
+    // turns too far about the centre whatever the tolerance.
+    auto needs = [&](Point2 a, Point2 m, Point2 b, bool* turns) -> double {
         const double ra = std::hypot(a.x, a.y), rb = std::hypot(b.x, b.y);
         const double chord = std::hypot(b.x - a.x, b.y - a.y) / radius;
         const double bow = 10 * segmentDistance(m, a, b) / radius;
         const double reach = std::max(ra, rb) / radius;
         const double spiral = reach > 0 ? 2.5 * chord * chord / reach : 0.0;
-        if (reach >= *tolerance / 4 && ra > 0 && rb > 0 &&
-            (a.x * b.x + a.y * b.y) < cosTurn * ra * rb)
-            return INFINITY;
+        *turns = reach >= *tolerance / 4 && ra > 0 && rb > 0 &&
+                 (a.x * b.x + a.y * b.y) < cosTurn * ra * rb;
         return std::max(bow, spiral);
     };
     std::vector<char> open(f.last(), 1);
@@ -147,10 +146,11 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
             if (!(f.u[k + 1] - f.u[k] > 1e-13)) continue;
             const Vec3 q = c.at((f.u[k] + f.u[k + 1]) / 2);
             middle[k] = {q.x, q.y};
-            const double need = needs(f.p[k], middle[k], f.p[k + 1]);
-            if (need > *tolerance) {
+            bool turns = false;
+            const double need = needs(f.p[k], middle[k], f.p[k + 1], &turns);
+            if (need > *tolerance || turns) {
                 open[k] = 1, ++more;
-                if (std::isfinite(need)) needed = std::max(needed, need);
+                needed = std::max(needed, need);
             }
         }
         if (!more) break;
@@ -401,7 +401,7 @@ SandTrackResult SandTrack::track(const Automaton& a, const SandTrackOptions& o) 
     bool rim = true;
     // A track with more pairs than a table plays in reasonable time is
     // followed again with fewer evaluations, which bounds its pairs.
-    for (std::size_t cap : {o.maxEvaluations, std::max<std::size_t>(o.maxPairs / 5, 1024)}) {
+    for (std::size_t cap : {o.maxEvaluations, std::max<std::size_t>(o.maxPairs / 5, 64)}) {
         if (!follow(a, o, paths, cap, r, &rim)) {
             r.error = "The path stays at the centre of the table: there is nothing to draw.";
             r.pairs.clear();

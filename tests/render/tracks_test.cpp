@@ -420,3 +420,43 @@ TEST_F(PenPrograms, SheetsTracksAndTheirOptions) {
         EXPECT_NE(err.find(r.mentions), std::string::npos) << err;
     }
 }
+
+TEST(Budgets, PagesAndTracksStayWithinTheirBudgetsAndSaySo) {
+    CRotundelDoc flower, longPeriod;
+    load(flower, "flower.one", 1);
+    load(longPeriod, "long-period.one", 1);
+    struct Page {
+        std::size_t maxNodes, maxPoints;
+        bool thinned;
+    } pages[] = {{200'000, 4'000'000, false}, {200, 4'000'000, true}, {200'000, 500, false}};
+    for (const Page& p : pages) {
+        SCOPED_TRACE(p.maxNodes);
+        PlotterOptions o;
+        o.maxNodes = p.maxNodes;
+        o.maxPoints = p.maxPoints;
+        const PlotterDrawing d = PlotterSvg::draw(flower, o);
+        std::size_t nodes = 0, exact = 0;
+        for (const PlotterLayer& l : d.layers)
+            for (const PlotterPath& path : l.paths)
+                nodes += path.nodes.size(), exact += path.exact.size();
+        EXPECT_LE(nodes, p.maxNodes);
+        EXPECT_LE(exact, std::max<std::size_t>(p.maxPoints, 6 * 156));
+        EXPECT_EQ(d.thinned, p.thinned);
+        EXPECT_EQ(d.tolerance > o.tolerance, p.thinned);
+    }
+    struct Track {
+        std::size_t maxEvaluations, maxPairs;
+        bool coarsened;
+    } tracks[] = {{2'000'000, 250'000, false}, {20'000, 250'000, true}, {2'000'000, 2'000, true}};
+    for (const Track& t : tracks) {
+        SCOPED_TRACE(t.maxEvaluations);
+        SandTrackOptions o;
+        o.maxEvaluations = t.maxEvaluations;
+        o.maxPairs = t.maxPairs;
+        const SandTrackResult r = SandTrack::track(longPeriod, o);
+        ASSERT_FALSE(r.pairs.empty()) << r.error;
+        EXPECT_LE(r.pairs.size(), t.maxPairs);
+        EXPECT_EQ(r.coarsened, t.coarsened);
+        EXPECT_EQ(r.tolerance > o.tolerance, t.coarsened);
+    }
+}
