@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <memory>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <thread>
 
