@@ -58,24 +58,6 @@ std::optional<double> positiveLength(const std::optional<std::string>& text, boo
     return v;
 }
 
-// "B:1" names sphere B's point 1; the sphere's name may hold colons itself.
-// "all": every traced point.
-std::optional<SandTrackOptions> pointOf(const std::string& text) {
-    if (text == "all") {
-        SandTrackOptions o;
-        o.allPoints = true;
-        return o;
-    }
-    auto colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0) return std::nullopt;
-    auto n = decimalNumber(text.substr(colon + 1));
-    if (!n || *n < 0 || *n > 5 || *n != std::floor(*n)) return std::nullopt;
-    SandTrackOptions o;
-    o.sphere = text.substr(0, colon);
-    o.point = static_cast<int>(*n);
-    return o;
-}
-
 bool isMesh(const std::string& out) {
     return PathMesh::formatForPath(out) != nullptr;
 }
@@ -89,16 +71,6 @@ bool isPlotter(const std::string& out, const MakingArguments& m) {
     return m.plotter && (hasExtension(out, ".svg") || isGcode(out, m));
 }
 
-// "3x1": columns by rows.
-std::optional<std::pair<int, int>> gridOf(const std::string& text) {
-    auto x = text.find_first_of("xX");
-    if (x == std::string::npos) return std::nullopt;
-    auto c = decimalNumber(text.substr(0, x)), r = decimalNumber(text.substr(x + 1));
-    if (!c || !r || *c != std::floor(*c) || *r != std::floor(*r) || *c < 1 || *r < 1 || *c > 100 ||
-        *r > 100)
-        return std::nullopt;
-    return std::pair{static_cast<int>(*c), static_cast<int>(*r)};
-}
 }  // namespace
 
 const char* const kMakingHelp =
@@ -155,7 +127,7 @@ std::vector<MakingOption> makingOptions(MakingArguments& m) {
 }
 
 int sheetCells(const MakingArguments& m) {
-    auto g = m.grid ? gridOf(*m.grid) : std::nullopt;
+    auto g = m.grid ? PlotterSvg::grid(*m.grid) : std::nullopt;
     return g ? g->first * g->second : 1;
 }
 
@@ -232,12 +204,11 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
             return plotter ? "--tolerance needs a length of at least 0.001mm."
                            : "--tolerance needs a number of table radii from 0.000001 up.";
     }
-    if (m.point && !pointOf(*m.point))
+    if (m.point && !SandTrack::point(*m.point))
         return "--point needs all or a sphere and a point number from 0 to 5, such as B:0.";
-    if (m.start && *m.start != "centre" && *m.start != "center" && *m.start != "rim")
-        return "--start needs centre or rim.";
+    if (m.start && !SandTrack::start(*m.start)) return "--start needs centre or rim.";
     if (m.preview && !hasExtension(*m.preview, ".png")) return "--preview needs a .png file.";
-    if (m.grid && !gridOf(*m.grid))
+    if (m.grid && !PlotterSvg::grid(*m.grid))
         return "--grid needs columns x rows from 1 to 100, such as 3x1.";
     if (m.feed) {
         auto v = decimalNumber(*m.feed);
@@ -271,7 +242,7 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
                       << " triangles (--max-triangles).\n";
     } else if (isTrack(out)) {
         SandTrackOptions o;
-        if (m.point) o = *pointOf(*m.point);
+        if (m.point) o = *SandTrack::point(*m.point);
         if (m.tolerance) o.tolerance = *decimalNumber(*m.tolerance);
         if (m.start)
             o.start =
@@ -291,7 +262,7 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
         if (m.view) o.view = *PlotterSvg::view(*m.view);
         if (m.tolerance) o.tolerance = *PlotterSvg::length(*m.tolerance);
         if (m.scale) o.scale = *positiveLength(m.scale, true);
-        if (m.grid) std::tie(o.columns, o.rows) = *gridOf(*m.grid);
+        if (m.grid) std::tie(o.columns, o.rows) = *PlotterSvg::grid(*m.grid);
         if (o.view == PlotterOptions::View::Camera) {
             constexpr int kWidth = 640, kHeight = 480;
             CameraRig rig;

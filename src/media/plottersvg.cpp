@@ -80,6 +80,22 @@ std::optional<PlotterOptions::View> PlotterSvg::view(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<std::pair<int, int>> PlotterSvg::grid(const std::string& text) {
+    const std::string t = lower(text);
+    const auto x = t.find('x');
+    if (x == std::string::npos) return std::nullopt;
+    auto whole = [](std::string_view s) -> std::optional<int> {
+        int v = 0;
+        auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (ec != std::errc() || end != s.data() + s.size() || v < 1 || v > 100)
+            return std::nullopt;
+        return v;
+    };
+    auto c = whole(std::string_view(t).substr(0, x)), r = whole(std::string_view(t).substr(x + 1));
+    if (!c || !r) return std::nullopt;
+    return std::pair{*c, *r};
+}
+
 std::string PlotterSvg::colourName(std::uint32_t c) {
     struct Named {
         const char* name;

@@ -72,6 +72,8 @@ class PlotterSvg {
     // A length with an optional unit (mm, cm, in); no unit means millimetres.
     static std::optional<double> length(const std::string& text);
     static std::optional<PlotterOptions::View> view(const std::string& text);
+    // "3x1": columns by rows, each from 1 to 100.
+    static std::optional<std::pair<int, int>> grid(const std::string& text);
     // The smallest tolerance the written numbers can keep to.
     static constexpr double kFinestTolerance = 0.001;
 

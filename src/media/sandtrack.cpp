@@ -383,6 +383,27 @@ void assemble(const std::vector<Followed>& paths, bool rim, SandTrackResult& r) 
 }
 }  // namespace
 
+std::optional<SandTrackOptions> SandTrack::point(const std::string& text) {
+    SandTrackOptions o;
+    if (text == "all") {
+        o.allPoints = true;
+        return o;
+    }
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
+    const std::string n = text.substr(colon + 1);
+    if (n.size() != 1 || n[0] < '0' || n[0] > '5') return std::nullopt;
+    o.sphere = text.substr(0, colon);
+    o.point = n[0] - '0';
+    return o;
+}
+
+std::optional<SandTrackOptions::Start> SandTrack::start(const std::string& text) {
+    if (text == "centre" || text == "center") return SandTrackOptions::Start::Centre;
+    if (text == "rim") return SandTrackOptions::Start::Rim;
+    return std::nullopt;
+}
+
 int SandTrack::decimals(double tolerance) {
     int d = 5;
     while (d < 9 && 0.75 * std::pow(10.0, -d) > tolerance / 20) ++d;

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,11 @@ class SandTrack {
   public:
     // The smallest tolerance accepted, in table radii.
     static constexpr double kFinestTolerance = 1e-6;
+
+    // The option values as written: "B:1" (sphere B's point 1; the name may
+    // hold colons itself) or "all"; "centre" (or "center") or "rim".
+    static std::optional<SandTrackOptions> point(const std::string& text);
+    static std::optional<SandTrackOptions::Start> start(const std::string& text);
 
     static SandTrackResult track(const Automaton& a, const SandTrackOptions& options);
     // Writes the track (and, when preview is not empty, a picture of what
