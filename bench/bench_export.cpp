@@ -1,7 +1,6 @@
 // The rolling animation's frames against the still picture's, the STL
 // export of the deep chain's tubes against its path pass, and movie frames
 // rendered and encoded per second.
-#if __has_include("movierecorder.h")
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
@@ -135,4 +134,3 @@ BENCHMARK(BM_MovieFrames_new_document)
     ->Name("BM_MovieFrames/new_document")
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-#endif

@@ -1,0 +1,648 @@
+// The export service: format by name, one option table, one check, one write.
+#include "exporter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "atomicfile.h"
+#include "automatonreport.h"
+#include "camerarig.h"
+#include "document.h"
+#include "framerenderer.h"
+#include "headlessrenderer.h"
+#include "imagefile.h"
+#include "moviefile.h"
+#include "movierecorder.h"
+#include "pathcsv.h"
+#include "pathmesh.h"
+#include "pathsvg.h"
+#include "plottergcode.h"
+#include "plottersvg.h"
+#include "relations.h"
+#include "sandtrack.h"
+#include "sphere.h"
+#include "spheredrawer.h"
+
+namespace {
+
+constexpr int kDefaultWidth = 640, kDefaultHeight = 480, kLargestSide = 16384;
+constexpr int kMostFrames = 100000;
+
+using K = ExportKind;
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::optional<double> decimalNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<int> wholeNumber(const std::string& text, int least, int most) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < least || v > most)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> positiveLength(const std::string& text, bool units) {
+    auto v = units ? PlotterSvg::length(text) : decimalNumber(text);
+    if (!v || !(*v > 0) || *v > 1e6) return std::nullopt;
+    return v;
+}
+
+// Where an option applies, as its refusal says it.
+struct Row {
+    ExportOption option;
+    std::string where;
+};
+
+const std::vector<Row>& rows() {
+    static const std::vector<Row> table = {
+        {{"tube-radius",
+          "R|auto",
+          "tube radius in automaton units; auto (the default) is 0.9 x the thinnest curve's "
+          "thickness, so no tube touches itself",
+          {K::Mesh}},
+         "meshes"},
+        {{"sides", "N", "sides of each tube, 3 to 64 (default 7)", {K::Mesh}}, "meshes"},
+        {{"max-triangles",
+          "N",
+          "triangles of all tubes together, at most (default 2000000); above it tubes are made "
+          "coarser",
+          {K::Mesh}},
+         "meshes"},
+        {{"size", "100mm", "scale the model so its largest dimension is that long", {K::Mesh}},
+         "meshes"},
+        {{"scale",
+          "S|20mm",
+          "or multiply every coordinate by S (millimetres per unit); plotter pages: a length "
+          "per automaton unit instead of filling the page",
+          {K::Mesh, K::PlotterPage, K::PenProgram}},
+         "meshes and drawings for plotters"},
+        {{"plotter",
+          "",
+          "a page in millimetres for pen plotters, one layer per colour (.svg), or G-code for "
+          "the same page (.gcode)",
+          {K::PlotterPage, K::PenProgram}},
+         ".svg drawings and .gcode"},
+        {{"page",
+          "A4|A3|A5|letter|WxHmm",
+          "the plotter's page (default A4)",
+          {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"landscape", "", "the page turned sideways", {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"margin", "10mm", "space left free at the page's edges", {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"view",
+          "top|front|side|camera",
+          "top looks down the stationary sphere's axis",
+          {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"tolerance",
+          "T",
+          "how far a plotter page may stray from the exact curve (a length, default 0.02mm) or "
+          "a track (table radii, default 0.0002)",
+          {K::PlotterPage, K::PenProgram, K::Track}},
+         "drawings for plotters and sand-table tracks"},
+        {{"grid",
+          "CxR",
+          "several documents on one sheet, one to a cell row by row (export a.one b.one c.one "
+          "--grid 3x1)",
+          {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"verbose",
+          "",
+          "say the pen's travel before and after ordering the paths",
+          {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"pen-up", "CMD", "G-code lifting the pen (default \"G0 Z5\")", {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"pen-down", "CMD", "G-code lowering the pen (default \"G1 Z0\")", {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"feed", "F", "drawing speed in millimetres a minute (default 3000)", {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"pen-change",
+          "CMD",
+          "G-code between layers, such as M0; without it one file per layer (OUT-1.gcode, "
+          "OUT-2.gcode...)",
+          {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"point",
+          "SPHERE:N|all",
+          "the traced point a sand-table track follows (default the one with the most lobes "
+          "that is not a circle), or all of them one after another",
+          {K::Track}},
+         "sand-table tracks (.thr)"},
+        {{"start",
+          "centre|rim",
+          "where a sand-table track begins and ends (default whichever is nearer the curve)",
+          {K::Track}},
+         "sand-table tracks (.thr)"},
+        {{"preview", "OUT.png", "a picture of what the table will draw", {K::Track}},
+         "sand-table tracks (.thr)"},
+        {{"width",
+          "W",
+          "picture width in pixels (default 640; one side alone keeps 4:3)",
+          {K::Image, K::Movie}},
+         "pictures and movies"},
+        {{"height",
+          "H",
+          "picture height in pixels (default 480; one side alone keeps 4:3)",
+          {K::Image, K::Movie}},
+         "pictures and movies"},
+        {{"curves-only",
+          "",
+          "the traced curves alone, without spheres and axes",
+          {K::Image, K::Movie}},
+         "pictures and movies"},
+        {{"frames",
+          "N",
+          "frames to render (default: the document's movie frame count; " +
+              std::to_string(MovieFile::kFramesPerSecond) + " a second)",
+          {K::Movie}},
+         "movies"},
+        {{"rolling",
+          "",
+          "one period of the rolling animation instead of the dynamic axes and orbit",
+          {K::Movie}},
+         "movies"},
+    };
+    return table;
+}
+
+const Row* rowFor(const std::string& name) {
+    for (const Row& r : rows())
+        if (r.option.name == name) return &r;
+    return nullptr;
+}
+
+bool hasExtension(const std::string& path, const std::string& ext) {
+    return lowerExtension(path) == ext;
+}
+
+// The value check of one option given for kind; "" when it is sound.
+std::string checkValue(const std::string& name, const std::string& v, ExportKind kind) {
+    if (name == "tube-radius") {
+        if (v == "auto") return {};
+        auto r = decimalNumber(v);
+        if (!r || !PathMesh::acceptsTubeRadius(*r))
+            return "--tube-radius needs auto or a positive number below " +
+                   std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
+    } else if (name == "sides") {
+        auto n = decimalNumber(v);
+        if (!n || *n != std::floor(*n) || *n < 3 || *n > PathMesh::kMostSides)
+            return "--sides needs a whole number from 3 to " +
+                   std::to_string(PathMesh::kMostSides) + ".";
+    } else if (name == "max-triangles") {
+        auto n = decimalNumber(v);
+        if (!n || *n != std::floor(*n) || *n < 1 || *n > double(MeshOptions::kMostTriangles))
+            return "--max-triangles needs a whole number from 1 to " +
+                   std::to_string(MeshOptions::kMostTriangles) + ".";
+    } else if (name == "size") {
+        if (!positiveLength(v, true)) return "--size needs a length such as 100mm.";
+    } else if (name == "scale") {
+        // Meshes take a plain factor, plotter pages a length per unit.
+        if (kind == K::Mesh ? !positiveLength(v, false) : !positiveLength(v, true))
+            return kind == K::Mesh ? "--scale needs a positive number."
+                                   : "--scale needs a length per automaton unit, such as 20mm.";
+    } else if (name == "page") {
+        if (!PlotterSvg::pageSize(v))
+            return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
+    } else if (name == "margin") {
+        auto m = PlotterSvg::length(v);
+        if (!m || *m < 0) return "--margin needs a length such as 10mm.";
+    } else if (name == "view") {
+        if (!PlotterSvg::view(v)) return "--view needs top, front, side or camera.";
+    } else if (name == "tolerance") {
+        const bool plotter = kind != K::Track;
+        auto t = plotter ? PlotterSvg::length(v) : decimalNumber(v);
+        if (!t || !(*t >= (plotter ? PlotterSvg::kFinestTolerance : SandTrack::kFinestTolerance)) ||
+            *t > 1e6)
+            return plotter ? "--tolerance needs a length of at least 0.001mm."
+                           : "--tolerance needs a number of table radii from 0.000001 up.";
+    } else if (name == "grid") {
+        if (!PlotterSvg::grid(v)) return "--grid needs columns x rows from 1 to 100, such as 3x1.";
+    } else if (name == "pen-up" || name == "pen-down" || name == "pen-change") {
+        // Each is copied into the program as one line of its own; only the
+        // pause between layers may be left out.
+        if (v.find_first_of("\r\n") != std::string::npos || (name != "pen-change" && v.empty()))
+            return "--" + name + " needs one line of G-code.";
+    } else if (name == "feed") {
+        auto f = decimalNumber(v);
+        if (!f || !(*f > 0) || *f > 1e6)
+            return "--feed needs a speed above 0 and up to 1000000 (millimetres a minute).";
+    } else if (name == "point") {
+        if (!SandTrack::point(v))
+            return "--point needs all or a sphere and a point number from 0 to 5, such as B:0.";
+    } else if (name == "start") {
+        if (!SandTrack::start(v)) return "--start needs centre or rim.";
+    } else if (name == "preview") {
+        if (!hasExtension(v, ".png")) return "--preview needs a .png file.";
+    } else if (name == "width" || name == "height") {
+        if (!wholeNumber(v, 1, kLargestSide))
+            return "--" + name + " must be a whole number of pixels from 1 to " +
+                   std::to_string(kLargestSide) + ".";
+    } else if (name == "frames") {
+        if (!wholeNumber(v, 1, kMostFrames))
+            return "--frames must be a whole number from 1 to " + std::to_string(kMostFrames) + ".";
+    }
+    return {};
+}
+
+// Width and height asked for: either side alone keeps the default's 4:3.
+std::pair<int, int> pictureSize(const ExportRequest& r) {
+    auto w = r.get("width"), h = r.get("height");
+    int width = w ? *wholeNumber(*w, 1, kLargestSide) : kDefaultWidth;
+    int height = h ? *wholeNumber(*h, 1, kLargestSide) : kDefaultHeight;
+    auto scaled = [](int side, int to, int from) {
+        return std::clamp(static_cast<int>(std::lround(side * double(to) / from)), 1, kLargestSide);
+    };
+    if (w && !h) height = scaled(width, kDefaultHeight, kDefaultWidth);
+    if (h && !w) width = scaled(height, kDefaultWidth, kDefaultHeight);
+    return {width, height};
+}
+
+std::string cannot(const std::string& action, const std::string& path, std::string why) {
+    while (!why.empty() && (why.back() == '.' || why.back() == '\n')) why.pop_back();
+    return "cannot " + action + " " + AutomatonReport::printable(path) + ": " + why + ".";
+}
+
+ExportResult failed(std::string error) {
+    ExportResult r;
+    r.error = std::move(error);
+    return r;
+}
+
+ExportResult done() {
+    ExportResult r;
+    r.ok = true;
+    return r;
+}
+
+void tell(const ExportContext& c, const std::string& message) {
+    if (c.tell) c.tell(message);
+}
+
+int tracedPoints(const Document& doc) {
+    int traced = 0;
+    for (const Sphere* s : doc.sphereTable)
+        if (s)
+            for (const auto& p : s->points) traced += !p.path.empty();
+    return traced;
+}
+
+// The camera a drawing through the document's camera is framed with.
+CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
+    CameraRig rig;
+    rig.fovy = Document::kViewFovy;
+    return rig.mono(frameSettingsOf(doc).camera, c.viewWidth, c.viewHeight);
+}
+
+ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    MeshOptions o;
+    auto radius = r.get("tube-radius");
+    o.autoRadius = !radius || *radius == "auto";
+    if (!o.autoRadius) o.tubeRadius = decimalNumber(*radius);
+    if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
+    if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
+    if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
+    o.warning = [&c](const std::string& w) { tell(c, "warning: " + w); };
+    if (auto v = r.get("max-triangles"))
+        o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
+    bool coarsened = false;
+    o.coarsened = &coarsened;
+    std::string error = PathMesh::write(doc, r.output, o);
+    if (coarsened)
+        tell(c, "note: tubes were made coarser to stay within " + std::to_string(o.maxTriangles) +
+                    " triangles (--max-triangles).");
+    return error.empty() ? done() : failed(AutomatonReport::printable(error));
+}
+
+// A plotter page (or G-code for it) of one document or a sheet of several.
+ExportResult writePlotterPage(const std::vector<Document*>& sheet, const ExportRequest& r,
+                              const ExportContext& c, bool gcode) {
+    PlotterOptions o;
+    if (auto v = r.get("page")) std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(*v);
+    if (r.has("landscape")) std::swap(o.pageWidth, o.pageHeight);
+    if (auto v = r.get("margin")) o.margin = *PlotterSvg::length(*v);
+    if (auto v = r.get("view")) o.view = *PlotterSvg::view(*v);
+    if (auto v = r.get("tolerance")) o.tolerance = *PlotterSvg::length(*v);
+    if (auto v = r.get("scale")) o.scale = *positiveLength(*v, true);
+    if (auto v = r.get("grid")) std::tie(o.columns, o.rows) = *PlotterSvg::grid(*v);
+    if (o.view == PlotterOptions::View::Camera) {
+        // A sheet is seen through its first document's camera.
+        o.camera = documentCamera(*sheet.front(), c);
+        o.orientation = sheet.front()->cameraController.orientationMatrix();
+    }
+    const std::vector<const Automaton*> automata(sheet.begin(), sheet.end());
+    PlotterDrawing drawing;
+    std::string error;
+    if (gcode) {
+        GcodeOptions g;
+        if (auto v = r.get("pen-up")) g.penUp = *v;
+        if (auto v = r.get("pen-down")) g.penDown = *v;
+        if (auto v = r.get("pen-change")) g.penChange = *v;
+        if (auto v = r.get("feed")) g.feed = *decimalNumber(*v);
+        error = PlotterGcode::write(automata, o, g, r.output, &drawing);
+        if (const auto files = PlotterGcode::files(r.output, drawing, g);
+            error.empty() && files.size() > 1)
+            tell(c, "note: without --pen-change each layer has a file of its own: " +
+                        AutomatonReport::printable(files.front()) + " to " +
+                        AutomatonReport::printable(files.back()) + ".");
+    } else {
+        error = PlotterSvg::write(automata, o, r.output, &drawing);
+    }
+    if (!error.empty()) return failed(AutomatonReport::printable(error));
+    char text[200];
+    if (drawing.thinned) {
+        // At last nodes are left out evenly, and no tolerance holds.
+        std::snprintf(text, sizeof text, "; it keeps to %.3g mm", drawing.tolerance);
+        tell(c, "note: the drawing was thinned to stay within " + std::to_string(o.maxNodes) +
+                    " nodes, a page a plotter can draw" +
+                    (std::isfinite(drawing.tolerance) ? text : "") + ".");
+    }
+    if (r.has("verbose")) {
+        std::snprintf(text, sizeof text,
+                      "pen travel %.1f mm in the document's order, %.1f mm as drawn.",
+                      drawing.travelBefore, drawing.travelAfter);
+        tell(c, text);
+    }
+    return done();
+}
+
+ExportResult writeTrack(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    SandTrackOptions o;
+    if (auto v = r.get("point")) o = *SandTrack::point(*v);
+    if (auto v = r.get("tolerance")) o.tolerance = *decimalNumber(*v);
+    if (auto v = r.get("start")) o.start = *SandTrack::start(*v);
+    SandTrackResult track;
+    std::string error = SandTrack::write(doc, o, r.output, r.get("preview").value_or(""), &track);
+    if (!error.empty()) return failed(AutomatonReport::printable(error));
+    if (track.coarsened) {
+        char text[240];
+        std::snprintf(text, sizeof text,
+                      "note: the path winds too finely to follow within %zu evaluations and %zu "
+                      "lines; the track keeps to about %.3g table radii instead.",
+                      o.maxEvaluations, o.maxPairs, track.tolerance);
+        tell(c, text);
+    }
+    return done();
+}
+
+ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    const auto [width, height] = pictureSize(r);
+    FrameRenderer::Options options;
+    options.textures.setDocumentFolder(c.documentFolder);
+    options.report = [&c](const std::string& m) { tell(c, m); };
+    std::string error;
+    auto renderer = HeadlessRenderer::create(options, &error);
+    if (!renderer) return failed(error);
+    CameraRig rig;
+    rig.fovy = Document::kViewFovy;
+    auto image = renderer->render(doc, frameSettingsOf(doc), rig, &doc.cameraController, width,
+                                  height, &error);
+    if (renderer->frames().spheres().tubesCoarsened())
+        tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+    if (!image) return failed(error);
+    if (std::string why = ImageFile::write(*image, r.output, *ImageFile::formatForPath(r.output));
+        !why.empty())
+        return failed(why);
+    return done();
+}
+
+ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    const auto kind = *MovieFile::kindForPath(r.output);
+    const auto [width, height] = pictureSize(r);
+    int w = width, h = height;
+    MovieFile::encodedSize(kind, width, height, &w, &h);
+    if (w != width || h != height)
+        tell(c, "note: MP4 and WebM frames have even sides; the movie is " + std::to_string(w) +
+                    " x " + std::to_string(h) + " pixels.");
+    MovieRequest request;
+    request.output = r.output;
+    request.frames = r.has("frames") ? *wholeNumber(*r.get("frames"), 1, kMostFrames)
+                                     : std::max(1, doc.movieFrameCount);
+    request.width = width;
+    request.height = height;
+    // An automaton where nothing else moves rolls, rather than give a movie
+    // of identical frames.
+    request.rolling = r.has("rolling") || (!anyDynamic(doc) && doc.viewFromStationary == 1);
+    request.faintRest = c.faintRest;
+    request.documentFolder = c.documentFolder;
+    FrameSettings settings = frameSettingsOf(doc);
+    request.camera = settings.camera;
+    MovieControl control;
+    control.cancel = c.cancel;
+    control.progress = c.progress;
+    MovieResult m = MovieRecorder::record(doc, settings, &doc.cameraController, request, control);
+    if (m.tubesCoarsened) tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+    ExportResult result;
+    result.ok = m.ok;
+    result.cancelled = m.cancelled;
+    result.error = m.error;
+    return result;
+}
+
+}  // namespace
+
+const char* const Exporter::kWrites =
+    ".csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr or .gcode (with --plotter)";
+
+ExportRequest& ExportRequest::set(const std::string& name, const std::string& value) {
+    options.emplace_back(name, value);
+    return *this;
+}
+
+std::optional<std::string> ExportRequest::get(const std::string& name) const {
+    for (auto it = options.rbegin(); it != options.rend(); ++it)
+        if (it->first == name) return it->second;
+    return std::nullopt;
+}
+
+const std::vector<ExportOption>& Exporter::options() {
+    static const std::vector<ExportOption> list = [] {
+        std::vector<ExportOption> out;
+        for (const Row& r : rows()) out.push_back(r.option);
+        return out;
+    }();
+    return list;
+}
+
+std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
+    const std::string& out = request.output;
+    if (out.empty()) return std::nullopt;
+    const std::string ext = lowerExtension(out);
+    if (ext == ".csv") return K::Table;
+    if (ext == ".one") return K::Automaton;
+    if (ext == ".svg") return request.has("plotter") ? K::PlotterPage : K::Drawing;
+    if (ext == ".thr") return K::Track;
+    if (ext == ".gcode" && request.has("plotter")) return K::PenProgram;
+    if (PathMesh::formatForPath(out)) return K::Mesh;
+    if (ImageFile::formatForPath(out)) return K::Image;
+    if (MovieFile::kindForPath(out)) return K::Movie;
+    return std::nullopt;
+}
+
+std::string Exporter::check(const ExportRequest& request) {
+    const auto kind = kindOf(request);
+    if (!kind && hasExtension(request.output, ".gcode"))
+        return "cannot write " + AutomatonReport::printable(request.output) +
+               ": G-code is written for pen plotters, with --plotter.";
+    if (!kind)
+        return "cannot write " + AutomatonReport::printable(request.output) + ": it writes " +
+               kWrites + ", a picture (.png, .jpg, .bmp, .tif) or a movie (" +
+               MovieFile::kAccepted + ").";
+    for (const auto& [name, value] : request.options) {
+        const Row* row = rowFor(name);
+        if (!row) return "unknown option --" + AutomatonReport::printable(name) + ".";
+        const auto& kinds = row->option.kinds;
+        // --plotter itself is what makes an .svg a plotter page.
+        const bool applies =
+            name == "plotter"
+                ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
+                : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+        if (!applies) return "--" + name + " applies only to " + row->where + ".";
+        if (row->option.value.empty() && !value.empty()) return "--" + name + " takes no value.";
+    }
+    if (request.has("size") && request.has("scale")) return "give --size or --scale, not both.";
+    for (const auto& [name, value] : request.options)
+        if (std::string why = checkValue(name, value, *kind); !why.empty()) return why;
+    // The picture would take the track's place.
+    if (auto preview = request.get("preview"); preview && *preview == request.output)
+        return "--preview needs a file of its own, not the track's.";
+    return {};
+}
+
+std::size_t Exporter::mostDocuments(const ExportRequest& request) {
+    const auto kind = kindOf(request);
+    const auto grid = request.get("grid");
+    if (!kind || (*kind != K::PlotterPage && *kind != K::PenProgram) || !grid) return 1;
+    const auto cells = PlotterSvg::grid(*grid);
+    return cells ? static_cast<std::size_t>(cells->first) * cells->second : 1;
+}
+
+ExportResult Exporter::write(Document& doc, const ExportRequest& request,
+                             const ExportContext& context) {
+    return writeSheet({&doc}, request, context);
+}
+
+ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const ExportRequest& request,
+                                  const ExportContext& context) {
+    if (std::string why = check(request); !why.empty()) return failed(why);
+    if (sheet.empty() || std::find(sheet.begin(), sheet.end(), nullptr) != sheet.end())
+        return failed("there is no automaton to export.");
+    if (const std::size_t most = mostDocuments(request); sheet.size() > most)
+        return failed(request.has("grid")
+                          ? "--grid " + AutomatonReport::printable(*request.get("grid")) +
+                                " holds at most " + std::to_string(most) + " documents."
+                          : std::string("several documents go on one sheet only with --grid."));
+    const ExportKind kind = *kindOf(request);
+    const std::string& out = request.output;
+    // No long work for a file that cannot be written.
+    const bool folder =
+        kind == K::Movie && *MovieFile::kindForPath(out) == MovieFile::Kind::PngFolder;
+    if (std::string why = folder ? WorkFolder::problem(out) : AtomicFile::problem(out);
+        !why.empty())
+        return failed(cannot("write", out, why));
+    if (auto preview = request.get("preview"))
+        if (std::string why = AtomicFile::problem(*preview); !why.empty())
+            return failed(cannot("write", *preview, why));
+    Document& doc = *sheet.front();
+    if (kind == K::Automaton) {
+        DocResult w = doc.saveDocument(out);
+        return w ? done() : failed(cannot("write", out, w.why()));
+    }
+    // The paths of the first frame after opening (the camera fit of
+    // pictures and movies takes them in); a movie then starts from the
+    // dynamic angles as they were.
+    const bool curvesOnly = doc.curvesOnly;
+    if (kind == K::Image || kind == K::Movie) doc.curvesOnly = request.has("curves-only");
+    for (Document* d : sheet)
+        if (!context.pathsReady && !d->pathsUpToDate) {
+            PathPassResult pass = d->step();
+            for (const Sphere* s : pass.coarsened)
+                tell(context, "note: the paths of " + AutomatonReport::printable(s->name) +
+                                  " were sampled more coarsely to stay within " +
+                                  std::to_string(d->sampleBudget) + " samples.");
+            if (kind == K::Movie) d->rewindDynamics();
+        }
+    // Every document of a sheet has something to draw in its cell.
+    const Document* silent = nullptr;
+    std::string silentName = context.inputName;
+    if (kind != K::Image && kind != K::Movie)
+        for (std::size_t i = 0; i < sheet.size() && !silent; ++i)
+            if (tracedPoints(*sheet[i]) == 0) {
+                silent = sheet[i];
+                if (i > 0)
+                    silentName = i - 1 < context.sheetNames.size()
+                                     ? context.sheetNames[i - 1]
+                                     : "the automaton in cell " + std::to_string(i + 1);
+            }
+    ExportResult result;
+    if (silent) {
+        result = failed(cannot("export", silentName,
+                               silent->stationarySphere
+                                   ? "no point of it traces a path"
+                                   : "it has no stationary sphere, so no point traces a path"));
+    } else if (kind == K::Table) {
+        AtomicFile target(out);
+        if (!target.open()) {
+            result = failed(cannot("write", out, target.error()));
+        } else {
+            PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
+            result = target.commit() ? done() : failed(cannot("write", out, target.error()));
+        }
+    } else if (kind == K::Drawing) {
+        std::string error = PathSvg::write(doc, documentCamera(doc, context),
+                                           doc.cameraController.orientationMatrix(),
+                                           context.viewWidth, context.viewHeight, out);
+        result = error.empty() ? done() : failed(error);
+    } else if (kind == K::PlotterPage || kind == K::PenProgram) {
+        result = writePlotterPage(sheet, request, context, kind == K::PenProgram);
+    } else if (kind == K::Mesh) {
+        result = writeMesh(doc, request, context);
+    } else if (kind == K::Track) {
+        result = writeTrack(doc, request, context);
+    } else if (kind == K::Image) {
+        result = writeImage(doc, request, context);
+    } else {
+        result = writeMovie(doc, request, context);
+    }
+    doc.curvesOnly = curvesOnly;
+    return result;
+}
+
+std::string Exporter::formatHelp() {
+    std::string out =
+        "  .csv   the sampled positions, one row per sample\n"
+        "  .one   the automaton itself (save as)\n"
+        "  .svg   the paths projected through the document's camera, one path per point\n";
+    for (const auto& f : PathMesh::formats()) {
+        std::string ext = f.extension;
+        out += "  " + ext + std::string(6 - ext.size(), ' ') + " " + f.description + "\n";
+    }
+    out +=
+        "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
+        "         1 at the farthest point) of traced points seen from above, beginning and\n"
+        "         ending at the centre or the rim\n"
+        "  .gcode with --plotter: the plotter page as G-code, in millimetres from the page's\n"
+        "         lower left corner\n"
+        "With --plotter, .svg is a page in millimetres, one layer per colour, for pen\n"
+        "plotters.\n"
+        "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
+        "colour (STL has no colours).\n";
+    return out;
+}
