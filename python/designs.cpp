@@ -2,6 +2,8 @@
 // for the Python module.
 #include "designs.h"
 
+#include <pybind11/stl.h>
+
 #include "curvedesign.h"
 #include "curveinvariants.h"
 #include "sphere.h"
@@ -89,6 +91,24 @@ py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>&
         d["length"] = c.length;
         d["reach"] = c.reach;
         d["thickness"] = c.thickness;
+        d["axis"] = py::make_tuple(s.axis.x, s.axis.y, s.axis.z);
+        d["crosses_itself"] = c.crosses;
+        d["cusp"] = c.cusp;
+        d["knot"] = c.knotFound && !c.knot.empty() ? py::object(py::str(c.knot)) : py::none();
+        d["alexander"] = c.knotFound ? py::object(py::cast(c.alexander)) : py::none();
+        d["determinant"] = c.knotFound ? py::object(py::int_(c.determinant)) : py::none();
+        py::list links;
+        for (const CurveLink& l : c.links) {
+            py::dict link;
+            Sphere* other = nullptr;
+            for (Sphere* x : state.doc.sphereTable)
+                if (x && x->name == l.sphere) other = x;
+            link["sphere"] = refOf(other);
+            link["point"] = l.point;
+            link["linking_number"] = l.number;
+            links.append(link);
+        }
+        d["links"] = links;
         d["description"] = describeCurve(c);
         out.append(d);
     }

@@ -12,11 +12,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include "chaindocument.h"
-#include "mainwindow.h"
 #include "application.h"
+#include "chaindocument.h"
 #include "curvedesign.h"
+#include "curveinvariants.h"
 #include "examplesdialog.h"
+#include "mainwindow.h"
+#include "placement.h"
 
 namespace {
 
@@ -44,6 +46,22 @@ bool askSymmetry(QWidget* parent, int* order, int* levels) {
     *order = orderBox->value();
     *levels = levelsBox->value();
     return true;
+}
+
+// A candidate as the gallery lists it: its curve's symmetry and lobes, then
+// its spheres (radius, inside or out, rate) from the root down.
+QString candidateText(const ChainPlan& plan, int order) {
+    ChainAutomaton a(plan);
+    reset(a);
+    frameUpdate(a);
+    const std::vector<CurveInvariants> curves = curveInvariants(a);
+    QString shape = QString("%1-fold rotational symmetry").arg(order);
+    if (!curves.empty()) {
+        const CurveInvariants& c = curves.front();
+        if (c.mirror) shape += ", mirrors";
+        shape += QString(", %1 %2").arg(c.lobes).arg(c.lobes == 1 ? "lobe" : "lobes");
+    }
+    return shape + "; spheres " + QString::fromStdString(plan.describe());
 }
 
 }  // namespace
@@ -102,12 +120,16 @@ bool Application::onDesignBySymmetry() {
             showError(QString::fromStdString(error));
             return false;
         }
-        table << "| `" << name << ".one` | " << QString::fromStdString(chains[i].describe())
-              << " |\n";
+        table << "| `" << name << ".one` | " << candidateText(chains[i], order) << " |\n";
     }
     readme.close();
     ExamplesDialog gallery(folder.path(), renderProgram, thumbnailCache, frame_.get());
-    gallery.setWindowTitle(QString("Curves with %1-fold symmetry").arg(order));
+    gallery.setWindowTitle(QString("Design candidates with %1-fold symmetry").arg(order));
+    gallery.setIntro(
+        QString("Automata whose traced curve repeats exactly %1 times around its axis, "
+                "simplest first. Choose a candidate to open a copy of it.")
+            .arg(order));
+    gallery.setListName("Design candidates");
     if (gallery.exec() != QDialog::Accepted || gallery.chosenPath().isEmpty()) return false;
     return openDocumentCopy(gallery.chosenPath());
 }

@@ -61,8 +61,9 @@ ExamplesDialog::ExamplesDialog(const QString& folder, const QString& renderProgr
       renderProgram_(renderProgram),
       cacheFolder_(cacheFolder) {
     setWindowTitle("Examples");
-    auto* intro = new QLabel(examples_.isEmpty() ? "No examples were found with this installation."
-                                                 : "Choose an example to open a copy of it.");
+    auto* intro = intro_ =
+        new QLabel(examples_.isEmpty() ? "No examples were found with this installation."
+                                       : "Choose an example to open a copy of it.");
     list_ = new QListWidget;
     list_->setObjectName("examplesList");
     list_->setAccessibleName("Examples");
@@ -105,6 +106,18 @@ ExamplesDialog::ExamplesDialog(const QString& folder, const QString& renderProgr
 
     if (!queue_.isEmpty()) QDir().mkpath(cacheFolder_);
     drawNext();
+}
+
+void ExamplesDialog::setIntro(const QString& text) {
+    if (!examples_.isEmpty()) intro_->setText(text);
+}
+
+QString ExamplesDialog::intro() const {
+    return intro_->text();
+}
+
+void ExamplesDialog::setListName(const QString& name) {
+    list_->setAccessibleName(name);
 }
 
 ExamplesDialog::~ExamplesDialog() {

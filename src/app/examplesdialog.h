@@ -15,6 +15,8 @@ class QProcess;
 // command in a separate process (so a slow or failing drawing never holds
 // up the window) and kept in the cache folder, keyed by the file's
 // contents, so a changed example gets a new picture.
+class QLabel;
+
 class ExamplesDialog : public QDialog {
     Q_OBJECT
   public:
@@ -41,6 +43,11 @@ class ExamplesDialog : public QDialog {
     // The example chosen when the dialog was accepted ("" otherwise).
     QString chosenPath() const;
     QListWidget* list() const { return list_; }
+    // What the dialog says above its list, and the list's name: other
+    // galleries (the design candidates) say what their entries are.
+    void setIntro(const QString& text);
+    void setListName(const QString& name);
+    QString intro() const;
     // Pictures still to be drawn.
     int pendingThumbnails() const { return static_cast<int>(queue_.size()); }
 
@@ -53,6 +60,7 @@ class ExamplesDialog : public QDialog {
     QString renderProgram_;
     QString cacheFolder_;
     QListWidget* list_;
+    QLabel* intro_;
     QList<int> queue_;  // rows whose picture is being or still to be drawn
     std::unique_ptr<QProcess> process_;
     QString drawing_;  // the temporary picture of the running drawing

@@ -1,12 +1,15 @@
 // Main window: splitters, panes, menus, fixed pane sizes.
 #include "mainwindow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
@@ -19,16 +22,33 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "constructionpanel.h"
+#include "curvereadout.h"
 #include "document.h"
 #include "helpwindow.h"
 #include "lightpage.h"
-#include "propertysheet.h"
-#include "view3d.h"
 #include "propertiespanel.h"
+#include "propertysheet.h"
 #include "spheretree.h"
-#include "constructionpanel.h"
+#include "view3d.h"
+
+namespace {
+// Screen readers call the view a picture one can act on, rather than the
+// unnamed filler a bare window container reports.
+QAccessibleInterface* viewAccessible(const QString& className, QObject* object) {
+    auto* w = qobject_cast<QWidget*>(object);
+    if (w && className == "QWindowContainer" && w->objectName() == "view3dWindow")
+        return new QAccessibleWidget(w, QAccessible::Canvas);
+    return nullptr;
+}
+}  // namespace
 
 MainWindow::MainWindow() {
+    static const bool factory = [] {
+        QAccessible::installFactory(viewAccessible);
+        return true;
+    }();
+    (void)factory;
     // Caption, system menu, minimise and maximise boxes; no tool bar and no
     // status bar.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -55,10 +75,22 @@ void MainWindow::embedView() {
     if (viewEmbedded_ || !view_) return;
     viewEmbedded_ = true;
     QWidget* container = QWidget::createWindowContainer(view_, viewContainer_);
+    container->setObjectName("view3dWindow");
     container->setMinimumSize(1, 1);
-    container->setFocusPolicy(Qt::StrongFocus);
+    // One focus stop for the view, the window that takes the keys; the pane
+    // around it passes the focus on and is no stop of its own.
+    container->setAccessibleName(viewContainer_->accessibleName());
+    container->setAccessibleDescription(viewContainer_->accessibleDescription());
     viewContainer_->layout()->addWidget(container);
+    const bool hadFocus = viewContainer_->hasFocus();
+    // In this order: a policy set on a widget with a focus proxy goes to
+    // the proxy as well.
+    viewContainer_->setFocusPolicy(Qt::NoFocus);
     viewContainer_->setFocusProxy(container);
+    container->setFocusPolicy(Qt::StrongFocus);
+    viewContainer_->setAccessibleName({});
+    viewContainer_->setAccessibleDescription({});
+    if (hadFocus) container->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::buildMenus() {
@@ -70,7 +102,7 @@ void MainWindow::buildMenus() {
         return a;
     };
     newAction = add("&New", "fileNew", QKeySequence("Ctrl+N"));
-    randomAction = add("New random automaton", "fileNewRandom", QKeySequence("Ctrl+Shift+N"));
+    randomAction = add("New &random automaton", "fileNewRandom", QKeySequence("Ctrl+Shift+N"));
     openAction = add("&Open...", "fileOpen", QKeySequence("Ctrl+O"));
     saveAction = add("&Save", "fileSave", QKeySequence("Ctrl+S"));
     saveAsAction = add("Save &As...", "fileSaveAs");
@@ -124,14 +156,16 @@ void MainWindow::buildMenus() {
     smoothEdgesActions[1]->setChecked(true);
 
     QMenu* design = menuBar()->addMenu("&Design");
-    designAction = design->addAction("By symmetry...");
+    designAction = design->addAction("&By symmetry...");
     designAction->setObjectName("designBySymmetry");
+    designAction->setShortcut(QKeySequence("Ctrl+D"));
 
-    QMenu* help = menuBar()->addMenu("Help");
-    helpAction = help->addAction("Help");
+    QMenu* help = menuBar()->addMenu("&Help");
+    helpAction = help->addAction("&Help");
     helpAction->setObjectName("help");
-    examplesAction = help->addAction("Examples...");
+    examplesAction = help->addAction("&Examples...");
     examplesAction->setObjectName("helpExamples");
+    examplesAction->setShortcut(QKeySequence("Ctrl+Shift+E"));
     helpAction->setShortcut(QKeySequence(Qt::Key_F1));
     aboutAction = help->addAction("&About Rotundel...");
     aboutAction->setObjectName("about");
@@ -212,8 +246,8 @@ bool MainWindow::onCreateClient() {
     viewContainer_->setFocusPolicy(Qt::StrongFocus);
     viewContainer_->setAccessibleName("3-D view");
     viewContainer_->setAccessibleDescription(
-        "The automaton in three dimensions: drag or use the arrow keys to turn it, Delete and "
-        "Insert to move away and nearer");
+        "The automaton in three dimensions: drag or use the arrow keys to turn it, minus and plus "
+        "(or Delete and Insert) to move away and nearer, Home to reset the view");
     auto* viewLayout = new QVBoxLayout(viewContainer_);
     viewLayout->setContentsMargins(0, 0, 0, 0);
     view_->setTitleWindow(this);
@@ -226,22 +260,30 @@ bool MainWindow::onCreateClient() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(viewContainer_, 1);
+    // Under the view, a strip of constant height: the progress of a long
+    // path computation, a note about it and the curve read-out come and go
+    // inside it, so the view above never changes size with them (a native
+    // OpenGL window that grows shows stale pixels until its thread draws).
+    statusStrip_ = new QWidget;
+    statusStrip_->setObjectName("statusStrip");
+    auto* strip = new QVBoxLayout(statusStrip_);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setSpacing(0);
     pathProgress_ = new QProgressBar;
     pathProgress_->setObjectName("pathProgress");
     pathProgress_->setFixedHeight(16);
     pathProgress_->setTextVisible(true);
     pathProgress_->hide();
-    column->addWidget(pathProgress_);
+    strip->addWidget(pathProgress_);
     pathNote_ = new QLabel;
     pathNote_->setObjectName("pathNote");
     pathNote_->hide();
-    column->addWidget(pathNote_);
-    curveReadout_ = new QLabel;
-    curveReadout_->setObjectName("curveReadout");
-    curveReadout_->setAccessibleName("Curves of the selected sphere");
-    curveReadout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    curveReadout_->hide();
-    column->addWidget(curveReadout_);
+    strip->addWidget(pathNote_);
+    curveReadout_ = new CurveReadout;
+    curveReadout_->setMinimumHeight(1);
+    strip->addWidget(curveReadout_, 1);
+    statusStrip_->setFixedHeight(curveReadout_->sizeHint().height());
+    column->addWidget(statusStrip_);
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, &MainWindow::updatePathProgress);
     progressTimer_->start(100);
@@ -284,6 +326,23 @@ bool MainWindow::onCreateClient() {
     return true;
 }
 
+int MainWindow::treeLeastHeight() const {
+    // Rows of the tree's own font as its items draw them, the header when
+    // shown, and the frame.
+    int row = tree_->topLevelItemCount() > 0 ? tree_->sizeHintForRow(0) : 0;
+    if (row <= 0) row = tree_->fontMetrics().height() + 4;
+    const int header = tree_->isHeaderHidden() ? 0 : tree_->header()->sizeHint().height();
+    return kTreeRows * row + header + 2 * tree_->frameWidth();
+}
+
+int MainWindow::propertiesHeightFor(int rows) const {
+    // The properties pane scrolls, the tree does not show what it cannot
+    // fit: in a low window the pages give up height until the tree shows
+    // its rows, down to the least that still shows some of a page.
+    const int room = rows - constructionPaneHeight - treeLeastHeight();
+    return std::clamp(room, std::min(propertiesPaneHeight, kPropertiesLeast), propertiesPaneHeight);
+}
+
 void MainWindow::applyPaneSizes() {
     if (!layoutReady || isMinimized()) return;
     QSize client = mainSplitter_->size();
@@ -291,8 +350,9 @@ void MainWindow::applyPaneSizes() {
     mainSplitter_->setSizes({std::max(10, w - controlPanelWidth), controlPanelWidth});
     fitControlSplitter();
     int rows = std::max(h, controlSplitter_->height()) - 2 * controlSplitter_->handleWidth();
-    int tree = std::max(1, rows - propertiesPaneHeight - constructionPaneHeight);
-    controlSplitter_->setSizes({constructionPaneHeight, tree, propertiesPaneHeight});
+    const int properties = propertiesHeightFor(rows);
+    int tree = std::max(1, rows - properties - constructionPaneHeight);
+    controlSplitter_->setSizes({constructionPaneHeight, tree, properties});
 }
 
 namespace {
@@ -329,8 +389,9 @@ bool MainWindow::restoreLayout(const QSettings& settings) {
 }
 
 void MainWindow::fitControlSplitter() {
-    int least =
-        constructionPaneHeight + 1 + propertiesPaneHeight + 2 * controlSplitter_->handleWidth();
+    const int handles = 2 * controlSplitter_->handleWidth();
+    const int properties = propertiesHeightFor(controlColumn_->height() - handles);
+    int least = constructionPaneHeight + 1 + properties + handles;
     controlSplitter_->setGeometry(0, 0, controlColumn_->width(),
                                   std::max(controlColumn_->height(), least));
 }
@@ -367,31 +428,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-QString MainWindow::curveReadout(const Document* doc) {
-    if (!doc) return {};
-    // The selected sphere's points; with none traced there, every traced
-    // point, named with its sphere.
-    const int slot = doc->selectedSphere ? doc->slotOf(doc->selectedSphere) : -1;
-    const std::vector<CurveInvariants> curves = doc->curves();
-    QStringList own, all;
-    for (const CurveInvariants& c : curves) {
-        QString text = QString::fromStdString(describeCurve(c));
-        if (c.slot == slot) own << QString("Point %1: %2").arg(c.point + 1).arg(text);
-        all << QString("%1, point %2: %3")
-                   .arg(QString::fromStdString(c.sphere))
-                   .arg(c.point + 1)
-                   .arg(text);
-    }
-    return (own.isEmpty() ? all : own).join('\n');
-}
-
 void MainWindow::updatePathProgress() {
     const QString note = view_ ? QString::fromStdString(view_->pathNote()) : QString();
     if (note != pathNote_->text()) pathNote_->setText(note);
     pathNote_->setVisible(!note.isEmpty());
-    const QString curves = view_ ? curveReadout(view_->document()) : QString();
-    if (curves != curveReadout_->text()) curveReadout_->setText(curves);
-    curveReadout_->setVisible(!curves.isEmpty());
+    curveReadout_->showText(view_ ? CurveReadout::text(view_->document()) : QString());
     // Short computations pass without a flicker of the bar.
     constexpr double kShowAfterSeconds = 0.5;
     bool busy = view_ && view_->stepRunningSeconds() > kShowAfterSeconds;
@@ -423,12 +464,14 @@ void MainWindow::onHelp() {
 }
 
 void MainWindow::leaveView(bool forward) {
-    // The next control in the window's tab order that can take the focus.
+    // The next control in the window's tab order that can take the focus,
+    // outside the view's pane.
     QWidget* w = viewContainer_;
     do {
         w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-    } while (w != viewContainer_ && !(w->isVisible() && w->isEnabled() &&
-                                      (w->focusPolicy() & Qt::TabFocus) && w->window() == this));
+    } while (w != viewContainer_ && (viewContainer_->isAncestorOf(w) ||
+                                     !(w->isVisible() && w->isEnabled() &&
+                                       (w->focusPolicy() & Qt::TabFocus) && w->window() == this)));
     if (w == viewContainer_) return;
     activateWindow();
     w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
@@ -447,6 +490,7 @@ void MainWindow::focusPane(int step) {
     int next = current < 0 ? (step > 0 ? 0 : n - 1) : ((current + step) % n + n) % n;
     QWidget* target = panes[next];
     // An empty pane takes the focus itself so that F6 visibly moves on.
-    if (target->focusPolicy() == Qt::NoFocus) target->setFocusPolicy(Qt::StrongFocus);
+    if (target->focusPolicy() == Qt::NoFocus && !target->focusProxy())
+        target->setFocusPolicy(Qt::StrongFocus);
     target->setFocus(Qt::OtherFocusReason);
 }

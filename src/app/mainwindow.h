@@ -17,6 +17,7 @@ class QTimer;
 class QMenu;
 class QSplitter;
 class QUndoStack;
+class CurveReadout;
 class View3D;
 class PropertiesPanel;
 class SphereTree;
@@ -37,6 +38,13 @@ class MainWindow : public QMainWindow {
     int constructionPaneHeight = 137;
     int layoutReady = 0;
     static constexpr int kMinimumControlWidth = 300;
+    // Rows of the sphere tree that a low window still shows: the property
+    // pages (which scroll) give up height for them, down to
+    // kPropertiesLeast.
+    static constexpr int kTreeRows = 8;
+    static constexpr int kPropertiesLeast = 200;
+    // The tree's height for kTreeRows rows.
+    int treeLeastHeight() const;
 
     // Builds the splitters and the four panes. False (after an error box)
     // when a pane could not be made.
@@ -98,9 +106,8 @@ class MainWindow : public QMainWindow {
     // run for half a second; hides it when done. Polled by a timer.
     void updatePathProgress();
     QProgressBar* pathProgress() const { return pathProgress_; }
-    // "Point 1: closes after ..." for each traced point of the selected
-    // sphere, one a line, from what the last path pass found.
-    static QString curveReadout(const Document* doc);
+    // What the selected sphere's curves are (read-only text under the view).
+    CurveReadout* curveReadout() const { return curveReadout_; }
 
     // Moves the keyboard focus to the next (or previous) of the four panes.
     void focusPane(int step);
@@ -120,6 +127,9 @@ class MainWindow : public QMainWindow {
     // Puts the 3-D view's native OpenGL window into its pane.
     void embedView();
     void fitControlSplitter();
+    // The properties row's height when rows pixels are there for the three
+    // rows of the control column.
+    int propertiesHeightFor(int rows) const;
 
     QSplitter* mainSplitter_ = nullptr;
     QSplitter* controlSplitter_ = nullptr;
@@ -134,7 +144,8 @@ class MainWindow : public QMainWindow {
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;
     QLabel* pathNote_ = nullptr;      // e.g. paths sampled coarser to fit memory
-    QLabel* curveReadout_ = nullptr;  // what the selected sphere's curves are
+    CurveReadout* curveReadout_ = nullptr;  // what the selected sphere's curves are
+    QWidget* statusStrip_ = nullptr;        // progress, note and read-out under the view
     QTimer* progressTimer_ = nullptr;
     QWidget* constructionPane_ = nullptr;
     QWidget* treePane_ = nullptr;

@@ -38,7 +38,7 @@ int runDesign(const std::vector<std::string>& args) {
         int lo, hi;
         int* value;
     } numbers[] = {
-        {"--symmetry", 1, 24, &order}, {"--levels", 2, 4, &levels}, {"--count", 1, 100, &count}};
+        {"--symmetry", 2, 24, &order}, {"--levels", 2, 4, &levels}, {"--count", 1, 100, &count}};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool known = false;
@@ -88,8 +88,8 @@ void designHelp(std::ostream& out) {
     out << "usage: " << kUsage
         << "\nWrites candidate automata whose traced curves have exactly K-fold symmetry "
            "about the\nstationary sphere's axis, simplest rates first, as FOLDER/NN.one.\n"
-           "  --symmetry K   the order asked for, 1 to 24\n"
-           "  --levels L     spheres in the chain below the root, 2 to 4 (default 3)\n"
+           "  --symmetry K   the order asked for, 2 to 24\n"
+           "  --levels L     spheres in the chain, the root included, 2 to 4 (default 3)\n"
            "  --count N      how many candidates to write (default 12)\n";
 }
 

@@ -96,8 +96,13 @@ std::string AutomatonReport::text() const {
                std::to_string(p.points) + (p.points == 1 ? " point\n" : " points\n");
         for (const CurveInvariants& c : curves_) {
             if (c.sphere != p.sphere) continue;
-            out += "  point " + std::to_string(c.point + 1) + ": " + describeCurve(c) +
-                   ", largest distance " + shortNumber(c.reach) + "\n";
+            out += "  point " + std::to_string(c.point) + ": " + describeCurve(c);
+            if (c.measured) {
+                char reach[48];
+                std::snprintf(reach, sizeof reach, ", largest distance %.9g", c.reach);
+                out += reach;
+            }
+            out += "\n";
         }
     }
     return out;
@@ -161,6 +166,21 @@ std::string AutomatonReport::json() const {
         curve["length"] = number(c.length);
         curve["largestDistance"] = number(c.reach);
         curve["thickness"] = number(c.thickness);
+        // What the numbers refer to and what else was found on the curve.
+        curve["axis"] = {number(sym.axis.x), number(sym.axis.y), number(sym.axis.z)};
+        curve["crossesItself"] = c.crosses;
+        curve["cusp"] = c.cusp;
+        curve["knot"] = c.knotFound && !c.knot.empty() ? Json(c.knot) : Json(nullptr);
+        if (c.knotFound) {
+            curve["alexander"] = c.alexander;
+            curve["determinant"] = c.determinant;
+        }
+        Json links = Json::array();
+        for (const auto& l : c.links)
+            links.push_back({{"sphere", utf8Text(l.sphere)},
+                             {"point", l.point},
+                             {"linkingNumber", l.number}});
+        curve["links"] = std::move(links);
         curves.push_back(std::move(curve));
     }
     out["curves"] = std::move(curves);

@@ -121,6 +121,16 @@ PathPassResult Document::step(const std::function<void(double)>& progress) {
     return pass;
 }
 
+bool Document::placeWithoutPaths() {
+    if (!root || !stationarySphere || pathsUpToDate) return false;
+    for (Sphere* s : sphereTable)
+        if (s && s->dynamic) return false;
+    reset(*this);
+    for (Sphere* s : sphereTable)
+        if (s) s->bodyListValid = s->pathListValid = 0;
+    return true;
+}
+
 std::vector<CurveInvariants> Document::curves() const {
     std::lock_guard<std::mutex> hold(curvesLock_);
     return curves_;

@@ -173,6 +173,12 @@ class Document : public Automaton {
     // progress, when given, gets the fraction of a path computation done,
     // on the render thread.
     PathPassResult step(const std::function<void(double)>& progress = {});
+    // What a frame can show of an edit before its path pass has run: the
+    // automaton placed at time 0, its paths cleared and every display list
+    // stale. False (nothing done) when the paths are up to date or spheres
+    // turn (their Step recomputes everything each frame anyway). Render
+    // thread, outside a pause.
+    bool placeWithoutPaths();
     // What the traced points' curves are, as the last completed path pass
     // left them: worked out by Step right after the pass, read from any
     // thread (a copy).

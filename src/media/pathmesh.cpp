@@ -11,15 +11,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
-#include <memory>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <memory>
 #include <system_error>
 #include <thread>
 
 #include "atomicfile.h"
 #include "mediamodule.h"
+#include "parallel.h"
 #include "relations.h"
 #include "sphere.h"
 #include "threemfmaterials.h"
@@ -313,27 +314,17 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     const bool recordsAtOnce = stl && !scaled;
     std::vector<MeshTube> built(jobs.size());
     std::vector<std::string> records(stl ? jobs.size() : 0);
-    std::atomic<std::size_t> next{0};
-    auto build = [&] {
-        for (std::size_t i; (i = next++) < jobs.size();) {
-            const Job& j = jobs[i];
-            bool coarse = false;
-            TubeMesh mesh =
-                boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse);
-            if (coarse) coarsened = true;
-            if (recordsAtOnce)
-                records[i] = stlTriangles(mesh);
-            else
-                built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
-                            std::move(mesh)};
-        }
-    };
-    std::vector<std::thread> helpers;
-    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned t = 1; t < std::min<std::size_t>(cores, jobs.size()); ++t)
-        helpers.emplace_back(build);
-    build();
-    for (auto& h : helpers) h.join();
+    parallelFor(jobs.size(), [&](std::size_t i, unsigned) {
+        const Job& j = jobs[i];
+        bool coarse = false;
+        TubeMesh mesh = boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse);
+        if (coarse) coarsened = true;
+        if (recordsAtOnce)
+            records[i] = stlTriangles(mesh);
+        else
+            built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
+                        std::move(mesh)};
+    });
     if (options.coarsened) *options.coarsened = coarsened;
     std::vector<MeshTube> tubes;
     for (auto& t : built)

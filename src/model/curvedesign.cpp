@@ -159,7 +159,8 @@ std::size_t samplesAtDefault(ChainAutomaton& a) {
 }  // namespace
 
 ChainPlan randomChain(std::uint64_t seed) {
-    SplitMix64 rng(seed);
+    // Neighbouring seeds start far apart in the generator's sequence.
+    SplitMix64 rng(SplitMix64(seed ^ 0x5851f42d4c957f2dULL).next());
     ChainPlan plan;
     for (int attempt = 0; attempt < kRandomAttempts; ++attempt) {
         plan = drawChain(rng);
@@ -168,8 +169,17 @@ ChainPlan randomChain(std::uint64_t seed) {
         reset(a);
         std::size_t samples = samplesAtDefault(a);
         if (samples < 100 || samples > kRandomSampleLimit) continue;
+        // The exact symmetry is cheap; the measured shape is not.
+        bool symmetric = true;
+        for (Sphere* s : a.spheres())
+            for (std::size_t i = 0; i < s->points.size() && symmetric && s != a.stationarySphere;
+                 ++i) {
+                CurveSymmetry sym = curveSymmetry(a, *s, i);
+                symmetric = sym.kind == CurveSymmetry::Order && sym.order >= 3;
+            }
+        if (!symmetric) continue;
         pathPass(a);
-        if (looksGood(a, curveInvariants(a))) return plan;
+        if (looksGood(a, curveInvariants(a, false))) return plan;
     }
     return plan;  // the last one drawn: closed and within the budget at least
 }

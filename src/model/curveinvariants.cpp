@@ -18,13 +18,22 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
+#include "curvemeasure.h"
+#include "exactcurve.h"
+#include "knots.h"
 #include "linkmotion.h"
 #include "placement.h"
+#include "pointgrid.h"
 #include "pointpaths.h"
 #include "relations.h"
 
@@ -70,53 +79,6 @@ Vec3 positionAt(const Automaton& a, const std::vector<Sphere*>& list,
     return translationOf(m);
 }
 
-// Rotation of v about the unit axis n by angle (radians).
-Vec3 rotateAbout(Vec3 v, Vec3 n, double angle) {
-    double c = std::cos(angle), s = std::sin(angle);
-    return c * v + s * cross(n, v) + (dot(n, v) * (1 - c)) * n;
-}
-
-// Nearest distance from a position to a sampled closed curve, through a
-// grid of the samples; "far" (infinity) beyond one cell.
-class NearestSample {
-  public:
-    NearestSample(const std::vector<Vec3>& p, double cell) : p_(p), cell_(cell) {
-        for (std::size_t i = 0; i < p.size(); ++i) cells_[key(p[i], 0, 0, 0)].push_back(i);
-    }
-    double distance(Vec3 q) const {
-        double best = std::numeric_limits<double>::infinity();
-        const std::size_t n = p_.size();
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dz = -1; dz <= 1; ++dz) {
-                    auto it = cells_.find(key(q, dx, dy, dz));
-                    if (it == cells_.end()) continue;
-                    for (std::size_t i : it->second) {
-                        best = std::min(best, segmentDistance(q, p_[i], p_[(i + 1) % n]));
-                        best = std::min(best, segmentDistance(q, p_[(i + n - 1) % n], p_[i]));
-                    }
-                }
-        return best;
-    }
-
-  private:
-    static double segmentDistance(Vec3 q, Vec3 a, Vec3 b) {
-        Vec3 ab = b - a;
-        double l2 = dot(ab, ab);
-        double t = l2 > 0 ? std::clamp(dot(q - a, ab) / l2, 0.0, 1.0) : 0.0;
-        return length(q - (a + t * ab));
-    }
-    long long key(Vec3 v, int dx, int dy, int dz) const {
-        auto c = [&](double x, int d) {
-            return (static_cast<long long>(std::floor(x / cell_)) + d) & 0xfffff;
-        };
-        return c(v.x, dx) | c(v.y, dy) << 20 | c(v.z, dz) << 40;
-    }
-    const std::vector<Vec3>& p_;
-    double cell_;
-    std::unordered_map<long long, std::vector<std::size_t>> cells_;
-};
-
 }  // namespace
 
 CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t point) {
@@ -127,6 +89,7 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
     MotionCache cache(a);
     std::vector<BigRational> periods;
     std::vector<Op> ops;
+    int flip = 1;
     for (std::size_t i = 1; i < list.size(); ++i) {
         const Sphere& sp = *list[i];
         const Sphere& nb = *list[i - 1];
@@ -141,10 +104,16 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
             double az = effectiveAxisAngleZ(sp) * kDegToRad, x = ax * kDegToRad;
             // Rz(az) Rx(ax) applied to the z axis.
             out.axis = {std::sin(az) * std::sin(x), -std::cos(az) * std::sin(x), std::cos(x)};
+        } else if (wholeTurn(ax, 180) && !wholeTurn(ax, 360)) {
+            // A half turn about x reverses every turn about z after it
+            // (Rx(180) Rz(a) = Rz(-a) Rx(180)) and passes the translations
+            // along x and the other tilts unchanged: it separates no turns.
+            flip = -flip;
         } else if (!wholeTurn(ax, 360)) {
-            ops.push_back({false, 0, false, wholeTurn(ax, 180)});
+            ops.push_back({false, 0, false, false});
         }
         BigRational rev = clockwise ? *rate : BigRational(-*rate);
+        if (flip < 0) rev = -rev;
         ops.push_back({true, rev, false, false});
         const BigRational& rs = cache.relativeRadiusOf(sp);
         const BigRational& rn = cache.relativeRadiusOf(nb);
@@ -157,6 +126,7 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
             bool forward = !inside ? clockwise : (clockwise ? rn < rs : rn >= rs);
             spinRate = *rate * uPrime;
             if (!forward) spinRate = -spinRate;
+            if (flip < 0) spinRate = -spinRate;
         }
         ops.push_back({true, BigRational(spinRate - rev), false, false});
     }
@@ -226,7 +196,39 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
     return out;
 }
 
-CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point) {
+namespace {
+
+// The shape, measured on the exact curve, and the knot; corners on the
+// curve go to polygon (for the links).
+void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveInvariants& c,
+                 std::vector<Vec3>* polygon, bool knots) {
+    const CurveSymmetry& sym = c.symmetry;
+    if (sym.kind == CurveSymmetry::None || sym.period == 0) return;
+    ExactCurve curve(a, s, point, sym.period);
+    if (!curve.valid()) return;
+    const bool circle = sym.kind == CurveSymmetry::Circle;
+    CurveShape shape = measureShape(curve, sym.axis, circle ? 1 : sym.order,
+                                    circle ? 0.0 : toDouble(sym.turn), circle);
+    c.measured = true;
+    c.length = shape.length;
+    c.reach = shape.reach;
+    c.lobes = shape.lobes;
+    c.mirror = shape.mirror;
+    c.thickness = shape.thickness;
+    c.crosses = shape.crosses;
+    c.cusp = shape.cusp;
+    if (polygon) *polygon = std::move(shape.corners);
+    if (shape.polygon.empty() || !knots) return;
+    KnotType k = knotType(shape.polygon, sym.axis);
+    c.knotFound = k.found;
+    c.knot = k.name;
+    c.alexander = k.alexander;
+    c.determinant = k.determinant;
+    c.knotCrossings = k.crossings;
+}
+
+CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t point,
+                             std::vector<Vec3>* polygon, bool knots) {
     CurveInvariants c;
     c.sphere = s.name;
     c.slot = a.slotOf(&s);
@@ -245,58 +247,14 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
             c.masterLaps = *r * sym.period;
     }
 
+    measureInto(a, s, point, c, polygon, knots);
+
+    // The check of the exact claim against the sampled path: the curve a
+    // time innerPeriod on is the curve turned about the axis.
     const std::vector<Vec3>& full = s.points[point].path;
     if (full.size() < 3) return c;
-    // The shape is measured through at most about a thousand of the samples:
-    // finer sampling changes lengths and distances by far less than what
-    // these numbers are shown to, and the invariants must stay cheap next
-    // to the pass that made the samples.
-    constexpr std::size_t kMeasured = 1024;
-    std::vector<Vec3> path;
-    const std::size_t stride = std::max<std::size_t>(1, full.size() / kMeasured);
-    for (std::size_t i = 0; i < full.size(); i += stride) path.push_back(full[i]);
-    const std::size_t n = path.size();
-    const long long times = std::max<long long>(1, sym.periodsPerPass);
     const Vec3 axis = normalise(sym.axis);
-
-    double total = 0, maxSeg = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        double l = length(path[(i + 1) % n] - path[i]);
-        total += l;
-        maxSeg = std::max(maxSeg, l);
-        c.reach = std::max(c.reach, length(path[i]));
-    }
-    c.length = total / static_cast<double>(times);
     const double size = c.reach > 0 ? c.reach : 1.0;
-
-    // Lobes: maxima of the distance from the axis, a plateau counting once.
-    std::vector<double> r(n);
-    for (std::size_t i = 0; i < n; ++i) r[i] = length(path[i] - dot(path[i], axis) * axis);
-    const double flat = 1e-9 * size;
-    std::vector<std::size_t> tips;
-    {
-        // Runs of equal values; a run is a maximum when both neighbours are lower.
-        std::size_t start = 0;
-        while (start < n && std::abs(r[start] - r[(start + n - 1) % n]) <= flat) ++start;
-        if (start < n) {
-            for (std::size_t done = 0; done < n;) {
-                std::size_t i = (start + done) % n, len = 1;
-                while (done + len < n && std::abs(r[(i + len) % n] - r[i]) <= flat) ++len;
-                double before = r[(i + n - 1) % n], after = r[(i + len) % n];
-                if (before < r[i] && after < r[i]) tips.push_back(i);
-                done += len;
-            }
-        }
-    }
-    c.lobes = static_cast<int>(tips.size() / static_cast<std::size_t>(times));
-
-    // One closing of the curve, for the thickness.
-    std::vector<Vec3> once(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(
-                                                            n / static_cast<std::size_t>(times)));
-    c.thickness = curveThickness(once);
-
-    // The check of the exact claim: the curve a time innerPeriod on is the
-    // curve turned about the axis.
     const BigRational& pass = sym.passPeriod;
     const std::size_t probes = std::min<std::size_t>(full.size(), 8);
     double miss = 0;
@@ -318,56 +276,171 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
     }
     c.checkError = miss / size;
     c.checked = true;
-
-    // Mirror: a plane through the axis and a lobe tip, or midway between two.
-    if (sym.kind == CurveSymmetry::Order && !tips.empty()) {
-        Vec3 e1 = normalise(cross(axis, std::abs(axis.x) < 0.9 ? Vec3{1, 0, 0} : Vec3{0, 1, 0}));
-        Vec3 e2 = cross(axis, e1);
-        auto azimuth = [&](Vec3 v) { return std::atan2(dot(v, e2), dot(v, e1)); };
-        std::vector<double> planes;
-        for (std::size_t j = 0; j < std::min<std::size_t>(tips.size(), 3); ++j) {
-            double t0 = azimuth(path[tips[j]]);
-            double t1 = azimuth(path[tips[(j + 1) % tips.size()]]);
-            planes.push_back(t0);
-            planes.push_back(t0 + std::remainder(t1 - t0, 2 * M_PI) / 2);
-        }
-        // A finely sampled curve is compared through every few samples.
-        const std::vector<Vec3>& sparse = path;
-        double sparseSeg = 0;
-        for (std::size_t i = 0; i < sparse.size(); ++i)
-            sparseSeg = std::max(sparseSeg, length(sparse[(i + 1) % sparse.size()] - sparse[i]));
-        double rc = leastRadiusOfCurvature(sparse);
-        double sag = std::isfinite(rc) && rc > 0
-                         ? std::min(sparseSeg / 2, sparseSeg * sparseSeg / (8 * rc))
-                         : sparseSeg / 2;
-        double tolerance = 1.5 * sag + 1e-6 * size;
-        NearestSample nearest(sparse, std::max(sparseSeg, tolerance) * 1.01);
-        for (double theta : planes) {
-            Vec3 w = std::sin(theta) * e1 - std::cos(theta) * e2;  // normal of the plane
-            bool all = true;
-            for (std::size_t j = 0; j < 48 && all; ++j) {
-                Vec3 x = path[j * n / 48];
-                Vec3 mirrored = x - (2 * dot(x, w)) * w;
-                all = nearest.distance(mirrored) <= tolerance;
-            }
-            if (all) {
-                c.mirror = true;
-                break;
-            }
-        }
-    }
     return c;
 }
 
-std::vector<CurveInvariants> curveInvariants(const Automaton& a) {
-    std::vector<CurveInvariants> out;
-    if (!a.stationarySphere) return out;
+}  // namespace
+
+CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point) {
+    return invariantsOf(a, s, point, nullptr, true);
+}
+
+namespace {
+
+// Runs f(0) .. f(n - 1) on the machine's cores: every curve and every pair
+// of curves is measured on its own, reading the automaton only.
+void acrossCores(std::size_t n, const std::function<void(std::size_t)>& f) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = std::min<std::size_t>(cores, n);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < n;) f(i);
+    };
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < workers; ++t) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+}
+
+double longestSide(const std::vector<Vec3>& p) {
+    double most = 0;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        most = std::max(most, length(p[(i + 1) % p.size()] - p[i]));
+    return most;
+}
+
+// Whether some corners of a and b lie closer than `near` to each other;
+// grid holds a's corners in cubes no smaller than near.
+bool cornersWithin(const PointGrid& grid, const std::vector<Vec3>& a, const std::vector<Vec3>& b,
+                   double near) {
+    bool found = false;
+    for (const Vec3& q : b) {
+        grid.near(q, [&](std::size_t i) { found = found || length(a[i] - q) < near; });
+        if (found) return true;
+    }
+    return false;
+}
+
+constexpr std::size_t kMostPairsRefined = 45;  // ten curves
+
+// A traced curve's corners for its links, with what finds them fast.
+struct LinkCorners {
+    const std::vector<Vec3>* coarse = nullptr;
+    std::unique_ptr<PointGrid> grid;  // of the coarse corners, in cubes of the longest side twice
+    double side = 0;                  // the longest coarse side
+    std::vector<Vec3> fine;           // sixteen times closer together, made when first needed
+    std::once_flag made;
+    std::function<std::vector<Vec3>()> make;
+    const std::vector<Vec3>& finer() {
+        std::call_once(made, [this] { fine = make(); });
+        return fine;
+    }
+    Vec3 lo, hi;  // the box around the coarse corners
+    bool boxMeets(const LinkCorners& o) const {
+        return !(lo.x > o.hi.x || o.lo.x > hi.x || lo.y > o.hi.y || o.lo.y > hi.y ||
+                 lo.z > o.hi.z || o.lo.z > hi.z);
+    }
+};
+
+// The linking number of two traced curves; when they come within twice the
+// longest side of their corners, through corners sixteen times closer
+// together if `closer`, otherwise none.
+std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis, bool closer) {
+    // Curves in boxes apart do not link.
+    if (!a.boxMeets(b)) return 0;
+    const double side = std::max(a.side, b.side);
+    const PointGrid& grid = a.side >= b.side ? *a.grid : *b.grid;
+    const auto& first = a.side >= b.side ? *a.coarse : *b.coarse;
+    const auto& second = a.side >= b.side ? *b.coarse : *a.coarse;
+    if (!cornersWithin(grid, first, second, 2 * side))
+        return linkingNumberApart(*a.coarse, *b.coarse, axis);
+    // Sides sixteen times shorter settle gaps down to an eighth of a side;
+    // below that the curves most likely meet.
+    if (!closer || cornersWithin(grid, first, second, side / 8)) return std::nullopt;
+    const std::vector<Vec3>& fa = a.finer();
+    const std::vector<Vec3>& fb = b.finer();
+    if (fa.empty() || fb.empty()) return std::nullopt;
+    return linkingNumber(fa, fb, axis);
+}
+
+}  // namespace
+
+std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks) {
+    std::vector<std::pair<const Sphere*, std::size_t>> traced;
+    if (!a.stationarySphere) return {};
     forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
         if (&s == a.stationarySphere) return;
         for (std::size_t i = 0; i < s.points.size(); ++i)
-            if (!s.points[i].path.empty()) out.push_back(curveInvariantsOf(a, s, i));
+            if (!s.points[i].path.empty()) traced.push_back({&s, i});
     });
+    std::vector<CurveInvariants> out(traced.size());
+    std::vector<std::vector<Vec3>> polygons(traced.size());
+    acrossCores(traced.size(), [&](std::size_t i) {
+        out[i] = invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
+    });
+    if (!knotsAndLinks) return out;
+    // Every pair of curves that keep apart, seen along the first one's axis.
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        for (std::size_t j = i + 1; j < out.size(); ++j)
+            if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
+    std::vector<std::optional<int>> numbers(pairs.size());
+    std::vector<LinkCorners> corners(out.size());
+    // Pairs that come close are settled through finer corners only while
+    // there are few of them: the work grows with the square of the curves.
+    const bool closer = pairs.size() <= kMostPairsRefined;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        LinkCorners& c = corners[i];
+        c.coarse = &polygons[i];
+        c.make = [&, i] {
+            constexpr std::size_t kMostCorners = std::size_t{1} << 17;
+            const std::size_t n = polygons[i].size() * 16;
+            std::vector<Vec3> p;
+            if (n > kMostCorners) return p;
+            const ExactCurve curve(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
+            p.resize(n);
+            for (std::size_t k = 0; k < n; ++k) p[k] = curve.at(double(k) / double(n));
+            return p;
+        };
+        c.side = longestSide(polygons[i]);
+        c.grid = std::make_unique<PointGrid>(polygons[i], 2 * c.side);
+        c.lo = c.hi = polygons[i].front();
+        for (const Vec3& v : polygons[i]) {
+            c.lo = {std::min(c.lo.x, v.x), std::min(c.lo.y, v.y), std::min(c.lo.z, v.z)};
+            c.hi = {std::max(c.hi.x, v.x), std::max(c.hi.y, v.y), std::max(c.hi.z, v.z)};
+        }
+    }
+    acrossCores(pairs.size(), [&](std::size_t p) {
+        const auto [i, j] = pairs[p];
+        numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis, closer);
+    });
+    for (std::size_t p = 0; p < pairs.size(); ++p) {
+        if (!numbers[p]) continue;
+        const auto [i, j] = pairs[p];
+        out[i].links.push_back({out[j].sphere, out[j].point, *numbers[p]});
+        out[j].links.push_back({out[i].sphere, out[i].point, *numbers[p]});
+    }
     return out;
+}
+
+std::string axisText(const CurveSymmetry& s) {
+    char buffer[96];
+    auto clean = [](double v) { return std::abs(v) < 5e-7 ? 0.0 : v; };
+    std::snprintf(buffer, sizeof buffer, "(%.6g, %.6g, %.6g)", clean(s.axis.x), clean(s.axis.y),
+                  clean(s.axis.z));
+    return buffer;
+}
+
+std::string knotText(const CurveInvariants& c) {
+    if (c.crosses || c.cusp || !c.measured) return "";
+    if (!c.knotFound) {
+        if (c.knotCrossings > 0)
+            return "knot not found (" + std::to_string(c.knotCrossings) + " crossings left)";
+        return "knot not found";
+    }
+    if (!c.knot.empty()) return c.knot;
+    return "knot with Alexander polynomial " + alexanderText(c.alexander) + ", determinant " +
+           std::to_string(c.determinant);
 }
 
 std::string describeCurve(const CurveInvariants& c) {
@@ -375,13 +448,31 @@ std::string describeCurve(const CurveInvariants& c) {
     const CurveSymmetry& s = c.symmetry;
     if (s.kind == CurveSymmetry::None) return "no closed path";
     std::string out = "closes after " + toString(s.period);
-    out += " (" + toString(c.sphereLaps) + (c.sphereLaps == 1 ? " lap of " : " laps of ") +
-           c.sphere + ")";
+    const bool backwards = c.sphereLaps < 0;
+    const BigRational laps = backwards ? BigRational(-c.sphereLaps) : c.sphereLaps;
+    out += " (" + toString(laps) + (laps == 1 ? " lap of " : " laps of ") + c.sphere +
+           (backwards ? " backwards" : "") + ")";
     if (s.kind == CurveSymmetry::Circle)
-        out += ", circle";
+        out += ", circle about " + axisText(s);
     else
-        out += ", " + std::to_string(s.order) + "-fold" + (c.mirror ? " with mirrors" : "");
-    std::snprintf(buffer, sizeof buffer, ", %d lobe%s, length %.1f, thickness %.2g", c.lobes,
-                  c.lobes == 1 ? "" : "s", c.length, c.thickness);
-    return out + buffer;
+        out += ", " + std::to_string(s.order) + "-fold about " + axisText(s) +
+               (c.mirror ? " with mirrors" : "");
+    if (!c.measured) return out;
+    std::snprintf(buffer, sizeof buffer, ", %d lobe%s, length %.7g", c.lobes,
+                  c.lobes == 1 ? "" : "s", c.length);
+    out += buffer;
+    if (c.cusp) {
+        out += ", has a cusp";
+    } else if (c.crosses) {
+        out += ", crosses itself";
+    } else {
+        std::snprintf(buffer, sizeof buffer, ", thickness %.6g", c.thickness);
+        out += buffer;
+        out += ", " + knotText(c);
+    }
+    for (const CurveLink& l : c.links)
+        if (l.number != 0)
+            out += ", linking number " + std::to_string(l.number) + " with " + l.sphere +
+                   " point " + std::to_string(l.point);
+    return out;
 }

@@ -1,6 +1,8 @@
 // What a traced point's closed curve is: when it closes, its exact
-// rotational symmetry about the axis the first link turns about, and the
-// measured shape (lobes, mirror symmetry, length, size, thickness).
+// rotational symmetry about the axis the first link turns about, the shape
+// measured on the curve itself (lobes, mirror symmetry, length, size,
+// thickness, whether it crosses itself or has a cusp), its knot, and how
+// it links with the other traced curves.
 //
 // The symmetry comes from the exact rates: the point's position is the first
 // link's turn about its axis applied to the motion of everything below it,
@@ -42,6 +44,13 @@ struct CurveSymmetry {
 // common period (a zero factor on the way).
 CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t point);
 
+// The linking number of a curve with another traced curve.
+struct CurveLink {
+    std::string sphere;
+    int point = 0;
+    int number = 0;
+};
+
 struct CurveInvariants {
     std::string sphere;
     int slot = -1;  // the sphere's slot in the table
@@ -49,22 +58,39 @@ struct CurveInvariants {
     CurveSymmetry symmetry;
     BigRational masterLaps;  // revolutions of the time master around its parent in one period
     BigRational sphereLaps;  // ... of the point's own sphere around its parent
-    int lobes = 0;
-    bool mirror = false;
-    double length = 0;  // measured along the samples over one period
-    double reach = 0;   // largest distance from the origin
-    double thickness = 0;
+    // Measured on the curve (not on its samples), over one closing:
+    int lobes = 0;          // maxima of the distance from the axis; 0 for a circle
+    bool mirror = false;    // some plane through the axis is a mirror of the curve
+    double length = 0;      // to 1e-6 of itself
+    double reach = 0;       // largest distance from the origin, to 1e-9 of itself
+    double thickness = 0;   // radius of the thickest tube that does not touch itself
+    bool crosses = false;   // passes through itself: no thickness
+    bool cusp = false;      // stops and turns back: no thickness
+    bool measured = false;  // the numbers above were measured
     double checkError = 0;  // largest miss of the symmetry check, relative to the size
     bool checked = false;   // the check ran (a curve with samples and a claim)
+    // The knot, for a curve that does not meet itself ("" when not known).
+    std::string knot;
+    std::vector<long long> alexander;  // symmetric, lowest power first
+    long long determinant = 0;
+    int knotCrossings = 0;  // of the simplified diagram
+    bool knotFound = false;
+    // Linking numbers with the other traced curves that it does not meet.
+    std::vector<CurveLink> links;
 };
 
-// Invariants of every traced point with a sampled path, after a path pass.
-std::vector<CurveInvariants> curveInvariants(const Automaton& a);
+// Invariants of every traced point with a sampled path, after a path pass;
+// without knots and links when a caller only judges the shapes.
+std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks = true);
 // One point's; path is its sampled path over one pass.
 CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point);
 
 // "closes after 7/2 (7 laps of B), 5-fold, 10 lobes, length 183.2, thickness 0.41"
 std::string describeCurve(const CurveInvariants& c);
+// The axis the symmetry and the lobes refer to: "(0, 0, 1)".
+std::string axisText(const CurveSymmetry& s);
+// The knot as said in text: "unknot", "3_1 = T(2,3)", or the polynomial.
+std::string knotText(const CurveInvariants& c);
 
 // Tolerance of the symmetry check, relative to the curve's size.
 constexpr double kSymmetryTolerance = 1e-5;

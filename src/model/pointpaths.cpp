@@ -14,13 +14,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <latch>
 #include <limits>
 #include <numeric>
 #include <thread>
 
 #include "linkblock.h"
 #include "linkmotion.h"
+#include "parallel.h"
 #include "placement.h"
 #include "relations.h"
 
@@ -407,27 +407,22 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         if (control && control->progress && totalCost > 0)
             control->progress(std::min(1.0, doneCost.load() / totalCost));
     };
-    // Two phases on the same workers: room for the paths, then the samples.
-    std::atomic<std::size_t> nextResize{0}, next{0};
-    std::latch resized(threads);
-    auto worker = [&](bool reports) {
-        for (std::size_t i; (i = nextResize.fetch_add(1)) < resizes.size();)
-            resizes[i].first->resize(resizes[i].second);
-        resized.arrive_and_wait();
-        for (;;) {
-            if (stopRequested()) return;
-            std::size_t i = next.fetch_add(1);
-            if (i >= items.size()) return;
+    // Two phases: room for the paths, then the samples.
+    ParallelOptions parallel;
+    parallel.threads = threads;
+    parallelFor(
+        resizes.size(),
+        [&](std::size_t i, unsigned) { resizes[i].first->resize(resizes[i].second); }, parallel);
+    parallel.stop = [&] { return stopRequested(); };
+    parallelFor(
+        items.size(),
+        [&](std::size_t i, unsigned worker) {
             const Item& it = items[i];
             sampleRange(groups[it.group], it.k0, it.k1);
             addDone(it.cost);
-            if (reports) reportProgress();
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, false);
-    worker(true);
-    for (auto& t : pool) t.join();
+            if (worker == 0) reportProgress();
+        },
+        parallel);
     if (stopped) {
         result.completed = false;
         return result;

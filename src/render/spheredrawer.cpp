@@ -1,6 +1,8 @@
 // Sphere bodies, axes, great circles, centres lines, point arrows and tubes.
 #include "spheredrawer.h"
 
+#include "parallel.h"
+
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -312,26 +314,17 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
             meshes[i] = boundedTube(s.points[i].path, settings, shares[i], &c);
         coarse[i] = c;
     };
-    std::vector<std::thread> helpers;
-    if (mine >= kParallelTubeSamples && meshes.size() > 1) {
-        const std::size_t threads =
-            std::min<std::size_t>(meshes.size(), std::max(1u, std::thread::hardware_concurrency()));
-        for (std::size_t t = 1; t < threads; ++t)
-            // threads by value: it ends with this block, the helpers later.
-            helpers.emplace_back([&, t, threads] {
-                for (std::size_t i = t; i < meshes.size(); i += threads) build(i);
-            });
-        for (std::size_t i = 0; i < meshes.size(); i += threads) {
-            if (stopAsked(o)) stopped = true;
+    // Only the calling thread asks about a pause; the helpers see its answer.
+    ParallelOptions parallel;
+    if (mine < kParallelTubeSamples || meshes.size() < 2) parallel.threads = 1;
+    std::size_t handedOut = 0;
+    parallelFor(
+        meshes.size(),
+        [&](std::size_t i, unsigned worker) {
+            if (worker == 0 && handedOut++ > 0 && stopAsked(o)) stopped = true;
             build(i);
-        }
-    } else {
-        for (std::size_t i = 0; i < meshes.size() && !stopped; ++i) {
-            if (i > 0 && stopAsked(o)) stopped = true;
-            build(i);
-        }
-    }
-    for (auto& h : helpers) h.join();
+        },
+        parallel);
     if (stopped) return false;
 
     std::vector<float> vertices;

@@ -51,13 +51,16 @@ PointsPage::PointsPage(QWidget* parent) : PropertyPage(" Points", parent) {
     connect(add_, &QPushButton::clicked, this, &PointsPage::addPoint);
     connect(remove_, &QPushButton::clicked, this, &PointsPage::removePoint);
     angleZ_->onChange = [this](int v, bool fromSpin) {
-        return setCoordinate(kAngleZ, &SpherePoint::pointAngleZ, v, fromSpin);
+        return setCoordinate(kAngleZ, &SpherePoint::pointAngleZ, "Rotation about sphere axis", v,
+                             fromSpin);
     };
     angleX_->onChange = [this](int v, bool fromSpin) {
-        return setCoordinate(kAngleX, &SpherePoint::pointAngleX, v, fromSpin);
+        return setCoordinate(kAngleX, &SpherePoint::pointAngleX,
+                             "Rotation about perpendicular axis", v, fromSpin);
     };
     distance_->onChange = [this](int v, bool fromSpin) {
-        return setCoordinate(kDistance, &SpherePoint::quantumDistance, v, fromSpin);
+        return setCoordinate(kDistance, &SpherePoint::quantumDistance,
+                             "Quantum distance from sphere center to point", v, fromSpin);
     };
     setEnabled(false);
 }
@@ -116,7 +119,8 @@ void PointsPage::addPoint() {
         Prompts::message(this, kSixPoints);
         return;
     }
-    apply(stepName("Points"), 0, kPlace | kRewind, [this, s] {
+    // The history names each step after the control that made it.
+    apply(QString("Add new point to %1").arg(sphereName(*s)), 0, kPlace | kRewind, [this, s] {
         s->addPoint(0, 0, 1);
         refill();
         QSignalBlocker hold(list_);
@@ -134,15 +138,16 @@ void PointsPage::removePoint() {
         return;
     }
     const int index = selected_;
-    apply(stepName("Points"), 0, kPlace | kRewind, [this, s, index] {
-        s->removePoint(static_cast<std::size_t>(index));
-        refill(0);
-        document()->flashPointIndex = 0;
-    });
+    apply(QString("Remove point %1 of %2").arg(index).arg(sphereName(*s)), 0, kPlace | kRewind,
+          [this, s, index] {
+              s->removePoint(static_cast<std::size_t>(index));
+              refill(0);
+              document()->flashPointIndex = 0;
+          });
 }
 
-bool PointsPage::setCoordinate(int controlId, double SpherePoint::*field, int value,
-                                       bool fromSpin) {
+bool PointsPage::setCoordinate(int controlId, double SpherePoint::*field, const QString& what,
+                               int value, bool fromSpin) {
     Sphere* s = sphere();
     const int index = list_->currentRow();
     const bool movable = s && s->pointCount() > 0 && index > 0 && index < s->pointCount();
@@ -153,8 +158,8 @@ bool PointsPage::setCoordinate(int controlId, double SpherePoint::*field, int va
         return false;
     }
     selected_ = index;
-    apply(stepName("Points"), mergeKey(controlId * 8 + index), kPlace | kRewind,
-          [this, s, field, index, value] {
+    apply(QString("%1 of point %2 of %3").arg(what).arg(index).arg(sphereName(*s)),
+          mergeKey(controlId * 8 + index), kPlace | kRewind, [this, s, field, index, value] {
               s->points[static_cast<std::size_t>(index)].*field = static_cast<double>(value);
               Document* doc = document();
               doc->flashPointIndex = index;

@@ -35,7 +35,9 @@ class PointsPage : public PropertyPage {
     void addPoint();
     void removePoint();
     // A slider or spin of a coordinate moved to value: point 0 refuses it.
-    bool setCoordinate(int controlId, double SpherePoint::*field, int value, bool fromSpin);
+    // what: the control's label, which names the step in the edit history.
+    bool setCoordinate(int controlId, double SpherePoint::*field, const QString& what, int value,
+                       bool fromSpin);
 
     QListWidget* list_;
     QPushButton* add_;

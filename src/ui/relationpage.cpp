@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "document.h"
 #include "sphere.h"
@@ -22,6 +23,11 @@ RelationPage::RelationPage(const QString& title, const Kind& kind, QWidget* pare
     exact_ = new QPushButton("Set exact value of X");
     exact_->setObjectName(name + "Exact");
     exact_->setToolTip("Enter X exactly as a whole number and a fraction");
+    // The list beside it gives way first: the caption is never cut off.
+    exact_->setMinimumWidth(std::max(exact_->sizeHint().width(),
+                                     exact_->fontMetrics().horizontalAdvance(exact_->text()) +
+                                         3 * exact_->fontMetrics().averageCharWidth()));
+    exact_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     list_->onChoose = [this](Sphere* s) { chooseReference(s); };
     connect(exact_, &QPushButton::clicked, this, &RelationPage::setExactX);
 }

@@ -96,13 +96,14 @@ SpacePage::SpacePage(QWidget* parent)
         if (on) chooseDirection(id);
     });
     axisZ_->onChange = [this](int v, bool) {
-        return setAngle(kAxisZ, &Sphere::axisAngleZ, "Axis", v);
+        return setAngle(kAxisZ, &Sphere::axisAngleZ, "Rotation about parent axis", v);
     };
     axisX_->onChange = [this](int v, bool) {
-        return setAngle(kAxisX, &Sphere::axisAngleX, "Axis tilt", v);
+        return setAngle(kAxisX, &Sphere::axisAngleX, "Rotation about perpendicular axis", v);
     };
     revolution_->onChange = [this](int v, bool) {
-        return setAngle(kInitialRevolution, &Sphere::initialRevolution, "Start angle", v);
+        return setAngle(kInitialRevolution, &Sphere::initialRevolution, "Initial revolution angle",
+                        v);
     };
     setEnabled(false);
 }

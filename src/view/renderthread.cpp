@@ -149,6 +149,8 @@ void RenderThread::loopPass() {
         view_.docUpdateWaitRender().signal();
         park(view_.docUpdateCompleteRender());
         frameWanted_ = true;
+        // The edit shows in the next frame, before its paths are computed.
+        editShownFirst_ = false;
     } else if (view_.textureRequested()) {
         assignTextures();
         frameWanted_ = true;
@@ -189,6 +191,17 @@ bool RenderThread::drawWindowFrame(Document* doc, std::int64_t started, bool sti
     if (doc) {
         FlashTimer::advance(*doc, started);
         if (view_.frameProbe) view_.frameProbe(*doc);
+        // After an edit, a frame of the spheres as they now stand comes
+        // first: a path pass and its tubes may take seconds, and the edit
+        // should not wait for them to be seen. The pass runs from the next
+        // frame on.
+        if (!editShownFirst_) {
+            editShownFirst_ = true;
+            if (doc->placeWithoutPaths()) {
+                rollingNow_ = nullptr;
+                return finishWindowFrame(doc, still);
+            }
+        }
         view_.markStepStart();
         PathPassResult pass = doc->step([this](double f) { view_.setStepProgress(f); });
         view_.markStepEnd();
@@ -207,6 +220,10 @@ bool RenderThread::drawWindowFrame(Document* doc, std::int64_t started, bool sti
             }
         }
     }
+    return finishWindowFrame(doc, still);
+}
+
+bool RenderThread::finishWindowFrame(Document* doc, bool still) {
     setViewport();
     // A moving picture, and the first frame after an edit, go without
     // samples; the frame drawn once it stands still has them.

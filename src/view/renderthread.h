@@ -57,6 +57,9 @@ class RenderThread {
     // False when the frame was given up (nothing is shown of it). still:
     // the picture has stood still since the last frame.
     bool drawWindowFrame(Document* doc, std::int64_t started, bool still);
+    // The rest of a window frame once the document is up to date (or shows
+    // an edit before its paths): viewport, drawing, notes and the swap.
+    bool finishWindowFrame(Document* doc, bool still);
     bool drawFrame(bool smooth);
     QImage renderOffscreen(QSize size, QString* error);
 
@@ -73,6 +76,8 @@ class RenderThread {
     // The rolling animation's options for the frame being drawn; null for
     // the still picture.
     const DrawOptions::Rolling* rollingNow_ = nullptr;
+    // The first frame after an edit has been drawn (or was not needed).
+    bool editShownFirst_ = true;
     // A frame is owed: something changed, or the last one was given up.
     bool frameWanted_ = true;
     // The last frame shown was drawn without smooth edges, at this time

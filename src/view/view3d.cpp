@@ -272,6 +272,17 @@ void View3D::exposeEvent(QExposeEvent*) {
 }
 
 bool View3D::event(QEvent* e) {
+    // Home, plus and minus belong to the view while it has the keyboard:
+    // no window-wide shortcut (Home rewinds the animation elsewhere) takes
+    // them first.
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        const bool plain = !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && (k->key() == Qt::Key_Home || isAwayKey(k->key()) || isNearerKey(k->key()))) {
+            e->accept();
+            return true;
+        }
+    }
     // The native window is about to go: the render thread must stop using
     // it first.
     if (e->type() == QEvent::PlatformSurface &&
@@ -406,16 +417,27 @@ void View3D::keyPressEvent(QKeyEvent* e) {
         onTabOut(!back);
         return;
     }
-    if (e->key() == Qt::Key_Delete) {
+    // Home puts the picture back as it started: the view as View > Reset
+    // view leaves it and, while the spheres roll, the animation at its start
+    // (what Home does elsewhere in the window). The keypad's 7 still turns.
+    if (e->key() == Qt::Key_Home && !(e->modifiers() & Qt::KeypadModifier)) {
+        if (!doc_) return;
+        std::int64_t t = counterNow();
+        resetView();
+        if (rolling_.active()) rolling_.rewind();
+        addInputTime(t);
+        return;
+    }
+    const bool away = isAwayKey(e->key()), nearer = isNearerKey(e->key());
+    if (away) {
         deleteDown_ = true;
         deletePressed_ = true;
-    } else if (e->key() == Qt::Key_Insert) {
+    } else if (nearer) {
         insertDown_ = true;
         insertPressed_ = true;
     }
     int code = ballKeyCode(e);
-    bool zoomKey = e->key() == Qt::Key_Delete || e->key() == Qt::Key_Insert;
-    if (!code && !zoomKey) {
+    if (!code && !away && !nearer) {
         e->ignore();
         return;
     }
@@ -425,10 +447,18 @@ void View3D::keyPressEvent(QKeyEvent* e) {
     addInputTime(t);
 }
 
+bool View3D::isAwayKey(int key) {
+    return key == Qt::Key_Delete || key == Qt::Key_Minus;
+}
+
+bool View3D::isNearerKey(int key) {
+    return key == Qt::Key_Insert || key == Qt::Key_Plus || key == Qt::Key_Equal;
+}
+
 void View3D::keyReleaseEvent(QKeyEvent* e) {
     if (e->isAutoRepeat()) return;
-    if (e->key() == Qt::Key_Delete) deleteDown_ = false;
-    if (e->key() == Qt::Key_Insert) insertDown_ = false;
+    if (isAwayKey(e->key())) deleteDown_ = false;
+    if (isNearerKey(e->key())) insertDown_ = false;
     requestFrame();
 }
 

@@ -128,6 +128,11 @@ class View3D : public QWindow, public RenderLink {
     double pixelRatio() const { return pixelRatio_.load(); }
     bool exposedForDrawing() const { return exposed_.load(); }
 
+    // The keys that move the camera away (Delete, -) and nearer (Insert,
+    // +, and = where + shares its key).
+    static bool isAwayKey(int key);
+    static bool isNearerKey(int key);
+
     // --- Keyboard zoom: true when the key is down or was pressed since the
     // last poll (render thread, once per frame). ---
     bool pollDeleteKey();

@@ -21,3 +21,16 @@ inline bool waitForFrames(View3D* view, int frames, int ms = kPatience) {
         },
         ms);
 }
+
+// True once half a second passes without a frame (a frame asked for earlier
+// may still be on its way on a busy machine); false when the view never
+// stops drawing.
+inline bool waitUntilQuiet(View3D* view, int ms = kPatience) {
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        std::int64_t n = view->framesDrawn();
+        QTest::qWait(500);
+        if (view->framesDrawn() == n) return true;
+    }
+    return false;
+}

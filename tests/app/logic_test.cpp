@@ -13,12 +13,14 @@
 #include <QUndoStack>
 #include <QtTest>
 
-#include "mainwindow.h"
 #include "application.h"
+#include "curveinvariants.h"
+#include "curvereadout.h"
 #include "document.h"
 #include "examplesdialog.h"
 #include "flashtimer.h"
 #include "helpwindow.h"
+#include "mainwindow.h"
 #include "recentfilelist.h"
 #include "sphere.h"
 #include "swatchlist.h"
@@ -43,6 +45,8 @@ class LogicTest : public QObject {
     void oldSettingsAdoptedOnce();
     void swatches();
     void observerUsesTheViewsTables();
+    void curveWords_data();
+    void curveWords();
     void menus_data();
     void menus();
     void helpLinksResolve();
@@ -263,13 +267,61 @@ void LogicTest::observerUsesTheViewsTables() {
     QCOMPARE(view.textures().used(), 1);
 }
 
+// The read-out's words for the kinds of curve: the closing in turns of the
+// time master, a negative lap count said as going round the other way, and
+// the symmetry in words rather than "1-fold".
+void LogicTest::curveWords_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<bool>("mirror");
+    QTest::addColumn<int>("laps");
+    QTest::addColumn<QString>("words");
+    const int order = CurveSymmetry::Order, circle = CurveSymmetry::Circle;
+    QTest::newRow("five-fold") << order << 5 << false << 7
+                               << "closes after 7/2 turns of B (C goes 7 times round its parent), "
+                                  "5-fold rotational symmetry, 10 lobes, length 183.2, thickness "
+                                  "0.41";
+    QTest::newRow("one-fold with a mirror")
+        << order << 1 << true << -4
+        << "closes after 7/2 turns of B (C goes 4 times round its parent, the other way), no "
+           "rotational symmetry, mirror, 10 lobes, length 183.2, thickness 0.41";
+    QTest::newRow("one lap, mirrors") << order << 3 << true << 1
+                                      << "closes after 7/2 turns of B (C goes 1 time round its "
+                                         "parent), 3-fold rotational symmetry, mirrors, 10 lobes, "
+                                         "length 183.2, thickness 0.41";
+    QTest::newRow("circle") << circle << 0 << false << 1
+                            << "closes after 7/2 turns of B (C goes 1 time round its parent), "
+                               "circle, length 183.2, thickness 0.41";
+    QTest::newRow("never closes") << int(CurveSymmetry::None) << 0 << false << 1
+                                  << "no closed path";
+}
+
+void LogicTest::curveWords() {
+    QFETCH(int, kind);
+    QFETCH(int, order);
+    QFETCH(bool, mirror);
+    QFETCH(int, laps);
+    QFETCH(QString, words);
+    CurveInvariants c;
+    c.sphere = "C";
+    c.symmetry.kind = static_cast<CurveSymmetry::Kind>(kind);
+    c.symmetry.order = order;
+    c.symmetry.period = BigRational(7, 2);
+    c.sphereLaps = laps;
+    c.mirror = mirror;
+    c.lobes = 10;
+    c.length = 183.24;
+    c.thickness = 0.4123;
+    QCOMPARE(CurveReadout::describe(c, "B"), words);
+}
+
 // The menus as the user reads them: "-" is a separator, "text|keys".
 void LogicTest::menus_data() {
     QTest::addColumn<int>("menu");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("File") << 0
                           << QStringList{"&New|Ctrl+N",
-                                         "New random automaton|Ctrl+Shift+N",
+                                         "New &random automaton|Ctrl+Shift+N",
                                          "&Open...|Ctrl+O",
                                          "&Save|Ctrl+S",
                                          "Save &As...|",
@@ -289,8 +341,10 @@ void LogicTest::menus_data() {
     QTest::newRow("Edit") << 1
                           << QStringList{"Undo|Ctrl+Z; Alt+Backspace", "Redo|Ctrl+Y; Ctrl+Shift+Z"};
     QTest::newRow("View") << 2 << QStringList{"&Reset view|", "&Curves only|", "&Smooth edges|"};
-    QTest::newRow("Design") << 3 << QStringList{"By symmetry...|"};
-    QTest::newRow("Help") << 4 << QStringList{"Help|F1", "Examples...|", "&About Rotundel...|"};
+    QTest::newRow("Design") << 3 << QStringList{"&By symmetry...|Ctrl+D"};
+    QTest::newRow("Help") << 4
+                          << QStringList{"&Help|F1", "&Examples...|Ctrl+Shift+E",
+                                         "&About Rotundel...|"};
 }
 
 void LogicTest::menus() {
@@ -305,7 +359,16 @@ void LogicTest::menus() {
     QCOMPARE(menus[1]->text(), QString("&Edit"));
     QCOMPARE(menus[2]->text(), QString("&View"));
     QCOMPARE(menus[3]->text(), QString("&Design"));
-    QCOMPARE(menus[4]->text(), QString("Help"));
+    QCOMPARE(menus[4]->text(), QString("&Help"));
+    // No key does two things anywhere in the window.
+    QStringList keys;
+    for (QAction* top : menus)
+        for (QAction* a : top->menu()->actions())
+            for (const QKeySequence& k : a->shortcuts()) {
+                const QString text = k.toString(QKeySequence::PortableText);
+                QVERIFY2(!keys.contains(text), qPrintable(text));
+                keys << text;
+            }
     QStringList got;
     for (QAction* a : menus[menu]->menu()->actions())
         got.append(a->isSeparator() ? QString("-")

@@ -2,6 +2,7 @@
 // sizes, edits while the render thread draws, files and images through the
 // window, and the unsaved-changes prompt.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,13 +11,17 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
@@ -27,27 +32,30 @@
 #include <thread>
 
 #include "aboutdialog.h"
-#include "mainwindow.h"
 #include "application.h"
+#include "constructionpanel.h"
+#include "curvereadout.h"
 #include "document.h"
-#include "imagemoviedialog.h"
 #include "editjournal.h"
+#include "examplesdialog.h"
 #include "framewait.h"
 #include "helpwindow.h"
+#include "imagemoviedialog.h"
+#include "lightpage.h"
+#include "mainwindow.h"
 #include "pagekit.h"
 #include "pictureprinter.h"
-#include "lightpage.h"
-#include "spacepage.h"
-#include "viewpage.h"
+#include "pointspage.h"
+#include "propertiespanel.h"
+#include "propertysheet.h"
 #include "recentfilelist.h"
 #include "relations.h"
+#include "spacepage.h"
 #include "sphere.h"
-#include "propertysheet.h"
+#include "spheretree.h"
 #include "unitquaternion.h"
 #include "view3d.h"
-#include "propertiespanel.h"
-#include "spheretree.h"
-#include "constructionpanel.h"
+#include "viewpage.h"
 
 namespace {
 // Answers the next message box that opens with the given button, and keeps
@@ -119,6 +127,10 @@ class WindowTest : public QObject {
     void paneSizes_data();
     void paneSizes();
     void layoutRemembered();
+    void laptopScreen();
+    void viewIsOneFocusStop();
+    void curveReadoutIsReadable();
+    void designCandidatesSayWhatTheyAre();
     void editsWhileDrawing();
     void saveAndOpenRoundTrip();
     void saveImage_data();
@@ -216,6 +228,8 @@ void WindowTest::paneSizes_data() {
     QTest::newRow("large") << QSize(1400, 950);
     QTest::newRow("medium") << QSize(1100, 800);
     QTest::newRow("lower than the fixed rows") << QSize(1000, 690);
+    QTest::newRow("laptop") << QSize(1366, 768);
+    QTest::newRow("very low") << QSize(1000, 420);
 }
 
 void WindowTest::paneSizes() {
@@ -231,20 +245,192 @@ void WindowTest::paneSizes() {
     QCOMPARE(frame->viewContainer()->width(),
              client.width() - 343 - frame->mainSplitter()->handleWidth());
     int rows = client.height() - 2 * frame->controlSplitter()->handleWidth();
-    if (rows >= 137 + 557 + 1) {
-        QCOMPARE(frame->constructionPane()->height(), 137);
+    const int treeRows = frame->treeLeastHeight();
+    QCOMPARE(frame->constructionPane()->height(), 137);
+    if (rows >= 137 + 557 + treeRows) {
         QCOMPARE(frame->propertiesPane()->height(), 557);
         QCOMPARE(frame->treePane()->height(), rows - 137 - 557);
     } else {
-        // The properties row runs off the bottom; the others keep their size.
-        QCOMPARE(frame->treePane()->height(), 1);
-        QCOMPARE(frame->constructionPane()->height(), 137);
-        QCOMPARE(frame->propertiesPane()->height(), 557);
+        // The property pages (which scroll) give way to the tree's rows,
+        // down to their least height; below that the properties row runs
+        // off the bottom.
+        const int properties = std::max(MainWindow::kPropertiesLeast, rows - 137 - treeRows);
+        QCOMPARE(frame->propertiesPane()->height(), properties);
+        QCOMPARE(frame->treePane()->height(), std::max(1, rows - 137 - properties));
     }
     // The view learns its new size, and draws on.
     QVERIFY(QTest::qWaitFor(
         [&] { return app_->view->clientWidth() == frame->viewContainer()->width(); }, kPatience));
     QVERIFY(waitForFrames(app_->view, 2));
+}
+
+// A 1366 x 768 screen: the tree shows eight rows and the view stays tall;
+// a long read-out scrolls inside its box instead of pushing the view up.
+void WindowTest::laptopScreen() {
+    MainWindow* frame = app_->mainFrame();
+    frame->showNormal();
+    frame->resize(1366, 768);
+    QVERIFY(QTest::qWaitFor([&] { return frame->size() == QSize(1366, 768); }, kPatience));
+    QApplication::processEvents();
+    SphereTree* tree = frame->sphereTree();
+    // Rows measured on the items the tree lays out, not on the sizes the
+    // window asked for.
+    const int row = tree->visualItemRect(tree->topLevelItem(0)).height();
+    QVERIFY(row > 0);
+    QVERIFY2(tree->viewport()->height() >= 8 * row,
+             qPrintable(QString("%1 px for rows of %2").arg(tree->viewport()->height()).arg(row)));
+    const int viewHeight = frame->viewContainer()->height();
+    QVERIFY2(viewHeight >= 400, qPrintable(QString::number(viewHeight)));
+    // Eleven lines of read-out: the view keeps its height.
+    QStringList lines;
+    for (int i = 0; i < 11; ++i) lines << QString("line %1").arg(i);
+    CurveReadout* readout = frame->curveReadout();
+    readout->showText(lines.join('\n'));
+    QCOMPARE(readout->toPlainText().count('\n'), 10);
+    // The box shows fewer lines than it holds: the rest scroll.
+    QVERIFY(readout->viewport()->height() < 11 * readout->fontMetrics().lineSpacing());
+    QApplication::processEvents();
+    QCOMPARE(frame->viewContainer()->height(), viewHeight);
+    frame->updatePathProgress();
+}
+
+// The 3-D view is one stop in the tab order, named "3-D view": Tab reaches
+// it, one more Tab leaves it, and its keys turn, zoom and reset the view.
+void WindowTest::viewIsOneFocusStop() {
+    MainWindow* frame = app_->mainFrame();
+    Document& doc = app_->document();
+    View3D* view = app_->view;
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame, kPatience));
+    QWidget* pane = frame->viewContainer();
+    QList<QWidget*> stops;
+    for (QWidget* w : pane->findChildren<QWidget*>())
+        if (w->focusPolicy() & Qt::TabFocus) stops << w;
+    if (pane->focusPolicy() & Qt::TabFocus) stops << pane;
+    QCOMPARE(stops.size(), 1);
+    QCOMPARE(stops[0]->accessibleName(), QString("3-D view"));
+    QAccessibleInterface* named = QAccessible::queryAccessibleInterface(stops[0]);
+    QVERIFY(named);
+    QCOMPARE(named->text(QAccessible::Name), QString("3-D view"));
+    // Tab from the control before the view in the chain lands on the view.
+    QWidget* before = stops[0]->previousInFocusChain();
+    while (!(before->focusPolicy() & Qt::TabFocus) || !before->isVisible() ||
+           pane->isAncestorOf(before))
+        before = before->previousInFocusChain();
+    before->setFocus(Qt::TabFocusReason);
+    QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == before; }, kPatience));
+    QTest::keyClick(before, Qt::Key_Tab);
+    QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == view; }, kPatience));
+
+    // Keys: arrows turn, - and + move away and nearer, Home resets.
+    frame->resetViewAction->trigger();
+    const double fitted = doc.cameraDistance.load();
+    // Orientations compared by where they turn a vector.
+    auto turned = [&] {
+        const unitquaternion q = doc.cameraController.orientation();
+        return QString("%1 %2 %3 %4")
+            .arg(q.w, 0, 'f', 9)
+            .arg(q.v.x, 0, 'f', 9)
+            .arg(q.v.y, 0, 'f', 9)
+            .arg(q.v.z, 0, 'f', 9);
+    };
+    const QString start = turned();
+    QTest::keyClick(view, Qt::Key_Left);
+    QVERIFY(turned() != start);
+    QTest::keyPress(view, Qt::Key_Minus);
+    QVERIFY(QTest::qWaitFor([&] { return doc.cameraDistance.load() < fitted; }, kPatience));
+    QTest::keyRelease(view, Qt::Key_Minus);
+    const double away = doc.cameraDistance.load();
+    QTest::keyPress(view, Qt::Key_Plus);
+    QVERIFY(QTest::qWaitFor([&] { return doc.cameraDistance.load() > away; }, kPatience));
+    QTest::keyRelease(view, Qt::Key_Plus);
+    QTest::keyClick(view, Qt::Key_Home);
+    QVERIFY(QTest::qWaitFor([&] { return turned() == start; }, kPatience));
+    QCOMPARE(doc.cameraDistance.load(), fitted);
+
+    // One more Tab leaves the view for a control outside it.
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QWidget* f = QApplication::focusWidget();
+            return QGuiApplication::focusWindow() != view && f && !pane->isAncestorOf(f) &&
+                   f != pane;
+        },
+        kPatience));
+}
+
+// The read-out's text reaches a screen reader, with the points numbered as
+// the Points page lists them (0 is the centre).
+void WindowTest::curveReadoutIsReadable() {
+    Document& doc = app_->document();
+    MainWindow* frame = app_->mainFrame();
+    doc.selectedSphere = doc.root->firstChild();
+    doc.refreshSpherePages();
+    auto* addPoint =
+        frame->sphereProperties()->sheet()->pointsPage()->findChild<QPushButton*>("addPoint");
+    QVERIFY(addPoint);
+    addPoint->click();
+    auto* list =
+        frame->sphereProperties()->sheet()->pointsPage()->findChild<QListWidget*>("pointList");
+    QStringList listed;
+    for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+    QCOMPARE(listed, QStringList({"0", "1"}));
+    QAccessibleInterface* readout = QAccessible::queryAccessibleInterface(frame->curveReadout());
+    QVERIFY(readout && readout->textInterface());
+    auto read = [&] {
+        frame->updatePathProgress();
+        QAccessibleTextInterface* t = readout->textInterface();
+        return t->text(0, t->characterCount());
+    };
+    QVERIFY2(QTest::qWaitFor([&] { return read().count("Point ") == 2; }, kPatience),
+             qPrintable(read()));
+    const QStringList lines = read().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith("Point 0: closes after ") && lines[1].startsWith("Point 1: "),
+             qPrintable(read()));
+    QVERIFY(read().contains(" turn"));
+    QCOMPARE(frame->undoAction->text(), QString("Undo Add new point to B"));
+    frame->undoAction->trigger();
+    QVERIFY2(QTest::qWaitFor([&] { return read().count("Point ") == 1; }, kPatience),
+             qPrintable(read()));
+}
+
+// Design > By symmetry lists design candidates, each with its symmetry and
+// lobes, under a heading that says what they are.
+void WindowTest::designCandidatesSayWhatTheyAre() {
+    app_->renderProgram = QString();  // no pictures: only the words count here
+    app_->thumbnailCache = dir_.filePath("design-pictures");
+    QString title, intro, listName;
+    QStringList entries;
+    std::function<void()> answer = [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* gallery = qobject_cast<ExamplesDialog*>(modal)) {
+            title = gallery->windowTitle();
+            intro = gallery->intro();
+            listName = gallery->list()->accessibleName();
+            for (int i = 0; i < gallery->list()->count(); ++i)
+                entries << gallery->list()->item(i)->text();
+            gallery->reject();
+            return;
+        }
+        if (auto* ask = qobject_cast<QDialog*>(modal)) {
+            if (auto* levels = ask->findChild<QSpinBox*>("designLevels")) {
+                ask->findChild<QSpinBox*>("designOrder")->setValue(4);
+                levels->setValue(2);
+                ask->accept();
+            }
+        }
+        QTimer::singleShot(50, answer);
+    };
+    QTimer::singleShot(50, answer);
+    QVERIFY(!app_->onDesignBySymmetry());
+    QCOMPARE(title, QString("Design candidates with 4-fold symmetry"));
+    QVERIFY2(intro.contains("candidate") && !intro.contains("example"), qPrintable(intro));
+    QCOMPARE(listName, QString("Design candidates"));
+    QVERIFY(!entries.isEmpty());
+    static const QRegularExpression described(
+        "\\n4-fold rotational symmetry(, mirrors)?, \\d+ lobes?; spheres .*(in|out)");
+    for (const QString& e : entries) QVERIFY2(described.match(e).hasMatch(), qPrintable(e));
 }
 
 void WindowTest::layoutRemembered() {
@@ -400,8 +586,7 @@ void WindowTest::saveImage() {
     QImageReader reader(path);
     QCOMPARE(reader.format(), format);
     QImage image = reader.read();
-    QSize want =
-        View3D::imageSizeFor(width, app_->view->clientWidth(), app_->view->clientHeight());
+    QSize want = View3D::imageSizeFor(width, app_->view->clientWidth(), app_->view->clientHeight());
     QCOMPARE(image.size(), want);
     QCOMPARE(image.width(), width);
     // Saved pictures have a white background.
@@ -657,6 +842,8 @@ void WindowTest::paneKeys() {
     QList<QWidget*> panes{frame->viewContainer(), frame->constructionPane(), frame->treePane(),
                           frame->propertiesPane()};
     auto current = [&] {
+        // The view's one stop is its native window, which no widget shows.
+        if (QGuiApplication::focusWindow() == app_->view) return 0;
         QWidget* f = QApplication::focusWidget();
         for (int i = 0; i < panes.size(); ++i)
             if (f && (f == panes[i] || panes[i]->isAncestorOf(f))) return i;
@@ -788,18 +975,7 @@ void WindowTest::drawsOnlyWhileThePictureMayChange() {
         doc.renderResume();
         if (what == "animation") on ? view->rolling().play() : view->rolling().stop();
     };
-    // Waits until half a second passes without a frame; a frame asked for
-    // earlier may still be on its way on a busy machine. False when the
-    // view never stops drawing.
-    auto quiet = [&] {
-        QDeadlineTimer deadline(kPatience);
-        while (!deadline.hasExpired()) {
-            std::int64_t n = view->framesDrawn();
-            QTest::qWait(500);
-            if (view->framesDrawn() == n) return true;
-        }
-        return false;
-    };
+    auto quiet = [&] { return waitUntilQuiet(view); };
     set(true);
     std::int64_t before = view->framesDrawn();
     if (drawing)  // frames keep coming without anyone asking
@@ -836,16 +1012,19 @@ void WindowTest::smoothEdges() {
     View3D* view = app_->view;
     app_->mainFrame()->smoothEdgesActions[static_cast<std::size_t>(choice)]->trigger();
     QCOMPARE(app_->settings().value("View/SmoothEdges").toInt(), choice);
-    QTest::qWait(400);
+    // Whatever the change of setting drew is over before the turn.
+    QVERIFY(waitUntilQuiet(view));
     const std::int64_t frames = view->framesDrawn();
     const std::uint64_t smoothed = view->smoothFrames();
     QPoint c(view->width() / 2, view->height() / 2);
     QTest::mousePress(view, Qt::LeftButton, {}, c);
     QTest::mouseMove(view, c + QPoint(20, 0));
     QTest::mouseRelease(view, Qt::LeftButton, {}, c + QPoint(20, 0));
-    QVERIFY(QTest::qWaitFor([&] { return view->framesDrawn() > frames + 1; }, 2000) ||
-            smooth != "one");
-    QTest::qWait(400);
+    QVERIFY(QTest::qWaitFor([&] { return view->framesDrawn() > frames; }, kPatience));
+    // Once still, the one smooth frame follows the plain ones.
+    if (smooth == "one")
+        QVERIFY(QTest::qWaitFor([&] { return view->smoothFrames() > smoothed; }, kPatience));
+    QVERIFY(waitUntilQuiet(view));
     const auto drawn = static_cast<std::uint64_t>(view->framesDrawn() - frames);
     const std::uint64_t smoothDrawn = view->smoothFrames() - smoothed;
     QVERIFY(drawn > 0);
@@ -879,8 +1058,7 @@ void WindowTest::cameraStartsAfresh() {
     } else {
         app_->mainFrame()->resetViewAction->trigger();
     }
-    unitquaternion q = doc.cameraController.orientation(),
-                   want = Arcball::defaultOrientation();
+    unitquaternion q = doc.cameraController.orientation(), want = Arcball::defaultOrientation();
     QCOMPARE(q.w, want.w);
     QCOMPARE(q.v.x, want.v.x);
     double distance = doc.cameraDistance;

@@ -56,6 +56,8 @@ TEST_F(CurvesCommand, DesignWritesCandidatesOfTheOrderAskedFor) {
     }
     EXPECT_EQ(files, 4);
     EXPECT_EQ(run("design --symmetry 25 -o " + quote(out.string())), 2);
+    // One-fold is no symmetry to design for, here as in the window and Python.
+    EXPECT_EQ(run("design --symmetry 1 -o " + quote(out.string())), 2);
     EXPECT_EQ(run("new --seed 3 " + quote((dir / "c.one").string())), 2);
 }
 

@@ -21,6 +21,7 @@
 
 #include "commandtest.h"
 #include "document.h"
+#include "savewatch.h"
 #include "sphere.h"
 
 namespace {
@@ -262,7 +263,9 @@ TEST_F(Writers, EveryWriterFollowsTheSaveRules) {
 
 // Killed while writing, a command leaves only what was there; SIGKILL can
 // leave a frames folder of its own naming, which the next write removes
-// once it is clearly not a movie under way.
+// once it is clearly not a movie under way. Every kill comes mid-save: once
+// the command's work file (or work folder) exists, and again once it has
+// grown.
 TEST_F(Writers, KilledWritesLeaveNothing) {
     const fs::path in = dir / "in.one";
     fs::copy_file(example("epicycles.one"), in);
@@ -271,9 +274,9 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
         std::string slow = command(cmd, in, dir / name);
         if (slow.rfind("movie", 0) == 0) slow += " --frames 400 --height 200";
         for (int signal : {SIGTERM, SIGINT, SIGKILL}) {
-            for (int ms : {30, 120, 300}) {
-                SCOPED_TRACE(name + " signal " + std::to_string(signal) + " after " +
-                             std::to_string(ms) + " ms");
+            for (long long bytes : {0LL, 20000LL}) {
+                SCOPED_TRACE(name + " signal " + std::to_string(signal) + " at " +
+                             std::to_string(bytes) + " bytes");
                 pid_t child = ::fork();
                 ASSERT_GE(child, 0);
                 if (child == 0) {
@@ -282,7 +285,7 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                             nullptr);
                     _exit(127);
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                ASSERT_TRUE(waitForWork(child, dir, bytes, {"in.one"}));
                 ::kill(child, signal);
                 int status = 0;
                 ::waitpid(child, &status, 0);

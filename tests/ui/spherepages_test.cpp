@@ -35,6 +35,8 @@ class SpherePagesTest : public QObject {
     void storedAnglesShow();
     void assistiveTools_data();
     void assistiveTools();
+    void stepsNamedAfterControls_data();
+    void stepsNamedAfterControls();
 };
 
 // ops run on the starter automaton A(B); then the tree's shape and the
@@ -410,38 +412,46 @@ void SpherePagesTest::edits_data() {
     QTest::newRow("time master keeps its rate") << QStringList{} << "rateX 3/2"
                                                 << "rollingRate"
                                                 << "1/1" << QStringList{};
-    QTest::newRow("thumb drag is one step") << QStringList{} << "drag axisZ 90"
-                                            << "axisAngleZ"
-                                            << "90" << QStringList{"Axis of B"};
-    QTest::newRow("page up acts as a drag does") << QStringList{} << "key axisX"
-                                                 << "axisAngleX"
-                                                 << "10" << QStringList{"Axis tilt of B"};
-    QTest::newRow("a run of keys is one step") << QStringList{} << "key axisX;key axisX;key axisX"
-                                               << "axisAngleX"
-                                               << "30" << QStringList{"Axis tilt of B"};
-    QTest::newRow("two drags are two steps") << QStringList{} << "drag axisZ 40;drag axisZ 90"
-                                             << "axisAngleZ"
-                                             << "90" << QStringList{"Axis of B", "Axis of B"};
+    QTest::newRow("thumb drag is one step")
+        << QStringList{} << "drag axisZ 90"
+        << "axisAngleZ"
+        << "90" << QStringList{"Rotation about parent axis of B"};
+    QTest::newRow("page up acts as a drag does")
+        << QStringList{} << "key axisX"
+        << "axisAngleX"
+        << "10" << QStringList{"Rotation about perpendicular axis of B"};
+    QTest::newRow("a run of keys is one step")
+        << QStringList{} << "key axisX;key axisX;key axisX"
+        << "axisAngleX"
+        << "30" << QStringList{"Rotation about perpendicular axis of B"};
+    QTest::newRow("two drags are two steps")
+        << QStringList{} << "drag axisZ 40;drag axisZ 90"
+        << "axisAngleZ"
+        << "90"
+        << QStringList{"Rotation about parent axis of B", "Rotation about parent axis of B"};
     QTest::newRow("focus arriving starts a new run")
         << QStringList{} << "key axisX;focus axisX;key axisX"
         << "axisAngleX"
-        << "20" << QStringList{"Axis tilt of B", "Axis tilt of B"};
+        << "20"
+        << QStringList{"Rotation about perpendicular axis of B",
+                       "Rotation about perpendicular axis of B"};
     QTest::newRow("wheel") << QStringList{} << "wheel revolution"
                            << "initialRevolution"
-                           << "3" << QStringList{"Start angle of B"};
+                           << "3" << QStringList{"Initial revolution angle of B"};
     QTest::newRow("click on the groove") << QStringList{} << "groove axisZ"
                                          << "axisAngleZ"
-                                         << "10" << QStringList{"Axis of B"};
+                                         << "10" << QStringList{"Rotation about parent axis of B"};
 
     QTest::newRow("spin click") << QStringList{} << "spin revolution up"
                                 << "initialRevolution"
-                                << "1" << QStringList{"Start angle of B"};
-    QTest::newRow("spin at 0 clicked down stays") << QStringList{} << "spin axisX down"
-                                                  << "axisAngleX"
-                                                  << "0" << QStringList{"Axis tilt of B"};
+                                << "1" << QStringList{"Initial revolution angle of B"};
+    QTest::newRow("spin at 0 clicked down stays")
+        << QStringList{} << "spin axisX down"
+        << "axisAngleX"
+        << "0" << QStringList{"Rotation about perpendicular axis of B"};
     QTest::newRow("typed angle") << QStringList{} << "type axisZ 137"
                                  << "axisAngleZ"
-                                 << "137" << QStringList{"Axis of B"};
+                                 << "137" << QStringList{"Rotation about parent axis of B"};
 }
 
 void SpherePagesTest::edits() {
@@ -578,6 +588,56 @@ void SpherePagesTest::assistiveTools() {
     QCOMPARE(shown(), shownBefore);
     history.stack().redo();
     QCOMPARE(c.doc.takeSnapshot().bytes, after);
+    c.doc.journal = nullptr;
+}
+
+// The edit history names each step with the label of the control that made
+// it, so "Undo ..." says what the user touched; adding a point and moving
+// one are different steps.
+void SpherePagesTest::stepsNamedAfterControls_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("step");
+    QTest::newRow("start angle") << int(PropertySheet::kSpace) << "revolutionSlider" << 200
+                                 << "Initial revolution angle of B";
+    QTest::newRow("tilt") << int(PropertySheet::kSpace) << "axisXSpin" << 45
+                          << "Rotation about perpendicular axis of B";
+    QTest::newRow("turn") << int(PropertySheet::kSpace) << "axisZSlider" << 90
+                          << "Rotation about parent axis of B";
+    QTest::newRow("add point") << int(PropertySheet::kPoints) << "Add new point" << -1
+                               << "Add new point to B";
+    QTest::newRow("move point") << int(PropertySheet::kPoints) << "pointZSlider" << 30
+                                << "Rotation about sphere axis of point 1 of B";
+    QTest::newRow("point distance") << int(PropertySheet::kPoints) << "distanceSlider" << 4
+                                    << "Quantum distance from sphere center to point of point 1 "
+                                       "of B";
+    QTest::newRow("remove point") << int(PropertySheet::kPoints) << "Remove selected point" << -1
+                                  << "Remove point 1 of B";
+}
+
+void SpherePagesTest::stepsNamedAfterControls() {
+    QFETCH(int, page);
+    QFETCH(QString, control);
+    QFETCH(int, value);
+    QFETCH(QString, step);
+    ControlColumn c;
+    // B has a point 1, chosen on the Points page.
+    c.properties.sheet()->pointsPage()->findChild<QPushButton*>("addPoint")->click();
+    UndoHistory history(c.doc);
+    c.doc.journal = &history;
+    QWidget* w = nullptr;
+    for (QWidget* each : c.properties.sheet()->page(page)->findChildren<QWidget*>()) {
+        auto* button = qobject_cast<QAbstractButton*>(each);
+        if ((button && button->text() == control) || each->objectName() == control) w = each;
+    }
+    QVERIFY(w);
+    if (value < 0)
+        qobject_cast<QAbstractButton*>(w)->click();
+    else
+        QAccessible::queryAccessibleInterface(w)->valueInterface()->setCurrentValue(value);
+    QCOMPARE(history.stack().count(), 1);
+    QCOMPARE(history.stack().undoText(), step);
     c.doc.journal = nullptr;
 }
 

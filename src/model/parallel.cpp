@@ -1,0 +1,36 @@
+// parallelFor: an atomic counter over the items, helper threads joined
+// before returning, so nothing outlives the caller's data.
+#include "parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+bool parallelFor(std::size_t count,
+                 const std::function<void(std::size_t index, unsigned worker)>& body,
+                 const ParallelOptions& options) {
+    if (count == 0) return true;
+    unsigned threads =
+        options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stopped{false};
+    auto work = [&](unsigned worker) {
+        while (!stopped.load(std::memory_order_relaxed)) {
+            if (options.stop && options.stop()) {
+                stopped = true;
+                return;
+            }
+            const std::size_t i = next.fetch_add(1);
+            if (i >= count) return;
+            body(i, worker);
+        }
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(threads - 1);
+    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work, t);
+    work(0);
+    for (auto& h : helpers) h.join();
+    return !stopped;
+}

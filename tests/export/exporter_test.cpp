@@ -1,0 +1,95 @@
+// The export service's one check: the format by the output's name, options
+// that apply to it, values in range; and the same refusal for every front
+// end, since they all hand it the same request.
+#include "exporter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ExportRequest request(const std::string& out, ExportOptionValues options = {}) {
+    ExportRequest r;
+    r.output = out;
+    r.options = std::move(options);
+    return r;
+}
+
+}  // namespace
+
+TEST(Exporter, KindComesFromTheNameAndThePlotterFlag) {
+    struct Case {
+        std::string out;
+        ExportOptionValues options;
+        std::optional<ExportKind> kind;
+    };
+    const Case cases[] = {
+        {"a.csv", {}, ExportKind::Table},
+        {"A.CSV", {}, ExportKind::Table},
+        {"a.one", {}, ExportKind::Automaton},
+        {"a.svg", {}, ExportKind::Drawing},
+        {"a.svg", {{"plotter", ""}}, ExportKind::PlotterPage},
+        {"a.stl", {}, ExportKind::Mesh},
+        {"a.3mf", {}, ExportKind::Mesh},
+        {"a.glb", {}, ExportKind::Mesh},
+        {"a.thr", {}, ExportKind::Track},
+        {"a.png", {}, ExportKind::Image},
+        {"a.TIF", {}, ExportKind::Image},
+        {"a.mp4", {}, ExportKind::Movie},
+        {"frames", {}, ExportKind::Movie},
+        {"a.dxf", {}, std::nullopt},
+        {"", {}, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Exporter::kindOf(request(c.out, c.options)), c.kind) << c.out;
+}
+
+TEST(Exporter, OneCheckRefusesWhatDoesNotApplyOrFit) {
+    struct Case {
+        std::string out;
+        ExportOptionValues options;
+        std::string refusal;  // "" when accepted; otherwise the start of it
+    };
+    const Case cases[] = {
+        {"a.stl", {{"tube-radius", "auto"}, {"sides", "3"}, {"size", "100mm"}}, ""},
+        {"a.stl", {{"sides", "2"}}, "--sides needs a whole number from 3 to 64."},
+        {"a.stl", {{"sides", "64.5"}}, "--sides needs"},
+        {"a.stl", {{"tube-radius", "0"}}, "--tube-radius needs auto or a positive number"},
+        {"a.stl", {{"size", "100mm"}, {"scale", "2"}}, "give --size or --scale, not both."},
+        {"a.stl", {{"size", "big"}}, "--size needs a length such as 100mm."},
+        {"a.stl", {{"max-triangles", "0"}}, "--max-triangles needs a whole number from 1"},
+        {"a.csv", {{"sides", "5"}}, "--sides applies only to meshes."},
+        {"a.stl", {{"plotter", ""}}, "--plotter applies only to .svg drawings."},
+        {"a.svg", {{"page", "A4"}}, "--page applies only to drawings for plotters (--plotter)."},
+        {"a.svg", {{"plotter", ""}, {"page", "B9"}}, "--page needs A3, A4, A5, letter"},
+        {"a.svg", {{"plotter", ""}, {"view", "under"}}, "--view needs top, front, side or camera."},
+        {"a.svg", {{"plotter", ""}, {"tolerance", "0.0001mm"}}, "--tolerance needs a length"},
+        {"a.svg", {{"plotter", ""}, {"landscape", "yes"}}, "--landscape takes no value."},
+        {"a.thr", {{"tolerance", "0.001"}, {"point", "B:1"}}, ""},
+        {"a.thr", {{"tolerance", "0"}}, "--tolerance needs a positive number (table radii)."},
+        {"a.thr", {{"point", "B"}}, "--point needs a sphere and a point number"},
+        {"a.thr", {{"size", "10mm"}}, "--size applies only to meshes."},
+        {"a.png", {{"width", "16384"}, {"curves-only", ""}}, ""},
+        {"a.png", {{"width", "0"}}, "--width must be a whole number of pixels"},
+        {"a.png", {{"frames", "3"}}, "--frames applies only to movies."},
+        {"a.gif", {{"frames", "100001"}}, "--frames must be a whole number from 1 to 100000."},
+        {"a.csv", {{"width", "10"}}, "--width applies only to pictures and movies."},
+        {"a.csv", {{"colour", "red"}}, "unknown option --colour."},
+        {"a.dxf", {}, "cannot write a.dxf: it writes"},
+    };
+    for (const Case& c : cases) {
+        const std::string why = Exporter::check(request(c.out, c.options));
+        if (c.refusal.empty())
+            EXPECT_EQ(why, "") << c.out;
+        else
+            EXPECT_EQ(why.rfind(c.refusal, 0), 0u) << c.out << ": " << why;
+    }
+}
+
+TEST(Exporter, EveryOptionNamesTheOutputsItShapes) {
+    for (const ExportOption& o : Exporter::options()) {
+        EXPECT_FALSE(o.kinds.empty()) << o.name;
+        EXPECT_FALSE(o.help.empty()) << o.name;
+        // Spelt as on the command line: lower case words joined by '-'.
+        EXPECT_EQ(o.name.find_first_not_of("abcdefghijklmnopqrstuvwxyz-"), std::string::npos);
+    }
+}

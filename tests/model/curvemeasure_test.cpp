@@ -1,0 +1,403 @@
+// The invariants measured on the exact curve, against closed forms and
+// independent dense evaluations of the same curves, at two accuracies; and
+// knots and links against curves whose type is known.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "curvedesign.h"
+#include "curveinvariants.h"
+#include "fixtures.h"
+#include "knots.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Root A (radius 1) stationary, B rolling on it with factor f, one point
+// on B at the given angle from its axis and distance in radii.
+Sphere& rolling(TestAutomaton& a, Rational f, bool inside, double angleX, double quantum) {
+    a.add("A", nullptr, Rational(1));
+    Sphere& b = a.add("B", nullptr, f);
+    b.inside = inside;
+    b.addPoint(0, angleX, quantum);
+    return b;
+}
+
+// Length of the closed plane curve p(theta), theta in [0, span], by chord
+// sums refined by Richardson's rule: independent of the quadrature tested.
+double denseLength(const std::function<Vec3(double)>& p, double span) {
+    auto chords = [&](int n) {
+        double sum = 0;
+        Vec3 prev = p(0);
+        for (int i = 1; i <= n; ++i) {
+            Vec3 x = p(span * i / n);
+            sum += length(x - prev);
+            prev = x;
+        }
+        return sum;
+    };
+    const double fine = chords(1 << 21), coarse = chords(1 << 20);
+    return fine + (fine - coarse) / 3;
+}
+
+// Epitrochoid (sign +1) or hypotrochoid (-1) of a circle r on a circle R,
+// the point at d from the rolling circle's centre.
+std::function<Vec3(double)> trochoid(double R, double r, double d, int sign) {
+    return [=](double t) {
+        const double c = R + sign * r, w = c / r;
+        return Vec3{c * std::cos(t) - sign * d * std::cos(w * t),
+                    c * std::sin(t) - d * std::sin(w * t), 0};
+    };
+}
+
+struct Row {
+    const char* name;
+    std::function<Sphere&(TestAutomaton&)> build;
+    long long order;  // 0: a circle
+    double length;    // closed form or dense evaluation
+    double reach;
+    int lobes;
+    bool mirror;
+    enum Meets { Apart, Crosses, Cusp } meets;
+    double thickness;  // for curves apart; 0: not compared
+    const char* knot;  // for curves apart
+};
+
+std::vector<Row> knownCurves() {
+    const double third = 1.0 / 3;
+    return {
+        // Epicycloids and hypocycloids: arches of length 8 r (R +- r) / R.
+        {"epicycloid 3/1",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 90, 1);
+         },
+         3, 32.0 / 3, 5.0 / 3, 3, true, Row::Cusp, 0, ""},
+        {"epicycloid 3/2",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {2, 3}, false, 90, 1);
+         },
+         3, 80.0 / 3, 7.0 / 3, 3, true, Row::Cusp, 0, ""},
+        {"hypocycloid 4/1 (astroid)",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 4}, true, 90, 1);
+         },
+         4, 6.0, 1.0, 4, true, Row::Cusp, 0, ""},
+        {"hypocycloid 5/2",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {2, 5}, true, 90, 1);
+         },
+         5, 9.6, 1.0, 5, true, Row::Cusp, 0, ""},
+        // Trochoids: the point beyond the rim loops through the curve itself;
+        // inside it, the curve is smooth and simple.
+        {"epitrochoid with loops",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 90, 1.5);
+         },
+         3, denseLength(trochoid(1, third, 0.5, 1), 2 * kPi), 1 + third + 0.5, 3, true,
+         Row::Crosses, 0, ""},
+        {"hypotrochoid with loops",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 5}, true, 90, 2);
+         },
+         5, denseLength(trochoid(1, 0.2, 0.4, -1), 2 * kPi), 1.2, 5, true, Row::Crosses, 0, ""},
+        {"smooth epitrochoid",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 90, 0.5);
+         },
+         3, denseLength(trochoid(1, third, third / 2, 1), 2 * kPi), 1 + third + third / 2, 3, true,
+         Row::Apart, -1, "unknot"},
+        // A point on B's axis goes round a circle of radius 4/3 at height 1/3.
+        {"circle",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 0, 1);
+         },
+         0, 2 * kPi * 4 / 3, std::sqrt(16.0 / 9 + 1.0 / 9), 0, true, Row::Apart, 4.0 / 3, "unknot"},
+    };
+}
+
+// Least radius of curvature of the smooth epitrochoid, from its formula on
+// a fine grid: the curvature of a plane curve is |x'y'' - y'x''| / |v|^3.
+double trochoidLeastRadius(double R, double r, double d) {
+    const double c = R + r, w = c / r;
+    double least = 1e300;
+    for (int i = 0; i < 400000; ++i) {
+        const double t = 2 * kPi * i / 400000;
+        const double x1 = -c * std::sin(t) + d * w * std::sin(w * t);
+        const double y1 = c * std::cos(t) - d * w * std::cos(w * t);
+        const double x2 = -c * std::cos(t) + d * w * w * std::cos(w * t);
+        const double y2 = -c * std::sin(t) + d * w * w * std::sin(w * t);
+        const double v2 = x1 * x1 + y1 * y1;
+        least = std::min(least, v2 * std::sqrt(v2) / std::abs(x1 * y2 - y1 * x2));
+    }
+    return least;
+}
+
+TEST(CurveMeasure, KnownCurvesAtTwoAccuracies) {
+    for (const Row& row : knownCurves()) {
+        for (double step : {0.35, 0.0051}) {  // accuracy 30 and 99
+            SCOPED_TRACE(std::string(row.name) + ", step " + std::to_string(step));
+            TestAutomaton a;
+            Sphere& s = row.build(a);
+            a.pathStep = step;
+            reset(a);
+            pathPass(a);
+            CurveInvariants c = curveInvariantsOf(a, s, 0);
+            ASSERT_TRUE(c.measured);
+            if (row.order == 0) {
+                EXPECT_EQ(c.symmetry.kind, CurveSymmetry::Circle);
+            } else {
+                EXPECT_EQ(c.symmetry.order, row.order);
+            }
+            EXPECT_NEAR(c.length, row.length, 1e-6 * row.length);
+            EXPECT_NEAR(c.reach, row.reach, 1e-9 * row.reach);
+            EXPECT_EQ(c.lobes, row.lobes);
+            EXPECT_EQ(c.mirror, row.mirror);
+            EXPECT_EQ(c.crosses, row.meets == Row::Crosses);
+            EXPECT_EQ(c.cusp, row.meets == Row::Cusp);
+            if (row.meets != Row::Apart) {
+                EXPECT_EQ(c.thickness, 0);
+                EXPECT_EQ(c.knot, "");
+                continue;
+            }
+            const double thickness =
+                row.thickness > 0 ? row.thickness : trochoidLeastRadius(1, 1.0 / 3, 1.0 / 6);
+            EXPECT_NEAR(c.thickness, thickness, 1e-6 * thickness);
+            EXPECT_EQ(c.knot, row.knot);
+        }
+    }
+}
+
+// A half turn of a sphere's axis reverses the turns below it instead of
+// separating them: the centre of the tilted sphere (radius 1/8 on B's 1/2)
+// goes round a circle of radius 1 + 1/2 + 1/2 + 1/8, and a point on its
+// equator keeps the symmetry of the untilted chain.
+TEST(CurveMeasure, HalfTurnTiltKeepsTheSymmetry) {
+    TestAutomaton a;
+    a.add("A", nullptr, Rational(1));
+    Sphere& b = a.add("B", nullptr, Rational(1, 2));
+    Sphere& c = a.add("C", &b, Rational(1, 4));
+    c.rollingRate = Rational(2);
+    c.axisAngleX = 180;
+    c.addPoint(0, 0, 0);   // the centre
+    c.addPoint(0, 90, 1);  // on the equator
+    a.pathStep = 0.01;
+    reset(a);
+    pathPass(a);
+    auto curves = curveInvariants(a);
+    ASSERT_EQ(curves.size(), 2u);
+    // The sampled centre stays at one distance from the axis.
+    double lo = 1e300, hi = 0;
+    for (const Vec3& p : c.points[0].path) {
+        lo = std::min(lo, std::hypot(p.x, p.y));
+        hi = std::max(hi, std::hypot(p.x, p.y));
+    }
+    EXPECT_NEAR(lo, 2.125, 1e-5);
+    EXPECT_NEAR(hi, 2.125, 1e-5);
+    EXPECT_EQ(curves[0].symmetry.kind, CurveSymmetry::Circle);
+    EXPECT_EQ(curves[0].lobes, 0);
+    EXPECT_TRUE(curves[0].mirror);
+    EXPECT_NEAR(curves[0].length, 2 * kPi * hi, 1e-5 * hi);
+    EXPECT_EQ(curves[1].symmetry.kind, CurveSymmetry::Order);
+    EXPECT_TRUE(curves[1].checked);
+    EXPECT_LT(curves[1].checkError, kSymmetryTolerance);
+    EXPECT_EQ(curves[1].symmetry.order, 8);
+    EXPECT_EQ(curves[1].lobes % 8, 0);
+    EXPECT_TRUE(curves[1].mirror);
+}
+
+// A k-fold curve has a multiple of k lobes, whatever the order asked for.
+TEST(CurveMeasure, LobesOfSymmetricDesignsAreMultiplesOfTheOrder) {
+    for (int order : {2, 5, 7, 24}) {
+        const auto chains = symmetricChains(order, 2, 3);
+        EXPECT_FALSE(chains.empty());
+        for (const ChainPlan& plan : chains) {
+            SCOPED_TRACE(std::to_string(order) + ": " + plan.describe());
+            ChainAutomaton a(plan);
+            reset(a);
+            pathPass(a);
+            const auto curves = curveInvariants(a, false);
+            EXPECT_FALSE(curves.empty());
+            for (const CurveInvariants& c : curves) {
+                EXPECT_EQ(c.lobes % order, 0);
+                EXPECT_GT(c.lobes, 0);
+            }
+        }
+    }
+}
+
+// Closed polygons of known knots and links.
+std::vector<Vec3> closed(int n, const std::function<Vec3(double)>& f) {
+    std::vector<Vec3> p;
+    for (int i = 0; i < n; ++i) p.push_back(f(2 * kPi * i / n));
+    return p;
+}
+std::vector<Vec3> torusKnot(int p, int q) {
+    return closed(4000, [=](double t) {
+        const double r = 2 + std::cos(q * t);
+        return Vec3{r * std::cos(p * t), r * std::sin(p * t), std::sin(q * t)};
+    });
+}
+
+TEST(Knots, KnownKnots) {
+    struct K {
+        const char* name;
+        std::vector<Vec3> polygon;
+        const char* knot;
+        long long determinant;
+    } rows[] = {
+        {"circle",
+         closed(100,
+                [](double t) {
+                    return Vec3{std::cos(t), std::sin(t), 0};
+                }),
+         "unknot", 1},
+        {"twisted unknot (a loop in the projection)",
+         closed(2000,
+                [](double t) {
+                    return Vec3{std::cos(t) + 0.8 * std::cos(2 * t),
+                                std::sin(t) + 0.8 * std::sin(2 * t), 0.3 * std::sin(t)};
+                }),
+         "unknot", 1},
+        {"trefoil", torusKnot(2, 3), "3_1 = T(2,3)", 3},
+        {"trefoil the other way round", torusKnot(3, 2), "3_1 = T(2,3)", 3},
+        {"cinquefoil", torusKnot(2, 5), "5_1 = T(2,5)", 5},
+        {"T(3,4)", torusKnot(3, 4), "T(3,4)", 3},
+        {"T(2,7)", torusKnot(2, 7), "T(2,7)", 7},
+        {"figure eight",
+         closed(4000,
+                [](double t) {
+                    const double r = 2 + std::cos(2 * t);
+                    return Vec3{r * std::cos(3 * t), r * std::sin(3 * t), std::sin(4 * t)};
+                }),
+         "4_1", 5},
+    };
+    for (const K& k : rows) {
+        SCOPED_TRACE(k.name);
+        for (Vec3 view : {Vec3{0, 0, 1}, Vec3{0.3, -0.5, 0.8}}) {
+            KnotType t = knotType(k.polygon, view);
+            ASSERT_TRUE(t.found);
+            EXPECT_EQ(t.name, k.knot);
+            EXPECT_EQ(t.determinant, k.determinant);
+        }
+    }
+}
+
+// Gauss's double integral of the linking number, on the polygons' sides.
+double gaussLinking(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            const Vec3 da = a[(i + 1) % a.size()] - a[i], db = b[(j + 1) % b.size()] - b[j];
+            const Vec3 r =
+                0.5 * (a[i] + a[(i + 1) % a.size()]) - 0.5 * (b[j] + b[(j + 1) % b.size()]);
+            const double l = length(r);
+            sum += dot(r, cross(da, db)) / (l * l * l);
+        }
+    return sum / (4 * kPi);
+}
+
+TEST(Knots, LinkingNumbersAgreeWithGaussIntegral) {
+    auto ring = [](Vec3 c, Vec3 u, Vec3 v, double r) {
+        return closed(600,
+                      [=](double t) { return c + (r * std::cos(t)) * u + (r * std::sin(t)) * v; });
+    };
+    auto strand = [](int p, int q, double phase) {
+        return closed(1500, [=](double t) {
+            const double r = 2 + 0.6 * std::cos(q * t + phase);
+            return Vec3{r * std::cos(p * t), r * std::sin(p * t), 0.6 * std::sin(q * t + phase)};
+        });
+    };
+    struct L {
+        const char* name;
+        std::vector<Vec3> a, b;
+    } rows[] = {
+        {"Hopf link", ring({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 1),
+         ring({1, 0, 0}, {1, 0, 0}, {0, 0, 1}, 1)},
+        {"Hopf link reversed", ring({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 1),
+         ring({1, 0, 0}, {0, 0, 1}, {1, 0, 0}, 1)},
+        {"apart", ring({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 1),
+         ring({5, 0, 0}, {1, 0, 0}, {0, 0, 1}, 1)},
+        {"core and a curve winding round it three times", ring({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 2),
+         strand(1, 3, 0)},
+        {"two parallel (1,2) curves on a torus", strand(1, 2, 0), strand(1, 2, kPi)},
+    };
+    for (const L& l : rows) {
+        SCOPED_TRACE(l.name);
+        auto n = linkingNumber(l.a, l.b, {0.1, 0.2, 1});
+        ASSERT_TRUE(n.has_value());
+        EXPECT_EQ(*n, std::lround(gaussLinking(l.a, l.b)));
+    }
+}
+
+// Curves that meet have no linking number.
+TEST(Knots, CurvesThatMeetAreNotLinked) {
+    auto a = closed(500, [](double t) { return Vec3{std::cos(t), std::sin(t), 0}; });
+    auto b = closed(500, [](double t) { return Vec3{2 + std::cos(t), 0, std::sin(t)}; });
+    EXPECT_FALSE(linkingNumber(a, b, {0, 0, 1}).has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// Three spheres, the last rolling on a tilted axis: knotted curves. The
+// type read from the exact curve must be the type of the sampled path that
+// the placement itself computes, and the linking number of two of its
+// points the Gauss integral over their sampled paths.
+ChainPlan tiltedChain(Rational b, Rational c, int rate, double tilt, std::vector<double> quanta) {
+    ChainPlan p;
+    p.levels.resize(3);
+    p.levels[1].factor = b;
+    p.levels[2].factor = c;
+    p.levels[2].rate = Rational(rate);
+    p.levels[2].tiltX = tilt;
+    for (double q : quanta) p.levels[2].points.push_back({0, q == 0 ? 0.0 : 90.0, q});
+    return p;
+}
+
+std::vector<Vec3> thinned(const std::vector<Vec3>& p, std::size_t most) {
+    std::vector<Vec3> out;
+    const std::size_t stride = std::max<std::size_t>(1, p.size() / most);
+    for (std::size_t i = 0; i < p.size(); i += stride) out.push_back(p[i]);
+    return out;
+}
+
+TEST(Knots, KnotsAndLinksOfAutomata) {
+    struct K {
+        const char* name;
+        ChainPlan plan;
+        const char* knot;  // of every traced point
+    } rows[] = {
+        {"3-fold trefoil and the centre", tiltedChain({2, 3}, {2, 3}, 3, 90, {1, 0}),
+         "3_1 = T(2,3)"},
+        {"figure eight", tiltedChain({1, 3}, {3, 4}, 2, 30, {1}), "4_1"},
+        {"trefoil", tiltedChain({1, 4}, {3, 4}, 3, 90, {1}), "3_1 = T(2,3)"},
+    };
+    for (const K& k : rows) {
+        SCOPED_TRACE(k.name);
+        ChainAutomaton a(k.plan);
+        a.pathStep = 0.002;
+        reset(a);
+        pathPass(a);
+        const auto curves = curveInvariants(a);
+        ASSERT_EQ(curves.size(), k.plan.levels[2].points.size());
+        const Sphere& s = *a.spheres().back();
+        for (std::size_t i = 0; i < curves.size(); ++i) {
+            if (curves[i].crosses) continue;  // the centre's own path
+            EXPECT_EQ(curves[i].knot, k.knot);
+            KnotType sampled = knotType(s.points[i].path, {0.2, 0.1, 1});
+            EXPECT_EQ(sampled.name, k.knot);
+        }
+        if (curves.size() == 2) {
+            ASSERT_EQ(curves[0].links.size(), 1u);
+            EXPECT_EQ(curves[0].links[0].number,
+                      std::lround(gaussLinking(thinned(s.points[0].path, 3000),
+                                               thinned(s.points[1].path, 3000))));
+            EXPECT_EQ(curves[1].links[0].number, curves[0].links[0].number);
+        }
+    }
+}
+
+}  // namespace
