@@ -91,15 +91,20 @@ const char* help() {
   .one   the automaton itself (save as)
   .svg   the paths projected through the document's camera; plotter=True
          for a page in millimetres for pen plotters
+  .gcode with plotter=True: the plotter page as G-code
   .obj .ply .stl .glb .3mf   one closed tube per traced point
-  .thr   a sand-table track
+  .thr   a sand-table track, beginning and ending at the centre or the rim
 
 The keywords are the command line's options, - written _: meshes take
 tube_radius (automaton units or "auto", the default: 0.9 x the thinnest
 curve's thickness, so no tube touches itself), sides, max_triangles, size
-("100mm") or scale; plotter pages take page ("A4"), landscape, margin
-("10mm"), view ("top", "front", "side", "camera") and tolerance ("0.02mm");
-tracks take point ("B:1") and tolerance (table radii).)";
+("100mm") or scale (a factor); plotter pages and G-code take page ("A4"),
+landscape, margin ("10mm"), view ("top", "front", "side", "camera"),
+tolerance ("0.02mm"), scale ("20mm" a unit instead of filling the page),
+grid ("3x1") and verbose; G-code also pen_up ("G0 Z5"), pen_down
+("G1 Z0"), feed (3000 mm a minute) and pen_change ("M0"; without it one
+file per layer); tracks take point ("B:1" or "all"), tolerance (table
+radii), start ("centre" or "rim") and preview ("track.png").)";
 }
 
 void write(AutomatonState& state, const std::string& path, const py::kwargs& options) {

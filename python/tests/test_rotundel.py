@@ -56,7 +56,10 @@ def test_paths_equal_the_csv_export(tmp_path, name):
     "name, options",
     [("x.csv", {}), ("x.svg", {}), ("x.stl", {}), ("x.obj", {"sides": 5}), ("x.ply", {}),
      ("x.glb", {"size": "100mm"}), ("x.3mf", {"tube_radius": 0.05}), ("x.thr", {"point": "B:0"}),
-     ("x.svg", {"plotter": True, "page": "A5", "landscape": True, "tolerance": "0.1mm"})],
+     ("x.svg", {"plotter": True, "page": "A5", "landscape": True, "tolerance": "0.1mm"}),
+     ("x.thr", {"point": "all", "start": "rim", "tolerance": 0.001}),
+     ("x.gcode", {"plotter": True, "scale": "2mm", "pen_up": "M3 S0", "feed": 1200,
+                  "grid": "2x1"})],
     ids=lambda v: v if isinstance(v, str) else ",".join(v))
 def test_exports_equal_the_programs(tmp_path, name, options):
     example = SOURCE / "examples" / "dynamic.one"

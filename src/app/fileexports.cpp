@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSpinBox>
@@ -21,10 +22,12 @@
 
 #include "document.h"
 #include "moviefile.h"
+#include "pagekit.h"
 #include "pathmesh.h"
 #include "placement.h"
 #include "plottersvg.h"
 #include "relations.h"
+#include "sandtrack.h"
 #include "sphere.h"
 #include "view3d.h"
 
@@ -81,10 +84,11 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent) {
     return options;
 }
 
-// Page, view and tolerance of a drawing for pen plotters.
-std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent) {
+// Page, view, tolerance and scale of a drawing for pen plotters, and for
+// G-code the pen's commands and speed.
+std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent, bool gcode) {
     QDialog dialog(parent);
-    dialog.setWindowTitle("SVG for plotters");
+    dialog.setWindowTitle(gcode ? "G-code for plotters" : "SVG for plotters");
     auto* form = new QFormLayout(&dialog);
     auto* page = new QComboBox;
     page->addItems({"A4", "A3", "A5", "Letter"});
@@ -110,6 +114,17 @@ std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent) {
     tolerance->setSuffix(" mm");
     auto* toleranceLabel = new QLabel("&Tolerance:");
     toleranceLabel->setBuddy(tolerance);
+    auto* scaled = new QCheckBox("Fixed &scale of");
+    auto* scale = new QDoubleSpinBox;
+    scale->setDecimals(3);
+    scale->setRange(0.001, 100000);
+    scale->setValue(20);
+    scale->setSuffix(" mm per unit");
+    scale->setEnabled(false);
+    scale->setAccessibleName("Millimetres per automaton unit");
+    QObject::connect(scaled, &QCheckBox::toggled, scale, &QWidget::setEnabled);
+    QLineEdit *penUp = nullptr, *penDown = nullptr, *penChange = nullptr;
+    QDoubleSpinBox* feed = nullptr;
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -118,6 +133,27 @@ std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent) {
     form->addRow(marginLabel, margin);
     form->addRow(viewLabel, view);
     form->addRow(toleranceLabel, tolerance);
+    form->addRow(scaled, scale);
+    if (gcode) {
+        auto line = [form](QLineEdit* edit, const char* label) {
+            auto* l = new QLabel(label);
+            l->setBuddy(edit);
+            form->addRow(l, edit);
+            return edit;
+        };
+        penUp = line(new QLineEdit("G0 Z5"), "Pen &up:");
+        penDown = line(new QLineEdit("G1 Z0"), "Pen &down:");
+        feed = new QDoubleSpinBox;
+        feed->setRange(1, 1e6);
+        feed->setDecimals(0);
+        feed->setValue(3000);
+        feed->setSuffix(" mm/min");
+        auto* feedLabel = new QLabel("&Feed:");
+        feedLabel->setBuddy(feed);
+        form->addRow(feedLabel, feed);
+        penChange = line(new QLineEdit, "Pen &change:");
+        penChange->setPlaceholderText("none: one file per layer");
+    }
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     static const char* const kViews[] = {"top", "front", "side", "camera"};
@@ -128,6 +164,64 @@ std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent) {
                             {"view", kViews[std::clamp(view->currentIndex(), 0, 3)]},
                             {"tolerance", number(tolerance->value()) + "mm"}};
     if (landscape->isChecked()) o.emplace_back("landscape", "");
+    if (scaled->isChecked()) o.emplace_back("scale", number(scale->value()) + "mm");
+    if (gcode) {
+        o.emplace_back("pen-up", penUp->text().toStdString());
+        o.emplace_back("pen-down", penDown->text().toStdString());
+        o.emplace_back("feed", number(feed->value()));
+        if (!penChange->text().isEmpty())
+            o.emplace_back("pen-change", penChange->text().toStdString());
+    }
+    return o;
+}
+
+// Point, tolerance and start of a sand-table track. The point list holds
+// every traced point; the selected sphere's first one is chosen to begin
+// with, as the window's track follows what the user is looking at.
+std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& doc) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle("Sand-table track");
+    auto* form = new QFormLayout(&dialog);
+    auto* point = new QComboBox;
+    point->addItem("The one with the most lobes that is not a circle", QByteArray());
+    forEachPreOrder(doc.root, [&](Sphere& s) {
+        for (std::size_t i = 0; i < s.points.size(); ++i) {
+            if (s.points[i].path.empty()) continue;
+            point->addItem(QString("%1, point %2").arg(sphereName(s)).arg(i),
+                           QByteArray::fromStdString(s.name + ":" + std::to_string(i)));
+            if (&s == doc.selectedSphere && point->currentIndex() == 0)
+                point->setCurrentIndex(point->count() - 1);
+        }
+    });
+    point->addItem("Every traced point, one after another", QByteArray("all"));
+    auto* pointLabel = new QLabel("&Point:");
+    pointLabel->setBuddy(point);
+    auto* tolerance = new QDoubleSpinBox;
+    tolerance->setDecimals(6);
+    tolerance->setRange(SandTrack::kFinestTolerance, 0.1);
+    tolerance->setSingleStep(0.0001);
+    tolerance->setValue(0.0002);
+    tolerance->setSuffix(" table radii");
+    auto* toleranceLabel = new QLabel("&Tolerance:");
+    toleranceLabel->setBuddy(tolerance);
+    auto* start = new QComboBox;
+    start->addItems({"Whichever is nearer the curve", "The centre", "The rim"});
+    auto* startLabel = new QLabel("&Begin and end at:");
+    startLabel->setBuddy(start);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(pointLabel, point);
+    form->addRow(toleranceLabel, tolerance);
+    form->addRow(startLabel, start);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    ExportOptionValues o;
+    if (QByteArray p = point->currentData().toByteArray(); !p.isEmpty())
+        o.emplace_back("point", p.toStdString());
+    o.emplace_back("tolerance", QString::number(tolerance->value(), 'g', 10).toStdString());
+    if (start->currentIndex() > 0)
+        o.emplace_back("start", start->currentIndex() == 1 ? "centre" : "rim");
     return o;
 }
 
@@ -157,7 +251,9 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
         return dialog.selectedFiles().first();
     };
     askMeshOptions = [this] { return meshOptionsDialog(window_); };
-    askPlotterOptions = [this] { return plotterOptionsDialog(window_); };
+    askPlotterOptions = [this] { return plotterOptionsDialog(window_, false); };
+    askGcodeOptions = [this] { return plotterOptionsDialog(window_, true); };
+    askTrackOptions = [this] { return trackOptionsDialog(window_, doc_); };
     tellWarning = [this](const QString& text) {
         auto* box =
             new QMessageBox(QMessageBox::Warning, "Rotundel", text, QMessageBox::Ok, window_);
@@ -170,7 +266,8 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
                             "SVG drawing through the camera (*.svg)", plotter};
         for (const auto& f : PathMesh::formats())
             filters << QString("%1 (*%2)").arg(f.description, f.extension);
-        filters << "Sand-table track, theta and rho (*.thr)";
+        filters << "Sand-table track, theta and rho (*.thr)"
+                << "G-code for pen plotters (*.gcode)";
         QFileDialog dialog(window_, "Export", QString(), "");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(filters);
@@ -278,13 +375,19 @@ void FileExports::onExport() {
     exportForPlotter = false;
     QString path = askExportPath();
     if (path.isEmpty()) return;
+    const QString ext = QFileInfo(path).suffix().toLower();
+    const std::function<std::optional<ExportOptionValues>()>* ask = nullptr;
+    if (exportForPlotter && ext == "svg")
+        ask = &askPlotterOptions;
+    else if (ext == "gcode")
+        ask = &askGcodeOptions;
+    else if (ext == "thr")
+        ask = &askTrackOptions;
+    else if (PathMesh::formatForPath(path.toStdString()))
+        ask = &askMeshOptions;
     ExportOptionValues options;
-    if (exportForPlotter && QFileInfo(path).suffix().toLower() == "svg") {
-        auto chosen = askPlotterOptions();
-        if (!chosen) return;
-        options = *chosen;
-    } else if (PathMesh::formatForPath(path.toStdString())) {
-        auto chosen = askMeshOptions();
+    if (ask && *ask) {
+        auto chosen = (*ask)();
         if (!chosen) return;
         options = *chosen;
     }

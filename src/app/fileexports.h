@@ -1,6 +1,7 @@
 // File › "Save movie..." and File › "Export...": movies of the automaton,
 // and its point paths as a table, a drawing (through the camera or for pen
-// plotters), tube meshes for viewers and printers, or a sand-table track.
+// plotters, as SVG or G-code), tube meshes for viewers and printers, or a
+// sand-table track.
 #pragma once
 
 #include <QObject>
@@ -47,8 +48,14 @@ class FileExports : public QObject {
     bool exportForPlotter = false;
     // The tube radius and sides of a mesh file; empty when cancelled.
     std::function<std::optional<ExportOptionValues>()> askMeshOptions;
-    // Page, view and tolerance of a drawing for plotters; empty when cancelled.
+    // Page, view, tolerance and scale of a drawing for plotters; empty when
+    // cancelled.
     std::function<std::optional<ExportOptionValues>()> askPlotterOptions;
+    // The same for G-code, with the pen's commands and speed.
+    std::function<std::optional<ExportOptionValues>()> askGcodeOptions;
+    // Point, tolerance and start of a sand-table track, the point preselected
+    // from the selected sphere; empty when cancelled.
+    std::function<std::optional<ExportOptionValues>()> askTrackOptions;
     // Shows what a written mesh should be checked for (a tube that crosses
     // itself); does not wait for an answer.
     std::function<void(const QString&)> tellWarning;

@@ -13,9 +13,9 @@
 
 namespace {
 
-const std::vector<ExportKind> kExportKinds = {ExportKind::Table,   ExportKind::Automaton,
-                                              ExportKind::Drawing, ExportKind::PlotterPage,
-                                              ExportKind::Mesh,    ExportKind::Track};
+const std::vector<ExportKind> kExportKinds = {
+    ExportKind::Table,      ExportKind::Automaton, ExportKind::Drawing, ExportKind::PlotterPage,
+    ExportKind::PenProgram, ExportKind::Mesh,      ExportKind::Track};
 
 std::vector<CliOption> exportOptions(ExportRequest& r) {
     std::vector<CliOption> options = {
@@ -35,7 +35,7 @@ std::vector<CliOption> exportOptions(ExportRequest& r) {
 }
 
 void exportHelp(std::ostream& out) {
-    out << "usage: rotundel export FILE.one -o OUT.EXT [options]\n"
+    out << "usage: rotundel export FILE.one [MORE.one...] -o OUT.EXT [options]\n"
            "Writes the point paths of the automaton's first frame. OUT's extension picks "
            "the format:\n"
         << Exporter::formatHelp() << "Options:\n";
@@ -53,7 +53,6 @@ int runExport(const std::vector<std::string>& args) {
     const std::vector<CliOption> options = exportOptions(request);
     CliLine line;
     if (std::string why = parseCommandLine(args, options, line); !why.empty()) return usage(why);
-    if (line.files.size() > 1) return usage("export takes one input file");
     if (line.files.empty() || request.output.empty())
         return usage(
             "give the document and the file to write: rotundel export FILE.one -o OUT.EXT");
@@ -62,14 +61,19 @@ int runExport(const std::vector<std::string>& args) {
         return usage("export cannot write " + AutomatonReport::printable(request.output) +
                      ": it writes " + Exporter::kWrites + " (for images use rotundel render)");
     if (std::string why = Exporter::check(request); !why.empty()) return usage(why);
+    // A plotter sheet (--grid) draws several documents, one to a cell.
+    if (const std::size_t most = Exporter::mostDocuments(request); line.files.size() > most)
+        return usage(most > 1 ? "export takes at most " + std::to_string(most) +
+                                    " input files for that --grid"
+                              : std::string("export takes one input file"));
     const std::string& file = line.files.front();
     Document doc;
     if (int status = openInput(doc, file); status != kExitOk) return status;
-    return writeExport(doc, file, request);
+    return writeExport(doc, file, request, {}, {line.files.begin() + 1, line.files.end()});
 }
 
 const Command exportCommand("export", "export FILE.one -o OUT.EXT",
-                            "point paths (.csv .svg .obj .ply .stl .glb .3mf .thr) or .one",
+                            "point paths (.csv .svg .obj .ply .stl .glb .3mf .thr .gcode) or .one",
                             runExport, exportHelp);
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "atomicfile.h"
 #include "automatonreport.h"
@@ -167,14 +168,22 @@ std::vector<CliOption> exportOptionRows(ExportRequest& request,
 }
 
 int writeExport(Document& doc, const std::string& input, const ExportRequest& request,
-                ExportContext context) {
+                ExportContext context, const std::vector<std::string>& moreInputs) {
     std::error_code ec;
     context.inputName = input;
     context.documentFolder = std::filesystem::absolute(input, ec).parent_path().string();
     context.tell = [](const std::string& m) {
         std::cerr << "rotundel: " << AutomatonReport::printable(m) << "\n";
     };
-    ExportResult r = Exporter::write(doc, request, context);
+    std::vector<std::unique_ptr<Document>> more;
+    std::vector<Document*> sheet{&doc};
+    for (const std::string& file : moreInputs) {
+        more.push_back(std::make_unique<Document>());
+        if (int status = openInput(*more.back(), file); status != kExitOk) return status;
+        sheet.push_back(more.back().get());
+        context.sheetNames.push_back(file);
+    }
+    ExportResult r = Exporter::writeSheet(sheet, request, context);
     if (r.ok) return kExitOk;
     std::cerr << "rotundel: " << AutomatonReport::printable(r.error) << "\n";
     return kExitFileError;

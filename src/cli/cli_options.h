@@ -62,6 +62,7 @@ std::vector<CliOption> exportOptionRows(ExportRequest& request,
                                         const std::vector<ExportKind>& kinds);
 
 // Writes request from the document read from input (already open), with
-// the service's notes and warnings on standard error; the exit status.
+// the service's notes and warnings on standard error; the exit status. A
+// plotter sheet (--grid) draws the documents read from moreInputs after it.
 int writeExport(Document& doc, const std::string& input, const ExportRequest& request,
-                ExportContext context = {});
+                ExportContext context = {}, const std::vector<std::string>& moreInputs = {});

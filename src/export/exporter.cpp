@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "atomicfile.h"
@@ -20,6 +21,7 @@
 #include "pathcsv.h"
 #include "pathmesh.h"
 #include "pathsvg.h"
+#include "plottergcode.h"
 #include "plottersvg.h"
 #include "relations.h"
 #include "sandtrack.h"
@@ -67,18 +69,6 @@ std::optional<double> positiveLength(const std::string& text, bool units) {
     return v;
 }
 
-// "B:1" names sphere B's point 1; the sphere's name may hold colons itself.
-std::optional<SandTrackOptions> pointOf(const std::string& text) {
-    auto colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0) return std::nullopt;
-    auto n = decimalNumber(text.substr(colon + 1));
-    if (!n || *n < 0 || *n > 5 || *n != std::floor(*n)) return std::nullopt;
-    SandTrackOptions o;
-    o.sphere = text.substr(0, colon);
-    o.point = static_cast<int>(*n);
-    return o;
-}
-
 // Where an option applies, as its refusal says it.
 struct Row {
     ExportOption option;
@@ -102,34 +92,73 @@ const std::vector<Row>& rows() {
          "meshes"},
         {{"size", "100mm", "scale the model so its largest dimension is that long", {K::Mesh}},
          "meshes"},
-        {{"scale", "S", "or multiply every coordinate by S (millimetres per unit)", {K::Mesh}},
-         "meshes"},
+        {{"scale",
+          "S|20mm",
+          "or multiply every coordinate by S (millimetres per unit); plotter pages: a length "
+          "per automaton unit instead of filling the page",
+          {K::Mesh, K::PlotterPage, K::PenProgram}},
+         "meshes and drawings for plotters"},
         {{"plotter",
           "",
-          "a page in millimetres for pen plotters, one layer per colour (.svg)",
-          {K::PlotterPage}},
-         ".svg drawings"},
-        {{"page", "A4|A3|A5|letter|WxHmm", "the plotter's page (default A4)", {K::PlotterPage}},
+          "a page in millimetres for pen plotters, one layer per colour (.svg), or G-code for "
+          "the same page (.gcode)",
+          {K::PlotterPage, K::PenProgram}},
+         ".svg drawings and .gcode"},
+        {{"page",
+          "A4|A3|A5|letter|WxHmm",
+          "the plotter's page (default A4)",
+          {K::PlotterPage, K::PenProgram}},
          "drawings for plotters (--plotter)"},
-        {{"landscape", "", "the page turned sideways", {K::PlotterPage}},
+        {{"landscape", "", "the page turned sideways", {K::PlotterPage, K::PenProgram}},
          "drawings for plotters (--plotter)"},
-        {{"margin", "10mm", "space left free at the page's edges", {K::PlotterPage}},
+        {{"margin", "10mm", "space left free at the page's edges", {K::PlotterPage, K::PenProgram}},
          "drawings for plotters (--plotter)"},
         {{"view",
           "top|front|side|camera",
           "top looks down the stationary sphere's axis",
-          {K::PlotterPage}},
+          {K::PlotterPage, K::PenProgram}},
          "drawings for plotters (--plotter)"},
         {{"tolerance",
           "T",
           "how far a plotter page may stray from the exact curve (a length, default 0.02mm) or "
           "a track (table radii, default 0.0002)",
-          {K::PlotterPage, K::Track}},
+          {K::PlotterPage, K::PenProgram, K::Track}},
          "drawings for plotters and sand-table tracks"},
+        {{"grid",
+          "CxR",
+          "several documents on one sheet, one to a cell row by row (export a.one b.one c.one "
+          "--grid 3x1)",
+          {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"verbose",
+          "",
+          "say the pen's travel before and after ordering the paths",
+          {K::PlotterPage, K::PenProgram}},
+         "drawings for plotters (--plotter)"},
+        {{"pen-up", "CMD", "G-code lifting the pen (default \"G0 Z5\")", {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"pen-down", "CMD", "G-code lowering the pen (default \"G1 Z0\")", {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"feed", "F", "drawing speed in millimetres a minute (default 3000)", {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
+        {{"pen-change",
+          "CMD",
+          "G-code between layers, such as M0; without it one file per layer (OUT-1.gcode, "
+          "OUT-2.gcode...)",
+          {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
         {{"point",
-          "SPHERE:N",
-          "the traced point a sand-table track follows (default the first)",
+          "SPHERE:N|all",
+          "the traced point a sand-table track follows (default the one with the most lobes "
+          "that is not a circle), or all of them one after another",
           {K::Track}},
+         "sand-table tracks (.thr)"},
+        {{"start",
+          "centre|rim",
+          "where a sand-table track begins and ends (default whichever is nearer the curve)",
+          {K::Track}},
+         "sand-table tracks (.thr)"},
+        {{"preview", "OUT.png", "a picture of what the table will draw", {K::Track}},
          "sand-table tracks (.thr)"},
         {{"width",
           "W",
@@ -194,7 +223,10 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
         if (!positiveLength(v, true))
             return "--size needs a length above 0 and below 1000000mm, such as 100mm.";
     } else if (name == "scale") {
-        if (!positiveLength(v, false)) return "--scale needs a number above 0 and below 1000000.";
+        // Meshes take a plain factor, plotter pages a length per unit.
+        if (kind == K::Mesh ? !positiveLength(v, false) : !positiveLength(v, true))
+            return kind == K::Mesh ? "--scale needs a number above 0 and below 1000000."
+                                   : "--scale needs a length per automaton unit, such as 20mm.";
     } else if (name == "page") {
         if (!PlotterSvg::pageSize(v))
             return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
@@ -204,14 +236,30 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
     } else if (name == "view") {
         if (!PlotterSvg::view(v)) return "--view needs top, front, side or camera.";
     } else if (name == "tolerance") {
-        const bool plotter = kind == K::PlotterPage;
+        const bool plotter = kind != K::Track;
         auto t = plotter ? PlotterSvg::length(v) : decimalNumber(v);
-        if (!t || !(*t >= (plotter ? PlotterSvg::kFinestTolerance : 1e-9)) || *t > 1e6)
+        if (!t || !(*t >= (plotter ? PlotterSvg::kFinestTolerance : SandTrack::kFinestTolerance)) ||
+            *t > 1e6)
             return plotter ? "--tolerance needs a length from 0.001mm to 1000000mm."
-                           : "--tolerance needs a number from 1e-9 to 1000000 (table radii).";
+                           : "--tolerance needs a number of table radii from 0.000001 to 1000000.";
+    } else if (name == "grid") {
+        if (!PlotterSvg::grid(v)) return "--grid needs columns x rows from 1 to 100, such as 3x1.";
+    } else if (name == "pen-up" || name == "pen-down" || name == "pen-change") {
+        // Each is copied into the program as one line of its own; only the
+        // pause between layers may be left out.
+        if (v.find_first_of("\r\n") != std::string::npos || (name != "pen-change" && v.empty()))
+            return "--" + name + " needs one line of G-code.";
+    } else if (name == "feed") {
+        auto f = decimalNumber(v);
+        if (!f || !(*f > 0) || *f > 1e6)
+            return "--feed needs a speed above 0 and up to 1000000 (millimetres a minute).";
     } else if (name == "point") {
-        if (!pointOf(v))
-            return "--point needs a sphere and a point number from 0 to 5, such as B:0.";
+        if (!SandTrack::point(v))
+            return "--point needs all or a sphere and a point number from 0 to 5, such as B:0.";
+    } else if (name == "start") {
+        if (!SandTrack::start(v)) return "--start needs centre or rim.";
+    } else if (name == "preview") {
+        if (!hasExtension(v, ".png")) return "--preview needs a .png file.";
     } else if (name == "width" || name == "height") {
         if (!wholeNumber(v, 1, kLargestSide))
             return "--" + name + " must be a whole number of pixels from 1 to " +
@@ -294,27 +342,75 @@ ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContex
     return error.empty() ? done() : failed(AutomatonReport::printable(error));
 }
 
-ExportResult writePlotterPage(Document& doc, const ExportRequest& r, const ExportContext& c) {
+// A plotter page (or G-code for it) of one document or a sheet of several.
+ExportResult writePlotterPage(const std::vector<Document*>& sheet, const ExportRequest& r,
+                              const ExportContext& c, bool gcode) {
     PlotterOptions o;
     if (auto v = r.get("page")) std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(*v);
     if (r.has("landscape")) std::swap(o.pageWidth, o.pageHeight);
     if (auto v = r.get("margin")) o.margin = *PlotterSvg::length(*v);
     if (auto v = r.get("view")) o.view = *PlotterSvg::view(*v);
     if (auto v = r.get("tolerance")) o.tolerance = *PlotterSvg::length(*v);
+    if (auto v = r.get("scale")) o.scale = *positiveLength(*v, true);
+    if (auto v = r.get("grid")) std::tie(o.columns, o.rows) = *PlotterSvg::grid(*v);
     if (o.view == PlotterOptions::View::Camera) {
-        o.camera = documentCamera(doc, c);
-        o.orientation = doc.cameraController.orientationMatrix();
+        // A sheet is seen through its first document's camera.
+        o.camera = documentCamera(*sheet.front(), c);
+        o.orientation = sheet.front()->cameraController.orientationMatrix();
     }
-    std::string error = PlotterSvg::write(doc, o, r.output);
-    return error.empty() ? done() : failed(AutomatonReport::printable(error));
+    const std::vector<const Automaton*> automata(sheet.begin(), sheet.end());
+    PlotterDrawing drawing;
+    std::string error;
+    if (gcode) {
+        GcodeOptions g;
+        if (auto v = r.get("pen-up")) g.penUp = *v;
+        if (auto v = r.get("pen-down")) g.penDown = *v;
+        if (auto v = r.get("pen-change")) g.penChange = *v;
+        if (auto v = r.get("feed")) g.feed = *decimalNumber(*v);
+        error = PlotterGcode::write(automata, o, g, r.output, &drawing);
+        if (const auto files = PlotterGcode::files(r.output, drawing, g);
+            error.empty() && files.size() > 1)
+            tell(c, "note: without --pen-change each layer has a file of its own: " +
+                        AutomatonReport::printable(files.front()) + " to " +
+                        AutomatonReport::printable(files.back()) + ".");
+    } else {
+        error = PlotterSvg::write(automata, o, r.output, &drawing);
+    }
+    if (!error.empty()) return failed(AutomatonReport::printable(error));
+    char text[200];
+    if (drawing.thinned) {
+        // At last nodes are left out evenly, and no tolerance holds.
+        std::snprintf(text, sizeof text, "; it keeps to %.3g mm", drawing.tolerance);
+        tell(c, "note: the drawing was thinned to stay within " + std::to_string(o.maxNodes) +
+                    " nodes, a page a plotter can draw" +
+                    (std::isfinite(drawing.tolerance) ? text : "") + ".");
+    }
+    if (r.has("verbose")) {
+        std::snprintf(text, sizeof text,
+                      "pen travel %.1f mm in the document's order, %.1f mm as drawn.",
+                      drawing.travelBefore, drawing.travelAfter);
+        tell(c, text);
+    }
+    return done();
 }
 
-ExportResult writeTrack(Document& doc, const ExportRequest& r) {
+ExportResult writeTrack(Document& doc, const ExportRequest& r, const ExportContext& c) {
     SandTrackOptions o;
-    if (auto v = r.get("point")) o = *pointOf(*v);
+    if (auto v = r.get("point")) o = *SandTrack::point(*v);
     if (auto v = r.get("tolerance")) o.tolerance = *decimalNumber(*v);
-    std::string error = SandTrack::write(doc, o, r.output);
-    return error.empty() ? done() : failed(AutomatonReport::printable(error));
+    if (auto v = r.get("start")) o.start = *SandTrack::start(*v);
+    SandTrackResult track;
+    std::string error = SandTrack::write(doc, o, r.output, r.get("preview").value_or(""), &track);
+    if (!error.empty()) return failed(AutomatonReport::printable(error));
+    if (track.coarsened) {
+        char text[240];
+        std::snprintf(text, sizeof text,
+                      "note: the path winds too finely to follow within %zu evaluations and %zu "
+                      "lines; the track keeps to about %.3g table radii instead.",
+                      o.maxEvaluations, o.maxPairs, track.tolerance);
+        tell(c, text);
+    }
+    return done();
 }
 
 ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportContext& c) {
@@ -376,7 +472,8 @@ ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportConte
 
 }  // namespace
 
-const char* const Exporter::kWrites = ".csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf or .thr";
+const char* const Exporter::kWrites =
+    ".csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr or .gcode (with --plotter)";
 
 ExportRequest& ExportRequest::set(const std::string& name, const std::string& value) {
     options.emplace_back(name, value);
@@ -406,6 +503,7 @@ std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
     if (ext == ".one") return K::Automaton;
     if (ext == ".svg") return request.has("plotter") ? K::PlotterPage : K::Drawing;
     if (ext == ".thr") return K::Track;
+    if (ext == ".gcode" && request.has("plotter")) return K::PenProgram;
     if (PathMesh::formatForPath(out)) return K::Mesh;
     if (ImageFile::formatForPath(out)) return K::Image;
     if (MovieFile::kindForPath(out)) return K::Movie;
@@ -414,6 +512,9 @@ std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
 
 std::string Exporter::check(const ExportRequest& request) {
     const auto kind = kindOf(request);
+    if (!kind && hasExtension(request.output, ".gcode"))
+        return "cannot write " + AutomatonReport::printable(request.output) +
+               ": G-code is written for pen plotters, with --plotter.";
     if (!kind)
         return "cannot write " + AutomatonReport::printable(request.output) + ": it writes " +
                kWrites + ", a picture (.png, .jpg, .bmp, .tif) or a movie (" +
@@ -423,9 +524,10 @@ std::string Exporter::check(const ExportRequest& request) {
         if (!row) return "unknown option --" + AutomatonReport::printable(name) + ".";
         const auto& kinds = row->option.kinds;
         // --plotter itself is what makes an .svg a plotter page.
-        const bool applies = name == "plotter"
-                                 ? hasExtension(request.output, ".svg")
-                                 : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+        const bool applies =
+            name == "plotter"
+                ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
+                : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
         if (!applies) return "--" + name + " applies only to " + row->where + ".";
         if (row->option.value.empty() && !value.empty()) return "--" + name + " takes no value.";
     }
@@ -438,12 +540,35 @@ std::string Exporter::check(const ExportRequest& request) {
             return std::to_string(w) + " x " + std::to_string(h) +
                    " pixels is too large: width x height may be at most " +
                    std::to_string(OffscreenTarget::kMaxPixels) + " (8192 x 4096).";
+    // The picture would take the track's place.
+    if (auto preview = request.get("preview"); preview && *preview == request.output)
+        return "--preview needs a file of its own, not the track's.";
     return {};
+}
+
+std::size_t Exporter::mostDocuments(const ExportRequest& request) {
+    const auto kind = kindOf(request);
+    const auto grid = request.get("grid");
+    if (!kind || (*kind != K::PlotterPage && *kind != K::PenProgram) || !grid) return 1;
+    const auto cells = PlotterSvg::grid(*grid);
+    return cells ? static_cast<std::size_t>(cells->first) * cells->second : 1;
 }
 
 ExportResult Exporter::write(Document& doc, const ExportRequest& request,
                              const ExportContext& context) {
+    return writeSheet({&doc}, request, context);
+}
+
+ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const ExportRequest& request,
+                                  const ExportContext& context) {
     if (std::string why = check(request); !why.empty()) return failed(why);
+    if (sheet.empty() || std::find(sheet.begin(), sheet.end(), nullptr) != sheet.end())
+        return failed("there is no automaton to export.");
+    if (const std::size_t most = mostDocuments(request); sheet.size() > most)
+        return failed(request.has("grid")
+                          ? "--grid " + AutomatonReport::printable(*request.get("grid")) +
+                                " holds at most " + std::to_string(most) + " documents."
+                          : std::string("several documents go on one sheet only with --grid."));
     const ExportKind kind = *kindOf(request);
     const std::string& out = request.output;
     // No long work for a file that cannot be written.
@@ -452,6 +577,10 @@ ExportResult Exporter::write(Document& doc, const ExportRequest& request,
     if (std::string why = folder ? WorkFolder::problem(out) : AtomicFile::problem(out);
         !why.empty())
         return failed(cannot("write", out, why));
+    if (auto preview = request.get("preview"))
+        if (std::string why = AtomicFile::problem(*preview); !why.empty())
+            return failed(cannot("write", *preview, why));
+    Document& doc = *sheet.front();
     if (kind == K::Automaton) {
         DocResult w = doc.saveDocument(out);
         return w ? done() : failed(cannot("write", out, w.why()));
@@ -461,18 +590,31 @@ ExportResult Exporter::write(Document& doc, const ExportRequest& request,
     // dynamic angles as they were.
     const bool curvesOnly = doc.curvesOnly;
     if (kind == K::Image || kind == K::Movie) doc.curvesOnly = request.has("curves-only");
-    if (!context.pathsReady && !doc.pathsUpToDate) {
-        PathPassResult pass = doc.step();
-        for (const Sphere* s : pass.coarsened)
-            tell(context, "note: the paths of " + AutomatonReport::printable(s->name) +
-                              " were sampled more coarsely to stay within " +
-                              std::to_string(doc.sampleBudget) + " samples.");
-        if (kind == K::Movie) doc.rewindDynamics();
-    }
+    for (Document* d : sheet)
+        if (!context.pathsReady && !d->pathsUpToDate) {
+            PathPassResult pass = d->step();
+            for (const Sphere* s : pass.coarsened)
+                tell(context, "note: the paths of " + AutomatonReport::printable(s->name) +
+                                  " were sampled more coarsely to stay within " +
+                                  std::to_string(d->sampleBudget) + " samples.");
+            if (kind == K::Movie) d->rewindDynamics();
+        }
+    // Every document of a sheet has something to draw in its cell.
+    const Document* silent = nullptr;
+    std::string silentName = context.inputName;
+    if (kind != K::Image && kind != K::Movie)
+        for (std::size_t i = 0; i < sheet.size() && !silent; ++i)
+            if (tracedPoints(*sheet[i]) == 0) {
+                silent = sheet[i];
+                if (i > 0)
+                    silentName = i - 1 < context.sheetNames.size()
+                                     ? context.sheetNames[i - 1]
+                                     : "the automaton in cell " + std::to_string(i + 1);
+            }
     ExportResult result;
-    if (kind != K::Image && kind != K::Movie && tracedPoints(doc) == 0) {
-        result = failed(cannot("export", context.inputName,
-                               doc.stationarySphere
+    if (silent) {
+        result = failed(cannot("export", silentName,
+                               silent->stationarySphere
                                    ? "no point of it traces a path"
                                    : "it has no stationary sphere, so no point traces a path"));
     } else if (kind == K::Table) {
@@ -488,12 +630,12 @@ ExportResult Exporter::write(Document& doc, const ExportRequest& request,
                                            doc.cameraController.orientationMatrix(),
                                            context.viewWidth, context.viewHeight, out);
         result = error.empty() ? done() : failed(error);
-    } else if (kind == K::PlotterPage) {
-        result = writePlotterPage(doc, request, context);
+    } else if (kind == K::PlotterPage || kind == K::PenProgram) {
+        result = writePlotterPage(sheet, request, context, kind == K::PenProgram);
     } else if (kind == K::Mesh) {
         result = writeMesh(doc, request, context);
     } else if (kind == K::Track) {
-        result = writeTrack(doc, request);
+        result = writeTrack(doc, request, context);
     } else if (kind == K::Image) {
         result = writeImage(doc, request, context);
     } else {
@@ -514,7 +656,12 @@ std::string Exporter::formatHelp() {
     }
     out +=
         "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
-        "         1 at the path's farthest point) of one traced point seen from above\n"
+        "         1 at the farthest point) of traced points seen from above, beginning and\n"
+        "         ending at the centre or the rim\n"
+        "  .gcode with --plotter: the plotter page as G-code, in millimetres from the page's\n"
+        "         lower left corner\n"
+        "With --plotter, .svg is a page in millimetres, one layer per colour, for pen\n"
+        "plotters.\n"
         "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
         "colour (STL has no colours).\n";
     return out;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,12 +21,14 @@
 
 class Document;
 
-// What a request makes, by the output's name (and --plotter for .svg).
+// What a request makes, by the output's name (and --plotter for .svg and
+// .gcode).
 enum class ExportKind {
     Table,        // .csv: the sampled positions
     Automaton,    // .one: the document itself (save as)
     Drawing,      // .svg: the paths through the document's camera
     PlotterPage,  // .svg with --plotter: a page in millimetres for pen plotters
+    PenProgram,   // .gcode with --plotter: the same page as G-code
     Mesh,         // .obj .ply .stl .glb .3mf: tubes around the paths
     Track,        // .thr: a sand-table track
     Image,        // .png .jpg .bmp .tif: the first frame as a picture
@@ -59,6 +62,9 @@ struct ExportOption {
 struct ExportContext {
     // The document as messages name it (its file name).
     std::string inputName = "the automaton";
+    // The further documents of a sheet (writeSheet), as messages name them;
+    // "the automaton in cell N" where a name is missing.
+    std::vector<std::string> sheetNames;
     // Where the document lives, for textures named relative to it.
     std::string documentFolder;
     // The front end has put the paths of the first frame in place (Python
@@ -100,6 +106,13 @@ class Exporter {
     // warnings are the same from every front end.
     static ExportResult write(Document& doc, const ExportRequest& request,
                               const ExportContext& context = {});
+    // Several documents on one plotter sheet (--grid), one to a cell row by
+    // row, as write() draws one; at most mostDocuments() of them.
+    static ExportResult writeSheet(const std::vector<Document*>& sheet,
+                                   const ExportRequest& request, const ExportContext& context = {});
+    // How many documents the request draws (after check): the cells of a
+    // plotter sheet's --grid, otherwise 1.
+    static std::size_t mostDocuments(const ExportRequest& request);
 
     // Help lines for the formats, one per extension ("  .csv   ...").
     static std::string formatHelp();

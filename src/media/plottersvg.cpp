@@ -1,13 +1,16 @@
 // Plotter drawings through Qt's XML stream writer.
 #include "plottersvg.h"
 
-#include <QSaveFile>
+#include <QBuffer>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
+#include "atomicfile.h"
+#include "pentravel.h"
 #include "sphere.h"
 #include "tubemesh.h"
 #include "viewtransform.h"
@@ -77,6 +80,22 @@ std::optional<PlotterOptions::View> PlotterSvg::view(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<std::pair<int, int>> PlotterSvg::grid(const std::string& text) {
+    const std::string t = lower(text);
+    const auto x = t.find('x');
+    if (x == std::string::npos) return std::nullopt;
+    auto whole = [](std::string_view s) -> std::optional<int> {
+        int v = 0;
+        auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (ec != std::errc() || end != s.data() + s.size() || v < 1 || v > 100)
+            return std::nullopt;
+        return v;
+    };
+    auto c = whole(std::string_view(t).substr(0, x)), r = whole(std::string_view(t).substr(x + 1));
+    if (!c || !r) return std::nullopt;
+    return std::pair{*c, *r};
+}
+
 std::string PlotterSvg::colourName(std::uint32_t c) {
     struct Named {
         const char* name;
@@ -101,7 +120,67 @@ std::string PlotterSvg::colourName(std::uint32_t c) {
     return best->name;
 }
 
+namespace {
+// The smooth curve through the samples (turning by at most a degree a
+// step), which a pen should draw rather than corners, within `most` points:
+// where a degree a step would need more, coarser steps, and at last every
+// k-th sample itself. The smoothing says what it would need before it makes
+// anything.
+std::vector<Vec3> smoothed(const std::vector<Vec3>& samples, std::size_t most) {
+    for (double turn : {1.0, 5.0, 20.0}) {
+        TubeSettings smooth;
+        smooth.maxTurnDegrees = turn;
+        smooth.tolerance = 0;
+        smooth.maxRings = most;
+        if (samples.size() > most) break;
+        std::vector<Vec3> line = tessellateClosedPath(samples, smooth);
+        if (!line.empty()) return line;
+    }
+    const std::size_t stride = (samples.size() + most - 1) / std::max<std::size_t>(most, 1);
+    std::vector<Vec3> every;
+    every.reserve(samples.size() / std::max<std::size_t>(stride, 1) + 1);
+    for (std::size_t k = 0; k < samples.size(); k += std::max<std::size_t>(stride, 1))
+        every.push_back(samples[k]);
+    return every;
+}
+
+// The nodes of a closed polyline e that keep within tolerance of it.
+std::vector<Point2> thinned(const std::vector<Point2>& e, double tolerance) {
+    const std::size_t n = e.size();
+    auto at = [&e, n](std::size_t k) { return e[k % n]; };
+    auto kept = simplifyPolyline(n, tolerance, [&](std::size_t i, std::size_t j, std::size_t k) {
+        return segmentDistance(at(k), at(i), at(j));
+    });
+    kept.pop_back();  // the first again: the path closes on it
+    std::vector<Point2> nodes;
+    nodes.reserve(kept.size());
+    for (std::size_t k : kept) nodes.push_back(e[k]);
+    return nodes;
+}
+
+template <typename T>
+void rotateToStart(std::vector<T>& v, std::size_t first) {
+    std::rotate(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(first), v.end());
+}
+}  // namespace
+
+std::string PlotterSvg::check(const PlotterOptions& o) {
+    if (!(o.tolerance >= kFinestTolerance) || !std::isfinite(o.tolerance))
+        return "The tolerance must be at least 0.001 mm.";
+    if (!(o.pageWidth > 2 * o.margin && o.pageHeight > 2 * o.margin) || o.margin < 0)
+        return "The margin leaves no room on the page.";
+    if (o.columns < 1 || o.rows < 1 || o.columns > 100 || o.rows > 100)
+        return "The grid needs from 1 to 100 columns and rows.";
+    if (o.scale < 0 || !std::isfinite(o.scale)) return "The scale must be a positive length.";
+    return {};
+}
+
 PlotterDrawing PlotterSvg::draw(const Automaton& a, const PlotterOptions& o) {
+    return draw(std::vector<const Automaton*>{&a}, o);
+}
+
+PlotterDrawing PlotterSvg::draw(const std::vector<const Automaton*>& sheet,
+                                const PlotterOptions& o) {
     // Project every sample onto the drawing plane (x right, y down as on the page).
     const ViewTransform camera(o.camera, o.orientation);
     auto project = [&](const Vec3& p) -> std::optional<Point2> {
@@ -121,47 +200,87 @@ PlotterDrawing PlotterSvg::draw(const Automaton& a, const PlotterOptions& o) {
         }
         return std::nullopt;
     };
-    // Sparse samples are joined by the smooth curve through them (turning by
-    // at most a degree a step), which a pen should draw rather than corners.
-    TubeSettings smooth;
-    smooth.maxTurnDegrees = 1;
-    smooth.tolerance = 0;
     PlotterDrawing drawing;
-    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-    for (const Sphere* s : a.sphereTable) {
-        if (!s) continue;
-        for (std::size_t i = 0; i < s->points.size(); ++i) {
-            if (s->points[i].path.empty()) continue;
-            const std::vector<Vec3> samples = tessellateClosedPath(s->points[i].path, smooth);
-            PlotterPath path;
-            path.name = s->name + "/" + std::to_string(i);
-            path.exact.reserve(samples.size());
-            for (const Vec3& q : samples)
-                if (auto p = project(q); p && std::isfinite(p->x) && std::isfinite(p->y)) {
-                    path.exact.push_back(*p);
-                    x0 = std::min(x0, p->x), x1 = std::max(x1, p->x);
-                    y0 = std::min(y0, p->y), y1 = std::max(y1, p->y);
+    // The points of the smoothed curves are shared out among the paths.
+    std::size_t traced = 0;
+    for (const Automaton* a : sheet)
+        for (const Sphere* s : a->sphereTable)
+            if (s)
+                for (const SpherePoint& p : s->points) traced += !p.path.empty();
+    const std::size_t share =
+        std::max<std::size_t>(64, o.maxPoints / std::max<std::size_t>(traced, 1));
+    struct Placed {
+        std::size_t layer, path;
+    };
+    std::vector<std::vector<Placed>> ofCell(sheet.size());
+    struct Box {
+        double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    };
+    std::vector<Box> boxes(sheet.size());
+    for (std::size_t d = 0; d < sheet.size() && d < std::size_t(o.columns * o.rows); ++d) {
+        Box& box = boxes[d];
+        for (const Sphere* s : sheet[d]->sphereTable) {
+            if (!s) continue;
+            for (std::size_t i = 0; i < s->points.size(); ++i) {
+                if (s->points[i].path.empty()) continue;
+                const std::vector<Vec3> samples = smoothed(s->points[i].path, share);
+                PlotterPath path;
+                path.name = (sheet.size() > 1 ? std::to_string(d + 1) + ":" : "") + s->name + "/" +
+                            std::to_string(i);
+                path.exact.reserve(samples.size());
+                for (const Vec3& q : samples)
+                    if (auto p = project(q); p && std::isfinite(p->x) && std::isfinite(p->y)) {
+                        path.exact.push_back(*p);
+                        box.x0 = std::min(box.x0, p->x), box.x1 = std::max(box.x1, p->x);
+                        box.y0 = std::min(box.y0, p->y), box.y1 = std::max(box.y1, p->y);
+                    }
+                if (path.exact.size() < 2) continue;
+                auto layer =
+                    std::find_if(drawing.layers.begin(), drawing.layers.end(),
+                                 [s](const PlotterLayer& l) { return l.colour == s->color; });
+                if (layer == drawing.layers.end()) {
+                    drawing.layers.push_back({"", s->color, {}});
+                    layer = drawing.layers.end() - 1;
                 }
-            if (path.exact.size() < 2) continue;
-            auto layer = std::find_if(drawing.layers.begin(), drawing.layers.end(),
-                                      [s](const PlotterLayer& l) { return l.colour == s->color; });
-            if (layer == drawing.layers.end()) {
-                drawing.layers.push_back({"", s->color, {}});
-                layer = drawing.layers.end() - 1;
+                ofCell[d].push_back(
+                    {std::size_t(layer - drawing.layers.begin()), layer->paths.size()});
+                layer->paths.push_back(std::move(path));
             }
-            layer->paths.push_back(std::move(path));
         }
     }
-    // Fitted into the page inside the margin, centred.
-    const double w = std::max(1e-300, x1 - x0), h = std::max(1e-300, y1 - y0);
-    const double room = std::max(0.0, o.pageWidth - 2 * o.margin),
-                 roomH = std::max(0.0, o.pageHeight - 2 * o.margin);
-    // Curves that shrink to a point are drawn at their own size, not blown up.
-    const double scale = std::max(w, h) > 1e-9 ? std::min(room / w, roomH / h) : 1.0;
-    const double ox = o.pageWidth / 2 - scale * (x0 + x1) / 2,
-                 oy = o.pageHeight / 2 - scale * (y0 + y1) / 2;
-    // Written with four decimals: the rounding takes its share of the tolerance.
-    const double tolerance = std::max(0.0, o.tolerance - 1e-4);
+    // Each automaton fitted into its cell inside the margin, centred; on a
+    // sheet of several a twentieth of the cell is left clear round each.
+    const double roomW = std::max(0.0, o.pageWidth - 2 * o.margin) / o.columns,
+                 roomH = std::max(0.0, o.pageHeight - 2 * o.margin) / o.rows;
+    const double inset = sheet.size() > 1 ? 0.9 : 1.0;
+    for (std::size_t d = 0; d < sheet.size(); ++d) {
+        if (ofCell[d].empty()) continue;
+        const Box& b = boxes[d];
+        const double w = std::max(1e-300, b.x1 - b.x0), h = std::max(1e-300, b.y1 - b.y0);
+        double scale = o.scale;
+        if (scale > 0) {
+            if (w * scale > roomW + 1e-9 || h * scale > roomH + 1e-9) {
+                char text[256];
+                std::snprintf(text, sizeof text,
+                              "At %g mm a unit the drawing is %.1f x %.1f mm, more than the "
+                              "%.1f x %.1f mm inside the margin%s.",
+                              scale, w * scale, h * scale, roomW, roomH,
+                              sheet.size() > 1 ? " of a cell" : "");
+                drawing.error = text;
+                drawing.layers.clear();
+                return drawing;
+            }
+        } else {
+            // Curves that shrink to a point are drawn at their own size, not blown up.
+            scale = std::max(w, h) > 1e-9 ? inset * std::min(roomW / w, roomH / h) : 1.0;
+        }
+        const double cx = o.margin + roomW * (double(d % std::size_t(o.columns)) + 0.5),
+                     cy = o.margin + roomH * (double(d / std::size_t(o.columns)) + 0.5);
+        const double ox = cx - scale * (b.x0 + b.x1) / 2, oy = cy - scale * (b.y0 + b.y1) / 2;
+        for (const Placed& p : ofCell[d])
+            for (Point2& q : drawing.layers[p.layer].paths[p.path].exact)
+                q = {ox + scale * q.x, oy + scale * q.y};
+    }
     for (std::size_t l = 0; l < drawing.layers.size(); ++l) {
         PlotterLayer& layer = drawing.layers[l];
         std::string name = colourName(layer.colour);
@@ -169,35 +288,92 @@ PlotterDrawing PlotterSvg::draw(const Automaton& a, const PlotterOptions& o) {
             if (drawing.layers[m].label.ends_with(" " + name))
                 name += " " + hexColour(layer.colour).toStdString();
         layer.label = std::to_string(l + 1) + " " + name;
-        for (PlotterPath& path : layer.paths) {
-            for (Point2& p : path.exact) p = {ox + scale * p.x, oy + scale * p.y};
-            auto& e = path.exact;
-            const std::size_t n = e.size();
-            auto at = [&e, n](std::size_t k) { return e[k % n]; };
-            auto kept =
-                simplifyPolyline(n, tolerance, [&](std::size_t i, std::size_t j, std::size_t k) {
-                    return segmentDistance(at(k), at(i), at(j));
-                });
-            kept.pop_back();  // the first again: the path closes on it
-            for (std::size_t k : kept) path.nodes.push_back(e[k]);
-        }
     }
+    // Written with four decimals: the rounding takes its share of the
+    // tolerance. A page with more nodes than the budget is thinned at a
+    // larger tolerance, and at last by leaving out nodes evenly.
+    drawing.tolerance = o.tolerance;
+    for (int round = 0;; ++round) {
+        std::size_t nodes = 0;
+        for (PlotterLayer& layer : drawing.layers)
+            for (PlotterPath& path : layer.paths) {
+                path.nodes = thinned(path.exact, std::max(0.0, drawing.tolerance - 1e-4));
+                nodes += path.nodes.size();
+            }
+        if (nodes <= o.maxNodes) break;
+        drawing.thinned = true;
+        if (round == 3) {
+            const double keep = double(o.maxNodes) / double(nodes);
+            for (PlotterLayer& layer : drawing.layers)
+                for (PlotterPath& path : layer.paths) {
+                    const std::size_t want =
+                        std::max<std::size_t>(3, std::size_t(double(path.nodes.size()) * keep));
+                    std::vector<Point2> fewer;
+                    for (std::size_t k = 0; k < want; ++k)
+                        fewer.push_back(path.nodes[k * path.nodes.size() / want]);
+                    path.nodes = std::move(fewer);
+                }
+            drawing.tolerance = INFINITY;
+            break;
+        }
+        drawing.tolerance *= 2 * double(nodes) / double(o.maxNodes);
+    }
+    // The pen starts at the page's corner and goes from layer to layer.
+    drawing.travelBefore = travel(drawing);
+    Point2 pen{0, 0};
+    for (PlotterLayer& layer : drawing.layers) {
+        std::vector<std::vector<Point2>> nodes;
+        for (const PlotterPath& path : layer.paths) nodes.push_back(path.nodes);
+        const TravelPlan plan = planTravel(nodes, pen);
+        std::vector<PlotterPath> ordered;
+        for (std::size_t p : plan.order) {
+            PlotterPath& path = layer.paths[p];
+            const std::size_t first = plan.start[p];
+            if (first > 0) {
+                const Point2 node = path.nodes[first];
+                rotateToStart(path.nodes, first);
+                auto at = std::find_if(path.exact.begin(), path.exact.end(),
+                                       [node](Point2 q) { return q.x == node.x && q.y == node.y; });
+                if (at != path.exact.end())
+                    rotateToStart(path.exact, std::size_t(at - path.exact.begin()));
+            }
+            if (!path.nodes.empty()) pen = path.nodes.front();
+            ordered.push_back(std::move(path));
+        }
+        layer.paths = std::move(ordered);
+    }
+    drawing.travelAfter = travel(drawing);
     return drawing;
+}
+
+double PlotterSvg::travel(const PlotterDrawing& drawing) {
+    double sum = 0;
+    Point2 pen{0, 0};
+    for (const PlotterLayer& layer : drawing.layers)
+        for (const PlotterPath& path : layer.paths)
+            if (!path.nodes.empty()) {
+                sum += std::hypot(path.nodes.front().x - pen.x, path.nodes.front().y - pen.y);
+                pen = path.nodes.front();
+            }
+    return sum;
 }
 
 std::string PlotterSvg::write(const Automaton& a, const PlotterOptions& o,
                               const std::string& file) {
-    if (!(o.tolerance >= kFinestTolerance) || !std::isfinite(o.tolerance))
-        return "The tolerance must be at least 0.001 mm.";
-    if (!(o.pageWidth > 2 * o.margin && o.pageHeight > 2 * o.margin) || o.margin < 0)
-        return "The margin leaves no room on the page.";
-    PlotterDrawing drawing = draw(a, o);
+    return write(std::vector<const Automaton*>{&a}, o, file);
+}
+
+std::string PlotterSvg::write(const std::vector<const Automaton*>& sheet, const PlotterOptions& o,
+                              const std::string& file, PlotterDrawing* result) {
+    if (std::string e = check(o); !e.empty()) return e;
+    PlotterDrawing local;
+    PlotterDrawing& drawing = result ? *result : local;
+    drawing = draw(sheet, o);
+    if (!drawing.error.empty()) return drawing.error;
     if (drawing.layers.empty()) return "There are no point paths to draw.";
 
-    QSaveFile out(QString::fromStdString(file));
-    if (!out.open(QIODevice::WriteOnly))
-        return "The drawing " + file + " could not be written: " + out.errorString().toStdString() +
-               ".";
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
     QXmlStreamWriter xml(&out);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
@@ -237,8 +413,11 @@ std::string PlotterSvg::write(const Automaton& a, const PlotterOptions& o,
     }
     xml.writeEndElement();
     xml.writeEndDocument();
-    if (xml.hasError() || !out.commit())
-        return "The drawing " + file + " could not be written: " + out.errorString().toStdString() +
-               ".";
+    const std::string failed = "The drawing " + file + " could not be written";
+    if (xml.hasError()) return failed + ".";
+    AtomicFile target(file);
+    if (!target.open()) return failed + ": " + target.error() + ".";
+    target.write(std::string_view(out.data().constData(), static_cast<std::size_t>(out.size())));
+    if (!target.commit()) return failed + ": " + target.error() + ".";
     return {};
 }

@@ -1,40 +1,42 @@
-// Douglas-Peucker without recursion: a million samples would otherwise
-// nest as deep as the curve is long where it bends evenly.
+// Greedy pieces found by doubling and halving: no recursion and no work
+// that grows faster than n log n.
 #include "polylinesimplify.h"
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
+
+std::vector<std::size_t> simplifyPieces(std::size_t last, const PieceFits& holds) {
+    std::vector<std::size_t> kept{0};
+    for (std::size_t i = 0; i < last;) {
+        // good: a piece end that holds; bad: one that does not (0: none found).
+        std::size_t good = i + 1, bad = 0;
+        for (std::size_t step = 2;; step *= 2) {
+            const std::size_t j = std::min(last, i + step);
+            if (!holds(i, j)) {
+                bad = j;
+                break;
+            }
+            good = j;
+            if (j == last) break;
+        }
+        while (bad && bad - good > 1) {
+            const std::size_t mid = good + (bad - good) / 2;
+            (holds(i, mid) ? good : bad) = mid;
+        }
+        kept.push_back(good);
+        i = good;
+    }
+    return kept;
+}
 
 std::vector<std::size_t> simplifyPolyline(std::size_t last, double tolerance,
                                           const SimplifyDeviation& deviation) {
-    std::vector<char> keep(last + 1, 0);
-    keep[0] = keep[last] = 1;
-    std::vector<std::pair<std::size_t, std::size_t>> open{{0, last}};
-    while (!open.empty()) {
-        auto [i, j] = open.back();
-        open.pop_back();
-        double worst = -1;
-        std::size_t at = i;
-        for (std::size_t k = i + 1; k < j; ++k) {
-            double d = deviation(i, j, k);
-            // Not a number counts as too far: keep splitting.
-            if (!(d <= worst)) {
-                worst = std::isnan(d) ? INFINITY : d;
-                at = k;
-            }
-        }
-        if (at == i || worst <= tolerance) continue;
-        // No bound at all (the piece is not allowed as it stands): halve it.
-        if (std::isinf(worst)) at = i + (j - i) / 2;
-        keep[at] = 1;
-        open.push_back({i, at});
-        open.push_back({at, j});
-    }
-    std::vector<std::size_t> kept;
-    for (std::size_t k = 0; k <= last; ++k)
-        if (keep[k]) kept.push_back(k);
-    return kept;
+    // Not a number counts as too far.
+    return simplifyPieces(last, [&](std::size_t i, std::size_t j) {
+        for (std::size_t k = i + 1; k < j; ++k)
+            if (!(deviation(i, j, k) <= tolerance)) return false;
+        return true;
+    });
 }
 
 double segmentDistance(Point2 p, Point2 a, Point2 b) {

@@ -245,6 +245,33 @@ void AnimationTest::exportAsksForTubes() {
     QFile page(path);
     QVERIFY(page.open(QIODevice::ReadOnly));
     QVERIFY(page.readAll().contains("inkscape:groupmode=\"layer\""));
+    // G-code and tracks ask their own questions, and the answers shape the file.
+    exports->exportForPlotter = false;
+    exports->askExportPath = [&] { return path; };
+    int programs = 0, tracks = 0;
+    exports->askGcodeOptions = [&] {
+        ++programs;
+        return std::optional(
+            ExportOptionValues{{"plotter", ""}, {"pen-change", "M0"}, {"pen-down", "M3"}});
+    };
+    exports->askTrackOptions = [&] {
+        ++tracks;
+        return std::optional(ExportOptionValues{{"start", "rim"}});
+    };
+    path = dir_.filePath("pen.gcode");
+    exports->onExport();
+    path = dir_.filePath("table.thr");
+    exports->onExport();
+    QCOMPARE(programs, 1);
+    QCOMPARE(tracks, 1);
+    QFile gcode(dir_.filePath("pen.gcode"));
+    QVERIFY(gcode.open(QIODevice::ReadOnly));
+    QVERIFY(gcode.readAll().contains("\nM3\n"));
+    QFile track(dir_.filePath("table.thr"));
+    QVERIFY(track.open(QIODevice::ReadOnly));
+    QByteArray first;
+    while (first.isEmpty() || first.startsWith('#')) first = track.readLine().trimmed();
+    QCOMPARE(first.split(' ').value(1).toDouble(), 1.0);  // begins at the rim
 }
 
 QTEST_MAIN(AnimationTest)
