@@ -25,6 +25,7 @@ const Option kValued[] = {
     {"--tube-radius", &MakingArguments::tubeRadius},
     {"--sides", &MakingArguments::sides},
     {"--max-triangles", &MakingArguments::maxTriangles},
+    {"--resolution", &MakingArguments::resolution},
     {"--size", &MakingArguments::size},
     {"--scale", &MakingArguments::scale},
     {"--page", &MakingArguments::page},
@@ -61,6 +62,26 @@ std::optional<SandTrackOptions> pointOf(const std::string& text) {
     return o;
 }
 
+// "0.8mm" (or cm, in) at the print size, a plain number in automaton
+// units; auto is the default rule.
+struct RadiusText {
+    std::optional<double> units, millimetres;
+};
+std::optional<RadiusText> radiusOf(const std::string& text) {
+    RadiusText r;
+    if (text == "auto") return r;
+    if (auto n = decimalNumber(text)) {
+        r.units = n;
+        return PathMesh::acceptsTubeRadius(*n) ? std::optional(r) : std::nullopt;
+    }
+    r.millimetres = PlotterSvg::length(text);
+    if (!r.millimetres || !PathMesh::acceptsTubeRadius(*r.millimetres)) return std::nullopt;
+    return r;
+}
+bool isSolid(const std::string& out) {
+    return hasExtension(out, ".stl") || hasExtension(out, ".3mf");
+}
+
 bool isMesh(const std::string& out) {
     return PathMesh::formatForPath(out) != nullptr;
 }
@@ -75,12 +96,18 @@ bool isPlotter(const std::string& out, const MakingArguments& m) {
 const char* const kMakingHelp =
     "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
     "         1 at the path's farthest point) of one traced point seen from above\n"
-    "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
-    "colour (STL has no colours).\n"
-    "  --tube-radius R|auto  tube radius in automaton units; auto (the default) is 0.9 x\n"
-    "                        the thinnest curve's thickness, so no tube touches itself\n"
+    "STL and 3MF hold one closed solid for printing, the union of round tubes around\n"
+    "the traced points; 3MF one object with a part per curve in its sphere's colour.\n"
+    "OBJ, PLY and GLB hold one closed tube per traced point, named sphere/point, in its\n"
+    "sphere's colour; GLB in metres with +Y up.\n"
+    "  --tube-radius R|0.8mm|auto  tube radius in automaton units, or a length at the\n"
+    "                        print size; auto (the default) is 0.75% of the model's\n"
+    "                        largest dimension, at least 0.6mm when a size is given\n"
+    "  --resolution 0.1mm    the solid's cell at the print size (default a fifth of\n"
+    "                        the radius, 0.05mm to 0.2mm)\n"
+    "  --union               one part for all curves in a 3MF file\n"
     "  --sides N             sides of each tube, 3 to 64 (default 7)\n"
-    "  --max-triangles N     triangles of all tubes together, at most (default 2000000);\n"
+    "  --max-triangles N     triangles of the whole file, at most (default 1500000);\n"
     "                        above it tubes are made coarser\n"
     "  --size 100mm          scale the model so its largest dimension is that long\n"
     "  --scale S             or multiply every coordinate by S (millimetres per unit)\n"
@@ -95,8 +122,9 @@ const char* const kMakingHelp =
 
 std::vector<MakingOption> makingOptions(MakingArguments& m) {
     std::vector<MakingOption> rows;
-    for (const char* flag : {"--plotter", "--landscape"}) {
-        bool* on = std::string(flag) == "--plotter" ? &m.plotter : &m.landscape;
+    for (const char* flag : {"--plotter", "--landscape", "--union"}) {
+        const std::string f = flag;
+        bool* on = f == "--plotter" ? &m.plotter : f == "--union" ? &m.unite : &m.landscape;
         rows.push_back({flag, "", [on](const std::string&) -> std::string {
                             *on = true;
                             return {};
@@ -124,7 +152,9 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
     for (const std::string& e : {
              only(m.plotter, "--plotter", hasExtension(out, ".svg"), ".svg drawings"),
              only(m.tubeRadius.has_value(), "--tube-radius", mesh, "meshes"),
-             only(m.sides.has_value(), "--sides", mesh, "meshes"),
+             only(m.sides.has_value(), "--sides", mesh && !isSolid(out), "OBJ, PLY and GLB meshes"),
+             only(m.resolution.has_value(), "--resolution", isSolid(out), "STL and 3MF solids"),
+             only(m.unite, "--union", hasExtension(out, ".3mf"), "3MF files"),
              only(m.maxTriangles.has_value(), "--max-triangles", mesh, "meshes"),
              only(m.size.has_value(), "--size", mesh, "meshes"),
              only(m.scale.has_value(), "--scale", mesh, "meshes"),
@@ -138,11 +168,13 @@ std::string checkMaking(const std::string& out, const MakingArguments& m) {
          })
         if (!e.empty()) return e;
     if (m.size && m.scale) return "give --size or --scale, not both.";
-    if (m.tubeRadius && *m.tubeRadius != "auto") {
-        auto r = decimalNumber(*m.tubeRadius);
-        if (!r || !PathMesh::acceptsTubeRadius(*r))
-            return "--tube-radius needs auto or a positive number below " +
-                   std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
+    if (m.tubeRadius && !radiusOf(*m.tubeRadius))
+        return "--tube-radius needs auto, a length such as 0.8mm or a positive number below " +
+               std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
+    if (m.resolution) {
+        auto v = PlotterSvg::length(*m.resolution);
+        if (!v || !PathMesh::acceptsTubeRadius(*v))
+            return "--resolution needs a length such as 0.1mm.";
     }
     if (m.sides) {
         auto v = decimalNumber(*m.sides);
@@ -180,8 +212,14 @@ int writeMade(CRotundelDoc& doc, const std::string& out, const MakingArguments& 
     std::string error;
     if (isMesh(out)) {
         MeshOptions o;
-        o.autoRadius = !m.tubeRadius || *m.tubeRadius == "auto";
-        if (!o.autoRadius) o.tubeRadius = decimalNumber(*m.tubeRadius);
+        if (m.tubeRadius) {
+            const RadiusText r = *radiusOf(*m.tubeRadius);
+            o.tubeRadius = r.units;
+            o.tubeRadiusMillimetres = r.millimetres;
+        }
+        if (m.resolution) o.resolution = PlotterSvg::length(*m.resolution);
+        o.unite = m.unite;
+        o.said = [](const std::string& s) { std::cerr << "rotundel: " << s << "\n"; };
         if (m.sides) o.sides = static_cast<int>(*decimalNumber(*m.sides));
         if (m.size) o.sizeMillimetres = positiveLength(m.size, true);
         if (m.scale) o.scale = *positiveLength(m.scale, false);

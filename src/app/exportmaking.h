@@ -14,8 +14,8 @@ class CRotundelDoc;
 struct MakingArguments {
     // As given; each is checked against the output's type before writing.
     std::optional<std::string> tubeRadius, sides, size, scale, page, margin, view, tolerance, point,
-        maxTriangles;
-    bool plotter = false, landscape = false;
+        maxTriangles, resolution;
+    bool plotter = false, landscape = false, unite = false;
 };
 
 // The options as rows for the command line's option table: each keeps its
