@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <system_error>
@@ -204,7 +204,6 @@ const PathMesh::Format* PathMesh::formatForPath(const std::string& path) {
     return nullptr;
 }
 
-
 namespace {
 struct Curve {
     std::string name;  // sphere/point
@@ -219,8 +218,8 @@ std::vector<Curve> curvesOf(const Automaton& a) {
         if (!s) continue;
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty())
-                curves.push_back({s->name + "/" + std::to_string(p), s->color, s,
-                                  &s->points[p].path});
+                curves.push_back(
+                    {s->name + "/" + std::to_string(p), s->color, s, &s->points[p].path});
     }
     return curves;
 }
@@ -245,7 +244,7 @@ void onEveryCore(std::size_t n, const std::function<void(std::size_t)>& job) {
 // box, the bound of the distance pass's work.
 constexpr double kTrianglesPerCellArea = 0.5;
 constexpr double kMostCellVisits = 1.5e9;
-constexpr double kAdaptivity = 0.2;
+constexpr double kAdaptivity = 0.05;
 
 struct SolidCost {
     double triangles = 0, visits = 0;
@@ -258,8 +257,8 @@ SolidCost solidCost(const std::vector<std::vector<std::vector<Vec3>>>& parts, do
         for (const auto& line : part)
             for (std::size_t i = 0; i < line.size(); ++i) {
                 const double l = length(line[(i + 1) % line.size()] - line[i]);
-                c.triangles += kTrianglesPerCellArea * 2 * std::numbers::pi * radius * l /
-                               (voxel * voxel);
+                c.triangles +=
+                    kTrianglesPerCellArea * 2 * std::numbers::pi * radius * l / (voxel * voxel);
                 c.visits += (l / voxel + reach) * reach * reach;
             }
     return c;
@@ -274,12 +273,11 @@ std::string buildSolids(const MediaModule& module,
                         const TubeSizing& z, std::size_t maxTriangles,
                         std::vector<SolidMesh>& solids, bool& coarsened) {
     double voxel = z.resolution;
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < 8; ++round) {
         for (;;) {
             const SolidCost c = solidCost(parts, z.radius, voxel);
             const double over = std::max(c.triangles / static_cast<double>(maxTriangles),
                                          c.visits / kMostCellVisits);
-            if (getenv("RDEBUG")) fprintf(stderr, "voxel %g tri %g visits %g\n", voxel, c.triangles, c.visits);
             if (!(over > 1)) break;
             voxel *= std::max(1.05, std::sqrt(over));
             coarsened = true;
@@ -296,15 +294,19 @@ std::string buildSolids(const MediaModule& module,
             if (!why.empty()) return why;
             triangles += solids[i].triangles.size() / 3;
         }
-        if (getenv("RDEBUG")) fprintf(stderr, "made %zu\n", triangles);
         if (triangles <= maxTriangles) return {};
-        voxel *= std::max(1.05, std::sqrt(static_cast<double>(triangles) / maxTriangles));
+        if (triangles == 0) break;
+        // The mesher merges more cells where they are fine, so its count
+        // falls more slowly than the cells' area: bold steps.
+        voxel *= std::max(1.25, static_cast<double>(triangles) / maxTriangles);
         coarsened = true;
     }
-    return "it would need more triangles than the budget allows.";
+    solids.clear();
+    return "no solid of these tubes fits within " + std::to_string(maxTriangles) +
+           " triangles (--max-triangles).";
 }
 
-// The closed centre lines of the curves in the file's units, close enough
+// The closed centre lines of the curves in automaton units, close enough
 // to the samples for the solid's cells, within a shared vertex budget.
 std::vector<std::vector<Vec3>> solidLines(const std::vector<Curve>& curves, const TubeSizing& z,
                                           std::size_t maxTriangles, bool& coarsened) {
@@ -322,7 +324,6 @@ std::vector<std::vector<Vec3>> solidLines(const std::vector<Curve>& curves, cons
     onEveryCore(curves.size(), [&](std::size_t i) {
         bool c = false;
         lines[i] = boundedCentreLine(*curves[i].samples, settings, shares[i], &c);
-        for (Vec3& v : lines[i]) v = z.scale * v;
         if (c) coarse = true;
     });
     if (coarse) coarsened = true;
@@ -360,11 +361,13 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
                std::to_string(MeshOptions::kMostTriangles) + ".";
     const std::vector<Curve> curves = curvesOf(a);
     if (curves.empty()) return "There are no point paths to write.";
-    const TubeSizing sizing = chooseTubeSizing(a, options);
+    TubeSizing sizing = chooseTubeSizing(a, options);
     if (!sizing.error.empty()) return sizing.error;
-    if (options.said) options.said(sizing.said);
-    if (options.warning)
-        for (const std::string& w : sizing.warnings) options.warning(w);
+    auto tell = [&] {
+        if (options.said) options.said(sizing.said);
+        if (options.warning)
+            for (const std::string& w : sizing.warnings) options.warning(w);
+    };
     const std::string exporter = format->exporter;
     bool coarsened = false;
 
@@ -375,6 +378,14 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         const bool stl = exporter == "stlb";
         std::vector<std::vector<Vec3>> lines =
             solidLines(curves, sizing, options.maxTriangles, coarsened);
+        // Sized by the lines the solid is made around.
+        std::vector<const std::vector<Vec3>*> spans;
+        for (const auto& l : lines) spans.push_back(&l);
+        sizing = chooseTubeSizing(a, options, largestDimension(spans));
+        if (!sizing.error.empty()) return sizing.error;
+        tell();
+        for (auto& l : lines)
+            for (Vec3& v : l) v = sizing.scale * v;
         // STL holds one solid; 3MF a part per curve unless they are united.
         std::vector<std::vector<std::vector<Vec3>>> parts;
         if (stl || options.unite) {
@@ -422,10 +433,6 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         bool c = false;
         TubeMesh mesh = boundedTube(*curves[i].samples, settings, shares[i], &c);
         if (c) coarse = true;
-        if (sizing.scale != 1) {
-            for (Vec3& v : mesh.vertices) v = sizing.scale * v;
-            for (Vec3& v : mesh.centres) v = sizing.scale * v;
-        }
         built[i] = {curves[i].name, curves[i].colour, std::move(mesh)};
     });
     if (options.coarsened) *options.coarsened = coarse;
@@ -433,6 +440,20 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
     if (tubes.empty()) return "There are no point paths to write.";
+    // Sized by the centre lines the rings stand on, each ring then put at
+    // the file's scale with the file's radius around its centre.
+    std::vector<const std::vector<Vec3>*> spans;
+    for (const MeshTube& t : tubes) spans.push_back(&t.mesh.centres);
+    sizing = chooseTubeSizing(a, options, largestDimension(spans));
+    if (!sizing.error.empty()) return sizing.error;
+    tell();
+    for (MeshTube& t : tubes) {
+        TubeMesh& m = t.mesh;
+        const auto sides = static_cast<std::size_t>(m.sides);
+        for (std::size_t v = 0; v < m.vertices.size(); ++v)
+            m.vertices[v] = sizing.scale * m.centres[v / sides] + sizing.radius * m.normals[v];
+        for (Vec3& c : m.centres) c = sizing.scale * c;
+    }
     if (exporter == "glb2") toGltfAxes(tubes);
     std::string error;
     const MediaModule* module = MediaModule::load(&error);

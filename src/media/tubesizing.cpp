@@ -16,24 +16,30 @@ std::string shortNumber(double v) {
 
 // The largest dimension of the box around every traced point's samples.
 double largestDimension(const Automaton& a) {
-    Vec3 low{INFINITY, INFINITY, INFINITY}, high = -1 * low;
+    std::vector<const std::vector<Vec3>*> paths;
     for (const Sphere* s : a.sphereTable) {
         if (!s) continue;
-        for (const SpherePoint& p : s->points)
-            for (const Vec3& v : p.path) {
-                low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
-                high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
-            }
+        for (const SpherePoint& p : s->points) paths.push_back(&p.path);
     }
+    return largestDimension(paths);
+}
+}  // namespace
+
+double largestDimension(const std::vector<const std::vector<Vec3>*>& lines) {
+    Vec3 low{INFINITY, INFINITY, INFINITY}, high = -1 * low;
+    for (const auto* line : lines)
+        for (const Vec3& v : *line) {
+            low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
+            high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
+        }
     const Vec3 d = high - low;
     const double largest = std::max({d.x, d.y, d.z});
     return std::isfinite(largest) ? largest : 0;
 }
-}  // namespace
 
-TubeSizing chooseTubeSizing(const Automaton& a, const MeshOptions& o) {
+TubeSizing chooseTubeSizing(const Automaton& a, const MeshOptions& o, std::optional<double> lines) {
     TubeSizing z;
-    const double extent = largestDimension(a);
+    const double extent = lines ? *lines : largestDimension(a);
     if (!(extent > 0)) {
         z.error = "There are no point paths to write.";
         return z;
@@ -67,7 +73,8 @@ TubeSizing chooseTubeSizing(const Automaton& a, const MeshOptions& o) {
         z.resolution = *o.resolution;
     } else {
         z.resolution = kResolutionShare * z.radius;
-        if (z.sized) z.resolution = std::clamp(z.resolution, kFinestResolution, kCoarsestResolution);
+        if (z.sized)
+            z.resolution = std::clamp(z.resolution, kFinestResolution, kCoarsestResolution);
     }
     z.said = "tube radius " + shortNumber(z.radius) +
              (z.sized ? " mm (" + shortNumber(z.automatonRadius()) + " units)" : " units");

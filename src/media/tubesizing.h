@@ -6,6 +6,7 @@
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,4 +40,11 @@ constexpr double kThinnestPrintedRadius = 0.6;
 constexpr double kResolutionShare = 0.2;
 constexpr double kFinestResolution = 0.05, kCoarsestResolution = 0.2;
 
-TubeSizing chooseTubeSizing(const Automaton& a, const MeshOptions& options);
+// The largest dimension of the box around the lines.
+double largestDimension(const std::vector<const std::vector<Vec3>*>& lines);
+
+// extent, when given, is the model's largest dimension in automaton units
+// as its centre lines run (a spline between samples may reach past them);
+// otherwise the samples' own.
+TubeSizing chooseTubeSizing(const Automaton& a, const MeshOptions& options,
+                            std::optional<double> extent = std::nullopt);
