@@ -140,38 +140,86 @@ class ModelWriter {
     QXmlStreamWriter xml_;
 };
 
-void writeMesh(ModelWriter& w, const SolidMesh& m) {
+// All parts' meshes as the one object's mesh, each triangle with its part's
+// base material.
+void writeMesh(ModelWriter& w, const std::vector<ThreeMfPart>& parts) {
     QXmlStreamWriter& xml = w.xml();
     xml.writeStartElement("mesh");
     xml.writeStartElement("vertices");
     std::string text;
     constexpr std::size_t kChunk = 1 << 20;
-    for (const Vec3& v : m.vertices) {
-        text += "<vertex x=\"";
-        number(text, static_cast<float>(v.x));
-        text += "\" y=\"";
-        number(text, static_cast<float>(v.y));
-        text += "\" z=\"";
-        number(text, static_cast<float>(v.z));
-        text += "\"/>\n";
-        if (text.size() > kChunk) w.raw(text), text.clear();
-    }
+    for (const ThreeMfPart& p : parts)
+        for (const Vec3& v : p.mesh->vertices) {
+            text += "<vertex x=\"";
+            number(text, static_cast<float>(v.x));
+            text += "\" y=\"";
+            number(text, static_cast<float>(v.y));
+            text += "\" z=\"";
+            number(text, static_cast<float>(v.z));
+            text += "\"/>\n";
+            if (text.size() > kChunk) w.raw(text), text.clear();
+        }
     w.raw(text), text.clear();
     xml.writeEndElement();
     xml.writeStartElement("triangles");
-    for (std::size_t t = 0; t + 2 < m.triangles.size(); t += 3) {
-        text += "<triangle v1=\"";
-        number(text, m.triangles[t]);
-        text += "\" v2=\"";
-        number(text, m.triangles[t + 1]);
-        text += "\" v3=\"";
-        number(text, m.triangles[t + 2]);
-        text += "\"/>\n";
-        if (text.size() > kChunk) w.raw(text), text.clear();
+    std::uint32_t base = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::vector<std::uint32_t>& t = parts[i].mesh->triangles;
+        for (std::size_t k = 0; k + 2 < t.size(); k += 3) {
+            text += "<triangle v1=\"";
+            number(text, base + t[k]);
+            text += "\" v2=\"";
+            number(text, base + t[k + 1]);
+            text += "\" v3=\"";
+            number(text, base + t[k + 2]);
+            text += "\" p1=\"";
+            number(text, static_cast<std::uint32_t>(i));
+            text += "\"/>\n";
+            if (text.size() > kChunk) w.raw(text), text.clear();
+        }
+        base += static_cast<std::uint32_t>(parts[i].mesh->vertices.size());
     }
     w.raw(text);
     xml.writeEndElement();
     xml.writeEndElement();
+}
+
+// The parts as PrusaSlicer's own metadata names them: volumes of the one
+// object by ranges of its triangles. Without it that slicer takes every
+// part of a 3MF object for an object of its own and lifts each onto the
+// bed by itself.
+QByteArray slicerParts(const std::vector<ThreeMfPart>& parts, const std::string& objectName) {
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement("config");
+    xml.writeStartElement("object");
+    xml.writeAttribute("id", "2");
+    xml.writeAttribute("instances_count", "1");
+    auto metadata = [&xml](const char* type, const char* key, const QString& value) {
+        xml.writeEmptyElement("metadata");
+        xml.writeAttribute("type", type);
+        xml.writeAttribute("key", key);
+        xml.writeAttribute("value", value);
+    };
+    metadata("object", "name", QString::fromStdString(objectName));
+    std::size_t first = 0;
+    for (const ThreeMfPart& p : parts) {
+        const std::size_t n = p.mesh->triangles.size() / 3;
+        if (n == 0) continue;
+        xml.writeStartElement("volume");
+        xml.writeAttribute("firstid", QString::number(first));
+        xml.writeAttribute("lastid", QString::number(first + n - 1));
+        metadata("volume", "name", QString::fromStdString(p.name));
+        metadata("volume", "volume_type", "ModelPart");
+        xml.writeEndElement();
+        first += n;
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out;
 }
 }  // namespace
 
@@ -179,7 +227,9 @@ std::string writeThreeMf(const std::vector<ThreeMfPart>& parts, const std::strin
                          OutputFile& file) {
     Package package(file);
     if (!package.entry("[Content_Types].xml", kContentTypes) ||
-        !package.entry("_rels/.rels", kRelationships) || !package.begin("3D/3dmodel.model"))
+        !package.entry("_rels/.rels", kRelationships) ||
+        !package.entry("Metadata/Slic3r_PE_model.config", slicerParts(parts, objectName)) ||
+        !package.begin("3D/3dmodel.model"))
         return "the 3MF package could not be written";
     {
         ModelWriter w(package);
@@ -194,7 +244,7 @@ std::string writeThreeMf(const std::vector<ThreeMfPart>& parts, const std::strin
         xml.writeCharacters("Rotundel");
         xml.writeEndElement();
         xml.writeStartElement("resources");
-        // Ids: 1 the materials, 2.. the parts, then the object made of them.
+        // Ids: 1 the materials, one per part, 2 the object.
         xml.writeStartElement("basematerials");
         xml.writeAttribute("id", "1");
         for (const ThreeMfPart& p : parts) {
@@ -203,32 +253,18 @@ std::string writeThreeMf(const std::vector<ThreeMfPart>& parts, const std::strin
             xml.writeAttribute("displaycolor", displayColour(p.colour));
         }
         xml.writeEndElement();
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            xml.writeStartElement("object");
-            xml.writeAttribute("id", QString::number(i + 2));
-            xml.writeAttribute("type", "model");
-            xml.writeAttribute("pid", "1");
-            xml.writeAttribute("pindex", QString::number(i));
-            xml.writeAttribute("name", QString::fromStdString(parts[i].name));
-            writeMesh(w, *parts[i].mesh);
-            xml.writeEndElement();
-        }
-        const QString whole = QString::number(parts.size() + 2);
         xml.writeStartElement("object");
-        xml.writeAttribute("id", whole);
+        xml.writeAttribute("id", "2");
         xml.writeAttribute("type", "model");
+        xml.writeAttribute("pid", "1");
+        xml.writeAttribute("pindex", "0");
         xml.writeAttribute("name", QString::fromStdString(objectName));
-        xml.writeStartElement("components");
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            xml.writeEmptyElement("component");
-            xml.writeAttribute("objectid", QString::number(i + 2));
-        }
-        xml.writeEndElement();
+        writeMesh(w, parts);
         xml.writeEndElement();
         xml.writeEndElement();  // resources
         xml.writeStartElement("build");
         xml.writeEmptyElement("item");
-        xml.writeAttribute("objectid", whole);
+        xml.writeAttribute("objectid", "2");
         xml.writeEndElement();
         xml.writeEndDocument();
         w.flush();

@@ -1,8 +1,10 @@
 // 3MF packages for slicers, written directly: one object whose parts are
 // the curves' solids at their true positions, each named after its curve
-// and carrying its colour as a base material. A slicer then takes the model
-// as one object, keeps the parts where they are relative to each other and
-// can print each part in its own filament.
+// and carrying its colour as a base material (on each of its triangles).
+// The object's mesh holds the parts one after the other; the slicer's own
+// metadata names them as parts by their ranges of triangles. A slicer then
+// takes the model as one object, keeps the parts where they are relative to
+// each other and can print each part in its own filament.
 #pragma once
 
 #include <cstdint>
