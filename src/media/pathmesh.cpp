@@ -268,6 +268,46 @@ SolidCost solidCost(const std::vector<std::vector<std::vector<Vec3>>>& parts, do
 // units fused into one) with at most maxTriangles triangles together: the
 // cell is made coarser until the cost fits, and again should the mesher
 // still give more.
+// Below this many cells across a tube the level set no longer holds it.
+constexpr double kFewestCellsPerRadius = 1.5;
+
+// Where the budget leaves too few cells for the tubes, plain ring tubes
+// around the lines (a few sides, as many rings as the budget shares out):
+// each closed and consistently oriented, no longer fused where they touch.
+void ringSolids(const std::vector<std::vector<std::vector<Vec3>>>& parts, double radius,
+                std::size_t maxTriangles, std::vector<SolidMesh>& solids) {
+    std::vector<std::size_t> sizes;
+    for (const auto& part : parts)
+        for (const auto& line : part) sizes.push_back(line.size());
+    const auto shares = tubeTriangleShares(sizes, maxTriangles);
+    // The shares are at least a small tube's each: within the budget taken
+    // together again.
+    double total = 0;
+    for (std::size_t n : shares) total += static_cast<double>(n);
+    const double fit = std::min(1.0, static_cast<double>(maxTriangles) / total);
+    TubeSettings s;
+    s.radius = radius;
+    s.sides = 3;
+    s.maxTurnDegrees = 180;
+    s.tolerance = 1;
+    solids.assign(parts.size(), {});
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        for (const auto& line : parts[i]) {
+            const auto share = static_cast<std::size_t>(fit * static_cast<double>(shares[k++]));
+            TubeMesh m = boundedTube(line, s, std::max<std::size_t>(share, 6 * 3));
+            if (m.triangles.size() / 3 > share) continue;
+            SolidMesh& out = solids[i];
+            const auto base = static_cast<std::uint32_t>(out.vertices.size());
+            out.vertices.insert(out.vertices.end(), m.vertices.begin(), m.vertices.end());
+            for (std::uint32_t t : m.triangles) out.triangles.push_back(base + t);
+        }
+}
+
+// The solids of the parts (each a set of closed centre lines in the file's
+// units fused into one) with at most maxTriangles triangles together: the
+// cell is made coarser until the cost fits, and again should the mesher
+// still give more.
 std::string buildSolids(const MediaModule& module,
                         const std::vector<std::vector<std::vector<Vec3>>>& parts,
                         const TubeSizing& z, std::size_t maxTriangles,
@@ -282,6 +322,7 @@ std::string buildSolids(const MediaModule& module,
             voxel *= std::max(1.05, std::sqrt(over));
             coarsened = true;
         }
+        if (voxel * kFewestCellsPerRadius > z.radius) break;
         solids.assign(parts.size(), {});
         std::size_t triangles = 0;
         for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -294,16 +335,19 @@ std::string buildSolids(const MediaModule& module,
             if (!why.empty()) return why;
             triangles += solids[i].triangles.size() / 3;
         }
-        if (triangles <= maxTriangles) return {};
-        if (triangles == 0) break;
+        if (triangles <= maxTriangles && triangles > 0) return {};
         // The mesher merges more cells where they are fine, so its count
         // falls more slowly than the cells' area: bold steps.
         voxel *= std::max(1.25, static_cast<double>(triangles) / maxTriangles);
         coarsened = true;
     }
-    solids.clear();
-    return "no solid of these tubes fits within " + std::to_string(maxTriangles) +
-           " triangles (--max-triangles).";
+    ringSolids(parts, z.radius, maxTriangles, solids);
+    std::size_t triangles = 0;
+    for (const SolidMesh& m : solids) triangles += m.triangles.size() / 3;
+    if (triangles == 0)
+        return "no solid of these tubes fits within " + std::to_string(maxTriangles) +
+               " triangles (--max-triangles).";
+    return {};
 }
 
 // The closed centre lines of the curves in automaton units, close enough
