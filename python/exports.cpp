@@ -51,10 +51,11 @@ const char* help() {
   .csv   the sampled positions (sphere,point,sample,x,y,z)
   .one   the automaton itself (save as)
   .svg   the paths projected through the document's camera
-  .obj .ply .stl .glb .3mf   one closed tube per traced point
+  .obj .ply .glb   one closed tube per traced point
+  .stl .3mf        one closed solid, the union of the tubes
 
-Mesh options: tube_radius (automaton units; default 0.15 x the sphere's
-radius) and sides (3 to 64, default 7).)";
+Mesh options: tube_radius (automaton units; default 0.75% of the model's
+largest dimension) and sides (3 to 64, default 7; .obj .ply .glb).)";
 }
 
 void write(AutomatonState& state, const std::string& path, const py::kwargs& options) {
@@ -98,9 +99,6 @@ void write(AutomatonState& state, const std::string& path, const py::kwargs& opt
             return PathSvg::write(doc, camera, doc.cameraController.orientationMatrix(), kWidth,
                                   kHeight, path);
         }
-        // As the command line: without a radius, the largest that keeps
-        // every tube clear of itself.
-        meshOptions.autoRadius = !meshOptions.tubeRadius;
         if (mesh) return PathMesh::write(doc, path, meshOptions);
         AtomicFile target(path);
         if (!target.open()) return target.error();

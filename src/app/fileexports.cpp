@@ -33,14 +33,15 @@
 
 namespace {
 // Tube radius, sides and size of a mesh file. The radius is automatic
-// unless changed: the thickest tubes that do not touch themselves.
+// unless changed: 0.75% of the model's largest dimension, at least 0.6 mm
+// when the model has a size.
 std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle("Tubes");
     auto* form = new QFormLayout(&dialog);
     auto* radiusKind = new QComboBox;
-    radiusKind->addItems({"Automatic: as thick as no tube touches itself",
-                          "As drawn: 0.15 x each sphere's radius", "Given below"});
+    radiusKind->addItems({"Automatic: 0.75% of the largest dimension (at least 0.6 mm when sized)",
+                          "Given below (automaton units)"});
     auto* kindLabel = new QLabel("Tube &thickness:");
     kindLabel->setBuddy(radiusKind);
     auto* radius = new QDoubleSpinBox;
@@ -63,7 +64,7 @@ std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
     size->setEnabled(false);
     size->setAccessibleName("Largest dimension in millimetres");
     QObject::connect(radiusKind, &QComboBox::currentIndexChanged, radius,
-                     [radius](int kind) { radius->setEnabled(kind == 2); });
+                     [radius](int kind) { radius->setEnabled(kind == 1); });
     QObject::connect(sized, &QCheckBox::toggled, size, &QWidget::setEnabled);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -75,8 +76,7 @@ std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     MeshOptions options;
-    options.autoRadius = radiusKind->currentIndex() == 0;
-    if (radiusKind->currentIndex() == 2) options.tubeRadius = radius->value();
+    if (radiusKind->currentIndex() == 1) options.tubeRadius = radius->value();
     options.sides = sides->value();
     if (sized->isChecked()) options.sizeMillimetres = size->value();
     return options;
