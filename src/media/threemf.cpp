@@ -9,6 +9,7 @@
 #include <QXmlStreamWriter>
 #include <charconv>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 // minizip's file functions over the program's file: it writes the package
@@ -48,7 +49,14 @@ class Package {
         if (zip_) zipClose(zip_, nullptr);
     }
     bool begin(const char* name) {
+        // Dated now, as any archiver dates what it packs.
         zip_fileinfo info{};
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        info.tmz_date = {static_cast<uInt>(local.tm_sec),  static_cast<uInt>(local.tm_min),
+                         static_cast<uInt>(local.tm_hour), static_cast<uInt>(local.tm_mday),
+                         static_cast<uInt>(local.tm_mon),  static_cast<uInt>(local.tm_year + 1900)};
         ok_ = ok_ && zipOpenNewFileInZip64(zip_, name, &info, nullptr, 0, nullptr, 0, nullptr,
                                            Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1) == ZIP_OK;
         return ok_;
