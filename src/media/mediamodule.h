@@ -79,9 +79,10 @@ struct MediaModule {
     std::string (*writeMesh)(const std::vector<MeshTube>& tubes,
                              const std::vector<MeshGroup>& groups, const char* exporter,
                              const std::string& path, OutputFiles& files);
-    // The solid around request's lines into *out: "" on success, otherwise
-    // one sentence. The caller bounds the work: request's voxel is chosen so
-    // that the lines' narrow band fits the budget it was given.
+    // The solid around request's lines into *out (empty without lines): ""
+    // on success, otherwise one sentence. The caller bounds the work:
+    // request's voxel is chosen so that the lines' narrow band fits the
+    // budget it was given.
     std::string (*makeSolid)(const SolidRequest& request, SolidMesh* out);
     // An MP4, WebM or GIF movie of width x height frames, encoded at
     // encodedWidth x encodedHeight, its bytes written into sink (path names

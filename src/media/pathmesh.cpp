@@ -190,9 +190,9 @@ const std::vector<PathMesh::Format>& PathMesh::formats() {
         {".obj", "obj", "Wavefront OBJ with its .mtl colours"},
         // Text: this Assimp's binary PLY writer garbles the faces.
         {".ply", "ply", "PLY with vertex colours"},
-        {".stl", "stlb", "STL (binary), for 3-D printing"},
+        {".stl", "stlb", "STL (binary), one solid for 3-D printing"},
         {".glb", "glb2", "glTF 2.0 binary, for web viewers and Blender"},
-        {".3mf", "3mf", "3MF, for 3-D printing"},
+        {".3mf", "3mf", "3MF, a coloured part per curve, for 3-D printing"},
     };
     return f;
 }

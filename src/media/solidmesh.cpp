@@ -44,8 +44,8 @@ FloatGrid::Ptr distanceGrid(const SolidRequest& r) {
     const float background = static_cast<float>(kHalfWidth * v);
     std::vector<Segment> segments;
     for (const auto& line : r.lines) {
+        // A point that never moves has a line of one vertex: a ball.
         const std::size_t n = line.size();
-        if (n < 2) continue;
         for (std::size_t i = 0; i < n; ++i) {
             const Vec3& p = line[i];
             const Vec3& q = line[(i + 1) % n];
@@ -137,7 +137,7 @@ std::string makeSolidMesh(const SolidRequest& request, SolidMesh* out) {
     try {
         openvdb::initialize();
         FloatGrid::Ptr grid = distanceGrid(request);
-        if (!grid || grid->empty()) return "there are no point paths to write.";
+        if (!grid || grid->empty()) return {};  // no lines: no solid
         std::vector<openvdb::Vec3s> points;
         std::vector<openvdb::Vec3I> triangles;
         std::vector<openvdb::Vec4I> quads;
