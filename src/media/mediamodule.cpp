@@ -16,17 +16,27 @@ constexpr const char* kModuleName = "rotundel_media_heavy.so";
 // program's, and, for the tests and benchmarks in other folders of the
 // build tree, where this build put it. An installed program never looks
 // into the tree it was built in.
+// The same again beside the shared object this code is in, when it is not
+// the program (the Python module, loaded by the interpreter): solids and
+// meshes of every kind need the module there too.
 std::vector<fs::path> candidates() {
     std::vector<fs::path> out;
+    std::vector<fs::path> dirs;
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return out;
-    fs::path dir = exe.parent_path();
-    out.push_back(dir / kModuleName);
-    out.push_back(dir / ROTUNDEL_MODULE_RELATIVE_DIR / kModuleName);
+    if (!ec) dirs.push_back(exe.parent_path());
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&candidates), &info) && info.dli_fname) {
+        fs::path self = fs::absolute(info.dli_fname, ec).parent_path();
+        if (!ec && (dirs.empty() || self != dirs[0])) dirs.push_back(self);
+    }
     const std::string tree = ROTUNDEL_BUILD_TREE "/";
-    if (dir.string().starts_with(tree) || dir.string() + "/" == tree)
-        out.emplace_back(ROTUNDEL_MODULE_BUILD_PATH);
+    for (const fs::path& dir : dirs) {
+        out.push_back(dir / kModuleName);
+        out.push_back(dir / ROTUNDEL_MODULE_RELATIVE_DIR / kModuleName);
+        if (dir.string().starts_with(tree) || dir.string() + "/" == tree)
+            out.emplace_back(ROTUNDEL_MODULE_BUILD_PATH);
+    }
     return out;
 }
 
