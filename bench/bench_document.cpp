@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "onefile.h"
 #include "pathcsv.h"
 #include "sphere.h"
@@ -14,11 +14,11 @@ namespace {
 
 // 300 spheres: a root with 299 children, each with six points.
 std::string fullTable() {
-    CRotundelDoc doc;
-    doc.NewDocument();
-    for (int i = 2; i < CRotundelDoc::kTableSize; ++i) {
-        doc.SelectSphere(doc.root);
-        Sphere* s = doc.CreateSphere();
+    Document doc;
+    doc.newDocument();
+    for (int i = 2; i < Document::kTableSize; ++i) {
+        doc.selectSphere(doc.root);
+        Sphere* s = doc.createSphere();
         for (int p = 1; p < 6; ++p) s->addPoint(p * 10.0, p * 5.0, 1.0);
     }
     return OneFile::write(doc);
@@ -27,7 +27,7 @@ std::string fullTable() {
 void BM_ReadFullTable(benchmark::State& state) {
     const std::string bytes = fullTable();
     for (auto _ : state) {
-        CRotundelDoc doc;
+        Document doc;
         OneFile::read(std::string_view(bytes), doc);
         benchmark::DoNotOptimize(doc.root);
     }
@@ -36,7 +36,7 @@ void BM_ReadFullTable(benchmark::State& state) {
 BENCHMARK(BM_ReadFullTable)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteFullTable(benchmark::State& state) {
-    CRotundelDoc doc;
+    Document doc;
     OneFile::read(std::string_view(fullTable()), doc);
     std::size_t size = 0;
     for (auto _ : state) {
@@ -51,10 +51,10 @@ BENCHMARK(BM_WriteFullTable)->Unit(benchmark::kMicrosecond);
 // Every edit takes two snapshots (before and after), a slider drag one
 // pair per step it moves; an undo or redo restores one.
 void BM_SnapshotFullTable(benchmark::State& state) {
-    CRotundelDoc doc;
+    Document doc;
     OneFile::read(std::string_view(fullTable()), doc);
     for (auto _ : state) {
-        DocSnapshot snap = doc.TakeSnapshot();
+        DocSnapshot snap = doc.takeSnapshot();
         benchmark::DoNotOptimize(snap.bytes.data());
     }
     state.SetItemsProcessed(state.iterations() * doc.sphereCount);
@@ -62,11 +62,11 @@ void BM_SnapshotFullTable(benchmark::State& state) {
 BENCHMARK(BM_SnapshotFullTable)->Unit(benchmark::kMicrosecond);
 
 void BM_RestoreFullTable(benchmark::State& state) {
-    CRotundelDoc doc;
+    Document doc;
     OneFile::read(std::string_view(fullTable()), doc);
-    const DocSnapshot snap = doc.TakeSnapshot();
+    const DocSnapshot snap = doc.takeSnapshot();
     for (auto _ : state) {
-        doc.RestoreSnapshot(snap);
+        doc.restoreSnapshot(snap);
         benchmark::DoNotOptimize(doc.root);
     }
     state.SetItemsProcessed(state.iterations() * doc.sphereCount);
@@ -77,11 +77,11 @@ BENCHMARK(BM_RestoreFullTable)->Unit(benchmark::kMicrosecond);
 void BM_CreateUnderRoot(benchmark::State& state) {
     const int spheres = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         for (int i = 2; i < spheres; ++i) {
-            doc.SelectSphere(doc.root);
-            doc.CreateSphere();
+            doc.selectSphere(doc.root);
+            doc.createSphere();
         }
         benchmark::DoNotOptimize(doc.sphereCount);
     }
@@ -89,13 +89,13 @@ void BM_CreateUnderRoot(benchmark::State& state) {
 BENCHMARK(BM_CreateUnderRoot)->Arg(50)->Arg(300)->Unit(benchmark::kMillisecond);
 
 void BM_PathCsv(benchmark::State& state) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     doc.pathAccuracy = 100;
-    doc.SetPathAccuracy();
+    doc.setPathAccuracy();
     doc.selectedSphere->setRadiusFactor(3, 7);
-    doc.CreateSphere()->setRadiusFactor(2, 5);
-    doc.Step();
+    doc.createSphere()->setRadiusFactor(2, 5);
+    doc.step();
     std::size_t size = 0;
     for (auto _ : state) {
         size = 0;

@@ -2,7 +2,6 @@
 // export of the deep chain's tubes against its path pass, printable solids
 // of every example at 100 mm, and movie frames rendered and encoded per
 // second.
-#if __has_include("movierecorder.h")
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -14,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "movierecorder.h"
 #include "offscreenframe.h"
 #include "pathmesh.h"
@@ -98,12 +97,12 @@ void BM_ExportStl_baseline(benchmark::State& state) {
 // process's peak resident memory so far (run one example alone, with
 // --benchmark_filter, for its own peak).
 void printSolid(benchmark::State& state, const std::string& document) {
-    CRotundelDoc doc;
-    if (!doc.OpenDocument(document).ok) {
+    Document doc;
+    if (!doc.openDocument(document).ok) {
         state.SkipWithError("the example could not be opened");
         return;
     }
-    doc.Step();
+    doc.step();
     MeshOptions options;
     options.sizeMillimetres = 100;
     const fs::path out =
@@ -193,4 +192,3 @@ BENCHMARK(BM_MovieFrames_new_document)
     ->Name("BM_MovieFrames/new_document")
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-#endif

@@ -5,7 +5,6 @@
 // is asked for, and the time until the thread has stopped drawing is one
 // iteration. "answering" frames look at the request as the window's do;
 // "whole_frame" ones do not, which is what a request waited for before.
-#if __has_include("headlessrenderer.h") && __has_include("crotundeldoc.h")
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
@@ -15,7 +14,7 @@
 #include <random>
 #include <thread>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "offscreenframe.h"
 #include "placement.h"
 #include "sphere.h"
@@ -25,8 +24,8 @@ using namespace bench;
 using Clock = std::chrono::steady_clock;
 
 void pauseAnswer(benchmark::State& state, bool answering) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     doc.selectedSphere->setRadiusFactor(1000999, 1000);
     reset(doc);
     frameUpdate(doc);
@@ -95,4 +94,3 @@ BENCHMARK(BM_PauseAnswer_whole_frame)
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
-#endif

@@ -1,7 +1,6 @@
 // Frames per second of the renderer: an 800 x 600 frame drawn off-screen,
 // from tube buffers already built and with every buffer built anew; moving
 // frames without samples, still ones with four.
-#if __has_include("headlessrenderer.h")
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
@@ -92,9 +91,7 @@ BENCHMARK(BM_RenderFrame_deep_chain_still)->Name("BM_RenderFrame/deep_chain/stil
 BENCHMARK(BM_RenderFrame_deep_chain_recompile)
     ->Name("BM_RenderFrame/deep_chain/recompile")
     ->UseRealTime();
-#endif
 
-#if __has_include("headlessrenderer.h")
 namespace {
 using namespace bench;
 
@@ -138,4 +135,3 @@ BENCHMARK(BM_EditToFrame_deep_chain)
     ->Name("BM_EditToFrame/deep_chain")
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-#endif

@@ -2,7 +2,6 @@
 // headless renderer, the camera at the distance a new window would choose,
 // the trackball tilted as the window starts, and a target to draw into.
 #pragma once
-#if __has_include("headlessrenderer.h")
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -62,7 +61,7 @@ class OffscreenFrame {
 
     FrameSettings settings;
     CameraRig rig;
-    CBallController ball{0.7, unitquaternion(0.872664625997, {1, 0, 0})};
+    Arcball ball{0.7, unitquaternion(0.872664625997, {1, 0, 0})};
 
   private:
     std::unique_ptr<HeadlessRenderer> renderer_;
@@ -70,4 +69,3 @@ class OffscreenFrame {
 };
 
 }  // namespace bench
-#endif

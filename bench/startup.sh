@@ -62,7 +62,7 @@ add() {
 }
 for ((r = 0; r < rounds; r++)); do
   for b in "${builds[@]}"; do
-    exe=$b/src/app/rotundel
+    exe=$b/src/cli/rotundel
     add "$b help" "$(DISPLAY= timed "$exe" --help)"
     add "$b render" "$(DISPLAY= timed "$exe" render "$src/examples/starter.one" -o "$work/r.png" --width 320 --height 240)"
     add "$b bare_png" "$(DISPLAY= timed "$b/bench/startup/bare_png" "$work/b.png" 320 240)"

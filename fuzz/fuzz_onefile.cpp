@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "onefile.h"
 #include "placement.h"
 #include "sphere.h"
@@ -18,9 +18,9 @@ namespace {
 // files use for "no sphere"; or two spheres of one name where a link goes
 // to the second, which no file can say (saving refuses such a document).
 // Such files read, but need not read back.
-bool namesStorable(const CRotundelDoc& doc) {
+bool namesStorable(const Document& doc) {
     for (const Sphere* s : doc.sphereTable)
-        if (s && !CRotundelDoc::IsStorableName(s->name)) return false;
+        if (s && !Document::isStorableName(s->name)) return false;
     return doc.unstorableLink() == nullptr;
 }
 
@@ -28,7 +28,7 @@ bool namesStorable(const CRotundelDoc& doc) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    CRotundelDoc fresh;
+    Document fresh;
     try {
         OneFile::read(bytes, fresh);
     } catch (const FileFormatError&) {
@@ -38,21 +38,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // What opening does once a file has been read.
-    CRotundelDoc doc;
+    Document doc;
     doc.sampleBudget = 2'000;  // keep each run short; the budget logic is what matters
-    doc.AdoptContents(fresh);
-    doc.SetPathAccuracy();
+    doc.adoptContents(fresh);
+    doc.setPathAccuracy();
     if (doc.stationarySphere) {
-        doc.RewindDynamics();
+        doc.rewindDynamics();
         reset(doc);
-        doc.FitCameraDistance();
+        doc.fitCameraDistance();
     }
-    doc.Step();
-    doc.Step();  // a dynamic automaton moves on
+    doc.step();
+    doc.step();  // a dynamic automaton moves on
 
     // Write, read, write: the same bytes.
     std::string first = OneFile::write(doc);
-    CRotundelDoc again;
+    Document again;
     try {
         OneFile::read(std::string_view(first), again);
     } catch (const std::exception&) {
@@ -62,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (namesStorable(doc) && OneFile::write(again) != first) std::abort();
 
     // Construction on what was read.
-    doc.SelectSphere(doc.sphereTable[static_cast<std::size_t>(size % CRotundelDoc::kTableSize)]);
-    if (size % 3 == 0) doc.DestroySphere();
-    doc.CreateSphere();
-    doc.Step();
+    doc.selectSphere(doc.sphereTable[static_cast<std::size_t>(size % Document::kTableSize)]);
+    if (size % 3 == 0) doc.destroySphere();
+    doc.createSphere();
+    doc.step();
     return 0;
 }

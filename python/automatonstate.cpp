@@ -90,13 +90,13 @@ void AutomatonState::geometryChanged(bool fitCamera) {
     store_.reset();
     unsettled_ = true;
     fitPending_ = fitPending_ || fitCamera;
-    doc.SetModifiedFlag();
+    doc.setModifiedFlag();
 }
 
 void AutomatonState::settle() {
     checkIdle();
     if (!unsettled_) return;
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | (fitPending_ ? kFitCamera : 0u), [] {});
+    doc.applyEdit("Edit", 0, kRewind | kPlace | (fitPending_ ? kFitCamera : 0u), [] {});
     unsettled_ = fitPending_ = false;
 }
 
@@ -135,7 +135,7 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
         if (result.completed) break;
         // An interrupted pass leaves partial paths and a turned dynamic
         // axis: back to time 0, so that the next call starts again.
-        doc.RewindDynamics();
+        doc.rewindDynamics();
         reset(doc);
         // Python's own handler decides: KeyboardInterrupt by default.
         PyErr_SetInterrupt();

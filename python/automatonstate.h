@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "geometry.h"
 #include "rational.h"
 
@@ -36,7 +36,7 @@ struct PathStore {
 
 class AutomatonState {
   public:
-    CRotundelDoc doc;
+    Document doc;
     // Folder that texture names are looked up in (the file's own, once loaded).
     std::string folder;
 
@@ -60,7 +60,7 @@ class AutomatonState {
     void geometryChanged(bool fitCamera = false);
     void settle();
     // After an edit of looks only (name, colour, surface): paths stay.
-    void appearanceChanged() { doc.SetModifiedFlag(); }
+    void appearanceChanged() { doc.setModifiedFlag(); }
 
     // The paths of the first frame after the last change, computing them
     // when needed with the interpreter lock released; Ctrl+C stops the pass

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "placement.h"
 #include "sphere.h"
 
@@ -22,18 +22,18 @@ double seconds() {
 // Built as the script builds it: B resized, a child C of B with its own
 // rate, direction and one traced point.
 std::size_t buildOne(int i) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     Sphere* b = doc.root->firstChild();
     b->radiusFactor = Rational(i % 4 + 1, i % 5 + 2);
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     doc.selectedSphere = b;
-    Sphere* c = doc.CreateSphere();
+    Sphere* c = doc.createSphere();
     c->radiusFactor = Rational(i % 3 + 1, i % 7 + 3);
     c->rollingRate = Rational(i % 5 + 1, i % 4 + 1);
     c->inside = static_cast<short>(i % 2);
     c->addPoint(0, 90, 1);
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     frameUpdate(doc);
     std::size_t samples = 0;
     for (const SpherePoint& p : c->points) samples += p.path.size();
@@ -45,12 +45,12 @@ std::size_t buildOne(int i) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "pass" && argc == 4) {
-        CRotundelDoc doc;
-        if (!doc.OpenDocument(argv[2])) return 1;
+        Document doc;
+        if (!doc.openDocument(argv[2])) return 1;
         const int n = std::atoi(argv[3]);
         const double start = seconds();
         for (int i = 0; i < n; ++i) {
-            doc.ApplyEdit("Edit", 0, kRewind | kPlace, [] {});
+            doc.applyEdit("Edit", 0, kRewind | kPlace, [] {});
             frameUpdate(doc);
         }
         std::printf("%.9f\n", (seconds() - start) / n);

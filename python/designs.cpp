@@ -17,13 +17,13 @@ namespace {
 // show: table slots, names, level colours and roles as usual.
 std::shared_ptr<AutomatonState> build(const ChainPlan& plan) {
     auto state = std::make_shared<AutomatonState>();
-    CRotundelDoc& doc = state->doc;
+    Document& doc = state->doc;
     buildChain(doc, plan, [&doc](Sphere* parent) {
         doc.selectedSphere = parent;  // none: the root of the empty document
-        return doc.CreateSphere();
+        return doc.createSphere();
     });
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
-    doc.SetModifiedFlag(false);
+    doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.setModifiedFlag(false);
     return state;
 }
 

@@ -1,19 +1,13 @@
-// export() and render(): the command line's writers, fed from the paths the
-// module has computed, so that a script's files equal the program's.
+// export() and render(): keyword arguments translated into a request of the
+// export service the command line and the window use, so that a script's
+// files and messages equal the program's.
 #include "exports.h"
 
-#include <cctype>
-#include <optional>
+#include <cmath>
 
-#include "atomicfile.h"
 #include "automatonstate.h"
-#include "camerarig.h"
-#include "framerenderer.h"
-#include "headlessrenderer.h"
-#include "imagefile.h"
-#include "pathcsv.h"
-#include "pathmesh.h"
-#include "pathsvg.h"
+#include "document.h"
+#include "exporter.h"
 
 namespace py = pybind11;
 
@@ -21,26 +15,69 @@ namespace Exports {
 
 namespace {
 
-bool endsWith(const std::string& s, const std::string& tail) {
-    if (s.size() < tail.size()) return false;
-    for (std::size_t i = 0; i < tail.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i])
-            return false;
-    return true;
+const ExportOption* optionNamed(const std::string& name) {
+    for (const ExportOption& o : Exporter::options())
+        if (o.name == name) return &o;
+    return nullptr;
 }
 
-[[noreturn]] void writeFailed(const std::string& path, const std::string& why) {
-    std::string text = "Cannot write " + path + ": " + why;
-    if (text.back() != '.') text += '.';
-    PyErr_SetString(PyExc_OSError, text.c_str());
+// A keyword's value as the command line would have spelt it.
+std::string valueText(const ExportOption& o, const py::handle& v) {
+    const std::string keyword = "--" + o.name;
+    if (o.value.empty()) throw py::type_error(keyword + " is a flag: give True or False.");
+    if (py::isinstance<py::bool_>(v)) throw py::type_error(keyword + " needs a value, not a bool.");
+    if (py::isinstance<py::int_>(v) || py::isinstance<py::float_>(v) || py::isinstance<py::str>(v))
+        return py::str(v).cast<std::string>();
+    throw py::type_error(keyword + " needs a number or a text such as \"" + o.value + "\".");
+}
+
+ExportRequest requestOf(const std::string& path, const py::kwargs& options) {
+    ExportRequest request;
+    request.output = path;
+    for (auto [key, value] : options) {
+        std::string name = key.cast<std::string>();
+        for (char& c : name)
+            if (c == '_') c = '-';
+        const ExportOption* o = optionNamed(name);
+        if (!o)
+            throw py::value_error("export to " + path + " does not know the option " +
+                                  key.cast<std::string>() + ".");
+        if (value.is_none()) continue;
+        if (o->value.empty()) {
+            if (!py::isinstance<py::bool_>(value))
+                throw py::type_error("--" + name + " is a flag: give True or False.");
+            if (value.cast<bool>()) request.set(name);
+            continue;
+        }
+        request.set(name, valueText(*o, value));
+    }
+    return request;
+}
+
+std::string capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = char(text[0] - 'a' + 'A');
+    return text;
+}
+
+void write(AutomatonState& state, const ExportRequest& request) {
+    if (std::string why = Exporter::check(request); !why.empty()) throw py::value_error(why);
+    Document& doc = state.doc;
+    if (Exporter::kindOf(request) == ExportKind::Automaton && !doc.root)
+        throw py::value_error("An automaton without spheres cannot be saved: create a root first.");
+    ExportResult result = state.withPaths([&] {
+        ExportContext context;
+        context.pathsReady = true;
+        context.documentFolder = state.folder;
+        AutomatonState::Busy busy(state);
+        return Exporter::write(doc, request, context);
+    });
+    if (result.ok) return;
+    // What the automaton cannot give is the script's mistake; what the file
+    // system refuses is an OSError.
+    if (result.error.rfind("cannot export", 0) == 0)
+        throw py::value_error(capitalised(result.error));
+    PyErr_SetString(PyExc_OSError, capitalised(result.error).c_str());
     throw py::error_already_set();
-}
-
-double number(const py::handle& v, const char* what) {
-    if (py::isinstance<py::bool_>(v) ||
-        !(py::isinstance<py::int_>(v) || py::isinstance<py::float_>(v)))
-        throw py::type_error(std::string(what) + " must be a number.");
-    return v.cast<double>();
 }
 
 }  // namespace
@@ -50,97 +87,36 @@ const char* help() {
 
   .csv   the sampled positions (sphere,point,sample,x,y,z)
   .one   the automaton itself (save as)
-  .svg   the paths projected through the document's camera
+  .svg   the paths projected through the document's camera; plotter=True
+         for a page in millimetres for pen plotters
   .obj .ply .glb   one closed tube per traced point
   .stl .3mf        one closed solid, the union of the tubes
+  .thr   a sand-table track
 
-Mesh options: tube_radius (automaton units; default 0.75% of the model's
-largest dimension) and sides (3 to 64, default 7; .obj .ply .glb).)";
+The keywords are the command line's options, - written _: meshes take
+tube_radius (automaton units, a length such as "0.8mm" at the print size,
+or "auto", the default: 0.75% of the model's largest dimension), resolution
+("0.1mm", STL and 3MF), union (3MF), sides, max_triangles, size ("100mm")
+or scale; plotter pages take page ("A4"), landscape, margin
+("10mm"), view ("top", "front", "side", "camera") and tolerance ("0.02mm");
+tracks take point ("B:1") and tolerance (table radii).)";
 }
 
 void write(AutomatonState& state, const std::string& path, const py::kwargs& options) {
-    const bool csv = endsWith(path, ".csv"), one = endsWith(path, ".one"),
-               svg = endsWith(path, ".svg");
-    const bool mesh = PathMesh::formatForPath(path) != nullptr;
-    if (!csv && !one && !svg && !mesh)
-        throw py::value_error("export cannot write " + path +
-                              ": it writes .csv, .one, .svg, .obj, .ply, .stl, .glb or .3mf.");
-    MeshOptions meshOptions;
-    for (auto [key, value] : options) {
-        const std::string k = key.cast<std::string>();
-        if (k == "tube_radius" && mesh && !value.is_none()) {
-            double r = number(value, "tube_radius");
-            if (!(r > 0) || r > 1e6) throw py::value_error("tube_radius needs a positive number.");
-            meshOptions.tubeRadius = r;
-        } else if (k == "sides" && mesh && !value.is_none()) {
-            double n = number(value, "sides");
-            if (n != static_cast<int>(n) || n < 3 || n > PathMesh::kMostSides)
-                throw py::value_error("sides needs a whole number from 3 to 64.");
-            meshOptions.sides = static_cast<int>(n);
-        } else {
-            throw py::value_error("export to " + path + " does not know the option " + k + ".");
-        }
-    }
-    CRotundelDoc& doc = state.doc;
-    if (one) {
-        if (!doc.root)
-            throw py::value_error(
-                "An automaton without spheres cannot be saved: create a root first.");
-        DocResult r = doc.SaveDocument(path);
-        if (!r) writeFailed(path, r.reason.empty() ? r.message : r.message + " (" + r.reason + ")");
-        return;
-    }
-    std::string error = state.withPaths([&]() -> std::string {
-        if (svg) {
-            constexpr int kWidth = 640, kHeight = 480;
-            CameraRig rig;
-            rig.fovy = CRotundelDoc::kViewFovy;
-            CameraSetup camera = rig.mono(frameSettingsOf(doc).camera, kWidth, kHeight);
-            return PathSvg::write(doc, camera, doc.cameraController.orientationMatrix(), kWidth,
-                                  kHeight, path);
-        }
-        if (mesh) return PathMesh::write(doc, path, meshOptions);
-        AtomicFile target(path);
-        if (!target.open()) return target.error();
-        PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
-        if (!target.commit()) return target.error();
-        return {};
-    });
-    if (!error.empty()) writeFailed(path, error);
+    ExportRequest request = requestOf(path, options);
+    auto kind = Exporter::kindOf(request);
+    if (!kind || *kind == ExportKind::Image || *kind == ExportKind::Movie)
+        throw py::value_error("export cannot write " + path + ": it writes " + Exporter::kWrites +
+                              " (for images use render()).");
+    write(state, request);
 }
 
-void render(AutomatonState& state, const std::string& path, int width, int height) {
-    constexpr int kLargest = 16384;
-    if (width < 1 || width > kLargest || height < 1 || height > kLargest)
-        throw py::value_error("The width and height must be whole numbers of pixels from 1 to " +
-                              std::to_string(kLargest) + ".");
-    auto format = ImageFile::formatForPath(path);
-    if (!format)
+void render(AutomatonState& state, const std::string& path, const py::kwargs& options) {
+    ExportRequest request = requestOf(path, options);
+    if (Exporter::kindOf(request) != ExportKind::Image)
         throw py::value_error("The image type is chosen by the extension of " + path +
                               ": .png, .jpg, .bmp or .tif.");
-    CRotundelDoc& doc = state.doc;
-    std::string why = state.withPaths([&]() -> std::string {
-        std::string error;
-        std::optional<RgbaImage> image;
-        {
-            AutomatonState::Busy busy(state);
-            CameraRig rig;
-            rig.fovy = CRotundelDoc::kViewFovy;
-            doc.cameraController.setWindowSize(width, height);
-            image =
-                HeadlessRenderer::renderOnce(doc, frameSettingsOf(doc), rig, &doc.cameraController,
-                                             width, height, state.folder, &error);
-        }
-        if (!image) return error;
-        std::string bytes;
-        error = ImageFile::encode(*image, *format, &bytes);
-        if (!error.empty()) return error;
-        AtomicFile file(path);
-        if (file.open()) file.write(bytes);
-        if (!file.commit()) return file.error();
-        return {};
-    });
-    if (!why.empty()) writeFailed(path, why);
+    write(state, request);
 }
 
 }  // namespace Exports

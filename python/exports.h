@@ -10,12 +10,14 @@ class AutomatonState;
 
 namespace Exports {
 
-// By the extension of path: .csv, .one, .svg or a tube mesh. options are
-// the command line's, as keywords (tube_radius, sides). Raises ValueError
-// for options or types it cannot write and OSError when writing fails.
+// By the extension of path, as `rotundel export` writes it. options are the
+// command line's, as keywords (tube_radius, size, plotter, page, point...).
+// Raises ValueError for what the command line refuses, TypeError for a
+// value of the wrong type and OSError when writing fails.
 void write(AutomatonState& state, const std::string& path, const pybind11::kwargs& options);
-// The first frame as "Save image" makes it, rendered without a display.
-void render(AutomatonState& state, const std::string& path, int width, int height);
+// The first frame as `rotundel render` makes it (width, height,
+// curves_only), without a display.
+void render(AutomatonState& state, const std::string& path, const pybind11::kwargs& options);
 // The docstring of export(), listing the formats this build writes.
 const char* help();
 

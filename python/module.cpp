@@ -15,6 +15,7 @@
 #include "exports.h"
 #include "relations.h"
 #include "sphere.h"
+#include "textcoding.h"
 #include "values.h"
 
 namespace py = pybind11;
@@ -38,17 +39,14 @@ struct SphereRef {
     std::uint64_t serial;
 
     Sphere& get() const { return state->resolve(sphere, serial); }
-    CRotundelDoc& doc() const { return state->doc; }
+    Document& doc() const { return state->doc; }
 };
 
 // Names are bytes in files; the window writes UTF-8, old files may hold
 // Latin-1.
+// Names decoded as everywhere else: UTF-8, or Windows-1252 for an older file.
 py::str text(const std::string& bytes) {
-    try {
-        return py::str(py::bytes(bytes).attr("decode")("utf-8"));
-    } catch (const py::error_already_set&) {
-        return py::str(py::bytes(bytes).attr("decode")("latin-1"));
-    }
+    return py::str(utf8Text(bytes));
 }
 
 py::object refOf(const StatePtr& state, Sphere* s) {
@@ -58,7 +56,7 @@ py::object refOf(const StatePtr& state, Sphere* s) {
 
 struct AutomatonRef {
     StatePtr state;
-    CRotundelDoc& doc() const {
+    Document& doc() const {
         state->checkIdle();
         return state->doc;
     }
@@ -88,7 +86,7 @@ std::string pathText(const py::object& path) {
 AutomatonRef load(const py::object& file) {
     const std::string path = pathText(file);
     auto state = std::make_shared<AutomatonState>();
-    DocResult r = state->doc.OpenDocument(path);
+    DocResult r = state->doc.openDocument(path);
     if (!r) fileError("read", path, r);
     std::error_code ec;
     state->folder = std::filesystem::absolute(path, ec).parent_path().string();
@@ -97,7 +95,7 @@ AutomatonRef load(const py::object& file) {
 
 AutomatonRef newAutomaton() {
     auto state = std::make_shared<AutomatonState>();
-    state->doc.NewDocument();
+    state->doc.newDocument();
     return {state};
 }
 
@@ -105,25 +103,25 @@ AutomatonRef newAutomaton() {
 // line, not the "no sphere" marker, not empty, not taken.
 void rename(const SphereRef& ref, const std::string& name) {
     Sphere& s = ref.get();
-    CRotundelDoc& doc = ref.doc();
+    Document& doc = ref.doc();
     if (name.empty()) throw py::value_error("A sphere needs a name.");
-    if (Sphere* other = doc.FindSphereByName(name); other && other != &s)
+    if (Sphere* other = doc.findSphereByName(name); other && other != &s)
         throw py::value_error("A sphere named " + name + " already exists.");
-    if (!doc.RenameSphere(s, name)) throw py::value_error(doc.lastError());
+    if (!doc.renameSphere(s, name)) throw py::value_error(doc.lastError());
 }
 
 // The automatic name of a new sphere, moved on while another sphere has it.
-void uniqueName(CRotundelDoc& doc, Sphere& s) {
-    for (int turn = 0; turn < 52 && doc.FindSphereByName(s.name) != &s; ++turn) {
+void uniqueName(Document& doc, Sphere& s) {
+    for (int turn = 0; turn < 52 && doc.findSphereByName(s.name) != &s; ++turn) {
         unsigned char c = static_cast<unsigned char>(s.name[0]);
         c = c == 'Z' ? 'a' : c == 'z' ? 'A' : c + 1;
         s.name = std::string(1, static_cast<char>(c));
     }
-    for (int n = 2; doc.FindSphereByName(s.name) != &s; ++n)
+    for (int n = 2; doc.findSphereByName(s.name) != &s; ++n)
         s.name = std::string(1, s.name[0]) + std::to_string(n);
 }
 
-bool isPaceSetter(const CRotundelDoc& doc, const Sphere& s) {
+bool isPaceSetter(const Document& doc, const Sphere& s) {
     return &s == doc.root || &s == doc.timeMaster;
 }
 
@@ -151,7 +149,7 @@ void setRadius(const SphereRef& ref, const py::handle& value) {
 void setReference(const SphereRef& ref, const SphereRef& value, int kind) {
     Sphere& s = ref.get();
     Sphere& to = value.get();
-    CRotundelDoc& doc = ref.doc();
+    Document& doc = ref.doc();
     if (value.state != ref.state)
         throw py::value_error("A reference must be a sphere of the same automaton.");
     if (kind == kTime && isPaceSetter(doc, s))
@@ -172,7 +170,7 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
                        const py::object& rate, bool inside, bool anticlockwise,
                        const py::object& axis, const py::object& initialRevolution) {
     Sphere& parent = ref.get();
-    CRotundelDoc& doc = ref.doc();
+    Document& doc = ref.doc();
     // Everything is checked before anything is made.
     std::optional<Rational> r, t;
     if (!radius.is_none()) r = values::factor(radius);
@@ -194,16 +192,15 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
     if (!name.is_none()) {
         wanted = name.cast<std::string>();
         if (wanted.empty()) throw py::value_error("A sphere needs a name.");
-        if (doc.FindSphereByName(wanted))
+        if (doc.findSphereByName(wanted))
             throw py::value_error("A sphere named " + wanted + " already exists.");
-        if (!CRotundelDoc::IsStorableName(wanted))
-            throw py::value_error(wanted == CRotundelDoc::kNoSphereName
-                                      ? CRotundelDoc::kNameReserved
-                                      : CRotundelDoc::kNameOnOneLine);
+        if (!Document::isStorableName(wanted))
+            throw py::value_error(wanted == Document::kNoSphereName ? Document::kNameReserved
+                                                                    : Document::kNameOnOneLine);
     }
 
     doc.selectedSphere = &parent;
-    Sphere* s = doc.CreateSphere();
+    Sphere* s = doc.createSphere();
     if (!s) throw py::value_error(doc.lastError());
     if (!wanted.empty())
         s->name = wanted;
@@ -231,9 +228,9 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
 
 void destroy(const SphereRef& ref) {
     Sphere& s = ref.get();
-    CRotundelDoc& doc = ref.doc();
+    Document& doc = ref.doc();
     doc.selectedSphere = &s;
-    doc.DestroySphere();
+    doc.destroySphere();
     ref.state->forgetDestroyed();
 }
 
@@ -317,7 +314,7 @@ py::list curvesOf(const AutomatonRef& a) {
 
 // The facts of `rotundel info --json`, with exact values as Fractions.
 py::object info(const AutomatonRef& a) {
-    CRotundelDoc& doc = a.doc();
+    Document& doc = a.doc();
     a.state->settle();
     py::object facts = py::module_::import("json").attr("loads")(AutomatonReport(doc).json());
     std::function<py::object(py::handle, const std::string&)> exact =
@@ -582,7 +579,11 @@ its one point, and a start angle spread from identical siblings.)")
         .def(
             "__getitem__",
             [](const AutomatonRef& a, const std::string& name) {
-                Sphere* s = a.doc().FindSphereByName(name);
+                Sphere* s = a.doc().findSphereByName(name);
+                // A name an older program wrote in Windows-1252 is found by
+                // the text Python shows for it.
+                for (Sphere* t : a.doc().sphereTable)
+                    if (!s && t && utf8Text(t->name) == name) s = t;
                 if (!s) throw py::key_error("There is no sphere named " + name + ".");
                 return refOf(a.state, s);
             },
@@ -604,7 +605,7 @@ its one point, and a start angle spread from identical siblings.)")
         .def_property(
             "accuracy", [](const AutomatonRef& a) { return a.doc().pathAccuracy; },
             [](const AutomatonRef& a, py::handle v) {
-                CRotundelDoc& doc = a.doc();
+                Document& doc = a.doc();
                 if (!py::isinstance<py::int_>(v) || py::isinstance<py::bool_>(v))
                     throw py::type_error("The path accuracy is a whole number.");
                 long long n = v.cast<py::int_>() < py::int_(0)     ? -1
@@ -613,7 +614,7 @@ its one point, and a start angle spread from identical siblings.)")
                 if (n < 0 || n > 100)
                     throw py::value_error("Please enter an integer between 0 and 100.");
                 doc.pathAccuracy = static_cast<int>(n);
-                doc.SetPathAccuracy();
+                doc.setPathAccuracy();
                 a.state->geometryChanged();
             },
             "Path accuracy 0 to 100: finer sampling as it rises.")
@@ -623,17 +624,17 @@ its one point, and a start angle spread from identical siblings.)")
                 const std::string path = pathText(file);
                 a.state->settle();
                 if (!a.doc().root) throw py::value_error(kNothingToSave);
-                DocResult r = a.doc().SaveDocument(path);
+                DocResult r = a.doc().saveDocument(path);
                 if (!r) fileError("write", path, r);
             },
             py::arg("path"), "Writes the automaton as a .one file, as Save does.")
         .def(
             "create_root",
             [](const AutomatonRef& a) {
-                CRotundelDoc& doc = a.doc();
+                Document& doc = a.doc();
                 if (doc.root) throw py::value_error("The automaton has a root already.");
                 doc.selectedSphere = nullptr;
-                Sphere* s = doc.CreateSphere();
+                Sphere* s = doc.createSphere();
                 if (!s) throw py::value_error(doc.lastError());
                 uniqueName(doc, *s);
                 a.state->geometryChanged(true);
@@ -664,12 +665,14 @@ cross itself) and a one-line description.)")
             py::arg("path"), Exports::help())
         .def(
             "render",
-            [](const AutomatonRef& a, const py::object& file, int width, int height) {
+            [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {
                 a.state->settle();
-                Exports::render(*a.state, pathText(file), width, height);
+                Exports::render(*a.state, pathText(file), options);
             },
-            py::arg("path"), py::kw_only(), py::arg("width") = 640, py::arg("height") = 480,
-            "Renders the first frame as an image (.png .jpg .bmp .tif), without a display.")
+            py::arg("path"),
+            "Renders the first frame as an image (.png .jpg .bmp .tif), without a display; "
+            "width and height in pixels (640 x 480; one alone keeps 4:3), curves_only=True "
+            "for the traced curves alone.")
         .def("__repr__", [](const AutomatonRef& a) {
             return "<rotundel.Automaton of " + std::to_string(a.state->doc.sphereCount) +
                    " spheres>";

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "relations.h"
 #include "sphere.h"
 
@@ -19,13 +19,13 @@ namespace {
 // user makes on the pages.
 class Builder {
   public:
-    Builder() { doc.NewDocument(); }
+    Builder() { doc.newDocument(); }
 
     Sphere& a() { return *doc.root; }
     // A new child of parent, as CREATE makes it with parent selected.
     Sphere& child(Sphere& parent) {
-        doc.SelectSphere(&parent);
-        return *doc.CreateSphere();
+        doc.selectSphere(&parent);
+        return *doc.createSphere();
     }
     static void points(Sphere& s, std::initializer_list<std::array<double, 3>> list) {
         s.points.clear();
@@ -37,14 +37,14 @@ class Builder {
         s.showRotationAxis = s.showCentersLine = 0;
     }
     bool save(const std::string& folder, const std::string& name) {
-        doc.SelectSphere(doc.root);
-        doc.ApplyEdit("Examples", 0, kRewind | kPlace | kFitCamera, [] {});
-        DocResult r = doc.SaveDocument(folder + "/" + name);
+        doc.selectSphere(doc.root);
+        doc.applyEdit("Examples", 0, kRewind | kPlace | kFitCamera, [] {});
+        DocResult r = doc.saveDocument(folder + "/" + name);
         if (!r) std::fprintf(stderr, "make_examples: %s: %s\n", name.c_str(), r.message.c_str());
         return r.ok;
     }
 
-    CRotundelDoc doc;
+    Document doc;
 };
 
 // A point on the equator of a sphere's frame, at the given turn.
@@ -60,7 +60,7 @@ struct Example {
 const Example kExamples[] = {
     {"epicycloid.one",
      [](Builder& b) {
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 5);
          Builder::points(s, {rim()});
          Builder::plain(s);
@@ -71,7 +71,7 @@ const Example kExamples[] = {
      }},
     {"hypocycloid.one",
      [](Builder& b) {
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 4);
          s.inside = 1;
          Builder::points(s, {rim()});
@@ -84,7 +84,7 @@ const Example kExamples[] = {
      }},
     {"tilted-chain.one",
      [](Builder& b) {
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 2);
          s.axisAngleX = 35;
          Sphere& c = b.child(s);
@@ -102,7 +102,7 @@ const Example kExamples[] = {
      [](Builder& b) {
          // C rolls inside the glass sphere B on a tilted orbit while B rolls
          // round the root.
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 1);
          Builder::plain(s);
          Builder::points(s, {});
@@ -120,7 +120,7 @@ const Example kExamples[] = {
      [](Builder& b) {
          // C rides on B but takes its size from the root and its clock from
          // its own parent; D takes its size from B and its clock from C.
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(2, 3);
          Sphere& c = b.child(s);
          attach(c, b.a(), kRadius);
@@ -140,7 +140,7 @@ const Example kExamples[] = {
      [](Builder& b) {
          // Seen from the outermost sphere, the small root and its parent
          // circle it.
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(2, 1);
          Sphere& c = b.child(s);
          c.setRadiusFactor(1, 2);
@@ -153,7 +153,7 @@ const Example kExamples[] = {
      }},
     {"dynamic-axes.one",
      [](Builder& b) {
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 3);
          s.dynamic = 1;
          s.dynamicAxisZ = 1;
@@ -170,7 +170,7 @@ const Example kExamples[] = {
      }},
     {"many-points.one",
      [](Builder& b) {
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 2);
          s.surface = 2;
          b.a().surface = 0;
@@ -182,7 +182,7 @@ const Example kExamples[] = {
      }},
     {"anaglyph.one",
      [](Builder& b) {
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 2);
          s.axisAngleX = 30;
          Sphere& c = b.child(s);
@@ -198,7 +198,7 @@ const Example kExamples[] = {
      [](Builder& b) {
          // Rates of 5/7 and 4/9 down the chain: the deepest point comes back
          // only after 63 time units.
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 2);
          Sphere& c = b.child(s);
          c.setRadiusFactor(1, 2);
@@ -215,11 +215,11 @@ const Example kExamples[] = {
      [](Builder& b) {
          // Six identical petals: each new copy of the template starts 60
          // degrees further round.
-         Sphere& s = *b.doc.FindSphereByName("B");
+         Sphere& s = *b.doc.findSphereByName("B");
          s.setRadiusFactor(1, 4);
          Builder::points(s, {rim()});
          Builder::plain(s);
-         b.doc.MakeTemplate(&s);
+         b.doc.makeTemplate(&s);
          for (int i = 0; i < 5; ++i) b.child(b.a());
          Builder::plain(b.a());
          b.a().surface = 4;
@@ -230,7 +230,7 @@ const Example kExamples[] = {
      [](Builder& b) {
          // Twelve levels, each rolling twice as fast on a parent four fifths
          // its size; the level colours come round again after nine.
-         Sphere* s = b.doc.FindSphereByName("B");
+         Sphere* s = b.doc.findSphereByName("B");
          s->setRadiusFactor(4, 5);
          Builder::plain(*s);
          for (int level = 2; level < 12; ++level) {

@@ -6,14 +6,14 @@
 #include <chrono>
 #include <cstdio>
 
-#include "crotundelapp.h"
+#include "application.h"
 #include "firstframe.h"
-#include "viewopenglmt.h"
+#include "view3d.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
-    CRotundelApp app;
-    if (!app.InitInstance(QString())) return 1;
+    Application app;
+    if (!app.initInstance(QString())) return 1;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!app.view || app.view->framesDrawn() < 1) return;

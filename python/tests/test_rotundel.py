@@ -51,14 +51,41 @@ def test_paths_equal_the_csv_export(tmp_path, name):
         assert np.array_equal(p.xyz.astype(np.float32), expected)
 
 
-@pytest.mark.parametrize("ext", ["csv", "svg", "stl"])
-def test_exports_equal_the_programs(tmp_path, ext):
+@pytest.mark.parametrize(
+    "name, options",
+    [("x.csv", {}), ("x.svg", {}), ("x.stl", {}), ("x.obj", {"sides": 5}), ("x.ply", {}),
+     ("x.glb", {"size": "100mm"}), ("x.3mf", {"tube_radius": 0.05}), ("x.thr", {"point": "B:0"}),
+     ("x.svg", {"plotter": True, "page": "A5", "landscape": True, "tolerance": "0.1mm"})],
+    ids=lambda v: v if isinstance(v, str) else ",".join(v))
+def test_exports_equal_the_programs(tmp_path, name, options):
     example = SOURCE / "examples" / "dynamic.one"
-    program("export", example, "-o", tmp_path / f"cli.{ext}")
+    flags = []
+    for key, value in options.items():
+        flags += [f"--{key.replace('_', '-')}"] + ([] if value is True else [str(value)])
+    (tmp_path / "cli").mkdir()
+    (tmp_path / "py").mkdir()
+    program("export", example, "-o", tmp_path / "cli" / name, *flags)
     a = rotundel.load(example)
     a.paths()  # the first frame is computed once, whatever asks for it first
-    a.export(tmp_path / f"py.{ext}")
-    assert (tmp_path / f"py.{ext}").read_bytes() == (tmp_path / f"cli.{ext}").read_bytes()
+    a.export(tmp_path / "py" / name, **options)
+    for made in (tmp_path / "cli").iterdir():
+        assert (tmp_path / "py" / made.name).read_bytes() == made.read_bytes(), made.name
+
+
+def test_names_are_utf8_or_windows_1252(tmp_path):
+    a = rotundel.new()
+    a["B"].name = "B\u00e9"
+    a.save(tmp_path / "u.one")
+    assert rotundel.load(tmp_path / "u.one").info()["spheres"][1]["name"] == "B\u00e9"
+    assert json.loads(program("info", tmp_path / "u.one", "--json"))["spheres"][1]["name"] == "B\u00e9"
+    # An older program's file holds the name in Windows-1252: one byte 0xe9
+    # (names are stored as lines).
+    data = (tmp_path / "u.one").read_bytes()
+    utf8, cp1252 = b"\nB\xc3\xa9\n", b"\nB\xe9\n"
+    assert utf8 in data
+    (tmp_path / "w.one").write_bytes(data.replace(utf8, cp1252))
+    assert json.loads(program("info", tmp_path / "w.one", "--json"))["spheres"][1]["name"] == "B\u00e9"
+    assert rotundel.load(tmp_path / "w.one")["B\u00e9"].name == "B\u00e9"
 
 
 def test_info_has_the_programs_facts():

@@ -13,8 +13,8 @@
 #include <QTextStream>
 
 #include "chaindocument.h"
-#include "cmainframe.h"
-#include "crotundelapp.h"
+#include "mainwindow.h"
+#include "application.h"
 #include "curvedesign.h"
 #include "examplesdialog.h"
 
@@ -48,7 +48,7 @@ bool askSymmetry(QWidget* parent, int* order, int* levels) {
 
 }  // namespace
 
-bool CRotundelApp::OnFileNewRandom(std::optional<quint64> seed) {
+bool Application::onFileNewRandom(std::optional<quint64> seed) {
     const quint64 chosen = seed ? *seed : QRandomGenerator::global()->generate();
     QTemporaryDir folder;
     if (!folder.isValid()) {
@@ -61,7 +61,7 @@ bool CRotundelApp::OnFileNewRandom(std::optional<quint64> seed) {
         showError(QString::fromStdString(error));
         return false;
     }
-    if (!OpenDocumentCopy(path)) return false;
+    if (!openDocumentCopy(path)) return false;
     // The seed goes into the name, so the user can note it and make the
     // same automaton again.
     untitledName_ = QString("Random %1").arg(chosen);
@@ -69,7 +69,7 @@ bool CRotundelApp::OnFileNewRandom(std::optional<quint64> seed) {
     return true;
 }
 
-bool CRotundelApp::OnDesignBySymmetry() {
+bool Application::onDesignBySymmetry() {
     static int order = 5, levels = 3;
     if (!askSymmetry(frame_.get(), &order, &levels)) return false;
     constexpr int kCandidates = 12;
@@ -109,5 +109,5 @@ bool CRotundelApp::OnDesignBySymmetry() {
     ExamplesDialog gallery(folder.path(), renderProgram, thumbnailCache, frame_.get());
     gallery.setWindowTitle(QString("Curves with %1-fold symmetry").arg(order));
     if (gallery.exec() != QDialog::Accepted || gallery.chosenPath().isEmpty()) return false;
-    return OpenDocumentCopy(gallery.chosenPath());
+    return openDocumentCopy(gallery.chosenPath());
 }

@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -18,24 +19,20 @@
 #include <atomic>
 #include <thread>
 
-#include "atomicfile.h"
-#include "crotundeldoc.h"
-#include "framerenderer.h"
-#include "movierecorder.h"
-#include "pathcsv.h"
+#include "document.h"
+#include "moviefile.h"
 #include "pathmesh.h"
-#include "pathsvg.h"
 #include "placement.h"
+#include "plottersvg.h"
 #include "relations.h"
-#include "sandtrack.h"
 #include "sphere.h"
-#include "viewopenglmt.h"
+#include "view3d.h"
 
 namespace {
-// Tube radius, sides and size of a mesh file. The radius is automatic
-// unless changed: 0.75% of the model's largest dimension, at least 0.6 mm
-// when the model has a size.
-std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
+// Tube radius, sides and size of a mesh file, as the export service's
+// options. The radius is automatic unless changed: 0.75% of the model's
+// largest dimension, at least 0.6 mm when the model has a size.
+std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle("Tubes");
     auto* form = new QFormLayout(&dialog);
@@ -75,15 +72,18 @@ std::optional<MeshOptions> meshOptionsDialog(QWidget* parent) {
     form->addRow(sized, size);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    MeshOptions options;
-    if (radiusKind->currentIndex() == 1) options.tubeRadius = radius->value();
-    options.sides = sides->value();
-    if (sized->isChecked()) options.sizeMillimetres = size->value();
+    ExportOptionValues options;
+    if (radiusKind->currentIndex() == 1)
+        options.emplace_back("tube-radius",
+                             QString::number(radius->value(), 'g', 10).toStdString());
+    options.emplace_back("sides", std::to_string(sides->value()));
+    if (sized->isChecked())
+        options.emplace_back("size", QString::number(size->value(), 'g', 10).toStdString() + "mm");
     return options;
 }
 
 // Page, view and tolerance of a drawing for pen plotters.
-std::optional<PlotterOptions> plotterOptionsDialog(QWidget* parent) {
+std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle("SVG for plotters");
     auto* form = new QFormLayout(&dialog);
@@ -121,17 +121,26 @@ std::optional<PlotterOptions> plotterOptionsDialog(QWidget* parent) {
     form->addRow(toleranceLabel, tolerance);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    PlotterOptions o;
-    std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(page->currentText().toStdString());
-    if (landscape->isChecked()) std::swap(o.pageWidth, o.pageHeight);
-    o.margin = margin->value();
-    o.view = static_cast<PlotterOptions::View>(view->currentIndex());
-    o.tolerance = tolerance->value();
+    static const char* const kViews[] = {"top", "front", "side", "camera"};
+    auto number = [](double v) { return QString::number(v, 'g', 10).toStdString(); };
+    ExportOptionValues o = {{"plotter", ""},
+                            {"page", page->currentText().toLower().toStdString()},
+                            {"margin", number(margin->value()) + "mm"},
+                            {"view", kViews[std::clamp(view->currentIndex(), 0, 3)]},
+                            {"tolerance", number(tolerance->value()) + "mm"}};
+    if (landscape->isChecked()) o.emplace_back("landscape", "");
     return o;
+}
+
+// Notes and warnings of an export, for one message box afterwards.
+QString capitalised(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return QString::fromStdString(text);
 }
 }  // namespace
 
-FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
+FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
     : QObject(window), doc_(doc), view_(view), window_(window) {
     askMoviePath = [this] {
         QFileDialog dialog(window_, "Save movie", QString(), "");
@@ -143,7 +152,7 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
             QString ext = filter.section("*.", 1, 1).section(')', 0, 0);
             dialog.setDefaultSuffix(ext);
         });
-        dialog.selectFile("Automaton");
+        dialog.selectFile(suggestedName());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().first();
@@ -170,7 +179,7 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
         connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
             dialog.setDefaultSuffix(filter.section("*.", 1, 1).section(')', 0, 0));
         });
-        dialog.selectFile("Automaton");
+        dialog.selectFile(suggestedName());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         exportForPlotter = dialog.selectedNameFilter() == plotter;
@@ -178,43 +187,70 @@ FileExports::FileExports(CRotundelDoc& doc, ViewOpenGLmt& view, QWidget* window)
     };
 }
 
-void FileExports::OnSaveMovie() {
+void FileExports::onSaveMovie() {
     QString path = askMoviePath();
     if (path.isEmpty()) return;
     QString error = saveMovie(path);
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
 }
 
+QString FileExports::suggestedName() const {
+    QString path = documentPath ? documentPath() : QString();
+    return path.isEmpty() ? QString("Automaton") : QFileInfo(path).completeBaseName();
+}
+
+std::pair<int, int> FileExports::imageSize() const {
+    QSize size = View3D::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
+    return {size.width(), size.height()};
+}
+
+QString FileExports::write(const ExportRequest& request, ExportContext context) {
+    std::uint64_t version = ~std::uint64_t{0};
+    view_.documentFolder(&context.documentFolder, &version);
+    std::tie(context.viewWidth, context.viewHeight) = imageSize();
+    if (QString path = documentPath ? documentPath() : QString(); !path.isEmpty())
+        context.inputName = QFile::encodeName(QFileInfo(path).fileName()).toStdString();
+    QStringList warnings;
+    context.tell = [&warnings](const std::string& m) {
+        if (m.rfind("warning: ", 0) == 0) warnings << capitalised(m.substr(9));
+    };
+    ExportResult result = Exporter::write(doc_, request, context);
+    if (result.ok && !warnings.isEmpty() && tellWarning) tellWarning(warnings.join("\n"));
+    if (result.ok || result.cancelled) return {};
+    return capitalised(result.error);
+}
+
 QString FileExports::saveMovie(const QString& path) {
     if (!doc_.root) return "There is no automaton to film.";
-    MovieRequest request;
+    ExportRequest request;
     request.output = path.toStdString();
-    request.frames = std::max(1, doc_.movieFrameCount);
-    QSize size =
-        ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
-    request.width = size.width();
-    request.height = size.height();
-    request.rolling = view_.rolling().active();
-    request.faintRest = view_.rolling().faintRest();
-    std::uint64_t version = ~std::uint64_t{0};
-    view_.documentFolder(&request.documentFolder, &version);
-    FrameSettings settings = frameSettingsOf(doc_);
-    request.camera = settings.camera;
+    if (!Exporter::kindOf(request) || *Exporter::kindOf(request) != ExportKind::Movie)
+        return QString("The movie type is chosen by the extension of %1: %2.")
+            .arg(path, MovieFile::kAccepted);
+    const auto [width, height] = imageSize();
+    request.set("frames", std::to_string(std::max(1, doc_.movieFrameCount)))
+        .set("width", std::to_string(width))
+        .set("height", std::to_string(height));
+    if (view_.rolling().active()) request.set("rolling");
+    if (doc_.curvesOnly) request.set("curves-only");
+    const int frames = std::max(1, doc_.movieFrameCount);
 
     // The automaton belongs to the recording thread until it is done: the
     // render thread stays parked, and the dialog keeps the user from edits.
-    bool paused = doc_.PauseIfRunning();
+    bool paused = doc_.pauseIfRunning();
     std::atomic<bool> cancel{false}, finished{false};
     std::atomic<int> done{0};
-    MovieResult result;
-    MovieControl control;
-    control.cancel = &cancel;
-    control.progress = [&done](int n, int) { done = n; };
+    ExportContext context;
+    context.cancel = &cancel;
+    context.faintRest = view_.rolling().faintRest();
+    context.pathsReady = true;
+    context.progress = [&done](int n, int) { done = n; };
+    QString error;
     std::thread worker([&] {
-        result = MovieRecorder::record(doc_, settings, &doc_.cameraController, request, control);
+        error = write(request, context);
         finished = true;
     });
-    QProgressDialog progress("Rendering the movie...", "Cancel", 0, request.frames, window_);
+    QProgressDialog progress("Rendering the movie...", "Cancel", 0, frames, window_);
     progress.setWindowTitle("Save movie");
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
@@ -222,8 +258,7 @@ QString FileExports::saveMovie(const QString& path) {
     progress.show();
     while (!finished) {
         progress.setValue(done);
-        progress.setLabelText(
-            QString("Rendering frame %1 of %2...").arg(done + 1).arg(request.frames));
+        progress.setLabelText(QString("Rendering frame %1 of %2...").arg(done + 1).arg(frames));
         if (progress.wasCanceled()) cancel = true;
         QApplication::processEvents(QEventLoop::AllEvents, 30);
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -236,91 +271,44 @@ QString FileExports::saveMovie(const QString& path) {
         s.bodyListValid = 0;
         s.pathListValid = 0;
     });
-    if (paused) doc_.RenderResume();
-    if (result.ok || result.cancelled) return {};
-    return QString::fromStdString(result.error);
+    if (paused) doc_.renderResume();
+    return error;
 }
 
-void FileExports::OnExport() {
+void FileExports::onExport() {
     exportForPlotter = false;
     QString path = askExportPath();
     if (path.isEmpty()) return;
-    QString error;
+    ExportOptionValues options;
     if (exportForPlotter && QFileInfo(path).suffix().toLower() == "svg") {
         auto chosen = askPlotterOptions();
         if (!chosen) return;
-        error = exportPlotter(path, *chosen);
-        if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
-        return;
-    }
-    MeshOptions mesh;
-    if (PathMesh::formatForPath(path.toStdString())) {
+        options = *chosen;
+    } else if (PathMesh::formatForPath(path.toStdString())) {
         auto chosen = askMeshOptions();
         if (!chosen) return;
-        mesh = *chosen;
+        options = *chosen;
     }
-    error = exportPaths(path, mesh);
+    QString error = exportPaths(path, options);
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
 }
 
-QString FileExports::exportPaths(const QString& path, const MeshOptions& mesh) {
-    const std::string file = path.toStdString();
-    const QString ext = QFileInfo(path).suffix().toLower();
-    const bool csv = ext == "csv", svg = ext == "svg", thr = ext == "thr";
-    if (!csv && !svg && !thr && !PathMesh::formatForPath(file))
-        return "Export writes .csv, .svg, .obj, .ply, .stl, .glb, .3mf or .thr files.";
+QString FileExports::exportPaths(const QString& path, const ExportOptionValues& options) {
+    ExportRequest request;
+    request.output = path.toStdString();
+    request.options = options;
+    auto kind = Exporter::kindOf(request);
+    if (!kind || *kind == ExportKind::Image || *kind == ExportKind::Movie)
+        return QString("Export writes %1 files.").arg(Exporter::kWrites);
+    if (std::string why = Exporter::check(request); !why.empty()) return capitalised(why);
     if (!doc_.root) return "There is no automaton to export.";
     // The paths are read, and computed first if an edit has just cleared
     // them, while the render thread stands still.
-    bool paused = doc_.PauseIfRunning();
+    bool paused = doc_.pauseIfRunning();
     if (!doc_.pathsUpToDate) frameUpdate(doc_);
-    std::string error;
-    if (csv) {
-        AtomicFile target(file);
-        if (target.open()) {
-            PathCsv::write(doc_, [&target](std::string_view text) { target.write(text); });
-            if (!target.commit()) error = target.error();
-        } else {
-            error = target.error();
-        }
-        if (!error.empty()) error = "The table " + file + " could not be written: " + error + ".";
-    } else if (svg) {
-        QSize size =
-            ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
-        CameraRig rig;
-        rig.fovy = ViewOpenGLmt::kFovy;
-        CameraSetup camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
-        error = PathSvg::write(doc_, camera, doc_.cameraController.orientationMatrix(),
-                               size.width(), size.height(), file);
-    } else if (thr) {
-        error = SandTrack::write(doc_, {}, file);
-    } else {
-        QStringList warnings;
-        MeshOptions options = mesh;
-        options.warning = [&warnings](const std::string& w) {
-            warnings << QString::fromStdString(w);
-        };
-        error = PathMesh::write(doc_, file, options);
-        if (error.empty() && !warnings.isEmpty() && tellWarning) tellWarning(warnings.join("\n"));
-    }
-    if (paused) doc_.RenderResume();
-    return QString::fromStdString(error);
-}
-
-QString FileExports::exportPlotter(const QString& path, const PlotterOptions& options) {
-    if (!doc_.root) return "There is no automaton to export.";
-    bool paused = doc_.PauseIfRunning();
-    if (!doc_.pathsUpToDate) frameUpdate(doc_);
-    PlotterOptions o = options;
-    if (o.view == PlotterOptions::View::Camera) {
-        QSize size =
-            ViewOpenGLmt::imageSizeFor(doc_.imageWidth, view_.clientWidth(), view_.clientHeight());
-        CameraRig rig;
-        rig.fovy = ViewOpenGLmt::kFovy;
-        o.camera = rig.mono(frameSettingsOf(doc_).camera, size.width(), size.height());
-        o.orientation = doc_.cameraController.orientationMatrix();
-    }
-    std::string error = PlotterSvg::write(doc_, o, path.toStdString());
-    if (paused) doc_.RenderResume();
-    return QString::fromStdString(error);
+    ExportContext context;
+    context.pathsReady = true;
+    QString error = write(request, context);
+    if (paused) doc_.renderResume();
+    return error;
 }

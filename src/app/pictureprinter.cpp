@@ -9,7 +9,7 @@
 #include <QPrinter>
 #include <algorithm>
 
-#include "viewopenglmt.h"
+#include "view3d.h"
 
 namespace {
 // Rendering at the printer's full resolution would ask for pictures of tens
@@ -17,7 +17,7 @@ namespace {
 constexpr int kMaxPrintWidth = 2400;
 }  // namespace
 
-PicturePrinter::PicturePrinter(ViewOpenGLmt* view, QWidget* parent)
+PicturePrinter::PicturePrinter(View3D* view, QWidget* parent)
     : view_(view),
       parent_(parent),
       printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
@@ -28,7 +28,7 @@ QString PicturePrinter::paint(QPrinter* printer) {
     QRectF page = printer->pageRect(QPrinter::DevicePixel);
     if (page.width() < 1 || page.height() < 1) return "The page has no printable area.";
     int width = std::clamp(static_cast<int>(page.width()), 50, kMaxPrintWidth);
-    QSize size = ViewOpenGLmt::imageSizeFor(width, view_->clientWidth(), view_->clientHeight());
+    QSize size = View3D::imageSizeFor(width, view_->clientWidth(), view_->clientHeight());
     QString error;
     QImage image = view_->renderImage(size, &error);
     if (image.isNull()) return error;
@@ -43,14 +43,14 @@ QString PicturePrinter::paint(QPrinter* printer) {
     return {};
 }
 
-void PicturePrinter::OnFilePrint() {
+void PicturePrinter::onFilePrint() {
     QPrintDialog dialog(printer_.get(), parent_);
     if (dialog.exec() != QDialog::Accepted) return;
     QString error = paint(printer_.get());
     if (!error.isEmpty()) QMessageBox::warning(parent_, "Rotundel", error);
 }
 
-void PicturePrinter::OnFilePrintPreview() {
+void PicturePrinter::onFilePrintPreview() {
     QPrintPreviewDialog dialog(printer_.get(), parent_);
     QString error;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
@@ -59,7 +59,7 @@ void PicturePrinter::OnFilePrintPreview() {
     if (!error.isEmpty()) QMessageBox::warning(parent_, "Rotundel", error);
 }
 
-void PicturePrinter::OnFilePrintSetup() {
+void PicturePrinter::onFilePrintSetup() {
     QPageSetupDialog dialog(printer_.get(), parent_);
     dialog.exec();
 }

@@ -8,16 +8,16 @@
 class QPrinter;
 class QPainter;
 class QWidget;
-class ViewOpenGLmt;
+class View3D;
 
 class PicturePrinter {
   public:
-    PicturePrinter(ViewOpenGLmt* view, QWidget* parent);
+    PicturePrinter(View3D* view, QWidget* parent);
     ~PicturePrinter();
 
-    void OnFilePrint();
-    void OnFilePrintPreview();
-    void OnFilePrintSetup();
+    void onFilePrint();
+    void onFilePrintPreview();
+    void onFilePrintSetup();
 
     // Draws the picture on printer's current page. Returns an empty string
     // or the reason it could not.
@@ -25,7 +25,7 @@ class PicturePrinter {
     QPrinter* printer() const { return printer_.get(); }
 
   private:
-    ViewOpenGLmt* view_;
+    View3D* view_;
     QWidget* parent_;
     std::unique_ptr<QPrinter> printer_;
 };

@@ -49,7 +49,7 @@ class UndoHistory::SnapshotCommand : public QUndoCommand {
     bool pushed_ = false;
 };
 
-UndoHistory::UndoHistory(CRotundelDoc& doc, QObject* parent) : QObject(parent), doc_(doc) {
+UndoHistory::UndoHistory(Document& doc, QObject* parent) : QObject(parent), doc_(doc) {
     // A step holds two copies of the automaton, a few kilobytes each (at most
     // some tens with a full table): a long session stays well within memory.
     stack_.setUndoLimit(kUndoLimit);
@@ -75,12 +75,12 @@ void UndoHistory::beginEdit(const std::string& text, int mergeKey) {
     text_ = text;
     mergeKey_ = mergeKey;
     fitted_ = false;
-    before_ = doc_.TakeSnapshot();
+    before_ = doc_.takeSnapshot();
 }
 
 void UndoHistory::endEdit() {
     if (restoring_ || depth_ == 0 || --depth_ > 0) return;
-    DocSnapshot after = doc_.TakeSnapshot();
+    DocSnapshot after = doc_.takeSnapshot();
     if (after.sameContents(before_)) {
         // Nothing changed (a refused rename, a value typed again): no step,
         // and the document is as modified as the history says.
@@ -112,11 +112,11 @@ bool UndoHistory::restore(const DocSnapshot& snapshot, bool fitCamera) {
     // An edit after an undo or redo never joins the step it lands on.
     runEnded_ = true;
     restoring_ = true;
-    const bool ok = doc_.RestoreSnapshot(snapshot, fitCamera);
+    const bool ok = doc_.restoreSnapshot(snapshot, fitCamera);
     restoring_ = false;
     return ok;
 }
 
 void UndoHistory::syncModified() {
-    doc_.SetModifiedFlag(!stack_.isClean());
+    doc_.setModifiedFlag(!stack_.isClean());
 }

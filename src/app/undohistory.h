@@ -6,7 +6,7 @@
 #include <QUndoStack>
 #include <memory>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "editjournal.h"
 
 // UI thread only. The stack's clean state is the saved state: moving away
@@ -16,7 +16,7 @@ class UndoHistory : public QObject, public EditJournal {
   public:
     static constexpr int kUndoLimit = 500;
 
-    explicit UndoHistory(CRotundelDoc& doc, QObject* parent = nullptr);
+    explicit UndoHistory(Document& doc, QObject* parent = nullptr);
     ~UndoHistory() override;
 
     void beginEdit(const std::string& text, int mergeKey = 0) override;
@@ -40,7 +40,7 @@ class UndoHistory : public QObject, public EditJournal {
     bool restore(const DocSnapshot& snapshot, bool fitCamera);
     void syncModified();
 
-    CRotundelDoc& doc_;
+    Document& doc_;
     QUndoStack stack_;
     int depth_ = 0;
     bool restoring_ = false;

@@ -2,7 +2,8 @@
 #include "windowobserver.h"
 
 #include "sphere.h"
-#include "viewopenglmt.h"
+#include "swatchlist.h"
+#include "view3d.h"
 
 void WindowObserver::refreshSpherePages() {
     for (auto* p : panes_) p->refreshSpherePages();
@@ -34,7 +35,7 @@ void WindowObserver::repaintTree() {
 int WindowObserver::swatchForColor(std::uint32_t color) {
     // An image of its own for each sphere read: a later colour change of
     // one sphere then leaves the others' icons alone.
-    return view_ ? view_->swatches().add(color) : -1;
+    return swatches_ ? swatches_->add(color) : -1;
 }
 void WindowObserver::releaseTextureSlot(Sphere& s) {
     if (view_) view_->textures().giveBack(s.textureSlot);

@@ -1,5 +1,5 @@
-// The window's side of the document's observer: swatches and texture names
-// come from the 3-D view; tree items and page refreshes go to whichever
+// The window's side of the document's observer: swatches come from the
+// window's list, texture names from the 3-D view; tree items and page refreshes go to whichever
 // panes have registered (the control column fills in as it grows).
 #pragma once
 
@@ -7,12 +7,13 @@
 
 #include "documentobserver.h"
 
-class ViewOpenGLmt;
+class SwatchList;
+class View3D;
 
 // UI thread only, like every observer call.
 class WindowObserver : public DocumentObserver {
   public:
-    explicit WindowObserver(ViewOpenGLmt* view) : view_(view) {}
+    WindowObserver(View3D* view, SwatchList* swatches) : view_(view), swatches_(swatches) {}
 
     // Panes that want the document's notifications, called in the order
     // added. Not owned.
@@ -31,6 +32,7 @@ class WindowObserver : public DocumentObserver {
     void updateAllViews() override;
 
   private:
-    ViewOpenGLmt* view_;
+    View3D* view_;
+    SwatchList* swatches_;
     std::vector<DocumentObserver*> panes_;
 };

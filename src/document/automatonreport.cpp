@@ -3,19 +3,16 @@
 
 #include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "numbertext.h"
 #include "pointpaths.h"
 #include "relations.h"
 #include "sphere.h"
+#include "textcoding.h"
 
 namespace {
-
-std::string number(double v) {
-    if (!std::isfinite(v)) return "null";
-    return NumberText::of(v);
-}
 
 std::string shortNumber(double v) {
     char buffer[64];
@@ -30,7 +27,7 @@ const char* surfaceName(int surface) {
 
 }  // namespace
 
-AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
+AutomatonReport::AutomatonReport(Document& doc) : doc_(doc) {
     for (Sphere* s : doc_.sphereTable) {
         if (!s || s->points.empty() || s == doc_.stationarySphere) continue;
         PathPlan plan = planPath(doc_, *s);
@@ -43,8 +40,8 @@ AutomatonReport::AutomatonReport(CRotundelDoc& doc) : doc_(doc) {
         line.points = s->pointCount();
         paths_.push_back(line);
     }
-    if (!doc_.pathsUpToDate) doc_.Step();
-    curves_ = doc_.Curves();
+    if (!doc_.pathsUpToDate) doc_.step();
+    curves_ = doc_.curves();
 }
 
 std::string AutomatonReport::printable(const std::string& bytes) {
@@ -62,26 +59,7 @@ std::string AutomatonReport::printable(const std::string& bytes) {
 }
 
 std::string AutomatonReport::jsonString(const std::string& bytes) {
-    std::string out = "\"";
-    for (unsigned char c : bytes) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7f) {
-            if (c >= 0x80) {
-                // Latin-1 to UTF-8: the text is valid JSON whatever the bytes.
-                out += static_cast<char>(0xc0 | c >> 6);
-                out += static_cast<char>(0x80 | (c & 0x3f));
-            } else {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            }
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    return nlohmann::json(utf8Text(bytes)).dump();
 }
 
 std::string AutomatonReport::text() const {
@@ -126,68 +104,65 @@ std::string AutomatonReport::text() const {
 }
 
 std::string AutomatonReport::json() const {
-    auto ref = [](const Sphere* s) { return s ? jsonString(s->name) : std::string("null"); };
-    std::string out = "{\n  \"sphereCount\": " + std::to_string(doc_.sphereCount) + ",\n";
-    out += "  \"spheres\": [";
-    bool first = true;
-    for (int slot = 0; slot < CRotundelDoc::kTableSize; ++slot) {
+    using Json = nlohmann::ordered_json;
+    auto ref = [](const Sphere* s) { return s ? Json(utf8Text(s->name)) : Json(nullptr); };
+    // Numbers that are not finite have no JSON form: null, as for a missing one.
+    auto number = [](double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); };
+    Json out;
+    out["sphereCount"] = doc_.sphereCount;
+    Json spheres = Json::array();
+    for (int slot = 0; slot < Document::kTableSize; ++slot) {
         const Sphere* s = doc_.sphereTable[static_cast<std::size_t>(slot)];
         if (!s) continue;
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    {\"name\": " + jsonString(s->name) + ", \"slot\": " + std::to_string(slot);
-        out += ", \"parent\": " + ref(s->parent);
-        out += ", \"radiusReference\": " + ref(s->radiusReference);
-        out += ", \"radiusFactor\": " + jsonString(toString(s->radiusFactor));
-        out += ", \"timeReference\": " + ref(s->timeReference);
-        out += ", \"rollingRate\": " + jsonString(toString(s->rollingRate));
-        out += ", \"inside\": " + std::string(s->inside ? "true" : "false");
-        out += ", \"antiClockwise\": " + std::string(s->antiClockwise ? "true" : "false");
-        out += ", \"surface\": " + jsonString(surfaceName(s->surface));
-        out += ", \"dynamic\": " + std::string(s->dynamic ? "true" : "false");
-        out += ", \"points\": " + std::to_string(s->pointCount()) + "}";
+        spheres.push_back({{"name", utf8Text(s->name)},
+                           {"slot", slot},
+                           {"parent", ref(s->parent)},
+                           {"radiusReference", ref(s->radiusReference)},
+                           {"radiusFactor", toString(s->radiusFactor)},
+                           {"timeReference", ref(s->timeReference)},
+                           {"rollingRate", toString(s->rollingRate)},
+                           {"inside", s->inside != 0},
+                           {"antiClockwise", s->antiClockwise != 0},
+                           {"surface", surfaceName(s->surface)},
+                           {"dynamic", s->dynamic != 0},
+                           {"points", s->pointCount()}});
     }
-    out += "\n  ],\n";
-    out += "  \"root\": " + ref(doc_.root) + ",\n";
-    out += "  \"stationarySphere\": " + ref(doc_.stationarySphere) + ",\n";
-    out += "  \"timeMaster\": " + ref(doc_.timeMaster) + ",\n";
-    out += "  \"referenceChild\": " + ref(doc_.referenceChild) + ",\n";
-    out += "  \"pathAccuracy\": " + std::to_string(doc_.pathAccuracy) + ",\n";
-    out += "  \"pathStep\": " + number(doc_.pathStep) + ",\n";
-    out += "  \"paths\": [";
-    first = true;
-    for (const PathLine& p : paths_) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    {\"sphere\": " + jsonString(p.sphere);
-        out += ", \"period\": " + (p.period.empty() ? std::string("null") : jsonString(p.period));
-        out += ", \"estimatedLength\": " + number(p.estimatedLength);
-        out += ", \"samples\": " + std::to_string(p.samples);
-        out += ", \"points\": " + std::to_string(p.points) + "}";
-    }
-    out += "\n  ],\n  \"curves\": [";
-    first = true;
+    out["spheres"] = std::move(spheres);
+    out["root"] = ref(doc_.root);
+    out["stationarySphere"] = ref(doc_.stationarySphere);
+    out["timeMaster"] = ref(doc_.timeMaster);
+    out["referenceChild"] = ref(doc_.referenceChild);
+    out["pathAccuracy"] = doc_.pathAccuracy;
+    out["pathStep"] = number(doc_.pathStep);
+    Json paths = Json::array();
+    for (const PathLine& p : paths_)
+        paths.push_back({{"sphere", utf8Text(p.sphere)},
+                         {"period", p.period.empty() ? Json(nullptr) : Json(p.period)},
+                         {"estimatedLength", number(p.estimatedLength)},
+                         {"samples", p.samples},
+                         {"points", p.points}});
+    out["paths"] = std::move(paths);
+    Json curves = Json::array();
     for (const CurveInvariants& c : curves_) {
         const CurveSymmetry& sym = c.symmetry;
-        out += first ? "\n" : ",\n";
-        first = false;
-        out +=
-            "    {\"sphere\": " + jsonString(c.sphere) + ", \"point\": " + std::to_string(c.point);
-        out += ", \"closed\": " + std::string(sym.kind == CurveSymmetry::None ? "false" : "true");
-        out += ", \"circle\": " + std::string(sym.kind == CurveSymmetry::Circle ? "true" : "false");
-        out += ", \"symmetry\": " +
-               (sym.kind == CurveSymmetry::Order ? std::to_string(sym.order) : std::string("null"));
-        out += ", \"lobes\": " + std::to_string(c.lobes);
-        out += ", \"mirror\": " + std::string(c.mirror ? "true" : "false");
+        Json curve = {
+            {"sphere", utf8Text(c.sphere)},
+            {"point", c.point},
+            {"closed", sym.kind != CurveSymmetry::None},
+            {"circle", sym.kind == CurveSymmetry::Circle},
+            {"symmetry", sym.kind == CurveSymmetry::Order ? Json(sym.order) : Json(nullptr)},
+            {"lobes", c.lobes},
+            {"mirror", c.mirror}};
         if (sym.kind != CurveSymmetry::None) {
-            out += ", \"period\": " + jsonString(toString(sym.period));
-            out += ", \"sphereLaps\": " + jsonString(toString(c.sphereLaps));
-            out += ", \"masterLaps\": " + jsonString(toString(c.masterLaps));
+            curve["period"] = toString(sym.period);
+            curve["sphereLaps"] = toString(c.sphereLaps);
+            curve["masterLaps"] = toString(c.masterLaps);
         }
-        out += ", \"length\": " + number(c.length);
-        out += ", \"largestDistance\": " + number(c.reach);
-        out += ", \"thickness\": " + number(c.thickness) + "}";
+        curve["length"] = number(c.length);
+        curve["largestDistance"] = number(c.reach);
+        curve["thickness"] = number(c.thickness);
+        curves.push_back(std::move(curve));
     }
-    out += "\n  ]\n}\n";
-    return out;
+    out["curves"] = std::move(curves);
+    return out.dump(2) + "\n";
 }

@@ -9,7 +9,7 @@
 
 #include "curveinvariants.h"
 
-class CRotundelDoc;
+class Document;
 struct Sphere;
 
 class AutomatonReport {
@@ -24,13 +24,13 @@ class AutomatonReport {
 
     // Works out the plans and, when they are not up to date, the paths.
     // doc must have been placed (opening does that).
-    explicit AutomatonReport(CRotundelDoc& doc);
+    explicit AutomatonReport(Document& doc);
 
     std::string text() const;
     std::string json() const;
 
-    // A JSON string literal: quotes, backslashes and control characters
-    // escaped, bytes above 0x7f taken as Latin-1.
+    // A JSON string literal of a name: decoded as UTF-8 when the bytes are
+    // valid UTF-8, otherwise as Windows-1252 (files of older programs).
     static std::string jsonString(const std::string& bytes);
     // Printable in a terminal: control bytes as \xNN.
     static std::string printable(const std::string& bytes);
@@ -39,7 +39,7 @@ class AutomatonReport {
     const std::vector<CurveInvariants>& curves() const { return curves_; }
 
   private:
-    CRotundelDoc& doc_;
+    Document& doc_;
     std::vector<PathLine> paths_;
     std::vector<CurveInvariants> curves_;
 };

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "curvedesign.h"
 
 // Fills doc, which must be empty and have no views, with the chain.
-bool makeChainDocument(CRotundelDoc& doc, const ChainPlan& plan);
+bool makeChainDocument(Document& doc, const ChainPlan& plan);
 
 // Writes the chain as a .one file; "" or the reason it could not.
 std::string writeChainFile(const ChainPlan& plan, const std::string& path);

@@ -29,7 +29,7 @@ class DocumentObserver {
     virtual void* insertTreeItem(Sphere& /*s*/) { return nullptr; }
     // Make s's item visible and the caret item. The document has already
     // made s its selectedSphere; the tree's selection handler may call
-    // CRotundelDoc::SelectSphere(s) again, which is harmless.
+    // Document::selectSphere(s) again, which is harmless.
     virtual void selectTreeItem(Sphere& /*s*/) {}
     // s is leaving the automaton: delete its item (s.treeItem).
     virtual void deleteTreeItem(Sphere& /*s*/) {}

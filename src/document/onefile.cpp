@@ -9,7 +9,7 @@
 #include <ostream>
 
 #include "archivewriter.h"
-#include "crotundeldoc.h"
+#include "document.h"
 #include "rational.h"
 #include "relations.h"
 #include "sphere.h"
@@ -124,7 +124,7 @@ void writeSphere(ArchiveWriter& out, Sphere& s) {
         out.writeDouble(p.quantumDistance);
     }
     auto linkName = [](const Sphere* r) {
-        return (r ? oneLine(r->name) : std::string(CRotundelDoc::kNoSphereName)) + "\n";
+        return (r ? oneLine(r->name) : std::string(Document::kNoSphereName)) + "\n";
     };
     s.parentName = linkName(s.parent);
     s.radiusReferenceName = linkName(s.radiusReference);
@@ -137,27 +137,27 @@ void writeSphere(ArchiveWriter& out, Sphere& s) {
 
 // Links one relation by the stored name. A name that matches no sphere
 // leaves the link empty; a link that would close a cycle is damage.
-void linkByName(CRotundelDoc& doc, Sphere& s, const std::string& name, int kind) {
-    Sphere* r = doc.FindSphereByName(name);
+void linkByName(Document& doc, Sphere& s, const std::string& name, int kind) {
+    Sphere* r = doc.findSphereByName(name);
     if (!r) return;
     if (!attach(s, *r, kind)) throw FileFormatError();
 }
 
 }  // namespace
 
-void OneFile::read(std::string_view bytes, CRotundelDoc& doc) {
+void OneFile::read(std::string_view bytes, Document& doc) {
     readBytes(bytes, doc, false);
 }
 
-void OneFile::readAllowingEmpty(std::string_view bytes, CRotundelDoc& doc) {
+void OneFile::readAllowingEmpty(std::string_view bytes, Document& doc) {
     readBytes(bytes, doc, true);
 }
 
-void OneFile::readUnlinked(std::string_view bytes, CRotundelDoc& doc) {
+void OneFile::readUnlinked(std::string_view bytes, Document& doc) {
     readBytes(bytes, doc, true, false);
 }
 
-void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty, bool link) {
+void OneFile::readBytes(std::string_view bytes, Document& doc, bool allowEmpty, bool link) {
     if (bytes.empty() || bytes.size() > kMaxFileBytes) throw FileFormatError();
     ArchiveReader in(bytes);
     std::int32_t n = in.readInt32();
@@ -191,7 +191,7 @@ void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmp
         // The first sphere is the root: a parent for it would make the tree
         // hang from a sphere of its own subtree.
         if (i == 0) {
-            if (doc.FindSphereByName(s.parentName)) throw FileFormatError();
+            if (doc.findSphereByName(s.parentName)) throw FileFormatError();
         } else {
             linkByName(doc, s, s.parentName, kParent);
         }
@@ -208,12 +208,12 @@ void OneFile::readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmp
     doc.timeMaster = doc.root->firstChild();
     doc.selectedSphere = doc.root;
     doc.textureTarget = nullptr;
-    doc.SelectRootAsStationary();
-    doc.stationarySphere = doc.FindSphereByName(stationaryName);
-    doc.referenceChild = doc.FindSphereByName(referenceChildName);
+    doc.selectRootAsStationary();
+    doc.stationarySphere = doc.findSphereByName(stationaryName);
+    doc.referenceChild = doc.findSphereByName(referenceChildName);
 }
 
-void OneFile::read(std::istream& in, CRotundelDoc& doc) {
+void OneFile::read(std::istream& in, Document& doc) {
     std::string bytes;
     char buffer[1 << 14];
     while (in && bytes.size() <= kMaxFileBytes) {
@@ -223,7 +223,7 @@ void OneFile::read(std::istream& in, CRotundelDoc& doc) {
     read(std::string_view(bytes), doc);
 }
 
-std::string OneFile::write(CRotundelDoc& doc) {
+std::string OneFile::write(Document& doc) {
     ArchiveWriter out;
     // The root goes first whatever its slot: the reader takes the first
     // record as the root. The count is that of the records written.
@@ -234,7 +234,7 @@ std::string OneFile::write(CRotundelDoc& doc) {
     out.writeInt32(static_cast<std::int32_t>(spheres.size()));
     for (Sphere* s : spheres) writeSphere(out, *s);
     auto roleName = [](const Sphere* s) {
-        return s ? oneLine(s->name) : std::string(CRotundelDoc::kNoSphereName);
+        return s ? oneLine(s->name) : std::string(Document::kNoSphereName);
     };
     out.writeLine(roleName(doc.stationarySphere));
     out.writeLine(roleName(doc.referenceChild));
@@ -252,7 +252,7 @@ std::string OneFile::write(CRotundelDoc& doc) {
     return out.take();
 }
 
-void OneFile::write(CRotundelDoc& doc, std::ostream& out) {
+void OneFile::write(Document& doc, std::ostream& out) {
     std::string bytes = write(doc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

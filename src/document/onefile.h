@@ -9,7 +9,7 @@
 
 #include "archivereader.h"
 
-class CRotundelDoc;
+class Document;
 
 // Stateless; the functions work on the document they are given and on
 // nothing else.
@@ -25,24 +25,24 @@ class OneFile {
     // short or that the program cannot use, and bad_rational ("bad
     // rational: zero denominator") for a factor with a zero denominator. On
     // a throw doc holds a partial automaton that its destructor frees.
-    static void read(std::string_view bytes, CRotundelDoc& doc);
+    static void read(std::string_view bytes, Document& doc);
     // The same, but also taking the bytes of an automaton with no sphere
     // (which no file on disk may be), as the writer writes them once the
     // root has been destroyed: only the document's settings are read.
-    static void readAllowingEmpty(std::string_view bytes, CRotundelDoc& doc);
+    static void readAllowingEmpty(std::string_view bytes, Document& doc);
     // The same as readAllowingEmpty, but the spheres stay unlinked (their
     // link names are read, not resolved) and only the root is set: for
     // callers that know the links better than the names can say.
-    static void readUnlinked(std::string_view bytes, CRotundelDoc& doc);
+    static void readUnlinked(std::string_view bytes, Document& doc);
     // The same from a stream, which is read to its end (at most
     // kMaxFileBytes + 1 bytes are taken from it).
-    static void read(std::istream& in, CRotundelDoc& doc);
+    static void read(std::istream& in, Document& doc);
 
     // The bytes of doc as a file. Sets each sphere's link-name texts.
-    static std::string write(CRotundelDoc& doc);
-    static void write(CRotundelDoc& doc, std::ostream& out);
+    static std::string write(Document& doc);
+    static void write(Document& doc, std::ostream& out);
 
   private:
-    static void readBytes(std::string_view bytes, CRotundelDoc& doc, bool allowEmpty,
+    static void readBytes(std::string_view bytes, Document& doc, bool allowEmpty,
                           bool link = true);
 };

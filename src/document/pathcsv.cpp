@@ -1,7 +1,7 @@
 // Point paths as comma-separated values.
 #include "pathcsv.h"
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "numbertext.h"
 #include "sphere.h"
 
@@ -16,7 +16,7 @@ std::string PathCsv::field(std::string_view text) {
     return out;
 }
 
-void PathCsv::write(const CRotundelDoc& doc, const Sink& sink) {
+void PathCsv::write(const Document& doc, const Sink& sink) {
     constexpr std::size_t kChunk = 256 * 1024;
     std::string out = "sphere,point,sample,x,y,z\n";
     for (const Sphere* s : doc.sphereTable) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-class CRotundelDoc;
+class Document;
 
 class PathCsv {
   public:
@@ -15,7 +15,7 @@ class PathCsv {
     // Spheres in table order, points in list order, samples in time order,
     // each coordinate as the shortest decimal that reads back to the same
     // double. The text goes to sink in pieces of a few hundred kilobytes.
-    static void write(const CRotundelDoc& doc, const Sink& sink);
+    static void write(const Document& doc, const Sink& sink);
 
     // A CSV field: quoted when it holds a comma, a quote or a line break.
     static std::string field(std::string_view text);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "autoresetevent.h"
-#include "criticalsection.h"
+#include <mutex>
 
 // Implemented by the 3-D view, which owns the lock, the request flags and
 // the events. The document calls every member on the UI thread.
@@ -24,7 +24,7 @@ class RenderLink {
     virtual ~RenderLink() = default;
 
     // Held for a single read or write of a request flag, never longer.
-    virtual CriticalSection& requestLock() = 0;
+    virtual std::mutex& requestLock() = 0;
 
     // The document-update request; read and written under requestLock().
     virtual bool docUpdateRequested() const = 0;

@@ -16,26 +16,26 @@ constexpr const char* kModuleName = "rotundel_media_heavy.so";
 // program's, and, for the tests and benchmarks in other folders of the
 // build tree, where this build put it. An installed program never looks
 // into the tree it was built in.
-// The same again beside the shared object this code is in, when it is not
-// the program (the Python module, loaded by the interpreter): solids and
-// meshes of every kind need the module there too.
+// The same places are tried relative to the shared object this code was
+// linked into (the Python module lives in a folder of its own, and the
+// interpreter is no program of ours).
+void addCandidates(const fs::path& dir, std::vector<fs::path>& out) {
+    out.push_back(dir / kModuleName);
+    out.push_back(dir / ROTUNDEL_MODULE_RELATIVE_DIR / kModuleName);
+    const std::string tree = ROTUNDEL_BUILD_TREE "/";
+    if (dir.string().starts_with(tree) || dir.string() + "/" == tree)
+        out.emplace_back(ROTUNDEL_MODULE_BUILD_PATH);
+}
+
 std::vector<fs::path> candidates() {
     std::vector<fs::path> out;
-    std::vector<fs::path> dirs;
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) dirs.push_back(exe.parent_path());
+    if (!ec) addCandidates(exe.parent_path(), out);
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&candidates), &info) && info.dli_fname) {
-        fs::path self = fs::absolute(info.dli_fname, ec).parent_path();
-        if (!ec && (dirs.empty() || self != dirs[0])) dirs.push_back(self);
-    }
-    const std::string tree = ROTUNDEL_BUILD_TREE "/";
-    for (const fs::path& dir : dirs) {
-        out.push_back(dir / kModuleName);
-        out.push_back(dir / ROTUNDEL_MODULE_RELATIVE_DIR / kModuleName);
-        if (dir.string().starts_with(tree) || dir.string() + "/" == tree)
-            out.emplace_back(ROTUNDEL_MODULE_BUILD_PATH);
+    if (dladdr(reinterpret_cast<void*>(&addCandidates), &info) && info.dli_fname) {
+        fs::path self = fs::weakly_canonical(info.dli_fname, ec);
+        if (!ec && self != exe) addCandidates(self.parent_path(), out);
     }
     return out;
 }

@@ -11,8 +11,8 @@ void BallOverlay::release() {
     ballList_ = 0;
 }
 
-void BallOverlay::draw(const CBallController& ball) {
-    CBallController::Overlay o = ball.overlayState();
+void BallOverlay::draw(const Arcball& ball) {
+    Arcball::Overlay o = ball.overlayState();
     IdentityMatrices screen;
 
     const double R = o.ballRadius;

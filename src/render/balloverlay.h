@@ -2,7 +2,7 @@
 // device coordinates.
 #pragma once
 
-#include "cballcontroller.h"
+#include "arcball.h"
 
 class BallOverlay {
   public:
@@ -15,7 +15,7 @@ class BallOverlay {
     // Draws the guides of ball when it shows them: a circle and a cross for
     // the camera axes, three circles turned with the automaton for the body
     // axes. Leaves the matrices and the state as it found them.
-    void draw(const CBallController& ball);
+    void draw(const Arcball& ball);
     void release();
 
   private:

@@ -83,7 +83,7 @@ std::optional<AnaglyphMasks> FrameRenderer::anaglyphMasks(int scheme) {
     }
 }
 
-void FrameRenderer::loadCamera(const CameraSetup& c, const CBallController* ball, int height) {
+void FrameRenderer::loadCamera(const CameraSetup& c, const Arcball* ball, int height) {
     // The frustum's height at the distance of the point looked at, in pixels.
     const double span = (c.top - c.bottom) * length(c.eye - c.center) / c.nearDistance;
     pixelsPerUnit_ = span > 0 && std::isfinite(span) ? height / span : 0;
@@ -121,7 +121,7 @@ bool FrameRenderer::scene(Automaton& a, const FrameSettings& s) {
 }
 
 bool FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                              const CBallController* ball, int width, int height) {
+                              const Arcball* ball, int width, int height) {
     if (s.stereo && lightBackground_) {
         // The eyes' pictures are added onto each other, which only works on
         // black: on white the second eye would add to channels already at
@@ -149,7 +149,7 @@ bool FrameRenderer::drawFrame(Automaton& a, const FrameSettings& s, CameraRig& r
 }
 
 bool FrameRenderer::drawSmoothFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                    const CBallController* ball, int width, int height) {
+                                    const Arcball* ball, int width, int height) {
     // Quad-buffered stereo draws each eye into its own window buffer,
     // which a framebuffer object has not: those frames go as they are.
     GLboolean stereoBuffers = GL_FALSE;
@@ -177,7 +177,7 @@ bool FrameRenderer::drawSmoothFrame(Automaton& a, const FrameSettings& s, Camera
 }
 
 bool FrameRenderer::anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                  const CBallController* ball, int width, int height) {
+                                  const Arcball* ball, int width, int height) {
     auto masks = anaglyphMasks(s.anaglyphScheme);
     glDisable(GL_BLEND);
     openAllChannels();
@@ -225,7 +225,7 @@ void FrameRenderer::invertPicture() {
 }
 
 std::optional<RgbaImage> FrameRenderer::renderImage(Automaton& a, const FrameSettings& s,
-                                                    CameraRig& rig, const CBallController* ball,
+                                                    CameraRig& rig, const Arcball* ball,
                                                     int width, int height,
                                                     const std::array<float, 4>& background,
                                                     std::string* error) {

@@ -15,7 +15,7 @@
 #include "automaton.h"
 #include "balloverlay.h"
 #include "camerarig.h"
-#include "cballcontroller.h"
+#include "arcball.h"
 #include "offscreentarget.h"
 #include "rgbaimage.h"
 #include "spheredrawer.h"
@@ -93,27 +93,27 @@ class FrameRenderer {
     // has set to width x height. ball may be null (no orientation, no guides).
     // False when the settings' stop gave the frame up half drawn.
     bool drawFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                   const CBallController* ball, int width, int height);
+                   const Arcball* ball, int width, int height);
 
     // The same frame drawn with its edges smoothed: into a multisampled
     // framebuffer object, then copied onto the framebuffer bound now (the
     // window's back buffer). False as drawFrame, and when this context
     // cannot smooth (the frame is then drawn plainly).
     bool drawSmoothFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                         const CBallController* ball, int width, int height);
+                         const Arcball* ball, int width, int height);
 
     // Renders a frame at width x height into a framebuffer object of the
     // current context, on the white background of saved images, and reads
     // it back. The window's framebuffer, viewport and clear colour are left
     // as they were. Empty with *error set when the context cannot do it.
     std::optional<RgbaImage> renderImage(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                         const CBallController* ball, int width, int height,
+                                         const Arcball* ball, int width, int height,
                                          std::string* error) {
         return renderImage(a, s, rig, ball, width, height, kImageBackground, error);
     }
     // The same on another background.
     std::optional<RgbaImage> renderImage(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                         const CBallController* ball, int width, int height,
+                                         const Arcball* ball, int width, int height,
                                          const std::array<float, 4>& background,
                                          std::string* error);
 
@@ -121,10 +121,10 @@ class FrameRenderer {
     void setDocumentFolder(const std::string& folder) { spheres_.setDocumentFolder(folder); }
 
   private:
-    void loadCamera(const CameraSetup& c, const CBallController* ball, int height);
+    void loadCamera(const CameraSetup& c, const Arcball* ball, int height);
     bool scene(Automaton& a, const FrameSettings& s);
     bool anaglyphFrame(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                       const CBallController* ball, int width, int height);
+                       const Arcball* ball, int width, int height);
     // Replaces every pixel of the current framebuffer by its negative.
     void invertPicture();
 

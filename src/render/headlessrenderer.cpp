@@ -26,13 +26,13 @@ HeadlessRenderer::~HeadlessRenderer() {
 }
 
 std::optional<RgbaImage> HeadlessRenderer::render(Automaton& a, const FrameSettings& s,
-                                                  CameraRig& rig, const CBallController* ball,
+                                                  CameraRig& rig, const Arcball* ball,
                                                   int width, int height, std::string* error) {
     return render(a, s, rig, ball, width, height, FrameRenderer::kImageBackground, error);
 }
 
 std::optional<RgbaImage> HeadlessRenderer::render(Automaton& a, const FrameSettings& s,
-                                                  CameraRig& rig, const CBallController* ball,
+                                                  CameraRig& rig, const Arcball* ball,
                                                   int width, int height,
                                                   const std::array<float, 4>& background,
                                                   std::string* error) {
@@ -46,7 +46,7 @@ std::optional<RgbaImage> HeadlessRenderer::render(Automaton& a, const FrameSetti
 }
 
 std::optional<RgbaImage> HeadlessRenderer::renderOnce(Automaton& a, const FrameSettings& s,
-                                                      CameraRig& rig, const CBallController* ball,
+                                                      CameraRig& rig, const Arcball* ball,
                                                       int width, int height,
                                                       const std::string& documentFolder,
                                                       std::string* error) {

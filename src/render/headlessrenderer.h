@@ -27,19 +27,19 @@ class HeadlessRenderer {
 
     // A frame at width x height on the white background of saved images.
     std::optional<RgbaImage> render(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                    const CBallController* ball, int width, int height,
+                                    const Arcball* ball, int width, int height,
                                     std::string* error);
     // The same with a clear colour of the caller's (the window's black, for
     // instance).
     std::optional<RgbaImage> render(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                    const CBallController* ball, int width, int height,
+                                    const Arcball* ball, int width, int height,
                                     const std::array<float, 4>& background, std::string* error);
 
     // One image with a renderer that lives only for it; it leaves the
     // spheres' display-list bookkeeping alone, so a window that starts later
     // compiles its own lists.
     static std::optional<RgbaImage> renderOnce(Automaton& a, const FrameSettings& s, CameraRig& rig,
-                                               const CBallController* ball, int width, int height,
+                                               const Arcball* ball, int width, int height,
                                                const std::string& documentFolder,
                                                std::string* error);
 

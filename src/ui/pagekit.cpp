@@ -13,12 +13,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "documentobserver.h"
 #include "editjournal.h"
+#include "exactvaluedialog.h"
 #include "placement.h"
-#include "setvaluex.h"
 #include "sphere.h"
+#include "textcoding.h"
 
 // ---------------------------------------------------------------- prompts
 
@@ -31,7 +32,7 @@ bool defaultConfirm(QWidget* parent, const QString& text) {
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 std::optional<Rational> defaultExactX(QWidget* parent, Rational current) {
-    SetValueX dialog(parent);
+    ExactValueDialog dialog(parent);
     dialog.prefill(current);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.result();
@@ -78,7 +79,7 @@ QVBoxLayout* pageColumn(QWidget* page) {
 }
 
 QString sphereName(const Sphere& s) {
-    return QString::fromStdString(s.name);
+    return QString::fromStdString(utf8Text(s.name));
 }
 
 QString factorText(Rational x) {
@@ -92,7 +93,7 @@ PropertyPage::PropertyPage(const QString& title, QWidget* parent) : QWidget(pare
     setObjectName(title.trimmed().toLower() + "Page");
 }
 
-void PropertyPage::setDocument(CRotundelDoc* doc) {
+void PropertyPage::setDocument(Document* doc) {
     doc_ = doc;
 }
 
@@ -121,14 +122,14 @@ void PropertyPage::updateAllViews() {
 
 void PropertyPage::apply(const QString& step, int mergeKey, unsigned followups,
                          const std::function<void()>& change) {
-    if (doc_) doc_->ApplyEdit(step.toStdString(), mergeKey, followups, change);
+    if (doc_) doc_->applyEdit(step.toStdString(), mergeKey, followups, change);
 }
 
 void endEditRun(QWidget* control) {
     for (QWidget* w = control; w; w = w->parentWidget()) {
         auto* page = qobject_cast<PropertyPage*>(w);
         if (!page) continue;
-        if (CRotundelDoc* doc = page->document(); doc && doc->journal) doc->journal->endRun();
+        if (Document* doc = page->document(); doc && doc->journal) doc->journal->endRun();
         return;
     }
 }
@@ -277,7 +278,7 @@ SphereList::SphereList(ListKind kind, QWidget* parent) : QListWidget(parent), ki
         Qt::QueuedConnection);
 }
 
-void SphereList::fill(CRotundelDoc& doc, const Sphere* selected) {
+void SphereList::fill(Document& doc, const Sphere* selected) {
     QSignalBlocker hold(this);
     doc_ = &doc;
     clear();

@@ -17,7 +17,7 @@
 #include "rational.h"
 #include "relations.h"
 
-class CRotundelDoc;
+class Document;
 class QLabel;
 class QSlider;
 struct Sphere;
@@ -62,8 +62,8 @@ class PropertyPage : public QWidget {
     explicit PropertyPage(const QString& title, QWidget* parent = nullptr);
 
     QString title() const { return title_; }
-    void setDocument(CRotundelDoc* doc);
-    CRotundelDoc* document() const { return doc_; }
+    void setDocument(Document* doc);
+    Document* document() const { return doc_; }
 
     // Reloads the controls from the document (the selected sphere, or the
     // view settings).
@@ -92,7 +92,7 @@ class PropertyPage : public QWidget {
 
   private:
     QString title_;
-    CRotundelDoc* doc_ = nullptr;
+    Document* doc_ = nullptr;
 };
 
 // Ends the run of merging edits that the control's page is in: the next
@@ -164,12 +164,12 @@ class SphereList : public QListWidget {
     SphereList(ListKind kind, QWidget* parent = nullptr);
     // Empties the list and fills it from the document; selects the entry of
     // selected (when listed). Offers nothing.
-    void fill(CRotundelDoc& doc, const Sphere* selected);
+    void fill(Document& doc, const Sphere* selected);
     void empty();
     // Called with the sphere of an entry the user chooses.
     std::function<void(Sphere*)> onChoose;
 
   private:
     ListKind kind_;
-    CRotundelDoc* doc_ = nullptr;
+    Document* doc_ = nullptr;
 };

@@ -1,9 +1,9 @@
 // Edit feedback timing.
 #include "flashtimer.h"
 
-#include "crotundeldoc.h"
+#include "document.h"
 
-void FlashTimer::advance(CRotundelDoc& doc, std::int64_t now) {
+void FlashTimer::advance(Document& doc, std::int64_t now) {
     if (!doc.flashActive) return;
     double frequency = doc.counterFrequency > 0 ? static_cast<double>(doc.counterFrequency) : 1.0;
     // The first frame of a flash only starts the clock: the interval before

@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-class CRotundelDoc;
+class Document;
 
 class FlashTimer {
   public:
     // One frame's step on the render thread, with the counter's reading now
     // (counterFrequency ticks per second). Clears flashActive once the
     // elapsed time reaches flashDuration.
-    static void advance(CRotundelDoc& doc, std::int64_t counterNow);
+    static void advance(Document& doc, std::int64_t counterNow);
 };

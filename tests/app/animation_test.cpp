@@ -11,13 +11,13 @@
 #include <QtTest>
 
 #include "animationcontrols.h"
-#include "cmainframe.h"
-#include "crotundelapp.h"
-#include "crotundeldoc.h"
+#include "application.h"
+#include "document.h"
 #include "fileexports.h"
 #include "framewait.h"
+#include "mainwindow.h"
 #include "moviefile.h"
-#include "viewopenglmt.h"
+#include "view3d.h"
 
 class AnimationTest : public QObject {
     Q_OBJECT
@@ -36,20 +36,20 @@ class AnimationTest : public QObject {
 
   private:
     RollingPlayer& player() { return app_->view->rolling(); }
-    std::unique_ptr<CRotundelApp> app_;
+    std::unique_ptr<Application> app_;
     QTemporaryDir dir_;
 };
 
 void AnimationTest::initTestCase() {
-    app_ = std::make_unique<CRotundelApp>();
-    QVERIFY(app_->InitInstance());
+    app_ = std::make_unique<Application>();
+    QVERIFY(app_->initInstance());
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame(), kPatience));
     QVERIFY(waitForFrames(app_->view, 3));
-    app_->document().SetModifiedFlag(false);
+    app_->document().setModifiedFlag(false);
 }
 
 void AnimationTest::cleanupTestCase() {
-    app_->document().SetModifiedFlag(false);
+    app_->document().setModifiedFlag(false);
     app_.reset();
 }
 
@@ -133,8 +133,8 @@ void AnimationTest::saveMovie_data() {
 void AnimationTest::saveMovie() {
     QFETCH(QString, name);
     QFETCH(bool, rolling);
-    CRotundelDoc& doc = app_->document();
-    QVERIFY(doc.SetImageSizeAndFrames(64, 10));
+    Document& doc = app_->document();
+    QVERIFY(doc.setImageSizeAndFrames(64, 10));
     player().stop();
     if (rolling) player().setFraction(0);
     QString path = dir_.filePath(name);
@@ -154,8 +154,8 @@ void AnimationTest::saveMovie() {
 }
 
 void AnimationTest::cancelMovie() {
-    CRotundelDoc& doc = app_->document();
-    QVERIFY(doc.SetImageSizeAndFrames(320, 1000));
+    Document& doc = app_->document();
+    QVERIFY(doc.setImageSizeAndFrames(320, 1000));
     bool cancelled = false;
     std::function<void()> press = [&] {
         auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
@@ -174,7 +174,7 @@ void AnimationTest::cancelMovie() {
     QVERIFY(!QFileInfo::exists(path));
     QVERIFY(!QFileInfo::exists(path + ".partial"));
     QVERIFY(waitForFrames(app_->view, 3));
-    QVERIFY(doc.SetImageSizeAndFrames(640, 100));
+    QVERIFY(doc.setImageSizeAndFrames(640, 100));
 }
 
 void AnimationTest::exportPaths_data() {
@@ -198,7 +198,7 @@ void AnimationTest::exportPaths() {
 void AnimationTest::exportAsksForTubes() {
     FileExports* exports = app_->fileExports();
     QString path;
-    std::optional<MeshOptions> answer;
+    std::optional<ExportOptionValues> answer;
     int asked = 0;
     exports->askExportPath = [&] { return path; };
     exports->askMeshOptions = [&] {
@@ -207,13 +207,11 @@ void AnimationTest::exportAsksForTubes() {
     };
     struct Row {
         const char* name;
-        std::optional<MeshOptions> answer;
+        std::optional<ExportOptionValues> answer;
         bool written;
     };
-    MeshOptions three, twelve;
-    three.sides = 3;
-    twelve.sides = 12;
-    twelve.tubeRadius = 0.03;
+    ExportOptionValues three = {{"sides", "3"}};
+    ExportOptionValues twelve = {{"sides", "12"}, {"tube-radius", "0.03"}};
     // Viewers' tubes, whose sides the answer sets (a printer's solid has
     // none).
     const Row rows[] = {{"three.obj", three, true},
@@ -222,7 +220,7 @@ void AnimationTest::exportAsksForTubes() {
     for (const Row& r : rows) {
         path = dir_.filePath(r.name);
         answer = r.answer;
-        exports->OnExport();
+        exports->onExport();
         QCOMPARE(QFileInfo::exists(path), r.written);
     }
     QCOMPARE(asked, 3);
@@ -230,21 +228,21 @@ void AnimationTest::exportAsksForTubes() {
     QVERIFY(QFileInfo(dir_.filePath("twelve.obj")).size() >
             3 * QFileInfo(dir_.filePath("three.obj")).size());
     path = dir_.filePath("table.csv");
-    exports->OnExport();
+    exports->onExport();
     QCOMPARE(asked, 3);  // no tube questions for a table
     QVERIFY(QFileInfo::exists(path));
     // "SVG for plotters" asks for the page instead.
     int pages = 0;
     exports->askPlotterOptions = [&] {
         ++pages;
-        return std::optional(PlotterOptions{});
+        return std::optional(ExportOptionValues{{"plotter", ""}});
     };
     path = dir_.filePath("page.svg");
     exports->askExportPath = [&] {
         exports->exportForPlotter = true;
         return path;
     };
-    exports->OnExport();
+    exports->onExport();
     QCOMPARE(pages, 1);
     QFile page(path);
     QVERIFY(page.open(QIODevice::ReadOnly));

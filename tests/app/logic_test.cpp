@@ -13,9 +13,9 @@
 #include <QUndoStack>
 #include <QtTest>
 
-#include "cmainframe.h"
-#include "crotundelapp.h"
-#include "crotundeldoc.h"
+#include "mainwindow.h"
+#include "application.h"
+#include "document.h"
 #include "examplesdialog.h"
 #include "flashtimer.h"
 #include "helpwindow.h"
@@ -23,7 +23,7 @@
 #include "sphere.h"
 #include "swatchlist.h"
 #include "texturetable.h"
-#include "viewopenglmt.h"
+#include "view3d.h"
 #include "windowobserver.h"
 
 class LogicTest : public QObject {
@@ -111,7 +111,7 @@ void LogicTest::flashClock_data() {
 void LogicTest::flashClock() {
     QFETCH(QList<double>, frames);
     QFETCH(QList<int>, activeAfter);
-    CRotundelDoc doc;
+    Document doc;
     doc.counterFrequency = 1000;
     doc.flashLastCounter = 1;  // a reading left from long before the edit
     doc.flashActive = 1;
@@ -142,7 +142,7 @@ void LogicTest::imageSize() {
     QFETCH(int, clientWidth);
     QFETCH(int, clientHeight);
     QFETCH(QSize, want);
-    QCOMPARE(ViewOpenGLmt::imageSizeFor(width, clientWidth, clientHeight), want);
+    QCOMPARE(View3D::imageSizeFor(width, clientWidth, clientHeight), want);
 }
 
 // Files opened in order; want: the list, newest first.
@@ -223,7 +223,7 @@ void LogicTest::oldSettingsAdoptedOnce() {
     };
     put(from, old);
     put(to, own);
-    CRotundelApp::adoptOldSettings(from, to);
+    Application::adoptOldSettings(from, to);
     QStringList now;
     for (const QString& key : to.allKeys()) now << key + "=" + to.value(key).toString();
     QCOMPARE(now.join(';'), after);
@@ -245,8 +245,9 @@ void LogicTest::swatches() {
 
 void LogicTest::observerUsesTheViewsTables() {
     // A view that is never shown has no render thread; its tables work.
-    ViewOpenGLmt view;
-    WindowObserver observer(&view);
+    View3D view;
+    SwatchList swatches;
+    WindowObserver observer(&view, &swatches);
     // Each sphere read from a file gets an image of its own, even in a
     // level colour, so that recolouring it leaves the others alone.
     QCOMPARE(observer.swatchForColor(kLevelColors[4]), 9);
@@ -295,7 +296,7 @@ void LogicTest::menus_data() {
 void LogicTest::menus() {
     QFETCH(int, menu);
     QFETCH(QStringList, items);
-    CMainFrame frame;
+    MainWindow frame;
     QUndoStack stack;
     frame.setUndoStack(&stack);
     QList<QAction*> menus = frame.menuBar()->actions();
@@ -347,8 +348,8 @@ void LogicTest::helpLinksResolve() {
 
 void LogicTest::progressBarAfterHalfASecond() {
     // A frame that is never shown has no render thread: the test plays it.
-    CMainFrame frame;
-    QVERIFY(frame.OnCreateClient());
+    MainWindow frame;
+    QVERIFY(frame.onCreateClient());
     QProgressBar* bar = frame.pathProgress();
     frame.updatePathProgress();
     QVERIFY(bar->isHidden());
@@ -375,19 +376,19 @@ void LogicTest::iconDraws() {
 void LogicTest::viewBeforeItsThreadStarts() {
     // Before the first exposure there is no render thread: sizes and edits
     // go through without any hand-over to wait for.
-    CRotundelDoc doc;
-    ViewOpenGLmt view;
+    Document doc;
+    View3D view;
     view.setDocument(&doc);
-    doc.ConnectViews(&view, nullptr);
+    doc.connectViews(&view, nullptr);
     QResizeEvent resize(QSize(320, 200), QSize());
     QCoreApplication::sendEvent(&view, &resize);
     QCOMPARE(view.clientWidth(), 320);
     QCOMPARE(view.clientHeight(), 200);
     QVERIFY(!view.renderThreadRunning());
-    QVERIFY(doc.NewDocument());
+    QVERIFY(doc.newDocument());
     QCOMPARE(doc.sphereCount, 2);
     QVERIFY(!view.docUpdateRequested());
-    doc.DisconnectViews();
+    doc.disconnectViews();
 }
 
 // README text and the files present -> the examples listed, "name|description".

@@ -20,14 +20,14 @@
 #include <iostream>
 
 #include "animationcontrols.h"
-#include "caboutdlg.h"
-#include "cmainframe.h"
-#include "crotundelapp.h"
-#include "dialogimagemovie.h"
+#include "aboutdialog.h"
+#include "mainwindow.h"
+#include "application.h"
+#include "imagemoviedialog.h"
 #include "examplesdialog.h"
 #include "helpwindow.h"
-#include "spherepropertiessheet.h"
-#include "viewsphereproperties.h"
+#include "propertysheet.h"
+#include "propertiespanel.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -41,10 +41,10 @@ int main(int argc, char** argv) {
         help.showPage("index.html");
         help.show();
         bool ok = help.grab().save(dir + "help.png");
-        CAboutDlg about;
+        AboutDialog about;
         about.show();
         ok = about.grab().save(dir + "about.png") && ok;
-        DialogImageMovie size(640, 100);
+        ImageMovieDialog size(640, 100);
         size.show();
         ok = size.grab().save(dir + "imagesize.png") && ok;
         QTemporaryDir cache;
@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
         else
             file = a;
     }
-    CRotundelApp app;
-    if (!app.InitInstance(file)) return 1;
+    Application app;
+    if (!app.initInstance(file)) return 1;
     QTabWidget* tabs = app.mainFrame()->sphereProperties()->sheet()->tabs();
     for (int i = 0; i < tabs->count(); ++i)
         if (tabs->tabText(i).trimmed().compare(page, Qt::CaseInsensitive) == 0)

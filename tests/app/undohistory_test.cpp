@@ -9,14 +9,14 @@
 #include <memory>
 #include <random>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "editjournal.h"
 #include "fakes.h"
 #include "sphere.h"
 
 namespace {
 
-Sphere* anySphere(CRotundelDoc& doc, std::mt19937& rng) {
+Sphere* anySphere(Document& doc, std::mt19937& rng) {
     std::vector<Sphere*> live;
     for (Sphere* s : doc.sphereTable)
         if (s) live.push_back(s);
@@ -25,22 +25,22 @@ Sphere* anySphere(CRotundelDoc& doc, std::mt19937& rng) {
 }
 
 // One random edit, bracketed as the window brackets it. Some change nothing.
-void randomEdit(CRotundelDoc& doc, std::mt19937& rng) {
+void randomEdit(Document& doc, std::mt19937& rng) {
     EditJournal* j = doc.journal;
     Sphere* s = anySphere(doc, rng);
     switch (std::uniform_int_distribution<int>(0, 7)(rng)) {
         case 0:
         case 1: {
             EditScope e(j, "Create Sphere");
-            doc.CreateSphere();
+            doc.createSphere();
             break;
         }
         case 2: {
             // Destroying is rarer than creating, so the automaton grows.
             if (s && std::uniform_int_distribution<int>(0, 2)(rng) == 0) {
-                doc.SelectSphere(s);
+                doc.selectSphere(s);
                 EditScope e(j, "Destroy Sphere");
-                doc.DestroySphere();
+                doc.destroySphere();
             }
             break;
         }
@@ -48,21 +48,21 @@ void randomEdit(CRotundelDoc& doc, std::mt19937& rng) {
             if (!s) break;
             const char* names[] = {"Moon", "B", "ZEROOREZ", "two\nlines", "Sun"};
             EditScope e(j, "Rename " + s->name);
-            doc.RenameSphere(*s, names[std::uniform_int_distribution<int>(0, 4)(rng)]);
+            doc.renameSphere(*s, names[std::uniform_int_distribution<int>(0, 4)(rng)]);
             break;
         }
         case 4: {
             if (!s) break;
-            doc.SelectSphere(s);
+            doc.selectSphere(s);
             const int sixths = std::uniform_int_distribution<int>(1, 5)(rng);
-            doc.ApplyEdit("Radius of " + s->name, 1, kRewind | kPlace | kFitCamera,
+            doc.applyEdit("Radius of " + s->name, 1, kRewind | kPlace | kFitCamera,
                           [s, sixths] { s->setRadiusFactor(sixths, 6); });
             break;
         }
         case 5: {
             if (!s) break;
             const auto inside = static_cast<short>(std::uniform_int_distribution<int>(0, 1)(rng));
-            doc.ApplyEdit("Show point paths of " + s->name, 0, kRewind | kPlace, [s, inside] {
+            doc.applyEdit("Show point paths of " + s->name, 0, kRewind | kPlace, [s, inside] {
                 s->showPointPaths = !s->showPointPaths;
                 s->inside = inside;
             });
@@ -76,7 +76,7 @@ void randomEdit(CRotundelDoc& doc, std::mt19937& rng) {
         }
         default:
             // Choosing another sphere is no edit.
-            if (s) doc.SelectSphere(s);
+            if (s) doc.selectSphere(s);
             break;
     }
 }
@@ -93,43 +93,43 @@ TEST(UndoHistory, RandomEditsUndoToTheStartAndRedoToTheEnd) {
     const RandomRun runs[] = {{1, 40, false}, {2, 60, false}, {3, 25, true}, {4, 80, false}};
     for (const RandomRun& run : runs) {
         SCOPED_TRACE("seed " + std::to_string(run.seed));
-        CRotundelDoc doc;
+        Document doc;
         FakeRenderLink link;
         RecordingObserver observer;
-        doc.ConnectViews(&link, &observer);
+        doc.connectViews(&link, &observer);
         std::unique_ptr<FakeRenderThread> thread;
         if (run.renderThread) thread = std::make_unique<FakeRenderThread>(doc, link);
-        doc.NewDocument();
+        doc.newDocument();
         UndoHistory history(doc);
         doc.journal = &history;
 
         std::mt19937 rng(run.seed);
         // The state after each step, index = the stack's index.
-        std::vector<DocSnapshot> states{doc.TakeSnapshot()};
+        std::vector<DocSnapshot> states{doc.takeSnapshot()};
         for (int i = 0; i < run.edits; ++i) {
             randomEdit(doc, rng);
             int index = history.stack().index();
             states.resize(static_cast<std::size_t>(index));
-            states.push_back(doc.TakeSnapshot());
+            states.push_back(doc.takeSnapshot());
         }
         const int steps = history.stack().count();
         ASSERT_GT(steps, run.edits / 3);
         while (history.stack().canUndo()) {
             history.stack().undo();
-            DocSnapshot now = doc.TakeSnapshot();
+            DocSnapshot now = doc.takeSnapshot();
             const DocSnapshot& want = states[static_cast<std::size_t>(history.stack().index())];
             ASSERT_EQ(now.bytes, want.bytes) << "after undo to " << history.stack().index();
             ASSERT_EQ(now.tableSlots, want.tableSlots);
             ASSERT_EQ(now.treeImages, want.treeImages);
         }
-        EXPECT_FALSE(doc.IsModified());
+        EXPECT_FALSE(doc.isModified());
         while (history.stack().canRedo()) history.stack().redo();
-        DocSnapshot end = doc.TakeSnapshot();
+        DocSnapshot end = doc.takeSnapshot();
         EXPECT_EQ(end.bytes, states.back().bytes);
         EXPECT_EQ(end.tableSlots, states.back().tableSlots);
-        EXPECT_TRUE(doc.IsModified());
+        EXPECT_TRUE(doc.isModified());
         if (thread) thread->stop();
-        doc.DisconnectViews();
+        doc.disconnectViews();
     }
 }
 
@@ -149,23 +149,23 @@ TEST(UndoHistory, ADragIsOneStep) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         UndoHistory history(doc);
         doc.journal = &history;
         Sphere* b = doc.selectedSphere;
-        const std::string start = doc.TakeSnapshot().bytes;
+        const std::string start = doc.takeSnapshot().bytes;
         for (auto [key, twelfths] : c.radii) {
             if (key < 0) {
                 key == -1 ? history.endRun() : history.stack().undo();
                 continue;
             }
-            doc.ApplyEdit("Radius of B", key, kRewind | kPlace | kFitCamera,
+            doc.applyEdit("Radius of B", key, kRewind | kPlace | kFitCamera,
                           [b, twelfths] { b->setRadiusFactor(twelfths, 12); });
         }
         EXPECT_EQ(history.stack().count(), c.steps);
         while (history.stack().canUndo()) history.stack().undo();
-        EXPECT_EQ(doc.TakeSnapshot().bytes, start);
+        EXPECT_EQ(doc.takeSnapshot().bytes, start);
         if (c.steps) {
             history.stack().redo();
             EXPECT_EQ(history.stack().undoText().toStdString(), "Radius of B");
@@ -174,19 +174,19 @@ TEST(UndoHistory, ADragIsOneStep) {
 }
 
 TEST(UndoHistory, TheSavedStepIsTheUnmodifiedOne) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     UndoHistory history(doc);
     doc.journal = &history;
     auto create = [&] {
         EditScope e(doc.journal, "Create Sphere");
-        doc.CreateSphere();
+        doc.createSphere();
     };
     create();
     create();
-    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.isModified());
     history.setClean();  // saved with two new spheres
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.isModified());
     // (action, modified afterwards)
     const std::pair<char, bool> steps[] = {{'u', true},  {'u', true}, {'r', true},
                                            {'r', false}, {'c', true}, {'u', false}};
@@ -194,27 +194,27 @@ TEST(UndoHistory, TheSavedStepIsTheUnmodifiedOne) {
         if (action == 'u') history.stack().undo();
         if (action == 'r') history.stack().redo();
         if (action == 'c') create();
-        EXPECT_EQ(doc.IsModified(), modified) << action;
+        EXPECT_EQ(doc.isModified(), modified) << action;
     }
     history.clear();
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.isModified());
     EXPECT_FALSE(history.stack().canUndo());
 }
 
 TEST(UndoHistory, UndoRefitsACreationAndKeepsTheTemplateAndTheSelection) {
-    CRotundelDoc doc;
+    Document doc;
     FakeRenderLink link;
     RecordingObserver observer;
-    doc.ConnectViews(&link, &observer);
-    doc.NewDocument();
+    doc.connectViews(&link, &observer);
+    doc.newDocument();
     UndoHistory history(doc);
     doc.journal = &history;
-    doc.MakeTemplate(doc.selectedSphere);
+    doc.makeTemplate(doc.selectedSphere);
     Sphere* a = doc.root;
-    doc.SelectSphere(a);
+    doc.selectSphere(a);
     {
         EditScope e(doc.journal, "Create Sphere");
-        doc.CreateSphere();
+        doc.createSphere();
     }
     doc.cameraDistance = -123.0;  // the user zoomed
     observer.items.clear();
@@ -222,7 +222,7 @@ TEST(UndoHistory, UndoRefitsACreationAndKeepsTheTemplateAndTheSelection) {
     history.stack().undo();
     // Creating fitted the camera: its undo fits it to what is left.
     const double fitted = doc.cameraDistance;
-    doc.FitCameraDistance();
+    doc.fitCameraDistance();
     EXPECT_EQ(doc.cameraDistance, fitted);
     EXPECT_NE(fitted, -123.0);
     // The tree is built anew with the selection shown; the pages follow.
@@ -236,40 +236,40 @@ TEST(UndoHistory, UndoRefitsACreationAndKeepsTheTemplateAndTheSelection) {
     history.stack().redo();
     EXPECT_EQ(doc.selectedSphere->name, "C");
     EXPECT_EQ(doc.sphereCount, 3);
-    doc.DisconnectViews();
+    doc.disconnectViews();
 }
 
 TEST(UndoHistory, EdgeStepsGoBackAndForth) {
     struct Case {
         const char* what;
-        std::function<void(CRotundelDoc&)> edit;
+        std::function<void(Document&)> edit;
         int steps;
         std::string selectedBefore;
     } cases[] = {
         {"destroying the root leaves nothing",
-         [](CRotundelDoc& d) {
-             d.SelectSphere(d.root);
+         [](Document& d) {
+             d.selectSphere(d.root);
              EditScope e(d.journal, "Destroy Sphere");
-             d.DestroySphere();
+             d.destroySphere();
              EXPECT_EQ(d.sphereCount, 0);
          },
          1, "A"},
         {"a refused name is no step",
-         [](CRotundelDoc& d) {
+         [](Document& d) {
              EditScope e(d.journal, "Rename B");
-             EXPECT_FALSE(d.RenameSphere(*d.selectedSphere, "ZEROOREZ"));
+             EXPECT_FALSE(d.renameSphere(*d.selectedSphere, "ZEROOREZ"));
          },
          0, "B"},
         {"nested brackets make one step",
-         [](CRotundelDoc& d) {
+         [](Document& d) {
              EditScope outer(d.journal, "Create Sphere");
-             d.CreateSphere();
+             d.createSphere();
              EditScope inner(d.journal, "Create Sphere");
-             d.CreateSphere();
+             d.createSphere();
          },
          1, "B"},
         {"the stationary sphere and a view mode",
-         [](CRotundelDoc& d) {
+         [](Document& d) {
              EditScope e(d.journal, "Stationary sphere");
              d.stationarySphere = d.selectedSphere;
              d.viewFromStationary = 0;
@@ -278,48 +278,48 @@ TEST(UndoHistory, EdgeStepsGoBackAndForth) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         UndoHistory history(doc);
         doc.journal = &history;
-        const DocSnapshot start = doc.TakeSnapshot();
+        const DocSnapshot start = doc.takeSnapshot();
         c.edit(doc);
-        const DocSnapshot end = doc.TakeSnapshot();
+        const DocSnapshot end = doc.takeSnapshot();
         EXPECT_EQ(history.stack().count(), c.steps);
-        EXPECT_EQ(doc.IsModified(), c.steps > 0);
+        EXPECT_EQ(doc.isModified(), c.steps > 0);
         if (!c.steps) continue;
         history.stack().undo();
-        EXPECT_EQ(doc.TakeSnapshot().bytes, start.bytes);
+        EXPECT_EQ(doc.takeSnapshot().bytes, start.bytes);
         // The selection of the moment the edit began.
         ASSERT_NE(doc.selectedSphere, nullptr);
         EXPECT_EQ(doc.selectedSphere->name, c.selectedBefore);
         history.stack().redo();
-        EXPECT_EQ(doc.TakeSnapshot().bytes, end.bytes);
+        EXPECT_EQ(doc.takeSnapshot().bytes, end.bytes);
         EXPECT_EQ(doc.stationarySphere == nullptr, end.tableSlots.empty());
     }
 }
 
 namespace {
 // Child of parent, made as CREATE makes it.
-Sphere* childOf(CRotundelDoc& d, Sphere* parent) {
-    d.SelectSphere(parent);
-    return d.CreateSphere();
+Sphere* childOf(Document& d, Sphere* parent) {
+    d.selectSphere(parent);
+    return d.createSphere();
 }
 // A(B, D(E)) where E sits in an earlier slot than its parent D, both named
 // "D": by name, E's parent would be E itself.
-void selfNamedParent(CRotundelDoc& d) {
+void selfNamedParent(Document& d) {
     Sphere* b = childOf(d, d.root);
     Sphere* c = childOf(d, d.root);
-    d.SelectSphere(b);
-    d.DestroySphere();
+    d.selectSphere(b);
+    d.destroySphere();
     childOf(d, c)->name = c->name;
 }
 // A(B, B): a second "B", which nothing links to, as a file may have it.
-void twinLeaf(CRotundelDoc& d) {
+void twinLeaf(Document& d) {
     childOf(d, d.root)->name = "B";
 }
 // A(B, B(D)): a second "B" with a child, which no file can say.
-void twinNames(CRotundelDoc& d) {
+void twinNames(Document& d) {
     Sphere* twin = childOf(d, d.root);
     childOf(d, twin);
     twin->name = "B";
@@ -332,47 +332,47 @@ void twinNames(CRotundelDoc& d) {
 TEST(UndoHistory, UndoAndRedoPutBackExactlyTheEdit) {
     struct Case {
         const char* what;
-        std::function<void(CRotundelDoc&)> setUp;
-        std::function<void(CRotundelDoc&)> edit;
+        std::function<void(Document&)> setUp;
+        std::function<void(Document&)> edit;
         bool refits;
     } cases[] = {
         // clang-format off
-        {"rename", {}, [](CRotundelDoc& d) {
-             d.ApplyEdit("Rename", 0, 0, [&d] { d.RenameSphere(*d.selectedSphere, "Moon"); }); }, false},
-        {"radius", {}, [](CRotundelDoc& d) { d.ApplyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
+        {"rename", {}, [](Document& d) {
+             d.applyEdit("Rename", 0, 0, [&d] { d.renameSphere(*d.selectedSphere, "Moon"); }); }, false},
+        {"radius", {}, [](Document& d) { d.applyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
              [&d] { d.selectedSphere->setRadiusFactor(1000999, 1000); }); }, true},
-        {"create", {}, [](CRotundelDoc& d) { EditScope e(d.journal, "Create"); d.CreateSphere(); }, true},
-        {"destroy", {}, [](CRotundelDoc& d) { EditScope e(d.journal, "Destroy"); d.DestroySphere(); }, true},
-        {"a parent named as its child", selfNamedParent, [](CRotundelDoc& d) {
-             d.ApplyEdit("Inside", 0, kPlace, [&d] { d.selectedSphere->inside = 1; }); }, false},
-        {"two spheres of one name", twinNames, [](CRotundelDoc& d) {
-             d.ApplyEdit("Rate", 0, kPlace, [&d] { d.selectedSphere->rollingRate = Rational(3, 2); }); }, false},
+        {"create", {}, [](Document& d) { EditScope e(d.journal, "Create"); d.createSphere(); }, true},
+        {"destroy", {}, [](Document& d) { EditScope e(d.journal, "Destroy"); d.destroySphere(); }, true},
+        {"a parent named as its child", selfNamedParent, [](Document& d) {
+             d.applyEdit("Inside", 0, kPlace, [&d] { d.selectedSphere->inside = 1; }); }, false},
+        {"two spheres of one name", twinNames, [](Document& d) {
+             d.applyEdit("Rate", 0, kPlace, [&d] { d.selectedSphere->rollingRate = Rational(3, 2); }); }, false},
         // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         if (c.setUp) c.setUp(doc);
         UndoHistory history(doc);
         doc.journal = &history;
-        const DocSnapshot before = doc.TakeSnapshot();
+        const DocSnapshot before = doc.takeSnapshot();
         c.edit(doc);
-        const DocSnapshot after = doc.TakeSnapshot();
+        const DocSnapshot after = doc.takeSnapshot();
         ASSERT_EQ(history.stack().count(), 1);
         const unitquaternion turned(1.0, {0, 1, 0});
         for (bool undo : {true, false}) {
             doc.cameraController.setOrientation(turned);  // the user turned the view
             doc.cameraDistance = -123.0;                  // ... and zoomed
             undo ? history.stack().undo() : history.stack().redo();
-            const DocSnapshot now = doc.TakeSnapshot();
+            const DocSnapshot now = doc.takeSnapshot();
             const DocSnapshot& want = undo ? before : after;
             EXPECT_EQ(now.bytes, want.bytes);
             EXPECT_EQ(now.links, want.links);
             EXPECT_EQ(now.preOrder, want.preOrder);
             EXPECT_EQ(doc.cameraController.orientation().w, turned.w);
             const double distance = doc.cameraDistance;
-            doc.FitCameraDistance();
+            doc.fitCameraDistance();
             EXPECT_EQ(distance == doc.cameraDistance, c.refits);
             EXPECT_EQ(distance == -123.0, !c.refits);
         }
@@ -381,35 +381,35 @@ TEST(UndoHistory, UndoAndRedoPutBackExactlyTheEdit) {
 
 // What a file cannot say is not saved; what it can is read back the same.
 TEST(UndoHistory, SaveWritesOnlyWhatOpenReadsBackTheSame) {
-    const std::pair<void (*)(CRotundelDoc&), bool> cases[] = {{[](CRotundelDoc&) {}, true},
+    const std::pair<void (*)(Document&), bool> cases[] = {{[](Document&) {}, true},
                                                               {twinLeaf, true},
                                                               {twinNames, false},
                                                               {selfNamedParent, false}};
     for (auto [setUp, saved] : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         setUp(doc);
         const std::string path = ::testing::TempDir() + "/roundtrip.one";
         std::remove(path.c_str());
-        DocResult r = doc.SaveDocument(path);
+        DocResult r = doc.saveDocument(path);
         EXPECT_EQ(r.ok, saved) << r.reason;
         if (!saved) continue;
-        CRotundelDoc back;
-        ASSERT_TRUE(back.OpenDocument(path).ok);
-        EXPECT_EQ(back.TakeSnapshot().links, doc.TakeSnapshot().links);
+        Document back;
+        ASSERT_TRUE(back.openDocument(path).ok);
+        EXPECT_EQ(back.takeSnapshot().links, doc.takeSnapshot().links);
     }
 }
 
 TEST(UndoHistory, ASnapshotThatCannotBePutBackChangesNothing) {
-    CRotundelDoc doc;
+    Document doc;
     FakeRenderLink link;
-    doc.ConnectViews(&link, nullptr);
-    doc.NewDocument();
-    DocSnapshot bad = doc.TakeSnapshot();
+    doc.connectViews(&link, nullptr);
+    doc.newDocument();
+    DocSnapshot bad = doc.takeSnapshot();
     bad.links.at(3) = 1;  // B its own parent
-    const DocSnapshot now = doc.TakeSnapshot();
-    EXPECT_FALSE(doc.RestoreSnapshot(bad));
-    EXPECT_TRUE(doc.TakeSnapshot().sameContents(now));
-    EXPECT_EQ(link.shownMessages(), std::vector<std::string>{CRotundelDoc::kRestoreFailed});
-    doc.DisconnectViews();
+    const DocSnapshot now = doc.takeSnapshot();
+    EXPECT_FALSE(doc.restoreSnapshot(bad));
+    EXPECT_TRUE(doc.takeSnapshot().sameContents(now));
+    EXPECT_EQ(link.shownMessages(), std::vector<std::string>{Document::kRestoreFailed});
+    doc.disconnectViews();
 }

@@ -26,28 +26,28 @@
 #include <chrono>
 #include <thread>
 
-#include "caboutdlg.h"
-#include "cmainframe.h"
-#include "crotundelapp.h"
-#include "crotundeldoc.h"
-#include "dialogimagemovie.h"
+#include "aboutdialog.h"
+#include "mainwindow.h"
+#include "application.h"
+#include "document.h"
+#include "imagemoviedialog.h"
 #include "editjournal.h"
 #include "framewait.h"
 #include "helpwindow.h"
 #include "pagekit.h"
 #include "pictureprinter.h"
-#include "propertypageappearance.h"
-#include "propertypagerelationshipgeo.h"
-#include "propertypageviewproperties.h"
+#include "lightpage.h"
+#include "spacepage.h"
+#include "viewpage.h"
 #include "recentfilelist.h"
 #include "relations.h"
 #include "sphere.h"
-#include "spherepropertiessheet.h"
+#include "propertysheet.h"
 #include "unitquaternion.h"
-#include "viewopenglmt.h"
-#include "viewsphereproperties.h"
-#include "viewspheretree.h"
-#include "viewspheretreeconstruction.h"
+#include "view3d.h"
+#include "propertiespanel.h"
+#include "spheretree.h"
+#include "constructionpanel.h"
 
 namespace {
 // Answers the next message box that opens with the given button, and keeps
@@ -78,7 +78,7 @@ void answerNextBox(BoxAnswer* answer) {
 
 // Every sphere in the table hangs in the tree under the root, and the tree
 // holds exactly sphereCount spheres: what a half-made change would break.
-bool consistent(const CRotundelDoc& doc) {
+bool consistent(const Document& doc) {
     int inTable = 0;
     for (Sphere* s : doc.sphereTable) {
         if (!s) continue;
@@ -159,15 +159,15 @@ class WindowTest : public QObject {
     void closingWithChanges();
 
   private:
-    std::unique_ptr<CRotundelApp> app_;
+    std::unique_ptr<Application> app_;
     QTemporaryDir dir_;
 };
 
 void WindowTest::initTestCase() {
-    app_ = std::make_unique<CRotundelApp>();
+    app_ = std::make_unique<Application>();
     // A layout left by an earlier run would change the window's start.
     app_->settings().remove("Window");
-    QVERIFY(app_->InitInstance());
+    QVERIFY(app_->initInstance());
     QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled[*] - Rotundel"));
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame(), kPatience));
     QVERIFY(waitForFrames(app_->view, 3));
@@ -178,7 +178,7 @@ void WindowTest::cleanupTestCase() {
 }
 
 void WindowTest::startsWithTwoSpheres() {
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     QCOMPARE(doc.sphereCount, 2);
     QVERIFY(doc.root);
     QCOMPARE(QString::fromStdString(doc.root->name), QString("A"));
@@ -186,7 +186,7 @@ void WindowTest::startsWithTwoSpheres() {
     QCOMPARE(QString::fromStdString(doc.root->firstChild()->name), QString("B"));
     QCOMPARE(doc.stationarySphere, doc.root);
     QCOMPARE(app_->documentTitle(), QString("Untitled"));
-    QVERIFY(!doc.IsModified());
+    QVERIFY(!doc.isModified());
     QVERIFY(app_->view->renderThreadRunning());
 }
 
@@ -195,7 +195,7 @@ void WindowTest::titleShowsStatistics() {
     static const QRegularExpression stats(
         "^Untitled\\[\\*\\] - Rotundel  Rendering:  (\\d+), \\d+\\.\\d{4}      Input:  "
         "\\d+\\.\\d{4}$");
-    CMainFrame* frame = app_->mainFrame();
+    MainWindow* frame = app_->mainFrame();
     frame->setWindowTitle("waiting");
     QVERIFY(
         QTest::qWaitFor([&] { return stats.match(frame->windowTitle()).hasMatch(); }, kPatience));
@@ -206,9 +206,9 @@ void WindowTest::titleShowsStatistics() {
             return stats.match(frame->windowTitle()).captured(1).toInt() > 0;
         },
         kPatience));
-    app_->document().SetModifiedFlag(true);
+    app_->document().setModifiedFlag(true);
     QVERIFY(QTest::qWaitFor([&] { return frame->isWindowModified(); }, kPatience));
-    app_->document().SetModifiedFlag(false);
+    app_->document().setModifiedFlag(false);
 }
 
 void WindowTest::paneSizes_data() {
@@ -220,7 +220,7 @@ void WindowTest::paneSizes_data() {
 
 void WindowTest::paneSizes() {
     QFETCH(QSize, window);
-    CMainFrame* frame = app_->mainFrame();
+    MainWindow* frame = app_->mainFrame();
     frame->showNormal();
     frame->resize(window);
     QVERIFY(QTest::qWaitFor([&] { return frame->size() == window; }, kPatience));
@@ -250,7 +250,7 @@ void WindowTest::paneSizes() {
 void WindowTest::layoutRemembered() {
     // The user drags the bar between the view and the control column; the
     // size and the bar's place come back from the settings.
-    CMainFrame* frame = app_->mainFrame();
+    MainWindow* frame = app_->mainFrame();
     frame->showNormal();
     frame->resize(1100, 800);
     QVERIFY(QTest::qWaitFor([&] { return frame->size() == QSize(1100, 800); }, kPatience));
@@ -279,13 +279,13 @@ void WindowTest::layoutRemembered() {
 }
 
 void WindowTest::editsWhileDrawing() {
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     std::atomic<int> broken{0}, probed{0};
     // The probe changes only while the render thread stands still.
-    doc.RenderPause();
+    doc.renderPause();
     // While a frame reads the automaton nothing may change it: the probe
     // looks twice, a moment apart, and the two looks must agree.
-    app_->view->frameProbe = [&](CRotundelDoc& d) {
+    app_->view->frameProbe = [&](Document& d) {
         ++probed;
         auto table = d.sphereTable;
         int count = d.sphereCount;
@@ -293,63 +293,63 @@ void WindowTest::editsWhileDrawing() {
         std::this_thread::sleep_for(std::chrono::microseconds(500));
         if (table != d.sphereTable || count != d.sphereCount || !consistent(d)) ++broken;
     };
-    doc.RenderResume();
+    doc.renderResume();
     for (int cycle = 0; cycle < 200; ++cycle) {
         doc.selectedSphere = doc.root->firstChild();
-        Sphere* made = doc.CreateSphere();
+        Sphere* made = doc.createSphere();
         QVERIFY(made);
-        Sphere* other = doc.CreateSphere();  // a grandchild, then its removal
+        Sphere* other = doc.createSphere();  // a grandchild, then its removal
         QVERIFY(other);
         doc.selectedSphere = other;
-        doc.DestroySphere();
+        doc.destroySphere();
         if (cycle % 2 == 0) {
             doc.selectedSphere = made;
-            doc.DestroySphere();
+            doc.destroySphere();
         }
         if (cycle % 25 == 0) QApplication::processEvents();
     }
     QVERIFY(waitForFrames(app_->view, 3));
-    doc.RenderPause();
+    doc.renderPause();
     app_->view->frameProbe = nullptr;
-    doc.RenderResume();
+    doc.renderResume();
     QVERIFY(probed > 0);
     QCOMPARE(broken.load(), 0);
     QVERIFY(consistent(doc));
     QCOMPARE(doc.sphereCount, 2 + 100);
-    QVERIFY(doc.IsModified());
+    QVERIFY(doc.isModified());
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
-    QVERIFY(app_->OnFileNew());
+    QVERIFY(app_->onFileNew());
     QCOMPARE(doc.sphereCount, 2);
 }
 
 void WindowTest::saveAndOpenRoundTrip() {
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     QString path = dir_.filePath("three.one");
     doc.selectedSphere = doc.root;
-    QVERIFY(doc.CreateSphere());
+    QVERIFY(doc.createSphere());
     QString suggestion;
     app_->askSavePath = [&](const QString& suggested) {
         suggestion = suggested;
         return path;
     };
-    QVERIFY(app_->OnFileSave());  // untitled: asks for a name
+    QVERIFY(app_->onFileSave());  // untitled: asks for a name
     QCOMPARE(suggestion, QString("Untitled.one"));
     QVERIFY(QFileInfo::exists(path));
-    QVERIFY(!doc.IsModified());
+    QVERIFY(!doc.isModified());
     QCOMPARE(app_->documentTitle(), QString("three.one"));
     QCOMPARE(app_->recentFiles().files().value(0), QFileInfo(path).canonicalFilePath());
 
-    QVERIFY(app_->OnFileNew());  // nothing unsaved: no question
+    QVERIFY(app_->onFileNew());  // nothing unsaved: no question
     QCOMPARE(doc.sphereCount, 2);
     app_->askOpenPath = [&] { return path; };
-    QVERIFY(app_->OnFileOpen());
+    QVERIFY(app_->onFileOpen());
     QCOMPARE(doc.sphereCount, 3);
     QCOMPARE(app_->documentTitle(), QString("three.one"));
     QVERIFY(waitForFrames(app_->view, 2));
     // The tree is rebuilt in pre-order; each sphere read has an image of its
     // own, and a child of one starts again at the first level's colour.
-    ViewSphereTree* tree = app_->mainFrame()->sphereTree();
+    SphereTree* tree = app_->mainFrame()->sphereTree();
     QCOMPARE(tree->topLevelItem(0)->text(0), QString("A"));
     QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
     QSet<int> images;
@@ -358,10 +358,10 @@ void WindowTest::saveAndOpenRoundTrip() {
     QVERIFY(*std::min_element(images.begin(), images.end()) >= 9);
     app_->mainFrame()->construction()->createButton()->click();
     QCOMPARE(doc.selectedSphere->treeImage, 0);
-    QVERIFY(doc.IsModified());
+    QVERIFY(doc.isModified());
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
-    QVERIFY(app_->OpenDocumentFile(path));
+    QVERIFY(app_->openDocumentFile(path));
     QVERIFY(discard.shown);
 
     // A damaged file leaves the open automaton as it was.
@@ -372,7 +372,7 @@ void WindowTest::saveAndOpenRoundTrip() {
     f.close();
     BoxAnswer ok(QMessageBox::Ok);
     answerNextBox(&ok);
-    QVERIFY(!app_->OpenDocumentFile(bad));
+    QVERIFY(!app_->openDocumentFile(bad));
     QVERIFY(ok.shown);
     QCOMPARE(doc.sphereCount, 3);
     QCOMPARE(app_->documentTitle(), QString("three.one"));
@@ -392,8 +392,8 @@ void WindowTest::saveImage() {
     QFETCH(QString, name);
     QFETCH(QByteArray, format);
     QFETCH(int, width);
-    CRotundelDoc& doc = app_->document();
-    QVERIFY(doc.SetImageSizeAndFrames(width, doc.movieFrameCount));
+    Document& doc = app_->document();
+    QVERIFY(doc.setImageSizeAndFrames(width, doc.movieFrameCount));
     QString path = dir_.filePath(name);
     QString error = app_->view->saveImage(path);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -401,7 +401,7 @@ void WindowTest::saveImage() {
     QCOMPARE(reader.format(), format);
     QImage image = reader.read();
     QSize want =
-        ViewOpenGLmt::imageSizeFor(width, app_->view->clientWidth(), app_->view->clientHeight());
+        View3D::imageSizeFor(width, app_->view->clientWidth(), app_->view->clientHeight());
     QCOMPARE(image.size(), want);
     QCOMPARE(image.width(), width);
     // Saved pictures have a white background.
@@ -435,17 +435,17 @@ void WindowTest::unsavedChangesPrompt() {
     QFETCH(bool, prompted);
     QFETCH(bool, proceeds);
     QFETCH(bool, saved);
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     QString target = dir_.filePath("prompt-open.one");
     QString savedPath = dir_.filePath(QString("prompt-%1.one").arg(QTest::currentDataTag()));
     QFile::remove(savedPath);
     if (!QFileInfo::exists(target)) {
         app_->askSavePath = [&](const QString&) { return target; };
-        QVERIFY(app_->OnFileSaveAs());
+        QVERIFY(app_->onFileSaveAs());
     }
-    QVERIFY(app_->OnFileNew());
+    QVERIFY(app_->onFileNew());
     doc.selectedSphere = doc.root;
-    if (modified) QVERIFY(doc.CreateSphere());
+    if (modified) QVERIFY(doc.createSphere());
     int spheres = doc.sphereCount;
     app_->askSavePath = [&](const QString& suggested) {
         return suggested == "Untitled.one" ? savedPath : QString();
@@ -453,30 +453,30 @@ void WindowTest::unsavedChangesPrompt() {
     app_->askOpenPath = [&] { return target; };
     BoxAnswer box(answer);
     if (prompted) answerNextBox(&box);
-    bool went = action == "new" ? app_->OnFileNew() : app_->OnFileOpen();
+    bool went = action == "new" ? app_->onFileNew() : app_->onFileOpen();
     QCOMPARE(box.shown, prompted);
     if (prompted) QCOMPARE(box.text, QString("Save changes to Untitled?"));
     QCOMPARE(went, proceeds);
     QCOMPARE(QFileInfo::exists(savedPath), saved);
     if (!proceeds) {
         QCOMPARE(doc.sphereCount, spheres);  // nothing lost
-        QVERIFY(doc.IsModified());
+        QVERIFY(doc.isModified());
         BoxAnswer discard(QMessageBox::Discard);
         answerNextBox(&discard);
-        QVERIFY(app_->OnFileNew());
+        QVERIFY(app_->onFileNew());
     }
-    QVERIFY(!doc.IsModified());
+    QVERIFY(!doc.isModified());
 }
 
 void WindowTest::parkedThreadWaitsForRelease() {
     // A message box inside an edit can keep the render thread parked for
     // longer than any time-out: it must not draw until released.
-    CRotundelDoc& doc = app_->document();
-    doc.RenderPause();
+    Document& doc = app_->document();
+    doc.renderPause();
     std::int64_t frames = app_->view->framesDrawn();
     QTest::qWait(2300);
     QCOMPARE(app_->view->framesDrawn(), frames);
-    doc.RenderResume();
+    doc.renderResume();
     QVERIFY(waitForFrames(app_->view, 2));
 }
 
@@ -491,7 +491,7 @@ void WindowTest::zoomKeys_data() {
 void WindowTest::zoomKeys() {
     QFETCH(int, key);
     QFETCH(bool, farther);
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     double before = -doc.cameraDistance;
     QTest::keyPress(app_->view, Qt::Key(key));
     QVERIFY(waitForFrames(app_->view, 3));
@@ -525,11 +525,11 @@ void WindowTest::mouseRouting() {
     QFETCH(int, keepInView);
     QFETCH(bool, turns);
     QFETCH(bool, zooms);
-    CRotundelDoc& doc = app_->document();
-    doc.RenderPause();
+    Document& doc = app_->document();
+    doc.renderPause();
     doc.keepInView = keepInView;
-    doc.RenderResume();
-    ViewOpenGLmt* view = app_->view;
+    doc.renderResume();
+    View3D* view = app_->view;
     QPoint from(view->width() / 2, view->height() / 2);
     QPoint to = from + QPoint(view->width() / 8, -view->height() / 8);
     unitquaternion q0 = doc.cameraController.orientation();
@@ -543,11 +543,11 @@ void WindowTest::mouseRouting() {
     QCOMPARE(turned, turns);
     QCOMPARE(doc.cameraDistance != d0, zooms);
     if (zooms) QVERIFY(-doc.cameraDistance < -d0);  // dragged upwards: nearer
-    doc.RenderPause();
+    doc.renderPause();
     doc.keepInView = 0;
     doc.cameraController.setOrientation(unitquaternion());
-    doc.FitCameraDistance();
-    doc.RenderResume();
+    doc.fitCameraDistance();
+    doc.renderResume();
 }
 
 // What the user answers when "Set texture" asks for a picture.
@@ -563,8 +563,8 @@ void WindowTest::textureChoice_data() {
 void WindowTest::textureChoice() {
     QFETCH(QString, answer);
     QFETCH(QString, wantFile);
-    CRotundelDoc& doc = app_->document();
-    QVERIFY(app_->OnFileNew());
+    Document& doc = app_->document();
+    QVERIFY(app_->onFileNew());
     Sphere* b = doc.root->firstChild();
     std::string fileBefore = b->textureFile;
     int slotBefore = b->textureSlot;
@@ -575,7 +575,7 @@ void WindowTest::textureChoice() {
         onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         return answer;
     };
-    QSignalSpy done(app_->view, &ViewOpenGLmt::textureChoiceDone);
+    QSignalSpy done(app_->view, &View3D::textureChoiceDone);
     // The " Light" page's button, with B selected.
     QCOMPARE(doc.selectedSphere, b);
     app_->mainFrame()->sphereProperties()->sheet()->lightPage()->textureButton()->click();
@@ -587,13 +587,13 @@ void WindowTest::textureChoice() {
     if (wantFile.isEmpty()) {
         QCOMPARE(b->textureFile, fileBefore);
         QCOMPARE(b->textureSlot, slotBefore);
-        QVERIFY(!doc.IsModified());
+        QVERIFY(!doc.isModified());
     } else {
         QCOMPARE(QString::fromStdString(b->textureFile), wantFile);
         QVERIFY(b->textureSlot > 0);
         QVERIFY(b->textureSlot != app_->view->textures().reservedName());
-        QVERIFY(doc.IsModified());
-        doc.SetModifiedFlag(false);
+        QVERIFY(doc.isModified());
+        doc.setModifiedFlag(false);
     }
     QVERIFY(waitForFrames(app_->view, 2));
 }
@@ -617,12 +617,12 @@ void WindowTest::imageSizeCommand() {
     QFETCH(bool, ok);
     QFETCH(QSize, wantImage);
     QFETCH(int, wantFrames);
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     QSize before(doc.imageWidth, doc.imageHeight);
     int framesBefore = doc.movieFrameCount;
     bool seen = false;
     QTimer::singleShot(100, [&] {
-        auto* d = qobject_cast<DialogImageMovie*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<ImageMovieDialog*>(QApplication::activeModalWidget());
         if (!d) return;
         seen = true;
         d->widthEdit()->setText(width);
@@ -638,7 +638,7 @@ void WindowTest::imageSizeCommand() {
 void WindowTest::aboutBox() {
     QString title, text;
     QTimer::singleShot(100, [&] {
-        auto* d = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
         if (!d) return;
         title = d->windowTitle();
         for (QLabel* l : d->findChildren<QLabel*>()) text += l->text() + "\n";
@@ -651,7 +651,7 @@ void WindowTest::aboutBox() {
 
 void WindowTest::paneKeys() {
     // F6 walks the four panes in order and wraps; Shift+F6 walks back.
-    CMainFrame* frame = app_->mainFrame();
+    MainWindow* frame = app_->mainFrame();
     frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame, kPatience));
     QList<QWidget*> panes{frame->viewContainer(), frame->constructionPane(), frame->treePane(),
@@ -699,9 +699,9 @@ void WindowTest::paneKeys() {
     app_->view->requestActivate();
     QVERIFY(
         QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == app_->view; }, kPatience));
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     doc.selectedSphere = doc.root;
-    QVERIFY(doc.CreateSphere());
+    QVERIFY(doc.createSphere());
     BoxAnswer cancel(QMessageBox::Cancel);
     answerNextBox(&cancel);
     QTest::keyClick(app_->view, Qt::Key_N, Qt::ControlModifier);
@@ -709,7 +709,7 @@ void WindowTest::paneKeys() {
     QCOMPARE(cancel.text, QString("Save changes to Untitled?"));
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
-    QVERIFY(app_->OnFileNew());
+    QVERIFY(app_->onFileNew());
 }
 
 void WindowTest::printsThePicture() {
@@ -728,11 +728,11 @@ void WindowTest::printsThePicture() {
 
 void WindowTest::unreadableFileEndsTheStart() {
     // Said with the file's name; the window then starts with a new document.
-    CRotundelApp second;
+    Application second;
     BoxAnswer ok(QMessageBox::Ok);
     answerNextBox(&ok);
     QString missing = dir_.filePath("no-such-file.one");
-    QVERIFY(second.InitInstance(missing));
+    QVERIFY(second.initInstance(missing));
     QVERIFY(ok.shown);
     QCOMPARE(ok.text, QString("Failed to open document."));
     QVERIFY2(ok.detail.contains(QDir::toNativeSeparators(missing)), qPrintable(ok.detail));
@@ -743,9 +743,9 @@ void WindowTest::unreadableFileEndsTheStart() {
 void WindowTest::imageBeforeAnyFrame() {
     // A view that was never shown has no render thread to ask: the picture
     // is rendered without a window instead of waiting for ever.
-    CRotundelDoc doc;
-    QVERIFY(doc.NewDocument());
-    ViewOpenGLmt view;
+    Document doc;
+    QVERIFY(doc.newDocument());
+    View3D view;
     view.setDocument(&doc);
     QString path = dir_.filePath("early.png");
     QString error = view.saveImage(path);
@@ -779,13 +779,13 @@ void WindowTest::drawsOnlyWhileThePictureMayChange_data() {
 void WindowTest::drawsOnlyWhileThePictureMayChange() {
     QFETCH(QString, what);
     QFETCH(bool, drawing);
-    CRotundelDoc& doc = app_->document();
-    ViewOpenGLmt* view = app_->view;
+    Document& doc = app_->document();
+    View3D* view = app_->view;
     auto set = [&](bool on) {
-        doc.RenderPause();
+        doc.renderPause();
         if (what == "dynamic") doc.root->firstChild()->dynamic = on;
         if (what == "orbit") doc.viewFromStationary = on ? 0 : 1;
-        doc.RenderResume();
+        doc.renderResume();
         if (what == "animation") on ? view->rolling().play() : view->rolling().stop();
     };
     // Waits until half a second passes without a frame; a frame asked for
@@ -833,7 +833,7 @@ void WindowTest::smoothEdges_data() {
 void WindowTest::smoothEdges() {
     QFETCH(int, choice);
     QFETCH(QString, smooth);
-    ViewOpenGLmt* view = app_->view;
+    View3D* view = app_->view;
     app_->mainFrame()->smoothEdgesActions[static_cast<std::size_t>(choice)]->trigger();
     QCOMPARE(app_->settings().value("View/SmoothEdges").toInt(), choice);
     QTest::qWait(400);
@@ -865,36 +865,36 @@ void WindowTest::cameraStartsAfresh_data() {
 
 void WindowTest::cameraStartsAfresh() {
     QFETCH(QString, action);
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     QString path = dir_.filePath("turned.one");
     doc.cameraController.setOrientation(unitquaternion(1.0, {0, 1, 0}));
     doc.cameraDistance = -3.5;
     if (action == "open") {
         app_->askSavePath = [&](const QString&) { return path; };
-        QVERIFY(app_->OnFileSaveAs());
+        QVERIFY(app_->onFileSaveAs());
         app_->askOpenPath = [&] { return path; };
-        QVERIFY(app_->OnFileOpen());
+        QVERIFY(app_->onFileOpen());
     } else if (action == "new") {
-        QVERIFY(app_->OnFileNew());
+        QVERIFY(app_->onFileNew());
     } else {
         app_->mainFrame()->resetViewAction->trigger();
     }
     unitquaternion q = doc.cameraController.orientation(),
-                   want = CBallController::defaultOrientation();
+                   want = Arcball::defaultOrientation();
     QCOMPARE(q.w, want.w);
     QCOMPARE(q.v.x, want.v.x);
     double distance = doc.cameraDistance;
-    doc.RenderPause();
-    doc.FitCameraDistance();
-    doc.RenderResume();
+    doc.renderPause();
+    doc.fitCameraDistance();
+    doc.renderResume();
     QCOMPARE(distance, doc.cameraDistance.load());
 }
 
 // The mouse wheel zooms within the drag's bounds, F1 opens the help and
 // Ctrl+Q closes through the unsaved-changes question.
 void WindowTest::viewerKeys() {
-    CRotundelDoc& doc = app_->document();
-    ViewOpenGLmt* view = app_->view;
+    Document& doc = app_->document();
+    View3D* view = app_->view;
     QPoint c(view->width() / 2, view->height() / 2);
     auto wheel = [&](int delta) {
         QWheelEvent e(c, view->mapToGlobal(c), {}, QPoint(0, delta), Qt::NoButton, {},
@@ -911,7 +911,7 @@ void WindowTest::viewerKeys() {
     QCOMPARE(wheel(-120), -1000.0);
     app_->mainFrame()->resetViewAction->trigger();
 
-    CMainFrame* frame = app_->mainFrame();
+    MainWindow* frame = app_->mainFrame();
     frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame, kPatience));
     QTest::keyClick(frame, Qt::Key_F1);
@@ -919,20 +919,20 @@ void WindowTest::viewerKeys() {
     frame->helpWindow()->close();
     frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame, kPatience));
-    doc.SetModifiedFlag(true);
+    doc.setModifiedFlag(true);
     BoxAnswer cancel(QMessageBox::Cancel);
     answerNextBox(&cancel);
     QTest::keyClick(frame, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(QTest::qWaitFor([&] { return cancel.shown; }, kPatience));
     QVERIFY(frame->isVisible());
-    doc.SetModifiedFlag(false);
+    doc.setModifiedFlag(false);
 }
 
 // The right drag (UI thread) and the held zoom key (render thread) change
 // the one distance together; neither change is lost.
 void WindowTest::dragAndKeyZoomTogether() {
-    CRotundelDoc& doc = app_->document();
-    ViewOpenGLmt* view = app_->view;
+    Document& doc = app_->document();
+    View3D* view = app_->view;
     app_->mainFrame()->resetViewAction->trigger();
     double start = -doc.cameraDistance;
     QPoint from(view->width() / 2, view->height() / 4);
@@ -956,26 +956,26 @@ void WindowTest::dragAndKeyZoomTogether() {
 // compute, compile and draw; a pause is answered within a fraction of the
 // 2000 ms time-out all the same.
 void WindowTest::pauseAnswersDuringSlowFrames() {
-    CRotundelDoc& doc = app_->document();
-    ViewOpenGLmt* view = app_->view;
+    Document& doc = app_->document();
+    View3D* view = app_->view;
     auto recompute = [&](auto&& change) {
-        doc.RenderPause();
+        doc.renderPause();
         change();
         doc.pathsUpToDate = 0;
-        doc.RenderResume();
+        doc.renderResume();
     };
     recompute([&] {
         for (int i = 0; i < kSlowPoints; ++i) doc.root->firstChild()->addPoint(30.0 * i, 45, 1);
         doc.pathAccuracy = 100;
-        doc.SetPathAccuracy();
+        doc.setPathAccuracy();
     });
     QElapsedTimer clock;
     qint64 worst = 0;
     auto timedPause = [&] {
         clock.start();
-        doc.RenderPause();
+        doc.renderPause();
         worst = std::max(worst, clock.elapsed());
-        doc.RenderResume();
+        doc.renderResume();
     };
     // While the paths are computed, then while their lists compile and draw.
     for (int i = 0; i < 3; ++i) {
@@ -996,9 +996,9 @@ void WindowTest::pauseAnswersDuringSlowFrames() {
     // While the finished lists are drawn, frame after frame (the orbiting
     // camera keeps the frames coming).
     auto orbit = [&](int on) {
-        doc.RenderPause();
+        doc.renderPause();
         doc.viewFromStationary = on ? 0 : 1;
-        doc.RenderResume();
+        doc.renderResume();
     };
     orbit(1);
     QVERIFY(waitForFrames(view, 1, 60000));
@@ -1012,25 +1012,25 @@ void WindowTest::pauseAnswersDuringSlowFrames() {
     recompute([&] {
         doc.root->firstChild()->points.resize(1);
         doc.pathAccuracy = 50;
-        doc.SetPathAccuracy();
+        doc.setPathAccuracy();
     });
     QVERIFY(waitForFrames(view, 2, 30000));
 }
 
 // Closing the window and File > Exit both ask first; Cancel keeps everything.
 void WindowTest::exampleOpensAsUntitledCopy() {
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     const QString example = QString(ROTUNDEL_EXAMPLES_DIR) + "/flower.one";
     QFile original(example);
     QVERIFY(original.open(QIODevice::ReadOnly));
     const QByteArray bytes = original.readAll();
     BoxAnswer discard(QMessageBox::Discard);
-    if (doc.IsModified()) answerNextBox(&discard);
-    QVERIFY(app_->OpenDocumentCopy(example));
+    if (doc.isModified()) answerNextBox(&discard);
+    QVERIFY(app_->openDocumentCopy(example));
     QCOMPARE(doc.sphereCount, 7);
     QVERIFY(app_->mainFrame()->windowTitle().startsWith("Untitled[*] - Rotundel"));
     QVERIFY(app_->documentPath().isEmpty());
-    QVERIFY(!doc.IsModified());
+    QVERIFY(!doc.isModified());
     QVERIFY(!app_->mainFrame()->undoAction->isEnabled());
     // Saving asks for a name: the example itself is never written.
     QString asked;
@@ -1039,7 +1039,7 @@ void WindowTest::exampleOpensAsUntitledCopy() {
         asked = suggested;
         return QString();
     };
-    QVERIFY(!app_->OnFileSave());
+    QVERIFY(!app_->onFileSave());
     app_->askSavePath = keep;
     QCOMPARE(asked, QString("Untitled.one"));
     QVERIFY(original.seek(0));
@@ -1048,29 +1048,29 @@ void WindowTest::exampleOpensAsUntitledCopy() {
 }
 
 void WindowTest::undoRedoThroughTheEditMenu() {
-    CRotundelDoc& doc = app_->document();
-    CMainFrame* frame = app_->mainFrame();
+    Document& doc = app_->document();
+    MainWindow* frame = app_->mainFrame();
     BoxAnswer discard(QMessageBox::Discard);
-    if (doc.IsModified()) answerNextBox(&discard);
-    QVERIFY(app_->OnFileNew());
+    if (doc.isModified()) answerNextBox(&discard);
+    QVERIFY(app_->onFileNew());
     QVERIFY(!frame->undoAction->isEnabled());
     QCOMPARE(frame->undoAction->text(), QString("Undo"));
     {
         EditScope edit(doc.journal, "Create Sphere");
-        doc.CreateSphere();
+        doc.createSphere();
     }
     QCOMPARE(frame->undoAction->text(), QString("Undo Create Sphere"));
-    QVERIFY(doc.IsModified());
+    QVERIFY(doc.isModified());
     // By the keys, from wherever the keyboard is.
     frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame, kPatience));
     QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(doc.sphereCount, 2);
-    QVERIFY(!doc.IsModified());
+    QVERIFY(!doc.isModified());
     QCOMPARE(frame->redoAction->text(), QString("Redo Create Sphere"));
     QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(doc.sphereCount, 3);
-    QVERIFY(doc.IsModified());
+    QVERIFY(doc.isModified());
     QTest::keyClick(frame, Qt::Key_Backspace, Qt::AltModifier);
     QCOMPARE(doc.sphereCount, 2);
     QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
@@ -1087,11 +1087,11 @@ void WindowTest::closingKeptByCancel_data() {
 
 void WindowTest::closingKeptByCancel() {
     QFETCH(bool, viaExit);
-    CRotundelDoc& doc = app_->document();
-    if (doc.IsModified()) doc.SetModifiedFlag(false);
-    QVERIFY(app_->OnFileNew());
+    Document& doc = app_->document();
+    if (doc.isModified()) doc.setModifiedFlag(false);
+    QVERIFY(app_->onFileNew());
     doc.selectedSphere = doc.root;
-    QVERIFY(doc.CreateSphere());
+    QVERIFY(doc.createSphere());
     BoxAnswer cancel(QMessageBox::Cancel);
     answerNextBox(&cancel);
     if (viaExit)
@@ -1107,8 +1107,8 @@ void WindowTest::closingKeptByCancel() {
 }
 
 void WindowTest::closingWithChanges() {
-    CRotundelDoc& doc = app_->document();
-    QVERIFY(doc.IsModified());
+    Document& doc = app_->document();
+    QVERIFY(doc.isModified());
 
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
@@ -1118,7 +1118,7 @@ void WindowTest::closingWithChanges() {
 }
 
 void WindowTest::curvesOnlyHidesTheSpheres() {
-    QVERIFY(app_->OnFileNew());
+    QVERIFY(app_->onFileNew());
     auto inked = [this] {
         QString error;
         QImage image = app_->view->renderImage(QSize(96, 72), &error);
@@ -1140,10 +1140,10 @@ void WindowTest::curvesOnlyHidesTheSpheres() {
 void WindowTest::stereoChangesThePicture() {
     // Through the View page, as a user sets it: mono, then the six schemes;
     // every picture differs from the others.
-    CRotundelDoc& doc = app_->document();
-    doc.SetModifiedFlag(false);
-    QVERIFY(app_->OnFileNew());
-    PropertyPageViewProperties* page = app_->mainFrame()->sphereProperties()->sheet()->viewPage();
+    Document& doc = app_->document();
+    doc.setModifiedFlag(false);
+    QVERIFY(app_->onFileNew());
+    ViewPage* page = app_->mainFrame()->sphereProperties()->sheet()->viewPage();
     auto picture = [this] {
         QString error;
         QImage image = app_->view->renderImage(QSize(96, 72), &error);
@@ -1170,23 +1170,23 @@ void WindowTest::stereoChangesThePicture() {
     QCOMPARE(doc.sphereCount, 1);
     QVERIFY(waitForFrames(app_->view, 3));
     QCOMPARE(picture().size(), QSize(96, 72));
-    doc.SetModifiedFlag(false);
+    doc.setModifiedFlag(false);
 }
 
 void WindowTest::pageDragWhileDrawing() {
     // A thumb drag on the Space page while the render thread draws: every
     // position is applied inside a pause, and frames keep coming.
-    CRotundelDoc& doc = app_->document();
-    doc.SetModifiedFlag(false);
-    QVERIFY(app_->OnFileNew());
+    Document& doc = app_->document();
+    doc.setModifiedFlag(false);
+    QVERIFY(app_->onFileNew());
     std::atomic<int> changedUnderFoot{0};
-    doc.RenderPause();
-    app_->view->frameProbe = [&](CRotundelDoc& d) {
+    doc.renderPause();
+    app_->view->frameProbe = [&](Document& d) {
         double before = d.selectedSphere ? d.selectedSphere->axisAngleX : 0;
         std::this_thread::sleep_for(std::chrono::microseconds(300));
         if (d.selectedSphere && d.selectedSphere->axisAngleX != before) ++changedUnderFoot;
     };
-    doc.RenderResume();
+    doc.renderResume();
     QSlider* slider =
         app_->mainFrame()->sphereProperties()->sheet()->spacePage()->axisX()->slider();
     std::int64_t framesBefore = app_->view->framesDrawn();
@@ -1197,28 +1197,28 @@ void WindowTest::pageDragWhileDrawing() {
     }
     slider->setSliderDown(false);
     QVERIFY(waitForFrames(app_->view, 3));
-    doc.RenderPause();
+    doc.renderPause();
     app_->view->frameProbe = nullptr;
-    doc.RenderResume();
+    doc.renderResume();
     QCOMPARE(changedUnderFoot.load(), 0);
     QVERIFY(app_->view->framesDrawn() > framesBefore);
     QCOMPARE(doc.selectedSphere->axisAngleX, 180.0);
-    QVERIFY(doc.IsModified());
-    doc.SetModifiedFlag(false);
+    QVERIFY(doc.isModified());
+    doc.setModifiedFlag(false);
 }
 
 QTEST_MAIN(WindowTest)
 #include "window_test.moc"
 
 void WindowTest::coarserPathsAreMentioned() {
-    CRotundelDoc& doc = app_->document();
+    Document& doc = app_->document();
     auto* note = app_->mainFrame()->findChild<QLabel*>("pathNote");
     QVERIFY(note);
     auto recompute = [&](std::size_t budget) {
-        doc.RenderPause();
+        doc.renderPause();
         doc.sampleBudget = budget;
         doc.pathsUpToDate = 0;
-        doc.RenderResume();
+        doc.renderResume();
     };
     // B's path wants 37 samples; a budget of 10 makes it coarser.
     recompute(10);

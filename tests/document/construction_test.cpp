@@ -2,7 +2,7 @@
 // re-linking and the limits of the table.
 #include <gtest/gtest.h>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "fakes.h"
 #include "onefile.h"
 #include "relations.h"
@@ -11,17 +11,17 @@
 namespace {
 
 // A chain: every creation goes under the sphere created just before.
-std::vector<Sphere*> createChain(CRotundelDoc& doc, int n) {
+std::vector<Sphere*> createChain(Document& doc, int n) {
     std::vector<Sphere*> made;
-    for (int i = 0; i < n; ++i) made.push_back(doc.CreateSphere());
+    for (int i = 0; i < n; ++i) made.push_back(doc.createSphere());
     return made;
 }
 
 }  // namespace
 
 TEST(Construction, NewDocumentHoldsRootAAndChildB) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     ASSERT_EQ(doc.sphereCount, 2);
     Sphere* a = doc.sphereTable[0];
     Sphere* b = doc.sphereTable[1];
@@ -40,20 +40,20 @@ TEST(Construction, NewDocumentHoldsRootAAndChildB) {
     EXPECT_EQ(b->radiusFactor, Rational(1, 2));
     EXPECT_EQ(b->rollingRate, Rational(1, 1));
     ASSERT_EQ(b->points.size(), 1u);
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.isModified());
 }
 
 TEST(Construction, NamesRunThroughBothAlphabetsAndRoundAgain) {
-    CRotundelDoc doc;
+    Document doc;
     auto made = createChain(doc, 106);
     // Round again, every letter is taken: a number tells them apart; a
     // letter freed by a rename is taken before the numbered ones.
     made[53]->name = "Moon";
     const std::pair<int, const char*> expected[] = {{0, "A"},  {25, "Z"},  {26, "a"},
                                                     {51, "z"}, {52, "A2"}, {105, "B3"}};
-    EXPECT_EQ(doc.CreateSphere()->name, "B2");
+    EXPECT_EQ(doc.createSphere()->name, "B2");
     made[1]->name = "Sun";
-    EXPECT_EQ(doc.CreateSphere()->name, "B");
+    EXPECT_EQ(doc.createSphere()->name, "B");
     for (auto [index, name] : expected)
         EXPECT_EQ(made[static_cast<std::size_t>(index)]->name, name);
 }
@@ -62,18 +62,18 @@ TEST(Construction, ANameLetterThatIsNoLetterRestartsAtA) {
     // A file may carry any byte as the next letter; a line feed would make a
     // name that cannot be saved.
     for (unsigned char letter : {'\n', '\r', '0', '\xff', '['}) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         doc.nextNameLetter = letter;
-        Sphere* s = doc.CreateSphere();
-        EXPECT_TRUE(CRotundelDoc::IsStorableName(s->name));
+        Sphere* s = doc.createSphere();
+        EXPECT_TRUE(Document::isStorableName(s->name));
         // "A" and "B" are taken.
         EXPECT_EQ(s->name, letter == '[' ? "a" : "C") << int(letter);
     }
 }
 
 TEST(Construction, LevelsColourAndWrapAfterEight) {
-    CRotundelDoc doc;
+    Document doc;
     auto made = createChain(doc, 11);
     const int images[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1};
     for (std::size_t i = 0; i < made.size(); ++i) {
@@ -83,7 +83,7 @@ TEST(Construction, LevelsColourAndWrapAfterEight) {
     }
     // A parent with a swatch image of its own (a file's colour) starts over.
     made.back()->treeImage = 40;
-    EXPECT_EQ(doc.CreateSphere()->treeImage, 0);
+    EXPECT_EQ(doc.createSphere()->treeImage, 0);
 }
 
 TEST(Construction, IdenticalSiblingsAreSpreadBySixtyDegrees) {
@@ -99,21 +99,21 @@ TEST(Construction, IdenticalSiblingsAreSpreadBySixtyDegrees) {
         {"second radius 1/3", [](Sphere& s) { s.setRadiusFactor(1, 3); }, 60.0},
     };
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         Sphere* a = doc.root;
-        doc.SelectSphere(a);
-        Sphere* second = doc.CreateSphere();  // "B" is the first child
+        doc.selectSphere(a);
+        Sphere* second = doc.createSphere();  // "B" is the first child
         EXPECT_EQ(second->initialRevolution, 60.0) << c.what;
         c.change(*second);
-        doc.SelectSphere(a);
-        EXPECT_EQ(doc.CreateSphere()->initialRevolution, c.thirdAngle) << c.what;
+        doc.selectSphere(a);
+        EXPECT_EQ(doc.createSphere()->initialRevolution, c.thirdAngle) << c.what;
     }
 }
 
 TEST(Construction, TemplateSettingsGoToEveryNewSphere) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     Sphere* b = doc.selectedSphere;
     b->points.clear();
     b->addPoint(1, 2, 3);
@@ -125,15 +125,15 @@ TEST(Construction, TemplateSettingsGoToEveryNewSphere) {
     b->surface = 2;
     b->showCentersLine = 1;
     b->dynamic = 1;
-    doc.MakeTemplate(b);
+    doc.makeTemplate(b);
     ASSERT_NE(doc.templateSphere, nullptr);
     EXPECT_EQ(doc.templateSphere->name, "Template");
     EXPECT_EQ(doc.slotOf(doc.templateSphere), -1);
-    doc.MakeTemplate(b);  // a second TEMPLATE does not double the points
+    doc.makeTemplate(b);  // a second TEMPLATE does not double the points
     EXPECT_EQ(doc.templateSphere->points.size(), 3u);
 
-    doc.SelectSphere(doc.root);
-    Sphere* c = doc.CreateSphere();
+    doc.selectSphere(doc.root);
+    Sphere* c = doc.createSphere();
     EXPECT_EQ(c->points.size(), 3u);
     EXPECT_EQ(c->points[2].quantumDistance, 9);
     EXPECT_EQ(c->radiusFactor, Rational(2, 5));
@@ -145,24 +145,24 @@ TEST(Construction, TemplateSettingsGoToEveryNewSphere) {
     EXPECT_EQ(c->name, "C");
     // "B" has radius 2/5 too: an identical sibling, so 15 + 60.
     EXPECT_EQ(c->initialRevolution, 75.0);
-    doc.MakeTemplate(nullptr);  // nothing selected: nothing happens
+    doc.makeTemplate(nullptr);  // nothing selected: nothing happens
     EXPECT_EQ(doc.templateSphere->points.size(), 3u);
 }
 
 TEST(Construction, DestroyingTheTimeMasterHandsOverToTheNextChild) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     Sphere* b = doc.selectedSphere;
-    doc.CreateSphere();  // "C" under "B"
-    doc.SelectSphere(doc.root);
-    Sphere* d = doc.CreateSphere();
+    doc.createSphere();  // "C" under "B"
+    doc.selectSphere(doc.root);
+    Sphere* d = doc.createSphere();
     d->setRollingRate(7, 3);
-    doc.SelectSphere(doc.root);
-    Sphere* e = doc.CreateSphere();
+    doc.selectSphere(doc.root);
+    Sphere* e = doc.createSphere();
     ASSERT_EQ(e->timeReference, b);
 
-    doc.SelectSphere(b);
-    doc.DestroySphere();
+    doc.selectSphere(b);
+    doc.destroySphere();
     EXPECT_EQ(doc.sphereCount, 3);
     EXPECT_EQ(doc.timeMaster, d);
     EXPECT_EQ(d->rollingRate, Rational(1, 1));
@@ -172,62 +172,62 @@ TEST(Construction, DestroyingTheTimeMasterHandsOverToTheNextChild) {
     EXPECT_EQ(doc.referenceChild, d);
     EXPECT_EQ(doc.slotOf(d), 3);  // slots are not compacted
     EXPECT_EQ(doc.sphereTable[1], nullptr);
-    EXPECT_EQ(doc.FindSphereByName("E"), e);  // slot 4, past the count of 3
-    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.findSphereByName("E"), e);  // slot 4, past the count of 3
+    EXPECT_TRUE(doc.isModified());
 }
 
 TEST(Construction, DestroyingTheOnlyChildLeavesNoTimeMaster) {
-    CRotundelDoc doc;
-    doc.NewDocument();
-    doc.DestroySphere();  // "B"
+    Document doc;
+    doc.newDocument();
+    doc.destroySphere();  // "B"
     EXPECT_EQ(doc.timeMaster, nullptr);
     EXPECT_EQ(doc.referenceChild, nullptr);  // gone with "B", not reset below two spheres
-    Sphere* c = doc.CreateSphere();
+    Sphere* c = doc.createSphere();
     EXPECT_EQ(c->parent, doc.root);
     EXPECT_EQ(doc.timeMaster, c);
     EXPECT_EQ(doc.slotOf(c), 1);
 }
 
 TEST(Construction, RadiusDependantsOfDestroyedSpheresMoveToTheRadiusRoot) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     Sphere* b = doc.selectedSphere;
-    doc.SelectSphere(doc.root);
-    Sphere* c = doc.CreateSphere();
+    doc.selectSphere(doc.root);
+    Sphere* c = doc.createSphere();
     attach(*c, *b, kRadius);
-    doc.SelectSphere(b);
-    doc.DestroySphere();
+    doc.selectSphere(b);
+    doc.destroySphere();
     EXPECT_EQ(c->radiusReference, doc.radiusRoot);
 }
 
 TEST(Construction, DestroyingTheStationarySphereMakesTheRootStationary) {
-    CRotundelDoc doc;
-    doc.NewDocument();
-    Sphere* c = doc.CreateSphere();
+    Document doc;
+    doc.newDocument();
+    Sphere* c = doc.createSphere();
     doc.stationarySphere = c;
-    doc.SelectSphere(doc.FindSphereByName("B"));
-    doc.DestroySphere();
+    doc.selectSphere(doc.findSphereByName("B"));
+    doc.destroySphere();
     EXPECT_EQ(doc.stationarySphere, doc.root);
-    EXPECT_EQ(doc.Step().completed, true);
+    EXPECT_EQ(doc.step().completed, true);
     EXPECT_EQ(doc.pathsUpToDate, 1);
 }
 
 TEST(Construction, DestroyingTheRootEmptiesTheAutomaton) {
-    CRotundelDoc doc;
+    Document doc;
     RecordingObserver seen;
-    doc.ConnectViews(nullptr, &seen);
-    doc.NewDocument();
-    doc.SelectSphere(doc.root);
-    doc.DestroySphere();
+    doc.connectViews(nullptr, &seen);
+    doc.newDocument();
+    doc.selectSphere(doc.root);
+    doc.destroySphere();
     EXPECT_EQ(doc.sphereCount, 0);
     for (Sphere* role : {doc.root, doc.radiusRoot, doc.timeMaster, doc.stationarySphere,
                          doc.referenceChild, doc.selectedSphere})
         EXPECT_EQ(role, nullptr);
     EXPECT_EQ(seen.deletedItems.size(), 2u);
     EXPECT_EQ(seen.releasedTextures.size(), 2u);
-    doc.DestroySphere();  // nothing left: nothing happens
+    doc.destroySphere();  // nothing left: nothing happens
     EXPECT_EQ(doc.sphereCount, 0);
-    Sphere* c = doc.CreateSphere();
+    Sphere* c = doc.createSphere();
     EXPECT_EQ(c->name, "C");
     EXPECT_EQ(doc.root, c);
     EXPECT_EQ(doc.stationarySphere, c);
@@ -236,29 +236,29 @@ TEST(Construction, DestroyingTheRootEmptiesTheAutomaton) {
 }
 
 TEST(Construction, CreatingWithNothingSelectedStaysInTheTree) {
-    CRotundelDoc doc;
-    doc.NewDocument();
-    doc.SelectSphere(nullptr);
-    Sphere* c = doc.CreateSphere();
+    Document doc;
+    doc.newDocument();
+    doc.selectSphere(nullptr);
+    Sphere* c = doc.createSphere();
     EXPECT_EQ(c->parent, doc.root);
-    CRotundelDoc again;
+    Document again;
     OneFile::read(std::string_view(OneFile::write(doc)), again);
     EXPECT_EQ(again.sphereCount, 3);
 }
 
 TEST(Construction, TheThreeHundredFirstSphereIsRefused) {
-    CRotundelDoc doc;
+    Document doc;
     FakeRenderLink link;
-    doc.ConnectViews(&link, nullptr);
-    doc.NewDocument();
-    doc.SelectSphere(doc.root);
+    doc.connectViews(&link, nullptr);
+    doc.newDocument();
+    doc.selectSphere(doc.root);
     for (int i = 2; i < 300; ++i) {
-        ASSERT_NE(doc.CreateSphere(), nullptr);
-        doc.SelectSphere(doc.root);
+        ASSERT_NE(doc.createSphere(), nullptr);
+        doc.selectSphere(doc.root);
     }
     EXPECT_EQ(doc.sphereCount, 300);
     unsigned char letter = doc.nextNameLetter;
-    EXPECT_EQ(doc.CreateSphere(), nullptr);
+    EXPECT_EQ(doc.createSphere(), nullptr);
     EXPECT_EQ(doc.sphereCount, 300);
     EXPECT_EQ(doc.nextNameLetter, letter);
     EXPECT_EQ(doc.lastError(), "An automaton holds at most 300 spheres.");
@@ -266,24 +266,24 @@ TEST(Construction, TheThreeHundredFirstSphereIsRefused) {
               std::vector<std::string>{"An automaton holds at most 300 spheres."});
     EXPECT_EQ(treeSpheres(doc).size(), 300u);
     // Room again after a destruction.
-    doc.SelectSphere(doc.sphereTable[150]);
-    doc.DestroySphere();
-    EXPECT_NE(doc.CreateSphere(), nullptr);
+    doc.selectSphere(doc.sphereTable[150]);
+    doc.destroySphere();
+    EXPECT_NE(doc.createSphere(), nullptr);
     EXPECT_EQ(doc.slotOf(doc.selectedSphere), 150);
 }
 
 TEST(Construction, TreeItemsFollowCreationAndDestruction) {
-    CRotundelDoc doc;
+    Document doc;
     RecordingObserver seen;
-    doc.ConnectViews(nullptr, &seen);
-    doc.NewDocument();
+    doc.connectViews(nullptr, &seen);
+    doc.newDocument();
     EXPECT_EQ(seen.items, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(seen.selected, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(seen.allItemsDeleted, 1);
     EXPECT_NE(doc.selectedSphere->treeItem, nullptr);
-    doc.CreateSphere();
-    doc.SelectSphere(doc.FindSphereByName("B"));
-    doc.DestroySphere();
+    doc.createSphere();
+    doc.selectSphere(doc.findSphereByName("B"));
+    doc.destroySphere();
     EXPECT_EQ(seen.deletedItems, (std::vector<std::string>{"C", "B"}));
     EXPECT_EQ(seen.selected.back(), "A");
 }
@@ -308,12 +308,12 @@ TEST(Construction, RenamingRefusesLineBreaks) {
                           {"A", false, "A sphere named A already exists."},
                           {"a", true}};
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         Sphere* b = doc.selectedSphere;
-        EXPECT_EQ(doc.RenameSphere(*b, c.name), c.accepted) << c.name;
+        EXPECT_EQ(doc.renameSphere(*b, c.name), c.accepted) << c.name;
         EXPECT_EQ(b->name, c.accepted ? c.name : "B");
-        EXPECT_EQ(doc.IsModified(), c.accepted);
+        EXPECT_EQ(doc.isModified(), c.accepted);
         if (!c.accepted) {
             EXPECT_FALSE(doc.lastError().empty());
         }

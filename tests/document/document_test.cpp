@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "atomicfile.h"
-#include "crotundeldoc.h"
+#include "document.h"
 #include "fakes.h"
 #include "filebuilder.h"
 #include "onefile.h"
@@ -62,51 +62,51 @@ TEST(Document, PathAccuracyGivesThePathStep) {
     const std::pair<int, double> cases[] = {
         {0, 0.5}, {50, 0.25005}, {100, 0.0001}, {-20, 0.5}, {250, 0.0001}};
     for (auto [accuracy, step] : cases) {
-        CRotundelDoc doc;
+        Document doc;
         doc.pathAccuracy = accuracy;
-        doc.SetPathAccuracy();
+        doc.setPathAccuracy();
         EXPECT_DOUBLE_EQ(doc.pathStep, step) << accuracy;
     }
 }
 
 TEST(Document, CameraFitsTheAutomaton) {
-    CRotundelDoc doc;
-    doc.CreateSphere();
+    Document doc;
+    doc.createSphere();
     double theta = 45.0 * 0.5 / 360.0 * 6.28318530718;
     // Only the root, at the origin: framed by its own radius, not viewed
     // from its centre.
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.0 / std::sin(theta));
     // Spheres with their radii: B's far side, and B inside A leaves A's.
-    doc.CreateSphere();
+    doc.createSphere();
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 2.0 / std::sin(theta));
-    doc.FindSphereByName("B")->inside = 1;
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.findSphereByName("B")->inside = 1;
+    doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     EXPECT_EQ(doc.cameraDistance, -1.1111111111111112 * 1.0 / std::sin(theta));
     // A point beyond B's surface traces a path the fit takes in once the
     // frame has computed it.
-    doc.SelectRootAsStationary();
-    doc.FindSphereByName("B")->points[0].quantumDistance = 3;
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.selectRootAsStationary();
+    doc.findSphereByName("B")->points[0].quantumDistance = 3;
+    doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     const double spheresOnly = doc.cameraDistance;
-    doc.Step();
+    doc.step();
     EXPECT_LT(doc.cameraDistance, spheresOnly);
     EXPECT_GE(doc.cameraDistance, -1.1111111111111112 * (0.5 + 1.5 + 0.075) / std::sin(theta));
     // A point so far out that its path reaches past what doubles hold: the
     // distance stays finite, so the document still saves and reads back.
-    doc.FindSphereByName("B")->points[0].quantumDistance = 1.7e308;
-    doc.ApplyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
-    doc.Step();
+    doc.findSphereByName("B")->points[0].quantumDistance = 1.7e308;
+    doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
+    doc.step();
     EXPECT_TRUE(std::isfinite(doc.cameraDistance));
-    CRotundelDoc again;
+    Document again;
     EXPECT_NO_THROW(OneFile::read(std::string_view(OneFile::write(doc)), again));
-    doc.ClearContents();
-    doc.FitCameraDistance();
+    doc.clearContents();
+    doc.fitCameraDistance();
     EXPECT_EQ(doc.cameraDistance, 0.0);
 }
 
 TEST(Document, ClearingKeepsTheViewChoicesButNotStereo) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     doc.viewFromStationary = 0;
     doc.keepInView = 1;
     doc.pathAccuracy = 80;
@@ -114,8 +114,8 @@ TEST(Document, ClearingKeepsTheViewChoicesButNotStereo) {
     doc.imageWidth = doc.imageHeight = 800;
     doc.stereo = 1;
     doc.anaglyphScheme = 5;
-    doc.MakeTemplate(doc.selectedSphere);
-    doc.ClearContents();
+    doc.makeTemplate(doc.selectedSphere);
+    doc.clearContents();
     EXPECT_EQ(doc.viewFromStationary, 0);
     EXPECT_EQ(doc.keepInView, 1);
     EXPECT_EQ(doc.pathAccuracy, 80);
@@ -139,8 +139,8 @@ TEST(Document, ImageDialogValuesMakeSquareImages) {
     const Case cases[] = {{800, 200, true},   {50, 10, true},  {1600, 1000, true}, {49, 100, false},
                           {1601, 100, false}, {800, 9, false}, {800, 1001, false}};
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        EXPECT_EQ(doc.SetImageSizeAndFrames(c.width, c.frames), c.accepted);
+        Document doc;
+        EXPECT_EQ(doc.setImageSizeAndFrames(c.width, c.frames), c.accepted);
         EXPECT_EQ(doc.imageWidth, c.accepted ? c.width : 640);
         EXPECT_EQ(doc.imageHeight, c.accepted ? c.width : 480);
         EXPECT_EQ(doc.movieFrameCount, c.accepted ? c.frames : 100);
@@ -148,23 +148,23 @@ TEST(Document, ImageDialogValuesMakeSquareImages) {
 }
 
 TEST(Document, NewDocumentPathOfBHasThirtySevenSamples) {
-    CRotundelDoc doc;
-    doc.NewDocument();
-    PathPassResult r = doc.Step();
+    Document doc;
+    doc.newDocument();
+    PathPassResult r = doc.step();
     EXPECT_TRUE(r.completed);
     EXPECT_EQ(doc.pathsUpToDate, 1);
-    EXPECT_EQ(doc.FindSphereByName("B")->points[0].path.size(), 37u);
+    EXPECT_EQ(doc.findSphereByName("B")->points[0].path.size(), 37u);
 }
 
 TEST(Document, StepReportsTheProgressOfALongPathComputation) {
-    CRotundelDoc doc;
-    doc.NewDocument();
-    doc.FindSphereByName("B")->addPoint(30, 60, 2);
+    Document doc;
+    doc.newDocument();
+    doc.findSphereByName("B")->addPoint(30, 60, 2);
     doc.pathAccuracy = 100;  // the finest step: tens of thousands of samples
-    doc.SetPathAccuracy();
+    doc.setPathAccuracy();
     doc.pathsUpToDate = 0;
     std::vector<double> seen;
-    PathPassResult r = doc.Step([&](double f) { seen.push_back(f); });
+    PathPassResult r = doc.step([&](double f) { seen.push_back(f); });
     ASSERT_TRUE(r.completed);
     ASSERT_FALSE(seen.empty());
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -173,39 +173,39 @@ TEST(Document, StepReportsTheProgressOfALongPathComputation) {
 
 TEST(Document, SaveThenOpenRestoresTheAutomaton) {
     TempDir dir;
-    CRotundelDoc doc;
-    doc.NewDocument();
-    doc.CreateSphere()->addPoint(3, 4, 5);
+    Document doc;
+    doc.newDocument();
+    doc.createSphere()->addPoint(3, 4, 5);
     doc.pathAccuracy = 100;
-    ASSERT_TRUE(doc.IsModified());
+    ASSERT_TRUE(doc.isModified());
     std::string path = dir.file("three.one");
-    ASSERT_TRUE(doc.SaveDocument(path));
-    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.saveDocument(path));
+    EXPECT_FALSE(doc.isModified());
     EXPECT_EQ(readBytes(path), OneFile::write(doc));
     // Nothing but the target is left in the folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
-    CRotundelDoc other;
+    Document other;
     RecordingObserver seen;
     FakeRenderLink link;
-    other.ConnectViews(&link, &seen);
-    other.NewDocument();
-    other.CreateSphere();
-    DocResult r = other.OpenDocument(path);
+    other.connectViews(&link, &seen);
+    other.newDocument();
+    other.createSphere();
+    DocResult r = other.openDocument(path);
     ASSERT_TRUE(r) << r.message;
     EXPECT_EQ(other.sphereCount, 3);
     EXPECT_EQ(OneFile::write(other).substr(0, 100), OneFile::write(doc).substr(0, 100));
     EXPECT_EQ(other.pathStep, 0.0001);  // the file's accuracy applies
-    EXPECT_FALSE(other.IsModified());
+    EXPECT_FALSE(other.isModified());
     EXPECT_TRUE(link.textureRequest);
     EXPECT_EQ(seen.items.size(), 2u + 1u + 3u);  // new doc, its C, then the file's tree
     EXPECT_EQ(seen.selected.back(), "A");
     EXPECT_GE(seen.lightPageResets, 2);
-    EXPECT_EQ(other.FindSphereByName("C")->treeImage, int(other.FindSphereByName("C")->color % 97));
+    EXPECT_EQ(other.findSphereByName("C")->treeImage, int(other.findSphereByName("C")->color % 97));
     // The camera is fitted to what was opened, not taken from the file.
-    CRotundelDoc fitted;
-    fitted.NewDocument();
-    fitted.CreateSphere();
+    Document fitted;
+    fitted.newDocument();
+    fitted.createSphere();
     EXPECT_EQ(other.cameraDistance, fitted.cameraDistance);
 }
 
@@ -249,29 +249,29 @@ TEST(Document, AFailedOpenLeavesTheDocumentAsItWas) {
          "Unexpected file format."},
     };
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
-        doc.CreateSphere();
+        Document doc;
+        doc.newDocument();
+        doc.createSphere();
         doc.pathAccuracy = 90;
         std::string before = OneFile::write(doc);
         Sphere* selected = doc.selectedSphere;
-        DocResult r = doc.OpenDocument(c.makePath());
+        DocResult r = doc.openDocument(c.makePath());
         EXPECT_FALSE(r) << c.what;
         EXPECT_EQ(r.message, c.message) << c.what;
         EXPECT_EQ(OneFile::write(doc), before) << c.what;
         EXPECT_EQ(doc.selectedSphere, selected) << c.what;
-        EXPECT_TRUE(doc.IsModified()) << c.what;
+        EXPECT_TRUE(doc.isModified()) << c.what;
     }
 }
 
 TEST(Document, AFailedSaveLeavesTheOldFile) {
     TempDir dir;
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     std::string path = dir.file("kept.one");
-    ASSERT_TRUE(doc.SaveDocument(path));
+    ASSERT_TRUE(doc.saveDocument(path));
     std::string before = readBytes(path);
-    doc.CreateSphere();
+    doc.createSphere();
 
     struct Case {
         const char* what;
@@ -283,10 +283,10 @@ TEST(Document, AFailedSaveLeavesTheOldFile) {
         {"no file name", dir.path().string() + "/"},
     };
     for (const Case& c : cases) {
-        DocResult r = doc.SaveDocument(c.path);
+        DocResult r = doc.saveDocument(c.path);
         EXPECT_FALSE(r) << c.what;
         EXPECT_EQ(r.message, "Failed to save document.") << c.what;
-        EXPECT_TRUE(doc.IsModified()) << c.what;
+        EXPECT_TRUE(doc.isModified()) << c.what;
     }
     EXPECT_EQ(readBytes(path), before);
     // Nothing half-written is left beside it.
@@ -297,8 +297,8 @@ TEST(Document, AFailedSaveLeavesTheOldFile) {
 // limit, and beside a temporary that a killed save left long ago.
 TEST(Document, SaveFollowsLinksRefusesReadOnlyAndTidiesUp) {
     TempDir dir;
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     const std::string longName = std::string(255 - 4, 'n') + ".one";
     struct Case {
         const char* what;
@@ -343,7 +343,7 @@ TEST(Document, SaveFollowsLinksRefusesReadOnlyAndTidiesUp) {
          }},
     };
     for (const Case& c : cases) {
-        DocResult r = doc.SaveDocument(c.prepare());
+        DocResult r = doc.saveDocument(c.prepare());
         EXPECT_EQ(bool(r), c.ok) << c.what << ": " << r.reason;
         EXPECT_EQ(r.reason, c.reason) << c.what;
         c.check();
@@ -394,30 +394,30 @@ TEST(Document, KilledSavesLeaveNothingBehind) {
 TEST(Document, EveryEditMarksTheDocumentModified) {
     struct Case {
         const char* what;
-        std::function<void(CRotundelDoc&)> edit;
+        std::function<void(Document&)> edit;
         bool modified;
     };
     const Case cases[] = {
-        {"nothing", [](CRotundelDoc&) {}, false},
-        {"create", [](CRotundelDoc& d) { d.CreateSphere(); }, true},
-        {"destroy", [](CRotundelDoc& d) { d.DestroySphere(); }, true},
-        {"rename", [](CRotundelDoc& d) { d.RenameSphere(*d.root, "Sun"); }, true},
-        {"page edit", [](CRotundelDoc& d) { d.ApplyEdit("Edit", 0, kPlace | kFitCamera, [] {}); },
+        {"nothing", [](Document&) {}, false},
+        {"create", [](Document& d) { d.createSphere(); }, true},
+        {"destroy", [](Document& d) { d.destroySphere(); }, true},
+        {"rename", [](Document& d) { d.renameSphere(*d.root, "Sun"); }, true},
+        {"page edit", [](Document& d) { d.applyEdit("Edit", 0, kPlace | kFitCamera, [] {}); },
          true},
-        {"template", [](CRotundelDoc& d) { d.MakeTemplate(d.root); }, false},
-        {"select", [](CRotundelDoc& d) { d.SelectSphere(d.root); }, false},
-        {"step", [](CRotundelDoc& d) { d.Step(); }, false},
+        {"template", [](Document& d) { d.makeTemplate(d.root); }, false},
+        {"select", [](Document& d) { d.selectSphere(d.root); }, false},
+        {"step", [](Document& d) { d.step(); }, false},
         {"clear",
-         [](CRotundelDoc& d) {
-             d.CreateSphere();
-             d.ClearContents();
+         [](Document& d) {
+             d.createSphere();
+             d.clearContents();
          },
          false},
     };
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         c.edit(doc);
-        EXPECT_EQ(doc.IsModified(), c.modified) << c.what;
+        EXPECT_EQ(doc.isModified(), c.modified) << c.what;
     }
 }

@@ -9,14 +9,14 @@
 #include <thread>
 #include <vector>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "documentobserver.h"
 #include "renderlink.h"
 #include "sphere.h"
 
 class FakeRenderLink : public RenderLink {
   public:
-    CriticalSection& requestLock() override { return lock; }
+    std::mutex& requestLock() override { return lock; }
     bool docUpdateRequested() const override { return docUpdate; }
     void setDocUpdateRequest(bool on) override { docUpdate = on; }
     void setTextureAssignmentRequest(bool on) override { textureRequest = on; }
@@ -32,7 +32,7 @@ class FakeRenderLink : public RenderLink {
         return messages;
     }
 
-    CriticalSection lock;
+    std::mutex lock;
     bool docUpdate = false;
     bool textureRequest = false;
     AutoResetEvent waitRender{"DocUpdateWaitRender"};
@@ -46,7 +46,7 @@ class FakeRenderLink : public RenderLink {
 // parking, otherwise Step and read the automaton.
 class FakeRenderThread {
   public:
-    FakeRenderThread(CRotundelDoc& doc, FakeRenderLink& link, int answerDelayMs = 0)
+    FakeRenderThread(Document& doc, FakeRenderLink& link, int answerDelayMs = 0)
         : doc_(doc), link_(link), answerDelayMs_(answerDelayMs) {
         doc_.renderThreadStopped = 0;
         doc_.renderThreadStarted = 1;
@@ -76,7 +76,7 @@ class FakeRenderThread {
             }
             bool park = false;
             {
-                std::lock_guard<CriticalSection> hold(link_.requestLock());
+                std::lock_guard<std::mutex> hold(link_.requestLock());
                 if (link_.docUpdateRequested()) {
                     link_.setDocUpdateRequest(false);
                     park = true;
@@ -92,7 +92,7 @@ class FakeRenderThread {
                 parked = false;
                 continue;
             }
-            doc_.Step();
+            doc_.step();
             long seen = 0;
             for (Sphere* s : doc_.sphereTable)
                 if (s) seen += static_cast<long>(s->points.size()) + 1;
@@ -101,7 +101,7 @@ class FakeRenderThread {
         }
     }
 
-    CRotundelDoc& doc_;
+    Document& doc_;
     FakeRenderLink& link_;
     int answerDelayMs_;
     std::thread thread_;

@@ -9,7 +9,7 @@
 #include <limits>
 #include <sstream>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "filebuilder.h"
 #include "relations.h"
 #include "sphere.h"
@@ -24,7 +24,7 @@ double starterCameraDistance() {
 }
 
 std::string readError(const std::string& bytes) {
-    CRotundelDoc doc;
+    Document doc;
     try {
         OneFile::read(std::string_view(bytes), doc);
     } catch (const std::exception& e) {
@@ -42,8 +42,8 @@ std::vector<std::string> names(Sphere* first, Sphere* (*next)(Sphere*)) {
 }  // namespace
 
 TEST(OneFile, NewDocumentBytesAreExact) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     std::string expected = FileBuilder::file(FileBuilder::starter(starterCameraDistance()));
     std::string written = OneFile::write(doc);
     ASSERT_EQ(written.size(), expected.size());
@@ -52,8 +52,8 @@ TEST(OneFile, NewDocumentBytesAreExact) {
 }
 
 TEST(OneFile, CameraDistanceIsStoredLittleEndian) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     doc.cameraDistance = -40.0;
     std::string written = OneFile::write(doc);
     EXPECT_EQ(written.substr(written.size() - 8), std::string("\0\0\0\0\0\0\x44\xc0", 8));
@@ -62,8 +62,8 @@ TEST(OneFile, CameraDistanceIsStoredLittleEndian) {
 TEST(OneFile, WriteReadWriteGivesTheSameBytes) {
     // An automaton that exercises every field: several levels, points,
     // inside and anti-clockwise spheres, dynamic settings, odd factors.
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     Sphere* b = doc.selectedSphere;
     b->addPoint(10, 20, 0.75);
     b->inside = 1;
@@ -73,15 +73,15 @@ TEST(OneFile, WriteReadWriteGivesTheSameBytes) {
     b->initialSpin = 12.5;
     b->textureFile = "marble.bmp";
     b->surface = 3;
-    Sphere* c = doc.CreateSphere();
+    Sphere* c = doc.createSphere();
     c->setRadiusFactor(-3, 7);
     c->setRollingRate(5, 3);
     c->antiClockwise = 1;
     c->axisAngleZ = 33;
     c->axisAngleX = -12.25;
     c->showCentersLine = 1;
-    doc.SelectSphere(doc.root);
-    doc.CreateSphere();
+    doc.selectSphere(doc.root);
+    doc.createSphere();
     doc.stationarySphere = c;
     doc.keepInView = 1;
     doc.pathAccuracy = 77;
@@ -92,7 +92,7 @@ TEST(OneFile, WriteReadWriteGivesTheSameBytes) {
     doc.reserved2 = -4;
 
     std::string first = OneFile::write(doc);
-    CRotundelDoc again;
+    Document again;
     OneFile::read(std::string_view(first), again);
     EXPECT_EQ(OneFile::write(again), first);
     EXPECT_EQ(again.stationarySphere->name, "C");
@@ -100,19 +100,19 @@ TEST(OneFile, WriteReadWriteGivesTheSameBytes) {
     EXPECT_EQ(again.sphereCount, 4);
     ASSERT_EQ(again.root->firstChild()->name, "B");
     EXPECT_EQ(again.root->firstChild()->nextChild()->name, "D");
-    EXPECT_EQ(again.FindSphereByName("C")->parent->name, "B");
-    EXPECT_EQ(again.FindSphereByName("C")->radiusFactor, Rational(-3, 7));
-    ASSERT_EQ(again.FindSphereByName("B")->points.size(), 2u);
-    EXPECT_EQ(again.FindSphereByName("B")->points[1].quantumDistance, 0.75);
+    EXPECT_EQ(again.findSphereByName("C")->parent->name, "B");
+    EXPECT_EQ(again.findSphereByName("C")->radiusFactor, Rational(-3, 7));
+    ASSERT_EQ(again.findSphereByName("B")->points.size(), 2u);
+    EXPECT_EQ(again.findSphereByName("B")->points[1].quantumDistance, 0.75);
 }
 
 TEST(OneFile, StreamsReadAndWriteTheSameAsBuffers) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     std::stringstream stream;
     OneFile::write(doc, stream);
     EXPECT_EQ(stream.str(), OneFile::write(doc));
-    CRotundelDoc again;
+    Document again;
     OneFile::read(stream, again);
     EXPECT_EQ(again.sphereCount, 2);
 }
@@ -120,7 +120,7 @@ TEST(OneFile, StreamsReadAndWriteTheSameAsBuffers) {
 struct ReadingCase {
     const char* what;
     std::function<void(FileRecord&)> change;
-    std::function<void(CRotundelDoc&)> check;
+    std::function<void(Document&)> check;
 };
 
 void PrintTo(const ReadingCase& c, std::ostream* os) {
@@ -132,7 +132,7 @@ class Reading : public ::testing::TestWithParam<ReadingCase> {};
 TEST_P(Reading, Holds) {
     FileRecord f = FileBuilder::starter(-40.0);
     GetParam().change(f);
-    CRotundelDoc doc;
+    Document doc;
     OneFile::read(std::string_view(FileBuilder::file(f)), doc);
     GetParam().check(doc);
 }
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
     OneFile, Reading,
     ::testing::Values(
         ReadingCase{"the starter document reads with its roles", [](FileRecord&) {},
-                    [](CRotundelDoc& d) {
+                    [](Document& d) {
                         EXPECT_EQ(d.root->name, "A");
                         EXPECT_EQ(d.radiusRoot, d.root);
                         EXPECT_EQ(d.timeMaster->name, "B");
@@ -149,19 +149,19 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(d.stationarySphere->name, "A");
                         EXPECT_EQ(d.referenceChild->name, "B");
                         EXPECT_EQ(d.nextNameLetter, 'C');
-                        EXPECT_EQ(d.FindSphereByName("B")->timeReference, nullptr);
+                        EXPECT_EQ(d.findSphereByName("B")->timeReference, nullptr);
                     }},
         ReadingCase{"one sphere: only the root, no time master",
                     [](FileRecord& f) { f.spheres.pop_back(); },
-                    [](CRotundelDoc& d) {
+                    [](Document& d) {
                         EXPECT_EQ(d.sphereCount, 1);
                         EXPECT_EQ(d.timeMaster, nullptr);
                         EXPECT_EQ(d.referenceChild, nullptr);
                     }},
         ReadingCase{"lines ending in CR LF read as lines ending in LF",
                     [](FileRecord& f) { f.eol = "\r\n"; },
-                    [](CRotundelDoc& d) {
-                        EXPECT_EQ(d.FindSphereByName("B")->parent, d.root);
+                    [](Document& d) {
+                        EXPECT_EQ(d.findSphereByName("B")->parent, d.root);
                         EXPECT_EQ(d.root->textureFile, "earth256.bmp");
                     }},
         ReadingCase{"rationals are normalised: 4/-6 is -2/3, 0/5 is 0/1",
@@ -171,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
                         f.spheres[1].rateNum = 0;
                         f.spheres[1].rateDen = 5;
                     },
-                    [](CRotundelDoc& d) {
-                        Sphere* b = d.FindSphereByName("B");
+                    [](Document& d) {
+                        Sphere* b = d.findSphereByName("B");
                         EXPECT_EQ(b->radiusFactor.numerator(), -2);
                         EXPECT_EQ(b->radiusFactor.denominator(), 3);
                         EXPECT_EQ(b->rollingRate.numerator(), 0);
@@ -183,26 +183,26 @@ INSTANTIATE_TEST_SUITE_P(
                         f.spheres[1].radiusNum = 2;
                         f.spheres[1].radiusDen = std::numeric_limits<std::int32_t>::min();
                     },
-                    [](CRotundelDoc& d) {
-                        EXPECT_EQ(d.FindSphereByName("B")->radiusFactor, Rational(-1, 1 << 30));
+                    [](Document& d) {
+                        EXPECT_EQ(d.findSphereByName("B")->radiusFactor, Rational(-1, 1 << 30));
                     }},
         ReadingCase{"a surface style outside 0..4 leaves the default",
                     [](FileRecord& f) {
                         f.spheres[0].surface = 7;
                         f.spheres[1].surface = 4;
                     },
-                    [](CRotundelDoc& d) {
+                    [](Document& d) {
                         EXPECT_EQ(d.root->surface, 1);
-                        EXPECT_EQ(d.FindSphereByName("B")->surface, 4);
+                        EXPECT_EQ(d.findSphereByName("B")->surface, 4);
                     }},
         ReadingCase{"a point count of 0 is valid",
                     [](FileRecord& f) { f.spheres[1].points.clear(); },
-                    [](CRotundelDoc& d) { EXPECT_TRUE(d.FindSphereByName("B")->points.empty()); }},
+                    [](Document& d) { EXPECT_TRUE(d.findSphereByName("B")->points.empty()); }},
         ReadingCase{"more than six points are kept",
                     [](FileRecord& f) {
                         f.spheres[1].points.assign(9, PointRecord{1, 2, 3});
                     },
-                    [](CRotundelDoc& d) { EXPECT_EQ(d.FindSphereByName("B")->points.size(), 9u); }},
+                    [](Document& d) { EXPECT_EQ(d.findSphereByName("B")->points.size(), 9u); }},
         ReadingCase{"duplicate names resolve to the earlier sphere",
                     [](FileRecord& f) {
                         SphereRecord c = f.spheres[1];  // a second "B" under "A"
@@ -213,8 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
                         f.spheres.push_back(c);
                         f.spheres.push_back(d);
                     },
-                    [](CRotundelDoc& d) {
-                        EXPECT_EQ(d.FindSphereByName("D")->parent, d.sphereTable[1]);
+                    [](Document& d) {
+                        EXPECT_EQ(d.findSphereByName("D")->parent, d.sphereTable[1]);
                         EXPECT_EQ(d.sphereTable[2]->firstChild(), nullptr);
                     }},
         ReadingCase{"a sphere named ZEROOREZ takes the links that mean none",
@@ -232,25 +232,25 @@ INSTANTIATE_TEST_SUITE_P(
                         f.spheres.push_back(c);
                         f.referenceChild = "ZEROOREZ";
                     },
-                    [](CRotundelDoc& d) {
-                        Sphere* z = d.FindSphereByName("ZEROOREZ");
+                    [](Document& d) {
+                        Sphere* z = d.findSphereByName("ZEROOREZ");
                         EXPECT_EQ(d.referenceChild, z);
                         EXPECT_EQ(d.root->radiusReference, nullptr);
-                        EXPECT_EQ(d.FindSphereByName("C")->timeReference, z);
+                        EXPECT_EQ(d.findSphereByName("C")->timeReference, z);
                     }},
         ReadingCase{"a time reference to the root is kept (not a cycle)",
                     [](FileRecord& f) { f.spheres[0].timeRef = "B"; },
-                    [](CRotundelDoc& d) { EXPECT_EQ(d.root->timeReference->name, "B"); }},
+                    [](Document& d) { EXPECT_EQ(d.root->timeReference->name, "B"); }},
         ReadingCase{"names that match nothing leave roles and links empty",
                     [](FileRecord& f) {
                         f.stationary = "nobody";
                         f.referenceChild = "";
                         f.spheres[1].radiusRef = "Q";
                     },
-                    [](CRotundelDoc& d) {
+                    [](Document& d) {
                         EXPECT_EQ(d.stationarySphere, nullptr);
                         EXPECT_EQ(d.referenceChild, nullptr);
-                        EXPECT_EQ(d.FindSphereByName("B")->radiusReference, nullptr);
+                        EXPECT_EQ(d.findSphereByName("B")->radiusReference, nullptr);
                     }},
         ReadingCase{"children and dependants come out in file order",
                     [](FileRecord& f) {
@@ -263,11 +263,11 @@ INSTANTIATE_TEST_SUITE_P(
                             f.spheres.push_back(r);
                         }
                     },
-                    [](CRotundelDoc& d) {
+                    [](Document& d) {
                         EXPECT_EQ(
                             names(d.root->firstChild(), [](Sphere* s) { return s->nextChild(); }),
                             (std::vector<std::string>{"B", "C", "D", "E"}));
-                        Sphere* b = d.FindSphereByName("B");
+                        Sphere* b = d.findSphereByName("B");
                         EXPECT_EQ(names(b->firstDependant[kTime],
                                         [](Sphere* s) { return s->nextSibling[kTime]; }),
                                   (std::vector<std::string>{"C", "D", "E"}));
@@ -416,7 +416,7 @@ TEST(OneFile, AChainOfThreeHundredReads) {
         std::string parent = i == 2 ? "B" : "s" + std::to_string(i - 1);
         f.spheres.push_back(child(name.c_str(), parent.c_str()));
     }
-    CRotundelDoc doc;
+    Document doc;
     OneFile::read(std::string_view(FileBuilder::file(f)), doc);
     EXPECT_EQ(treeSpheres(doc).size(), 300u);
 }
@@ -466,14 +466,14 @@ TEST(OneFile, LineBreaksInTextsNeverBreakTheFile) {
         {"\r\n", "\r", "  ", " "},
     };
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         Sphere* b = doc.selectedSphere;
         b->name = c.name;
         b->textureFile = c.texture;
-        doc.CreateSphere();  // a child linked to b by b's name
+        doc.createSphere();  // a child linked to b by b's name
         doc.stationarySphere = b;
-        CRotundelDoc again;
+        Document again;
         ASSERT_NO_THROW(OneFile::read(std::string_view(OneFile::write(doc)), again));
         Sphere* read = again.sphereTable[1];
         EXPECT_EQ(read->name, c.readName);

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "autoresetevent.h"
-#include "crotundeldoc.h"
+#include "document.h"
 #include "fakes.h"
 #include "sphere.h"
 
@@ -48,11 +48,11 @@ namespace {
 
 // A document connected to a fake view whose render thread loops.
 struct Rig {
-    CRotundelDoc doc;
+    Document doc;
     FakeRenderLink link;
     explicit Rig() {
-        doc.ConnectViews(&link, nullptr);
-        doc.NewDocument();
+        doc.connectViews(&link, nullptr);
+        doc.newDocument();
     }
 };
 
@@ -67,23 +67,23 @@ TEST(RenderPause, EditsHappenOnlyWhileTheRenderThreadIsParked) {
     Rig rig;
     FakeRenderThread render(rig.doc, rig.link);
     for (int round = 0; round < 40; ++round) {
-        rig.doc.RenderPause();
+        rig.doc.renderPause();
         ASSERT_TRUE(render.parked) << round;
         long frames = render.frames;
         // Changing the automaton here is safe only because the thread waits.
-        rig.doc.SelectSphere(rig.doc.root);
+        rig.doc.selectSphere(rig.doc.root);
         if (round % 3 == 2)
-            rig.doc.DestroySphere();
+            rig.doc.destroySphere();
         else
-            rig.doc.CreateSphere();
+            rig.doc.createSphere();
         std::this_thread::sleep_for(1ms);
         EXPECT_EQ(render.frames, frames) << round;
-        rig.doc.RenderResume();
+        rig.doc.renderResume();
         waitForFrames(render, 1);
     }
     // The operations paused by themselves as well (the thread was running).
-    rig.doc.CreateSphere();
-    rig.doc.DestroySphere();
+    rig.doc.createSphere();
+    rig.doc.destroySphere();
     waitForFrames(render, 2);
     render.stop();
     EXPECT_TRUE(rig.link.shownMessages().empty());
@@ -93,12 +93,12 @@ TEST(RenderPause, EditsHappenOnlyWhileTheRenderThreadIsParked) {
 TEST(RenderPause, PausesDoNotNest) {
     Rig rig;
     FakeRenderThread render(rig.doc, rig.link);
-    rig.doc.RenderPause();
+    rig.doc.renderPause();
     ASSERT_TRUE(render.parked);
-    rig.doc.RenderPause();  // returns at once, raises nothing
+    rig.doc.renderPause();  // returns at once, raises nothing
     EXPECT_FALSE(rig.link.docUpdate);
     EXPECT_EQ(rig.doc.renderPaused, 1);
-    rig.doc.RenderResume();  // the first resume ends the pause
+    rig.doc.renderResume();  // the first resume ends the pause
     EXPECT_EQ(rig.doc.renderPaused, 0);
     waitForFrames(render, 3);
     EXPECT_FALSE(render.parked);
@@ -110,7 +110,7 @@ TEST(RenderPause, PausesDoNotNest) {
 TEST(RenderPause, ResumeWithoutPauseSignalsNothing) {
     Rig rig;
     rig.doc.renderThreadStarted = 1;
-    rig.doc.RenderResume();
+    rig.doc.renderResume();
     EXPECT_FALSE(rig.link.completeRender.waitFor(0ms));
 }
 
@@ -121,10 +121,10 @@ TEST(RenderPause, ALongPathPassGivesWayAtOnce) {
     // 30 links, seconds of work, while planning it stays short.
     rig.doc.sampleBudget = 1'000'000;
     rig.doc.pathAccuracy = 100;
-    rig.doc.SetPathAccuracy();
+    rig.doc.setPathAccuracy();
     Sphere* last = nullptr;
     for (int i = 0; i < 30; ++i) {
-        last = rig.doc.CreateSphere();
+        last = rig.doc.createSphere();
         last->setRadiusFactor(1, 1);
         last->setRollingRate(1 + i % 3, 7);
     }
@@ -133,25 +133,25 @@ TEST(RenderPause, ALongPathPassGivesWayAtOnce) {
     last->addPoint(10, 20, 1.5);
     FakeRenderThread render(rig.doc, rig.link);
     std::this_thread::sleep_for(200ms);  // well inside the first pass
-    rig.doc.RenderPause();
+    rig.doc.renderPause();
     EXPECT_TRUE(render.parked);
     EXPECT_TRUE(rig.link.shownMessages().empty());
     EXPECT_EQ(rig.doc.pathsUpToDate, 0);  // the interrupted pass left it unset
-    rig.doc.RenderResume();
+    rig.doc.renderResume();
     // Stopping the loop while it computes must also be prompt.
-    rig.doc.RenderPause();
+    rig.doc.renderPause();
     render.stop();
-    rig.doc.RenderResume();
+    rig.doc.renderResume();
 }
 
 TEST(RenderPause, ASlowAnswerShowsTheBusyCursorAndTheEditWaitsForIt) {
     Rig rig;
     // The thread answers only after 1200 ms: a busy machine.
     FakeRenderThread render(rig.doc, rig.link, 1200);
-    Sphere* b = rig.doc.FindSphereByName("B");
+    Sphere* b = rig.doc.findSphereByName("B");
     ASSERT_NE(b, nullptr);
     const std::size_t points = b->points.size();
-    rig.doc.ApplyEdit("Points of B", 0, kPlace | kRewind, [&] {
+    rig.doc.applyEdit("Points of B", 0, kPlace | kRewind, [&] {
         EXPECT_TRUE(render.parked);  // still safe to change the automaton
         b->addPoint(0, 0, 1);
     });
@@ -166,9 +166,9 @@ TEST(RenderPause, AStaleAnswerDoesNotCountAsParking) {
     Rig rig;
     rig.link.waitRender.signal();  // left over from an earlier hand-over
     FakeRenderThread render(rig.doc, rig.link, 300);
-    rig.doc.RenderPause();
+    rig.doc.renderPause();
     EXPECT_TRUE(render.parked);
-    rig.doc.RenderResume();
+    rig.doc.renderResume();
     render.stop();
 }
 
@@ -184,8 +184,8 @@ TEST(RenderPause, AThreadThatEndsReleasesTheWaitingPause) {
         rig.doc.renderThreadStopped = c.stopped;
         // Nobody answers: the pause must not hang, and the resume must not
         // leave a signal that would release a later thread too early.
-        rig.doc.RenderPause();
-        rig.doc.RenderResume();
+        rig.doc.renderPause();
+        rig.doc.renderResume();
         EXPECT_FALSE(rig.link.docUpdate) << c.what;
         EXPECT_FALSE(rig.link.completeRender.waitFor(0ms)) << c.what;
         EXPECT_TRUE(rig.link.shownMessages().empty()) << c.what;
@@ -193,11 +193,11 @@ TEST(RenderPause, AThreadThatEndsReleasesTheWaitingPause) {
 }
 
 TEST(RenderPause, NothingPausesWithoutAView) {
-    CRotundelDoc doc;
+    Document doc;
     doc.renderThreadStarted = 1;
-    doc.RenderPause();
+    doc.renderPause();
     EXPECT_EQ(doc.renderPaused, 0);
-    EXPECT_FALSE(doc.RenderThreadRunning());
+    EXPECT_FALSE(doc.renderThreadRunning());
 }
 
 TEST(RenderPause, OpeningAndNewDocumentKeepTheThreadParkedThroughout) {
@@ -217,17 +217,17 @@ TEST(RenderPause, OpeningAndNewDocumentKeepTheThreadParkedThroughout) {
             return nullptr;
         }
     };
-    CRotundelDoc doc;
+    Document doc;
     FakeRenderLink link;
     ParkedObserver seen;
-    doc.ConnectViews(&link, &seen);
-    doc.NewDocument();
+    doc.connectViews(&link, &seen);
+    doc.newDocument();
     FakeRenderThread render(doc, link);
     seen.render = &render;
     waitForFrames(render, 2);
-    doc.NewDocument();
-    doc.CreateSphere();
-    doc.DestroySphere();
+    doc.newDocument();
+    doc.createSphere();
+    doc.destroySphere();
     EXPECT_EQ(seen.unparkedCalls, 0);
     EXPECT_EQ(doc.renderPaused, 0);
     render.stop();

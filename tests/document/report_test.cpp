@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "automatonreport.h"
-#include "crotundeldoc.h"
+#include "document.h"
 #include "pathcsv.h"
 #include "sphere.h"
 
@@ -16,8 +16,12 @@ TEST(Report, TextsAreEscapedForTheirFormats) {
         {"a,b", "\"a,b\"", "\"a,b\"", "a,b"},
         {"say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\"", "say \"hi\""},
         {"back\\slash", "back\\slash", "\"back\\\\slash\"", "back\\slash"},
-        {"tab\tbell\x07", "tab\tbell\x07", "\"tab\\u0009bell\\u0007\"", "tab\\x09bell\\x07"},
+        {"tab\tbell\x07", "tab\tbell\x07", "\"tab\\tbell\\u0007\"", "tab\\x09bell\\x07"},
+        // Windows-1252 bytes of an older program's file, and UTF-8 as the
+        // window writes it, both come out as the same UTF-8.
         {"\xe9t\xe9", "\xe9t\xe9", "\"\xc3\xa9t\xc3\xa9\"", "\xe9t\xe9"},
+        {"B\xc3\xa9", "B\xc3\xa9", "\"B\xc3\xa9\"", "B\xc3\xa9"},
+        {"\x80 \x9f", "\x80 \x9f", "\"\xe2\x82\xac \xc5\xb8\"", "\x80 \x9f"},
         {"", "", "\"\"", ""},
     };
     for (const Case& c : cases) {
@@ -28,12 +32,12 @@ TEST(Report, TextsAreEscapedForTheirFormats) {
 }
 
 TEST(Report, CsvRowsFollowTableAndPointOrder) {
-    CRotundelDoc doc;
-    doc.NewDocument();
+    Document doc;
+    doc.newDocument();
     Sphere* b = doc.selectedSphere;
     b->addPoint(90, 0, 1);
-    doc.CreateSphere()->setRadiusFactor(1, 3);
-    doc.Step();
+    doc.createSphere()->setRadiusFactor(1, 3);
+    doc.step();
     std::string csv;
     PathCsv::write(doc, [&csv](std::string_view t) { csv += t; });
     std::size_t expectedRows = 0;
@@ -53,30 +57,30 @@ TEST(Report, CsvRowsFollowTableAndPointOrder) {
 TEST(Report, AwkwardAutomataStillReport) {
     struct Case {
         const char* what;
-        std::function<void(CRotundelDoc&)> change;
+        std::function<void(Document&)> change;
         const char* expect;
     };
     const Case cases[] = {
-        {"no stationary sphere", [](CRotundelDoc& d) { d.stationarySphere = nullptr; },
+        {"no stationary sphere", [](Document& d) { d.stationarySphere = nullptr; },
          "stationary sphere: none"},
         {"a zero radius factor",
-         [](CRotundelDoc& d) {
-             d.ApplyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
+         [](Document& d) {
+             d.applyEdit("Radius", 0, kRewind | kPlace | kFitCamera,
                          [&d] { d.selectedSphere->setRadiusFactor(0, 1); });
          },
          "no common period"},
         {"the traced sphere stationary",
-         [](CRotundelDoc& d) {
-             d.ApplyEdit("Stationary", 0, kRewind | kPlace | kFitCamera,
+         [](Document& d) {
+             d.applyEdit("Stationary", 0, kRewind | kPlace | kFitCamera,
                          [&d] { d.stationarySphere = d.selectedSphere; });
          },
          "stationary sphere: B"},
         {"a name with a line feed from elsewhere",
-         [](CRotundelDoc& d) { d.selectedSphere->name = "x\ny"; }, "sphere x\\x0ay"},
+         [](Document& d) { d.selectedSphere->name = "x\ny"; }, "sphere x\\x0ay"},
     };
     for (const Case& c : cases) {
-        CRotundelDoc doc;
-        doc.NewDocument();
+        Document doc;
+        doc.newDocument();
         c.change(doc);
         AutomatonReport report(doc);
         EXPECT_NE(report.text().find(c.expect), std::string::npos) << c.what << "\n"

@@ -53,7 +53,7 @@ class Render : public ::testing::Test {
     }
 
     CameraRig rig;
-    CBallController ball{0.7, unitquaternion(0.872664625997, {1, 0, 0})};
+    Arcball ball{0.7, unitquaternion(0.872664625997, {1, 0, 0})};
 };
 
 struct Channels {
@@ -399,7 +399,7 @@ TEST_F(Render, ConstraintGuidesShowInMonoFramesOnly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Scene a;  // empty: only the guides can be green
-        CBallController guide(0.7);
+        Arcball guide(0.7);
         guide.setWindowSize(kW, kH);
         guide.setDrawConstraints(c.drawConstraints);
         guide.setConstraintMode(c.ctrl ? 1 : c.shift ? 2 : 0);

@@ -12,23 +12,23 @@
 #include <QTreeWidgetItemIterator>
 #include <QtTest>
 
-#include "crotundeldoc.h"
+#include "document.h"
 #include "editjournal.h"
 #include "fakes.h"
 #include "pagekit.h"
-#include "propertypagerelationshipgeo.h"
-#include "propertypagerelationshiptime.h"
-#include "spherepropertiessheet.h"
+#include "spacepage.h"
+#include "timepage.h"
+#include "propertysheet.h"
 #include "swatchlist.h"
-#include "viewsphereproperties.h"
-#include "viewspheretree.h"
-#include "viewspheretreeconstruction.h"
+#include "propertiespanel.h"
+#include "spheretree.h"
+#include "constructionpanel.h"
 #include "windowobserver.h"
 
 // Records every step; brackets must never nest, and must lie outside the
 // render pause.
 struct RecordingJournal : EditJournal {
-    explicit RecordingJournal(const CRotundelDoc& d) : doc(d) {}
+    explicit RecordingJournal(const Document& d) : doc(d) {}
     void beginEdit(const std::string& text, int mergeKey) override {
         if (doc.renderPaused) faults << "begin inside the pause";
         if (depth++) faults << "nested step " + QString::fromStdString(text);
@@ -50,7 +50,7 @@ struct RecordingJournal : EditJournal {
             if (i == 0 || keys[i] == 0 || keys[i] != keys[i - 1] || fresh[i]) out << steps[i];
         return out;
     }
-    const CRotundelDoc& doc;
+    const Document& doc;
     QStringList steps, faults;
     QList<int> keys;
     QList<bool> fresh;
@@ -65,8 +65,8 @@ struct ControlColumn {
         tree.setDocument(&doc);
         construction.setDocument(&doc);
         properties.setDocument(&doc);
-        doc.ConnectViews(&link, &observer);
-        doc.NewDocument();
+        doc.connectViews(&link, &observer);
+        doc.newDocument();
         doc.journal = &journal;
         Prompts::message = [this](QWidget*, const QString& text) { messages << text; };
         Prompts::confirm = [this](QWidget*, const QString& text) {
@@ -81,13 +81,13 @@ struct ControlColumn {
     }
     ~ControlColumn() {
         Prompts::restoreDefaults();
-        doc.DisconnectViews();
+        doc.disconnectViews();
     }
 
-    PropertyPageRelationshipGeo& space() { return *properties.sheet()->spacePage(); }
-    PropertyPageRelationshipTime& time() { return *properties.sheet()->timePage(); }
-    Sphere* named(const QString& name) { return doc.FindSphereByName(name.toStdString()); }
-    void select(const QString& name) { tree.setCurrentItem(ViewSphereTree::itemOf(*named(name))); }
+    SpacePage& space() { return *properties.sheet()->spacePage(); }
+    TimePage& time() { return *properties.sheet()->timePage(); }
+    Sphere* named(const QString& name) { return doc.findSphereByName(name.toStdString()); }
+    void select(const QString& name) { tree.setCurrentItem(SphereTree::itemOf(*named(name))); }
 
     // "create", "destroy", "template", "select B", "radius C A" (C's size
     // taken from A), "time C D".
@@ -99,7 +99,7 @@ struct ControlColumn {
         if (w[0] == "select") select(w[1]);
         if (w[0] == "radius") attach(*named(w[1]), *named(w[2]), kRadius);
         if (w[0] == "time") attach(*named(w[1]), *named(w[2]), kTime);
-        if (w[0] == "radius" || w[0] == "time") doc.RefreshSpherePages();
+        if (w[0] == "radius" || w[0] == "time") doc.refreshSpherePages();
     }
     void runAll(const QStringList& ops) {
         for (const QString& op : ops) run(op);
@@ -122,31 +122,31 @@ struct ControlColumn {
     // the colour of its image; the current item is the selected sphere's.
     QString treeFault() const {
         int items = 0;
-        for (QTreeWidgetItemIterator it(const_cast<ViewSphereTree*>(&tree)); *it; ++it) ++items;
+        for (QTreeWidgetItemIterator it(const_cast<SphereTree*>(&tree)); *it; ++it) ++items;
         if (items != doc.sphereCount) return "item count";
         for (Sphere* s : treeSpheres(doc)) {
-            QTreeWidgetItem* item = ViewSphereTree::itemOf(*s);
-            if (!item || ViewSphereTree::sphereOf(item) != s) return "item of " + sphereName(*s);
+            QTreeWidgetItem* item = SphereTree::itemOf(*s);
+            if (!item || SphereTree::sphereOf(item) != s) return "item of " + sphereName(*s);
             if (item->text(0) != sphereName(*s)) return "text of " + sphereName(*s);
-            QTreeWidgetItem* up = s->parent ? ViewSphereTree::itemOf(*s->parent) : nullptr;
+            QTreeWidgetItem* up = s->parent ? SphereTree::itemOf(*s->parent) : nullptr;
             if (item->parent() != up) return "parent of " + sphereName(*s);
             QColor shown = item->icon(0).pixmap(10, 10).toImage().pixelColor(5, 5);
             if (shown != SwatchList::toQColor(swatches.color(s->treeImage)))
                 return "icon of " + sphereName(*s);
         }
-        Sphere* current = ViewSphereTree::sphereOf(tree.currentItem());
+        Sphere* current = SphereTree::sphereOf(tree.currentItem());
         if (current != doc.selectedSphere) return "current item";
         return {};
     }
 
-    CRotundelDoc doc;
+    Document doc;
     FakeRenderLink link;
     RecordingJournal journal{doc};
     SwatchList swatches;
-    ViewSphereTree tree{swatches};
-    ViewSphereTreeConstruction construction;
-    ViewSphereProperties properties;
-    WindowObserver observer{nullptr};
+    SphereTree tree{swatches};
+    ConstructionPanel construction;
+    PropertiesPanel properties;
+    WindowObserver observer{nullptr, &swatches};
     QStringList messages;
     bool confirmAnswer = true;
     std::optional<Rational> exactAnswer;

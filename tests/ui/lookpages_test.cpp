@@ -6,10 +6,10 @@
 #include <QLabel>
 
 #include "controlcolumn.h"
-#include "propertypageappearance.h"
-#include "propertypagedynamic.h"
-#include "propertypagepoints.h"
-#include "propertypageviewproperties.h"
+#include "lightpage.h"
+#include "dynamicpage.h"
+#include "pointspage.h"
+#include "viewpage.h"
 
 class LookPagesTest : public QObject {
     Q_OBJECT
@@ -26,13 +26,13 @@ class LookPagesTest : public QObject {
 };
 
 namespace {
-PropertyPageAppearance& lightOf(ControlColumn& c) {
+LightPage& lightOf(ControlColumn& c) {
     return *c.properties.sheet()->lightPage();
 }
-PropertyPagePoints& pointsOf(ControlColumn& c) {
+PointsPage& pointsOf(ControlColumn& c) {
     return *c.properties.sheet()->pointsPage();
 }
-PropertyPageViewProperties& viewOf(ControlColumn& c) {
+ViewPage& viewOf(ControlColumn& c) {
     return *c.properties.sheet()->viewPage();
 }
 
@@ -68,7 +68,7 @@ void act(ControlColumn& c, const QString& action) {
     if (w[0] == "add") points.addButton()->click();
     if (w[0] == "remove") points.removeButton()->click();
     if (w[0] == "row") points.pointList()->setCurrentRow(w[1].toInt());
-    if (w[0] == "refresh") c.doc.RefreshSpherePages();  // as an undo does
+    if (w[0] == "refresh") c.doc.refreshSpherePages();  // as an undo does
     if (w[0] == "drag") drag(pair(w[1])->slider(), w[2].toInt());
     if (w[0] == "spin")
         QTest::keyClick(pair(w[1])->spin(), w[2] == "up" ? Qt::Key_Up : Qt::Key_Down);
@@ -122,7 +122,7 @@ void LookPagesTest::light() {
     ControlColumn c;
     c.run("create");
     c.named("B")->showPointPaths = 0;  // ALL must not flip this one back on
-    c.doc.RefreshSpherePages();
+    c.doc.refreshSpherePages();
     c.journal.steps.clear();
     for (const QString& a : actions) act(c, a);
     QCOMPARE(perSphere(c, [](const Sphere& s) { return s.surface; }), surfaces);
@@ -132,7 +132,7 @@ void LookPagesTest::light() {
     QCOMPARE(c.journal.faults, QStringList());
     QCOMPARE(lightOf(c).nameBox()->text(), QString(" C"));
     // A new document switches ALL mode off.
-    c.doc.NewDocument();
+    c.doc.newDocument();
     QVERIFY(!lightOf(c).allBox()->isChecked());
 }
 
@@ -188,8 +188,8 @@ void LookPagesTest::points_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("flash");
     QTest::addColumn<bool>("arrow");
-    const QString six = PropertyPagePoints::kSixPoints;
-    const QString zero = PropertyPagePoints::kPointZero;
+    const QString six = PointsPage::kSixPoints;
+    const QString zero = PointsPage::kPointZero;
     const QStringList five{"add", "add", "add", "add", "add"};
     QTest::newRow("new sphere") << QStringList{} << "0" << 0 << "0,0,0"
                                 << "" << 0 << false;
@@ -282,7 +282,7 @@ void LookPagesTest::settings() {
     ControlColumn c;
     c.doc.cameraDistance = -40;  // so that a fit shows
     for (const QString& a : actions) act(c, a);
-    CRotundelDoc& d = c.doc;
+    Document& d = c.doc;
     Sphere& b = *d.selectedSphere;
     const QMap<QString, QString> fields{
         {"viewFromStationary", QString::number(d.viewFromStationary)},
@@ -296,9 +296,9 @@ void LookPagesTest::settings() {
     QCOMPARE(viewOf(c).keepInViewBox()->isEnabled(), keepEnabled);
     QCOMPARE(c.journal.steps.size(), actions.size());
     QCOMPARE(c.journal.faults, QStringList());
-    QVERIFY(d.IsModified());
+    QVERIFY(d.isModified());
     // What the page shows survives a refresh from the document.
-    d.RefreshViewPage();
+    d.refreshViewPage();
     QCOMPARE(viewOf(c).accuracySpin()->value(), d.pathAccuracy);
     QVERIFY(viewOf(c).accuracyNote()->text().startsWith("step " + QString::number(d.pathStep)));
 }
@@ -315,7 +315,7 @@ void LookPagesTest::stationaryLeafHoldsStill() {
     QCOMPARE(c.journal.steps.last(), QString("Stationary sphere"));
     QSet<QString> rootPlaces;
     for (int frame = 0; frame < 5; ++frame) {
-        c.doc.Step();
+        c.doc.step();
         QVERIFY(length(c.named("C")->center) < 1e-9);
         const Vec3& a = c.named("A")->center;
         rootPlaces << QString("%1 %2 %3").arg(a.x).arg(a.y).arg(a.z);
@@ -323,7 +323,7 @@ void LookPagesTest::stationaryLeafHoldsStill() {
     QVERIFY(rootPlaces.size() > 1);  // everything else moves around C
     // Choosing the root again gives the default view back.
     act(c, "pick 0");
-    c.doc.Step();
+    c.doc.step();
     QVERIFY(length(c.named("A")->center) < 1e-9);
 }
 

@@ -9,9 +9,9 @@
 #include <cmath>
 
 #include "controlcolumn.h"
-#include "propertypagepoints.h"
-#include "propertypageviewproperties.h"
-#include "setvaluex.h"
+#include "pointspage.h"
+#include "viewpage.h"
+#include "exactvaluedialog.h"
 #include "undohistory.h"
 
 class SpherePagesTest : public QObject {
@@ -93,14 +93,14 @@ void SpherePagesTest::rename_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("new name") << "Moon" << false << "Moon"
                               << "";
-    QTest::newRow("empty name refused") << "" << false << "B" << CRotundelDoc::kNameEmpty;
+    QTest::newRow("empty name refused") << "" << false << "B" << Document::kNameEmpty;
     QTest::newRow("a name in use refused") << "C" << false << "B"
                                            << "A sphere named C already exists.";
     QTest::newRow("cancelled") << "Moon" << true << "B"
                                << "";
-    QTest::newRow("line break refused") << "Mo\non" << false << "B" << CRotundelDoc::kNameOnOneLine;
+    QTest::newRow("line break refused") << "Mo\non" << false << "B" << Document::kNameOnOneLine;
     QTest::newRow("no-sphere marker refused")
-        << "ZEROOREZ" << false << "B" << CRotundelDoc::kNameReserved;
+        << "ZEROOREZ" << false << "B" << Document::kNameReserved;
 }
 
 void SpherePagesTest::rename() {
@@ -110,9 +110,9 @@ void SpherePagesTest::rename() {
     QFETCH(QString, name);
     ControlColumn c;
     c.runAll({"create", "select B"});  // A(B(C)): B shows in C's lists
-    c.doc.SetModifiedFlag(false);
+    c.doc.setModifiedFlag(false);
     c.journal.steps.clear();
-    QTreeWidgetItem* item = ViewSphereTree::itemOf(*c.named("B"));
+    QTreeWidgetItem* item = SphereTree::itemOf(*c.named("B"));
     if (text.contains('\n')) {
         // An editor line cannot hold a line break; a pasted one can reach
         // the tree only this way.
@@ -129,7 +129,7 @@ void SpherePagesTest::rename() {
     QCOMPARE(sphereName(*b), name);
     QCOMPARE(item->text(0), name);
     QCOMPARE(c.messages.join(""), message);
-    QCOMPARE(c.doc.IsModified(), name != "B");
+    QCOMPARE(c.doc.isModified(), name != "B");
     QCOMPARE(c.journal.steps, name != "B" ? QStringList{"Rename B"} : QStringList{});
     // The lists of the pages show the new name.
     c.select("C");
@@ -257,7 +257,7 @@ void SpherePagesTest::exactX() {
     QFETCH(QString, message);
     QStringList shown;
     Prompts::message = [&](QWidget*, const QString& text) { shown << text; };
-    SetValueX dialog;
+    ExactValueDialog dialog;
     dialog.show();
     dialog.wholeEdit()->setText(fields[0]);
     dialog.numeratorEdit()->setText(fields[1]);
@@ -277,7 +277,7 @@ void SpherePagesTest::exactX() {
 }
 
 void SpherePagesTest::exactXPrefill() {
-    SetValueX dialog;
+    ExactValueDialog dialog;
     dialog.prefill(Rational(7, 3));
     QCOMPARE(dialog.wholeEdit()->text(), QString("2"));
     QCOMPARE(dialog.numeratorEdit()->text(), QString("1"));
@@ -350,7 +350,7 @@ void act(ControlColumn& c, const QString& action) {
     }
     if (w[0] == "groove") {
         QSlider* s = pair(w[1])->slider();
-        c.properties.sheet()->tabs()->setCurrentIndex(SpherePropertiesSheet::kSpace);
+        c.properties.sheet()->tabs()->setCurrentIndex(PropertySheet::kSpace);
         // The groove runs along the top; the ticks are under it.
         QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() - 3, s->height() / 4));
     }
@@ -452,7 +452,7 @@ void SpherePagesTest::edits() {
     QFETCH(QStringList, steps);
     ControlColumn c;
     c.runAll(ops);
-    c.doc.SetModifiedFlag(false);
+    c.doc.setModifiedFlag(false);
     c.journal.steps.clear();
     c.journal.keys.clear();
     Sphere* s = c.doc.selectedSphere;
@@ -466,12 +466,12 @@ void SpherePagesTest::edits() {
     // The View page's estimate is not left behind by the edit.
     auto* note = c.properties.sheet()->viewPage()->findChild<QLabel*>("accuracyNote");
     const QString estimate = note->text();
-    c.doc.RefreshViewPage();
+    c.doc.refreshViewPage();
     QCOMPARE(note->text(), estimate);
     QCOMPARE(c.journal.faults, QStringList());
-    QCOMPARE(c.doc.IsModified(), !steps.isEmpty());
+    QCOMPARE(c.doc.isModified(), !steps.isEmpty());
     // The page shows what the sphere now holds.
-    c.doc.RefreshSpherePages();
+    c.doc.refreshSpherePages();
     QCOMPARE(c.space().axisZ()->value(), static_cast<int>(s->axisAngleZ));
     QCOMPARE(c.space().readout()->text(), factorText(s->radiusFactor));
 }
@@ -494,7 +494,7 @@ void SpherePagesTest::storedAnglesShow() {
     QFETCH(int, shown);
     ControlColumn c;
     c.doc.selectedSphere->axisAngleZ = stored;
-    c.doc.RefreshSpherePages();
+    c.doc.refreshSpherePages();
     QCOMPARE(c.space().axisZ()->value(), shown);
     QCOMPARE(c.space().axisZ()->slider()->value(), shown);
 }
@@ -510,32 +510,32 @@ void SpherePagesTest::assistiveTools_data() {
         const char* control;
         int value;
     } rows[] = {
-        {SpherePropertiesSheet::kLight, "Solid (opaque)", -1},
-        {SpherePropertiesSheet::kLight, "Mesh", -1},
-        {SpherePropertiesSheet::kLight, "Texture", -1},
-        {SpherePropertiesSheet::kLight, "None", -1},
-        {SpherePropertiesSheet::kLight, "Rotation axis (child)", -1},
-        {SpherePropertiesSheet::kLight, "Perpendicular axis (child)", -1},
-        {SpherePropertiesSheet::kLight, "Revolution axis (parent)", -1},
-        {SpherePropertiesSheet::kLight, "Revolution great circle", -1},
-        {SpherePropertiesSheet::kLight, "Child to parent centers line", -1},
-        {SpherePropertiesSheet::kLight, "Show point paths", -1},
-        {SpherePropertiesSheet::kSpace, "inside parent", -1},
-        {SpherePropertiesSheet::kSpace, "anti-clockwise around parent", -1},
-        {SpherePropertiesSheet::kSpace, "axisZSlider", 90},
-        {SpherePropertiesSheet::kSpace, "axisXSpin", 45},
-        {SpherePropertiesSheet::kSpace, "revolutionSlider", 200},
-        {SpherePropertiesSheet::kSpace, "Initial revolution angle (value)", 7},
-        {SpherePropertiesSheet::kPoints, "pointZSlider", 30},
-        {SpherePropertiesSheet::kPoints, "Rotation about perpendicular axis (value)", 60},
-        {SpherePropertiesSheet::kPoints, "distanceSlider", 4},
-        {SpherePropertiesSheet::kDynamic, "Perform dynamic modifications", -1},
-        {SpherePropertiesSheet::kDynamic, "Axis relative to parent (Z axis)", -1},
-        {SpherePropertiesSheet::kDynamic, "Axis relative to parent (X axis)", -1},
-        {SpherePropertiesSheet::kView, "From orbit", -1},
-        {SpherePropertiesSheet::kView, "Keep automaton entirely in view", -1},
-        {SpherePropertiesSheet::kView, "Stereoscopic View  (anaglyph)", -1},
-        {SpherePropertiesSheet::kView, "accuracy", 80},
+        {PropertySheet::kLight, "Solid (opaque)", -1},
+        {PropertySheet::kLight, "Mesh", -1},
+        {PropertySheet::kLight, "Texture", -1},
+        {PropertySheet::kLight, "None", -1},
+        {PropertySheet::kLight, "Rotation axis (child)", -1},
+        {PropertySheet::kLight, "Perpendicular axis (child)", -1},
+        {PropertySheet::kLight, "Revolution axis (parent)", -1},
+        {PropertySheet::kLight, "Revolution great circle", -1},
+        {PropertySheet::kLight, "Child to parent centers line", -1},
+        {PropertySheet::kLight, "Show point paths", -1},
+        {PropertySheet::kSpace, "inside parent", -1},
+        {PropertySheet::kSpace, "anti-clockwise around parent", -1},
+        {PropertySheet::kSpace, "axisZSlider", 90},
+        {PropertySheet::kSpace, "axisXSpin", 45},
+        {PropertySheet::kSpace, "revolutionSlider", 200},
+        {PropertySheet::kSpace, "Initial revolution angle (value)", 7},
+        {PropertySheet::kPoints, "pointZSlider", 30},
+        {PropertySheet::kPoints, "Rotation about perpendicular axis (value)", 60},
+        {PropertySheet::kPoints, "distanceSlider", 4},
+        {PropertySheet::kDynamic, "Perform dynamic modifications", -1},
+        {PropertySheet::kDynamic, "Axis relative to parent (Z axis)", -1},
+        {PropertySheet::kDynamic, "Axis relative to parent (X axis)", -1},
+        {PropertySheet::kView, "From orbit", -1},
+        {PropertySheet::kView, "Keep automaton entirely in view", -1},
+        {PropertySheet::kView, "Stereoscopic View  (anaglyph)", -1},
+        {PropertySheet::kView, "accuracy", 80},
     };
     for (const auto& r : rows) QTest::newRow(r.control) << r.page << QString(r.control) << r.value;
 }
@@ -561,23 +561,23 @@ void SpherePagesTest::assistiveTools() {
         if (auto* button = qobject_cast<QAbstractButton*>(w)) return int(button->isChecked());
         return tool->valueInterface()->currentValue().toInt();
     };
-    const std::string before = c.doc.TakeSnapshot().bytes;
+    const std::string before = c.doc.takeSnapshot().bytes;
     const int shownBefore = shown();
     if (value < 0)
         tool->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     else
         tool->valueInterface()->setCurrentValue(value);
-    const std::string after = c.doc.TakeSnapshot().bytes;
+    const std::string after = c.doc.takeSnapshot().bytes;
     QVERIFY(after != before);
     QCOMPARE(history.stack().count(), 1);
     // A slider and its spin keep in step.
     if (auto* pair = qobject_cast<SliderSpin*>(w->parentWidget()))
         QCOMPARE(pair->slider()->value(), pair->spin()->value());
     history.stack().undo();
-    QCOMPARE(c.doc.TakeSnapshot().bytes, before);
+    QCOMPARE(c.doc.takeSnapshot().bytes, before);
     QCOMPARE(shown(), shownBefore);
     history.stack().redo();
-    QCOMPARE(c.doc.TakeSnapshot().bytes, after);
+    QCOMPARE(c.doc.takeSnapshot().bytes, after);
     c.doc.journal = nullptr;
 }
 
@@ -587,7 +587,7 @@ void SpherePagesTest::assistiveTools() {
 void SpherePagesTest::treeSelection() {
     ControlColumn c;
     c.runAll({"create"});  // A(B(C)), C current
-    QTreeWidgetItem* a = ViewSphereTree::itemOf(*c.named("A"));
+    QTreeWidgetItem* a = SphereTree::itemOf(*c.named("A"));
     c.tree.selectionModel()->select(c.tree.model()->index(0, 0),
                                     QItemSelectionModel::ClearAndSelect);
     QCOMPARE(c.tree.currentItem(), a);

@@ -1,0 +1,541 @@
+// The export service: format by name, one option table, one check, one write.
+#include "exporter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+
+#include "atomicfile.h"
+#include "automatonreport.h"
+#include "camerarig.h"
+#include "document.h"
+#include "framerenderer.h"
+#include "headlessrenderer.h"
+#include "imagefile.h"
+#include "moviefile.h"
+#include "movierecorder.h"
+#include "pathcsv.h"
+#include "pathmesh.h"
+#include "pathsvg.h"
+#include "plottersvg.h"
+#include "relations.h"
+#include "sandtrack.h"
+#include "sphere.h"
+#include "spheredrawer.h"
+
+namespace {
+
+constexpr int kDefaultWidth = 640, kDefaultHeight = 480, kLargestSide = 16384;
+constexpr int kMostFrames = 100000;
+
+using K = ExportKind;
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::optional<double> decimalNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<int> wholeNumber(const std::string& text, int least, int most) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < least || v > most)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> positiveLength(const std::string& text, bool units) {
+    auto v = units ? PlotterSvg::length(text) : decimalNumber(text);
+    if (!v || !(*v > 0) || *v > 1e6) return std::nullopt;
+    return v;
+}
+
+// "B:1" names sphere B's point 1; the sphere's name may hold colons itself.
+std::optional<SandTrackOptions> pointOf(const std::string& text) {
+    auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return std::nullopt;
+    auto n = decimalNumber(text.substr(colon + 1));
+    if (!n || *n < 0 || *n > 5 || *n != std::floor(*n)) return std::nullopt;
+    SandTrackOptions o;
+    o.sphere = text.substr(0, colon);
+    o.point = static_cast<int>(*n);
+    return o;
+}
+
+// Where an option applies, as its refusal says it.
+struct Row {
+    ExportOption option;
+    std::string where;
+};
+
+const std::vector<Row>& rows() {
+    static const std::vector<Row> table = {
+        {{"tube-radius",
+          "R|0.8mm|auto",
+          "tube radius in automaton units, or a length at the print size; auto (the default) "
+          "is 0.75% of the model's largest dimension, at least 0.6mm when a size is given",
+          {K::Mesh}},
+         "meshes"},
+        {{"resolution",
+          "0.1mm",
+          "the solid's cell at the print size for STL and 3MF (default a fifth of the radius, "
+          "0.05mm to 0.2mm)",
+          {K::Mesh}},
+         "STL and 3MF solids"},
+        {{"union", "", "one part for all curves in a 3MF file", {K::Mesh}}, "3MF files"},
+        {{"sides", "N", "sides of each tube of OBJ, PLY and GLB (default 7)", {K::Mesh}}, "meshes"},
+        {{"max-triangles",
+          "N",
+          "triangles of the whole file, at most (default 1500000); above it tubes are made "
+          "coarser",
+          {K::Mesh}},
+         "meshes"},
+        {{"size", "100mm", "scale the model so its largest dimension is that long", {K::Mesh}},
+         "meshes"},
+        {{"scale", "S", "or multiply every coordinate by S (millimetres per unit)", {K::Mesh}},
+         "meshes"},
+        {{"plotter",
+          "",
+          "a page in millimetres for pen plotters, one layer per colour (.svg)",
+          {K::PlotterPage}},
+         ".svg drawings"},
+        {{"page", "A4|A3|A5|letter|WxHmm", "the plotter's page (default A4)", {K::PlotterPage}},
+         "drawings for plotters (--plotter)"},
+        {{"landscape", "", "the page turned sideways", {K::PlotterPage}},
+         "drawings for plotters (--plotter)"},
+        {{"margin", "10mm", "space left free at the page's edges", {K::PlotterPage}},
+         "drawings for plotters (--plotter)"},
+        {{"view",
+          "top|front|side|camera",
+          "top looks down the stationary sphere's axis",
+          {K::PlotterPage}},
+         "drawings for plotters (--plotter)"},
+        {{"tolerance",
+          "T",
+          "how far a plotter page may stray from the exact curve (a length, default 0.02mm) or "
+          "a track (table radii, default 0.0002)",
+          {K::PlotterPage, K::Track}},
+         "drawings for plotters and sand-table tracks"},
+        {{"point",
+          "SPHERE:N",
+          "the traced point a sand-table track follows (default the first)",
+          {K::Track}},
+         "sand-table tracks (.thr)"},
+        {{"width",
+          "W",
+          "picture width in pixels (default 640; one side alone keeps 4:3)",
+          {K::Image, K::Movie}},
+         "pictures and movies"},
+        {{"height",
+          "H",
+          "picture height in pixels (default 480; one side alone keeps 4:3)",
+          {K::Image, K::Movie}},
+         "pictures and movies"},
+        {{"curves-only",
+          "",
+          "the traced curves alone, without spheres and axes",
+          {K::Image, K::Movie}},
+         "pictures and movies"},
+        {{"frames",
+          "N",
+          "frames to render (default: the document's movie frame count; " +
+              std::to_string(MovieFile::kFramesPerSecond) + " a second)",
+          {K::Movie}},
+         "movies"},
+        {{"rolling",
+          "",
+          "one period of the rolling animation instead of the dynamic axes and orbit",
+          {K::Movie}},
+         "movies"},
+    };
+    return table;
+}
+
+const Row* rowFor(const std::string& name) {
+    for (const Row& r : rows())
+        if (r.option.name == name) return &r;
+    return nullptr;
+}
+
+bool hasExtension(const std::string& path, const std::string& ext) {
+    return lowerExtension(path) == ext;
+}
+
+// "0.8mm" (or cm, in) at the print size, a plain number in automaton
+// units; auto is the default rule.
+struct RadiusText {
+    std::optional<double> units, millimetres;
+};
+std::optional<RadiusText> radiusOf(const std::string& text) {
+    RadiusText r;
+    if (text == "auto") return r;
+    if (auto n = decimalNumber(text)) {
+        r.units = n;
+        return PathMesh::acceptsTubeRadius(*n) ? std::optional(r) : std::nullopt;
+    }
+    r.millimetres = PlotterSvg::length(text);
+    if (!r.millimetres || !PathMesh::acceptsTubeRadius(*r.millimetres)) return std::nullopt;
+    return r;
+}
+bool isSolid(const std::string& path) {
+    return hasExtension(path, ".stl") || hasExtension(path, ".3mf");
+}
+
+// The value check of one option given for kind; "" when it is sound.
+std::string checkValue(const std::string& name, const std::string& v, ExportKind kind) {
+    if (name == "tube-radius") {
+        if (!radiusOf(v))
+            return "--tube-radius needs auto, a length such as 0.8mm or a positive number "
+                   "below " +
+                   std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
+    } else if (name == "resolution") {
+        auto r = PlotterSvg::length(v);
+        if (!r || !PathMesh::acceptsTubeRadius(*r))
+            return "--resolution needs a length such as 0.1mm.";
+    } else if (name == "sides") {
+        auto n = decimalNumber(v);
+        if (!n || *n != std::floor(*n) || *n < 3 || *n > PathMesh::kMostSides)
+            return "--sides needs a whole number from 3 to " +
+                   std::to_string(PathMesh::kMostSides) + ".";
+    } else if (name == "max-triangles") {
+        auto n = decimalNumber(v);
+        if (!n || *n != std::floor(*n) || *n < 1 || *n > double(MeshOptions::kMostTriangles))
+            return "--max-triangles needs a whole number from 1 to " +
+                   std::to_string(MeshOptions::kMostTriangles) + ".";
+    } else if (name == "size") {
+        if (!positiveLength(v, true)) return "--size needs a length such as 100mm.";
+    } else if (name == "scale") {
+        if (!positiveLength(v, false)) return "--scale needs a positive number.";
+    } else if (name == "page") {
+        if (!PlotterSvg::pageSize(v))
+            return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
+    } else if (name == "margin") {
+        auto m = PlotterSvg::length(v);
+        if (!m || *m < 0) return "--margin needs a length such as 10mm.";
+    } else if (name == "view") {
+        if (!PlotterSvg::view(v)) return "--view needs top, front, side or camera.";
+    } else if (name == "tolerance") {
+        const bool plotter = kind == K::PlotterPage;
+        auto t = plotter ? PlotterSvg::length(v) : decimalNumber(v);
+        if (!t || !(*t >= (plotter ? PlotterSvg::kFinestTolerance : 1e-9)) || *t > 1e6)
+            return plotter ? "--tolerance needs a length of at least 0.001mm."
+                           : "--tolerance needs a positive number (table radii).";
+    } else if (name == "point") {
+        if (!pointOf(v))
+            return "--point needs a sphere and a point number from 0 to 5, such as B:0.";
+    } else if (name == "width" || name == "height") {
+        if (!wholeNumber(v, 1, kLargestSide))
+            return "--" + name + " must be a whole number of pixels from 1 to " +
+                   std::to_string(kLargestSide) + ".";
+    } else if (name == "frames") {
+        if (!wholeNumber(v, 1, kMostFrames))
+            return "--frames must be a whole number from 1 to " + std::to_string(kMostFrames) + ".";
+    }
+    return {};
+}
+
+// Width and height asked for: either side alone keeps the default's 4:3.
+std::pair<int, int> pictureSize(const ExportRequest& r) {
+    auto w = r.get("width"), h = r.get("height");
+    int width = w ? *wholeNumber(*w, 1, kLargestSide) : kDefaultWidth;
+    int height = h ? *wholeNumber(*h, 1, kLargestSide) : kDefaultHeight;
+    auto scaled = [](int side, int to, int from) {
+        return std::clamp(static_cast<int>(std::lround(side * double(to) / from)), 1, kLargestSide);
+    };
+    if (w && !h) height = scaled(width, kDefaultHeight, kDefaultWidth);
+    if (h && !w) width = scaled(height, kDefaultWidth, kDefaultHeight);
+    return {width, height};
+}
+
+std::string cannot(const std::string& action, const std::string& path, std::string why) {
+    while (!why.empty() && (why.back() == '.' || why.back() == '\n')) why.pop_back();
+    return "cannot " + action + " " + AutomatonReport::printable(path) + ": " + why + ".";
+}
+
+ExportResult failed(std::string error) {
+    ExportResult r;
+    r.error = std::move(error);
+    return r;
+}
+
+ExportResult done() {
+    ExportResult r;
+    r.ok = true;
+    return r;
+}
+
+void tell(const ExportContext& c, const std::string& message) {
+    if (c.tell) c.tell(message);
+}
+
+int tracedPoints(const Document& doc) {
+    int traced = 0;
+    for (const Sphere* s : doc.sphereTable)
+        if (s)
+            for (const auto& p : s->points) traced += !p.path.empty();
+    return traced;
+}
+
+// The camera a drawing through the document's camera is framed with.
+CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
+    CameraRig rig;
+    rig.fovy = Document::kViewFovy;
+    return rig.mono(frameSettingsOf(doc).camera, c.viewWidth, c.viewHeight);
+}
+
+ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    MeshOptions o;
+    if (auto radius = r.get("tube-radius")) {
+        const RadiusText t = *radiusOf(*radius);
+        o.tubeRadius = t.units;
+        o.tubeRadiusMillimetres = t.millimetres;
+    }
+    if (auto v = r.get("resolution")) o.resolution = PlotterSvg::length(*v);
+    o.unite = r.has("union");
+    o.said = [&c](const std::string& s) { tell(c, s); };
+    if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
+    if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
+    if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
+    o.warning = [&c](const std::string& w) { tell(c, "warning: " + w); };
+    if (auto v = r.get("max-triangles"))
+        o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
+    bool coarsened = false;
+    o.coarsened = &coarsened;
+    std::string error = PathMesh::write(doc, r.output, o);
+    if (coarsened)
+        tell(c, "note: tubes were made coarser to stay within " + std::to_string(o.maxTriangles) +
+                    " triangles (--max-triangles).");
+    return error.empty() ? done() : failed(AutomatonReport::printable(error));
+}
+
+ExportResult writePlotterPage(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    PlotterOptions o;
+    if (auto v = r.get("page")) std::tie(o.pageWidth, o.pageHeight) = *PlotterSvg::pageSize(*v);
+    if (r.has("landscape")) std::swap(o.pageWidth, o.pageHeight);
+    if (auto v = r.get("margin")) o.margin = *PlotterSvg::length(*v);
+    if (auto v = r.get("view")) o.view = *PlotterSvg::view(*v);
+    if (auto v = r.get("tolerance")) o.tolerance = *PlotterSvg::length(*v);
+    if (o.view == PlotterOptions::View::Camera) {
+        o.camera = documentCamera(doc, c);
+        o.orientation = doc.cameraController.orientationMatrix();
+    }
+    std::string error = PlotterSvg::write(doc, o, r.output);
+    return error.empty() ? done() : failed(AutomatonReport::printable(error));
+}
+
+ExportResult writeTrack(Document& doc, const ExportRequest& r) {
+    SandTrackOptions o;
+    if (auto v = r.get("point")) o = *pointOf(*v);
+    if (auto v = r.get("tolerance")) o.tolerance = *decimalNumber(*v);
+    std::string error = SandTrack::write(doc, o, r.output);
+    return error.empty() ? done() : failed(AutomatonReport::printable(error));
+}
+
+ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    const auto [width, height] = pictureSize(r);
+    FrameRenderer::Options options;
+    options.textures.setDocumentFolder(c.documentFolder);
+    options.report = [&c](const std::string& m) { tell(c, m); };
+    std::string error;
+    auto renderer = HeadlessRenderer::create(options, &error);
+    if (!renderer) return failed(error);
+    CameraRig rig;
+    rig.fovy = Document::kViewFovy;
+    auto image = renderer->render(doc, frameSettingsOf(doc), rig, &doc.cameraController, width,
+                                  height, &error);
+    if (renderer->frames().spheres().tubesCoarsened())
+        tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+    if (!image) return failed(error);
+    if (std::string why = ImageFile::write(*image, r.output, *ImageFile::formatForPath(r.output));
+        !why.empty())
+        return failed(why);
+    return done();
+}
+
+ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    const auto kind = *MovieFile::kindForPath(r.output);
+    const auto [width, height] = pictureSize(r);
+    int w = width, h = height;
+    MovieFile::encodedSize(kind, width, height, &w, &h);
+    if (w != width || h != height)
+        tell(c, "note: MP4 and WebM frames have even sides; the movie is " + std::to_string(w) +
+                    " x " + std::to_string(h) + " pixels.");
+    MovieRequest request;
+    request.output = r.output;
+    request.frames = r.has("frames") ? *wholeNumber(*r.get("frames"), 1, kMostFrames)
+                                     : std::max(1, doc.movieFrameCount);
+    request.width = width;
+    request.height = height;
+    // An automaton where nothing else moves rolls, rather than give a movie
+    // of identical frames.
+    request.rolling = r.has("rolling") || (!anyDynamic(doc) && doc.viewFromStationary == 1);
+    request.faintRest = c.faintRest;
+    request.documentFolder = c.documentFolder;
+    FrameSettings settings = frameSettingsOf(doc);
+    request.camera = settings.camera;
+    MovieControl control;
+    control.cancel = c.cancel;
+    control.progress = c.progress;
+    MovieResult m = MovieRecorder::record(doc, settings, &doc.cameraController, request, control);
+    if (m.tubesCoarsened) tell(c, "note: " + SphereDrawer::tubeBudgetNote());
+    ExportResult result;
+    result.ok = m.ok;
+    result.cancelled = m.cancelled;
+    result.error = m.error;
+    return result;
+}
+
+}  // namespace
+
+const char* const Exporter::kWrites = ".csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf or .thr";
+
+ExportRequest& ExportRequest::set(const std::string& name, const std::string& value) {
+    options.emplace_back(name, value);
+    return *this;
+}
+
+std::optional<std::string> ExportRequest::get(const std::string& name) const {
+    for (auto it = options.rbegin(); it != options.rend(); ++it)
+        if (it->first == name) return it->second;
+    return std::nullopt;
+}
+
+const std::vector<ExportOption>& Exporter::options() {
+    static const std::vector<ExportOption> list = [] {
+        std::vector<ExportOption> out;
+        for (const Row& r : rows()) out.push_back(r.option);
+        return out;
+    }();
+    return list;
+}
+
+std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
+    const std::string& out = request.output;
+    if (out.empty()) return std::nullopt;
+    const std::string ext = lowerExtension(out);
+    if (ext == ".csv") return K::Table;
+    if (ext == ".one") return K::Automaton;
+    if (ext == ".svg") return request.has("plotter") ? K::PlotterPage : K::Drawing;
+    if (ext == ".thr") return K::Track;
+    if (PathMesh::formatForPath(out)) return K::Mesh;
+    if (ImageFile::formatForPath(out)) return K::Image;
+    if (MovieFile::kindForPath(out)) return K::Movie;
+    return std::nullopt;
+}
+
+std::string Exporter::check(const ExportRequest& request) {
+    const auto kind = kindOf(request);
+    if (!kind)
+        return "cannot write " + AutomatonReport::printable(request.output) + ": it writes " +
+               kWrites + ", a picture (.png, .jpg, .bmp, .tif) or a movie (" +
+               MovieFile::kAccepted + ").";
+    for (const auto& [name, value] : request.options) {
+        const Row* row = rowFor(name);
+        if (!row) return "unknown option --" + AutomatonReport::printable(name) + ".";
+        const auto& kinds = row->option.kinds;
+        // --plotter itself is what makes an .svg a plotter page.
+        // So do the solids' options among meshes. (Sides are taken for a
+        // solid too, which has none: the window asks for them before it
+        // knows the file's type.)
+        const bool applies = name == "plotter"      ? hasExtension(request.output, ".svg")
+                             : name == "resolution" ? isSolid(request.output)
+                             : name == "union"
+                                 ? hasExtension(request.output, ".3mf")
+                                 : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+        if (!applies) return "--" + name + " applies only to " + row->where + ".";
+        if (row->option.value.empty() && !value.empty()) return "--" + name + " takes no value.";
+    }
+    if (request.has("size") && request.has("scale")) return "give --size or --scale, not both.";
+    for (const auto& [name, value] : request.options)
+        if (std::string why = checkValue(name, value, *kind); !why.empty()) return why;
+    return {};
+}
+
+ExportResult Exporter::write(Document& doc, const ExportRequest& request,
+                             const ExportContext& context) {
+    if (std::string why = check(request); !why.empty()) return failed(why);
+    const ExportKind kind = *kindOf(request);
+    const std::string& out = request.output;
+    // No long work for a file that cannot be written.
+    const bool folder =
+        kind == K::Movie && *MovieFile::kindForPath(out) == MovieFile::Kind::PngFolder;
+    if (std::string why = folder ? WorkFolder::problem(out) : AtomicFile::problem(out);
+        !why.empty())
+        return failed(cannot("write", out, why));
+    if (kind == K::Automaton) {
+        DocResult w = doc.saveDocument(out);
+        return w ? done() : failed(cannot("write", out, w.why()));
+    }
+    // The paths of the first frame after opening (the camera fit of
+    // pictures and movies takes them in); a movie then starts from the
+    // dynamic angles as they were.
+    const bool curvesOnly = doc.curvesOnly;
+    if (kind == K::Image || kind == K::Movie) doc.curvesOnly = request.has("curves-only");
+    if (!context.pathsReady && !doc.pathsUpToDate) {
+        PathPassResult pass = doc.step();
+        for (const Sphere* s : pass.coarsened)
+            tell(context, "note: the paths of " + AutomatonReport::printable(s->name) +
+                              " were sampled more coarsely to stay within " +
+                              std::to_string(doc.sampleBudget) + " samples.");
+        if (kind == K::Movie) doc.rewindDynamics();
+    }
+    ExportResult result;
+    if (kind != K::Image && kind != K::Movie && tracedPoints(doc) == 0) {
+        result = failed(cannot("export", context.inputName,
+                               doc.stationarySphere
+                                   ? "no point of it traces a path"
+                                   : "it has no stationary sphere, so no point traces a path"));
+    } else if (kind == K::Table) {
+        AtomicFile target(out);
+        if (!target.open()) {
+            result = failed(cannot("write", out, target.error()));
+        } else {
+            PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
+            result = target.commit() ? done() : failed(cannot("write", out, target.error()));
+        }
+    } else if (kind == K::Drawing) {
+        std::string error = PathSvg::write(doc, documentCamera(doc, context),
+                                           doc.cameraController.orientationMatrix(),
+                                           context.viewWidth, context.viewHeight, out);
+        result = error.empty() ? done() : failed(error);
+    } else if (kind == K::PlotterPage) {
+        result = writePlotterPage(doc, request, context);
+    } else if (kind == K::Mesh) {
+        result = writeMesh(doc, request, context);
+    } else if (kind == K::Track) {
+        result = writeTrack(doc, request);
+    } else if (kind == K::Image) {
+        result = writeImage(doc, request, context);
+    } else {
+        result = writeMovie(doc, request, context);
+    }
+    doc.curvesOnly = curvesOnly;
+    return result;
+}
+
+std::string Exporter::formatHelp() {
+    std::string out =
+        "  .csv   the sampled positions, one row per sample\n"
+        "  .one   the automaton itself (save as)\n"
+        "  .svg   the paths projected through the document's camera, one path per point\n";
+    for (const auto& f : PathMesh::formats()) {
+        std::string ext = f.extension;
+        out += "  " + ext + std::string(6 - ext.size(), ' ') + " " + f.description + "\n";
+    }
+    out +=
+        "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
+        "         1 at the path's farthest point) of one traced point seen from above\n"
+        "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
+        "colour (STL has no colours).\n";
+    return out;
+}

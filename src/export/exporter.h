@@ -1,0 +1,108 @@
+// The export service: every file the program makes from an automaton, for
+// the window, the command line and Python alike. A request is the output's
+// name and the options as the command line spells them ("size" = "100mm",
+// "plotter" = ""); the service picks the format from the name, refuses an
+// option that does not apply or a value it cannot take with one message,
+// and writes through the program's one save. The front ends only translate
+// their input into a request, so the same request gives the same bytes and
+// the same messages everywhere.
+//
+// Threads: write() reads and steps the automaton; call it where the
+// automaton may be changed (the window pauses its render thread first).
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Document;
+
+// What a request makes, by the output's name (and --plotter for .svg).
+enum class ExportKind {
+    Table,        // .csv: the sampled positions
+    Automaton,    // .one: the document itself (save as)
+    Drawing,      // .svg: the paths through the document's camera
+    PlotterPage,  // .svg with --plotter: a page in millimetres for pen plotters
+    Mesh,         // .obj .ply .stl .glb .3mf: tubes around the paths
+    Track,        // .thr: a sand-table track
+    Image,        // .png .jpg .bmp .tif: the first frame as a picture
+    Movie,        // .mp4 .webm .gif or a folder of PNG frames
+};
+
+// Options by their command-line names without the dashes, in the order
+// given; a flag's value is "".
+using ExportOptionValues = std::vector<std::pair<std::string, std::string>>;
+
+struct ExportRequest {
+    std::string output;
+    ExportOptionValues options;
+
+    ExportRequest& set(const std::string& name, const std::string& value = {});
+    // The value given for name, if any (the last one given).
+    std::optional<std::string> get(const std::string& name) const;
+    bool has(const std::string& name) const { return get(name).has_value(); }
+};
+
+// One option of the service, as every front end offers it.
+struct ExportOption {
+    std::string name;               // "tube-radius"; Python spells it tube_radius
+    std::string value;              // what it takes, for help ("R|auto"); "" for a flag
+    std::string help;               // one line
+    std::vector<ExportKind> kinds;  // the outputs it shapes
+};
+
+// What the program is told while writing: notes ("the tubes were made
+// coarser ...") and warnings, one sentence each, and movie progress.
+struct ExportContext {
+    // The document as messages name it (its file name).
+    std::string inputName = "the automaton";
+    // Where the document lives, for textures named relative to it.
+    std::string documentFolder;
+    // The front end has put the paths of the first frame in place (Python
+    // lends its computed paths); otherwise they are computed when stale.
+    bool pathsReady = false;
+    // Rolling movies: the untraced rest of each path drawn faintly, as the
+    // window shows it.
+    bool faintRest = true;
+    // The picture size drawings through the camera (.svg, --view camera)
+    // are framed for: the window's image size, 640 x 480 elsewhere.
+    int viewWidth = 640, viewHeight = 480;
+    // Frames done of total, for movies; called on the writing thread.
+    std::function<void(int done, int total)> progress;
+    // Set from any thread to stop a movie between frames.
+    const std::atomic<bool>* cancel = nullptr;
+    // "note: ..." and "warning: ..." sentences, without the program's name.
+    std::function<void(const std::string& message)> tell;
+};
+
+struct ExportResult {
+    bool ok = false;
+    bool cancelled = false;  // a movie stopped by ExportContext::cancel
+    std::string error;       // one sentence when !ok and !cancelled
+};
+
+class Exporter {
+  public:
+    // Every option, in the order help lists them.
+    static const std::vector<ExportOption>& options();
+    // The kind output names, or nullopt when none (checkRequest says why).
+    static std::optional<ExportKind> kindOf(const ExportRequest& request);
+    // "" when the request can be written, otherwise the one usage
+    // complaint (a sentence without the program's name): an output it
+    // cannot make, an unknown option, one that does not apply to the
+    // output, a value out of range.
+    static std::string check(const ExportRequest& request);
+    // Writes the request (after check). The document as read: its paths
+    // are computed here when they are not up to date. Files, notes and
+    // warnings are the same from every front end.
+    static ExportResult write(Document& doc, const ExportRequest& request,
+                              const ExportContext& context = {});
+
+    // Help lines for the formats, one per extension ("  .csv   ...").
+    static std::string formatHelp();
+    // The extensions export writes, as a sentence's list.
+    static const char* const kWrites;
+};

@@ -1,0 +1,74 @@
+// Curves from the command line: random automata (same seed, same bytes;
+// each one draws), design by symmetry, and the invariants of the examples.
+#include <gtest/gtest.h>
+
+#include "commandtest.h"
+#include "curveinvariants.h"
+#include "imagefile.h"
+
+namespace {
+
+class CurvesCommand : public CommandTest {
+  protected:
+    CurvesCommand() : CommandTest("rotundel-curves", "") {}
+    std::string bytes(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+};
+
+TEST_F(CurvesCommand, RandomAutomataRepeatByTheirSeedAndDraw) {
+    for (int seed : {1, 7, 42, 1234567}) {
+        SCOPED_TRACE(seed);
+        fs::path a = dir / "a.one", b = dir / "b.one", png = dir / "a.png";
+        const std::string s = std::to_string(seed);
+        ASSERT_EQ(run("new --random --seed " + s + " " + quote(a.string())), 0) << err;
+        ASSERT_EQ(run("new --force --random --seed " + s + " " + quote(b.string())), 0) << err;
+        EXPECT_EQ(bytes(a), bytes(b));
+        Outcome r = execute("render " + quote(a.string()) + " -o " + quote(png.string()) +
+                            " --width 160 --height 120");
+        if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
+        ASSERT_EQ(r.status, 0) << r.err;
+        RgbaImage img;
+        std::string error;
+        ASSERT_TRUE(ImageFile::read(png.string(), &img, &error)) << error;
+        int drawn = 0;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) drawn += img.at(x, y)[1] < 200;
+        EXPECT_GT(drawn, img.width * img.height / 100);
+        fs::remove(a);
+        fs::remove(b);
+    }
+}
+
+TEST_F(CurvesCommand, DesignWritesCandidatesOfTheOrderAskedFor) {
+    fs::path out = dir / "out";
+    ASSERT_EQ(run("design --symmetry 6 --levels 3 --count 4 -o " + quote(out.string())), 0) << err;
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(out)) {
+        Document doc;
+        ASSERT_TRUE(doc.openDocument(e.path().string()).ok);
+        doc.step();
+        for (const CurveInvariants& c : doc.curves()) EXPECT_EQ(c.symmetry.order, 6);
+        ++files;
+    }
+    EXPECT_EQ(files, 4);
+    EXPECT_EQ(run("design --symmetry 25 -o " + quote(out.string())), 2);
+    EXPECT_EQ(run("new --seed 3 " + quote((dir / "c.one").string())), 2);
+}
+
+TEST_F(CurvesCommand, EveryExampleHoldsItsClaims) {
+    for (const auto& entry : fs::directory_iterator(ROTUNDEL_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".one") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        Document doc;
+        ASSERT_TRUE(doc.openDocument(entry.path().string()).ok);
+        doc.step();
+        for (const CurveInvariants& c : doc.curves())
+            if (c.checked) EXPECT_LT(c.checkError, kSymmetryTolerance) << c.sphere << c.point;
+    }
+}
+
+}  // namespace
