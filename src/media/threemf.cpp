@@ -9,7 +9,6 @@
 #include <QXmlStreamWriter>
 #include <charconv>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 // minizip's file functions over the program's file: it writes the package
@@ -49,14 +48,10 @@ class Package {
         if (zip_) zipClose(zip_, nullptr);
     }
     bool begin(const char* name) {
-        // Dated now, as any archiver dates what it packs.
+        // One fixed date (the zip format's first day): the same model gives
+        // the same bytes, whoever writes it and when.
         zip_fileinfo info{};
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        info.tmz_date = {static_cast<uInt>(local.tm_sec),  static_cast<uInt>(local.tm_min),
-                         static_cast<uInt>(local.tm_hour), static_cast<uInt>(local.tm_mday),
-                         static_cast<uInt>(local.tm_mon),  static_cast<uInt>(local.tm_year + 1900)};
+        info.tmz_date = {0, 0, 0, 1, 0, 1980};
         ok_ = ok_ && zipOpenNewFileInZip64(zip_, name, &info, nullptr, 0, nullptr, 0, nullptr,
                                            Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1) == ZIP_OK;
         return ok_;
