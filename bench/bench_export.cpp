@@ -1,13 +1,19 @@
 // The rolling animation's frames against the still picture's, the STL
-// export of the deep chain's tubes against its path pass, and movie frames
-// rendered and encoded per second.
+// export of the deep chain's tubes against its path pass, printable solids
+// of every example at 100 mm, and movie frames rendered and encoded per
+// second.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
+#include "document.h"
 #include "movierecorder.h"
 #include "offscreenframe.h"
 #include "pathmesh.h"
@@ -84,6 +90,58 @@ void BM_ExportStl_baseline(benchmark::State& state) {
         frameUpdate(*a);
     }
 }
+
+// The printable solid (STL) of an example at --size 100mm and every other
+// option at its default, from paths already computed: the radius, centre
+// lines, level set, mesh and file. Counters: the file's triangles and the
+// process's peak resident memory so far (run one example alone, with
+// --benchmark_filter, for its own peak).
+void printSolid(benchmark::State& state, const std::string& document) {
+    Document doc;
+    if (!doc.openDocument(document).ok) {
+        state.SkipWithError("the example could not be opened");
+        return;
+    }
+    doc.step();
+    MeshOptions options;
+    options.sizeMillimetres = 100;
+    const fs::path out =
+        fs::temp_directory_path() / ("rotundel-bench-" + std::to_string(::getpid()) + ".stl");
+    for (auto _ : state) {
+        std::string error = PathMesh::write(doc, out.string(), options);
+        if (!error.empty()) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    std::ifstream stl(out, std::ios::binary);
+    char header[84] = {};
+    stl.read(header, sizeof header);
+    std::uint32_t triangles = 0;
+    std::memcpy(&triangles, header + 80, 4);
+    state.counters["triangles"] = triangles;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024;
+    std::error_code ec;
+    fs::remove(out, ec);
+}
+
+[[maybe_unused]] const bool kPrintSolids = [] {
+    std::error_code ec;
+    std::vector<fs::path> examples;
+    for (const auto& e : fs::directory_iterator(ROTUNDEL_EXAMPLES, ec))
+        if (e.path().extension() == ".one") examples.push_back(e.path());
+    std::sort(examples.begin(), examples.end());
+    for (const fs::path& p : examples)
+        benchmark::RegisterBenchmark(("BM_PrintSolid/" + p.stem().string()).c_str(),
+                                     [p](benchmark::State& s) { printSolid(s, p.string()); })
+            ->MeasureProcessCPUTime()
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    return true;
+}();
 
 // Movie frames of the new document at 640 x 480: each frame's update,
 // rendering, read-back and H.264 encoding.

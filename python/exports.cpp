@@ -92,13 +92,15 @@ const char* help() {
   .svg   the paths projected through the document's camera; plotter=True
          for a page in millimetres for pen plotters
   .gcode with plotter=True: the plotter page as G-code
-  .obj .ply .stl .glb .3mf   one closed tube per traced point
+  .obj .ply .glb   one closed tube per traced point
+  .stl .3mf        one closed solid, the union of the tubes
   .thr   a sand-table track, beginning and ending at the centre or the rim
 
 The keywords are the command line's options, - written _: meshes take
-tube_radius (automaton units or "auto", the default: 0.9 x the thinnest
-curve's thickness, so no tube touches itself), sides, max_triangles, size
-("100mm") or scale (a factor); plotter pages and G-code take page ("A4"),
+tube_radius (automaton units, a length such as "0.8mm" at the print size,
+or "auto", the default: 0.75% of the model's largest dimension), resolution
+("0.1mm", STL and 3MF), union (3MF), sides, max_triangles, size ("100mm")
+or scale (a factor); plotter pages and G-code take page ("A4"),
 landscape, margin ("10mm"), view ("top", "front", "side", "camera"),
 tolerance ("0.02mm"), scale ("20mm" a unit instead of filling the page),
 grid ("3x1") and verbose; G-code also pen_up ("G0 Z5"), pen_down

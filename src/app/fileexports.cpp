@@ -33,14 +33,15 @@
 
 namespace {
 // Tube radius, sides and size of a mesh file, as the export service's
-// options. The radius is automatic unless changed: the thickest tubes that
-// do not touch themselves.
+// options. The radius is automatic unless changed: 0.75% of the model's
+// largest dimension, at least 0.6 mm when the model has a size.
 std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle("Tubes");
     auto* form = new QFormLayout(&dialog);
     auto* radiusKind = new QComboBox;
-    radiusKind->addItems({"Automatic: as thick as no tube touches itself", "Given below"});
+    radiusKind->addItems({"Automatic: 0.75% of the largest dimension (at least 0.6 mm when sized)",
+                          "Given below (automaton units)"});
     auto* kindLabel = new QLabel("Tube &thickness:");
     kindLabel->setBuddy(radiusKind);
     auto* radius = new QDoubleSpinBox;

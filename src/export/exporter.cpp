@@ -78,15 +78,22 @@ struct Row {
 const std::vector<Row>& rows() {
     static const std::vector<Row> table = {
         {{"tube-radius",
-          "R|auto",
-          "tube radius in automaton units; auto (the default) is 0.9 x the thinnest curve's "
-          "thickness, so no tube touches itself",
+          "R|0.8mm|auto",
+          "tube radius in automaton units, or a length at the print size; auto (the default) "
+          "is 0.75% of the model's largest dimension, at least 0.6mm when a size is given",
           {K::Mesh}},
          "meshes"},
-        {{"sides", "N", "sides of each tube, 3 to 64 (default 7)", {K::Mesh}}, "meshes"},
+        {{"resolution",
+          "0.1mm",
+          "the solid's cell at the print size for STL and 3MF (default a fifth of the radius, "
+          "0.05mm to 0.2mm)",
+          {K::Mesh}},
+         "STL and 3MF solids"},
+        {{"union", "", "one part for all curves in a 3MF file", {K::Mesh}}, "3MF files"},
+        {{"sides", "N", "sides of each tube of OBJ, PLY and GLB (default 7)", {K::Mesh}}, "meshes"},
         {{"max-triangles",
           "N",
-          "triangles of all tubes together, at most (default 2000000); above it tubes are made "
+          "triangles of the whole file, at most (default 1500000); above it tubes are made "
           "coarser",
           {K::Mesh}},
          "meshes"},
@@ -201,14 +208,37 @@ bool hasExtension(const std::string& path, const std::string& ext) {
     return lowerExtension(path) == ext;
 }
 
+// "0.8mm" (or cm, in) at the print size, a plain number in automaton
+// units; auto is the default rule.
+struct RadiusText {
+    std::optional<double> units, millimetres;
+};
+std::optional<RadiusText> radiusOf(const std::string& text) {
+    RadiusText r;
+    if (text == "auto") return r;
+    if (auto n = decimalNumber(text)) {
+        r.units = n;
+        return PathMesh::acceptsTubeRadius(*n) ? std::optional(r) : std::nullopt;
+    }
+    r.millimetres = PlotterSvg::length(text);
+    if (!r.millimetres || !PathMesh::acceptsTubeRadius(*r.millimetres)) return std::nullopt;
+    return r;
+}
+bool isSolid(const std::string& path) {
+    return hasExtension(path, ".stl") || hasExtension(path, ".3mf");
+}
+
 // The value check of one option given for kind; "" when it is sound.
 std::string checkValue(const std::string& name, const std::string& v, ExportKind kind) {
     if (name == "tube-radius") {
-        if (v == "auto") return {};
-        auto r = decimalNumber(v);
-        if (!r || !PathMesh::acceptsTubeRadius(*r))
-            return "--tube-radius needs auto or a positive number below " +
+        if (!radiusOf(v))
+            return "--tube-radius needs auto, a length such as 0.8mm or a positive number "
+                   "below " +
                    std::to_string(static_cast<long>(PathMesh::kLargestTubeRadius)) + ".";
+    } else if (name == "resolution") {
+        auto r = PlotterSvg::length(v);
+        if (!r || !PathMesh::acceptsTubeRadius(*r))
+            return "--resolution needs a length such as 0.1mm.";
     } else if (name == "sides") {
         auto n = decimalNumber(v);
         if (!n || *n != std::floor(*n) || *n < 3 || *n > PathMesh::kMostSides)
@@ -324,9 +354,14 @@ CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
 
 ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
     MeshOptions o;
-    auto radius = r.get("tube-radius");
-    o.autoRadius = !radius || *radius == "auto";
-    if (!o.autoRadius) o.tubeRadius = decimalNumber(*radius);
+    if (auto radius = r.get("tube-radius")) {
+        const RadiusText t = *radiusOf(*radius);
+        o.tubeRadius = t.units;
+        o.tubeRadiusMillimetres = t.millimetres;
+    }
+    if (auto v = r.get("resolution")) o.resolution = PlotterSvg::length(*v);
+    o.unite = r.has("union");
+    o.said = [&c](const std::string& s) { tell(c, s); };
     if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
     if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
     if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
@@ -524,10 +559,15 @@ std::string Exporter::check(const ExportRequest& request) {
         if (!row) return "unknown option --" + AutomatonReport::printable(name) + ".";
         const auto& kinds = row->option.kinds;
         // --plotter itself is what makes an .svg a plotter page.
+        // So do the solids' options among meshes. (Sides are taken for a
+        // solid too, which has none: the window asks for them before it
+        // knows the file's type.)
         const bool applies =
             name == "plotter"
                 ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
-                : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+            : name == "resolution" ? isSolid(request.output)
+            : name == "union"      ? hasExtension(request.output, ".3mf")
+                                   : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
         if (!applies) return "--" + name + " applies only to " + row->where + ".";
         if (row->option.value.empty() && !value.empty()) return "--" + name + " takes no value.";
     }

@@ -1,4 +1,4 @@
-// The writers that need FFmpeg or Assimp live in a module of their own,
+// The writers that need FFmpeg, Assimp or OpenVDB live in a module of their own,
 // rotundel_media_heavy.so, opened the first time a movie or a mesh file is
 // written: those libraries and their codecs are over a hundred shared
 // objects, and loading them cost every start of the program (even --help)
@@ -30,6 +30,22 @@ struct MeshGroup {
     std::size_t first = 0, count = 0;
 };
 
+// A closed solid for printing: the union of round tubes of one radius
+// around closed centre lines, meshed from a level set. Coordinates in the
+// file's units (millimetres for a printer).
+struct SolidRequest {
+    std::vector<std::vector<Vec3>> lines;  // each closed: its last vertex joins its first
+    double radius = 0;
+    double voxel = 0;       // the level set's cell
+    double adaptivity = 0;  // 0..1: how far flat stretches may merge cells
+};
+// A closed, manifold, outward-facing triangle mesh, with no triangle of
+// zero area: vertices and three vertex indices per triangle.
+struct SolidMesh {
+    std::vector<Vec3> vertices;
+    std::vector<std::uint32_t> triangles;
+};
+
 // The program's side of the file boundary: the module's mesh writers put
 // their bytes only through these, so that the program decides how a file
 // reaches the disk.
@@ -53,7 +69,7 @@ class OutputFiles {
 struct MediaModule {
     // Raised whenever the functions below change: a module left over from
     // another build is refused rather than called.
-    static constexpr int kInterface = 3;
+    static constexpr int kInterface = 4;
     int interface = kInterface;
 
     // Writes the groups of tubes through Assimp's exporter (its format id)
@@ -63,6 +79,11 @@ struct MediaModule {
     std::string (*writeMesh)(const std::vector<MeshTube>& tubes,
                              const std::vector<MeshGroup>& groups, const char* exporter,
                              const std::string& path, OutputFiles& files);
+    // The solid around request's lines into *out (empty without lines): ""
+    // on success, otherwise one sentence. The caller bounds the work:
+    // request's voxel is chosen so that the lines' narrow band fits the
+    // budget it was given.
+    std::string (*makeSolid)(const SolidRequest& request, SolidMesh* out);
     // An MP4, WebM or GIF movie of width x height frames, encoded at
     // encodedWidth x encodedHeight, its bytes written into sink (path names
     // it in messages). finish() ends the container; the program then saves

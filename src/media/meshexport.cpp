@@ -152,7 +152,10 @@ std::unique_ptr<MovieFile> openEncodedMovie(const std::string& path, MovieFile::
                                             int encodedHeight, OutputFile& sink,
                                             std::string* error);
 
+std::string makeSolidMesh(const SolidRequest& request, SolidMesh* out);
+
 extern "C" const MediaModule* rotundel_media_module() {
-    static const MediaModule module{MediaModule::kInterface, writeMesh, openEncodedMovie};
+    static const MediaModule module{MediaModule::kInterface, writeMesh, makeSolidMesh,
+                                    openEncodedMovie};
     return &module;
 }

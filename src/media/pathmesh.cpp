@@ -1,5 +1,6 @@
-// Tube meshes: binary STL written here, the other formats through Assimp's
-// exporters in the module that the program opens when it needs them.
+// Meshes: solids made in the module that the program opens when it needs
+// it and written here (binary STL, 3MF); viewers' tubes built here and
+// written through Assimp's exporters in that module.
 #include "pathmesh.h"
 
 #include <algorithm>
@@ -11,10 +12,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <system_error>
 #include <thread>
 
@@ -24,15 +25,13 @@
 #include "passstop.h"
 #include "relations.h"
 #include "sphere.h"
-#include "threemfmaterials.h"
+#include "threemf.h"
 #include "tubemesh.h"
 #include "tubesizing.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-const char* const kStopped = "The export was stopped.";
-
 // Binary STL: an 80-byte header, the triangle count, then per triangle its
 // normal, its three corners (little-endian floats) and two bytes of
 // attributes, 0. Written here rather than through Assimp: it is the format
@@ -40,25 +39,26 @@ const char* const kStopped = "The export was stopped.";
 // writer is several times faster than the generic one.
 constexpr std::size_t kStlHeader = 80, kStlTriangle = 50;
 
-// The triangles of one tube as STL records. The normal is the corners'
-// cross product made unit, in single precision from the corners as stored.
-std::string stlTriangles(const TubeMesh& m) {
+// Triangles as STL records. The normal is the corners' cross product made
+// unit, in single precision from the corners as stored.
+std::string stlTriangles(const std::vector<Vec3>& vertices,
+                         const std::vector<std::uint32_t>& triangles) {
     static_assert(std::endian::native == std::endian::little);
     struct Corner {
         float x, y, z;
     };
-    std::vector<Corner> corners(m.vertices.size());
+    std::vector<Corner> corners(vertices.size());
     for (std::size_t v = 0; v < corners.size(); ++v)
-        corners[v] = {static_cast<float>(m.vertices[v].x), static_cast<float>(m.vertices[v].y),
-                      static_cast<float>(m.vertices[v].z)};
-    std::string out(m.triangleCount() * kStlTriangle, '\0');
+        corners[v] = {static_cast<float>(vertices[v].x), static_cast<float>(vertices[v].y),
+                      static_cast<float>(vertices[v].z)};
+    std::string out(triangles.size() / 3 * kStlTriangle, '\0');
     char* at = out.data();
-    for (std::size_t t = 0; t < m.triangles.size(); t += 3, at += kStlTriangle) {
+    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3, at += kStlTriangle) {
         // Normal, three corners, and two bytes of attributes left 0.
         Corner record[4];
-        const Corner& a = record[1] = corners[m.triangles[t]];
-        const Corner& b = record[2] = corners[m.triangles[t + 1]];
-        const Corner& c = record[3] = corners[m.triangles[t + 2]];
+        const Corner& a = record[1] = corners[triangles[t]];
+        const Corner& b = record[2] = corners[triangles[t + 1]];
+        const Corner& c = record[3] = corners[triangles[t + 2]];
         const Corner u{b.x - a.x, b.y - a.y, b.z - a.z}, w{c.x - a.x, c.y - a.y, c.z - a.z};
         Corner n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
         const float l = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
@@ -71,57 +71,6 @@ std::string stlTriangles(const TubeMesh& m) {
     }
     return out;
 }
-
-// Files opened with plain stdio, in a work folder of the export's own (the
-// 3MF exporter's, which writes past the files it is handed).
-class StagedFiles : public OutputFiles {
-    struct File : OutputFile {
-        std::FILE* f = nullptr;
-        bool ok = true;
-        bool write(const void* bytes, std::size_t size) override {
-            ok = ok && std::fwrite(bytes, 1, size, f) == size;
-            return ok;
-        }
-        long long seek(long long offset, int whence) override {
-            return fseeko(f, offset, whence) == 0 ? static_cast<long long>(ftello(f)) : -1;
-        }
-        long long size() override {
-            const off_t at = ftello(f);
-            fseeko(f, 0, SEEK_END);
-            const off_t end = ftello(f);
-            fseeko(f, at, SEEK_SET);
-            return end;
-        }
-    };
-
-  public:
-    OutputFile* open(const std::string& path) override {
-        auto file = std::make_unique<File>();
-        file->f = std::fopen(path.c_str(), "wb");
-        if (!file->f) {
-            if (error_.empty()) error_ = std::strerror(errno) + std::string(".");
-            return nullptr;
-        }
-        files_.push_back(std::move(file));
-        return files_.back().get();
-    }
-    // "" when every file was written and closed, otherwise the reason.
-    std::string close() {
-        for (auto& file : files_) {
-            const bool closed = std::fclose(file->f) == 0;
-            file->f = nullptr;
-            if ((!file->ok || !closed) && error_.empty())
-                error_ = std::strerror(errno) + std::string(".");
-        }
-        files_.clear();
-        return error_;
-    }
-    ~StagedFiles() override { close(); }
-
-  private:
-    std::vector<std::unique_ptr<File>> files_;
-    std::string error_;
-};
 
 std::string writeStl(const std::vector<std::string>& tubes, const std::string& path,
                      OutputFiles& files) {
@@ -219,23 +168,16 @@ class SavingFiles : public OutputFiles {
     std::vector<std::unique_ptr<File>> files_;
 };
 
-// Millimetres for printers: every coordinate times the scale asked for.
-// False when the scale is 1 and nothing changed.
-bool scaleTubes(std::vector<MeshTube>& tubes, const MeshOptions& o) {
-    Vec3 low{INFINITY, INFINITY, INFINITY}, high = -1 * low;
-    for (const MeshTube& t : tubes)
-        for (const Vec3& v : t.mesh.vertices) {
-            low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
-            high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
-        }
-    const Vec3 size = high - low;
-    const double scale = meshScale(o, std::max({size.x, size.y, size.z}));
-    if (scale == 1) return false;
+// glTF counts in metres with +Y up: the file's millimetres become metres
+// and the automaton's z axis becomes +Y (its y then points along -Z, which
+// keeps the axes right-handed).
+void toGltfAxes(std::vector<MeshTube>& tubes) {
+    auto turn = [](const Vec3& v) { return Vec3{v.x, v.z, -v.y}; };
     for (MeshTube& t : tubes) {
-        for (Vec3& v : t.mesh.vertices) v = scale * v;
-        for (Vec3& c : t.mesh.centres) c = scale * c;
+        for (Vec3& v : t.mesh.vertices) v = 0.001 * turn(v);
+        for (Vec3& n : t.mesh.normals) n = turn(n);
+        for (Vec3& c : t.mesh.centres) c = 0.001 * turn(c);
     }
-    return true;
 }
 
 std::string lowerExtension(const std::string& path) {
@@ -250,9 +192,9 @@ const std::vector<PathMesh::Format>& PathMesh::formats() {
         {".obj", "obj", "Wavefront OBJ with its .mtl colours"},
         // Text: this Assimp's binary PLY writer garbles the faces.
         {".ply", "ply", "PLY with vertex colours"},
-        {".stl", "stlb", "STL (binary), for 3-D printing"},
+        {".stl", "stlb", "STL (binary), one solid for 3-D printing"},
         {".glb", "glb2", "glTF 2.0 binary, for web viewers and Blender"},
-        {".3mf", "3mf", "3MF, for 3-D printing"},
+        {".3mf", "3mf", "3MF, a coloured part per curve, for 3-D printing"},
     };
     return f;
 }
@@ -264,12 +206,189 @@ const PathMesh::Format* PathMesh::formatForPath(const std::string& path) {
     return nullptr;
 }
 
+namespace {
+const char* const kStopped = "The export was stopped.";
+
+struct Curve {
+    std::string name;  // sphere/point
+    std::uint32_t colour;
+    const Sphere* sphere;
+    const std::vector<Vec3>* samples;
+};
+
+std::vector<Curve> curvesOf(const Automaton& a) {
+    std::vector<Curve> curves;
+    for (const Sphere* s : a.sphereTable) {
+        if (!s) continue;
+        for (std::size_t p = 0; p < s->points.size(); ++p)
+            if (!s->points[p].path.empty())
+                curves.push_back(
+                    {s->name + "/" + std::to_string(p), s->color, s, &s->points[p].path});
+    }
+    return curves;
+}
+
+// Runs job(i) for i in [0, n) on the machine's cores; once a stop is asked
+// for (Ctrl+C, an edit), no further job starts.
+void onEveryCore(std::size_t n, const std::function<void(std::size_t)>& job) {
+    ParallelOptions o;
+    o.stop = [] { return stopRequested(); };
+    parallelFor(n, [&](std::size_t i, unsigned) { job(i); }, o);
+}
+
+// What a solid costs, known from its centre lines before a cell is made.
+// Triangles: the mesher makes about this many per square cell of the
+// tubes' surface (measured over the examples, adaptivity included; the
+// union only removes surface). Cell visits: every cell of each segment's
+// box, the bound of the distance pass's work.
+constexpr double kTrianglesPerCellArea = 0.5;
+constexpr double kMostCellVisits = 1.5e9;
+constexpr double kAdaptivity = 0.05;
+
+struct SolidCost {
+    double triangles = 0, visits = 0;
+};
+SolidCost solidCost(const std::vector<std::vector<std::vector<Vec3>>>& parts, double radius,
+                    double voxel) {
+    SolidCost c;
+    const double reach = 2 * (radius / voxel + 3) + 1;
+    for (const auto& part : parts)
+        for (const auto& line : part)
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                const double l = length(line[(i + 1) % line.size()] - line[i]);
+                c.triangles +=
+                    kTrianglesPerCellArea * 2 * std::numbers::pi * radius * l / (voxel * voxel);
+                c.visits += (l / voxel + reach) * reach * reach;
+            }
+    return c;
+}
+
+// The solids of the parts (each a set of closed centre lines in the file's
+// units fused into one) with at most maxTriangles triangles together: the
+// cell is made coarser until the cost fits, and again should the mesher
+// still give more.
+// Below this many cells across a tube the level set no longer holds it.
+constexpr double kFewestCellsPerRadius = 1.5;
+
+// Where the budget leaves too few cells for the tubes, plain ring tubes
+// around the lines (a few sides, as many rings as the budget shares out):
+// each closed and consistently oriented, no longer fused where they touch.
+void ringSolids(const std::vector<std::vector<std::vector<Vec3>>>& parts, double radius,
+                std::size_t maxTriangles, std::vector<SolidMesh>& solids) {
+    std::vector<std::size_t> sizes;
+    for (const auto& part : parts)
+        for (const auto& line : part) sizes.push_back(line.size());
+    const auto shares = tubeTriangleShares(sizes, maxTriangles);
+    // The shares are at least a small tube's each: within the budget taken
+    // together again.
+    double total = 0;
+    for (std::size_t n : shares) total += static_cast<double>(n);
+    const double fit = std::min(1.0, static_cast<double>(maxTriangles) / total);
+    TubeSettings s;
+    s.radius = radius;
+    s.sides = 3;
+    s.maxTurnDegrees = 180;
+    s.tolerance = 1;
+    solids.assign(parts.size(), {});
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        for (const auto& line : parts[i]) {
+            const auto share = static_cast<std::size_t>(fit * static_cast<double>(shares[k++]));
+            TubeMesh m = boundedTube(line, s, std::max<std::size_t>(share, 6 * 3));
+            if (m.triangles.size() / 3 > share) continue;
+            SolidMesh& out = solids[i];
+            const auto base = static_cast<std::uint32_t>(out.vertices.size());
+            out.vertices.insert(out.vertices.end(), m.vertices.begin(), m.vertices.end());
+            for (std::uint32_t t : m.triangles) out.triangles.push_back(base + t);
+        }
+}
+
+// The solids of the parts (each a set of closed centre lines in the file's
+// units fused into one) with at most maxTriangles triangles together: the
+// cell is made coarser until the cost fits, and again should the mesher
+// still give more.
+std::string buildSolids(const MediaModule& module,
+                        const std::vector<std::vector<std::vector<Vec3>>>& parts,
+                        const TubeSizing& z, std::size_t maxTriangles,
+                        std::vector<SolidMesh>& solids, bool& coarsened) {
+    double voxel = z.resolution;
+    for (int round = 0; round < 8; ++round) {
+        for (;;) {
+            const SolidCost c = solidCost(parts, z.radius, voxel);
+            const double over = std::max(c.triangles / static_cast<double>(maxTriangles),
+                                         c.visits / kMostCellVisits);
+            if (!(over > 1)) break;
+            voxel *= std::max(1.05, std::sqrt(over));
+            coarsened = true;
+        }
+        if (voxel * kFewestCellsPerRadius > z.radius) break;
+        solids.assign(parts.size(), {});
+        std::size_t triangles = 0;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            SolidRequest request;
+            request.lines = parts[i];
+            request.radius = z.radius;
+            request.voxel = voxel;
+            request.adaptivity = kAdaptivity;
+            std::string why = module.makeSolid(request, &solids[i]);
+            if (!why.empty()) return why;
+            triangles += solids[i].triangles.size() / 3;
+        }
+        if (triangles <= maxTriangles && triangles > 0) return {};
+        // The mesher merges more cells where they are fine, so its count
+        // falls more slowly than the cells' area: bold steps.
+        voxel *= std::max(1.25, static_cast<double>(triangles) / maxTriangles);
+        coarsened = true;
+    }
+    ringSolids(parts, z.radius, maxTriangles, solids);
+    std::size_t triangles = 0;
+    for (const SolidMesh& m : solids) triangles += m.triangles.size() / 3;
+    if (triangles == 0)
+        return "no solid of these tubes fits within " + std::to_string(maxTriangles) +
+               " triangles (--max-triangles).";
+    return {};
+}
+
+// The closed centre lines of the curves in automaton units, close enough
+// to the samples for the solid's cells, within a shared vertex budget.
+std::vector<std::vector<Vec3>> solidLines(const std::vector<Curve>& curves, const TubeSizing& z,
+                                          std::size_t maxTriangles, bool& coarsened) {
+    TubeSettings settings;
+    settings.radius = z.automatonRadius();
+    settings.tolerance = z.resolution / (4 * z.radius);
+    settings.maxTurnDegrees = 15;
+    // A segment costs the distance pass a few hundred cells however short
+    // it is: no more segments than an eighth of the triangles.
+    std::vector<std::size_t> samples;
+    for (const Curve& c : curves) samples.push_back(c.samples->size());
+    const auto shares = tubeTriangleShares(samples, std::max<std::size_t>(maxTriangles / 8, 1024));
+    std::vector<std::vector<Vec3>> lines(curves.size());
+    std::atomic<bool> coarse{false};
+    onEveryCore(curves.size(), [&](std::size_t i) {
+        bool c = false;
+        lines[i] = boundedCentreLine(*curves[i].samples, settings, shares[i], &c);
+        if (c) coarse = true;
+    });
+    if (coarse) coarsened = true;
+    return lines;
+}
+
+std::string commitFiles(SavingFiles& files, const std::string& failed) {
+    if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
+    return {};
+}
+}  // namespace
+
 std::string PathMesh::write(const Automaton& a, const std::string& path,
                             const MeshOptions& options) {
     const Format* format = formatForPath(path);
     if (!format) return "The mesh type is chosen by the extension of " + path + ".";
-    if (options.tubeRadius && !acceptsTubeRadius(*options.tubeRadius))
+    if ((options.tubeRadius && !acceptsTubeRadius(*options.tubeRadius)) ||
+        (options.tubeRadiusMillimetres && !acceptsTubeRadius(*options.tubeRadiusMillimetres)))
         return "The tube radius must be a positive number below " +
+               std::to_string(static_cast<int>(kLargestTubeRadius)) + ".";
+    if (options.resolution && !acceptsTubeRadius(*options.resolution))
+        return "The resolution must be a positive number below " +
                std::to_string(static_cast<int>(kLargestTubeRadius)) + ".";
     if (options.sides && (*options.sides < 3 || *options.sides > kMostSides))
         return "Tubes need from 3 to " + std::to_string(kMostSides) + " sides.";
@@ -280,110 +399,113 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
          !(*options.sizeMillimetres > 0 && *options.sizeMillimetres < 1e6)) ||
         !(options.scale > 0 && options.scale < 1e6))
         return "The size must be a positive number.";
-    const TubeSizing sizing = chooseTubeRadius(a, options);
-    if (stopRequested()) return kStopped;
-    if (options.warning)
-        for (const std::string& w : sizing.warnings) options.warning(w);
-
-    // The tubes are built side by side on the machine's cores: building
-    // them is most of an export's work.
-    struct Job {
-        const Sphere* sphere;
-        std::size_t point;
-        TubeSettings settings;
-    };
-    std::vector<Job> jobs;
-    for (const Sphere* s : a.sphereTable) {
-        if (!s) continue;
-        TubeSettings settings = tubeSettingsFor(s->radius);
-        if (sizing.radius) settings.radius = *sizing.radius;
-        if (options.sides) settings.sides = *options.sides;
-        for (std::size_t p = 0; p < s->points.size(); ++p)
-            if (!s->points[p].path.empty()) jobs.push_back({s, p, settings});
-    }
     if (options.maxTriangles < 1 || options.maxTriangles > MeshOptions::kMostTriangles)
         return "The triangle budget must be from 1 to " +
                std::to_string(MeshOptions::kMostTriangles) + ".";
-    // The budget is shared by all traced points in proportion to their
-    // samples, so that no file can make the tubes take memory without end.
+    const std::vector<Curve> curves = curvesOf(a);
+    if (curves.empty()) return "There are no point paths to write.";
+    TubeSizing sizing = chooseTubeSizing(a, options);
+    if (!sizing.error.empty()) return sizing.error;
+    auto tell = [&] {
+        if (options.said) options.said(sizing.said);
+        if (options.warning)
+            for (const std::string& w : sizing.warnings) options.warning(w);
+    };
+    const std::string exporter = format->exporter;
+    bool coarsened = false;
+
+    if (exporter == "stlb" || exporter == "3mf") {
+        std::string error;
+        const MediaModule* module = MediaModule::load(&error);
+        if (!module) return error;
+        const bool stl = exporter == "stlb";
+        std::vector<std::vector<Vec3>> lines =
+            solidLines(curves, sizing, options.maxTriangles, coarsened);
+        if (stopRequested()) return kStopped;
+        // Sized by the lines the solid is made around.
+        std::vector<const std::vector<Vec3>*> spans;
+        for (const auto& l : lines) spans.push_back(&l);
+        sizing = chooseTubeSizing(a, options, largestDimension(spans));
+        if (!sizing.error.empty()) return sizing.error;
+        tell();
+        for (auto& l : lines)
+            for (Vec3& v : l) v = sizing.scale * v;
+        // STL holds one solid; 3MF a part per curve unless they are united.
+        std::vector<std::vector<std::vector<Vec3>>> parts;
+        if (stl || options.unite) {
+            parts.emplace_back(std::move(lines));
+        } else {
+            for (auto& l : lines) parts.push_back({std::move(l)});
+        }
+        std::vector<SolidMesh> solids;
+        error = buildSolids(*module, parts, sizing, options.maxTriangles, solids, coarsened);
+        if (options.coarsened) *options.coarsened = coarsened;
+        if (!error.empty()) return failed + error;
+        SavingFiles files;
+        if (stl) {
+            std::vector<std::string> records{stlTriangles(solids[0].vertices, solids[0].triangles)};
+            solids.clear();
+            if (std::string why = writeStl(records, path, files); !why.empty()) return failed + why;
+            return commitFiles(files, failed);
+        }
+        std::vector<ThreeMfPart> threeMf;
+        for (std::size_t i = 0; i < solids.size(); ++i) {
+            if (solids[i].triangles.empty()) continue;
+            const bool one = parts.size() == 1 && curves.size() > 1;
+            threeMf.push_back({one ? std::string("Rotundel") : curves[i].name,
+                               one ? curves[0].colour : curves[i].colour, &solids[i]});
+        }
+        OutputFile* file = files.open(path);
+        if (!file) return failed + files.error + ".";
+        if (std::string why = writeThreeMf(threeMf, "Rotundel", *file); !why.empty())
+            return failed + why + ".";
+        return commitFiles(files, failed);
+    }
+
+    // Viewers' meshes: a tube per curve, built side by side on the
+    // machine's cores (building them is most of an export's work), within
+    // the triangle budget shared in proportion to the samples.
     std::vector<std::size_t> samples;
-    for (const Job& j : jobs) samples.push_back(j.sphere->points[j.point].path.size());
+    for (const Curve& c : curves) samples.push_back(c.samples->size());
     const std::vector<std::size_t> shares = tubeTriangleShares(samples, options.maxTriangles);
-    std::atomic<bool> coarsened{false};
-    // An STL file holds nothing but the triangles: each tube becomes its
-    // records on the thread that built it, and its mesh is let go at once;
-    // unless the model is scaled, which needs every tube's extent first.
-    const bool stl = std::string(format->exporter) == "stlb";
-    const bool scaled = options.sizeMillimetres || options.scale != 1;
-    const bool recordsAtOnce = stl && !scaled;
-    std::vector<MeshTube> built(jobs.size());
-    std::vector<std::string> records(stl ? jobs.size() : 0);
-    // parallelFor's helpers answer the caller's stop request as it would.
-    ParallelOptions parallel;
-    parallel.stop = [] { return stopRequested(); };
-    parallelFor(jobs.size(), [&](std::size_t i, unsigned) {
-        const Job& j = jobs[i];
-        bool coarse = false;
-        TubeMesh mesh = boundedTube(j.sphere->points[j.point].path, j.settings, shares[i], &coarse);
-        if (coarse) coarsened = true;
-        if (recordsAtOnce)
-            records[i] = stlTriangles(mesh);
-        else
-            built[i] = {j.sphere->name + "/" + std::to_string(j.point), j.sphere->color,
-                        std::move(mesh)};
-    }, parallel);
+    std::atomic<bool> coarse{false};
+    std::vector<MeshTube> built(curves.size());
+    onEveryCore(curves.size(), [&](std::size_t i) {
+        TubeSettings settings = tubeSettingsFor(curves[i].sphere->radius);
+        settings.radius = sizing.automatonRadius();
+        if (options.sides) settings.sides = *options.sides;
+        bool c = false;
+        TubeMesh mesh = boundedTube(*curves[i].samples, settings, shares[i], &c);
+        if (c) coarse = true;
+        built[i] = {curves[i].name, curves[i].colour, std::move(mesh)};
+    });
+    if (options.coarsened) *options.coarsened = coarse;
     if (stopRequested()) return kStopped;
-    if (options.coarsened) *options.coarsened = coarsened;
     std::vector<MeshTube> tubes;
     for (auto& t : built)
         if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
-    if (!recordsAtOnce) {
-        scaleTubes(tubes, options);
-        if (stl)
-            for (std::size_t i = 0; i < tubes.size(); ++i) records[i] = stlTriangles(tubes[i].mesh);
+    if (tubes.empty()) return "There are no point paths to write.";
+    // Sized by the centre lines the rings stand on, each ring then put at
+    // the file's scale with the file's radius around its centre.
+    std::vector<const std::vector<Vec3>*> spans;
+    for (const MeshTube& t : tubes) spans.push_back(&t.mesh.centres);
+    sizing = chooseTubeSizing(a, options, largestDimension(spans));
+    if (!sizing.error.empty()) return sizing.error;
+    tell();
+    for (MeshTube& t : tubes) {
+        TubeMesh& m = t.mesh;
+        const auto sides = static_cast<std::size_t>(m.sides);
+        for (std::size_t v = 0; v < m.vertices.size(); ++v)
+            m.vertices[v] = sizing.scale * m.centres[v / sides] + sizing.radius * m.normals[v];
+        for (Vec3& c : m.centres) c = sizing.scale * c;
     }
-    if (stl ? std::all_of(records.begin(), records.end(), [](auto& r) { return r.empty(); })
-            : tubes.empty())
-        return "There are no point paths to write.";
-
-    if (stl) {
-        SavingFiles files;
-        std::string why = writeStl(records, path, files);
-        if (!why.empty()) return failed + why;
-        if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
-        return {};
-    }
+    if (exporter == "glb2") toGltfAxes(tubes);
     std::string error;
     const MediaModule* module = MediaModule::load(&error);
     if (!module) return error;
     const auto groups = groupsFor(tubes, *format);
-    if (std::string(format->exporter) != "3mf") {
-        SavingFiles files;
-        std::string why = module->writeMesh(tubes, groups, format->exporter, path, files);
-        if (!why.empty()) return failed + why;
-        if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
-        return {};
-    }
-    // The 3MF exporter zips straight into the file it is given, past the
-    // files handed to it: it writes into a work folder, its materials are
-    // put right there, and the bytes are then saved from it.
-    WorkFolder work(path, false);
-    if (!work.open()) return failed + work.error() + ".";
-    const std::string written = (work.path() / "mesh.3mf").string();
-    {
-        StagedFiles files;
-        std::string why = module->writeMesh(tubes, groups, format->exporter, written, files);
-        std::string closing = files.close();
-        if (!why.empty() || !closing.empty()) return failed + (why.empty() ? closing : why);
-    }
-    std::vector<ThreeMfTube> named;
-    for (const MeshTube& t : tubes) named.push_back({t.name, t.colour});
-    if (std::string e = fixThreeMfMaterials(written, named); !e.empty()) return failed + e + ".";
-    std::ifstream in(written, std::ios::binary);
-    if (!in.is_open()) return failed + "its work file could not be read.";
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    AtomicFile file(path);
-    if (file.open()) file.write(bytes);
-    if (!file.commit()) return failed + file.error() + ".";
-    return {};
+    SavingFiles files;
+    std::string why = module->writeMesh(tubes, groups, format->exporter, path, files);
+    if (!why.empty()) return failed + why;
+    return commitFiles(files, failed);
 }

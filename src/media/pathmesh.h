@@ -1,10 +1,14 @@
-// The point paths as tube meshes in 3-D files: one closed, watertight tube
-// per traced point (the paths are closed, so each tube joins itself and
-// needs no caps), named sphere/point and coloured as its sphere: binary STL
-// written directly; OBJ, PLY, glTF 2.0 binary and 3MF through Assimp's
-// exporters, in the module the program opens on demand (mediamodule.h).
-// Colours travel as each format can carry them: OBJ in its .mtl file, PLY
-// per vertex, glTF and 3MF as materials; STL has none.
+// The point paths as meshes in 3-D files. For printing (STL, 3MF) a closed
+// solid: the union of round tubes around the paths, crossings and touching
+// strands fused, meshed from a level set in the module the program opens on
+// demand; 3MF holds one object whose parts are the curves in place (or one
+// part with union), each in its sphere's colour. For viewers (OBJ, PLY,
+// glTF 2.0 binary) one closed tube per traced point (the paths are closed,
+// so each tube joins itself and needs no caps), named sphere/point and
+// coloured as its sphere, through Assimp's exporters. Colours travel as each
+// format can carry them: OBJ in its .mtl file, PLY per vertex, glTF and 3MF
+// as materials; STL has none. glTF is in metres with +Y up, as that format
+// says; the others in the file's units (millimetres for a printer).
 //
 // Threads: reads the automaton; call it where the automaton may be read.
 #pragma once
@@ -18,25 +22,35 @@
 #include "automaton.h"
 
 struct MeshOptions {
-    // Absolute tube radius; unset: the drawing's 0.15 x each sphere's radius.
+    // One tube radius for every tube, in automaton units, or in millimetres
+    // at the print size (wins). Unset: 0.75% of the model's largest
+    // dimension, never below 0.6 mm when the model has a size.
     std::optional<double> tubeRadius;
-    // Sides of each tube ring; unset: the drawing's.
-    std::optional<int> sides;
-    // One radius for every tube, 0.9 x the smallest thickness of the
-    // written curves, so that no tube touches itself (wins over tubeRadius).
+    std::optional<double> tubeRadiusMillimetres;
+    // No longer a choice of its own: without a radius the default above
+    // applies. Kept for the callers that still set it.
     bool autoRadius = false;
+    // Sides of each tube ring of a viewer's mesh; unset: the drawing's.
+    std::optional<int> sides;
+    // The level set's cell for solids, in the file's units; unset: a fifth
+    // of the radius, from 0.05 to 0.2 mm when the model has a size.
+    std::optional<double> resolution;
+    // All curves of a 3MF file in one part rather than one part each.
+    bool unite = false;
     // The model's largest dimension in the file, in millimetres (what
     // slicers assume); unset: the automaton's units times scale.
     std::optional<double> sizeMillimetres;
     double scale = 1;
-    // Told, one sentence each, of every curve that a tube of the given
-    // radius would cross itself on, with the largest radius that would not.
+    // Told of the radius used ("tube radius 0.75 mm (0.031 units)") and,
+    // one sentence each, of anything a printer may not make.
+    std::function<void(const std::string&)> said;
     std::function<void(const std::string&)> warning;
-    // Triangles of all tubes together, at most: above it tubes are made
-    // coarser (fewer sides and rings), which *coarsened (when set) says.
+    // Triangles of the whole file, at most: above it tubes and solids are
+    // made coarser (fewer sides and rings, larger cells), which *coarsened
+    // (when set) says.
     std::size_t maxTriangles = kDefaultMaxTriangles;
     bool* coarsened = nullptr;
-    static constexpr std::size_t kDefaultMaxTriangles = 2'000'000;
+    static constexpr std::size_t kDefaultMaxTriangles = 1'500'000;
     static constexpr std::size_t kMostTriangles = 50'000'000;
 };
 
@@ -60,6 +74,10 @@ class PathMesh {
     // file together with its .mtl materials). Returns
     // "" on success, otherwise one sentence. A stop request of the calling
     // thread's scope (passstop.h) ends it early with nothing written.
+    //
+    // The work is known before it is done: centre lines, rings and the
+    // level set's cells are counted from the samples and the budget before
+    // anything of their size is allocated.
     static std::string write(const Automaton& a, const std::string& path,
                              const MeshOptions& options = {});
 };

@@ -361,6 +361,26 @@ TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
     return within(t, fewer);
 }
 
+std::vector<Vec3> boundedCentreLine(const std::vector<Vec3>& samples, const TubeSettings& s,
+                                    std::size_t maxVertices, bool* coarsened) {
+    if (coarsened) *coarsened = false;
+    maxVertices = std::max<std::size_t>(maxVertices, 3);
+    TubeSettings t = s;
+    t.maxRings = s.maxRings ? std::min(s.maxRings, maxVertices) : maxVertices;
+    std::vector<Vec3> line = tessellateClosedPath(samples, t);
+    if (!line.empty() || distinct(samples).size() < 3) return line;
+    if (coarsened) *coarsened = true;
+    t.maxTurnDegrees = 180;
+    t.tolerance = std::max(s.tolerance, 1.0);
+    line = tessellateClosedPath(samples, t);
+    if (!line.empty()) return line;
+    const std::size_t every = samples.size() / maxVertices + 1;
+    std::vector<Vec3> fewer;
+    fewer.reserve(samples.size() / every + 1);
+    for (std::size_t k = 0; k < samples.size(); k += every) fewer.push_back(samples[k]);
+    return tessellateClosedPath(fewer, t);
+}
+
 std::size_t tubeTriangleShare(std::size_t samples, double allSamples, std::size_t paths,
                               std::size_t budget) {
     // Half in equal parts, so that a sparse path next to a dense one still

@@ -86,6 +86,14 @@ TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s);
 TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
                      std::size_t maxTriangles, bool* coarsened = nullptr);
 
+// The centre line with at most maxVertices vertices: tessellateClosedPath
+// with s where that fits, otherwise without interpolation and a larger
+// tolerance and, where even that does not fit, through every k-th sample
+// only. Nothing is allocated beyond the samples' own count before the
+// budget is known to hold. *coarsened (when given) says whether it had to.
+std::vector<Vec3> boundedCentreLine(const std::vector<Vec3>& samples, const TubeSettings& s,
+                                    std::size_t maxVertices, bool* coarsened = nullptr);
+
 // A triangle budget shared among paths: half equally, half in proportion
 // to their samples, each given at least enough for a small tube.
 std::vector<std::size_t> tubeTriangleShares(const std::vector<std::size_t>& samples,

@@ -211,10 +211,12 @@ void AnimationTest::exportAsksForTubes() {
         bool written;
     };
     ExportOptionValues three = {{"sides", "3"}};
-    ExportOptionValues twelve = {{"sides", "12"}, {"tube-radius", "0.2"}};
-    const Row rows[] = {{"three.stl", three, true},
-                        {"twelve.stl", twelve, true},
-                        {"cancelled.stl", std::nullopt, false}};
+    ExportOptionValues twelve = {{"sides", "12"}, {"tube-radius", "0.03"}};
+    // Viewers' tubes, whose sides the answer sets (a printer's solid has
+    // none).
+    const Row rows[] = {{"three.obj", three, true},
+                        {"twelve.obj", twelve, true},
+                        {"cancelled.obj", std::nullopt, false}};
     for (const Row& r : rows) {
         path = dir_.filePath(r.name);
         answer = r.answer;
@@ -222,9 +224,9 @@ void AnimationTest::exportAsksForTubes() {
         QCOMPARE(QFileInfo::exists(path), r.written);
     }
     QCOMPARE(asked, 3);
-    // Binary STL: 50 bytes a triangle, 2 x sides triangles a ring.
-    QVERIFY(QFileInfo(dir_.filePath("twelve.stl")).size() >
-            3 * QFileInfo(dir_.filePath("three.stl")).size());
+    // A vertex and two triangles a side of each ring.
+    QVERIFY(QFileInfo(dir_.filePath("twelve.obj")).size() >
+            3 * QFileInfo(dir_.filePath("three.obj")).size());
     path = dir_.filePath("table.csv");
     exports->onExport();
     QCOMPARE(asked, 3);  // no tube questions for a table

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -283,4 +284,50 @@ TEST(TubeMesh, BudgetBoundsTheTrianglesOfAnyPath) {
     EXPECT_EQ(tubeTriangleShares({100, 300, 0}, 60000),
               (std::vector<std::size_t>{17500, 32500, 10000}));
     EXPECT_EQ(tubeTriangleShares({1, 1}, 10), (std::vector<std::size_t>{256, 256}));
+}
+
+// The centre lines of solids: within their vertex budget for any path, and
+// every sample within the tolerance of the line where the budget allows.
+TEST(TubeMesh, CentreLinesStayWithinTheirVertexBudget) {
+    std::vector<Vec3> zigzag;
+    for (int k = 0; k < 200000; ++k)
+        zigzag.push_back(
+            {std::cos(k * 0.0001) + 0.01 * (k % 2), std::sin(k * 0.0001), 0.01 * ((k / 2) % 2)});
+    TubeSettings s;
+    s.radius = 0.05;
+    s.tolerance = 0.1;
+    s.maxTurnDegrees = 15;
+    struct Case {
+        const char* what;
+        std::vector<Vec3> samples;
+        std::size_t budget;
+        bool coarser;
+    } cases[] = {
+        {"fits", curve(400, trefoil), 100000, false},
+        {"coarser", curve(20000, trefoil), 20, true},
+        {"every k-th sample", zigzag, 1000, true},
+    };
+    for (const auto& c : cases) {
+        bool coarse = false;
+        const std::vector<Vec3> line = boundedCentreLine(c.samples, s, c.budget, &coarse);
+        EXPECT_GE(line.size(), 3u) << c.what;
+        EXPECT_LE(line.size(), c.budget) << c.what;
+        EXPECT_EQ(coarse, c.coarser) << c.what;
+        if (c.coarser) continue;
+        // Each sample's distance to the nearest segment of the line.
+        auto gap = [](const Vec3& p, const Vec3& a, const Vec3& b) {
+            const Vec3 d = b - a;
+            const double dd = dot(d, d);
+            const double t = dd > 0 ? std::clamp(dot(p - a, d) / dd, 0.0, 1.0) : 0.0;
+            return length(p - (a + t * d));
+        };
+        double worst = 0;
+        for (const Vec3& p : c.samples) {
+            double nearest = INFINITY;
+            for (std::size_t i = 0; i < line.size(); ++i)
+                nearest = std::min(nearest, gap(p, line[i], line[(i + 1) % line.size()]));
+            worst = std::max(worst, nearest);
+        }
+        EXPECT_LE(worst, s.tolerance * s.radius * 1.0001) << c.what;
+    }
 }
