@@ -214,6 +214,7 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
     const bool circle = sym.kind == CurveSymmetry::Circle;
     CurveShape shape = measureShape(curve, sym.axis, circle ? 1 : sym.order,
                                     circle ? 0.0 : toDouble(sym.turn), circle);
+    if (!shape.measured) return;
     c.measured = true;
     c.length = shape.length;
     c.reach = shape.reach;
@@ -412,6 +413,8 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     // there are few of them: the work grows with the square of the curves.
     const bool closer = pairs.size() <= kMostPairsRefined;
     for (std::size_t i = 0; i < out.size(); ++i) {
+        // Curves not measured (too long, or too fast to follow) take no part.
+        if (polygons[i].empty()) continue;
         LinkCorners& c = corners[i];
         c.coarse = &polygons[i];
         c.make = [&, i] {

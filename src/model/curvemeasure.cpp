@@ -326,6 +326,12 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     Grid g;
     g.w = 1.0 / static_cast<double>(k);
     const double wanted = std::ceil(kSamplesPerCycle * curve.frequency() / static_cast<double>(k));
+    // A grid that cannot follow the curve would find features it cannot
+    // refine, and pairs of "distant parts" without end.
+    if (!std::isfinite(wanted) || wanted > double(kMostInner)) {
+        out.measured = false;
+        return out;
+    }
     const std::size_t m = std::clamp<std::size_t>(
         std::isfinite(wanted) ? static_cast<std::size_t>(std::min(wanted, double(kMostInner)))
                               : kMostInner,
@@ -376,10 +382,17 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         const std::size_t pieces = std::max<std::size_t>(8, m / 16);
         const double tol = 1e-10 * chord / static_cast<double>(k) / static_cast<double>(pieces);
         auto speed = [&](double u) { return length(curve.jet(u).d1); };
+        // The work is bounded whatever the curve: a curve faster than the
+        // grid can follow (millions of turns in one closing) would otherwise
+        // have every piece halved twenty times over.
+        constexpr double kMostEvaluations = 2e7;
+        int depth = 20;
+        while (depth > 0 && double(pieces) * 15.0 * std::ldexp(1.0, depth) > kMostEvaluations)
+            --depth;
         double sum = 0;
         for (std::size_t i = 0; i < pieces; ++i)
             sum += integrate(speed, g.w * double(i) / double(pieces),
-                             g.w * double(i + 1) / double(pieces), tol, 20);
+                             g.w * double(i + 1) / double(pieces), tol, depth);
         out.length = sum * static_cast<double>(k);
     }
     if (circle) {

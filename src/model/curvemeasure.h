@@ -11,6 +11,9 @@
 #include "geometry.h"
 
 struct CurveShape {
+    // False when the curve turns too fast for the search grid to follow
+    // (millions of turns in one closing): nothing below was measured.
+    bool measured = true;
     double length = 0;  // along the curve over one closing
     double reach = 0;   // largest distance from the origin
     int lobes = 0;      // maxima of the distance from the axis over one closing

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,8 @@ bool parallelFor(std::size_t count,
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stopped{false};
+    std::mutex errorLock;
+    std::exception_ptr error;
     // Helpers answer the caller's stop request (Ctrl+C, an edit) as it would.
     const StopScope* scope = StopScope::current();
     auto work = [&](unsigned worker) {
@@ -29,7 +33,17 @@ bool parallelFor(std::size_t count,
             }
             const std::size_t i = next.fetch_add(1);
             if (i >= count) return;
-            body(i, worker);
+            try {
+                body(i, worker);
+            } catch (...) {
+                // The first exception (a stop thrown from deep in the exact
+                // arithmetic, say) ends the fan-out and reaches the caller
+                // once every helper has been joined.
+                std::lock_guard<std::mutex> hold(errorLock);
+                if (!error) error = std::current_exception();
+                stopped = true;
+                return;
+            }
         }
     };
     std::vector<std::thread> helpers;
@@ -37,5 +51,6 @@ bool parallelFor(std::size_t count,
     for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work, t);
     work(0);
     for (auto& h : helpers) h.join();
+    if (error) std::rethrow_exception(error);
     return !stopped;
 }

@@ -17,7 +17,9 @@ struct ParallelOptions {
 // Runs body(index, worker) for every index below count, items handed out
 // one at a time so that uneven items balance; worker is 0 on the calling
 // thread and 1, 2... on the others. Returns when every item has run or been
-// skipped after a stop; true when none was skipped. body must not throw.
+// skipped after a stop; true when none was skipped. An exception thrown by
+// body stops the handing out and is thrown again here, after every helper
+// has finished.
 bool parallelFor(std::size_t count,
                  const std::function<void(std::size_t index, unsigned worker)>& body,
                  const ParallelOptions& options = {});
