@@ -490,9 +490,16 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         if (!tips.empty()) {
             const Vec3 p0 = curve.at(tips.front().u);
             const double h0 = dot(p0, axis), r0 = std::sqrt(fromAxis2(p0, axis));
+            // Each tip's turned copies give the candidate planes; a curve
+            // of many tips and a high order repeats the same few planes, so
+            // the search stops at a bounded number of them.
+            constexpr std::size_t kMostPlanes = 64, kMostCopies = 1 << 16;
+            std::size_t copies = 0;
             for (const Extremum& t : tips) {
+                if (planes.size() >= kMostPlanes || copies >= kMostCopies) break;
                 const Vec3 pt = curve.at(t.u);
-                for (long long j = 0; j < k; ++j) {
+                for (long long j = 0; j < k && planes.size() < kMostPlanes && copies < kMostCopies;
+                     ++j, ++copies) {
                     const Vec3 q =
                         rotateAbout(pt, axis, 2 * kPi * std::fmod(turn * double(j), 1.0));
                     if (std::abs(dot(q, axis) - h0) > mirrorTol ||
