@@ -336,6 +336,14 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         std::isfinite(wanted) ? static_cast<std::size_t>(std::min(wanted, double(kMostInner)))
                               : kMostInner,
         kLeastInner, kMostInner);
+    // The whole curve is held turned part by part below: a high order times
+    // a fine part is more than a measurement may take (a hostile file can
+    // ask for a million-fold curve), and is then not measured.
+    constexpr double kMostPoints = double(std::size_t{1} << 22);
+    if (double(m) * double(k) > kMostPoints) {
+        out.measured = false;
+        return out;
+    }
     g.u.resize(m);
     g.jets.resize(m);
     for (std::size_t i = 0; i < m; ++i) {
