@@ -224,13 +224,20 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
         std::size_t i, j;
     };
     std::vector<Pair> candidates;
+    // A curve wound densely on itself puts every corner near every other:
+    // the pairs looked at and kept are bounded, and the closest found within
+    // the bound stands.
+    constexpr std::size_t kMostVisits = 30'000'000, kMostCandidates = 1 << 20;
+    std::size_t visits = 0;
     for (;;) {
         stride = std::max<std::size_t>(1, static_cast<std::size_t>(cell / (4 * spacing)));
         stride = std::min(stride, std::max<std::size_t>(1, n / 16));
         PointGrid grid(p, cell, stride);
         candidates.clear();
-        for (std::size_t i = 0; i < first; i += stride)
+        for (std::size_t i = 0;
+             i < first && visits < kMostVisits && candidates.size() < kMostCandidates; i += stride)
             grid.near(p[i], [&](std::size_t j) {
+                if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
                 if (!distant(i, j)) return;
                 const double d2 = dist2(i, j);
                 if (!(d2 < cell * cell)) return;
@@ -242,7 +249,7 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
                 candidates.push_back({d2, i, j});
                 best = std::min(best, std::sqrt(d2));
             });
-        if (!candidates.empty() || cell >= limit) break;
+        if (!candidates.empty() || cell >= limit || visits >= kMostVisits) break;
         cell = std::min(2 * cell, limit);
     }
     if (candidates.empty()) return std::numeric_limits<double>::infinity();
