@@ -117,33 +117,11 @@ int openInput(Document& doc, const std::string& path) {
     return kExitOk;
 }
 
-std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-std::optional<int> wholeNumber(const std::string& text, int least, int most) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < least || v > most)
-        return std::nullopt;
-    return v;
-}
-
 CliOption flagOption(const std::string& name, const std::string& help, bool* on) {
     return {{name}, "", help, {}, [on](const std::string&) -> std::string {
                 *on = true;
                 return {};
             }};
-}
-
-std::optional<double> decimalNumber(const std::string& text) {
-    double v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
 }
 
 std::vector<CliOption> exportOptionRows(ExportRequest& request,

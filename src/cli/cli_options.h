@@ -51,10 +51,6 @@ class Document;
 // replace; kExitOk, or the read error reported (exit 1).
 int openInput(Document& doc, const std::string& path);
 
-std::string lowerExtension(const std::string& path);
-std::optional<int> wholeNumber(const std::string& text, int least, int most);
-std::optional<double> decimalNumber(const std::string& text);
-
 // The export service's options that shape the given kinds of output, as
 // rows of a command's table: each keeps its value, as given, in request
 // (the service checks it once the output is known).

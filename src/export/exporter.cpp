@@ -40,28 +40,6 @@ const std::string pixelLimit =
 
 using K = ExportKind;
 
-std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-std::optional<double> decimalNumber(const std::string& text) {
-    double v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-std::optional<int> wholeNumber(const std::string& text, int least, int most) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < least || v > most)
-        return std::nullopt;
-    return v;
-}
-
 // Sizes and scales: meshes take them below a million (millimetres).
 std::optional<double> positiveLength(const std::string& text, bool units) {
     auto v = units ? PlotterSvg::length(text) : decimalNumber(text);
@@ -705,4 +683,26 @@ std::string Exporter::formatHelp() {
         "Meshes hold one closed tube per traced point, named sphere/point, in its sphere's\n"
         "colour (STL has no colours).\n";
     return out;
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::optional<double> decimalNumber(const std::string& text) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<int> wholeNumber(const std::string& text, int least, int most) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < least || v > most)
+        return std::nullopt;
+    return v;
 }

@@ -119,3 +119,10 @@ class Exporter {
     // The extensions export writes, as a sentence's list.
     static const char* const kWrites;
 };
+
+// How the option table reads values, for the front ends' own arguments too:
+// the extension in lower case with its dot; a whole number within bounds; a
+// finite decimal number, the whole text and nothing else.
+std::string lowerExtension(const std::string& path);
+std::optional<int> wholeNumber(const std::string& text, int least, int most);
+std::optional<double> decimalNumber(const std::string& text);
