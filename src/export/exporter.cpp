@@ -100,9 +100,10 @@ const std::vector<Row>& rows() {
          "drawings for plotters (--plotter)"},
         {{"view",
           "top|front|side|camera",
-          "top looks down the stationary sphere's axis",
-          {K::PlotterPage, K::PenProgram}},
-         "drawings for plotters (--plotter)"},
+          "top looks down the stationary sphere's axis (default for plotters; pictures and "
+          "movies default to the document's camera)",
+          {K::PlotterPage, K::PenProgram, K::Image, K::Movie}},
+         "drawings for plotters (--plotter), pictures and movies"},
         {{"tolerance",
           "T",
           "how far a plotter page may stray from the exact curve (a length, default 0.02mm) or "
@@ -426,7 +427,31 @@ ExportResult writeTrack(Document& doc, const ExportRequest& r, const ExportConte
     return done();
 }
 
+// A picture or movie seen from --view: the camera turned for the export
+// and turned back afterwards, so that the window's view is as it was.
+class ViewTurn {
+  public:
+    ViewTurn(Document& doc, const ExportRequest& r) : doc_(doc) {
+        auto v = r.get("view");
+        if (!v) return;
+        auto orientation = Exporter::viewOrientation(*v);
+        if (!orientation) return;
+        saved_ = doc.cameraController.orientation();
+        doc.cameraController.setOrientation(*orientation);
+    }
+    ~ViewTurn() {
+        if (saved_) doc_.cameraController.setOrientation(*saved_);
+    }
+    ViewTurn(const ViewTurn&) = delete;
+    ViewTurn& operator=(const ViewTurn&) = delete;
+
+  private:
+    Document& doc_;
+    std::optional<unitquaternion> saved_;
+};
+
 ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    ViewTurn turn(doc, r);
     const auto [width, height] = pictureSize(r);
     FrameRenderer::Options options;
     options.textures.setDocumentFolder(c.documentFolder);
@@ -449,6 +474,7 @@ ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportConte
 }
 
 ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    ViewTurn turn(doc, r);
     const auto kind = *MovieFile::kindForPath(r.output);
     const auto [width, height] = pictureSize(r);
     int w = width, h = height;
@@ -661,6 +687,29 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
     }
     doc.curvesOnly = curvesOnly;
     return result;
+}
+
+// The arcball orientations that show the automaton as a plotter page's
+// views do: top down the axis (x right, y up), front (x right, z up) and
+// side (y right, z up); none for the document's own camera.
+std::optional<unitquaternion> Exporter::viewOrientation(const std::string& view) {
+    const auto v = PlotterSvg::view(view);
+    if (!v) return std::nullopt;
+    constexpr double kQuarter = 1.5707963267948966;
+    switch (*v) {
+        case PlotterOptions::View::Top:
+            return unitquaternion(0, {1, 0, 0});
+        case PlotterOptions::View::Front:
+            return unitquaternion(kQuarter, {1, 0, 0});
+        case PlotterOptions::View::Side: {
+            unitquaternion q(kQuarter, {0, 0, 1});
+            q *= unitquaternion(kQuarter, {1, 0, 0});
+            return q;
+        }
+        case PlotterOptions::View::Camera:
+            break;
+    }
+    return std::nullopt;
 }
 
 std::string Exporter::formatHelp() {

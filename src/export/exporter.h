@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "unitquaternion.h"
+
 class Document;
 
 // What a request makes, by the output's name (and --plotter for .svg and
@@ -116,6 +118,9 @@ class Exporter {
 
     // Help lines for the formats, one per extension ("  .csv   ...").
     static std::string formatHelp();
+    // The camera's orientation for --view top, front or side (as a
+    // plotter page sees the automaton); none for camera or an unknown view.
+    static std::optional<unitquaternion> viewOrientation(const std::string& view);
     // The extensions export writes, as a sentence's list.
     static const char* const kWrites;
 };
