@@ -30,7 +30,6 @@
 #include "relations.h"
 #include "sandtrack.h"
 #include "sphere.h"
-#include "tubesizing.h"
 #include "view3d.h"
 
 namespace {
@@ -83,7 +82,6 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Docum
     usedLabel->setBuddy(used);
     form->addRow(usedLabel, used);
     auto* warning = new QLabel;
-    warning->setWordWrap(true);
     warning->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     warning->setAccessibleName("Warning");
     form->addRow(warning);
@@ -350,7 +348,7 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
         return dialog.selectedFiles().first();
     };
     askMeshOptions = [this](const QString& path) {
-        return meshOptionsDialog(window_, doc_, path, modelExtent());
+        return meshOptionsDialog(window_, doc_, path, modelExtent(path));
     };
     askPlotterOptions = [this] { return plotterOptionsDialog(window_, false); };
     askGcodeOptions = [this] { return plotterOptionsDialog(window_, true); };
@@ -508,11 +506,14 @@ void FileExports::onExport() {
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
 }
 
-double FileExports::modelExtent() {
+double FileExports::modelExtent(const QString& path) {
     if (!doc_.root) return 0;
     bool paused = doc_.pauseIfRunning();
     if (!doc_.pathsUpToDate) frameUpdate(doc_);
-    const double extent = largestDimension(doc_);
+    // A viewer's tubes are built to be measured: a moment on long paths.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const double extent = PathMesh::extent(doc_, path.toStdString());
+    QApplication::restoreOverrideCursor();
     if (paused) doc_.renderResume();
     return extent;
 }

@@ -68,9 +68,10 @@ class FileExports : public QObject {
     // The picture size of "Save image" for this window's view.
     std::pair<int, int> imageSize() const;
     QString write(const ExportRequest& request, ExportContext context);
-    // The largest dimension of the traced points' paths, computed first if
-    // they are out of date, in automaton units.
-    double modelExtent();
+    // The largest dimension, in automaton units, that the tubes of the mesh
+    // file path names are sized by (the paths computed first if they are
+    // out of date).
+    double modelExtent(const QString& path);
 
     Document& doc_;
     View3D& view_;

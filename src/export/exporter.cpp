@@ -592,7 +592,9 @@ TubePreview Exporter::previewTubes(const Document& doc, const ExportRequest& req
         return p;
     }
     if (p.error = check(request); !p.error.empty()) return p;
-    const TubeSizing z = chooseTubeSizing(doc, meshOptionsOf(request), extent);
+    const MeshOptions o = meshOptionsOf(request);
+    const TubeSizing z =
+        chooseTubeSizing(doc, o, extent ? *extent : PathMesh::extent(doc, request.output, o));
     if (p.error = z.error; !p.error.empty()) return p;
     p.radius = z.radius;
     p.resolution = z.resolution;

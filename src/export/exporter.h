@@ -122,10 +122,10 @@ class Exporter {
     // The tube radius, cell and warnings of a mesh request, by the rules
     // write() sizes its tubes with, for a front end to show while the
     // options are chosen. extent is the model's largest dimension in
-    // automaton units (largestDimension of the document; unset: measured
-    // here, which reads the paths). The file's tubes are measured along
-    // their centre lines, which may reach a little past the samples: the
-    // automaton units write() says may differ in the last digit.
+    // automaton units as PathMesh::extent measures it; unset, it is
+    // measured here for these options, which costs about as much as the
+    // tubes' centre lines. (A front end may measure it once for the file's
+    // type: the centre lines move with the radius by a small part of it.)
     static TubePreview previewTubes(const Document& doc, const ExportRequest& request,
                                     std::optional<double> extent = std::nullopt);
     // Writes the request (after check). The document as read: its paths
