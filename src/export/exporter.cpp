@@ -27,6 +27,7 @@
 #include "sandtrack.h"
 #include "sphere.h"
 #include "spheredrawer.h"
+#include "tubesizing.h"
 
 namespace {
 
@@ -331,7 +332,8 @@ CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
     return rig.mono(frameSettingsOf(doc).camera, c.viewWidth, c.viewHeight);
 }
 
-ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
+// The mesh options of a checked request.
+MeshOptions meshOptionsOf(const ExportRequest& r) {
     MeshOptions o;
     if (auto radius = r.get("tube-radius")) {
         const RadiusText t = *radiusOf(*radius);
@@ -340,13 +342,18 @@ ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContex
     }
     if (auto v = r.get("resolution")) o.resolution = PlotterSvg::length(*v);
     o.unite = r.has("union");
-    o.said = [&c](const std::string& s) { tell(c, s); };
     if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
     if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
     if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
-    o.warning = [&c](const std::string& w) { tell(c, "warning: " + w); };
     if (auto v = r.get("max-triangles"))
         o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
+    return o;
+}
+
+ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    MeshOptions o = meshOptionsOf(r);
+    o.said = [&c](const std::string& s) { tell(c, s); };
+    o.warning = [&c](const std::string& w) { tell(c, "warning: " + w); };
     bool coarsened = false;
     o.coarsened = &coarsened;
     std::string error = PathMesh::write(doc, r.output, o);
@@ -549,6 +556,22 @@ std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
     return std::nullopt;
 }
 
+bool Exporter::applies(const std::string& name, const ExportRequest& request) {
+    const Row* row = rowFor(name);
+    const auto kind = kindOf(request);
+    if (!row || !kind) return false;
+    const auto& kinds = row->option.kinds;
+    // --plotter itself is what makes an .svg a plotter page.
+    // So do the solids' options among meshes. (Sides are taken for a
+    // solid too, which has none: a caller may ask for them before it
+    // knows the file's type.)
+    return name == "plotter"
+               ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
+           : name == "resolution" ? isSolid(request.output)
+           : name == "union"      ? hasExtension(request.output, ".3mf")
+                                  : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+}
+
 std::string Exporter::check(const ExportRequest& request) {
     const auto kind = kindOf(request);
     if (!kind && hasExtension(request.output, ".gcode"))
@@ -561,18 +584,7 @@ std::string Exporter::check(const ExportRequest& request) {
     for (const auto& [name, value] : request.options) {
         const Row* row = rowFor(name);
         if (!row) return "unknown option --" + AutomatonReport::printable(name) + ".";
-        const auto& kinds = row->option.kinds;
-        // --plotter itself is what makes an .svg a plotter page.
-        // So do the solids' options among meshes. (Sides are taken for a
-        // solid too, which has none: the window asks for them before it
-        // knows the file's type.)
-        const bool applies =
-            name == "plotter"
-                ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
-            : name == "resolution" ? isSolid(request.output)
-            : name == "union"      ? hasExtension(request.output, ".3mf")
-                                   : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
-        if (!applies) return "--" + name + " applies only to " + row->where + ".";
+        if (!applies(name, request)) return "--" + name + " applies only to " + row->where + ".";
         if (row->option.value.empty() && !value.empty()) return "--" + name + " takes no value.";
     }
     if (request.has("size") && request.has("scale")) return "give --size or --scale, not both.";
@@ -596,6 +608,28 @@ std::size_t Exporter::mostDocuments(const ExportRequest& request) {
     if (!kind || (*kind != K::PlotterPage && *kind != K::PenProgram) || !grid) return 1;
     const auto cells = PlotterSvg::grid(*grid);
     return cells ? static_cast<std::size_t>(cells->first) * cells->second : 1;
+}
+
+TubePreview Exporter::previewTubes(const Document& doc, const ExportRequest& request,
+                                   std::optional<double> extent) {
+    TubePreview p;
+    if (kindOf(request) != K::Mesh) {
+        p.error = "only meshes have tubes.";
+        return p;
+    }
+    if (p.error = check(request); !p.error.empty()) return p;
+    const MeshOptions o = meshOptionsOf(request);
+    const TubeSizing z =
+        chooseTubeSizing(doc, o, extent ? *extent : PathMesh::extent(doc, request.output, o));
+    if (p.error = z.error; !p.error.empty()) return p;
+    p.radius = z.radius;
+    p.resolution = z.resolution;
+    p.automatonRadius = z.automatonRadius();
+    p.scale = z.scale;
+    p.sized = z.sized;
+    p.messages.push_back(z.said);
+    for (const std::string& w : z.warnings) p.messages.push_back("warning: " + w);
+    return p;
 }
 
 ExportResult Exporter::write(Document& doc, const ExportRequest& request,
