@@ -38,7 +38,10 @@ void CurveReadout::showText(const QString& text) {
 
 QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMaster) {
     const CurveSymmetry& s = c.symmetry;
-    if (s.kind == CurveSymmetry::None) return "no closed path";
+    // A curve that does not close, or not within the turns worked out, in
+    // the words of info.
+    if (s.kind == CurveSymmetry::None || s.longerThanTurns)
+        return QString::fromStdString(describeCurve(c));
     const QString period = QString::fromStdString(toString(s.period));
     QString out = QString("closes after %1 %2 of %3")
                       .arg(period, s.period <= 1 ? "turn" : "turns",
@@ -50,20 +53,10 @@ QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMast
     out += QString(" (%1 goes %2 %3 round its parent%4)")
                .arg(QString::fromStdString(c.sphere), QString::fromStdString(toString(laps)),
                     laps == 1 ? "time" : "times", reversed ? ", the other way" : "");
-    if (s.kind == CurveSymmetry::Circle)
-        out += ", circle";
-    else if (s.order <= 1)
-        out += c.mirror ? ", no rotational symmetry, mirror" : ", no symmetry";
-    else
-        out += QString(", %1-fold rotational symmetry%2")
-                   .arg(s.order)
-                   .arg(c.mirror ? ", mirrors" : "");
-    // A circle has no lobes to count.
-    if (s.kind != CurveSymmetry::Circle)
-        out += QString(", %1 %2").arg(c.lobes).arg(c.lobes == 1 ? "lobe" : "lobes");
-    out +=
-        QString(", length %1, thickness %2").arg(c.length, 0, 'f', 1).arg(c.thickness, 0, 'g', 2);
-    return out;
+    // The shape in the same words as info, the JSON and Python: the axis,
+    // "crosses itself" or "has a cusp" rather than a thickness of 0, the
+    // knot and the links.
+    return out + ", " + QString::fromStdString(curveShape(c));
 }
 
 QString CurveReadout::text(const Document* doc) {

@@ -60,11 +60,15 @@ QString candidateText(const ChainPlan& plan, int order) {
     frameUpdate(a);
     const std::vector<CurveInvariants> curves = curveInvariants(a);
     QString shape = QString("%1-fold rotational symmetry").arg(order);
-    if (!curves.empty()) {
-        const CurveInvariants& c = curves.front();
-        if (c.mirror) shape += ", mirrors";
-        shape += QString(", %1 %2").arg(c.lobes).arg(c.lobes == 1 ? "lobe" : "lobes");
-    }
+    // The traced point (point 0 of each sphere is its centre).
+    for (const CurveInvariants& c : curves)
+        if (c.point > 0) {
+            if (c.mirror) shape += ", mirrors";
+            shape += QString(", %1 %2").arg(c.lobes).arg(c.lobes == 1 ? "lobe" : "lobes");
+            if (!c.knot.empty()) shape += ", " + QString::fromStdString(c.knot);
+            break;
+        }
+    if (!plan.flat()) shape += ", leaves the plane";
     return shape + "; spheres " + QString::fromStdString(plan.describe());
 }
 

@@ -470,7 +470,6 @@ std::string knotText(const CurveInvariants& c) {
 }
 
 std::string describeCurve(const CurveInvariants& c) {
-    char buffer[160];
     const CurveSymmetry& s = c.symmetry;
     if (s.longerThanTurns) return periodTooLongText(s.longerThanTurns);
     if (s.kind == CurveSymmetry::None) return "no closed path";
@@ -479,10 +478,18 @@ std::string describeCurve(const CurveInvariants& c) {
     const BigRational laps = backwards ? BigRational(-c.sphereLaps) : c.sphereLaps;
     out += " (" + toString(laps) + (laps == 1 ? " lap of " : " laps of ") + c.sphere +
            (backwards ? " backwards" : "") + ")";
+    return out + ", " + curveShape(c);
+}
+
+std::string curveShape(const CurveInvariants& c) {
+    char buffer[160];
+    const CurveSymmetry& s = c.symmetry;
+    if (s.longerThanTurns || s.kind == CurveSymmetry::None) return "";
+    std::string out;
     if (s.kind == CurveSymmetry::Circle)
-        out += ", circle about " + axisText(s);
+        out += "circle about " + axisText(s);
     else
-        out += ", " + std::to_string(s.order) + "-fold about " + axisText(s) +
+        out += std::to_string(s.order) + "-fold about " + axisText(s) +
                (c.mirror ? " with mirrors" : "");
     if (!c.measured) return out;
     std::snprintf(buffer, sizeof buffer, ", %d lobe%s, length %.7g", c.lobes,
@@ -495,7 +502,7 @@ std::string describeCurve(const CurveInvariants& c) {
     } else {
         std::snprintf(buffer, sizeof buffer, ", thickness %.6g", c.thickness);
         out += buffer;
-        out += ", " + knotText(c);
+        if (std::string knot = knotText(c); !knot.empty()) out += ", " + knot;
     }
     for (const CurveLink& l : c.links)
         if (l.number != 0)

@@ -94,6 +94,9 @@ CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size
 
 // "closes after 7/2 (7 laps of B), 5-fold, 10 lobes, length 183.2, thickness 0.41"
 std::string describeCurve(const CurveInvariants& c);
+// What follows the closing there, the words every front end uses for the
+// shape: "5-fold about (0, 0, 1), 10 lobes, length 183.2, thickness 0.41".
+std::string curveShape(const CurveInvariants& c);
 // The axis the symmetry and the lobes refer to: "(0, 0, 1)".
 std::string axisText(const CurveSymmetry& s);
 // The knot as said in text: "unknot", "3_1 = T(2,3)", or the polynomial.

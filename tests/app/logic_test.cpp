@@ -269,30 +269,35 @@ void LogicTest::observerUsesTheViewsTables() {
 
 // The read-out's words for the kinds of curve: the closing in turns of the
 // time master, a negative lap count said as going round the other way, and
-// the symmetry in words rather than "1-fold".
+// the shape in info's words: the axis, a crossing or a cusp rather than a
+// thickness, the knot and the links.
 void LogicTest::curveWords_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("order");
     QTest::addColumn<bool>("mirror");
     QTest::addColumn<int>("laps");
+    QTest::addColumn<int>("meets");  // 0 apart, 1 crosses, 2 cusp
     QTest::addColumn<QString>("words");
     const int order = CurveSymmetry::Order, circle = CurveSymmetry::Circle;
-    QTest::newRow("five-fold") << order << 5 << false << 7
-                               << "closes after 7/2 turns of B (C goes 7 times round its parent), "
-                                  "5-fold rotational symmetry, 10 lobes, length 183.2, thickness "
-                                  "0.41";
-    QTest::newRow("one-fold with a mirror")
-        << order << 1 << true << -4
-        << "closes after 7/2 turns of B (C goes 4 times round its parent, the other way), no "
-           "rotational symmetry, mirror, 10 lobes, length 183.2, thickness 0.41";
-    QTest::newRow("one lap, mirrors") << order << 3 << true << 1
-                                      << "closes after 7/2 turns of B (C goes 1 time round its "
-                                         "parent), 3-fold rotational symmetry, mirrors, 10 lobes, "
-                                         "length 183.2, thickness 0.41";
-    QTest::newRow("circle") << circle << 0 << false << 1
+    QTest::newRow("five-fold trefoil")
+        << order << 5 << false << 7 << 0
+        << "closes after 7/2 turns of B (C goes 7 times round its parent), 5-fold about (0, 0, "
+           "1), 10 lobes, length 183.24, thickness 0.4123, 3_1 = T(2,3), linking number -2 with "
+           "D point 1";
+    QTest::newRow("one-fold crossing with a mirror")
+        << order << 1 << true << -4 << 1
+        << "closes after 7/2 turns of B (C goes 4 times round its parent, the other way), 1-fold "
+           "about (0, 0, 1) with mirrors, 10 lobes, length 183.24, crosses itself, linking number "
+           "-2 with D point 1";
+    QTest::newRow("one lap, cusp") << order << 3 << true << 1 << 2
+                                   << "closes after 7/2 turns of B (C goes 1 time round its "
+                                      "parent), 3-fold about (0, 0, 1) with mirrors, 10 lobes, "
+                                      "length 183.24, has a cusp, linking number -2 with D point 1";
+    QTest::newRow("circle") << circle << 0 << false << 1 << 0
                             << "closes after 7/2 turns of B (C goes 1 time round its parent), "
-                               "circle, length 183.2, thickness 0.41";
-    QTest::newRow("never closes") << int(CurveSymmetry::None) << 0 << false << 1
+                               "circle about (0, 0, 1), 10 lobes, length 183.24, thickness 0.4123, "
+                               "3_1 = T(2,3), linking number -2 with D point 1";
+    QTest::newRow("never closes") << int(CurveSymmetry::None) << 0 << false << 1 << 0
                                   << "no closed path";
 }
 
@@ -301,18 +306,29 @@ void LogicTest::curveWords() {
     QFETCH(int, order);
     QFETCH(bool, mirror);
     QFETCH(int, laps);
+    QFETCH(int, meets);
     QFETCH(QString, words);
     CurveInvariants c;
     c.sphere = "C";
     c.symmetry.kind = static_cast<CurveSymmetry::Kind>(kind);
     c.symmetry.order = order;
     c.symmetry.period = BigRational(7, 2);
+    c.symmetry.axis = {0, 0, 1};
     c.sphereLaps = laps;
     c.mirror = mirror;
+    c.measured = true;
     c.lobes = 10;
     c.length = 183.24;
     c.thickness = 0.4123;
+    c.crosses = meets == 1;
+    c.cusp = meets == 2;
+    c.knotFound = true;
+    c.knot = "3_1 = T(2,3)";
+    c.links = {{"D", 1, -2}, {"E", 1, 0}};
     QCOMPARE(CurveReadout::describe(c, "B"), words);
+    // The shape is info's, word for word.
+    if (kind != int(CurveSymmetry::None))
+        QVERIFY(QString::fromStdString(describeCurve(c)).endsWith(words.section("), ", 1)));
 }
 
 // The menus as the user reads them: "-" is a separator, "text|keys".

@@ -429,8 +429,12 @@ void WindowTest::designCandidatesSayWhatTheyAre() {
     QCOMPARE(listName, QString("Design candidates"));
     QVERIFY(!entries.isEmpty());
     static const QRegularExpression described(
-        "\\n4-fold rotational symmetry(, mirrors)?, \\d+ lobes?; spheres .*(in|out)");
-    for (const QString& e : entries) QVERIFY2(described.match(e).hasMatch(), qPrintable(e));
+        "\\n4-fold rotational symmetry(, mirrors)?, (\\d+) lobes(, [^;]+)?; spheres .*(in|out)");
+    for (const QString& e : entries) {
+        const QRegularExpressionMatch m = described.match(e);
+        QVERIFY2(m.hasMatch(), qPrintable(e));
+        QVERIFY2(m.captured(2).toInt() % 4 == 0, qPrintable(e));  // the traced point's lobes
+    }
 }
 
 void WindowTest::layoutRemembered() {
