@@ -165,7 +165,8 @@ constexpr double kWg[4] = {0.129484966168869693, 0.279705391489276668, 0.3818300
 template <class F>
 double integrate(const F& f, double a, double b, double tol, int depth) {
     const double c = 0.5 * (a + b), r = 0.5 * (b - a);
-    double k = kWgk[7] * f(c), gsum = kWg[3] * f(c);
+    const double fc = f(c);
+    double k = kWgk[7] * fc, gsum = kWg[3] * fc;
     for (int j = 0; j < 7; ++j) {
         const double x = r * kXgk[j];
         const double s = f(c - x) + f(c + x);
@@ -211,8 +212,10 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
         const double d = std::abs(arc[i] - arc[j]);
         return std::min(d, total - d) >= apart;
     };
+    // Indices below 2n, one lap on at most: a subtraction, not a division,
+    // in the innermost loop.
     auto dist2 = [&](std::size_t i, std::size_t j) {
-        Vec3 d = p[i % n] - p[j % n];
+        Vec3 d = p[i < n ? i : i - n] - p[j < n ? j : j - n];
         return dot(d, d);
     };
     // The search radius doubles until some pair is found, with corners
@@ -396,7 +399,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     {
         const std::size_t pieces = std::max<std::size_t>(8, m / 16);
         const double tol = 1e-10 * chord / static_cast<double>(k) / static_cast<double>(pieces);
-        auto speed = [&](double u) { return length(curve.jet(u).d1); };
+        auto speed = [&](double u) { return length(curve.velocity(u)); };
         // The work is bounded whatever the curve: a curve faster than the
         // grid can follow (millions of turns in one closing) would otherwise
         // have every piece halved twenty times over.

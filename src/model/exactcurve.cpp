@@ -35,6 +35,29 @@ inline void turnJets(double a0, double a1, double u, J& c, J& s) {
     s = {sv, cv * a1, -sv * a2, -cv * a3};
 }
 
+// A value and its first derivative only, for the speed: the same
+// operations as J's first two parts, so the speed is the jet's to the bit.
+struct J1 {
+    double v = 0, a = 0;
+};
+inline J1 operator+(J1 x, J1 y) {
+    return {x.v + y.v, x.a + y.a};
+}
+inline J1 operator-(J1 x, J1 y) {
+    return {x.v - y.v, x.a - y.a};
+}
+inline J1 operator*(double s, J1 x) {
+    return {s * x.v, s * x.a};
+}
+inline J1 operator*(J1 x, J1 y) {
+    return {x.v * y.v, x.a * y.v + x.v * y.a};
+}
+inline void turnJets(double a0, double a1, double u, J1& c, J1& s) {
+    const double angle = a0 + a1 * u, cv = std::cos(angle), sv = std::sin(angle);
+    c = {cv, -sv * a1};
+    s = {sv, cv * a1};
+}
+
 }  // namespace
 
 ExactCurve::ExactCurve(const Automaton& a, const Sphere& s, std::size_t point,
@@ -82,6 +105,24 @@ Vec3 ExactCurve::at(double u) const {
         v = {l.m.cosZ * x1 - l.m.sinZ * y2, l.m.sinZ * x1 + l.m.cosZ * y2, z2};       // Rz
     }
     return v;
+}
+
+Vec3 ExactCurve::velocity(double u) const {
+    J1 x{point_.x}, y{point_.y}, z{point_.z};
+    for (std::size_t i = links_.size(); i-- > 0;) {
+        const Link& l = links_[i];
+        J1 cd, sd, cs, ss;
+        turnJets(l.delta0, l.delta1, u, cd, sd);
+        turnJets(l.spin0, l.spin1, u, cs, ss);
+        x = x + l.m.d * cd;
+        y = y + l.m.d * sd;
+        J1 x1 = cs * x - ss * y, y1 = ss * x + cs * y;
+        J1 y2 = l.m.cosX * y1 - l.m.sinX * z, z2 = l.m.sinX * y1 + l.m.cosX * z;
+        x = l.m.cosZ * x1 - l.m.sinZ * y2;
+        y = l.m.sinZ * x1 + l.m.cosZ * y2;
+        z = z2;
+    }
+    return {x.a, y.a, z.a};
 }
 
 CurveJet ExactCurve::jet(double u) const {

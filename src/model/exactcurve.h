@@ -33,6 +33,8 @@ class ExactCurve {
 
     Vec3 at(double u) const;
     CurveJet jet(double u) const;
+    // jet(u).d1 alone, for less work.
+    Vec3 velocity(double u) const;
     // An upper bound of the curve's highest frequency, in cycles per period:
     // sampling several times this often resolves every feature.
     double frequency() const { return frequency_; }

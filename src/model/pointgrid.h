@@ -16,7 +16,9 @@ class PointGrid {
         : cell_(cell > 0 ? cell : 1) {
         for (std::size_t i = 0; i < p.size(); i += stride)
             order_.push_back({key(p[i], 0, 0, 0), i});
-        std::sort(order_.begin(), order_.end());
+        std::sort(order_.begin(), order_.end(), [](const auto& a, const auto& b) {
+            return a.first < b.first || (a.first == b.first && a.second < b.second);
+        });
     }
     // Calls f(index) for every point in the 27 cubes around q.
     template <class F>
@@ -37,8 +39,8 @@ class PointGrid {
   private:
     template <class F>
     void run(std::uint64_t lo, std::uint64_t hi, const F& f) const {
-        auto it = std::lower_bound(order_.begin(), order_.end(),
-                                   std::pair<std::uint64_t, std::size_t>{lo, 0});
+        auto it = std::lower_bound(order_.begin(), order_.end(), lo,
+                                   [](const auto& e, std::uint64_t k) { return e.first < k; });
         for (; it != order_.end() && it->first <= hi; ++it) f(it->second);
     }
     std::uint64_t key(Vec3 v, int dx, int dy, int dz) const {
