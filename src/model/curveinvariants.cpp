@@ -424,7 +424,7 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             if (n > kMostCorners) return p;
             const ExactCurve curve(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
             p.resize(n);
-            for (std::size_t k = 0; k < n; ++k) p[k] = curve.at(double(k) / double(n));
+            curve.along(1.0, n, p.data());
             return p;
         };
         c.side = longestSide(polygons[i]);

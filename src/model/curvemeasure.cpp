@@ -241,9 +241,10 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
              i < first && visits < kMostVisits && candidates.size() < kMostCandidates; i += stride)
             grid.near(p[i], [&](std::size_t j) {
                 if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
-                if (!distant(i, j)) return;
+                // The distance first: most corners of the cubes around are
+                // farther than the cube's side.
                 const double d2 = dist2(i, j);
-                if (!(d2 < cell * cell)) return;
+                if (!(d2 < cell * cell) || !distant(i, j)) return;
                 // A local least of the distance among the thinned corners.
                 const std::size_t s = stride;
                 if (d2 > dist2(i + n - s, j) || d2 > dist2(i + s, j) || d2 > dist2(i, j + n - s) ||
@@ -588,8 +589,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         } else if (double(n) * needed <= double(kMostPolygon)) {
             const std::size_t mm = static_cast<std::size_t>(std::ceil(double(m) * needed));
             out.polygon.resize(mm * static_cast<std::size_t>(k));
+            curve.along(g.w, mm, out.polygon.data());
             for (std::size_t i = 0; i < mm; ++i) {
-                const Vec3 p = curve.at(g.w * double(i) / double(mm));
+                const Vec3 p = out.polygon[i];
                 for (long long j = 0; j < k; ++j)
                     out.polygon[static_cast<std::size_t>(j) * mm + i] =
                         j == 0 ? p

@@ -107,6 +107,50 @@ Vec3 ExactCurve::at(double u) const {
     return v;
 }
 
+void ExactCurve::along(double w, std::size_t count, Vec3* out) const {
+    // Exact every kSeed corners, turned by a fixed step in between: a few
+    // hundred roundings at most separate a corner from at()'s, where the
+    // sines and cosines of every corner were most of the work.
+    constexpr std::size_t kSeed = 64;
+    const std::size_t n = links_.size();
+    struct Turn {
+        double c = 1, s = 0, stepC = 1, stepS = 0;
+        void seed(double angle, double step) {
+            c = std::cos(angle), s = std::sin(angle);
+            stepC = std::cos(step), stepS = std::sin(step);
+        }
+        void advance() {
+            const double c1 = c * stepC - s * stepS;
+            s = s * stepC + c * stepS;
+            c = c1;
+        }
+    };
+    std::vector<Turn> delta(n), spin(n);
+    const double du = w / static_cast<double>(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k % kSeed == 0) {
+            const double u = w * static_cast<double>(k) / static_cast<double>(count);
+            for (std::size_t i = 0; i < n; ++i) {
+                const Link& l = links_[i];
+                delta[i].seed(l.delta0 + l.delta1 * u, l.delta1 * du);
+                spin[i].seed(l.spin0 + l.spin1 * u, l.spin1 * du);
+            }
+        }
+        Vec3 v = point_;
+        for (std::size_t i = n; i-- > 0;) {
+            const Link& l = links_[i];
+            double x = v.x + l.m.d * delta[i].c, y = v.y + l.m.d * delta[i].s, z = v.z;
+            const double cs = spin[i].c, ss = spin[i].s;
+            double x1 = cs * x - ss * y, y1 = ss * x + cs * y;
+            double y2 = l.m.cosX * y1 - l.m.sinX * z, z2 = l.m.sinX * y1 + l.m.cosX * z;
+            v = {l.m.cosZ * x1 - l.m.sinZ * y2, l.m.sinZ * x1 + l.m.cosZ * y2, z2};
+            delta[i].advance();
+            spin[i].advance();
+        }
+        out[k] = v;
+    }
+}
+
 Vec3 ExactCurve::velocity(double u) const {
     J1 x{point_.x}, y{point_.y}, z{point_.z};
     for (std::size_t i = links_.size(); i-- > 0;) {
