@@ -237,22 +237,29 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
         stride = std::min(stride, std::max<std::size_t>(1, n / 16));
         PointGrid grid(p, cell, stride);
         candidates.clear();
+        PointGrid::Runs runs;
         for (std::size_t i = 0;
              i < first && visits < kMostVisits && candidates.size() < kMostCandidates; i += stride)
-            grid.near(p[i], [&](std::size_t j) {
-                if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
-                // The distance first: most corners of the cubes around are
-                // farther than the cube's side.
-                const double d2 = dist2(i, j);
-                if (!(d2 < cell * cell) || !distant(i, j)) return;
-                // A local least of the distance among the thinned corners.
-                const std::size_t s = stride;
-                if (d2 > dist2(i + n - s, j) || d2 > dist2(i + s, j) || d2 > dist2(i, j + n - s) ||
-                    d2 > dist2(i, j + s))
-                    return;
-                candidates.push_back({d2, i, j});
-                best = std::min(best, std::sqrt(d2));
-            });
+            grid.near(
+                p[i],
+                [&](std::size_t j) {
+                    if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
+                    // When every corner is searched, a pair is met from both
+                    // ends; the second would refine to the same distance.
+                    if (first == n && j < i) return;
+                    // The distance first: most corners of the cubes around are
+                    // farther than the cube's side.
+                    const double d2 = dist2(i, j);
+                    if (!(d2 < cell * cell) || !distant(i, j)) return;
+                    // A local least of the distance among the thinned corners.
+                    const std::size_t s = stride;
+                    if (d2 > dist2(i + n - s, j) || d2 > dist2(i + s, j) ||
+                        d2 > dist2(i, j + n - s) || d2 > dist2(i, j + s))
+                        return;
+                    candidates.push_back({d2, i, j});
+                    best = std::min(best, std::sqrt(d2));
+                },
+                runs);
         if (!candidates.empty() || cell >= limit || visits >= kMostVisits) break;
         cell = std::min(2 * cell, limit);
     }
