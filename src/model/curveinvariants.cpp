@@ -325,8 +325,10 @@ double longestSide(const std::vector<Vec3>& p) {
 bool cornersWithin(const PointGrid& grid, const std::vector<Vec3>& a, const std::vector<Vec3>& b,
                    double near) {
     bool found = false;
+    PointGrid::Runs runs;
     for (const Vec3& q : b) {
-        grid.near(q, [&](std::size_t i) { found = found || length(a[i] - q) < near; });
+        grid.near(
+            q, [&](std::size_t i) { found = found || length(a[i] - q) < near; }, runs);
         if (found) return true;
     }
     return false;
@@ -396,25 +398,11 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     if (stopRequested()) return {};
     std::vector<CurveInvariants> out(traced.size());
     std::vector<std::vector<Vec3>> polygons(traced.size());
-    if (!acrossCores(traced.size(), [&](std::size_t i) {
-            out[i] =
-                invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
-        }))
-        return {};
-    if (!knotsAndLinks) return out;
-    // Every pair of curves that keep apart, seen along the first one's axis.
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    for (std::size_t i = 0; i < out.size(); ++i)
-        for (std::size_t j = i + 1; j < out.size(); ++j)
-            if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
-    std::vector<std::optional<int>> numbers(pairs.size());
-    std::vector<LinkCorners> corners(out.size());
-    // Pairs that come close are settled through finer corners only while
-    // there are few of them: the work grows with the square of the curves.
-    const bool closer = pairs.size() <= kMostPairsRefined;
-    for (std::size_t i = 0; i < out.size(); ++i) {
+    std::vector<LinkCorners> corners(traced.size());
+    // What a curve's links need of it is made with the curve, on its core.
+    auto cornersOf = [&](std::size_t i) {
         // Curves not measured (too long, or too fast to follow) take no part.
-        if (polygons[i].empty()) continue;
+        if (polygons[i].empty()) return;
         LinkCorners& c = corners[i];
         c.coarse = &polygons[i];
         c.make = [&, i] {
@@ -434,7 +422,23 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             c.lo = {std::min(c.lo.x, v.x), std::min(c.lo.y, v.y), std::min(c.lo.z, v.z)};
             c.hi = {std::max(c.hi.x, v.x), std::max(c.hi.y, v.y), std::max(c.hi.z, v.z)};
         }
-    }
+    };
+    if (!acrossCores(traced.size(), [&](std::size_t i) {
+            out[i] =
+                invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
+            if (knotsAndLinks) cornersOf(i);
+        }))
+        return {};
+    if (!knotsAndLinks) return out;
+    // Every pair of curves that keep apart, seen along the first one's axis.
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        for (std::size_t j = i + 1; j < out.size(); ++j)
+            if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
+    std::vector<std::optional<int>> numbers(pairs.size());
+    // Pairs that come close are settled through finer corners only while
+    // there are few of them: the work grows with the square of the curves.
+    const bool closer = pairs.size() <= kMostPairsRefined;
     const bool linked = acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
         numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis, closer);
