@@ -380,6 +380,7 @@ std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis, bool clo
 
 std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks) {
     std::vector<std::pair<const Sphere*, std::size_t>> traced;
+    std::vector<std::size_t> depth;  // links from the stationary sphere
     if (!a.stationarySphere) return {};
     // Points whose period is too long to work out have no path; they are
     // listed all the same, their symmetry saying so.
@@ -387,10 +388,13 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     try {
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
             if (&s == a.stationarySphere || stopRequested()) return;
-            const bool tooLong =
-                cache.listPeriod(findPathList(a, s)).kind == MotionCache::ListPeriod::TooLong;
+            const std::vector<Sphere*> list = findPathList(a, s);
+            const bool tooLong = cache.listPeriod(list).kind == MotionCache::ListPeriod::TooLong;
             for (std::size_t i = 0; i < s.points.size(); ++i)
-                if (!s.points[i].path.empty() || tooLong) traced.push_back({&s, i});
+                if (!s.points[i].path.empty() || tooLong) {
+                    traced.push_back({&s, i});
+                    depth.push_back(list.size());
+                }
         });
     } catch (const PassStopped&) {
         return {};
@@ -423,7 +427,14 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             c.hi = {std::max(c.hi.x, v.x), std::max(c.hi.y, v.y), std::max(c.hi.z, v.z)};
         }
     };
-    if (!acrossCores(traced.size(), [&](std::size_t i) {
+    // The curves at the end of long chains first: they take longest, and
+    // the cores should not wait on one of them at the end.
+    std::vector<std::size_t> order(traced.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return depth[x] > depth[y]; });
+    if (!acrossCores(traced.size(), [&](std::size_t k) {
+            const std::size_t i = order[k];
             out[i] =
                 invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
             if (knotsAndLinks) cornersOf(i);
