@@ -73,14 +73,19 @@ struct Grid {
 // Given dd, the derivative of d, a maximum and a minimum close together
 // between two grid times are found too: d turns back towards zero there,
 // and where it comes nearest it crosses.
+//
+// `firstOrder`: h and d look at the position and velocity only, which
+// cost less to evaluate than the whole jet.
 template <class H, class D, class R, class DD = std::nullptr_t>
 std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H& h, const D& d,
-                                double flat, const R& refine, const DD& dd = nullptr) {
+                                double flat, const R& refine, const DD& dd = nullptr,
+                                bool firstOrder = false) {
     const std::size_t n = g.u.size();
     std::vector<double> dv(n);
     for (std::size_t i = 0; i < n; ++i) dv[i] = d(g.jets[i]);
     std::vector<Extremum> out;
-    auto slope = [&](double x) { return d(curve.jet(x)); };
+    auto jetAt = [&](double x) { return firstOrder ? curve.jet1(x) : curve.jet(x); };
+    auto slope = [&](double x) { return d(jetAt(x)); };
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t i1 = (i + 1) % n;
         const double a = dv[i], b = dv[i1];
@@ -97,8 +102,8 @@ std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H&
                 if ((m < 0) != (a < 0) && m != 0) {
                     const double x0 = rootBetween(slope, u0, um, a, m);
                     const double x1 = rootBetween(slope, um, u1, m, b);
-                    out.push_back({x0, h(curve.jet(x0)), a > 0});
-                    out.push_back({x1, h(curve.jet(x1)), a < 0});
+                    out.push_back({x0, h(jetAt(x0)), a > 0});
+                    out.push_back({x1, h(jetAt(x1)), a < 0});
                 }
                 continue;
             }
@@ -112,7 +117,7 @@ std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H&
             continue;
         }
         double u = rootBetween(slope, u0, u1, a, b);
-        out.push_back({u, h(curve.jet(u)), isMax});
+        out.push_back({u, h(jetAt(u)), isMax});
     }
     return out;
 }
@@ -395,9 +400,10 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         auto h = [](const CurveJet& j) { return dot(j.p, j.p); };
         auto d = [](const CurveJet& j) { return dot(j.p, j.d1); };
         const double near = 0.9 * reach2;
-        for (const Extremum& e : extremaOf(curve, g, h, d, flat, [&](std::size_t i, bool isMax) {
-                 return isMax && std::max(h(g.jets[i]), h(g.jets[(i + 1) % m])) >= near;
-             }))
+        auto refine = [&](std::size_t i, bool isMax) {
+            return isMax && std::max(h(g.jets[i]), h(g.jets[(i + 1) % m])) >= near;
+        };
+        for (const Extremum& e : extremaOf(curve, g, h, d, flat, refine, nullptr, true))
             if (e.max) reach2 = std::max(reach2, e.value);
     }
     out.reach = std::sqrt(reach2);
@@ -407,7 +413,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     {
         const std::size_t pieces = std::max<std::size_t>(8, m / 16);
         const double tol = 1e-10 * chord / static_cast<double>(k) / static_cast<double>(pieces);
-        auto speed = [&](double u) { return length(curve.velocity(u)); };
+        auto speed = [&](double u) { return length(curve.jet1(u).d1); };
         // The work is bounded whatever the curve: a curve faster than the
         // grid can follow (millions of turns in one closing) would otherwise
         // have every piece halved twenty times over.
@@ -448,7 +454,8 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         [&](const CurveJet& j) {
             const double pa = dot(j.p, axis), va = dot(j.d1, axis);
             return dot(j.d1, j.d1) + dot(j.p, j.d2) - va * va - pa * dot(j.d2, axis);
-        });
+        },
+        true);
     out.lobes = prominentMaxima(rhoExtrema, tau) * static_cast<int>(k);
 
     // Cusps: the speed dropping to nothing.
@@ -499,8 +506,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             // The distance from the axis does not change: the highest points.
             auto height = [&](const CurveJet& j) { return dot(j.p, axis); };
             auto heightSlope = [&](const CurveJet& j) { return dot(j.d1, axis); };
-            std::vector<Extremum> hs = extremaOf(curve, g, height, heightSlope, flat,
-                                                 [](std::size_t, bool) { return true; });
+            std::vector<Extremum> hs = extremaOf(
+                curve, g, height, heightSlope, flat, [](std::size_t, bool) { return true; },
+                nullptr, true);
             double high = -std::numeric_limits<double>::infinity();
             for (const Extremum& e : hs)
                 if (e.max) high = std::max(high, e.value);
@@ -552,7 +560,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             if (d0 <= enough) return d0;
             double least = d0;
             auto slope = [&](double u) {
-                CurveJet j = curve.jet(u);
+                CurveJet j = curve.jet1(u);
                 return dot(j.p - q, j.d1);
             };
             const double du = g.w / static_cast<double>(m);

@@ -35,8 +35,8 @@ inline void turnJets(double a0, double a1, double u, J& c, J& s) {
     s = {sv, cv * a1, -sv * a2, -cv * a3};
 }
 
-// A value and its first derivative only, for the speed: the same
-// operations as J's first two parts, so the speed is the jet's to the bit.
+// A value and its first derivative only: the same operations as J's first
+// two parts, so that they are the jet's to the bit.
 struct J1 {
     double v = 0, a = 0;
 };
@@ -151,7 +151,7 @@ void ExactCurve::along(double w, std::size_t count, Vec3* out) const {
     }
 }
 
-Vec3 ExactCurve::velocity(double u) const {
+CurveJet ExactCurve::jet1(double u) const {
     J1 x{point_.x}, y{point_.y}, z{point_.z};
     for (std::size_t i = links_.size(); i-- > 0;) {
         const Link& l = links_[i];
@@ -166,7 +166,7 @@ Vec3 ExactCurve::velocity(double u) const {
         y = l.m.sinZ * x1 + l.m.cosZ * y2;
         z = z2;
     }
-    return {x.a, y.a, z.a};
+    return {{x.v, y.v, z.v}, {x.a, y.a, z.a}, {}, {}};
 }
 
 CurveJet ExactCurve::jet(double u) const {
