@@ -56,17 +56,27 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
         std::size_t index, count;
     };
     std::vector<Seg> segs;
-    double total = 0, size = 0;
+    std::size_t corners = 0;
+    for (const Strand& s : strands) corners += s.p->size();
+    segs.reserve(corners);
+    double total = 0, size2 = 0;
+    std::vector<double> px, py;  // each corner projected once
     for (const Strand& s : strands) {
         const auto& p = *s.p;
         const std::size_t n = p.size();
+        px.resize(n);
+        py.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            const Vec3 a = p[i], b = p[(i + 1) % n];
-            segs.push_back({dot(a, e1), dot(a, e2), dot(b, e1), dot(b, e2), s.part, i, n});
-            total += std::hypot(segs.back().x1 - segs.back().x0, segs.back().y1 - segs.back().y0);
-            size = std::max(size, length(a));
+            px[i] = dot(p[i], e1), py[i] = dot(p[i], e2);
+            size2 = std::max(size2, dot(p[i], p[i]));
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t j = i + 1 == n ? 0 : i + 1;
+            segs.push_back({px[i], py[i], px[j], py[j], s.part, i, n});
+            total += std::hypot(px[j] - px[i], py[j] - py[i]);
         }
     }
+    const double size = std::sqrt(size2);
     if (segs.empty() || !(size > 0)) return std::vector<Crossing>{};
     const double cell = std::max(2 * total / double(segs.size()), 1e-9 * size);
     // The cells each side passes through, numbered row by row over the box
