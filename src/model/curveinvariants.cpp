@@ -206,7 +206,7 @@ namespace {
 // The shape, measured on the exact curve, and the knot; corners on the
 // curve go to polygon (for the links).
 void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveInvariants& c,
-                 std::vector<Vec3>* polygon, bool knots) {
+                 std::vector<Vec3>* polygon, std::shared_ptr<const PointGrid>* grid, bool knots) {
     const CurveSymmetry& sym = c.symmetry;
     if (sym.kind == CurveSymmetry::None || sym.period == 0) return;
     ExactCurve curve(a, s, point, sym.period);
@@ -224,6 +224,7 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
     c.crosses = shape.crosses;
     c.cusp = shape.cusp;
     if (polygon) *polygon = std::move(shape.corners);
+    if (grid) *grid = std::move(shape.grid);
     if (shape.polygon.empty() || !knots) return;
     KnotType k = knotType(shape.polygon, sym.axis);
     c.knotFound = k.found;
@@ -234,7 +235,8 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
 }
 
 CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t point,
-                             std::vector<Vec3>* polygon, bool knots) {
+                             std::vector<Vec3>* polygon, std::shared_ptr<const PointGrid>* grid,
+                             bool knots) {
     CurveInvariants c;
     c.sphere = s.name;
     c.slot = a.slotOf(&s);
@@ -253,7 +255,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
             c.masterLaps = *r * sym.period;
     }
 
-    measureInto(a, s, point, c, polygon, knots);
+    measureInto(a, s, point, c, polygon, grid, knots);
 
     // The check of the exact claim against the sampled path: the curve a
     // time innerPeriod on is the curve turned about the axis.
@@ -288,7 +290,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
 }  // namespace
 
 CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point) {
-    return invariantsOf(a, s, point, nullptr, true);
+    return invariantsOf(a, s, point, nullptr, nullptr, true);
 }
 
 namespace {
@@ -339,9 +341,10 @@ constexpr std::size_t kMostPairsRefined = 45;  // ten curves
 // A traced curve's corners for its links, with what finds them fast.
 struct LinkCorners {
     const std::vector<Vec3>* coarse = nullptr;
-    std::unique_ptr<PointGrid> grid;  // of the coarse corners, in cubes of the longest side twice
-    double side = 0;                  // the longest coarse side
-    std::vector<Vec3> fine;           // sixteen times closer together, made when first needed
+    std::shared_ptr<const PointGrid>
+        grid;                // of the coarse corners, in cubes of the longest side twice
+    double side = 0;         // the longest coarse side
+    std::vector<Vec3> fine;  // sixteen times closer together, made when first needed
     std::once_flag made;
     std::function<std::vector<Vec3>()> make;
     const std::vector<Vec3>& finer() {
@@ -420,7 +423,8 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             return p;
         };
         c.side = longestSide(polygons[i]);
-        c.grid = std::make_unique<PointGrid>(polygons[i], 2 * c.side);
+        // The measurement's grid of the corners is this one, when it made one.
+        if (!c.grid) c.grid = std::make_shared<const PointGrid>(polygons[i], 2 * c.side);
         c.lo = c.hi = polygons[i].front();
         for (const Vec3& v : polygons[i]) {
             c.lo = {std::min(c.lo.x, v.x), std::min(c.lo.y, v.y), std::min(c.lo.z, v.z)};
@@ -435,8 +439,8 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
                      [&](std::size_t x, std::size_t y) { return depth[x] > depth[y]; });
     if (!acrossCores(traced.size(), [&](std::size_t k) {
             const std::size_t i = order[k];
-            out[i] =
-                invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
+            out[i] = invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i],
+                                  knotsAndLinks ? &corners[i].grid : nullptr, knotsAndLinks);
             if (knotsAndLinks) cornersOf(i);
         }))
         return {};

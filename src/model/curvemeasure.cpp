@@ -547,7 +547,8 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
                 }
             }
         }
-        PointGrid grid(all, 2 * spacing);
+        out.grid = std::make_shared<const PointGrid>(all, 2 * spacing);
+        const PointGrid& grid = *out.grid;
         // Distance from q to the curve, refined near the closest corners.
         auto offCurve = [&](Vec3 q, double enough) {
             double d0 = std::numeric_limits<double>::infinity();
