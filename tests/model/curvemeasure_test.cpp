@@ -5,9 +5,12 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
+#include <tuple>
 
 #include "curvedesign.h"
 #include "curveinvariants.h"
+#include "exactcurve.h"
 #include "fixtures.h"
 #include "knots.h"
 
@@ -396,6 +399,107 @@ TEST(Knots, KnotsAndLinksOfAutomata) {
                       std::lround(gaussLinking(thinned(s.points[0].path, 3000),
                                                thinned(s.points[1].path, 3000))));
             EXPECT_EQ(curves[1].links[0].number, curves[0].links[0].number);
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The sphere a curve of the list was traced on.
+const std::vector<Vec3>& pathOf(const ChainAutomaton& a, const std::string& sphere, int point) {
+    for (const Sphere* s : a.spheres())
+        if (s->name == sphere) return s->points[static_cast<std::size_t>(point)].path;
+    static const std::vector<Vec3> none;
+    return none;
+}
+
+// Every linking number reported for a pair of traced curves is the Gauss
+// integral over their sampled paths, and the pairs expected are reported:
+// a circle and a point winding round it once either way, or three times;
+// a trefoil round the circle; circles stacked apart; and three curves in
+// boxes that overlap without linking (two of the three pairs keep apart).
+TEST(Knots, LinkingNumbersOfTracedCurves) {
+    ChainPlan stacked = tiltedChain({1, 2}, {1, 3}, 1, 90, {});
+    stacked.levels[1].points = {{0, 0, 0}, {0, 0, 1}};
+    struct L {
+        const char* name;
+        ChainPlan plan;
+        std::size_t pairs;  // linking numbers reported
+    } rows[] = {
+        {"Hopf link", tiltedChain({1, 2}, {1, 3}, 1, 90, {0, 1.5}), 1},
+        {"Hopf link the other way", tiltedChain({1, 2}, {1, 3}, -1, 90, {0, 1.5}), 1},
+        {"winding at three times the rate", tiltedChain({1, 2}, {1, 3}, 3, 90, {0, 1.5}), 1},
+        {"trefoil round the centre", tiltedChain({2, 3}, {2, 3}, 3, 90, {1, 0}), 1},
+        {"circles stacked apart", stacked, 1},
+        {"three curves, none linked", tiltedChain({1, 2}, {1, 3}, 2, 90, {0, 1.5, 1.2}), 2},
+    };
+    for (const L& l : rows) {
+        SCOPED_TRACE(l.name);
+        ChainAutomaton a(l.plan);
+        a.pathStep = 0.002;
+        reset(a);
+        pathPass(a);
+        std::size_t pairs = 0;
+        for (const CurveInvariants& c : curveInvariants(a))
+            for (const CurveLink& k : c.links) {
+                if (std::tie(k.sphere, k.point) < std::tie(c.sphere, c.point)) continue;
+                const double gauss = gaussLinking(thinned(pathOf(a, c.sphere, c.point), 3000),
+                                                  thinned(pathOf(a, k.sphere, k.point), 3000));
+                EXPECT_NEAR(gauss, std::round(gauss), 0.05);  // the integral has settled
+                EXPECT_EQ(k.number, std::lround(gauss));
+                ++pairs;
+            }
+        EXPECT_EQ(pairs, l.pairs);
+    }
+}
+
+// Corners along the curve turned step by step stay on the curve placed
+// time by time, over many steps of fast turns; the position and velocity
+// alone are the whole jet's, and the velocity is the slope of the position.
+TEST(ExactCurve, CornersAlongAndFirstOrderJets) {
+    ChainPlan inside = tiltedChain({1, 7}, {3, 11}, 9, 30, {1.5});
+    inside.levels[2].inside = true;
+    struct C {
+        const char* name;
+        ChainPlan plan;
+    } rows[] = {
+        {"tilted chain", tiltedChain({2, 3}, {2, 3}, 3, 90, {1})},
+        {"fast small sphere inside", inside},
+        {"centre of a tilted sphere", tiltedChain({1, 3}, {3, 4}, 2, 30, {0})},
+    };
+    for (const C& c : rows) {
+        SCOPED_TRACE(c.name);
+        ChainAutomaton a(c.plan);
+        const Sphere& s = *a.spheres().back();
+        const CurveSymmetry sym = curveSymmetry(a, s, 0);
+        ASSERT_NE(sym.kind, CurveSymmetry::None);
+        const ExactCurve curve(a, s, 0, sym.period);
+        ASSERT_TRUE(curve.valid());
+        for (double w : {1.0, 0.37}) {
+            const std::size_t count = 40000;
+            std::vector<Vec3> along(count);
+            curve.along(w, count, along.data());
+            double size = 0, miss = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const Vec3 p = curve.at(w * double(i) / double(count));
+                size = std::max(size, length(p));
+                miss = std::max(miss, length(along[i] - p));
+            }
+            EXPECT_LE(miss, 1e-12 * size);
+        }
+        for (double u : {0.0, 0.1234, 0.5, 0.987}) {
+            const CurveJet j = curve.jet(u), j1 = curve.jet1(u);
+            EXPECT_EQ(j1.p.x, j.p.x);
+            EXPECT_EQ(j1.p.y, j.p.y);
+            EXPECT_EQ(j1.p.z, j.p.z);
+            EXPECT_EQ(j1.d1.x, j.d1.x);
+            EXPECT_EQ(j1.d1.y, j.d1.y);
+            EXPECT_EQ(j1.d1.z, j.d1.z);
+            const double h = 1e-6;
+            const Vec3 slope = (1 / (2 * h)) * (curve.at(u + h) - curve.at(u - h));
+            EXPECT_LE(length(slope - j1.d1), 1e-6 * std::max(1.0, length(j1.d1)));
         }
     }
 }
