@@ -64,13 +64,13 @@ struct Op {
     bool tiltKeepsAxis;  // a tilt by a multiple of half a turn keeps the z axis
 };
 
-// Position of point `point` of the last sphere of `list` at time t,
-// composed as placement does.
-Vec3 positionAt(const Automaton& a, const std::vector<Sphere*>& list,
+// Position of point p of the last sphere of `list` at time t, composed as
+// placement does; motions[i - 1] is the link from list[i - 1] to list[i].
+Vec3 positionAt(const std::vector<Sphere*>& list, const std::vector<LinkMotion>& motions,
                 const std::vector<BigRational>& rates, const SpherePoint& p, const BigRational& t) {
     Mat4 m = identityMatrix();
     for (std::size_t i = 1; i < list.size(); ++i) {
-        LinkMotion mo = LinkMotion::make(a, *list[i], *list[i - 1]);
+        const LinkMotion& mo = motions[i - 1];
         double e = toDouble(BigRational(rates[i - 1] * t));
         mo.apply(m, mo.revolutionAt(e), mo.spinAt(e));
     }
@@ -265,6 +265,10 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
     const double size = c.reach > 0 ? c.reach : 1.0;
     const BigRational& pass = sym.passPeriod;
     const std::size_t probes = std::min<std::size_t>(full.size(), 8);
+    std::vector<LinkMotion> motions;
+    if (sym.kind != CurveSymmetry::Circle)
+        for (std::size_t i = 1; i < list.size(); ++i)
+            motions.push_back(LinkMotion::make(a, *list[i], *list[i - 1]));
     double miss = 0;
     auto fromAxis = [&](Vec3 v) { return length(v - dot(v, axis) * axis); };
     for (std::size_t j = 0; j < probes; ++j) {
@@ -278,7 +282,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
         BigRational t =
             pass * BigRational(static_cast<long long>(i), static_cast<long long>(full.size())) +
             sym.innerPeriod;
-        Vec3 moved = positionAt(a, list, rates, s.points[point], t);
+        Vec3 moved = positionAt(list, motions, rates, s.points[point], t);
         Vec3 turned = rotateAbout(x, axis, 2 * M_PI * toDouble(sym.turn));
         miss = std::max(miss, length(moved - turned));
     }
