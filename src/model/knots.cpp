@@ -82,19 +82,20 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
     // The cells each side passes through, numbered row by row over the box
     // of the projection, and then grouped by a sort that keeps the sides of
     // one cell in order.
+    // (Made twice rather than kept: the sides may be a million.)
     struct Span {
         std::int64_t x0, x1, y0, y1;
     };
-    std::vector<Span> spans(segs.size());
+    auto spanOf = [cell](const Seg& s) {
+        return Span{static_cast<std::int64_t>(std::floor(std::min(s.x0, s.x1) / cell)),
+                    static_cast<std::int64_t>(std::floor(std::max(s.x0, s.x1) / cell)),
+                    static_cast<std::int64_t>(std::floor(std::min(s.y0, s.y1) / cell)),
+                    static_cast<std::int64_t>(std::floor(std::max(s.y0, s.y1) / cell))};
+    };
     std::int64_t left = 0, right = 0, bottom = 0, top = 0;
     std::size_t entries = 0;
     for (std::size_t i = 0; i < segs.size(); ++i) {
-        const Seg& s = segs[i];
-        Span& c = spans[i];
-        c.x0 = static_cast<std::int64_t>(std::floor(std::min(s.x0, s.x1) / cell));
-        c.x1 = static_cast<std::int64_t>(std::floor(std::max(s.x0, s.x1) / cell));
-        c.y0 = static_cast<std::int64_t>(std::floor(std::min(s.y0, s.y1) / cell));
-        c.y1 = static_cast<std::int64_t>(std::floor(std::max(s.y0, s.y1) / cell));
+        const Span c = spanOf(segs[i]);
         if ((c.x1 - c.x0 + 1) * (c.y1 - c.y0 + 1) > 4096)
             return std::nullopt;  // a side far too long
         entries += static_cast<std::size_t>((c.x1 - c.x0 + 1) * (c.y1 - c.y0 + 1));
@@ -104,14 +105,15 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
         top = i == 0 ? c.y1 : std::max(top, c.y1);
     }
     // The cells are at least twice the mean side, so the box spans fewer
-    // cells across than there are sides: its rows and columns fit in 32 bits.
+    // cells across than there are sides: its rows and columns fit in 32
+    // bits, and their numbers in 64.
     const auto width = static_cast<std::uint64_t>(right - left + 1);
     const auto height = static_cast<std::uint64_t>(top - bottom + 1);
     if (width > 0xffffffffu || height > 0xffffffffu) return std::nullopt;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> cells;
     cells.reserve(entries);
     for (std::size_t i = 0; i < segs.size(); ++i) {
-        const Span& c = spans[i];
+        const Span c = spanOf(segs[i]);
         for (auto x = c.x0; x <= c.x1; ++x)
             for (auto y = c.y0; y <= c.y1; ++y)
                 cells.push_back({static_cast<std::uint64_t>(y - bottom) * width +
