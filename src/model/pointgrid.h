@@ -22,8 +22,8 @@ class PointGrid {
         });
     }
     // The cubes around a place as runs of the sorted points, kept by the
-    // caller between places: neighbours along a curve mostly share a cube,
-    // and then the runs are not searched for again.
+    // caller between places in one grid: neighbours along a curve mostly
+    // share a cube, and then the runs are not searched for again.
     struct Runs {
         std::uint64_t cube = ~std::uint64_t{0};  // no cube's key
         int count = 0;
