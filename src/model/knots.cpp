@@ -126,8 +126,6 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
     for (std::size_t g0 = 0, g1 = 0; g0 < cells.size(); g0 = g1) {
         const std::uint64_t k = cells[g0].first;
         while (g1 < cells.size() && cells[g1].first == k) ++g1;
-        const auto cellX = left + static_cast<std::int64_t>(k % width);
-        const auto cellY = bottom + static_cast<std::int64_t>(k / width);
         for (std::size_t a = g0; a < g1; ++a)
             for (std::size_t b = a + 1; b < g1; ++b) {
                 const Seg& s = segs[cells[a].second];
@@ -151,8 +149,10 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
                 if (u < eps || u > 1 - eps || v < eps || v > 1 - eps) return std::nullopt;
                 // Counted once: in the cell that holds the crossing.
                 const double cx = s.x0 + u * rx, cy = s.y0 + u * ry;
-                if (static_cast<std::int64_t>(std::floor(cx / cell)) != cellX ||
-                    static_cast<std::int64_t>(std::floor(cy / cell)) != cellY)
+                if (static_cast<std::int64_t>(std::floor(cx / cell)) !=
+                        left + static_cast<std::int64_t>(k % width) ||
+                    static_cast<std::int64_t>(std::floor(cy / cell)) !=
+                        bottom + static_cast<std::int64_t>(k / width))
                     continue;
                 const Strand* ss = nullptr;
                 const Strand* ts = nullptr;
