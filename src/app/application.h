@@ -10,6 +10,7 @@
 #include <optional>
 
 class AnimationControls;
+struct ChainPlan;
 class MainWindow;
 class FileExports;
 class Document;
@@ -65,6 +66,8 @@ class Application : public QObject {
     // Opens path as a new, untitled document with the same contents, so
     // that saving never writes over the original.
     bool openDocumentCopy(const QString& path);
+    // The camera turned to the view that shows a made-to-order automaton.
+    void showDesignView(const ChainPlan& plan);
     // File > "New random automaton": the automaton of seed (a fresh one
     // when none is given), untitled, its name showing the seed.
     bool onFileNewRandom(std::optional<quint64> seed = {});

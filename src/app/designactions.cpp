@@ -1,10 +1,13 @@
 // File > "New random automaton" and Design > "By symmetry...": automata made
 // to order, opened as untitled documents.
+#include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
+#include <QHash>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QSpinBox>
@@ -17,6 +20,7 @@
 #include "curvedesign.h"
 #include "curveinvariants.h"
 #include "examplesdialog.h"
+#include "exporter.h"
 #include "mainwindow.h"
 #include "placement.h"
 
@@ -66,6 +70,13 @@ QString candidateText(const ChainPlan& plan, int order) {
 
 }  // namespace
 
+void Application::showDesignView(const ChainPlan& plan) {
+    // A flat design's symmetry shows best down its axis; a tilted one keeps
+    // the usual slanted view, which shows its depth.
+    if (plan.flat())
+        if (auto top = Exporter::viewOrientation("top")) doc_->turnView(*top);
+}
+
 bool Application::onFileNewRandom(std::optional<quint64> seed) {
     const quint64 chosen = seed ? *seed : QRandomGenerator::global()->generate();
     QTemporaryDir folder;
@@ -74,12 +85,14 @@ bool Application::onFileNewRandom(std::optional<quint64> seed) {
         return false;
     }
     const QString path = folder.filePath("random.one");
-    std::string error = writeChainFile(randomChain(chosen), QFile::encodeName(path).toStdString());
+    const ChainPlan plan = randomChain(chosen);
+    std::string error = writeChainFile(plan, QFile::encodeName(path).toStdString());
     if (!error.empty()) {
         showError(QString::fromStdString(error));
         return false;
     }
     if (!openDocumentCopy(path)) return false;
+    showDesignView(plan);
     // The seed goes into the name, so the user can note it and make the
     // same automaton again.
     untitledName_ = QString("Random %1").arg(chosen);
@@ -91,12 +104,22 @@ bool Application::onDesignBySymmetry() {
     static int order = 5, levels = 3;
     if (!askSymmetry(frame_.get(), &order, &levels)) return false;
     constexpr int kCandidates = 12;
-    std::vector<ChainPlan> chains = symmetricChains(order, levels, kCandidates);
+    constexpr int kSearchSeconds = 20;
+    bool late = false;
+    std::vector<ChainPlan> chains;
+    {
+        // The search is quick for most orders; the wait cursor covers the
+        // deep chains of high orders.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        chains = symmetricChains(order, levels, kCandidates, kSearchSeconds, &late);
+        QApplication::restoreOverrideCursor();
+    }
     if (chains.empty()) {
-        showError(QString("No automaton of %1 levels with exactly %2-fold symmetry was found among "
-                          "the simple ones.")
+        showError(QString("No automaton of %1 levels with exactly %2-fold symmetry was found in "
+                          "%3 s of search.")
                       .arg(levels)
-                      .arg(order));
+                      .arg(order)
+                      .arg(kSearchSeconds));
         return false;
     }
     QTemporaryDir folder;
@@ -112,8 +135,10 @@ bool Application::onDesignBySymmetry() {
         return false;
     }
     QTextStream table(&readme);
+    QHash<QString, QString> views;
     for (std::size_t i = 0; i < chains.size(); ++i) {
         QString name = QString("%1-fold %2").arg(order).arg(i + 1, 2, 10, QChar('0'));
+        if (chains[i].flat()) views.insert(name + ".one", "top");
         std::string error = writeChainFile(
             chains[i], QFile::encodeName(folder.filePath(name + ".one")).toStdString());
         if (!error.empty()) {
@@ -123,13 +148,23 @@ bool Application::onDesignBySymmetry() {
         table << "| `" << name << ".one` | " << candidateText(chains[i], order) << " |\n";
     }
     readme.close();
-    ExamplesDialog gallery(folder.path(), renderProgram, thumbnailCache, frame_.get());
+    ExamplesDialog gallery(folder.path(), renderProgram, thumbnailCache, frame_.get(), views);
     gallery.setWindowTitle(QString("Design candidates with %1-fold symmetry").arg(order));
     gallery.setIntro(
         QString("Automata whose traced curve repeats exactly %1 times around its axis, "
-                "simplest first. Choose a candidate to open a copy of it.")
-            .arg(order));
+                "simplest first. Choose a candidate to open a copy of it.%2")
+            .arg(order)
+            .arg(late ? QString(" The search stopped after %1 s with these %2.")
+                            .arg(kSearchSeconds)
+                            .arg(chains.size())
+                      : QString()));
     gallery.setListName("Design candidates");
     if (gallery.exec() != QDialog::Accepted || gallery.chosenPath().isEmpty()) return false;
-    return openDocumentCopy(gallery.chosenPath());
+    const QString chosen = gallery.chosenPath();
+    if (!openDocumentCopy(chosen)) return false;
+    for (std::size_t i = 0; i < chains.size(); ++i)
+        if (QFileInfo(chosen).completeBaseName() ==
+            QString("%1-fold %2").arg(order).arg(i + 1, 2, 10, QChar('0')))
+            showDesignView(chains[i]);
+    return true;
 }

@@ -55,11 +55,13 @@ QList<ExamplesDialog::Example> ExamplesDialog::listExamples(const QString& folde
 }
 
 ExamplesDialog::ExamplesDialog(const QString& folder, const QString& renderProgram,
-                               const QString& cacheFolder, QWidget* parent)
+                               const QString& cacheFolder, QWidget* parent,
+                               const QHash<QString, QString>& views)
     : QDialog(parent),
       examples_(listExamples(folder)),
       renderProgram_(renderProgram),
       cacheFolder_(cacheFolder) {
+    for (Example& e : examples_) e.view = views.value(QFileInfo(e.path).fileName());
     setWindowTitle("Examples");
     auto* intro = intro_ =
         new QLabel(examples_.isEmpty() ? "No examples were found with this installation."
@@ -81,7 +83,7 @@ ExamplesDialog::ExamplesDialog(const QString& folder, const QString& renderProgr
         if (!e.description.isEmpty()) text += "\n" + e.description;
         auto* item = new QListWidgetItem(text, list_);
         item->setToolTip(e.path);
-        QString cached = cachePath(e.path);
+        QString cached = cachePath(e);
         QPixmap picture;
         if (!cached.isEmpty() && picture.load(cached)) {
             item->setIcon(picture);
@@ -135,14 +137,14 @@ QString ExamplesDialog::chosenPath() const {
     return examples_[row].path;
 }
 
-QString ExamplesDialog::cachePath(const QString& examplePath) const {
-    QFile f(examplePath);
+QString ExamplesDialog::cachePath(const Example& e) const {
+    QFile f(e.path);
     if (cacheFolder_.isEmpty() || f.size() > kLargestExample || !f.open(QIODevice::ReadOnly))
         return {};
     QByteArray hash = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
     return QDir(cacheFolder_)
-        .filePath(QFileInfo(examplePath).completeBaseName() + "-" +
-                  QString::fromLatin1(hash.left(16)) + "-curves.png");
+        .filePath(QFileInfo(e.path).completeBaseName() + "-" + QString::fromLatin1(hash.left(16)) +
+                  (e.view.isEmpty() ? "" : "-" + e.view) + "-curves.png");
 }
 
 void ExamplesDialog::drawNext() {
@@ -150,7 +152,7 @@ void ExamplesDialog::drawNext() {
     const Example& e = examples_[queue_.first()];
     // Drawn under another name and renamed when complete, so that a picture
     // cut short never lands in the cache.
-    drawing_ = cachePath(e.path) + ".part.png";
+    drawing_ = cachePath(e) + ".part.png";
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(process_.get(), &QProcess::finished, this,
@@ -163,15 +165,19 @@ void ExamplesDialog::drawNext() {
     });
     // The curves alone: at this size the translucent spheres in front of
     // them would be most of the picture.
-    process_->start(renderProgram_,
-                    {"render", e.path, "-o", drawing_, "--width", QString::number(kThumbWidth),
-                     "--height", QString::number(kThumbHeight), "--curves-only"});
+    QStringList arguments{"render",       e.path,
+                          "-o",           drawing_,
+                          "--width",      QString::number(kThumbWidth),
+                          "--height",     QString::number(kThumbHeight),
+                          "--curves-only"};
+    if (!e.view.isEmpty()) arguments << "--view" << e.view;
+    process_->start(renderProgram_, arguments);
 }
 
 void ExamplesDialog::drawFinished(bool ok, bool giveUp) {
     if (queue_.isEmpty()) return;
     int row = queue_.takeFirst();
-    QString target = cachePath(examples_[row].path);
+    QString target = cachePath(examples_[row]);
     QPixmap picture;
     if (ok && picture.load(drawing_)) {
         QFile::remove(target);

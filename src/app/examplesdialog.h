@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -24,6 +25,7 @@ class ExamplesDialog : public QDialog {
         QString path;
         QString name;         // the file's name without ".one"
         QString description;  // from the folder's README.md, or ""
+        QString view;         // the render command's --view for its picture, or ""
     };
     static constexpr int kThumbWidth = 160;
     static constexpr int kThumbHeight = 120;
@@ -35,9 +37,10 @@ class ExamplesDialog : public QDialog {
     // order, then the others by name.
     static QList<Example> listExamples(const QString& folder);
 
-    // renderProgram: the rotundel executable that draws the pictures.
+    // renderProgram: the rotundel executable that draws the pictures;
+    // views: the view of the pictures of some files, by file name.
     ExamplesDialog(const QString& folder, const QString& renderProgram, const QString& cacheFolder,
-                   QWidget* parent = nullptr);
+                   QWidget* parent = nullptr, const QHash<QString, QString>& views = {});
     ~ExamplesDialog() override;
 
     // The example chosen when the dialog was accepted ("" otherwise).
@@ -52,7 +55,7 @@ class ExamplesDialog : public QDialog {
     int pendingThumbnails() const { return static_cast<int>(queue_.size()); }
 
   private:
-    QString cachePath(const QString& examplePath) const;
+    QString cachePath(const Example& e) const;
     void drawNext();
     void drawFinished(bool ok, bool giveUp);
 

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <atomic>
 #include <thread>
@@ -32,30 +33,34 @@
 #include "view3d.h"
 
 namespace {
-// Tube radius, sides and size of a mesh file, as the export service's
-// options. The radius is automatic unless changed: 0.75% of the model's
-// largest dimension, at least 0.6 mm when the model has a size.
-std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent) {
+// Notes and warnings of an export, for one message box afterwards.
+QString capitalised(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return QString::fromStdString(text);
+}
+
+// How the export service begins a warning.
+constexpr std::string_view kWarning = "warning: ";
+
+// A length as the export service's options spell it: millimetres at the
+// print size when the model has a size, automaton units otherwise.
+std::string lengthText(double v, bool millimetres) {
+    return QString::number(v, 'g', 10).toStdString() + (millimetres ? "mm" : "");
+}
+
+// Size, tube radius, and what shapes this path's type of mesh (a solid's
+// cell, a 3MF file's one part, a viewer's sides), as the export service's
+// options. Radius and cell are automatic unless given; either way the
+// dialog shows what the export will use and warn of, by the service's own
+// rules for a model whose largest dimension is extent (automaton units).
+std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Document& doc,
+                                                    const QString& path, double extent) {
+    const std::string output = path.toStdString();
+    auto shapes = [&](const char* option) { return Exporter::applies(option, {output, {}}); };
     QDialog dialog(parent);
-    dialog.setWindowTitle("Tubes");
+    dialog.setWindowTitle(QString("Tubes of %1").arg(QFileInfo(path).fileName()));
     auto* form = new QFormLayout(&dialog);
-    auto* radiusKind = new QComboBox;
-    radiusKind->addItems({"Automatic: 0.75% of the largest dimension (at least 0.6 mm when sized)",
-                          "Given below (automaton units)"});
-    auto* kindLabel = new QLabel("Tube &thickness:");
-    kindLabel->setBuddy(radiusKind);
-    auto* radius = new QDoubleSpinBox;
-    radius->setRange(0.0001, 1000);
-    radius->setDecimals(4);
-    radius->setValue(0.075);
-    radius->setEnabled(false);
-    auto* radiusLabel = new QLabel("Tube &radius:");
-    radiusLabel->setBuddy(radius);
-    auto* sides = new QSpinBox;
-    sides->setRange(3, PathMesh::kMostSides);
-    sides->setValue(7);
-    auto* sidesLabel = new QLabel("&Sides of each tube:");
-    sidesLabel->setBuddy(sides);
     auto* sized = new QCheckBox("Scale to a &largest dimension of");
     auto* size = new QDoubleSpinBox;
     size->setRange(1, 100000);
@@ -63,26 +68,123 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent) {
     size->setSuffix(" mm");
     size->setEnabled(false);
     size->setAccessibleName("Largest dimension in millimetres");
-    QObject::connect(radiusKind, &QComboBox::currentIndexChanged, radius,
-                     [radius](int kind) { radius->setEnabled(kind == 1); });
-    QObject::connect(sized, &QCheckBox::toggled, size, &QWidget::setEnabled);
+    form->addRow(sized, size);
+    // Unchecked, the radius and cell boxes show the automatic values.
+    auto* givenRadius = new QCheckBox("Tube &radius of");
+    auto* radius = new QDoubleSpinBox;
+    radius->setRange(0.0001, 100000);
+    radius->setDecimals(4);
+    radius->setEnabled(false);
+    form->addRow(givenRadius, radius);
+    auto* used = new QLabel;
+    used->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto* usedLabel = new QLabel("Radius &used:");
+    usedLabel->setBuddy(used);
+    form->addRow(usedLabel, used);
+    auto* warning = new QLabel;
+    warning->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    warning->setAccessibleName("Warning");
+    form->addRow(warning);
+    QCheckBox* givenCell = nullptr;
+    QDoubleSpinBox* cell = nullptr;
+    if (shapes("resolution")) {
+        givenCell = new QCheckBox("Solid's cell (r&esolution) of");
+        cell = new QDoubleSpinBox;
+        cell->setRange(0.0001, 100000);
+        cell->setDecimals(4);
+        cell->setEnabled(false);
+        form->addRow(givenCell, cell);
+    }
+    QCheckBox* unite = nullptr;
+    if (shapes("union")) {
+        unite = new QCheckBox("&Fuse all curves into one part");
+        form->addRow(unite);
+    }
+    // A solid has no sides.
+    QSpinBox* sides = nullptr;
+    if (!cell) {
+        sides = new QSpinBox;
+        sides->setRange(3, PathMesh::kMostSides);
+        sides->setValue(7);
+        auto* sidesLabel = new QLabel("&Sides of each tube:");
+        sidesLabel->setBuddy(sides);
+        form->addRow(sidesLabel, sides);
+    }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(kindLabel, radiusKind);
-    form->addRow(radiusLabel, radius);
-    form->addRow(sidesLabel, sides);
-    form->addRow(sized, size);
     form->addRow(buttons);
+
+    // The choices, lengths in millimetres or automaton units.
+    auto choices = [&](bool millimetres) {
+        ExportOptionValues o;
+        if (sized->isChecked()) o.emplace_back("size", lengthText(size->value(), true));
+        if (givenRadius->isChecked())
+            o.emplace_back("tube-radius", lengthText(radius->value(), millimetres));
+        if (givenCell && givenCell->isChecked())
+            o.emplace_back("resolution", lengthText(cell->value(), millimetres));
+        if (unite && unite->isChecked()) o.emplace_back("union", "");
+        if (sides) o.emplace_back("sides", std::to_string(sides->value()));
+        return o;
+    };
+    TubePreview shown;
+    bool refreshing = false;
+    auto refresh = [&] {
+        if (refreshing) return;
+        refreshing = true;
+        const bool mm = sized->isChecked();
+        const QString unit = mm ? " mm" : " units";
+        const QString at = mm ? " in millimetres at the print size" : " in automaton units";
+        radius->setSuffix(unit);
+        radius->setAccessibleName("Tube radius" + at);
+        if (cell) {
+            cell->setSuffix(unit);
+            cell->setAccessibleName("Cell of the solid" + at);
+        }
+        shown = Exporter::previewTubes(doc, {output, choices(mm)}, extent);
+        QStringList warnings;
+        if (shown.error.empty()) {
+            if (!givenRadius->isChecked()) radius->setValue(shown.radius);
+            if (cell && !givenCell->isChecked()) cell->setValue(shown.resolution);
+            used->setText(capitalised(shown.messages.front()));
+            for (std::size_t i = 1; i < shown.messages.size(); ++i)
+                warnings << capitalised(shown.messages[i].substr(kWarning.size()));
+        } else {
+            used->clear();
+            warnings << capitalised(shown.error);
+        }
+        warning->setText(warnings.join("\n"));
+        warning->setVisible(!warnings.isEmpty());
+        refreshing = false;
+    };
+    // A given radius or cell keeps its length across a change of units.
+    QObject::connect(sized, &QCheckBox::toggled, &dialog, [&](bool on) {
+        size->setEnabled(on);
+        if (shown.error.empty() && (givenRadius->isChecked() || (cell && givenCell->isChecked()))) {
+            const TubePreview next =
+                on ? Exporter::previewTubes(doc, {output, choices(false)}, extent) : shown;
+            const double toNew = on ? next.scale : 1 / shown.scale;
+            if (next.error.empty()) {
+                const QSignalBlocker quiet(radius), quietCell(cell);
+                if (givenRadius->isChecked())
+                    radius->setValue(on ? next.radius : shown.automatonRadius);
+                if (cell && givenCell->isChecked()) cell->setValue(cell->value() * toNew);
+            }
+        }
+        refresh();
+    });
+    QObject::connect(givenRadius, &QCheckBox::toggled, radius, &QWidget::setEnabled);
+    QObject::connect(givenRadius, &QCheckBox::toggled, &dialog, refresh);
+    QObject::connect(radius, &QDoubleSpinBox::valueChanged, &dialog, refresh);
+    QObject::connect(size, &QDoubleSpinBox::valueChanged, &dialog, refresh);
+    if (cell) {
+        QObject::connect(givenCell, &QCheckBox::toggled, cell, &QWidget::setEnabled);
+        QObject::connect(givenCell, &QCheckBox::toggled, &dialog, refresh);
+        QObject::connect(cell, &QDoubleSpinBox::valueChanged, &dialog, refresh);
+    }
+    refresh();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    ExportOptionValues options;
-    if (radiusKind->currentIndex() == 1)
-        options.emplace_back("tube-radius",
-                             QString::number(radius->value(), 'g', 10).toStdString());
-    options.emplace_back("sides", std::to_string(sides->value()));
-    if (sized->isChecked())
-        options.emplace_back("size", QString::number(size->value(), 'g', 10).toStdString() + "mm");
-    return options;
+    return choices(sized->isChecked());
 }
 
 // Page, view, tolerance and scale of a drawing for pen plotters, and for
@@ -226,12 +328,6 @@ std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& 
     return o;
 }
 
-// Notes and warnings of an export, for one message box afterwards.
-QString capitalised(std::string text) {
-    if (!text.empty())
-        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    return QString::fromStdString(text);
-}
 }  // namespace
 
 FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
@@ -251,16 +347,21 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
             return QString();
         return dialog.selectedFiles().first();
     };
-    askMeshOptions = [this] { return meshOptionsDialog(window_); };
+    askMeshOptions = [this](const QString& path) {
+        return meshOptionsDialog(window_, doc_, path, modelExtent(path));
+    };
     askPlotterOptions = [this] { return plotterOptionsDialog(window_, false); };
     askGcodeOptions = [this] { return plotterOptionsDialog(window_, true); };
     askTrackOptions = [this] { return trackOptionsDialog(window_, doc_); };
-    tellWarning = [this](const QString& text) {
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, "Rotundel", text, QMessageBox::Ok, window_);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+    auto tell = [this](QMessageBox::Icon icon) {
+        return [this, icon](const QString& text) {
+            auto* box = new QMessageBox(icon, "Rotundel", text, QMessageBox::Ok, window_);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        };
     };
+    tellWarning = tell(QMessageBox::Warning);
+    tellSaid = tell(QMessageBox::Information);
     askExportPath = [this] {
         const QString plotter = "SVG for plotters (*.svg)";
         QStringList filters{"CSV table of the samples (*.csv)",
@@ -307,12 +408,21 @@ QString FileExports::write(const ExportRequest& request, ExportContext context) 
     std::tie(context.viewWidth, context.viewHeight) = imageSize();
     if (QString path = documentPath ? documentPath() : QString(); !path.isEmpty())
         context.inputName = QFile::encodeName(QFileInfo(path).fileName()).toStdString();
-    QStringList warnings;
-    context.tell = [&warnings](const std::string& m) {
-        if (m.rfind("warning: ", 0) == 0) warnings << capitalised(m.substr(9));
+    // What the command line writes on its standard error, notes aside: a
+    // mesh's tube radius, then any warnings.
+    const bool mesh = Exporter::kindOf(request) == ExportKind::Mesh;
+    QStringList said, warnings;
+    context.tell = [&](const std::string& m) {
+        if (m.rfind(kWarning, 0) == 0)
+            warnings << capitalised(m.substr(kWarning.size()));
+        else if (mesh && m.rfind("note: ", 0) != 0)
+            said << capitalised(m);
     };
     ExportResult result = Exporter::write(doc_, request, context);
-    if (result.ok && !warnings.isEmpty() && tellWarning) tellWarning(warnings.join("\n"));
+    if (result.ok && !warnings.isEmpty() && tellWarning)
+        tellWarning((said + warnings).join("\n"));
+    else if (result.ok && !said.isEmpty() && tellSaid)
+        tellSaid(said.join("\n"));
     if (result.ok || result.cancelled) return {};
     return capitalised(result.error);
 }
@@ -384,16 +494,28 @@ void FileExports::onExport() {
         ask = &askGcodeOptions;
     else if (ext == "thr")
         ask = &askTrackOptions;
-    else if (PathMesh::formatForPath(path.toStdString()))
-        ask = &askMeshOptions;
     ExportOptionValues options;
-    if (ask && *ask) {
-        auto chosen = (*ask)();
-        if (!chosen) return;
-        options = *chosen;
-    }
+    std::optional<ExportOptionValues> chosen{options};
+    if (ask && *ask)
+        chosen = (*ask)();
+    else if (!ask && askMeshOptions && PathMesh::formatForPath(path.toStdString()))
+        chosen = askMeshOptions(path);
+    if (!chosen) return;
+    options = *chosen;
     QString error = exportPaths(path, options);
     if (!error.isEmpty()) QMessageBox::warning(window_, "Rotundel", error);
+}
+
+double FileExports::modelExtent(const QString& path) {
+    if (!doc_.root) return 0;
+    bool paused = doc_.pauseIfRunning();
+    if (!doc_.pathsUpToDate) frameUpdate(doc_);
+    // A viewer's tubes are built to be measured: a moment on long paths.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const double extent = PathMesh::extent(doc_, path.toStdString());
+    QApplication::restoreOverrideCursor();
+    if (paused) doc_.renderResume();
+    return extent;
 }
 
 QString FileExports::exportPaths(const QString& path, const ExportOptionValues& options) {

@@ -46,8 +46,9 @@ class FileExports : public QObject {
     std::function<QString()> askExportPath;
     // Set by askExportPath: an .svg name is a drawing for plotters.
     bool exportForPlotter = false;
-    // The tube radius and sides of a mesh file; empty when cancelled.
-    std::function<std::optional<ExportOptionValues>()> askMeshOptions;
+    // Size, tube radius and what shapes the type of the mesh file path
+    // names; empty when cancelled.
+    std::function<std::optional<ExportOptionValues>(const QString& path)> askMeshOptions;
     // Page, view, tolerance and scale of a drawing for plotters; empty when
     // cancelled.
     std::function<std::optional<ExportOptionValues>()> askPlotterOptions;
@@ -56,15 +57,21 @@ class FileExports : public QObject {
     // Point, tolerance and start of a sand-table track, the point preselected
     // from the selected sphere; empty when cancelled.
     std::function<std::optional<ExportOptionValues>()> askTrackOptions;
-    // Shows what a written mesh should be checked for (a tube that crosses
-    // itself); does not wait for an answer.
+    // Show, after a file is written, its warnings (a tube too thin to
+    // print) together with what was said of it, or what was said alone (the
+    // tube radius used); neither waits for an answer.
     std::function<void(const QString&)> tellWarning;
+    std::function<void(const QString&)> tellSaid;
 
   private:
     QString suggestedName() const;
     // The picture size of "Save image" for this window's view.
     std::pair<int, int> imageSize() const;
     QString write(const ExportRequest& request, ExportContext context);
+    // The largest dimension, in automaton units, that the tubes of the mesh
+    // file path names are sized by (the paths computed first if they are
+    // out of date).
+    double modelExtent(const QString& path);
 
     Document& doc_;
     View3D& view_;

@@ -15,6 +15,9 @@
 
 namespace {
 
+// How long the search may widen before it gives what it has.
+constexpr int kSearchSeconds = 20;
+
 constexpr const char* kUsage = "rotundel design --symmetry K [--levels L] [--count N] -o FOLDER";
 
 // One line, as every command's usage errors.
@@ -69,12 +72,16 @@ int runDesign(const std::vector<std::string>& args) {
                   << work.error() << ".\n";
         return kExitFileError;
     }
-    std::vector<ChainPlan> chains = symmetricChains(order, levels, count);
+    bool late = false;
+    std::vector<ChainPlan> chains = symmetricChains(order, levels, count, kSearchSeconds, &late);
     if (chains.empty()) {
         std::cerr << "rotundel: no automaton of " << levels << " levels with exactly " << order
-                  << "-fold symmetry was found among the simple ones.\n";
+                  << "-fold symmetry was found in " << kSearchSeconds << " s of search.\n";
         return kExitFileError;
     }
+    if (late)
+        std::cerr << "note: the search stopped after " << kSearchSeconds << " s with "
+                  << chains.size() << " of the " << count << " candidates asked for.\n";
     std::string lines;
     for (std::size_t i = 0; i < chains.size(); ++i) {
         char name[64];
@@ -86,7 +93,8 @@ int runDesign(const std::vector<std::string>& args) {
                       << error << ".\n";
             return kExitFileError;
         }
-        lines += std::string(name) + ": " + chains[i].describe() + "\n";
+        lines += std::string(name) + ": " + chains[i].describe() +
+                 (chains[i].flat() ? " (flat: render --view top)" : " (leaves the plane)") + "\n";
     }
     if (!work.commit()) {
         std::cerr << "rotundel: cannot write into " << AutomatonReport::printable(folder) << ": "
@@ -100,10 +108,15 @@ int runDesign(const std::vector<std::string>& args) {
 void designHelp(std::ostream& out) {
     out << "usage: " << kUsage
         << "\nWrites candidate automata whose traced curves have exactly K-fold symmetry "
-           "about the\nstationary sphere's axis, simplest rates first, as FOLDER/NN.one.\n"
-           "  --symmetry K   the order asked for, 2 to 24\n"
-           "  --levels L     spheres in the chain, the root included, 2 to 4 (default 3)\n"
-           "  --count N      how many candidates to write (default 12)\n";
+           "about the\nstationary sphere's axis, simplest rates first, as FOLDER/NN.one. About one "
+           "in three\nhas a tilted link, so that its curve leaves the plane; flat ones show their "
+           "symmetry\nbest from the top (render --view top). Point 0 of every sphere is its "
+           "centre; the\ntraced point is point 1 of the last sphere. The search widens for up to " +
+               std::to_string(kSearchSeconds) +
+               " s.\n"
+               "  --symmetry K   the order asked for, 2 to 24\n"
+               "  --levels L     spheres in the chain, the root included, 2 to 4 (default 3)\n"
+               "  --count N      how many candidates to write (default 12)\n";
 }
 
 const Command designCommand("design", "design --symmetry K [--levels L] [--count N] -o FOLDER",

@@ -179,6 +179,11 @@ void Document::resetView() {
     if (link_) link_->wakeRenderThread();
 }
 
+void Document::turnView(const unitquaternion& q) {
+    cameraController.setOrientation(q);
+    if (link_) link_->wakeRenderThread();
+}
+
 void Document::setPathAccuracy() {
     // The page keeps the accuracy within 0..100; a file may not.
     int accuracy = std::clamp(pathAccuracy, 0, 100);
@@ -217,7 +222,7 @@ void Document::selectSphere(Sphere* s) {
 }
 
 void Document::applyEdit(const std::string& step, int mergeKey, unsigned followups,
-                             const std::function<void()>& change) {
+                         const std::function<void()>& change) {
     // The step brackets the pause, so that its "before" and "after" are
     // taken while nothing changes under them.
     EditScope scope(journal, step, mergeKey);

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "automaton.h"
-#include "editjournal.h"
 #include "arcball.h"
+#include "automaton.h"
 #include "curveinvariants.h"
+#include "editjournal.h"
 #include "geometry.h"
 #include "pointpaths.h"
 
@@ -137,12 +137,8 @@ class Document : public Automaton {
     // document or be disconnected with DisconnectViews.
     void connectViews(RenderLink* link, DocumentObserver* observer);
     void disconnectViews();
-    RenderLink* renderLink() const {
-        return link_;
-    }
-    DocumentObserver* observer() const {
-        return observer_;
-    }
+    RenderLink* renderLink() const { return link_; }
+    DocumentObserver* observer() const { return observer_; }
     // The undo history that records user edits (null: none). Not owned.
     EditJournal* journal = nullptr;
     // The view reference is set, renderThreadStarted is 1 and
@@ -163,9 +159,7 @@ class Document : public Automaton {
     bool pauseIfRunning();
     // A pause has been asked for and not yet ended: long work on the render
     // thread (a path pass, a frame) gives way when it sees this.
-    bool pauseWanted() const {
-        return stopPathPass_.load();
-    }
+    bool pauseWanted() const { return stopPathPass_.load(); }
 
     // --- Render thread ---
     // The frame update: placement, dynamic step and point paths when
@@ -195,6 +189,9 @@ class Document : public Automaton {
     // The camera as a freshly started program shows the automaton: the
     // default orientation and the fitted distance.
     void resetView();
+    // The camera turned to q (keeping its distance): a view chosen for the
+    // automaton, such as the top view of a flat design.
+    void turnView(const unitquaternion& q);
     void setPathAccuracy();
     void selectRootAsStationary();
     void rewindDynamics();
@@ -280,17 +277,11 @@ class Document : public Automaton {
     bool setImageSizeAndFrames(int width, int frames);
 
     // Unsaved changes.
-    bool isModified() const {
-        return modified_;
-    }
-    void setModifiedFlag(bool on = true) {
-        modified_ = on;
-    }
+    bool isModified() const { return modified_; }
+    void setModifiedFlag(bool on = true) { modified_ = on; }
 
     // The reason for the last refused operation ("" when none).
-    const std::string& lastError() const {
-        return lastError_;
-    }
+    const std::string& lastError() const { return lastError_; }
 
     void sphereReleased(Sphere& s) override;
 

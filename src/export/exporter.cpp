@@ -27,6 +27,7 @@
 #include "sandtrack.h"
 #include "sphere.h"
 #include "spheredrawer.h"
+#include "tubesizing.h"
 
 namespace {
 
@@ -100,9 +101,10 @@ const std::vector<Row>& rows() {
          "drawings for plotters (--plotter)"},
         {{"view",
           "top|front|side|camera",
-          "top looks down the stationary sphere's axis",
-          {K::PlotterPage, K::PenProgram}},
-         "drawings for plotters (--plotter)"},
+          "top looks down the stationary sphere's axis (default for plotters; pictures and "
+          "movies default to the document's camera)",
+          {K::PlotterPage, K::PenProgram, K::Image, K::Movie}},
+         "drawings for plotters (--plotter), pictures and movies"},
         {{"tolerance",
           "T",
           "how far a plotter page may stray from the exact curve (a length, default 0.02mm) or "
@@ -330,7 +332,8 @@ CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
     return rig.mono(frameSettingsOf(doc).camera, c.viewWidth, c.viewHeight);
 }
 
-ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
+// The mesh options of a checked request.
+MeshOptions meshOptionsOf(const ExportRequest& r) {
     MeshOptions o;
     if (auto radius = r.get("tube-radius")) {
         const RadiusText t = *radiusOf(*radius);
@@ -339,13 +342,18 @@ ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContex
     }
     if (auto v = r.get("resolution")) o.resolution = PlotterSvg::length(*v);
     o.unite = r.has("union");
-    o.said = [&c](const std::string& s) { tell(c, s); };
     if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
     if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
     if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
-    o.warning = [&c](const std::string& w) { tell(c, "warning: " + w); };
     if (auto v = r.get("max-triangles"))
         o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
+    return o;
+}
+
+ExportResult writeMesh(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    MeshOptions o = meshOptionsOf(r);
+    o.said = [&c](const std::string& s) { tell(c, s); };
+    o.warning = [&c](const std::string& w) { tell(c, "warning: " + w); };
     bool coarsened = false;
     o.coarsened = &coarsened;
     std::string error = PathMesh::write(doc, r.output, o);
@@ -426,7 +434,31 @@ ExportResult writeTrack(Document& doc, const ExportRequest& r, const ExportConte
     return done();
 }
 
+// A picture or movie seen from --view: the camera turned for the export
+// and turned back afterwards, so that the window's view is as it was.
+class ViewTurn {
+  public:
+    ViewTurn(Document& doc, const ExportRequest& r) : doc_(doc) {
+        auto v = r.get("view");
+        if (!v) return;
+        auto orientation = Exporter::viewOrientation(*v);
+        if (!orientation) return;
+        saved_ = doc.cameraController.orientation();
+        doc.cameraController.setOrientation(*orientation);
+    }
+    ~ViewTurn() {
+        if (saved_) doc_.cameraController.setOrientation(*saved_);
+    }
+    ViewTurn(const ViewTurn&) = delete;
+    ViewTurn& operator=(const ViewTurn&) = delete;
+
+  private:
+    Document& doc_;
+    std::optional<unitquaternion> saved_;
+};
+
 ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    ViewTurn turn(doc, r);
     const auto [width, height] = pictureSize(r);
     FrameRenderer::Options options;
     options.textures.setDocumentFolder(c.documentFolder);
@@ -449,6 +481,7 @@ ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportConte
 }
 
 ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportContext& c) {
+    ViewTurn turn(doc, r);
     const auto kind = *MovieFile::kindForPath(r.output);
     const auto [width, height] = pictureSize(r);
     int w = width, h = height;
@@ -523,6 +556,22 @@ std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
     return std::nullopt;
 }
 
+bool Exporter::applies(const std::string& name, const ExportRequest& request) {
+    const Row* row = rowFor(name);
+    const auto kind = kindOf(request);
+    if (!row || !kind) return false;
+    const auto& kinds = row->option.kinds;
+    // --plotter itself is what makes an .svg a plotter page.
+    // So do the solids' options among meshes. (Sides are taken for a
+    // solid too, which has none: a caller may ask for them before it
+    // knows the file's type.)
+    return name == "plotter"
+               ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
+           : name == "resolution" ? isSolid(request.output)
+           : name == "union"      ? hasExtension(request.output, ".3mf")
+                                  : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+}
+
 std::string Exporter::check(const ExportRequest& request) {
     const auto kind = kindOf(request);
     if (!kind && hasExtension(request.output, ".gcode"))
@@ -535,18 +584,7 @@ std::string Exporter::check(const ExportRequest& request) {
     for (const auto& [name, value] : request.options) {
         const Row* row = rowFor(name);
         if (!row) return "unknown option --" + AutomatonReport::printable(name) + ".";
-        const auto& kinds = row->option.kinds;
-        // --plotter itself is what makes an .svg a plotter page.
-        // So do the solids' options among meshes. (Sides are taken for a
-        // solid too, which has none: the window asks for them before it
-        // knows the file's type.)
-        const bool applies =
-            name == "plotter"
-                ? hasExtension(request.output, ".svg") || hasExtension(request.output, ".gcode")
-            : name == "resolution" ? isSolid(request.output)
-            : name == "union"      ? hasExtension(request.output, ".3mf")
-                                   : std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
-        if (!applies) return "--" + name + " applies only to " + row->where + ".";
+        if (!applies(name, request)) return "--" + name + " applies only to " + row->where + ".";
         if (row->option.value.empty() && !value.empty()) return "--" + name + " takes no value.";
     }
     if (request.has("size") && request.has("scale")) return "give --size or --scale, not both.";
@@ -570,6 +608,28 @@ std::size_t Exporter::mostDocuments(const ExportRequest& request) {
     if (!kind || (*kind != K::PlotterPage && *kind != K::PenProgram) || !grid) return 1;
     const auto cells = PlotterSvg::grid(*grid);
     return cells ? static_cast<std::size_t>(cells->first) * cells->second : 1;
+}
+
+TubePreview Exporter::previewTubes(const Document& doc, const ExportRequest& request,
+                                   std::optional<double> extent) {
+    TubePreview p;
+    if (kindOf(request) != K::Mesh) {
+        p.error = "only meshes have tubes.";
+        return p;
+    }
+    if (p.error = check(request); !p.error.empty()) return p;
+    const MeshOptions o = meshOptionsOf(request);
+    const TubeSizing z =
+        chooseTubeSizing(doc, o, extent ? *extent : PathMesh::extent(doc, request.output, o));
+    if (p.error = z.error; !p.error.empty()) return p;
+    p.radius = z.radius;
+    p.resolution = z.resolution;
+    p.automatonRadius = z.automatonRadius();
+    p.scale = z.scale;
+    p.sized = z.sized;
+    p.messages.push_back(z.said);
+    for (const std::string& w : z.warnings) p.messages.push_back("warning: " + w);
+    return p;
 }
 
 ExportResult Exporter::write(Document& doc, const ExportRequest& request,
@@ -661,6 +721,29 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
     }
     doc.curvesOnly = curvesOnly;
     return result;
+}
+
+// The arcball orientations that show the automaton as a plotter page's
+// views do: top down the axis (x right, y up), front (x right, z up) and
+// side (y right, z up); none for the document's own camera.
+std::optional<unitquaternion> Exporter::viewOrientation(const std::string& view) {
+    const auto v = PlotterSvg::view(view);
+    if (!v) return std::nullopt;
+    constexpr double kQuarter = 1.5707963267948966;
+    switch (*v) {
+        case PlotterOptions::View::Top:
+            return unitquaternion(0, {1, 0, 0});
+        case PlotterOptions::View::Front:
+            return unitquaternion(kQuarter, {1, 0, 0});
+        case PlotterOptions::View::Side: {
+            unitquaternion q(kQuarter, {0, 0, 1});
+            q *= unitquaternion(kQuarter, {1, 0, 0});
+            return q;
+        }
+        case PlotterOptions::View::Camera:
+            break;
+    }
+    return std::nullopt;
 }
 
 std::string Exporter::formatHelp() {

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "unitquaternion.h"
+
 class Document;
 
 // What a request makes, by the output's name (and --plotter for .svg and
@@ -90,6 +92,21 @@ struct ExportResult {
     std::string error;       // one sentence when !ok and !cancelled
 };
 
+// The tubes of a mesh request, known before it is written.
+struct TubePreview {
+    // In the file's units (millimetres when the model has a size, the
+    // automaton's units otherwise), and the radius in automaton units.
+    double radius = 0, resolution = 0, automatonRadius = 0;
+    // File units per automaton unit.
+    double scale = 1;
+    bool sized = false;
+    // What write() tells of them: "tube radius 0.75 mm (0.031 units)", then
+    // any "warning: ..." sentences.
+    std::vector<std::string> messages;
+    // check()'s complaint, or why no tube can be made; nothing else is set.
+    std::string error;
+};
+
 class Exporter {
   public:
     // Every option, in the order help lists them.
@@ -101,6 +118,18 @@ class Exporter {
     // cannot make, an unknown option, one that does not apply to the
     // output, a value out of range.
     static std::string check(const ExportRequest& request);
+    // Whether option shapes the request's output (a mesh's resolution only
+    // a solid's, union only a 3MF file's).
+    static bool applies(const std::string& option, const ExportRequest& request);
+    // The tube radius, cell and warnings of a mesh request, by the rules
+    // write() sizes its tubes with, for a front end to show while the
+    // options are chosen. extent is the model's largest dimension in
+    // automaton units as PathMesh::extent measures it; unset, it is
+    // measured here for these options, which costs about as much as the
+    // tubes' centre lines. (A front end may measure it once for the file's
+    // type: the centre lines move with the radius by a small part of it.)
+    static TubePreview previewTubes(const Document& doc, const ExportRequest& request,
+                                    std::optional<double> extent = std::nullopt);
     // Writes the request (after check). The document as read: its paths
     // are computed here when they are not up to date. Files, notes and
     // warnings are the same from every front end.
@@ -116,6 +145,9 @@ class Exporter {
 
     // Help lines for the formats, one per extension ("  .csv   ...").
     static std::string formatHelp();
+    // The camera's orientation for --view top, front or side (as a
+    // plotter page sees the automaton); none for camera or an unknown view.
+    static std::optional<unitquaternion> viewOrientation(const std::string& view);
     // The extensions export writes, as a sentence's list.
     static const char* const kWrites;
 };

@@ -233,7 +233,8 @@ std::vector<Curve> curvesOf(const Automaton& a) {
 void onEveryCore(std::size_t n, const std::function<void(std::size_t)>& job) {
     ParallelOptions o;
     o.stop = [] { return stopRequested(); };
-    parallelFor(n, [&](std::size_t i, unsigned) { job(i); }, o);
+    parallelFor(
+        n, [&](std::size_t i, unsigned) { job(i); }, o);
 }
 
 // What a solid costs, known from its centre lines before a cell is made.
@@ -373,11 +374,59 @@ std::vector<std::vector<Vec3>> solidLines(const std::vector<Curve>& curves, cons
     return lines;
 }
 
+// Viewers' meshes: a tube per curve in automaton units, built side by side
+// on the machine's cores (building them is most of an export's work),
+// within the triangle budget shared in proportion to the samples. Curves
+// that make no tube are left out.
+std::vector<MeshTube> viewerTubes(const std::vector<Curve>& curves, const TubeSizing& z,
+                                  const MeshOptions& options, bool& coarsened) {
+    std::vector<std::size_t> samples;
+    for (const Curve& c : curves) samples.push_back(c.samples->size());
+    const std::vector<std::size_t> shares = tubeTriangleShares(samples, options.maxTriangles);
+    std::atomic<bool> coarse{false};
+    std::vector<MeshTube> built(curves.size());
+    onEveryCore(curves.size(), [&](std::size_t i) {
+        TubeSettings settings = tubeSettingsFor(curves[i].sphere->radius);
+        settings.radius = z.automatonRadius();
+        if (options.sides) settings.sides = *options.sides;
+        bool c = false;
+        TubeMesh mesh = boundedTube(*curves[i].samples, settings, shares[i], &c);
+        if (c) coarse = true;
+        built[i] = {curves[i].name, curves[i].colour, std::move(mesh)};
+    });
+    coarsened = coarse;
+    std::vector<MeshTube> tubes;
+    for (auto& t : built)
+        if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
+    return tubes;
+}
+
+bool isSolid(const PathMesh::Format& f) {
+    return std::string(f.exporter) == "stlb" || std::string(f.exporter) == "3mf";
+}
+
 std::string commitFiles(SavingFiles& files, const std::string& failed) {
     if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
     return {};
 }
 }  // namespace
+
+double PathMesh::extent(const Automaton& a, const std::string& path, const MeshOptions& options) {
+    const Format* format = formatForPath(path);
+    const std::vector<Curve> curves = curvesOf(a);
+    const TubeSizing sizing = chooseTubeSizing(a, options);
+    if (!format || curves.empty() || !sizing.error.empty()) return largestDimension(a);
+    bool coarsened = false;
+    std::vector<const std::vector<Vec3>*> spans;
+    if (isSolid(*format)) {
+        const auto lines = solidLines(curves, sizing, options.maxTriangles, coarsened);
+        for (const auto& l : lines) spans.push_back(&l);
+        return largestDimension(spans);
+    }
+    const auto tubes = viewerTubes(curves, sizing, options, coarsened);
+    for (const MeshTube& t : tubes) spans.push_back(&t.mesh.centres);
+    return largestDimension(spans);
+}
 
 std::string PathMesh::write(const Automaton& a, const std::string& path,
                             const MeshOptions& options) {
@@ -414,7 +463,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     const std::string exporter = format->exporter;
     bool coarsened = false;
 
-    if (exporter == "stlb" || exporter == "3mf") {
+    if (isSolid(*format)) {
         std::string error;
         const MediaModule* module = MediaModule::load(&error);
         if (!module) return error;
@@ -462,28 +511,9 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         return commitFiles(files, failed);
     }
 
-    // Viewers' meshes: a tube per curve, built side by side on the
-    // machine's cores (building them is most of an export's work), within
-    // the triangle budget shared in proportion to the samples.
-    std::vector<std::size_t> samples;
-    for (const Curve& c : curves) samples.push_back(c.samples->size());
-    const std::vector<std::size_t> shares = tubeTriangleShares(samples, options.maxTriangles);
-    std::atomic<bool> coarse{false};
-    std::vector<MeshTube> built(curves.size());
-    onEveryCore(curves.size(), [&](std::size_t i) {
-        TubeSettings settings = tubeSettingsFor(curves[i].sphere->radius);
-        settings.radius = sizing.automatonRadius();
-        if (options.sides) settings.sides = *options.sides;
-        bool c = false;
-        TubeMesh mesh = boundedTube(*curves[i].samples, settings, shares[i], &c);
-        if (c) coarse = true;
-        built[i] = {curves[i].name, curves[i].colour, std::move(mesh)};
-    });
-    if (options.coarsened) *options.coarsened = coarse;
+    std::vector<MeshTube> tubes = viewerTubes(curves, sizing, options, coarsened);
+    if (options.coarsened) *options.coarsened = coarsened;
     if (stopRequested()) return kStopped;
-    std::vector<MeshTube> tubes;
-    for (auto& t : built)
-        if (!t.mesh.triangles.empty()) tubes.push_back(std::move(t));
     if (tubes.empty()) return "There are no point paths to write.";
     // Sized by the centre lines the rings stand on, each ring then put at
     // the file's scale with the file's radius around its centre.

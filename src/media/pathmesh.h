@@ -80,4 +80,10 @@ class PathMesh {
     // anything of their size is allocated.
     static std::string write(const Automaton& a, const std::string& path,
                              const MeshOptions& options = {});
+    // The model's largest dimension, in automaton units, that write() sizes
+    // path's tubes by: their centre lines', which may reach a little past
+    // the samples (the samples' own when there is no tube to make). As
+    // costly as building the centre lines (a viewer's whole tubes).
+    static double extent(const Automaton& a, const std::string& path,
+                         const MeshOptions& options = {});
 };

@@ -13,16 +13,6 @@ std::string shortNumber(double v) {
     std::snprintf(text, sizeof text, "%.3g", v);
     return text;
 }
-
-// The largest dimension of the box around every traced point's samples.
-double largestDimension(const Automaton& a) {
-    std::vector<const std::vector<Vec3>*> paths;
-    for (const Sphere* s : a.sphereTable) {
-        if (!s) continue;
-        for (const SpherePoint& p : s->points) paths.push_back(&p.path);
-    }
-    return largestDimension(paths);
-}
 }  // namespace
 
 double largestDimension(const std::vector<const std::vector<Vec3>*>& lines) {
@@ -35,6 +25,15 @@ double largestDimension(const std::vector<const std::vector<Vec3>*>& lines) {
     const Vec3 d = high - low;
     const double largest = std::max({d.x, d.y, d.z});
     return std::isfinite(largest) ? largest : 0;
+}
+
+double largestDimension(const Automaton& a) {
+    std::vector<const std::vector<Vec3>*> paths;
+    for (const Sphere* s : a.sphereTable) {
+        if (!s) continue;
+        for (const SpherePoint& p : s->points) paths.push_back(&p.path);
+    }
+    return largestDimension(paths);
 }
 
 TubeSizing chooseTubeSizing(const Automaton& a, const MeshOptions& o, std::optional<double> lines) {

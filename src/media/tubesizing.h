@@ -42,6 +42,8 @@ constexpr double kFinestResolution = 0.05, kCoarsestResolution = 0.2;
 
 // The largest dimension of the box around the lines.
 double largestDimension(const std::vector<const std::vector<Vec3>*>& lines);
+// ... and around every traced point's samples.
+double largestDimension(const Automaton& a);
 
 // extent, when given, is the model's largest dimension in automaton units
 // as its centre lines run (a spline between samples may reach past them);

@@ -33,6 +33,9 @@ struct ChainLevel {
 struct ChainPlan {
     std::vector<ChainLevel> levels;  // [0] is the root
     std::string describe() const;    // "1/3 out, 2/5 in x3/2, ..."
+    // No link tilted (a half turn keeps the plane): the curves lie in
+    // planes across the axis and show their symmetry best from the top.
+    bool flat() const;
 };
 
 // A small, fast generator whose stream is the same on every machine.
@@ -77,7 +80,11 @@ bool looksGood(const Automaton& a, const std::vector<CurveInvariants>& curves);
 // that the default accuracy samples within budget, and that looks good.
 ChainPlan randomChain(std::uint64_t seed);
 
-// Chains of `levels` spheres (2..4) whose traced point has exactly
-// `order`-fold symmetry, simplest factors and rates first, one of each
-// distinct curve shape; at most count of them.
-std::vector<ChainPlan> symmetricChains(int order, int levels, int count);
+// Chains of `levels` spheres (2..4) whose traced point (point 1 of the last
+// sphere) has exactly `order`-fold symmetry (2..24), simplest factors and
+// rates first, one of each distinct curve shape, about a third of them with
+// a tilted link so that the curve leaves the plane; at most count of them.
+// The search widens until it has count or `seconds` have passed; outOfTime
+// then says that it stopped short.
+std::vector<ChainPlan> symmetricChains(int order, int levels, int count, double seconds = 20,
+                                       bool* outOfTime = nullptr);

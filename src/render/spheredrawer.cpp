@@ -102,6 +102,7 @@ struct SphereDrawer::Entry {
     GLuint tubeBuffer = 0, tubeIndices = 0;
     bool tubeBufferReady = false;
     int tubeLevel = -1;        // the detail the buffer was built at
+    double tubeRadius = 0;     // the radius it was built with
     bool tubesCoarse = false;  // made coarser to keep within the budget
     std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
@@ -189,6 +190,17 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
             coneQuadric_ = cone;
             diskQuadric_ = disk;
         }
+        // No curve is drawn thinner than a share of the automaton's size,
+        // so that the curve of a small sphere far down a chain is no
+        // hairline in the picture. The spheres' extent stands for the
+        // picture's size; the paths' own reach would cost a pass over
+        // every sample at every frame.
+        double size = 0;
+        forEachPreOrder(a.root, [&size](Sphere& s) {
+            const double r = std::abs(s.radius);
+            if (std::isfinite(r)) size = std::max(size, length(s.center) + r);
+        });
+        leastTubeRadius_ = std::isfinite(size) ? kLeastTubeShare * size : 0;
         // The triangle budget is shared by every point drawn with a path.
         budgetSamples_ = budgetPaths_ = 0;
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
@@ -217,6 +229,10 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
     return true;
 }
 
+double SphereDrawer::drawnTubeRadius(const Sphere& s) const {
+    return std::max(tubeSettingsFor(s.radius).radius, leastTubeRadius_);
+}
+
 void SphereDrawer::sweep() {
     // Spheres no longer drawn have been destroyed (or cut off): their
     // objects go now, on the thread that owns them.
@@ -238,9 +254,10 @@ bool stopAsked(const DrawOptions& o) {
 
 bool SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (!s.showPointPaths) return true;
-    const TubeSettings base = tubeSettingsFor(s.radius);
-    const int level = o.pixelsPerUnit > 0 ? tubeDetailLevel(base.radius * o.pixelsPerUnit) : -1;
-    bool stale = !e.tubeBufferReady || s.pathListValid == 0 || invalidated_ || level != e.tubeLevel;
+    const double radius = drawnTubeRadius(s);
+    const int level = o.pixelsPerUnit > 0 ? tubeDetailLevel(radius * o.pixelsPerUnit) : -1;
+    bool stale = !e.tubeBufferReady || s.pathListValid == 0 || invalidated_ ||
+                 level != e.tubeLevel || radius != e.tubeRadius;
     if (stale) {
         if (!buildTubeBuffer(s, e, level, o)) return false;
         ++compilations_;
@@ -291,6 +308,7 @@ void SphereDrawer::drawBands(const TubeRange& r, std::size_t from, std::size_t t
 
 bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOptions& o) {
     TubeSettings settings = level < 0 ? tubeSettingsFor(s.radius) : tubeSettingsAt(s.radius, level);
+    settings.radius = drawnTubeRadius(s);
     if (fullTubes_) settings.tolerance = 0;
     // Each point's part of the budget that all points drawn share.
     std::vector<std::size_t> shares;
@@ -395,6 +413,7 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     e.tubeBufferReady = true;
     e.tubeLevel = level;
+    e.tubeRadius = settings.radius;
     return true;
 }
 

@@ -142,6 +142,10 @@ class SphereDrawer {
     unsigned textureFor(Sphere& s, Entry& e);
     void releaseEntry(Entry& e);
     void sweep();
+    // 0.15 of the sphere's radius, and never below leastTubeRadius_.
+    double drawnTubeRadius(const Sphere& s) const;
+    // The thinnest curve drawn, as a share of the automaton's size.
+    static constexpr double kLeastTubeShare = 0.006;
 
     Mode mode_;
     TextureFinder finder_;
@@ -157,6 +161,7 @@ class SphereDrawer {
     std::size_t tubeBudget_ = kTubeTriangleBudget;
     std::size_t budgetSamples_ = 0;  // of every point drawn with a path
     std::size_t budgetPaths_ = 0;
+    double leastTubeRadius_ = 0;  // of this pass
     // Paths this long (all of a sphere's points together) are built on
     // several threads; below it starting threads costs more than it saves.
     static constexpr std::size_t kParallelTubeSamples = 20000;

@@ -3,10 +3,16 @@
 // progress dialog (cancelled too), and the files of File > Export.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QImageReader>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +39,8 @@ class AnimationTest : public QObject {
     void exportPaths_data();
     void exportPaths();
     void exportAsksForTubes();
+    void tubeDialog_data();
+    void tubeDialog();
 
   private:
     RollingPlayer& player() { return app_->view->rolling(); }
@@ -201,7 +209,7 @@ void AnimationTest::exportAsksForTubes() {
     std::optional<ExportOptionValues> answer;
     int asked = 0;
     exports->askExportPath = [&] { return path; };
-    exports->askMeshOptions = [&] {
+    exports->askMeshOptions = [&](const QString&) {
         ++asked;
         return answer;
     };
@@ -274,6 +282,127 @@ void AnimationTest::exportAsksForTubes() {
     QByteArray first;
     while (first.isEmpty() || first.startsWith('#')) first = track.readLine().trimmed();
     QCOMPARE(first.split(' ').value(1).toDouble(), 1.0);  // begins at the rim
+}
+
+// The Export dialog's tube choices as the export service's options, and the
+// radius it shows as the export itself then says it.
+void AnimationTest::tubeDialog_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<double>("size");       // mm; 0: not scaled
+    QTest::addColumn<double>("radius");     // mm when sized, else units; 0: automatic
+    QTest::addColumn<bool>("radiusFirst");  // given before the size, in units
+    QTest::addColumn<double>("cell");
+    QTest::addColumn<bool>("unite");
+    QTest::addColumn<int>("sides");  // 0: as offered
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("said");  // part of what the export says
+    QTest::newRow("STL, radius in mm")
+        << "mm.stl" << 100.0 << 0.8 << false << 0.0 << false << 0 << "cell"
+        << QStringList{"size=100mm", "tube-radius=0.8mm"} << "Tube radius 0.8 mm (";
+    QTest::newRow("STL, automatic at 10 mm: the floor")
+        << "floor.stl" << 10.0 << 0.0 << false << 0.0 << false << 0 << "cell"
+        << QStringList{"size=10mm"} << "Tube radius 0.6 mm (";
+    QTest::newRow("3MF, thin, fine and united")
+        << "thin.3mf" << 50.0 << 0.3 << false << 0.1 << true << 0 << "cell union"
+        << QStringList{"size=50mm", "tube-radius=0.3mm", "resolution=0.1mm", "union="}
+        << "A tube radius of 0.3 mm is below 0.6 mm";
+    QTest::newRow("OBJ in automaton units")
+        << "units.obj" << 0.0 << 0.05 << false << 0.0 << false << 5 << "sides"
+        << QStringList{"tube-radius=0.05", "sides=5"} << "Tube radius 0.05 units";
+    QTest::newRow("GLB, a radius in units kept when sized")
+        << "kept.glb" << 100.0 << 0.05 << true << 0.0 << false << 0 << "sides"
+        << QStringList{"size=100mm", "tube-radius=*mm", "sides=7"} << " mm (0.05 units)";
+}
+
+void AnimationTest::tubeDialog() {
+    QFETCH(QString, name);
+    QFETCH(double, size);
+    QFETCH(double, radius);
+    QFETCH(bool, radiusFirst);
+    QFETCH(double, cell);
+    QFETCH(bool, unite);
+    QFETCH(int, sides);
+    QFETCH(QString, offered);
+    QFETCH(QStringList, options);
+    QFETCH(QString, said);
+    // The window's own dialog, answered through its widgets' signals.
+    FileExports exports(app_->document(), *app_->view, app_->mainFrame());
+    const QString path = dir_.filePath(name);
+    exports.askExportPath = [&] { return path; };
+    QString told;
+    exports.tellSaid = exports.tellWarning = [&](const QString& text) { told = text; };
+    std::optional<ExportOptionValues> chosen;
+    exports.askMeshOptions = [&, ask = exports.askMeshOptions](const QString& p) {
+        return chosen = ask(p);
+    };
+    QString shown;
+    QStringList present;
+    bool answered = false;
+    std::function<void()> answer = [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return QTimer::singleShot(20, answer);
+        auto box = [dialog](const QString& prefix) {
+            for (auto* b : dialog->findChildren<QCheckBox*>())
+                if (b->text().remove('&').startsWith(prefix)) return b;
+            return static_cast<QCheckBox*>(nullptr);
+        };
+        auto spin = [dialog](const QString& prefix) {
+            for (auto* b : dialog->findChildren<QDoubleSpinBox*>())
+                if (b->accessibleName().startsWith(prefix)) return b;
+            return static_cast<QDoubleSpinBox*>(nullptr);
+        };
+        auto giveRadius = [&] {
+            box("Tube radius")->setChecked(true);
+            spin("Tube radius")->setValue(radius);
+        };
+        if (radius > 0 && radiusFirst) giveRadius();
+        if (size > 0) {
+            spin("Largest")->setValue(size);
+            box("Scale")->setChecked(true);
+        }
+        if (radius > 0 && !radiusFirst) giveRadius();
+        if (auto* b = box("Solid's cell")) {
+            present << "cell";
+            if (cell > 0) {
+                b->setChecked(true);
+                spin("Cell")->setValue(cell);
+            }
+        }
+        if (auto* b = box("Fuse")) {
+            present << "union";
+            b->setChecked(unite);
+        }
+        if (auto* s = dialog->findChild<QSpinBox*>()) {
+            present << "sides";
+            if (sides) s->setValue(sides);
+        }
+        for (auto* label : dialog->findChildren<QLabel*>())
+            if (label->text() == "Radius &used:")
+                shown = qobject_cast<QLabel*>(label->buddy())->text();
+        for (auto* label : dialog->findChildren<QLabel*>())
+            if (label->accessibleName() == "Warning" && !label->text().isEmpty())
+                shown += "\n" + label->text();
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        answered = true;
+    };
+    QTimer::singleShot(0, answer);
+    exports.onExport();
+    QVERIFY(answered);
+    QCOMPARE(present.join(' '), offered);
+    QVERIFY(chosen);
+    QStringList got;
+    for (const auto& [option, value] : *chosen) got << QString::fromStdString(option + "=" + value);
+    QCOMPARE(got.size(), options.size());
+    for (int i = 0; i < got.size(); ++i)
+        QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(options[i]))
+                     .match(got[i])
+                     .hasMatch(),
+                 qPrintable(got[i]));
+    QVERIFY(QFileInfo(path).size() > 0);
+    QVERIFY2(told.contains(said), qPrintable(told));
+    QCOMPARE(shown, told);
+    QVERIFY(waitForFrames(app_->view, 2));
 }
 
 QTEST_MAIN(AnimationTest)

@@ -151,3 +151,43 @@ TEST_F(RenderCommand, FailuresSayWhyInOneSentence) {
     }
     EXPECT_FALSE(fs::exists(png));
 }
+
+// --view shows the automaton as a plotter page does: top down the axis with
+// y up, side with y to the right. B is turned to +y, so its body lies above
+// the picture's centre from the top and right of it from the side; the
+// document's own slanted camera is the default.
+TEST_F(RenderCommand, ViewsTurnTheCameraAsPlotterPagesDo) {
+    std::string doc = document("y.one", [](Document& d) {
+        d.findSphereByName("B")->initialRevolution = 90;
+        d.applyEdit("Turn", 0, kPlace | kRewind, [] {});
+    });
+    struct Case {
+        const char* view;
+        int right, up;  // the sign of B's offset from the centre
+    } cases[] = {{"top", 0, 1}, {"side", 1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.view);
+        fs::path out = dir / (std::string(c.view) + ".png");
+        Outcome r = execute(quote(doc) + " -o " + quote(out.string()) +
+                            " --width 200 --height 200 --view " + c.view);
+        if (r.status == 1 && r.err.find("OpenGL") != std::string::npos) GTEST_SKIP() << r.err;
+        ASSERT_EQ(r.status, 0) << r.err;
+        RgbaImage img;
+        std::string error;
+        ASSERT_TRUE(ImageFile::read(out.string(), &img, &error)) << error;
+        // B's orange against A's red: the centroid of the orange pixels.
+        double sx = 0, sy = 0, n = 0;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                const auto* p = img.at(x, y);
+                if (p[0] > 150 && p[1] > 90 && p[1] < 200 && p[2] < 120) sx += x, sy += y, ++n;
+            }
+        ASSERT_GT(n, 50);
+        const double dx = sx / n - img.width / 2.0, dy = img.height / 2.0 - sy / n;
+        EXPECT_EQ(dx > 10, c.right == 1) << dx;
+        EXPECT_EQ(dy > 10, c.up == 1) << dy;
+    }
+    Outcome r = execute(quote(doc) + " -o " + quote((dir / "x.png").string()) + " --view under");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--view needs top, front, side or camera"), std::string::npos) << r.err;
+}

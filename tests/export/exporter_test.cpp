@@ -1,9 +1,15 @@
 // The export service's one check: the format by the output's name, options
 // that apply to it, values in range; and the same refusal for every front
-// end, since they all hand it the same request.
+// end, since they all hand it the same request. What it foresees of a
+// mesh's tubes, against what writing the mesh says.
 #include "exporter.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "document.h"
 
 namespace {
 
@@ -109,4 +115,37 @@ TEST(Exporter, EveryOptionNamesTheOutputsItShapes) {
         // Spelt as on the command line: lower case words joined by '-'.
         EXPECT_EQ(o.name.find_first_not_of("abcdefghijklmnopqrstuvwxyz-"), std::string::npos);
     }
+}
+
+// What a front end shows before a mesh is written is what writing it says,
+// on documents whose tubes' centre lines reach past their samples.
+TEST(Exporter, TheTubesForeseenAreTheTubesSaid) {
+    struct Case {
+        std::string document, out;
+        ExportOptionValues options;
+    };
+    const Case cases[] = {
+        {"chain.one", "a.obj", {}},
+        {"chain.one", "a.stl", {{"size", "100mm"}}},
+        {"epicycles.one", "a.3mf", {{"size", "100mm"}, {"tube-radius", "0.3mm"}}},
+        {"epicycles.one", "a.glb", {{"tube-radius", "0.05"}, {"sides", "5"}}},
+    };
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("foreseen-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const Case& c : cases) {
+        Document doc;
+        ASSERT_TRUE(doc.openDocument(std::string(ROTUNDEL_EXAMPLES) + "/" + c.document).ok);
+        doc.step();
+        const ExportRequest r = request((dir / c.out).string(), c.options);
+        const TubePreview foreseen = Exporter::previewTubes(doc, r);
+        std::vector<std::string> said;
+        ExportContext context;
+        context.tell = [&](const std::string& m) {
+            if (m.rfind("note: ", 0) != 0) said.push_back(m);
+        };
+        ASSERT_TRUE(Exporter::write(doc, r, context).ok) << c.document << " " << c.out;
+        EXPECT_EQ(foreseen.messages, said) << c.document << " " << c.out;
+    }
+    std::filesystem::remove_all(dir);
 }
