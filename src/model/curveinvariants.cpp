@@ -64,13 +64,13 @@ struct Op {
     bool tiltKeepsAxis;  // a tilt by a multiple of half a turn keeps the z axis
 };
 
-// Position of point `point` of the last sphere of `list` at time t,
-// composed as placement does.
-Vec3 positionAt(const Automaton& a, const std::vector<Sphere*>& list,
+// Position of point p of the last sphere of `list` at time t, composed as
+// placement does; motions[i - 1] is the link from list[i - 1] to list[i].
+Vec3 positionAt(const std::vector<Sphere*>& list, const std::vector<LinkMotion>& motions,
                 const std::vector<BigRational>& rates, const SpherePoint& p, const BigRational& t) {
     Mat4 m = identityMatrix();
     for (std::size_t i = 1; i < list.size(); ++i) {
-        LinkMotion mo = LinkMotion::make(a, *list[i], *list[i - 1]);
+        const LinkMotion& mo = motions[i - 1];
         double e = toDouble(BigRational(rates[i - 1] * t));
         mo.apply(m, mo.revolutionAt(e), mo.spinAt(e));
     }
@@ -206,7 +206,7 @@ namespace {
 // The shape, measured on the exact curve, and the knot; corners on the
 // curve go to polygon (for the links).
 void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveInvariants& c,
-                 std::vector<Vec3>* polygon, bool knots) {
+                 std::vector<Vec3>* polygon, std::shared_ptr<const PointGrid>* grid, bool knots) {
     const CurveSymmetry& sym = c.symmetry;
     if (sym.kind == CurveSymmetry::None || sym.period == 0) return;
     ExactCurve curve(a, s, point, sym.period);
@@ -224,6 +224,7 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
     c.crosses = shape.crosses;
     c.cusp = shape.cusp;
     if (polygon) *polygon = std::move(shape.corners);
+    if (grid) *grid = std::move(shape.grid);
     if (shape.polygon.empty() || !knots) return;
     KnotType k = knotType(shape.polygon, sym.axis);
     c.knotFound = k.found;
@@ -234,7 +235,8 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
 }
 
 CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t point,
-                             std::vector<Vec3>* polygon, bool knots) {
+                             std::vector<Vec3>* polygon, std::shared_ptr<const PointGrid>* grid,
+                             bool knots) {
     CurveInvariants c;
     c.sphere = s.name;
     c.slot = a.slotOf(&s);
@@ -253,7 +255,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
             c.masterLaps = *r * sym.period;
     }
 
-    measureInto(a, s, point, c, polygon, knots);
+    measureInto(a, s, point, c, polygon, grid, knots);
 
     // The check of the exact claim against the sampled path: the curve a
     // time innerPeriod on is the curve turned about the axis.
@@ -263,6 +265,10 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
     const double size = c.reach > 0 ? c.reach : 1.0;
     const BigRational& pass = sym.passPeriod;
     const std::size_t probes = std::min<std::size_t>(full.size(), 8);
+    std::vector<LinkMotion> motions;
+    if (sym.kind != CurveSymmetry::Circle)
+        for (std::size_t i = 1; i < list.size(); ++i)
+            motions.push_back(LinkMotion::make(a, *list[i], *list[i - 1]));
     double miss = 0;
     auto fromAxis = [&](Vec3 v) { return length(v - dot(v, axis) * axis); };
     for (std::size_t j = 0; j < probes; ++j) {
@@ -276,7 +282,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
         BigRational t =
             pass * BigRational(static_cast<long long>(i), static_cast<long long>(full.size())) +
             sym.innerPeriod;
-        Vec3 moved = positionAt(a, list, rates, s.points[point], t);
+        Vec3 moved = positionAt(list, motions, rates, s.points[point], t);
         Vec3 turned = rotateAbout(x, axis, 2 * M_PI * toDouble(sym.turn));
         miss = std::max(miss, length(moved - turned));
     }
@@ -288,7 +294,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
 }  // namespace
 
 CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point) {
-    return invariantsOf(a, s, point, nullptr, true);
+    return invariantsOf(a, s, point, nullptr, nullptr, true);
 }
 
 namespace {
@@ -325,8 +331,10 @@ double longestSide(const std::vector<Vec3>& p) {
 bool cornersWithin(const PointGrid& grid, const std::vector<Vec3>& a, const std::vector<Vec3>& b,
                    double near) {
     bool found = false;
+    PointGrid::Runs runs;
     for (const Vec3& q : b) {
-        grid.near(q, [&](std::size_t i) { found = found || length(a[i] - q) < near; });
+        grid.near(
+            q, [&](std::size_t i) { found = found || length(a[i] - q) < near; }, runs);
         if (found) return true;
     }
     return false;
@@ -337,9 +345,10 @@ constexpr std::size_t kMostPairsRefined = 45;  // ten curves
 // A traced curve's corners for its links, with what finds them fast.
 struct LinkCorners {
     const std::vector<Vec3>* coarse = nullptr;
-    std::unique_ptr<PointGrid> grid;  // of the coarse corners, in cubes of the longest side twice
-    double side = 0;                  // the longest coarse side
-    std::vector<Vec3> fine;           // sixteen times closer together, made when first needed
+    std::shared_ptr<const PointGrid>
+        grid;                // of the coarse corners, in cubes of the longest side twice
+    double side = 0;         // the longest coarse side
+    std::vector<Vec3> fine;  // sixteen times closer together, made when first needed
     std::once_flag made;
     std::function<std::vector<Vec3>()> make;
     const std::vector<Vec3>& finer() {
@@ -378,6 +387,7 @@ std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis, bool clo
 
 std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLinks) {
     std::vector<std::pair<const Sphere*, std::size_t>> traced;
+    std::vector<std::size_t> depth;  // links from the stationary sphere
     if (!a.stationarySphere) return {};
     // Points whose period is too long to work out have no path; they are
     // listed all the same, their symmetry saying so.
@@ -385,10 +395,13 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     try {
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
             if (&s == a.stationarySphere || stopRequested()) return;
-            const bool tooLong =
-                cache.listPeriod(findPathList(a, s)).kind == MotionCache::ListPeriod::TooLong;
+            const std::vector<Sphere*> list = findPathList(a, s);
+            const bool tooLong = cache.listPeriod(list).kind == MotionCache::ListPeriod::TooLong;
             for (std::size_t i = 0; i < s.points.size(); ++i)
-                if (!s.points[i].path.empty() || tooLong) traced.push_back({&s, i});
+                if (!s.points[i].path.empty() || tooLong) {
+                    traced.push_back({&s, i});
+                    depth.push_back(list.size());
+                }
         });
     } catch (const PassStopped&) {
         return {};
@@ -396,25 +409,11 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     if (stopRequested()) return {};
     std::vector<CurveInvariants> out(traced.size());
     std::vector<std::vector<Vec3>> polygons(traced.size());
-    if (!acrossCores(traced.size(), [&](std::size_t i) {
-            out[i] =
-                invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], knotsAndLinks);
-        }))
-        return {};
-    if (!knotsAndLinks) return out;
-    // Every pair of curves that keep apart, seen along the first one's axis.
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    for (std::size_t i = 0; i < out.size(); ++i)
-        for (std::size_t j = i + 1; j < out.size(); ++j)
-            if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
-    std::vector<std::optional<int>> numbers(pairs.size());
-    std::vector<LinkCorners> corners(out.size());
-    // Pairs that come close are settled through finer corners only while
-    // there are few of them: the work grows with the square of the curves.
-    const bool closer = pairs.size() <= kMostPairsRefined;
-    for (std::size_t i = 0; i < out.size(); ++i) {
+    std::vector<LinkCorners> corners(traced.size());
+    // What a curve's links need of it is made with the curve, on its core.
+    auto cornersOf = [&](std::size_t i) {
         // Curves not measured (too long, or too fast to follow) take no part.
-        if (polygons[i].empty()) continue;
+        if (polygons[i].empty()) return;
         LinkCorners& c = corners[i];
         c.coarse = &polygons[i];
         c.make = [&, i] {
@@ -424,17 +423,41 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
             if (n > kMostCorners) return p;
             const ExactCurve curve(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
             p.resize(n);
-            for (std::size_t k = 0; k < n; ++k) p[k] = curve.at(double(k) / double(n));
+            curve.along(1.0, n, p.data());
             return p;
         };
         c.side = longestSide(polygons[i]);
-        c.grid = std::make_unique<PointGrid>(polygons[i], 2 * c.side);
+        // The measurement's grid of the corners is this one, when it made one.
+        if (!c.grid) c.grid = std::make_shared<const PointGrid>(polygons[i], 2 * c.side);
         c.lo = c.hi = polygons[i].front();
         for (const Vec3& v : polygons[i]) {
             c.lo = {std::min(c.lo.x, v.x), std::min(c.lo.y, v.y), std::min(c.lo.z, v.z)};
             c.hi = {std::max(c.hi.x, v.x), std::max(c.hi.y, v.y), std::max(c.hi.z, v.z)};
         }
-    }
+    };
+    // The curves at the end of long chains first: they take longest, and
+    // the cores should not wait on one of them at the end.
+    std::vector<std::size_t> order(traced.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return depth[x] > depth[y]; });
+    if (!acrossCores(traced.size(), [&](std::size_t k) {
+            const std::size_t i = order[k];
+            out[i] = invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i],
+                                  knotsAndLinks ? &corners[i].grid : nullptr, knotsAndLinks);
+            if (knotsAndLinks) cornersOf(i);
+        }))
+        return {};
+    if (!knotsAndLinks) return out;
+    // Every pair of curves that keep apart, seen along the first one's axis.
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        for (std::size_t j = i + 1; j < out.size(); ++j)
+            if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
+    std::vector<std::optional<int>> numbers(pairs.size());
+    // Pairs that come close are settled through finer corners only while
+    // there are few of them: the work grows with the square of the curves.
+    const bool closer = pairs.size() <= kMostPairsRefined;
     const bool linked = acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
         numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis, closer);

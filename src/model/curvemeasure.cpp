@@ -73,14 +73,19 @@ struct Grid {
 // Given dd, the derivative of d, a maximum and a minimum close together
 // between two grid times are found too: d turns back towards zero there,
 // and where it comes nearest it crosses.
+//
+// `firstOrder`: h and d look at the position and velocity only, which
+// cost less to evaluate than the whole jet.
 template <class H, class D, class R, class DD = std::nullptr_t>
 std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H& h, const D& d,
-                                double flat, const R& refine, const DD& dd = nullptr) {
+                                double flat, const R& refine, const DD& dd = nullptr,
+                                bool firstOrder = false) {
     const std::size_t n = g.u.size();
     std::vector<double> dv(n);
     for (std::size_t i = 0; i < n; ++i) dv[i] = d(g.jets[i]);
     std::vector<Extremum> out;
-    auto slope = [&](double x) { return d(curve.jet(x)); };
+    auto jetAt = [&](double x) { return firstOrder ? curve.jet1(x) : curve.jet(x); };
+    auto slope = [&](double x) { return d(jetAt(x)); };
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t i1 = (i + 1) % n;
         const double a = dv[i], b = dv[i1];
@@ -97,8 +102,8 @@ std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H&
                 if ((m < 0) != (a < 0) && m != 0) {
                     const double x0 = rootBetween(slope, u0, um, a, m);
                     const double x1 = rootBetween(slope, um, u1, m, b);
-                    out.push_back({x0, h(curve.jet(x0)), a > 0});
-                    out.push_back({x1, h(curve.jet(x1)), a < 0});
+                    out.push_back({x0, h(jetAt(x0)), a > 0});
+                    out.push_back({x1, h(jetAt(x1)), a < 0});
                 }
                 continue;
             }
@@ -112,7 +117,7 @@ std::vector<Extremum> extremaOf(const ExactCurve& curve, const Grid& g, const H&
             continue;
         }
         double u = rootBetween(slope, u0, u1, a, b);
-        out.push_back({u, h(curve.jet(u)), isMax});
+        out.push_back({u, h(jetAt(u)), isMax});
     }
     return out;
 }
@@ -165,7 +170,8 @@ constexpr double kWg[4] = {0.129484966168869693, 0.279705391489276668, 0.3818300
 template <class F>
 double integrate(const F& f, double a, double b, double tol, int depth) {
     const double c = 0.5 * (a + b), r = 0.5 * (b - a);
-    double k = kWgk[7] * f(c), gsum = kWg[3] * f(c);
+    const double fc = f(c);
+    double k = kWgk[7] * fc, gsum = kWg[3] * fc;
     for (int j = 0; j < 7; ++j) {
         const double x = r * kXgk[j];
         const double s = f(c - x) + f(c + x);
@@ -211,8 +217,10 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
         const double d = std::abs(arc[i] - arc[j]);
         return std::min(d, total - d) >= apart;
     };
+    // Indices below 2n, one lap on at most: a subtraction, not a division,
+    // in the innermost loop.
     auto dist2 = [&](std::size_t i, std::size_t j) {
-        Vec3 d = p[i % n] - p[j % n];
+        Vec3 d = p[i < n ? i : i - n] - p[j < n ? j : j - n];
         return dot(d, d);
     };
     // The search radius doubles until some pair is found, with corners
@@ -234,21 +242,29 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
         stride = std::min(stride, std::max<std::size_t>(1, n / 16));
         PointGrid grid(p, cell, stride);
         candidates.clear();
+        PointGrid::Runs runs;
         for (std::size_t i = 0;
              i < first && visits < kMostVisits && candidates.size() < kMostCandidates; i += stride)
-            grid.near(p[i], [&](std::size_t j) {
-                if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
-                if (!distant(i, j)) return;
-                const double d2 = dist2(i, j);
-                if (!(d2 < cell * cell)) return;
-                // A local least of the distance among the thinned corners.
-                const std::size_t s = stride;
-                if (d2 > dist2(i + n - s, j) || d2 > dist2(i + s, j) || d2 > dist2(i, j + n - s) ||
-                    d2 > dist2(i, j + s))
-                    return;
-                candidates.push_back({d2, i, j});
-                best = std::min(best, std::sqrt(d2));
-            });
+            grid.near(
+                p[i],
+                [&](std::size_t j) {
+                    if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
+                    // When every corner is searched, a pair is met from both
+                    // ends; the second would refine to the same distance.
+                    if (first == n && j < i) return;
+                    // The distance first: most corners of the cubes around are
+                    // farther than the cube's side.
+                    const double d2 = dist2(i, j);
+                    if (!(d2 < cell * cell) || !distant(i, j)) return;
+                    // A local least of the distance among the thinned corners.
+                    const std::size_t s = stride;
+                    if (d2 > dist2(i + n - s, j) || d2 > dist2(i + s, j) ||
+                        d2 > dist2(i, j + n - s) || d2 > dist2(i, j + s))
+                        return;
+                    candidates.push_back({d2, i, j});
+                    best = std::min(best, std::sqrt(d2));
+                },
+                runs);
         if (!candidates.empty() || cell >= limit || visits >= kMostVisits) break;
         cell = std::min(2 * cell, limit);
     }
@@ -384,9 +400,10 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         auto h = [](const CurveJet& j) { return dot(j.p, j.p); };
         auto d = [](const CurveJet& j) { return dot(j.p, j.d1); };
         const double near = 0.9 * reach2;
-        for (const Extremum& e : extremaOf(curve, g, h, d, flat, [&](std::size_t i, bool isMax) {
-                 return isMax && std::max(h(g.jets[i]), h(g.jets[(i + 1) % m])) >= near;
-             }))
+        auto refine = [&](std::size_t i, bool isMax) {
+            return isMax && std::max(h(g.jets[i]), h(g.jets[(i + 1) % m])) >= near;
+        };
+        for (const Extremum& e : extremaOf(curve, g, h, d, flat, refine, nullptr, true))
             if (e.max) reach2 = std::max(reach2, e.value);
     }
     out.reach = std::sqrt(reach2);
@@ -396,7 +413,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     {
         const std::size_t pieces = std::max<std::size_t>(8, m / 16);
         const double tol = 1e-10 * chord / static_cast<double>(k) / static_cast<double>(pieces);
-        auto speed = [&](double u) { return length(curve.jet(u).d1); };
+        auto speed = [&](double u) { return length(curve.jet1(u).d1); };
         // The work is bounded whatever the curve: a curve faster than the
         // grid can follow (millions of turns in one closing) would otherwise
         // have every piece halved twenty times over.
@@ -437,7 +454,8 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         [&](const CurveJet& j) {
             const double pa = dot(j.p, axis), va = dot(j.d1, axis);
             return dot(j.d1, j.d1) + dot(j.p, j.d2) - va * va - pa * dot(j.d2, axis);
-        });
+        },
+        true);
     out.lobes = prominentMaxima(rhoExtrema, tau) * static_cast<int>(k);
 
     // Cusps: the speed dropping to nothing.
@@ -488,8 +506,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             // The distance from the axis does not change: the highest points.
             auto height = [&](const CurveJet& j) { return dot(j.p, axis); };
             auto heightSlope = [&](const CurveJet& j) { return dot(j.d1, axis); };
-            std::vector<Extremum> hs = extremaOf(curve, g, height, heightSlope, flat,
-                                                 [](std::size_t, bool) { return true; });
+            std::vector<Extremum> hs = extremaOf(
+                curve, g, height, heightSlope, flat, [](std::size_t, bool) { return true; },
+                nullptr, true);
             double high = -std::numeric_limits<double>::infinity();
             for (const Extremum& e : hs)
                 if (e.max) high = std::max(high, e.value);
@@ -528,7 +547,8 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
                 }
             }
         }
-        PointGrid grid(all, 2 * spacing);
+        out.grid = std::make_shared<const PointGrid>(all, 2 * spacing);
+        const PointGrid& grid = *out.grid;
         // Distance from q to the curve, refined near the closest corners.
         auto offCurve = [&](Vec3 q, double enough) {
             double d0 = std::numeric_limits<double>::infinity();
@@ -541,7 +561,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             if (d0 <= enough) return d0;
             double least = d0;
             auto slope = [&](double u) {
-                CurveJet j = curve.jet(u);
+                CurveJet j = curve.jet1(u);
                 return dot(j.p - q, j.d1);
             };
             const double du = g.w / static_cast<double>(m);
@@ -585,8 +605,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         } else if (double(n) * needed <= double(kMostPolygon)) {
             const std::size_t mm = static_cast<std::size_t>(std::ceil(double(m) * needed));
             out.polygon.resize(mm * static_cast<std::size_t>(k));
+            curve.along(g.w, mm, out.polygon.data());
             for (std::size_t i = 0; i < mm; ++i) {
-                const Vec3 p = curve.at(g.w * double(i) / double(mm));
+                const Vec3 p = out.polygon[i];
                 for (long long j = 0; j < k; ++j)
                     out.polygon[static_cast<std::size_t>(j) * mm + i] =
                         j == 0 ? p

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "exactcurve.h"
 #include "geometry.h"
+#include "pointgrid.h"
 
 struct CurveShape {
     // False when the curve turns too fast for the search grid to follow
@@ -29,6 +31,9 @@ struct CurveShape {
     // between them.
     std::vector<Vec3> corners;
     double spacing = 0;
+    // The corners in cubes of twice the spacing (null for a circle), for
+    // whoever looks for corners near a place after this.
+    std::shared_ptr<const PointGrid> grid;
     // The closed curve as a polygon whose sides are short enough for its
     // curvature and thickness, so that it is the same knot; empty when the curve meets
     // itself or would need too many corners.

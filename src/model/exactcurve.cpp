@@ -35,6 +35,29 @@ inline void turnJets(double a0, double a1, double u, J& c, J& s) {
     s = {sv, cv * a1, -sv * a2, -cv * a3};
 }
 
+// A value and its first derivative only: the same operations as J's first
+// two parts, so that they are the jet's to the bit.
+struct J1 {
+    double v = 0, a = 0;
+};
+inline J1 operator+(J1 x, J1 y) {
+    return {x.v + y.v, x.a + y.a};
+}
+inline J1 operator-(J1 x, J1 y) {
+    return {x.v - y.v, x.a - y.a};
+}
+inline J1 operator*(double s, J1 x) {
+    return {s * x.v, s * x.a};
+}
+inline J1 operator*(J1 x, J1 y) {
+    return {x.v * y.v, x.a * y.v + x.v * y.a};
+}
+inline void turnJets(double a0, double a1, double u, J1& c, J1& s) {
+    const double angle = a0 + a1 * u, cv = std::cos(angle), sv = std::sin(angle);
+    c = {cv, -sv * a1};
+    s = {sv, cv * a1};
+}
+
 }  // namespace
 
 ExactCurve::ExactCurve(const Automaton& a, const Sphere& s, std::size_t point,
@@ -82,6 +105,68 @@ Vec3 ExactCurve::at(double u) const {
         v = {l.m.cosZ * x1 - l.m.sinZ * y2, l.m.sinZ * x1 + l.m.cosZ * y2, z2};       // Rz
     }
     return v;
+}
+
+void ExactCurve::along(double w, std::size_t count, Vec3* out) const {
+    // Exact every kSeed corners, turned by a fixed step in between: a few
+    // hundred roundings at most separate a corner from at()'s, where the
+    // sines and cosines of every corner were most of the work.
+    constexpr std::size_t kSeed = 64;
+    const std::size_t n = links_.size();
+    struct Turn {
+        double c = 1, s = 0, stepC = 1, stepS = 0;
+        void seed(double angle, double step) {
+            c = std::cos(angle), s = std::sin(angle);
+            stepC = std::cos(step), stepS = std::sin(step);
+        }
+        void advance() {
+            const double c1 = c * stepC - s * stepS;
+            s = s * stepC + c * stepS;
+            c = c1;
+        }
+    };
+    std::vector<Turn> delta(n), spin(n);
+    const double du = w / static_cast<double>(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k % kSeed == 0) {
+            const double u = w * static_cast<double>(k) / static_cast<double>(count);
+            for (std::size_t i = 0; i < n; ++i) {
+                const Link& l = links_[i];
+                delta[i].seed(l.delta0 + l.delta1 * u, l.delta1 * du);
+                spin[i].seed(l.spin0 + l.spin1 * u, l.spin1 * du);
+            }
+        }
+        Vec3 v = point_;
+        for (std::size_t i = n; i-- > 0;) {
+            const Link& l = links_[i];
+            double x = v.x + l.m.d * delta[i].c, y = v.y + l.m.d * delta[i].s, z = v.z;
+            const double cs = spin[i].c, ss = spin[i].s;
+            double x1 = cs * x - ss * y, y1 = ss * x + cs * y;
+            double y2 = l.m.cosX * y1 - l.m.sinX * z, z2 = l.m.sinX * y1 + l.m.cosX * z;
+            v = {l.m.cosZ * x1 - l.m.sinZ * y2, l.m.sinZ * x1 + l.m.cosZ * y2, z2};
+            delta[i].advance();
+            spin[i].advance();
+        }
+        out[k] = v;
+    }
+}
+
+CurveJet ExactCurve::jet1(double u) const {
+    J1 x{point_.x}, y{point_.y}, z{point_.z};
+    for (std::size_t i = links_.size(); i-- > 0;) {
+        const Link& l = links_[i];
+        J1 cd, sd, cs, ss;
+        turnJets(l.delta0, l.delta1, u, cd, sd);
+        turnJets(l.spin0, l.spin1, u, cs, ss);
+        x = x + l.m.d * cd;
+        y = y + l.m.d * sd;
+        J1 x1 = cs * x - ss * y, y1 = ss * x + cs * y;
+        J1 y2 = l.m.cosX * y1 - l.m.sinX * z, z2 = l.m.sinX * y1 + l.m.cosX * z;
+        x = l.m.cosZ * x1 - l.m.sinZ * y2;
+        y = l.m.sinZ * x1 + l.m.cosZ * y2;
+        z = z2;
+    }
+    return {{x.v, y.v, z.v}, {x.a, y.a, z.a}, {}, {}};
 }
 
 CurveJet ExactCurve::jet(double u) const {

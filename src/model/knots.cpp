@@ -31,6 +31,19 @@ double cross2(double ax, double ay, double bx, double by) {
     return ax * by - ay * bx;
 }
 
+// Sorts by key no larger than `most`, equal keys left in the order they
+// came: a byte at a time from the lowest, over the bytes `most` uses.
+void sortKeepingOrder(std::vector<std::pair<std::uint64_t, std::uint32_t>>& v, std::uint64_t most) {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> other(v.size());
+    for (int shift = 0; shift < 64 && (most >> shift) != 0; shift += 8) {
+        std::size_t start[257] = {};
+        for (const auto& e : v) ++start[((e.first >> shift) & 0xff) + 1];
+        for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+        for (const auto& e : v) other[start[(e.first >> shift) & 0xff]++] = e;
+        v.swap(other);
+    }
+}
+
 // Crossings of the polygons seen along dir; empty optional when degenerate.
 std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& strands, Vec3 dir,
                                                  bool onlyBetween = false) {
@@ -43,35 +56,71 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
         std::size_t index, count;
     };
     std::vector<Seg> segs;
-    double total = 0, size = 0;
+    std::size_t corners = 0;
+    for (const Strand& s : strands) corners += s.p->size();
+    segs.reserve(corners);
+    double total = 0, size2 = 0;
+    std::vector<double> px, py;  // each corner projected once
     for (const Strand& s : strands) {
         const auto& p = *s.p;
         const std::size_t n = p.size();
+        px.resize(n);
+        py.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            const Vec3 a = p[i], b = p[(i + 1) % n];
-            segs.push_back({dot(a, e1), dot(a, e2), dot(b, e1), dot(b, e2), s.part, i, n});
-            total += std::hypot(segs.back().x1 - segs.back().x0, segs.back().y1 - segs.back().y0);
-            size = std::max(size, length(a));
+            px[i] = dot(p[i], e1), py[i] = dot(p[i], e2);
+            size2 = std::max(size2, dot(p[i], p[i]));
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t j = i + 1 == n ? 0 : i + 1;
+            segs.push_back({px[i], py[i], px[j], py[j], s.part, i, n});
+            total += std::hypot(px[j] - px[i], py[j] - py[i]);
         }
     }
+    const double size = std::sqrt(size2);
     if (segs.empty() || !(size > 0)) return std::vector<Crossing>{};
     const double cell = std::max(2 * total / double(segs.size()), 1e-9 * size);
-    auto key = [](std::int64_t x, std::int64_t y) {
-        return static_cast<std::uint64_t>(x) << 32 ^ (static_cast<std::uint64_t>(y) & 0xffffffffu);
+    // The cells each side passes through, numbered row by row over the box
+    // of the projection, and then grouped by a sort that keeps the sides of
+    // one cell in order.
+    // (Made twice rather than kept: the sides may be a million.)
+    struct Span {
+        std::int64_t x0, x1, y0, y1;
     };
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> cells;
+    auto spanOf = [cell](const Seg& s) {
+        return Span{static_cast<std::int64_t>(std::floor(std::min(s.x0, s.x1) / cell)),
+                    static_cast<std::int64_t>(std::floor(std::max(s.x0, s.x1) / cell)),
+                    static_cast<std::int64_t>(std::floor(std::min(s.y0, s.y1) / cell)),
+                    static_cast<std::int64_t>(std::floor(std::max(s.y0, s.y1) / cell))};
+    };
+    std::int64_t left = 0, right = 0, bottom = 0, top = 0;
+    std::size_t entries = 0;
     for (std::size_t i = 0; i < segs.size(); ++i) {
-        const Seg& s = segs[i];
-        const auto x0 = static_cast<std::int64_t>(std::floor(std::min(s.x0, s.x1) / cell));
-        const auto x1 = static_cast<std::int64_t>(std::floor(std::max(s.x0, s.x1) / cell));
-        const auto y0 = static_cast<std::int64_t>(std::floor(std::min(s.y0, s.y1) / cell));
-        const auto y1 = static_cast<std::int64_t>(std::floor(std::max(s.y0, s.y1) / cell));
-        if ((x1 - x0 + 1) * (y1 - y0 + 1) > 4096) return std::nullopt;  // a side far too long
-        for (auto x = x0; x <= x1; ++x)
-            for (auto y = y0; y <= y1; ++y)
-                cells.push_back({key(x, y), static_cast<std::uint32_t>(i)});
+        const Span c = spanOf(segs[i]);
+        if ((c.x1 - c.x0 + 1) * (c.y1 - c.y0 + 1) > 4096)
+            return std::nullopt;  // a side far too long
+        entries += static_cast<std::size_t>((c.x1 - c.x0 + 1) * (c.y1 - c.y0 + 1));
+        left = i == 0 ? c.x0 : std::min(left, c.x0);
+        right = i == 0 ? c.x1 : std::max(right, c.x1);
+        bottom = i == 0 ? c.y0 : std::min(bottom, c.y0);
+        top = i == 0 ? c.y1 : std::max(top, c.y1);
     }
-    std::sort(cells.begin(), cells.end());
+    // The cells are at least twice the mean side, so the box spans fewer
+    // cells across than there are sides: its rows and columns fit in 32
+    // bits, and their numbers in 64.
+    const auto width = static_cast<std::uint64_t>(right - left + 1);
+    const auto height = static_cast<std::uint64_t>(top - bottom + 1);
+    if (width > 0xffffffffu || height > 0xffffffffu) return std::nullopt;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> cells;
+    cells.reserve(entries);
+    for (std::size_t i = 0; i < segs.size(); ++i) {
+        const Span c = spanOf(segs[i]);
+        for (auto x = c.x0; x <= c.x1; ++x)
+            for (auto y = c.y0; y <= c.y1; ++y)
+                cells.push_back({static_cast<std::uint64_t>(y - bottom) * width +
+                                     static_cast<std::uint64_t>(x - left),
+                                 static_cast<std::uint32_t>(i)});
+    }
+    sortKeepingOrder(cells, width * height - 1);
     std::vector<Crossing> out;
     const double eps = 1e-9;
     for (std::size_t g0 = 0, g1 = 0; g0 < cells.size(); g0 = g1) {
@@ -100,8 +149,10 @@ std::optional<std::vector<Crossing>> crossingsOf(const std::vector<Strand>& stra
                 if (u < eps || u > 1 - eps || v < eps || v > 1 - eps) return std::nullopt;
                 // Counted once: in the cell that holds the crossing.
                 const double cx = s.x0 + u * rx, cy = s.y0 + u * ry;
-                if (key(static_cast<std::int64_t>(std::floor(cx / cell)),
-                        static_cast<std::int64_t>(std::floor(cy / cell))) != k)
+                if (static_cast<std::int64_t>(std::floor(cx / cell)) !=
+                        left + static_cast<std::int64_t>(k % width) ||
+                    static_cast<std::int64_t>(std::floor(cy / cell)) !=
+                        bottom + static_cast<std::int64_t>(k / width))
                     continue;
                 const Strand* ss = nullptr;
                 const Strand* ts = nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -16,30 +17,58 @@ class PointGrid {
         : cell_(cell > 0 ? cell : 1) {
         for (std::size_t i = 0; i < p.size(); i += stride)
             order_.push_back({key(p[i], 0, 0, 0), i});
-        std::sort(order_.begin(), order_.end());
+        std::sort(order_.begin(), order_.end(), [](const auto& a, const auto& b) {
+            return a.first < b.first || (a.first == b.first && a.second < b.second);
+        });
     }
+    // The cubes around a place as runs of the sorted points, kept by the
+    // caller between places in one grid: neighbours along a curve mostly
+    // share a cube, and then the runs are not searched for again.
+    struct Runs {
+        std::uint64_t cube = ~std::uint64_t{0};  // no cube's key
+        int count = 0;
+        std::array<std::pair<std::size_t, std::size_t>, 27> run;
+    };
     // Calls f(index) for every point in the 27 cubes around q.
     template <class F>
     void near(Vec3 q, const F& f) const {
-        // x is the lowest part of the key: three neighbouring cubes along x
-        // are one run of the sorted points, unless the key wraps there.
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dz = -1; dz <= 1; ++dz) {
-                const std::uint64_t lo = key(q, -1, dy, dz), hi = key(q, 1, dy, dz);
-                if (lo > hi) {
-                    for (int dx = -1; dx <= 1; ++dx) run(key(q, dx, dy, dz), key(q, dx, dy, dz), f);
-                    continue;
+        Runs runs;
+        near(q, f, runs);
+    }
+    template <class F>
+    void near(Vec3 q, const F& f, Runs& runs) const {
+        const std::uint64_t cube = key(q, 0, 0, 0);
+        if (cube != runs.cube) {
+            runs.cube = cube;
+            runs.count = 0;
+            // x is the lowest part of the key: three neighbouring cubes
+            // along x are one run of the sorted points, unless the key
+            // wraps there.
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dz = -1; dz <= 1; ++dz) {
+                    const std::uint64_t lo = key(q, -1, dy, dz), hi = key(q, 1, dy, dz);
+                    if (lo > hi) {
+                        for (int dx = -1; dx <= 1; ++dx)
+                            add(runs, key(q, dx, dy, dz), key(q, dx, dy, dz));
+                        continue;
+                    }
+                    add(runs, lo, hi);
                 }
-                run(lo, hi, f);
-            }
+        }
+        for (int r = 0; r < runs.count; ++r)
+            for (std::size_t i = runs.run[r].first; i < runs.run[r].second; ++i)
+                f(order_[i].second);
     }
 
   private:
-    template <class F>
-    void run(std::uint64_t lo, std::uint64_t hi, const F& f) const {
-        auto it = std::lower_bound(order_.begin(), order_.end(),
-                                   std::pair<std::uint64_t, std::size_t>{lo, 0});
-        for (; it != order_.end() && it->first <= hi; ++it) f(it->second);
+    void add(Runs& runs, std::uint64_t lo, std::uint64_t hi) const {
+        const auto b = std::lower_bound(order_.begin(), order_.end(), lo,
+                                        [](const auto& e, std::uint64_t k) { return e.first < k; });
+        const auto e = std::upper_bound(b, order_.end(), hi,
+                                        [](std::uint64_t k, const auto& x) { return k < x.first; });
+        runs.run[static_cast<std::size_t>(runs.count++)] = {
+            static_cast<std::size_t>(b - order_.begin()),
+            static_cast<std::size_t>(e - order_.begin())};
     }
     std::uint64_t key(Vec3 v, int dx, int dy, int dz) const {
         auto c = [&](double x, int d) {

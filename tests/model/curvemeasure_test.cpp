@@ -3,12 +3,16 @@
 // knots and links against curves whose type is known.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <optional>
+#include <string>
+#include <tuple>
 
 #include "curvedesign.h"
 #include "curveinvariants.h"
+#include "exactcurve.h"
 #include "fixtures.h"
 #include "knots.h"
 
@@ -403,6 +407,122 @@ TEST(Knots, KnotsAndLinksOfAutomata) {
                       std::lround(gaussLinking(thinned(s.points[0].path, 3000),
                                                thinned(s.points[1].path, 3000))));
             EXPECT_EQ(with(mine[1], 0), with(mine[0], 1));
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The sphere a curve of the list was traced on.
+const std::vector<Vec3>& pathOf(const ChainAutomaton& a, const std::string& sphere, int point) {
+    for (const Sphere* s : a.spheres())
+        if (s->name == sphere) return s->points[static_cast<std::size_t>(point)].path;
+    static const std::vector<Vec3> none;
+    return none;
+}
+
+// Every linking number reported for a pair of traced curves is the Gauss
+// integral over their sampled paths, and the pairs expected are reported
+// (the centres of B and C are traced too): Hopf links of the centres and a
+// point winding round them, either way; a trefoil round them three times;
+// circles stacked apart; and four curves in boxes that overlap without
+// linking (five of the six pairs keep apart).
+TEST(Knots, LinkingNumbersOfTracedCurves) {
+    // B's centre, and a point on its axis going round above it.
+    ChainPlan stacked = tiltedChain({1, 2}, {1, 3}, 1, 90, {});
+    stacked.levels[1].points = {{0, 0, 1}};
+    struct L {
+        const char* name;
+        ChainPlan plan;
+        std::size_t pairs;  // linking numbers reported
+    } rows[] = {
+        {"Hopf link", tiltedChain({1, 2}, {1, 3}, 1, 90, {1.5}), 3},
+        {"Hopf link the other way", tiltedChain({1, 2}, {1, 3}, -1, 90, {1.5}), 3},
+        {"winding at three times the rate", tiltedChain({1, 2}, {1, 3}, 3, 90, {1.5}), 3},
+        {"trefoil round the centres", tiltedChain({2, 3}, {2, 3}, 3, 90, {1}), 3},
+        {"circles stacked apart", stacked, 2},
+        {"four curves, none linked", tiltedChain({1, 2}, {1, 3}, 2, 90, {1.5, 1.2}), 5},
+    };
+    for (const L& l : rows) {
+        SCOPED_TRACE(l.name);
+        ChainAutomaton a(l.plan);
+        a.pathStep = 0.002;
+        reset(a);
+        pathPass(a);
+        const std::vector<CurveInvariants> curves = curveInvariants(a);
+        std::size_t pairs = 0;
+        for (const CurveInvariants& c : curves)
+            for (const CurveLink& k : c.links) {
+                if (std::tie(k.sphere, k.point) < std::tie(c.sphere, c.point)) continue;
+                SCOPED_TRACE(c.sphere + std::to_string(c.point) + " and " + k.sphere +
+                             std::to_string(k.point));
+                auto other = std::find_if(curves.begin(), curves.end(), [&](const auto& o) {
+                    return o.sphere == k.sphere && o.point == k.point;
+                });
+                ASSERT_NE(other, curves.end());
+                // A sampled path goes round its curve as many times as the
+                // pass holds closings, and the integral counts every lap.
+                const long long laps = c.symmetry.periodsPerPass * other->symmetry.periodsPerPass;
+                ASSERT_GT(laps, 0);
+                const double gauss = gaussLinking(thinned(pathOf(a, c.sphere, c.point), 3000),
+                                                  thinned(pathOf(a, k.sphere, k.point), 3000)) /
+                                     double(laps);
+                EXPECT_NEAR(gauss, std::round(gauss), 0.05);  // the integral has settled
+                EXPECT_EQ(k.number, std::lround(gauss));
+                ++pairs;
+            }
+        EXPECT_EQ(pairs, l.pairs);
+    }
+}
+
+// Corners along the curve turned step by step stay on the curve placed
+// time by time, over many steps of fast turns; the position and velocity
+// alone are the whole jet's, and the velocity is the slope of the position.
+TEST(ExactCurve, CornersAlongAndFirstOrderJets) {
+    ChainPlan inside = tiltedChain({1, 7}, {3, 11}, 9, 30, {1.5});
+    inside.levels[2].inside = true;
+    struct C {
+        const char* name;
+        ChainPlan plan;
+    } rows[] = {
+        {"tilted chain", tiltedChain({2, 3}, {2, 3}, 3, 90, {1})},
+        {"fast small sphere inside", inside},
+        {"centre of a tilted sphere", tiltedChain({1, 3}, {3, 4}, 2, 30, {})},
+    };
+    for (const C& c : rows) {
+        SCOPED_TRACE(c.name);
+        ChainAutomaton a(c.plan);
+        const Sphere& s = *a.spheres().back();
+        const std::size_t point = s.points.size() - 1;  // the traced point, or the centre
+        const CurveSymmetry sym = curveSymmetry(a, s, point);
+        ASSERT_NE(sym.kind, CurveSymmetry::None);
+        const ExactCurve curve(a, s, point, sym.period);
+        ASSERT_TRUE(curve.valid());
+        for (double w : {1.0, 0.37}) {
+            const std::size_t count = 40000;
+            std::vector<Vec3> along(count);
+            curve.along(w, count, along.data());
+            double size = 0, miss = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const Vec3 p = curve.at(w * double(i) / double(count));
+                size = std::max(size, length(p));
+                miss = std::max(miss, length(along[i] - p));
+            }
+            EXPECT_LE(miss, 1e-12 * size);
+        }
+        for (double u : {0.0, 0.1234, 0.5, 0.987}) {
+            const CurveJet j = curve.jet(u), j1 = curve.jet1(u);
+            EXPECT_EQ(j1.p.x, j.p.x);
+            EXPECT_EQ(j1.p.y, j.p.y);
+            EXPECT_EQ(j1.p.z, j.p.z);
+            EXPECT_EQ(j1.d1.x, j.d1.x);
+            EXPECT_EQ(j1.d1.y, j.d1.y);
+            EXPECT_EQ(j1.d1.z, j.d1.z);
+            const double h = 1e-6;
+            const Vec3 slope = (1 / (2 * h)) * (curve.at(u + h) - curve.at(u - h));
+            EXPECT_LE(length(slope - j1.d1), 1e-6 * std::max(1.0, length(j1.d1)));
         }
     }
 }
