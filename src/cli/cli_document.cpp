@@ -110,7 +110,33 @@ int runInfo(const std::vector<std::string>& args) {
 
 const Command newCommand("new", "new FILE.one [--force] [--random [--seed N]]",
                          "write the starter automaton (root A, child B), or a random one", runNew);
+void infoHelp(std::ostream& out) {
+    out << "usage: rotundel info FILE.one [--json]\n"
+           "Lists the spheres, relations, roles, periods and sample counts, then what each\n"
+           "traced point's curve is, measured on the exact curve (--json: the same as JSON).\n"
+           "Lengths are in units of the root sphere's radius.\n"
+           "  closes after P (N laps of S)  P turns of the time master round its parent until\n"
+           "      the path repeats; S, the point's sphere, goes N times round its parent\n"
+           "      meanwhile, \"backwards\" when its rolling rate is negative\n"
+           "  about (x, y, z)   the axis of the symmetry, mirrors and lobes: the direction\n"
+           "      through the origin about which the first link of the point's chain turns\n"
+           "  k-fold            a turn of 1/k about the axis, and none smaller, keeps the\n"
+           "      curve; a circle is kept by every turn\n"
+           "  with mirrors      a plane through the axis reflects the curve onto itself\n"
+           "  lobes             maxima of the distance from the axis in one closing that stand\n"
+           "      out from the size; a multiple of k, none for a circle\n"
+           "  length            of one closing, to 1e-6 of itself\n"
+           "  largest distance  from the origin, to 1e-9\n"
+           "  thickness         radius of the thickest tube that does not touch itself (least\n"
+           "      radius of curvature, half the least distance between far-apart parts), to\n"
+           "      1e-6; \"crosses itself\" or \"has a cusp\" instead when it has none\n"
+           "  knot              unknot, 3_1, 4_1, 5_1, 5_2, 6_1 or T(p,q), of a curve that does\n"
+           "      not meet itself\n"
+           "  linking number    signed winding of two curves that keep apart round each\n"
+           "      other (positive right-handed); 0 is not printed\n";
+}
+
 const Command infoCommand("info", "info FILE.one [--json]",
-                          "spheres, relations, periods, sample counts", runInfo);
+                          "spheres, relations, periods, sample counts", runInfo, infoHelp);
 
 }  // namespace
