@@ -141,7 +141,9 @@ namespace {
 
 ChainPlan drawChain(SplitMix64& rng) {
     ChainPlan plan;
-    const int levels = rng.chance(20) ? 2 : rng.between(3, 4);
+    // Two levels draw few distinct curves that look good, so they are rare:
+    // otherwise one of them would be most seeds' automaton.
+    const int levels = rng.chance(5) ? 2 : rng.between(3, 4);
     plan.levels.resize(static_cast<std::size_t>(levels));
     for (int i = 1; i < levels; ++i) {
         ChainLevel& l = plan.levels[static_cast<std::size_t>(i)];
@@ -157,14 +159,17 @@ ChainPlan drawChain(SplitMix64& rng) {
             }
         }
     }
-    static const double quanta[] = {1, 1, 0.5, 0.75, 1.5};
+    // How far out the traced point is, in thousandths of the radius: each
+    // draws another curve of the same symmetry, so that the few chains that
+    // look good still give every seed a curve of its own.
+    auto quantum = [&rng] { return rng.between(500, 1750) / 1000.0; };
     ChainLevel& last = plan.levels.back();
-    last.points.push_back({0, 90, quanta[rng.between(0, 4)]});
+    last.points.push_back({0, 90, quantum()});
     if (rng.chance(25)) {
         if (levels >= 3 && rng.chance(50))
             plan.levels[static_cast<std::size_t>(levels - 2)].points.push_back({0, 90, 1});
         else
-            last.points.push_back({180, 90, quanta[rng.between(0, 4)]});
+            last.points.push_back({180, 90, quantum()});
     }
     return plan;
 }
