@@ -322,8 +322,19 @@ def interrupted_while_computing(a, call):
 def test_ctrl_c_stops_the_work_after_the_path_pass(tmp_path, what, call):
     a = big_chain()
     assert any(len(p.xyz) for p in a.paths())
-    with pytest.raises(KeyboardInterrupt):
-        interrupted_while_computing(a, lambda: call(a, tmp_path))
+    # On a loaded machine the watcher may only get the processor once the
+    # call is over, and then it has nothing to interrupt: that try is
+    # repeated rather than counted.
+    for _ in range(5):
+        try:
+            if not interrupted_while_computing(a, lambda: call(a, tmp_path)):
+                (tmp_path / "x.stl").unlink(missing_ok=True)
+                continue
+        except KeyboardInterrupt:
+            break
+        pytest.fail("the call went on after Ctrl+C")
+    else:
+        pytest.fail("the call was never seen computing")
     assert not (tmp_path / "x.stl").exists()
     # Nothing is left half done: the same call completes afterwards.
     call(a, tmp_path)
