@@ -38,6 +38,7 @@
 #include "document.h"
 #include "editjournal.h"
 #include "examplesdialog.h"
+#include "exporter.h"
 #include "framewait.h"
 #include "helpwindow.h"
 #include "imagemoviedialog.h"
@@ -435,6 +436,29 @@ void WindowTest::designCandidatesSayWhatTheyAre() {
         QVERIFY2(m.hasMatch(), qPrintable(e));
         QVERIFY2(m.captured(2).toInt() % 4 == 0, qPrintable(e));  // the traced point's lobes
     }
+    // A flat candidate opens seen from the top, down its axis, where its
+    // symmetry shows; the default view is slanted.
+    answer = [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* gallery = qobject_cast<ExamplesDialog*>(modal)) {
+            gallery->list()->setCurrentRow(0);
+            gallery->accept();
+            return;
+        }
+        if (auto* ask = qobject_cast<QDialog*>(modal)) ask->accept();
+        QTimer::singleShot(50, answer);
+    };
+    QTimer::singleShot(50, answer);
+    QVERIFY(app_->onDesignBySymmetry());
+    const Mat4 seen = app_->document().cameraController.orientationMatrix();
+    const Mat4 top = Exporter::viewOrientation("top")->rotationMatrix();
+    const Mat4 slanted = Arcball::defaultOrientation().rotationMatrix();
+    double fromTop = 0, fromSlanted = 0;
+    for (std::size_t k = 0; k < 16; ++k) {
+        fromTop = std::max(fromTop, std::abs(seen[k] - top[k]));
+        fromSlanted = std::max(fromSlanted, std::abs(seen[k] - slanted[k]));
+    }
+    QVERIFY2(fromTop < 1e-6 && fromSlanted > 0.1, qPrintable(QString::number(fromTop)));
 }
 
 void WindowTest::layoutRemembered() {
