@@ -109,7 +109,7 @@ bool Document::pauseIfRunning() {
 
 // ---------------------------------------------------------------- render thread
 
-PathPassResult Document::step(const std::function<void(double)>& progress) {
+PathPassResult Document::step(const std::function<void(double)>& progress, bool measureCurves) {
     PathPassControl control;
     control.stop = &stopPathPass_;
     control.progress = progress;
@@ -118,7 +118,7 @@ PathPassResult Document::step(const std::function<void(double)>& progress) {
     if (pass.ran && pass.completed) curvesWanted_ = true;
     // The curves of a long chain take a while too: an edit stops them as it
     // stops the pass, and the next Step works them out.
-    if (curvesWanted_ && pathsUpToDate) {
+    if (curvesWanted_ && pathsUpToDate && measureCurves) {
         StopScope scope(&stopPathPass_);
         std::vector<CurveInvariants> curves = curveInvariants(*this);
         if (!scope.requested()) {

@@ -166,8 +166,10 @@ class Document : public Automaton {
     // something changed or a sphere is dynamic. A pause request stops a
     // long path pass early; it is then redone on a later Step.
     // progress, when given, gets the fraction of a path computation done,
-    // on the render thread.
-    PathPassResult step(const std::function<void(double)>& progress = {});
+    // on the render thread. Without measureCurves the curves' invariants
+    // wait for a later Step (an export needs the paths alone).
+    PathPassResult step(const std::function<void(double)>& progress = {},
+                        bool measureCurves = true);
     // What a frame can show of an edit before its path pass has run: the
     // automaton placed at time 0, its paths cleared and every display list
     // stale. False (nothing done) when the paths are up to date or spheres

@@ -670,7 +670,9 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
     if (kind == K::Image || kind == K::Movie) doc.curvesOnly = request.has("curves-only");
     for (Document* d : sheet)
         if (!context.pathsReady && !d->pathsUpToDate) {
-            PathPassResult pass = d->step();
+            // No output needs the curves' invariants: they would cost as
+            // much again as the paths on a long chain.
+            PathPassResult pass = d->step({}, false);
             for (const Sphere* s : pass.coarsened)
                 tell(context, "note: the paths of " + AutomatonReport::printable(s->name) +
                                   " were sampled more coarsely to stay within " +
