@@ -4,6 +4,7 @@
 
 #include <pybind11/stl.h>
 
+#include "chaindocument.h"
 #include "curvedesign.h"
 #include "curveinvariants.h"
 #include "sphere.h"
@@ -24,6 +25,7 @@ std::shared_ptr<AutomatonState> build(const ChainPlan& plan) {
         doc.selectedSphere = parent;  // none: the root of the empty document
         return doc.createSphere();
     });
+    raiseAccuracyToShow(doc);
     doc.applyEdit("Edit", 0, kRewind | kPlace | kFitCamera, [] {});
     doc.setModifiedFlag(false);
     return state;

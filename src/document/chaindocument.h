@@ -6,8 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "document.h"
 #include "curvedesign.h"
+#include "document.h"
+
+// Raises doc's path accuracy until every traced curve of a k-fold symmetry
+// has enough samples for its k lobes to be seen (within the sample budget).
+void raiseAccuracyToShow(Document& doc);
 
 // Fills doc, which must be empty and have no views, with the chain.
 bool makeChainDocument(Document& doc, const ChainPlan& plan);
