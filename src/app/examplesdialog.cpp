@@ -39,7 +39,7 @@ QList<ExamplesDialog::Example> ExamplesDialog::listExamples(const QString& folde
     auto add = [&](const QString& file, const QString& description) {
         if (!files.contains(file)) return;
         files.removeAll(file);
-        out.append({dir.filePath(file), QFileInfo(file).completeBaseName(), description});
+        out.append({dir.filePath(file), QFileInfo(file).completeBaseName(), description, {}});
     };
     // Table rows of the README: | `name.one` | what it shows |
     static const QRegularExpression row(R"(^\|\s*`([^`/]+\.one)`\s*\|\s*(.*?)\s*\|\s*$)");

@@ -32,12 +32,15 @@ namespace {
 // odd proportions would otherwise ask for an image that eats all memory.
 constexpr int kMaxImageEdge = 16384;
 
-static_assert(kBallKeyEscape == Qt::Key_Escape && kBallKeyTab == Qt::Key_Tab &&
-              kBallKeyHome == Qt::Key_Home && kBallKeyLeft == Qt::Key_Left &&
-              kBallKeyUp == Qt::Key_Up && kBallKeyRight == Qt::Key_Right &&
-              kBallKeyDown == Qt::Key_Down && kBallKeyPageUp == Qt::Key_PageUp &&
-              kBallKeypad == Qt::KeypadModifier &&
-              kBallKeyPad8 == (Qt::KeypadModifier | Qt::Key_8));
+constexpr bool sameKey(int ball, int qt) {
+    return ball == qt;
+}
+static_assert(sameKey(kBallKeyEscape, Qt::Key_Escape) && sameKey(kBallKeyTab, Qt::Key_Tab) &&
+              sameKey(kBallKeyHome, Qt::Key_Home) && sameKey(kBallKeyLeft, Qt::Key_Left) &&
+              sameKey(kBallKeyUp, Qt::Key_Up) && sameKey(kBallKeyRight, Qt::Key_Right) &&
+              sameKey(kBallKeyDown, Qt::Key_Down) && sameKey(kBallKeyPageUp, Qt::Key_PageUp) &&
+              sameKey(kBallKeypad, Qt::KeypadModifier) &&
+              sameKey(kBallKeyPad8, (Qt::KeypadModifier | Qt::Key_8).toCombined()));
 
 // The arcball speaks Qt's key numbers; digits count only on the keypad.
 int ballKeyCode(const QKeyEvent* e) {

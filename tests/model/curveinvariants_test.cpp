@@ -245,7 +245,9 @@ TEST(CurveDesign, CandidatesHaveExactlyTheOrderAskedFor) {
                         EXPECT_LT(c.checkError, kSymmetryTolerance);
                     }
             }
-            if (levels == 4 && order % 6 == 0) EXPECT_GT(leaving, 0);
+            if (levels == 4 && order % 6 == 0) {
+                EXPECT_GT(leaving, 0);
+            }
         }
 }
 
