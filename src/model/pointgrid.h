@@ -72,9 +72,12 @@ class PointGrid {
     }
     std::uint64_t key(Vec3 v, int dx, int dy, int dz) const {
         auto c = [&](double x, int d) {
-            return static_cast<std::uint64_t>(static_cast<std::int64_t>(std::floor(x / cell_)) +
-                                              d) &
-                   0x1fffff;
+            // Cubes repeat every 2^21 along each axis; taken round first, a
+            // coordinate far out (a hostile file's, or a curve that flies
+            // off) still makes a whole number the conversion can hold.
+            double q = std::fmod(std::floor(x / cell_), 2097152.0);
+            if (!std::isfinite(q)) q = 0;
+            return static_cast<std::uint64_t>(static_cast<std::int64_t>(q) + d) & 0x1fffff;
         };
         return c(v.x, dx) | c(v.y, dy) << 21 | c(v.z, dz) << 42;
     }
