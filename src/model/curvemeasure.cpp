@@ -238,7 +238,10 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
     constexpr std::size_t kMostVisits = 30'000'000, kMostCandidates = 1 << 20;
     std::size_t visits = 0;
     for (;;) {
-        stride = std::max<std::size_t>(1, static_cast<std::size_t>(cell / (4 * spacing)));
+        // The ratio of a hostile curve's sizes may not fit an integer: it is
+        // bounded by the corners there are before it is converted.
+        const double ratio = std::min(cell / (4 * spacing), static_cast<double>(n));
+        stride = ratio >= 1 ? static_cast<std::size_t>(ratio) : 1;
         stride = std::min(stride, std::max<std::size_t>(1, n / 16));
         PointGrid grid(p, cell, stride);
         candidates.clear();
@@ -391,6 +394,12 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         spacing = std::max(spacing, l);
         chord += l;
         reach2 = std::max(reach2, dot(all[i], all[i]));
+    }
+    // A curve so far out that its lengths, squared or summed, overflow (a
+    // hostile file's point a 1e153 radii out) has no numbers to measure.
+    if (!(reach2 < 1e250) || !std::isfinite(chord)) {
+        out.measured = false;
+        return out;
     }
 
     // Largest distance from the origin.
