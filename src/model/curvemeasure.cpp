@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "passstop.h"
 #include "pointgrid.h"
 
 namespace {
@@ -252,6 +253,9 @@ double closestDistantParts(const ExactCurve& curve, const std::vector<Vec3>& p,
                 p[i],
                 [&](std::size_t j) {
                     if (++visits > kMostVisits || candidates.size() >= kMostCandidates) return;
+                    // Tens of millions of pairs take a while: an edit, Ctrl+C
+                    // or a cancel need not wait for them.
+                    if ((visits & 0xffff) == 0) throwIfStopped();
                     // When every corner is searched, a pair is met from both
                     // ends; the second would refine to the same distance.
                     if (first == n && j < i) return;
