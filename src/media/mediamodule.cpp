@@ -22,6 +22,8 @@ constexpr const char* kModuleName = "rotundel_media_heavy.so";
 void addCandidates(const fs::path& dir, std::vector<fs::path>& out) {
     out.push_back(dir / kModuleName);
     out.push_back(dir / ROTUNDEL_MODULE_RELATIVE_DIR / kModuleName);
+    // The installed Python module sits in PREFIX/lib/python3/dist-packages.
+    out.push_back(dir / ROTUNDEL_MODULE_FROM_PYTHON_DIR / kModuleName);
     const std::string tree = ROTUNDEL_BUILD_TREE "/";
     if (dir.string().starts_with(tree) || dir.string() + "/" == tree)
         out.emplace_back(ROTUNDEL_MODULE_BUILD_PATH);

@@ -67,7 +67,10 @@ import rotundel, sys
 a = rotundel.new()
 a.save(sys.argv[1])
 assert len(a.paths()[0].xyz) > 0
-" "$scratch/python.one" || fail "import rotundel fails from the package"
+a.export(sys.argv[2])
+" "$scratch/python.one" "$scratch/python.obj" || fail "import rotundel fails from the package"
+  # Meshes come from the package's module, found from dist-packages.
+  [ -s "$scratch/python.obj" ] || fail "the Python module wrote no mesh"
   cmp -s "$scratch/python.one" "$scratch/starter.one" || fail "the Python module's starter differs from rotundel new"
 fi
 echo "package check: $(basename "$deb") passed"
