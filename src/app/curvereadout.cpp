@@ -67,6 +67,9 @@ QString CurveReadout::text(const Document* doc) {
     const int slot = doc->selectedSphere ? doc->slotOf(doc->selectedSphere) : -1;
     const QString master =
         doc->timeMaster ? QString::fromStdString(doc->timeMaster->name) : QString();
+    // Curves of an older revision are not this automaton's: until the
+    // render thread has measured the newest, none are shown as current.
+    if (doc->revision() > doc->curvesRevision()) return QString::fromUtf8("measuring\u2026");
     const std::vector<CurveInvariants> curves = doc->curves();
     QStringList own, all;
     for (const CurveInvariants& c : curves) {

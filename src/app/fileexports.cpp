@@ -19,6 +19,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 #include "document.h"
@@ -402,14 +404,18 @@ std::pair<int, int> FileExports::imageSize() const {
     return {size.width(), size.height()};
 }
 
-QString FileExports::write(const ExportRequest& request, ExportContext context) {
+QString FileExports::write(const ExportRequest& request, ExportContext context,
+                           const QString& title, int total) {
     std::uint64_t version = ~std::uint64_t{0};
     view_.documentFolder(&context.documentFolder, &version);
     std::tie(context.viewWidth, context.viewHeight) = imageSize();
     if (QString path = documentPath ? documentPath() : QString(); !path.isEmpty())
         context.inputName = QFile::encodeName(QFileInfo(path).fileName()).toStdString();
+    std::unique_ptr<Document> copy = doc_.workCopy();
+    if (!copy) return QString::fromStdString(Document::kRestoreFailed);
     // What the command line writes on its standard error, notes aside: a
-    // mesh's tube radius, then any warnings.
+    // mesh's tube radius, then any warnings. Told on the worker thread, read
+    // here once it is done.
     const bool mesh = Exporter::kindOf(request) == ExportKind::Mesh;
     QStringList said, warnings;
     context.tell = [&](const std::string& m) {
@@ -418,7 +424,42 @@ QString FileExports::write(const ExportRequest& request, ExportContext context) 
         else if (mesh && m.rfind("note: ", 0) != 0)
             said << capitalised(m);
     };
-    ExportResult result = Exporter::write(doc_, request, context);
+    std::atomic<bool> cancel{false}, finished{false};
+    std::atomic<int> done{0};
+    context.cancel = &cancel;
+    context.progress = [&done](int n, int) { done = n; };
+    ExportResult result;
+    std::thread worker([&] {
+        if (!copy->pathsUpToDate) frameUpdate(*copy);
+        result = Exporter::write(*copy, request, context);
+        finished = true;
+    });
+    std::unique_ptr<QProgressDialog> progress;
+    const auto started = std::chrono::steady_clock::now();
+    while (!finished) {
+        if (!progress && std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(500)) {
+            progress = std::make_unique<QProgressDialog>(title + "...", "Cancel", 0, total, window_);
+            progress->setWindowTitle(title);
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+            progress->setAccessibleName(title + " progress");
+            progress->show();
+        }
+        if (progress) {
+            if (total > 0) {
+                progress->setValue(std::min(done.load(), total));
+                progress->setLabelText(QString("%1: step %2 of %3...")
+                                           .arg(title)
+                                           .arg(std::min(done.load() + 1, total))
+                                           .arg(total));
+            }
+            if (progress->wasCanceled()) cancel = true;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 15);
+        if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    worker.join();
+    if (progress) progress->reset();
     if (result.ok && !warnings.isEmpty() && tellWarning)
         tellWarning((said + warnings).join("\n"));
     else if (result.ok && !said.isEmpty() && tellSaid)
@@ -442,44 +483,10 @@ QString FileExports::saveMovie(const QString& path) {
     if (doc_.curvesOnly) request.set("curves-only");
     const int frames = std::max(1, doc_.movieFrameCount);
 
-    // The automaton belongs to the recording thread until it is done: the
-    // render thread stays parked, and the dialog keeps the user from edits.
-    bool paused = doc_.pauseIfRunning();
-    std::atomic<bool> cancel{false}, finished{false};
-    std::atomic<int> done{0};
     ExportContext context;
-    context.cancel = &cancel;
     context.faintRest = view_.rolling().faintRest();
     context.pathsReady = true;
-    context.progress = [&done](int n, int) { done = n; };
-    QString error;
-    std::thread worker([&] {
-        error = write(request, context);
-        finished = true;
-    });
-    QProgressDialog progress("Rendering the movie...", "Cancel", 0, frames, window_);
-    progress.setWindowTitle("Save movie");
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAccessibleName("Movie progress");
-    progress.show();
-    while (!finished) {
-        progress.setValue(done);
-        progress.setLabelText(QString("Rendering frame %1 of %2...").arg(done + 1).arg(frames));
-        if (progress.wasCanceled()) cancel = true;
-        QApplication::processEvents(QEventLoop::AllEvents, 30);
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    }
-    worker.join();
-    progress.reset();
-    // Another context drew the spheres meanwhile; the window's drawer
-    // compiles its own lists again rather than trust names it did not make.
-    forEachPreOrder(doc_.root, [](Sphere& s) {
-        s.bodyListValid = 0;
-        s.pathListValid = 0;
-    });
-    if (paused) doc_.renderResume();
-    return error;
+    return write(request, context, "Save movie", frames);
 }
 
 void FileExports::onExport() {
@@ -508,13 +515,11 @@ void FileExports::onExport() {
 
 double FileExports::modelExtent(const QString& path) {
     if (!doc_.root) return 0;
-    bool paused = doc_.pauseIfRunning();
-    if (!doc_.pathsUpToDate) frameUpdate(doc_);
     // A viewer's tubes are built to be measured: a moment on long paths.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!doc_.pathsUpToDate) frameUpdate(doc_);
     const double extent = PathMesh::extent(doc_, path.toStdString());
     QApplication::restoreOverrideCursor();
-    if (paused) doc_.renderResume();
     return extent;
 }
 
@@ -527,13 +532,7 @@ QString FileExports::exportPaths(const QString& path, const ExportOptionValues& 
         return QString("Export writes %1 files.").arg(Exporter::kWrites);
     if (std::string why = Exporter::check(request); !why.empty()) return capitalised(why);
     if (!doc_.root) return "There is no automaton to export.";
-    // The paths are read, and computed first if an edit has just cleared
-    // them, while the render thread stands still.
-    bool paused = doc_.pauseIfRunning();
-    if (!doc_.pathsUpToDate) frameUpdate(doc_);
     ExportContext context;
     context.pathsReady = true;
-    QString error = write(request, context);
-    if (paused) doc_.renderResume();
-    return error;
+    return write(request, context, "Export");
 }

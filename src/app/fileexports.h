@@ -67,7 +67,12 @@ class FileExports : public QObject {
     QString suggestedName() const;
     // The picture size of "Save image" for this window's view.
     std::pair<int, int> imageSize() const;
-    QString write(const ExportRequest& request, ExportContext context);
+    // Writes request from a copy of the document on a worker thread: the
+    // window stays responsive, and once the work has taken half a second a
+    // progress dialog (title, total steps or 0 when unknown) offers to
+    // cancel it.
+    QString write(const ExportRequest& request, ExportContext context, const QString& title,
+                  int total = 0);
     // The largest dimension, in automaton units, that the tubes of the mesh
     // file path names are sized by (the paths computed first if they are
     // out of date).

@@ -134,11 +134,9 @@ void MainWindow::buildMenus() {
     connect(curvesOnlyAction, &QAction::toggled, this, [this](bool on) {
         Document* doc = view_ ? view_->document() : nullptr;
         if (!doc) return;
-        // The render thread reads the setting with every frame.
-        bool paused = doc->pauseIfRunning();
+        // A way of looking, drawn from the next scene on.
+        Document::Change change(*doc);
         doc->curvesOnly = on;
-        if (paused) doc->renderResume();
-        view_->requestFrame();
     });
 
     // Multisampling triples the cost of a frame in software OpenGL: by

@@ -1,9 +1,7 @@
 // Forwards the document's notifications to the view and the panes.
 #include "windowobserver.h"
 
-#include "sphere.h"
 #include "swatchlist.h"
-#include "view3d.h"
 
 void WindowObserver::refreshSpherePages() {
     for (auto* p : panes_) p->refreshSpherePages();
@@ -14,11 +12,8 @@ void WindowObserver::refreshViewPage() {
 void WindowObserver::resetLightPageAllParticles() {
     for (auto* p : panes_) p->resetLightPageAllParticles();
 }
-void* WindowObserver::insertTreeItem(Sphere& s) {
-    void* item = nullptr;
-    for (auto* p : panes_)
-        if (void* i = p->insertTreeItem(s); i && !item) item = i;
-    return item;
+void WindowObserver::insertTreeItem(Sphere& s) {
+    for (auto* p : panes_) p->insertTreeItem(s);
 }
 void WindowObserver::selectTreeItem(Sphere& s) {
     for (auto* p : panes_) p->selectTreeItem(s);
@@ -36,10 +31,6 @@ int WindowObserver::swatchForColor(std::uint32_t color) {
     // An image of its own for each sphere read: a later colour change of
     // one sphere then leaves the others' icons alone.
     return swatches_ ? swatches_->add(color) : -1;
-}
-void WindowObserver::releaseTextureSlot(Sphere& s) {
-    if (view_) view_->textures().giveBack(s.textureSlot);
-    for (auto* p : panes_) p->releaseTextureSlot(s);
 }
 void WindowObserver::updateAllViews() {
     // The 3-D view draws continuously; the panes repaint themselves.

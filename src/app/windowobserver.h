@@ -1,6 +1,6 @@
 // The window's side of the document's observer: swatches come from the
-// window's list, texture names from the 3-D view; tree items and page refreshes go to whichever
-// panes have registered (the control column fills in as it grows).
+// window's list; tree items and page refreshes go to whichever panes have
+// registered (the control column fills in as it grows).
 #pragma once
 
 #include <vector>
@@ -13,7 +13,7 @@ class View3D;
 // UI thread only, like every observer call.
 class WindowObserver : public DocumentObserver {
   public:
-    WindowObserver(View3D* view, SwatchList* swatches) : view_(view), swatches_(swatches) {}
+    WindowObserver(View3D* /*view*/, SwatchList* swatches) : swatches_(swatches) {}
 
     // Panes that want the document's notifications, called in the order
     // added. Not owned.
@@ -22,17 +22,15 @@ class WindowObserver : public DocumentObserver {
     void refreshSpherePages() override;
     void refreshViewPage() override;
     void resetLightPageAllParticles() override;
-    void* insertTreeItem(Sphere& s) override;
+    void insertTreeItem(Sphere& s) override;
     void selectTreeItem(Sphere& s) override;
     void deleteTreeItem(Sphere& s) override;
     void deleteAllTreeItems() override;
     void repaintTree() override;
     int swatchForColor(std::uint32_t color) override;
-    void releaseTextureSlot(Sphere& s) override;
     void updateAllViews() override;
 
   private:
-    View3D* view_;
     SwatchList* swatches_;
     std::vector<DocumentObserver*> panes_;
 };

@@ -1,5 +1,5 @@
-// The document: life cycle, roles, camera fit, the render pause and the
-// per-frame step. Construction operations live in construction.cpp and the
+// The document: life cycle, roles, camera fit, the scenes it publishes and
+// the frame update of a document without a view. Construction operations live in construction.cpp and the
 // file primitives in onefile.cpp.
 #include "document.h"
 
@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cmath>
 #include <mutex>
+#include <optional>
 
+#include "automatoncopy.h"
 #include "documentobserver.h"
 #include "documentrules.h"
 #include "editjournal.h"
@@ -16,10 +18,6 @@
 #include "relations.h"
 #include "renderlink.h"
 #include "sphere.h"
-
-namespace {
-constexpr auto kPauseSlice = std::chrono::milliseconds(20);
-}  // namespace
 
 Document::Document() {
     setPathAccuracy();
@@ -51,93 +49,77 @@ bool Document::renderThreadRunning() const {
     return link_ && renderThreadStarted.load() == 1 && renderThreadStopped.load() == 0;
 }
 
-// ---------------------------------------------------------------- render pause
+// ---------------------------------------------------------------- scenes
 
-bool Document::renderPause() {
-    if (!link_) return false;
-    {
-        std::lock_guard<std::mutex> hold(link_->requestLock());
-        if (renderPaused) return false;
-        renderPaused = 1;
-    }
-    // Any answer from here on is the answer to this request; an old signal
-    // left by a thread that parked after an earlier pause had given up is not.
-    link_->docUpdateWaitRender().reset();
-    stopPathPass_ = true;  // a long path pass gives way within milliseconds
-    {
-        std::lock_guard<std::mutex> hold(link_->requestLock());
-        link_->setDocUpdateRequest(true);
-    }
-    link_->wakeRenderThread();
-    // Going on unpaused would let the render thread read spheres while they
-    // change, so the wait ends only when the thread has parked or is gone.
-    // A slow answer (a loaded machine) shows the busy cursor; no message box,
-    // whose event loop would let other edits run in the middle of this one.
-    const auto start = std::chrono::steady_clock::now();
-    bool busy = false;
-    while (!link_->docUpdateWaitRender().waitFor(kPauseSlice)) {
-        if (!renderThreadRunning()) break;
-        if (!busy && std::chrono::steady_clock::now() - start >=
-                         std::chrono::milliseconds(kPauseBusyAfterMs)) {
-            busy = true;
-            link_->showBusy(true);
-        }
-    }
-    if (busy) link_->showBusy(false);
-    return true;
-}
-
-void Document::renderResume() {
+void Document::publish() {
     if (!link_) return;
-    bool parked = false;
+    auto scene = std::make_shared<Scene>();
+    scene->revision = ++revision_;
+    scene->automaton = copyAutomaton(*this);
+    scene->viewFromStationary = viewFromStationary;
+    scene->keepInView = keepInView;
+    scene->stereo = stereo;
+    scene->anaglyphScheme = anaglyphScheme;
+    scene->curvesOnly = curvesOnly;
+    scene->movieFrameCount = movieFrameCount;
+    scene->orbitTarget = orbitTarget;
+    scene->axisDrawFactor = axisDrawFactor;
+    scene->cameraDistance = cameraDistance.load();
+    scene->flashActive = flashActive.load();
+    scene->flashPointIndex = flashPointIndex.load();
     {
-        std::lock_guard<std::mutex> hold(link_->requestLock());
-        if (!renderPaused) return;
-        renderPaused = 0;
-        // A request still raised was never taken (the thread ended first):
-        // withdraw it rather than release a thread that is not waiting.
-        parked = !link_->docUpdateRequested();
-        link_->setDocUpdateRequest(false);
+        std::lock_guard<std::mutex> hold(sceneLock_);
+        scene_ = std::move(scene);
     }
-    stopPathPass_ = false;
-    if (parked) link_->docUpdateCompleteRender().signal();
+    // Raised after the scene is in place: whoever lowers it and then takes
+    // the scene gets this one or a newer.
+    newerScene_ = true;
+    link_->wakeRenderThread();
 }
 
-bool Document::pauseIfRunning() {
-    return renderThreadRunning() && renderPause();
+std::shared_ptr<const Scene> Document::scene() const {
+    std::lock_guard<std::mutex> hold(sceneLock_);
+    return scene_;
 }
 
-// ---------------------------------------------------------------- render thread
+// ---------------------------------------------------------------- paths and curves
 
 PathPassResult Document::step(const std::function<void(double)>& progress, bool measureCurves) {
+    std::atomic<bool> never{false};
     PathPassControl control;
-    control.stop = &stopPathPass_;
+    control.stop = &never;
     control.progress = progress;
     PathPassResult pass = frameUpdate(*this, &control);
-    if (pass.ran && pass.completed && fitWhenPathsDone_.exchange(false)) fitCameraToReach();
+    if (pass.ran && pass.completed && std::exchange(fitWhenPathsDone_, false))
+        fitCameraToReach();
     if (pass.ran && pass.completed) curvesWanted_ = true;
-    // The curves of a long chain take a while too: an edit stops them as it
-    // stops the pass, and the next Step works them out.
+    // A stop of the caller's (Ctrl+C in Python) may cut the curves short:
+    // they are then worked out by the next step.
     if (curvesWanted_ && pathsUpToDate && measureCurves) {
-        StopScope scope(&stopPathPass_);
         std::vector<CurveInvariants> curves = curveInvariants(*this);
-        if (!scope.requested()) {
+        if (!stopRequested()) {
             curvesWanted_ = false;
-            std::lock_guard<std::mutex> hold(curvesLock_);
-            curves_ = std::move(curves);
+            setCurves(revision_, std::move(curves));
         }
     }
     return pass;
 }
 
-bool Document::placeWithoutPaths() {
-    if (!root || !stationarySphere || pathsUpToDate) return false;
-    for (Sphere* s : sphereTable)
-        if (s && s->dynamic) return false;
-    reset(*this);
-    for (Sphere* s : sphereTable)
-        if (s) s->bodyListValid = s->pathListValid = 0;
-    return true;
+void Document::setCurves(std::uint64_t revision, std::vector<CurveInvariants> curves) {
+    std::lock_guard<std::mutex> hold(curvesLock_);
+    if (revision < curvesRevision_) return;
+    curvesRevision_ = revision;
+    curves_ = std::move(curves);
+}
+
+std::uint64_t Document::curvesRevision() const {
+    std::lock_guard<std::mutex> hold(curvesLock_);
+    return curvesRevision_;
+}
+
+bool Document::takeFitAfterPass(std::uint64_t revision) {
+    std::uint64_t from = fitFrom_.load();
+    return from != 0 && revision >= from && fitFrom_.compare_exchange_strong(from, 0);
 }
 
 std::vector<CurveInvariants> Document::curves() const {
@@ -154,7 +136,10 @@ void Document::addTiming(int kind, double seconds) {
 
 void Document::fitCameraDistance() {
     fitCameraToReach();
-    fitWhenPathsDone_ = root && !pathsUpToDate;
+    const bool later = root && !pathsUpToDate;
+    // With a view the paths are sampled on the scene this change publishes.
+    if (link_) fitFrom_ = later ? revision_ + 1 : 0;
+    else fitWhenPathsDone_ = later;
     if (journal) journal->cameraFitted();
 }
 
@@ -163,20 +148,21 @@ void Document::fitCameraToReach() {
     // partly or wholly behind the camera.
     double e = root ? reach(*this) : 0.0;
     if (root && !(e > 0.0)) e = baseRadius;
+    fitCameraToReach(e);
+}
+
+void Document::fitCameraToReach(double e) {
     // A hostile file's radii can reach past what a double holds: the
     // farthest finite view, since files store only finite distances.
     if (!std::isfinite(e)) e = 1e300;
-    double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * twoPi;
+    double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * 6.28318530718;
     cameraDistance = -1.1111111111111112 * e / std::sin(theta);
 }
 
 void Document::resetView() {
-    // The fit reads the spheres' centres, which every frame update writes.
-    bool paused = pauseIfRunning();
+    Change change(*this);
     cameraController.setOrientation(Arcball::defaultOrientation());
     fitCameraDistance();
-    if (paused) renderResume();
-    if (link_) link_->wakeRenderThread();
 }
 
 void Document::turnView(const unitquaternion& q) {
@@ -223,19 +209,18 @@ void Document::selectSphere(Sphere* s) {
 
 void Document::applyEdit(const std::string& step, int mergeKey, unsigned followups,
                          const std::function<void()>& change) {
-    // The step brackets the pause, so that its "before" and "after" are
-    // taken while nothing changes under them.
+    // The step brackets the change, so that its "after" is taken before
+    // the scene is published.
     EditScope scope(journal, step, mergeKey);
-    bool paused = renderPause();
+    std::optional<Change> publishing(std::in_place, *this);
     change();
     if (followups & kRewind) rewindDynamics();
     if (followups & kPlace) reset(*this);
     if (followups & kFitCamera) fitCameraDistance();
-    // The View page's sample estimate reads the placed paths: it is brought
-    // up to date while the render thread is still parked.
+    // The View page's sample estimate reads the placed spheres.
     if (followups & kPlace) refreshViewPage();
     modified_ = true;
-    if (paused) renderResume();
+    publishing.reset();
     if ((followups & kUpdateViews) && observer_) observer_->updateAllViews();
 }
 
@@ -270,21 +255,17 @@ bool Document::renameSphere(Sphere& s, const std::string& name) {
 bool Document::setImageSizeAndFrames(int width, int frames) {
     if (frames < 10 || frames > 1000 || width < 50 || width > 1600) return false;
     // Every frame's dynamic step and orbit read the frame count.
-    bool paused = pauseIfRunning();
+    Change change(*this);
     imageWidth = imageHeight = width;
     movieFrameCount = frames;
-    if (paused) renderResume();
     return true;
 }
 
 void Document::sphereReleased(Sphere& s) {
-    if (observer_) {
-        if (s.treeItem) observer_->deleteTreeItem(s);
-        observer_->releaseTextureSlot(s);
-    }
+    if (observer_) observer_->deleteTreeItem(s);
     // No role may outlive its sphere.
     for (Sphere** role : {&root, &radiusRoot, &timeMaster, &selectedSphere, &stationarySphere,
-                          &referenceChild, &textureTarget})
+                          &referenceChild})
         if (*role == &s) *role = nullptr;
 }
 
@@ -333,7 +314,7 @@ void Document::clearContentsPaused(bool keepView) {
     anaglyphScheme = 1;
     freeAutomaton();
     root = radiusRoot = timeMaster = selectedSphere = stationarySphere = nullptr;
-    referenceChild = textureTarget = nullptr;
+    referenceChild = nullptr;
     sphereTable.fill(nullptr);
     sphereCount = 0;
     reserved1 = reserved2 = 6;
@@ -342,13 +323,12 @@ void Document::clearContentsPaused(bool keepView) {
 }
 
 void Document::clearContents() {
-    bool paused = pauseIfRunning();
+    Change change(*this);
     clearContentsPaused();
-    if (paused) renderResume();
 }
 
 bool Document::newDocument() {
-    bool paused = pauseIfRunning();
+    std::optional<Change> publishing(std::in_place, *this);
     clearContentsPaused();
     if (observer_) {
         observer_->resetLightPageAllParticles();
@@ -359,10 +339,8 @@ bool Document::newDocument() {
     if (root) selectRootAsStationary();
     refreshViewPage();
     refreshSpherePages();
-    if (paused) {
-        flashActive = 0;
-        renderResume();
-    }
+    flashActive = 0;
+    publishing.reset();
     if (observer_) observer_->updateAllViews();
     modified_ = false;
     return true;
@@ -380,7 +358,6 @@ void Document::adoptContents(Document& other) {
     selectedSphere = std::exchange(other.selectedSphere, nullptr);
     stationarySphere = std::exchange(other.stationarySphere, nullptr);
     referenceChild = std::exchange(other.referenceChild, nullptr);
-    textureTarget = std::exchange(other.textureTarget, nullptr);
     delete templateSphere;
     templateSphere = std::exchange(other.templateSphere, nullptr);
     baseRadius = other.baseRadius;
@@ -399,7 +376,6 @@ void Document::adoptContents(Document& other) {
 }
 
 void Document::closeDocument() {
-    bool paused = pauseIfRunning();
+    Change change(*this);
     clearContentsPaused();
-    if (paused) renderResume();
 }

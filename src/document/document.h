@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "editjournal.h"
 #include "geometry.h"
 #include "pointpaths.h"
+#include "scene.h"
 
 class DocumentObserver;
 class RenderLink;
@@ -61,10 +63,13 @@ struct DocSnapshot {
     }
 };
 
-// Threads: everything here runs on the UI thread except Step, AddTiming and
-// the render-thread fields marked atomic, which the render thread uses. The
-// UI thread changes spheres and roles only between RenderPause and
-// RenderResume; the render thread reads them only outside that window.
+// Threads: everything here runs on the UI thread except scene(), the
+// results the render thread reports (setCurves, fitCameraToReach), addTiming
+// and the fields marked atomic. The UI thread never waits for the render
+// thread: each change ends by publishing a Scene, a copy of the automaton
+// and the view settings, which the render thread draws while the spheres
+// here change again (Change below). A document without a view publishes
+// nothing (the command line and Python work on it directly).
 class Document : public Automaton {
   public:
     static constexpr const char* kNoSphereName = "ZEROOREZ";
@@ -76,11 +81,13 @@ class Document : public Automaton {
     ~Document() override;
 
     // --- Automaton (base: sphereTable, sphereCount, root, radiusRoot,
-    // timeMaster, selectedSphere, stationarySphere, referenceChild,
+    // timeMaster, stationarySphere, referenceChild,
     // destroyInProgress, baseRadius, movieFrameCount, pathStep, twoPi,
     // pathsUpToDate) ---
+    // The sphere the pages edit and CREATE adds to: the window's choice,
+    // kept here because every construction operation starts from it.
+    Sphere* selectedSphere = nullptr;
     Sphere* templateSphere = nullptr;  // owned; outside the table and tree
-    Sphere* textureTarget = nullptr;   // null: textures for the whole tree
     unsigned char nextNameLetter = 'A';
     std::int32_t reserved1 = 6;
     std::int32_t reserved2 = 6;
@@ -113,7 +120,6 @@ class Document : public Automaton {
     std::int32_t viewsConnected = 0;
     std::atomic<int> renderThreadStarted{0};  // set by the view
     std::atomic<int> renderThreadStopped{0};  // set by the view
-    std::int32_t renderPaused = 0;            // under the link's lock
     std::atomic<int> saveImageRequested{0};
     std::atomic<int> framesRendered{0};
     std::atomic<double> renderSeconds{0};
@@ -134,7 +140,7 @@ class Document : public Automaton {
     // --- Wiring ---
     // Takes the window's implementations (either may be null). Done once;
     // later calls are ignored. Neither is owned; both must outlive the
-    // document or be disconnected with DisconnectViews.
+    // document or be disconnected with disconnectViews().
     void connectViews(RenderLink* link, DocumentObserver* observer);
     void disconnectViews();
     RenderLink* renderLink() const { return link_; }
@@ -145,37 +151,52 @@ class Document : public Automaton {
     // renderThreadStopped is 0.
     bool renderThreadRunning() const;
 
-    // --- The render pause ---
-    // Holds the render thread parked so that the automaton may change.
-    // Pauses do not nest: a second pause returns at once and the first
-    // resume ends it. Returns only once the render thread is parked or no
-    // longer running; after 2000 ms it tells the user and keeps waiting.
-    // True when this call began the pause (false: no view, or already paused).
-    bool renderPause();
-    void renderResume();
-    // What the document's own operations use: a pause only when the render
-    // thread runs. Returns whether this call began it; only then does the
-    // operation resume, so that it never ends a pause a page holds.
-    bool pauseIfRunning();
-    // A pause has been asked for and not yet ended: long work on the render
-    // thread (a path pass, a frame) gives way when it sees this.
-    bool pauseWanted() const { return stopPathPass_.load(); }
+    // --- Changes and scenes ---
+    // Brackets a change of the automaton or of the view settings; the
+    // outermost one publishes the result when it ends. Changes nest.
+    class Change {
+      public:
+        explicit Change(Document& doc) : doc_(doc) { ++doc_.changeDepth_; }
+        ~Change() {
+            if (--doc_.changeDepth_ == 0) doc_.publish();
+        }
+        Change(const Change&) = delete;
+        Change& operator=(const Change&) = delete;
 
-    // --- Render thread ---
-    // The frame update: placement, dynamic step and point paths when
-    // something changed or a sphere is dynamic. A pause request stops a
-    // long path pass early; it is then redone on a later Step.
-    // progress, when given, gets the fraction of a path computation done,
-    // on the render thread. Without measureCurves the curves' invariants
-    // wait for a later Step (an export needs the paths alone).
+      private:
+        Document& doc_;
+    };
+    // Copies the automaton and the view settings into a new Scene under a
+    // new revision, makes it the newest, stops the work on older ones and
+    // wakes the render thread. Only with a view connected.
+    void publish();
+    // The newest scene (any thread); null before the first publication.
+    std::shared_ptr<const Scene> scene() const;
+    // Raised by every publication: work on an older scene (a path pass,
+    // the curves' measurement, a frame) sees it and gives way. Whoever
+    // takes the newest scene lowers it first.
+    std::atomic<bool>& newerScene() { return newerScene_; }
+    std::uint64_t revision() const { return revision_; }
+
+    // --- Paths and curves ---
+    // The frame update of a document without a view (the command line,
+    // Python, exports): placement, dynamic step and point paths when
+    // something changed or a sphere is dynamic, then the curves' invariants
+    // (unless measureCurves is false: an export needs the paths alone).
+    // progress, when given, gets the fraction of a path computation done.
     PathPassResult step(const std::function<void(double)>& progress = {},
                         bool measureCurves = true);
-    // What a frame can show of an edit before its path pass has run: the
-    // automaton placed at time 0, its paths cleared and every display list
-    // stale. False (nothing done) when the paths are up to date or spheres
-    // turn (their Step recomputes everything each frame anyway). Render
-    // thread, outside a pause.
-    bool placeWithoutPaths();
+    // The render thread's report of the curves of the scene at revision:
+    // kept unless a newer scene's curves came first.
+    void setCurves(std::uint64_t revision, std::vector<CurveInvariants> curves);
+    // The revision whose curves curves() gives (0: none yet).
+    std::uint64_t curvesRevision() const;
+    // Whether a completed path pass of the scene at revision is to refit
+    // the camera; true once for the revision that asked (any thread).
+    bool takeFitAfterPass(std::uint64_t revision);
+    // The camera distance at which paths and spheres reaching e are all in
+    // view (the refit after a path pass); any thread.
+    void fitCameraToReach(double e);
     // What the traced points' curves are, as the last completed path pass
     // left them: worked out by Step right after the pass, read from any
     // thread (a copy).
@@ -274,6 +295,12 @@ class Document : public Automaton {
     // told, for a snapshot that cannot be put back.
     bool restoreSnapshot(const DocSnapshot& snapshot, bool fitCamera = false);
 
+    // A document of its own with the same automaton, view settings and
+    // camera, for work that runs beside the window (an export, a movie):
+    // the window goes on editing this one meanwhile. Null when the
+    // automaton cannot be copied (the user is told, as for an undo).
+    std::unique_ptr<Document> workCopy();
+
     // "Set image size / movie frames": images and movie frames become
     // width x width. Values outside the dialog's ranges are refused.
     bool setImageSizeAndFrames(int width, int frames);
@@ -295,8 +322,6 @@ class Document : public Automaton {
     static constexpr const char* kNameEmpty = "A sphere needs a name.";
     static constexpr const char* kRestoreFailed =
         "That step could not be put back; the automaton stays as it is.";
-    // How long a pause waits quietly before it shows the busy cursor.
-    static constexpr int kPauseBusyAfterMs = 500;
 
     // The first sphere that a file would link to in place of the sphere of
     // that name (several spheres of one name: only the first can be linked
@@ -317,13 +342,21 @@ class Document : public Automaton {
 
     RenderLink* link_ = nullptr;
     DocumentObserver* observer_ = nullptr;
-    std::atomic<bool> stopPathPass_{false};
-    std::atomic<bool> fitWhenPathsDone_{false};
-    // The fit alone: the render thread's refit once the paths are computed
-    // is no edit and tells no journal.
+    std::atomic<bool> newerScene_{false};
+    int changeDepth_ = 0;
+    std::uint64_t revision_ = 0;
+    mutable std::mutex sceneLock_;
+    std::shared_ptr<const Scene> scene_;
+    // The revision from which a completed pass refits the camera (0: none):
+    // an edit that fitted the camera before its paths existed.
+    std::atomic<std::uint64_t> fitFrom_{0};
+    bool fitWhenPathsDone_ = false;  // step's own, without a view
+    // The fit alone: the refit once the paths are computed is no edit and
+    // tells no journal.
     void fitCameraToReach();
     mutable std::mutex curvesLock_;
     std::vector<CurveInvariants> curves_;
+    std::uint64_t curvesRevision_ = 0;
     bool curvesWanted_ = false;  // Step's own: paths computed, curves not yet
     bool modified_ = false;
     std::string lastError_;

@@ -29,7 +29,6 @@ void copySettings(const Sphere& from, Sphere& to) {
     to.showGreatCircle = from.showGreatCircle;
     to.showRotationAxis = from.showRotationAxis;
     to.showPointPaths = from.showPointPaths;
-    to.textureSlot = from.textureSlot;
     to.dynamic = from.dynamic;
     to.dynamicAxisZ = from.dynamicAxisZ;
     to.dynamicAxisX = from.dynamicAxisX;
@@ -82,10 +81,8 @@ Sphere* Document::createSphere(Sphere* parent, const SphereSettings& settings) {
         lastError_ = why;
         return nullptr;
     }
-    bool paused = pauseIfRunning();
-    Sphere* s = createSpherePaused(parent, settings);
-    if (paused) renderResume();
-    return s;
+    Change change(*this);
+    return createSpherePaused(parent, settings);
 }
 
 std::string Document::settingsRefusal(const Sphere* parent, const SphereSettings& settings) const {
@@ -127,7 +124,6 @@ Sphere* Document::createSpherePaused(Sphere* parent, const SphereSettings& setti
     if (image < 0 || image > 8) image = 0;
     s->treeImage = image;
     s->color = kLevelColors[image];
-    s->textureSlot = 1;
 
     if (!root) {
         root = s;
@@ -167,7 +163,7 @@ Sphere* Document::createSpherePaused(Sphere* parent, const SphereSettings& setti
 
     selectedSphere = s;
     if (observer_) {
-        s->treeItem = observer_->insertTreeItem(*s);
+        observer_->insertTreeItem(*s);
         observer_->selectTreeItem(*s);
         observer_->repaintTree();
     }
@@ -180,7 +176,7 @@ Sphere* Document::createSpherePaused(Sphere* parent, const SphereSettings& setti
 
 void Document::destroySphere() {
     if (sphereCount <= 0 || !root) return;
-    bool paused = pauseIfRunning();
+    Change change(*this);
     if (Sphere* doomed = selectedSphere) {
         const bool wholeTree = doomed == root;
         Sphere* after = wholeTree ? nullptr : doomed->parent;
@@ -222,7 +218,6 @@ void Document::destroySphere() {
         if (root && sphereCount >= 2) referenceChild = root->firstChild();
         modified_ = true;
     }
-    if (paused) renderResume();
 }
 
 void Document::makeTemplate(Sphere* s) {

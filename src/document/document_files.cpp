@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "atomicfile.h"
@@ -74,7 +75,7 @@ DocResult Document::openDocument(const std::string& path) {
         return failure(kBadFormat);
     }
 
-    bool paused = pauseIfRunning();
+    std::optional<Change> publishing(std::in_place, *this);
     clearContentsPaused();
     adoptContents(fresh);
     // What the View page shows is what is computed.
@@ -92,26 +93,19 @@ DocResult Document::openDocument(const std::string& path) {
     refreshViewPage();
     refreshSpherePages();
     if (stationarySphere) placeAndFit();
-    if (paused) {
-        flashActive = 0;
-        renderResume();
-    }
+    flashActive = 0;
+    publishing.reset();
     if (observer_) observer_->updateAllViews();
     modified_ = false;
     return {};
 }
 
-// After the automaton was replaced whole (open, undo): textures for every
-// sphere, and the tree built anew with the selected sphere's item chosen.
+// After the automaton was replaced whole (open, undo): the tree built anew
+// with the selected sphere's item chosen.
 void Document::showReplacedContents() {
-    textureTarget = nullptr;
-    if (link_) {
-        std::lock_guard<std::mutex> hold(link_->requestLock());
-        link_->setTextureAssignmentRequest(true);
-    }
     if (observer_) {
         observer_->deleteAllTreeItems();
-        forEachPreOrder(root, [this](Sphere& s) { s.treeItem = observer_->insertTreeItem(s); });
+        forEachPreOrder(root, [this](Sphere& s) { observer_->insertTreeItem(s); });
         if (selectedSphere) observer_->selectTreeItem(*selectedSphere);
     }
 }
@@ -129,7 +123,7 @@ std::vector<Sphere*> fileOrder(const Automaton& a) {
 
 // Links the spheres of a snapshot (in file order) as the snapshot says;
 // false for lists that do not describe one tree over them.
-bool linkByIndex(const DocSnapshot& snap, const std::vector<Sphere*>& spheres, Automaton& a) {
+bool linkByIndex(const DocSnapshot& snap, const std::vector<Sphere*>& spheres, Document& a) {
     const std::size_t n = spheres.size();
     if (snap.links.size() != 3 * n || snap.roles.size() != 4 || snap.preOrder.size() != n)
         return false;
@@ -217,7 +211,7 @@ bool Document::restoreSnapshot(const DocSnapshot& snap, bool fitCamera) {
     for (std::size_t i = 0; i < n && i < snap.treeImages.size(); ++i)
         inFileOrder[i]->treeImage = snap.treeImages[i];
 
-    bool paused = pauseIfRunning();
+    std::optional<Change> publishing(std::in_place, *this);
     // What the bytes do not carry stays as it is.
     Sphere* keptTemplate = std::exchange(templateSphere, nullptr);
     const double keptDistance = cameraDistance;
@@ -236,9 +230,28 @@ bool Document::restoreSnapshot(const DocSnapshot& snap, bool fitCamera) {
         reset(*this);
         if (fitCamera) fitCameraDistance();
     }
-    if (paused) renderResume();
+    publishing.reset();
     if (observer_) observer_->updateAllViews();
     return true;
+}
+
+std::unique_ptr<Document> Document::workCopy() {
+    auto copy = std::make_unique<Document>();
+    if (!copy->restoreSnapshot(takeSnapshot())) return nullptr;
+    copy->selectedSphere =
+        selectedSphere ? copy->sphereTable[static_cast<std::size_t>(slotOf(selectedSphere))]
+                       : nullptr;
+    copy->cameraDistance = cameraDistance.load();
+    copy->cameraController.setOrientation(cameraController.orientation());
+    copy->orbitTarget = orbitTarget;
+    copy->curvesOnly = curvesOnly;
+    copy->axisDrawFactor = axisDrawFactor;
+    copy->imageWidth = imageWidth;
+    copy->imageHeight = imageHeight;
+    copy->movieFrameCount = movieFrameCount;
+    copy->flashPointIndex = flashPointIndex.load();
+    copy->setModifiedFlag(isModified());
+    return copy;
 }
 
 const Sphere* Document::unstorableLink() const {

@@ -7,8 +7,8 @@
 struct Sphere;
 
 // Implemented by the window. Every member is called on the UI thread,
-// inside a render pause when the automaton is being changed. Each has an
-// empty default so that a window can take only what it shows.
+// while the automaton is being changed. Each has an empty default so that a
+// window can take only what it shows.
 class DocumentObserver {
   public:
     virtual ~DocumentObserver() = default;
@@ -24,14 +24,13 @@ class DocumentObserver {
 
     // Insert an item for s under the item of s.parent (a top-level item when
     // it has none), after the last sibling, with text s.name and image
-    // s.treeImage. Returns the item's handle; the document stores it in
-    // s.treeItem.
-    virtual void* insertTreeItem(Sphere& /*s*/) { return nullptr; }
+    // s.treeImage. The tree keeps the item.
+    virtual void insertTreeItem(Sphere& /*s*/) {}
     // Make s's item visible and the caret item. The document has already
     // made s its selectedSphere; the tree's selection handler may call
     // Document::selectSphere(s) again, which is harmless.
     virtual void selectTreeItem(Sphere& /*s*/) {}
-    // s is leaving the automaton: delete its item (s.treeItem).
+    // s is leaving the automaton: delete its item, if it has one.
     virtual void deleteTreeItem(Sphere& /*s*/) {}
     virtual void deleteAllTreeItems() {}
     virtual void repaintTree() {}
@@ -41,11 +40,6 @@ class DocumentObserver {
     // own (index 9 and up).
     // Returning -1 leaves treeImage unchanged.
     virtual int swatchForColor(std::uint32_t /*color*/) { return -1; }
-
-    // s is leaving the automaton: give back its texture slot. Called on the
-    // UI thread while the render thread is parked; a view that must delete
-    // texture names on its own thread queues them here.
-    virtual void releaseTextureSlot(Sphere& /*s*/) {}
 
     // Repaint every view (the framework's update-all-views).
     virtual void updateAllViews() {}

@@ -207,7 +207,6 @@ void OneFile::readBytes(std::string_view bytes, Document& doc, bool allowEmpty, 
     doc.radiusRoot = doc.root;
     doc.timeMaster = doc.root->firstChild();
     doc.selectedSphere = doc.root;
-    doc.textureTarget = nullptr;
     doc.selectRootAsStationary();
     doc.stationarySphere = doc.findSphereByName(stationaryName);
     doc.referenceChild = doc.findSphereByName(referenceChildName);

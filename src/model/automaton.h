@@ -23,7 +23,6 @@ struct Automaton {
     Sphere* root = nullptr;
     Sphere* radiusRoot = nullptr;
     Sphere* timeMaster = nullptr;
-    Sphere* selectedSphere = nullptr;
     Sphere* stationarySphere = nullptr;
     Sphere* referenceChild = nullptr;
 
@@ -35,6 +34,11 @@ struct Automaton {
     double pathStep = 0.25005;
     double twoPi = 6.28318530718;
     int pathsUpToDate = 0;  // set once the frame update has computed the paths
+    // The stamp of the last placement or path pass, unique in the process
+    // (newPlacementStamp) and kept by copies: whoever keeps something made
+    // from the spheres' positions or paths (display lists, tube buffers)
+    // makes it again when this differs from the stamp it was made at.
+    std::uint64_t placements = 0;
     // Positions sampled by one path pass over all points, at most. Not stored
     // in files: it protects this machine's memory, not the automaton.
     std::size_t sampleBudget = 1'000'000;
@@ -49,7 +53,7 @@ struct Automaton {
 
     // Called by the subtree destruction once per destroyed sphere, before its
     // slot is emptied, so that owners of per-sphere resources (textures,
-    // display lists, tree items) can let them go.
+    // tree items) can let them go.
     virtual void sphereReleased(Sphere&) {}
 
     // Slot index of s in the table, or -1.

@@ -1,6 +1,8 @@
 // Placement of spheres at an exact time, reset and the dynamic animation.
 #include "placement.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
 #include <unordered_set>
@@ -178,12 +180,15 @@ void place(Automaton& a, Sphere& s, Sphere* n, const BigRational& t,
     placeFrom(a, s, n, t, pathList, seen);
 }
 
+std::uint64_t newPlacementStamp() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 void reset(Automaton& a) {
     if (!a.stationarySphere) return;
     forEachNeighbour(a.stationarySphere, [](Sphere& s, Sphere*) {
         s.snapshotTaken = 0;
-        s.bodyListValid = 1;
-        s.pathListValid = 1;
     });
     forEachNeighbour(a.stationarySphere, [](Sphere& s, Sphere*) {
         for (auto& p : s.points)
@@ -194,6 +199,7 @@ void reset(Automaton& a) {
     radiusPass(a);
     place(a, *a.stationarySphere, nullptr, BigRational(0));
     a.pathsUpToDate = 0;
+    a.placements = newPlacementStamp();
 }
 
 void dynamicReset(Automaton& a) {
@@ -239,9 +245,6 @@ PathPassResult frameUpdate(Automaton& a, const PathPassControl* control) {
     }
     if (!result.completed) return result;
     a.pathsUpToDate = 1;
-    forEachNeighbour(a.stationarySphere, [](Sphere& s, Sphere*) {
-        s.bodyListValid = 0;
-        s.pathListValid = 0;
-    });
+    a.placements = newPlacementStamp();
     return result;
 }

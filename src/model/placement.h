@@ -93,6 +93,10 @@ void dynamicStep(Automaton& a);
 // result says so and the computed flag stays cleared.
 PathPassResult frameUpdate(Automaton& a, const PathPassControl* control = nullptr);
 
+// A stamp no placement in this process has had: what reset and frameUpdate
+// leave in Automaton::placements.
+std::uint64_t newPlacementStamp();
+
 // The axis angle used for placement, with the dynamic angle added when the
 // sphere animates that axis.
 double effectiveAxisAngleZ(const Sphere& s);

@@ -59,7 +59,6 @@ void destroy(Automaton& a, Sphere& s, std::unordered_set<Sphere*>& gone) {
         a.sphereReleased(s);
         int slot = a.slotOf(&s);
         if (slot >= 0) a.sphereTable[static_cast<std::size_t>(slot)] = nullptr;
-        s.treeItem = nullptr;
         s.document = nullptr;
     }
     s.points.clear();
@@ -158,30 +157,15 @@ void forEachNeighbour(Sphere* start, const std::function<void(Sphere&, Sphere*)>
     neighbours(*start, nullptr, work, seen);
 }
 
-std::vector<ListEntry> fillList(Automaton& a, ListKind kind) {
-    std::vector<ListEntry> entries;
+std::vector<Sphere*> fillList(const Automaton& a, ListKind kind, const Sphere* selected) {
+    std::vector<Sphere*> entries;
     forEachPreOrder(a.root, [&](Sphere& s) {
         bool out = false;
-        if (kind == ListKind::Radius) out = reaches(&s, a.selectedSphere, kRadius);
-        if (kind == ListKind::Time) out = reaches(&s, a.selectedSphere, kTime) || &s == a.root;
-        int index = out ? -1 : static_cast<int>(entries.size());
-        (kind == ListKind::Radius ? s.radiusListIndex
-         : kind == ListKind::Time ? s.timeListIndex
-                                  : s.stationaryListIndex) = index;
-        if (!out) entries.push_back({&s, index});
+        if (kind == ListKind::Radius) out = reaches(&s, selected, kRadius);
+        if (kind == ListKind::Time) out = reaches(&s, selected, kTime) || &s == a.root;
+        if (!out) entries.push_back(&s);
     });
     return entries;
-}
-
-Sphere* findByListIndex(Automaton& a, ListKind kind, int index) {
-    Sphere* found = nullptr;
-    forEachPreOrder(a.root, [&](Sphere& s) {
-        int v = kind == ListKind::Radius ? s.radiusListIndex
-                : kind == ListKind::Time ? s.timeListIndex
-                                         : s.stationaryListIndex;
-        if (!found && v == index) found = &s;
-    });
-    return found;
 }
 
 bool anyDynamic(const Automaton& a) {

@@ -48,14 +48,10 @@ void forEachNeighbour(Sphere* start, const std::function<void(Sphere&, Sphere*)>
 // Which list a sphere may appear in on the property pages.
 enum class ListKind { Radius, Time, Stationary };
 
-struct ListEntry {
-    Sphere* sphere;
-    int index;
-};
-// The entries of a reference list in pre-order from the root; records each
-// sphere's list index (-1 for the ones left out).
-std::vector<ListEntry> fillList(Automaton& a, ListKind kind);
-Sphere* findByListIndex(Automaton& a, ListKind kind, int index);
+// The spheres a reference list offers, in pre-order from the root: for the
+// radius and time lists, those that do not already depend on selected
+// along that relation (which would make a loop).
+std::vector<Sphere*> fillList(const Automaton& a, ListKind kind, const Sphere* selected);
 
 bool anyDynamic(const Automaton& a);
 bool stationaryWithin(const Automaton& a, const Sphere& s);

@@ -4,11 +4,12 @@
 //
 // Spheres are plain records: the operations over them live in relations.h,
 // placement.h and pointpaths.h. A sphere is touched only by the thread that
-// holds the automaton (the UI thread between render pauses, the render
-// thread otherwise).
+// owns its automaton; the window draws a copy of its own
+// (automatoncopy.h), so no sphere is ever shared between threads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,28 +20,21 @@
 
 struct Automaton;
 
+// A copy of the whole automaton a, its spheres linked among themselves
+// (automatoncopy.cpp); with withPaths the points' sampled paths too.
+std::unique_ptr<Automaton> copyAutomaton(const Automaton& a, bool withPaths = false);
+
 // Relation kinds, numbered as the relation operations take them.
 enum RelationKind : int { kParent = 0, kRadius = 1, kTime = 2 };
 
 struct Sphere {
     explicit Sphere(std::string name = "new");
-    Sphere(const Sphere&) = delete;
     Sphere& operator=(const Sphere&) = delete;
 
     Automaton* document = nullptr;
-    void* treeItem = nullptr;  // the tree's handle for this sphere; null = none
-    int radiusListIndex = -1;
-    int timeListIndex = -1;
-    int stationaryListIndex = -1;
-    int otherListIndex[3] = {-1, -1, -1};
     int treeImage = 0;
     std::string name;
     std::uint32_t color = 0xffffff;  // 0x00BBGGRR
-    int textureSlot = 0;
-    int bodyListValid = 1;
-    int bodyList = -1;
-    int pathListValid = 1;
-    int pathList = -1;
     std::string textureFile = "earth256.bmp";
     int surface = 1;  // 0 opaque, 1 transparent, 2 mesh, 3 texture, 4 none
     int showCentersLine = 0;
@@ -110,6 +104,13 @@ struct Sphere {
     // Removes the point at index; an index past the end removes nothing.
     void removePoint(std::size_t index);
     int pointCount() const { return static_cast<int>(points.size()); }
+
+  private:
+    // Copies are made only whole automata at a time, which link the copies
+    // to each other (automatoncopy.h); a lone copy would point into the
+    // original's tree.
+    Sphere(const Sphere&) = default;
+    friend std::unique_ptr<Automaton> copyAutomaton(const Automaton&, bool);
 };
 
 // The product of radiusFactor along the radius-reference chain, stopping at

@@ -106,6 +106,9 @@ struct SphereDrawer::Entry {
     bool tubesCoarse = false;  // made coarser to keep within the budget
     std::vector<TubeRange> tubeRanges;
     std::uint64_t seen = 0;
+    // The automaton's placement count when the lists and the tubes were
+    // made: a later placement moved the spheres or changed the paths.
+    std::uint64_t bodyPlacements = 0, tubePlacements = 0;
 };
 
 SphereDrawer::SphereDrawer(Mode mode, TextureFinder finder, Report report)
@@ -150,16 +153,10 @@ void SphereDrawer::invalidate() {
 }
 
 SphereDrawer::Entry& SphereDrawer::entryFor(Sphere& s) {
-    auto& slot = entries_[&s];
+    auto found = slots_.find(&s);
+    auto& slot = entries_[found == slots_.end() ? -1 : found->second];
     if (!slot) slot = std::make_unique<Entry>();
     Entry& e = *slot;
-    // The window's drawer records its list names in the sphere. A sphere
-    // whose names differ is not the one these lists were made for: a new
-    // sphere that got the address of a destroyed one.
-    if (mode_ == Mode::Primary &&
-        ((e.bodyCompiled && s.bodyList != static_cast<int>(e.bodyList)) ||
-         (e.tubeBufferReady && s.pathList != static_cast<int>(e.tubeBuffer))))
-        releaseEntry(e);
     if (!e.quadric) {
         e.quadric = gluNewQuadric();
         if (e.quadric) {
@@ -173,6 +170,10 @@ SphereDrawer::Entry& SphereDrawer::entryFor(Sphere& s) {
 
 bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
     ++pass_;
+    placements_ = a.placements;
+    slots_.clear();
+    for (int i = 0; i < Automaton::kTableSize; ++i)
+        if (a.sphereTable[i]) slots_[a.sphereTable[i]] = i;
     if (a.root && a.stationarySphere) {
         if (!coneQuadric_) {
             GLUquadric* cone = gluNewQuadric();
@@ -212,14 +213,16 @@ bool SphereDrawer::drawAutomaton(Automaton& a, const DrawOptions& o) {
         });
         bool stopped = false;
         auto stopNow = [&] { return stopped || (stopped = o.stop && o.stop()); };
+        // A sphere no placement has reached yet (one just added) has no
+        // place to be drawn at.
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere*) {
-            if (stopNow()) return;
+            if (stopNow() || !s.snapshotTaken) return;
             Entry& e = entryFor(s);
             e.seen = pass_;
             if (!drawPaths(s, e, o)) stopped = true;
         });
         forEachNeighbour(a.stationarySphere, [&](Sphere& s, Sphere* n) {
-            if (!o.curvesOnly && !stopNow()) drawBody(s, n, entryFor(s), o);
+            if (!o.curvesOnly && s.snapshotTaken && !stopNow()) drawBody(s, n, entryFor(s), o);
         });
         // Spheres not reached were not drawn, not destroyed: keep their lists.
         if (stopped) return false;
@@ -256,15 +259,12 @@ bool SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     if (!s.showPointPaths) return true;
     const double radius = drawnTubeRadius(s);
     const int level = o.pixelsPerUnit > 0 ? tubeDetailLevel(radius * o.pixelsPerUnit) : -1;
-    bool stale = !e.tubeBufferReady || s.pathListValid == 0 || invalidated_ ||
+    bool stale = !e.tubeBufferReady || e.tubePlacements != placements_ || invalidated_ ||
                  level != e.tubeLevel || radius != e.tubeRadius;
     if (stale) {
         if (!buildTubeBuffer(s, e, level, o)) return false;
         ++compilations_;
-        if (mode_ == Mode::Primary) {
-            s.pathListValid = 1;
-            s.pathList = static_cast<int>(e.tubeBuffer);
-        }
+        e.tubePlacements = placements_;
     }
     if (o.rolling) {
         drawPartialTubes(s, e, o);
@@ -476,8 +476,6 @@ void SphereDrawer::axisArrow(double length, double head) {
 }
 
 unsigned SphereDrawer::textureFor(Sphere& s, Entry& e) {
-    // -1: the window's texture table was full when the sphere asked.
-    if (s.textureSlot == -1) return 0;
     std::string key = s.textureFile + '\n' + finder_.documentFolder();
     if (e.textureTried && key == e.textureKey) return e.textureReady ? e.textureName : 0;
     e.textureKey = key;
@@ -524,11 +522,7 @@ void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o
     GLuint texture = s.surface == 3 ? textureFor(s, e) : 0;
     BodyLook look{s.color, s.surface, showFlags(s),     o.stereo,
                   texture, n,         o.axisDrawFactor, o.lightBackground};
-    bool stale;
-    if (mode_ == Mode::Primary)
-        stale = s.bodyListValid == 0 || (!e.bodyCompiled && s.bodyList != -1);
-    else
-        stale = !e.bodyCompiled || s.bodyListValid == 0;
+    bool stale = !e.bodyCompiled || e.bodyPlacements != placements_;
     if (e.bodyCompiled && (look != e.bodyLook || invalidated_)) stale = true;
     if (stale) {
         if (e.bodyList) glDeleteLists(e.bodyList, 2);
@@ -546,11 +540,8 @@ void SphereDrawer::drawBody(Sphere& s, Sphere* n, Entry& e, const DrawOptions& o
             compileBody(s, e, o);
             glEndList();
             e.bodyCompiled = true;
+            e.bodyPlacements = placements_;
             ++compilations_;
-        }
-        if (mode_ == Mode::Primary) {
-            s.bodyListValid = 1;
-            s.bodyList = e.bodyList ? static_cast<int>(e.bodyList) : -1;
         }
     }
     if (e.bodyCompiled && o.rolling) {

@@ -55,11 +55,9 @@ struct DrawOptions {
 class SphereDrawer {
   public:
     enum class Mode {
-        // The window's drawer: follows the spheres' stale flags, clears them
-        // after compiling and records its list names in the spheres.
+        // The window's drawer, kept for the life of the window.
         Primary,
-        // A drawer for another context: compiles what it has not got and
-        // leaves the spheres' bookkeeping alone.
+        // A drawer for another context, made for a picture or two.
         Transient,
     };
     using Report = std::function<void(const std::string&)>;
@@ -152,7 +150,11 @@ class SphereDrawer {
     Report report_;
     void* coneQuadric_ = nullptr;
     void* diskQuadric_ = nullptr;
-    std::unordered_map<const Sphere*, std::unique_ptr<Entry>> entries_;
+    // By table slot: the window draws a fresh copy of the automaton after
+    // each edit, whose spheres keep their slots but not their addresses.
+    std::unordered_map<int, std::unique_ptr<Entry>> entries_;
+    std::unordered_map<const Sphere*, int> slots_;  // of the automaton being drawn
+    std::uint64_t placements_ = 0;                  // its placement count
     std::set<std::string> reported_;
     std::uint64_t pass_ = 0;
     std::uint64_t compilations_ = 0;

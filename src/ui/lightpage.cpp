@@ -199,15 +199,7 @@ void LightPage::chooseColor() {
 void LightPage::chooseTexture() {
     Sphere* s = sphere();
     if (!s) return;
-    // The render thread takes the request and asks the user interface for
-    // the file; the picture itself is loaded where the textures live, and
-    // the file chosen is the step of the edit history.
-    apply(stepName("Texture"), 0, kRewind, [this, s] {
-        Document* doc = document();
-        doc->textureTarget = s;
-        if (RenderLink* link = doc->renderLink()) {
-            std::lock_guard<std::mutex> hold(link->requestLock());
-            link->setTextureAssignmentRequest(true);
-        }
-    });
+    // The view asks for the file; the picture itself is loaded where the
+    // textures live, and the file chosen is the step of the edit history.
+    if (RenderLink* link = document()->renderLink()) link->chooseTexture(*s);
 }

@@ -271,20 +271,20 @@ SphereList::SphereList(ListKind kind, QWidget* parent) : QListWidget(parent), ki
     connect(
         this, &QListWidget::currentRowChanged, this,
         [this](int row) {
-            if (row < 0 || row != currentRow() || !doc_ || !onChoose) return;
-            onChoose(findByListIndex(*doc_, kind_, row));
+            if (row < 0 || row != currentRow() || !onChoose) return;
+            if (static_cast<std::size_t>(row) < rows_.size()) onChoose(rows_[row]);
         },
         Qt::QueuedConnection);
 }
 
 void SphereList::fill(Document& doc, const Sphere* selected) {
     QSignalBlocker hold(this);
-    doc_ = &doc;
     clear();
+    rows_ = fillList(doc, kind_, doc.selectedSphere);
     int pick = -1;
-    for (const ListEntry& e : fillList(doc, kind_)) {
-        addItem(sphereName(*e.sphere));
-        if (e.sphere == selected) pick = e.index;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        addItem(sphereName(*rows_[i]));
+        if (rows_[i] == selected) pick = static_cast<int>(i);
     }
     setCurrentRow(pick);
     if (pick < 0) clearSelection();
@@ -293,4 +293,5 @@ void SphereList::fill(Document& doc, const Sphere* selected) {
 void SphereList::empty() {
     QSignalBlocker hold(this);
     clear();
+    rows_.clear();
 }

@@ -160,8 +160,8 @@ class SliderSpin : public QWidget {
     ValueSpin* spin_;
 };
 
-// A list box of spheres in pre-order from the root, each entry's position
-// naming its sphere through the sphere's recorded list index.
+// A list box of spheres in pre-order from the root; the list remembers
+// which sphere each row stands for.
 class SphereList : public QListWidget {
     Q_OBJECT
   public:
@@ -175,5 +175,5 @@ class SphereList : public QListWidget {
 
   private:
     ListKind kind_;
-    Document* doc_ = nullptr;
+    std::vector<Sphere*> rows_;
 };

@@ -106,10 +106,9 @@ void PointsPage::pointChosen(int) {
     if (!sphere()) return;
     load();
     // The view's arrow marks the point chosen here while an edit flashes.
-    bool paused = doc->renderPause();
+    Document::Change change(*doc);
     doc->flashPointIndex = std::max(selected_, 0);
     doc->rewindDynamics();
-    if (paused) doc->renderResume();
 }
 
 void PointsPage::addPoint() {

@@ -76,10 +76,6 @@ Sphere* SphereTree::sphereOf(const QTreeWidgetItem* item) {
                 : nullptr;
 }
 
-QTreeWidgetItem* SphereTree::itemOf(const Sphere& s) {
-    return static_cast<QTreeWidgetItem*>(s.treeItem);
-}
-
 QIcon SphereTree::iconFor(int image) const {
     if (image < 0 || image >= swatches_.count()) image = 0;
     return swatches_.icon(image);
@@ -109,9 +105,8 @@ bool SphereTree::finishRename(QTreeWidgetItem* item, const QString& text) {
         Prompts::message(this, QString::fromStdString(why));
         return false;
     }
-    // Names are read by the render thread for its notes: change them while
-    // it is parked. The pages that show names, and the stationary list,
-    // follow.
+    // A rename is an edit like any other; the pages that show names, and
+    // the stationary list, follow.
     doc_->applyEdit("Rename " + s->name, 0, 0, [this, s, item, &name] {
         doc_->renameSphere(*s, name);
         item->setText(0, sphereName(*s));
@@ -134,7 +129,7 @@ void SphereTree::recolour(Sphere& s) {
     refreshIcons();
 }
 
-void* SphereTree::insertTreeItem(Sphere& s) {
+void SphereTree::insertTreeItem(Sphere& s) {
     QTreeWidgetItem* parentItem = s.parent ? itemOf(*s.parent) : nullptr;
     auto* item = new QTreeWidgetItem;
     item->setText(0, sphereName(s));
@@ -148,8 +143,8 @@ void* SphereTree::insertTreeItem(Sphere& s) {
     } else {
         addTopLevelItem(item);
     }
+    items_.insert(&s, item);
     scrollToItem(item);
-    return item;
 }
 
 void SphereTree::selectTreeItem(Sphere& s) {
@@ -172,14 +167,11 @@ void SphereTree::deleteTreeItem(Sphere& s) {
     const QList<QTreeWidgetItem*> children = item->takeChildren();
     for (QTreeWidgetItem* c : children) addTopLevelItem(c);
     delete item;
-    s.treeItem = nullptr;
+    items_.remove(&s);
 }
 
 void SphereTree::deleteAllTreeItems() {
-    // Spheres still alive must not keep a handle to an item that is gone.
-    if (doc_)
-        for (Sphere* s : doc_->sphereTable)
-            if (s) s->treeItem = nullptr;
+    items_.clear();
     QSignalBlocker hold(this);
     clear();
 }

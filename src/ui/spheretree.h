@@ -3,6 +3,7 @@
 // where spheres are renamed in place.
 #pragma once
 
+#include <QHash>
 #include <QTreeWidget>
 
 #include "documentobserver.h"
@@ -10,8 +11,8 @@
 class Document;
 class SwatchList;
 
-// UI thread only. Items hold their sphere; a sphere holds its item in
-// treeItem. The document adds and removes items through the observer calls.
+// UI thread only. Items hold their sphere, and the tree knows each sphere's
+// item. The document adds and removes items through the observer calls.
 class SphereTree : public QTreeWidget, public DocumentObserver {
     Q_OBJECT
   public:
@@ -20,7 +21,7 @@ class SphereTree : public QTreeWidget, public DocumentObserver {
     void setDocument(Document* doc) { doc_ = doc; }
 
     static Sphere* sphereOf(const QTreeWidgetItem* item);
-    static QTreeWidgetItem* itemOf(const Sphere& s);
+    QTreeWidgetItem* itemOf(const Sphere& s) const { return items_.value(&s, nullptr); }
 
     // Starts the in-place editor on the selected sphere's item ("Set name").
     void editSelectedName();
@@ -36,7 +37,7 @@ class SphereTree : public QTreeWidget, public DocumentObserver {
     void recolour(Sphere& s);
 
     // --- DocumentObserver: the tree's part ---
-    void* insertTreeItem(Sphere& s) override;
+    void insertTreeItem(Sphere& s) override;
     void selectTreeItem(Sphere& s) override;
     void deleteTreeItem(Sphere& s) override;
     void deleteAllTreeItems() override;
@@ -52,4 +53,5 @@ class SphereTree : public QTreeWidget, public DocumentObserver {
 
     SwatchList& swatches_;
     Document* doc_ = nullptr;
+    QHash<const Sphere*, QTreeWidgetItem*> items_;
 };

@@ -131,12 +131,7 @@ void ViewPage::refresh() {
     }
     keepInView_->setEnabled(doc->viewFromStationary == 1);
     accuracy_->show(doc->pathAccuracy);
-    // The note reads placed spheres, which a drawing render thread may be
-    // writing: the thread is parked while it is brought up to date (another
-    // selected sphere, an open, an undo all change it).
-    const bool paused = doc->pauseIfRunning();
     note_->setText(accuracyText());
-    if (paused) doc->renderResume();
     if (doc->sphereCount > 0 && doc->selectedSphere)
         stationary_->fill(*doc, doc->stationarySphere);
     else

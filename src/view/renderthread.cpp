@@ -8,9 +8,13 @@
 #include <algorithm>
 #include <chrono>
 
+#include "automatoncopy.h"
 #include "cameramouse.h"
 #include "document.h"
 #include "flashtimer.h"
+#include "passstop.h"
+#include "placement.h"
+#include "relations.h"
 #include "sphere.h"
 #include "view3d.h"
 
@@ -18,23 +22,14 @@ namespace {
 // How long an idle pass (window hidden, or no OpenGL) rests, so that a
 // hidden window costs nothing while the hand-overs are still answered.
 constexpr auto kIdleRest = std::chrono::milliseconds(10);
-// How often a parked thread looks whether it is to end.
-constexpr auto kParkSlice = std::chrono::milliseconds(50);
 // How long an idle thread waits before it looks at the requests and the
 // picture again by itself; whoever changes something wakes it at once.
 constexpr auto kIdleWait = std::chrono::milliseconds(100);
 
-bool anyDynamic(const Sphere* s) {
+bool anyDynamicSphere(const Sphere* s) {
     for (; s; s = s->nextChild())
-        if (s->dynamic || anyDynamic(s->firstChild())) return true;
+        if (s->dynamic || anyDynamicSphere(s->firstChild())) return true;
     return false;
-}
-
-void prepareTree(View3D& view, Sphere* s) {
-    for (; s; s = s->nextChild()) {
-        view.prepareSphereTexture(*s);
-        prepareTree(view, s->firstChild());
-    }
 }
 }  // namespace
 
@@ -97,12 +92,6 @@ bool RenderThread::setUp() {
                   renderer.find("softpipe") == std::string::npos &&
                   renderer.find("Software") == std::string::npos;
     rig_.fovy = View3D::kFovy;
-
-    // The texture names: a fresh context hands out 1..300, which the table
-    // already uses; take whatever this one gives.
-    std::array<unsigned, TextureTable::kSize> names{};
-    glGenTextures(TextureTable::kSize, names.data());
-    if (names[0] != 0) view_.textures().setNames(names);
     return true;
 }
 
@@ -110,25 +99,113 @@ void RenderThread::tearDown() {
     if (!context_) return;
     if (glReady_ && context_->makeCurrent(&view_)) {
         frames_.reset();  // its lists and textures belong to this context
-        auto names = view_.textures().names();
-        glDeleteTextures(TextureTable::kSize, names.data());
         context_->doneCurrent();
     }
     context_.reset();
 }
 
-void RenderThread::park(AutoResetEvent& e) {
-    while (!e.waitFor(kParkSlice))
-        if (view_.exitRequested()) return;
-}
-
 bool RenderThread::pictureMayChange(const Document& doc) const {
     // Each of these changes the picture from one frame to the next without
-    // anybody asking: paths still to compute, the edit feedback counting
-    // down, the orbit turning, spheres turning their axes, an animation (the
-    // spheres rolling), a zoom key held.
-    return !doc.pathsUpToDate || doc.flashActive.load() || doc.viewFromStationary == 0 ||
-           anyDynamic(doc.root) || view_.rolling().playing() || view_.zoomKeyHeld();
+    // anybody asking: paths or curves still to work out, the edit feedback
+    // counting down, the orbit turning, spheres turning their axes, an
+    // animation (the spheres rolling), a zoom key held.
+    const bool orbit = scene_ && scene_->viewFromStationary == 0;
+    return (work_ && (!work_->pathsUpToDate || curvesWanted_ || anyDynamicSphere(work_->root))) ||
+           doc.flashActive.load() || orbit || view_.rolling().playing() || view_.zoomKeyHeld();
+}
+
+std::vector<CurveInvariants> RenderThread::renamed(std::vector<CurveInvariants> curves,
+                                                   const Automaton& before,
+                                                   const Automaton& after) {
+    auto nameIn = [](const Automaton& a, int slot) -> const std::string* {
+        if (slot < 0 || slot >= Automaton::kTableSize) return nullptr;
+        const Sphere* s = a.sphereTable[static_cast<std::size_t>(slot)];
+        return s ? &s->name : nullptr;
+    };
+    std::vector<std::pair<std::string, std::string>> names;
+    for (int i = 0; i < Automaton::kTableSize; ++i) {
+        const std::string *was = nameIn(before, i), *now = nameIn(after, i);
+        if (was && now && *was != *now) names.emplace_back(*was, *now);
+    }
+    if (names.empty()) return curves;
+    auto rename = [&names](std::string& name) {
+        for (const auto& [was, now] : names)
+            if (name == was) {
+                name = now;
+                return;
+            }
+    };
+    for (CurveInvariants& c : curves) {
+        if (const std::string* now = nameIn(after, c.slot)) c.sphere = *now;
+        for (CurveLink& link : c.links) rename(link.sphere);
+    }
+    return curves;
+}
+
+bool RenderThread::takeNewestScene(Document& doc) {
+    // Lowered before the scene is read: a publication from here on raises
+    // it again, and the work below gives way to it.
+    doc.newerScene() = false;
+    std::shared_ptr<const Scene> newest = doc.scene();
+    if (!newest || (scene_ && newest->revision == scene_->revision)) return false;
+    std::unique_ptr<Automaton> copy = copyAutomaton(*newest->automaton);
+    if (work_) carryPaths(*work_, *copy);
+    if (copy->pathsUpToDate) {
+        // Only the looks changed: the curves are those measured before, if
+        // they were measured, under the spheres' new names.
+        if (!curvesWanted_ && work_)
+            doc.setCurves(newest->revision, renamed(doc.curves(), *work_, *copy));
+    } else {
+        curvesWanted_ = false;
+        // The spheres where they stand at time 0, for the first frame of
+        // the edit; the paths follow.
+        if (copy->root && copy->stationarySphere && !anyDynamic(*copy)) {
+            try {
+                StopScope scope(&doc.newerScene());
+                reset(*copy);
+            } catch (const PassStopped&) {
+                copy->pathsUpToDate = 0;
+            }
+        }
+    }
+    scene_ = std::move(newest);
+    work_ = std::move(copy);
+    copyReplaced_ = true;
+    return true;
+}
+
+bool RenderThread::updatePaths(Document& doc, PathPassResult* pass) {
+    view_.markStepStart();
+    PathPassControl control;
+    control.stop = &doc.newerScene();
+    control.progress = [this](double f) { view_.setStepProgress(f); };
+    *pass = frameUpdate(*work_, &control);
+    view_.markStepEnd();
+    if (pass->ran && !pass->completed) return false;
+    if (pass->ran) {
+        passNote_ = coarseningNote(*pass);
+        curvesWanted_ = true;
+        // Now that the paths exist the camera can take in their reach.
+        if (doc.takeFitAfterPass(scene_->revision)) {
+            double e = reach(*work_);
+            if (!(e > 0.0)) e = work_->baseRadius;
+            doc.fitCameraToReach(e);
+        }
+    }
+    // The curves of a long chain take a while too: a newer scene stops them
+    // as it stops the pass, and they are measured again on its copy.
+    if (curvesWanted_ && work_->pathsUpToDate && !anyDynamic(*work_)) {
+        StopScope scope(&doc.newerScene());
+        try {
+            std::vector<CurveInvariants> curves = curveInvariants(*work_);
+            if (!scope.requested()) {
+                curvesWanted_ = false;
+                doc.setCurves(scene_->revision, std::move(curves));
+            }
+        } catch (const PassStopped&) {
+        }
+    }
+    return true;
 }
 
 void RenderThread::loopPass() {
@@ -138,27 +215,16 @@ void RenderThread::loopPass() {
     // interrupts the frame below.
     view_.clearFrameInterrupt();
     bool drew = false;
-    if (view_.takeResizeRequest()) {
-        view_.resizeWait().signal();
-        park(view_.resizeComplete());
-        setViewport();
-        frameWanted_ = true;
-    } else if (view_.takeDocUpdateRequest()) {
-        // From this signal until the document's complete event, nothing of
-        // the document is touched.
-        view_.docUpdateWaitRender().signal();
-        park(view_.docUpdateCompleteRender());
-        frameWanted_ = true;
-        // The edit shows in the next frame, before its paths are computed.
-        editShownFirst_ = false;
-    } else if (view_.textureRequested()) {
-        assignTextures();
-        frameWanted_ = true;
-    } else if (view_.imageRequested()) {
+    if (view_.imageRequested()) {
         if (doc) ++doc->framesRendered;
         renderRequestedImage();
         view_.setImageRequested(false);
     } else if (glReady_ && view_.exposedForDrawing()) {
+        if (doc && takeNewestScene(*doc)) {
+            frameWanted_ = true;
+            // The edit shows in the next frame, before its paths are computed.
+            editShownFirst_ = false;
+        }
         bool still = false;
         if (!frameWanted_ && (!doc || !pictureMayChange(*doc))) {
             // Nothing can change: wait for somebody to ask, or until the
@@ -180,36 +246,33 @@ void RenderThread::loopPass() {
         drew = drawWindowFrame(doc, started, still);
     }
     if (!drew && !glReady_) std::this_thread::sleep_for(kIdleRest);
-    if (!drew && glReady_ && !view_.exposedForDrawing() && !view_.textureRequested() &&
-        !view_.imageRequested())
+    if (!drew && glReady_ && !view_.exposedForDrawing() && !view_.imageRequested())
         std::this_thread::sleep_for(kIdleRest);
     if (doc) doc->addTiming(1, (View3D::counterNow() - started) * 1e-9);
 }
 
 bool RenderThread::drawWindowFrame(Document* doc, std::int64_t started, bool still) {
     applyDocumentFolder();
-    if (doc) {
+    if (doc && work_) {
         FlashTimer::advance(*doc, started);
-        if (view_.frameProbe) view_.frameProbe(*doc);
+        view_.probeFrame(*work_);
         // After an edit, a frame of the spheres as they now stand comes
         // first: a path pass and its tubes may take seconds, and the edit
         // should not wait for them to be seen. The pass runs from the next
         // frame on.
         if (!editShownFirst_) {
             editShownFirst_ = true;
-            if (doc->placeWithoutPaths()) {
+            if (!work_->pathsUpToDate && !anyDynamic(*work_)) {
                 rollingNow_ = nullptr;
                 return finishWindowFrame(doc, still);
             }
         }
-        view_.markStepStart();
-        PathPassResult pass = doc->step([this](double f) { view_.setStepProgress(f); });
-        view_.markStepEnd();
-        // A pass that a pause stopped left the paths half made: no frame of
-        // them; the pause is served first and the pass redone after it.
-        if (pass.ran && !pass.completed) return false;
-        if (pass.ran) passNote_ = coarseningNote(pass);
-        rollingNow_ = view_.rolling().prepare(*doc, pass, View3D::counterNow());
+        PathPassResult pass;
+        // A pass that a newer scene stopped left the paths half made: no
+        // frame of them; the newer scene is taken first.
+        if (!updatePaths(*doc, &pass)) return false;
+        if (std::exchange(copyReplaced_, false)) pass.ran = true;
+        rollingNow_ = view_.rolling().prepare(*work_, pass, View3D::counterNow());
         // One change of the shared distance, so that a drag on the UI
         // thread meanwhile is not lost.
         bool away = view_.pollDeleteKey(), nearer = view_.pollInsertKey();
@@ -262,24 +325,6 @@ void RenderThread::setViewport() {
     glViewport(0, 0, w, h ? h : 1);
 }
 
-void RenderThread::assignTextures() {
-    // Taken before the work: the UI thread may answer a posted texture
-    // choice, and make a new request, before this pass is over.
-    view_.clearTextureRequest();
-    Document* doc = view_.document();
-    if (doc) {
-        Sphere* target = doc->textureTarget;
-        doc->textureTarget = nullptr;
-        if (target) {
-            // Choosing a file needs a dialog, and dialogs belong to the UI
-            // thread: it picks the file and stores it in a pause of its own.
-            view_.postTextureChoice(target);
-        } else {
-            prepareTree(view_, doc->root);
-        }
-    }
-}
-
 void RenderThread::renderRequestedImage() {
     Document* doc = view_.document();
     View3D::ImageJob* job = view_.imageJob();
@@ -288,12 +333,22 @@ void RenderThread::renderRequestedImage() {
         return;
     }
     if (doc) {
-        view_.markStepStart();
-        PathPassResult pass = doc->step([this](double f) { view_.setStepProgress(f); });
-        view_.markStepEnd();
-        // The picture as the window shows it, rolling spheres included.
-        if (pass.ran || rollingNow_) {
-            rollingNow_ = view_.rolling().prepare(*doc, pass, View3D::counterNow());
+        takeNewestScene(*doc);
+        if (work_) {
+            PathPassResult pass;
+            // A picture is of the paths: an edit meanwhile does not cut
+            // them short (the picture then shows the automaton as it was).
+            std::atomic<bool> never{false};
+            PathPassControl control;
+            control.stop = &never;
+            view_.markStepStart();
+            pass = frameUpdate(*work_, &control);
+            view_.markStepEnd();
+            if (pass.ran) curvesWanted_ = true;
+            if (std::exchange(copyReplaced_, false)) pass.ran = true;
+            // The picture as the window shows it, rolling spheres included.
+            if (pass.ran || rollingNow_)
+                rollingNow_ = view_.rolling().prepare(*work_, pass, View3D::counterNow());
         }
     }
     job->result = renderOffscreen(job->size, &job->error);
@@ -311,33 +366,45 @@ void RenderThread::applyDocumentFolder() {
     if (view_.documentFolder(&folder, &folderVersion_)) frames_->setDocumentFolder(folder);
 }
 
+FrameSettings RenderThread::frameSettings(const Document& doc) const {
+    FrameSettings settings = frameSettingsOf(*scene_);
+    // Looking is no edit: the zoom and the flash are read as they are now.
+    settings.camera.cameraDistance = doc.cameraDistance.load();
+    settings.flashActive = doc.flashActive.load() != 0;
+    settings.flashPointIndex = doc.flashPointIndex.load();
+    settings.rolling = rollingNow_;
+    return settings;
+}
+
 bool RenderThread::drawFrame(bool smooth) {
     Document* doc = view_.document();
     double r = view_.pixelRatio();
     int w = static_cast<int>(view_.clientWidth() * r);
     int h = std::max(1, static_cast<int>(view_.clientHeight() * r));
-    if (!doc) {
+    if (!doc || !work_) {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return true;
     }
-    FrameSettings settings = frameSettingsOf(*doc);
-    settings.rolling = rollingNow_;
+    FrameSettings settings = frameSettings(*doc);
     // Between spheres and inside long tube lists the frame looks whether
-    // somebody waits for this thread, and gives up if so.
-    settings.stop = [this, doc] { return view_.frameInterrupted() || doc->pauseWanted(); };
-    if (smooth) return frames_->drawSmoothFrame(*doc, settings, rig_, &doc->cameraController, w, h);
-    return frames_->drawFrame(*doc, settings, rig_, &doc->cameraController, w, h);
+    // somebody waits for this thread or a newer scene came, and gives up if
+    // so.
+    settings.stop = [this, doc] {
+        return view_.frameInterrupted() || doc->newerScene().load();
+    };
+    if (smooth)
+        return frames_->drawSmoothFrame(*work_, settings, rig_, &doc->cameraController, w, h);
+    return frames_->drawFrame(*work_, settings, rig_, &doc->cameraController, w, h);
 }
 
 QImage RenderThread::renderOffscreen(QSize size, QString* error) {
     Document* doc = view_.document();
-    if (doc) {
+    if (doc && work_) {
         applyDocumentFolder();
         std::string why;
-        FrameSettings settings = frameSettingsOf(*doc);
-        settings.rolling = rollingNow_;
-        auto image = frames_->renderImage(*doc, settings, rig_, &doc->cameraController,
+        FrameSettings settings = frameSettings(*doc);
+        auto image = frames_->renderImage(*work_, settings, rig_, &doc->cameraController,
                                           size.width(), size.height(), &why);
         setViewport();
         if (!image) {

@@ -1,7 +1,8 @@
 // The 3-D view's render thread: owns the OpenGL context of the window and
-// makes every OpenGL call for it. Each loop pass serves the first pending
-// request in the order resize, document update, textures, image, and
-// otherwise draws a frame.
+// makes every OpenGL call for it. It draws its own copy of the newest scene
+// the document has published, samples that copy's paths and measures its
+// curves; a newer scene stops that work within milliseconds. Each loop pass
+// serves an image request or else draws a frame.
 #pragma once
 
 #include <QImage>
@@ -13,10 +14,11 @@
 #include <thread>
 
 #include "camerarig.h"
+#include "curveinvariants.h"
 #include "framerenderer.h"
 #include "pointpaths.h"
+#include "scene.h"
 
-class AutoResetEvent;
 class Document;
 class QOpenGLContext;
 class View3D;
@@ -44,22 +46,32 @@ class RenderThread {
     // Whatever comes to move the picture by itself belongs in here.
     bool pictureMayChange(const Document& doc) const;
 
+    // The curves of `before` renamed as the spheres of `after` in the same
+    // slots are called: a rename changes no curve.
+    static std::vector<CurveInvariants> renamed(std::vector<CurveInvariants> curves,
+                                                const Automaton& before, const Automaton& after);
+
   private:
     void run();
     bool setUp();
     void tearDown();
     void loopPass();
-    // Parked: waits for e until it is signalled or the view asks to exit.
-    void park(AutoResetEvent& e);
+    // Takes the document's newest scene when it is newer than the one drawn:
+    // a copy of its automaton, placed at time 0, with the paths of the copy
+    // before when only the looks changed. True when it took one.
+    bool takeNewestScene(Document& doc);
+    // The path pass and the curves' measurement on the copy, as far as a
+    // newer scene lets them go. False when a newer scene stopped the pass.
+    bool updatePaths(Document& doc, PathPassResult* pass);
     void setViewport();
-    void assignTextures();
     void renderRequestedImage();
     // False when the frame was given up (nothing is shown of it). still:
     // the picture has stood still since the last frame.
     bool drawWindowFrame(Document* doc, std::int64_t started, bool still);
-    // The rest of a window frame once the document is up to date (or shows
-    // an edit before its paths): viewport, drawing, notes and the swap.
+    // The rest of a window frame once the copy is up to date (or shows an
+    // edit before its paths): viewport, drawing, notes and the swap.
     bool finishWindowFrame(Document* doc, bool still);
+    FrameSettings frameSettings(const Document& doc) const;
     bool drawFrame(bool smooth);
     QImage renderOffscreen(QSize size, QString* error);
 
@@ -67,6 +79,15 @@ class RenderThread {
     std::thread thread_;
     std::atomic<bool> ended_{false};
     void applyDocumentFolder();
+
+    // The scene drawn, and the render thread's own copy of its automaton,
+    // which it places, samples and rolls.
+    std::shared_ptr<const Scene> scene_;
+    std::unique_ptr<Automaton> work_;
+    // The copy's paths are complete but its curves not yet measured.
+    bool curvesWanted_ = false;
+    // A new copy: the rolling animation works out its timeline again.
+    bool copyReplaced_ = false;
 
     std::unique_ptr<QOpenGLContext> context_;
     std::unique_ptr<FrameRenderer> frames_;

@@ -1,4 +1,4 @@
-// The 3-D view: window events, hand-overs with the render thread, input,
+// The 3-D view: window events, requests to the render thread, input,
 // statistics and images.
 #include "view3d.h"
 
@@ -21,9 +21,11 @@
 #include <ctime>
 
 #include "atomicfile.h"
+#include "automatoncopy.h"
 #include "camerarig.h"
 #include "document.h"
 #include "headlessrenderer.h"
+#include "placement.h"
 #include "renderthread.h"
 #include "sphere.h"
 
@@ -93,7 +95,6 @@ View3D::View3D(QWindow* parent) : QWindow(parent) {
     connect(
         this, &View3D::messagePosted, this,
         [this](const QString& text) { showMessage(text.toStdString()); }, Qt::QueuedConnection);
-    connect(this, &View3D::textureChoiceWanted, this, &View3D::chooseTexture, Qt::QueuedConnection);
     askTexturePath = [this] {
         return QFileDialog::getOpenFileName(
             titleWindow_, "Set texture", QString(),
@@ -112,75 +113,21 @@ void View3D::setDocument(Document* doc) {
     doc_ = doc;
 }
 
-// --- Request flags ---
+// --- Requests ---
 
-// The document's calls come with requestLock held.
-bool View3D::docUpdateRequested() const {
-    return docUpdateRequested_;
-}
-void View3D::setDocUpdateRequest(bool on) {
-    docUpdateRequested_ = on;
-    if (on) interrupt_ = true;
-}
-void View3D::setTextureAssignmentRequest(bool on) {
-    textureRequested_ = on;
-}
-
-void View3D::clearTextureRequest() {
-    std::lock_guard<std::mutex> g(requestLock_);
-    textureRequested_ = false;
-}
-bool View3D::takeDocUpdateRequest() {
-    std::lock_guard<std::mutex> g(requestLock_);
-    return std::exchange(docUpdateRequested_, false);
-}
-bool View3D::textureRequested() const {
-    std::lock_guard<std::mutex> g(requestLock_);
-    return textureRequested_;
-}
-bool View3D::imageRequested() const {
-    std::lock_guard<std::mutex> g(requestLock_);
-    return imageRequested_;
-}
 void View3D::setImageRequested(bool on) {
-    {
-        std::lock_guard<std::mutex> g(requestLock_);
-        imageRequested_ = on;
-    }
+    imageRequested_ = on;
     if (on) {
         interrupt_ = true;
         requestFrame();
     }
-}
-bool View3D::resizeRequested() const {
-    std::lock_guard<std::mutex> g(requestLock_);
-    return resizeRequested_;
-}
-void View3D::setResizeRequested(bool on) {
-    {
-        std::lock_guard<std::mutex> g(requestLock_);
-        resizeRequested_ = on;
-    }
-    if (on) {
-        interrupt_ = true;
-        requestFrame();
-    }
-}
-bool View3D::takeResizeRequest() {
-    std::lock_guard<std::mutex> g(requestLock_);
-    return std::exchange(resizeRequested_, false);
-}
-bool View3D::exitRequested() const {
-    std::lock_guard<std::mutex> g(exitLock_);
-    return exitRequested_;
 }
 void View3D::setExitRequested(bool on) {
-    {
-        std::lock_guard<std::mutex> g(exitLock_);
-        exitRequested_ = on;
-    }
+    exitRequested_ = on;
     if (on) {
         interrupt_ = true;
+        // A path pass under way gives way as it does for an edit.
+        if (doc_) doc_->newerScene() = true;
         requestFrame();
     }
 }
@@ -193,9 +140,8 @@ void View3D::showMessage(const std::string& text) {
 }
 
 void View3D::showBusy(bool on) {
-    // The wait goes on without processing events, so that no other edit
-    // can start in the middle of the one waiting; the window server shows
-    // the cursor all the same.
+    // Closing waits without processing events; the window server shows the
+    // cursor all the same.
     if (on)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
@@ -206,10 +152,6 @@ void View3D::postMessage(const QString& text) {
     emit messagePosted(text);
 }
 
-void View3D::postTextureChoice(Sphere* s) {
-    emit textureChoiceWanted(s);
-}
-
 // --- Render thread life ---
 
 bool View3D::renderThreadRunning() const {
@@ -218,12 +160,12 @@ bool View3D::renderThreadRunning() const {
 
 void View3D::startRenderThread() {
     if (threadStarted_.exchange(true)) return;
-    // Marked here, before the thread runs: an edit from now on pauses it,
-    // even one that comes before the thread's first pass.
     if (doc_) {
         doc_->counterFrequency = 1'000'000'000;  // the counter counts nanoseconds
         doc_->renderThreadStopped = 0;
         doc_->renderThreadStarted = 1;
+        // The thread draws published scenes: there is one from the start.
+        if (!doc_->scene()) doc_->publish();
     }
     renderThread_ = std::make_unique<RenderThread>(*this);
     renderThread_->start();
@@ -232,10 +174,7 @@ void View3D::startRenderThread() {
 void View3D::exitThreadsAndWait() {
     statsTimer_.stop();
     if (!renderThread_ || threadEnded_.load()) return;
-    // Parking the thread first stops a long path computation within
-    // milliseconds; a thread that is parked ends as soon as it is asked to.
-    bool paused =
-        doc_ && doc_->renderLink() == this && !renderThread_->ended() && doc_->pauseIfRunning();
+    // The request also stops a long path computation within milliseconds.
     setExitRequested(true);
     if (!renderThread_->joinFor(kHandOverTimeout)) {
         // The thread still draws into this window: it must be gone before
@@ -245,7 +184,6 @@ void View3D::exitThreadsAndWait() {
         showBusy(false);
     }
     threadEnded_ = true;
-    if (paused) doc_->renderResume();
     if (doc_) {
         doc_->renderThreadStopped = 1;
         doc_->disconnectViews();
@@ -300,52 +238,14 @@ void View3D::resizeEvent(QResizeEvent* e) {
     QWindow::resizeEvent(e);
 }
 
-bool View3D::waitForRenderThread(AutoResetEvent& e) {
-    if (e.waitFor(kHandOverTimeout)) return true;
-    if (!renderThreadRunning()) return false;
-    // A busy machine: wait on, with no message box, whose event loop would
-    // let other work into the middle of this hand-over.
-    showBusy(true);
-    bool answered = true;
-    while (answered && !e.waitFor(std::chrono::milliseconds(100)))
-        answered = renderThreadRunning() && !renderThread_->ended();
-    showBusy(false);
-    return answered;
-}
-
 void View3D::onSize(int cx, int cy) {
-    // The render thread stands still while the size changes, so no frame
-    // is drawn between this size and its viewport. When the document holds
-    // it parked (a message box inside an edit can let a resize through) or
-    // a hand-over is already under way, the size is simply recorded: the
-    // thread sets the viewport from it before its next frame.
-    bool paused = false;
-    if (doc_) {
-        std::lock_guard<std::mutex> g(requestLock_);
-        paused = doc_->renderPaused != 0;
-    }
-    if (inHandOver_) {
-        clientWidth_ = cx;
-        clientHeight_ = cy;
-        if (doc_) doc_->cameraController.setWindowSize(cx, cy);
-        return;
-    }
-    // Nor does a resize wait for a path computation under way: it may take
-    // seconds, and the frame after it reads the new size anyway.
-    bool computing = stepRunningSeconds() > 0;
-    bool handOver =
-        renderThreadRunning() && !paused && !computing && renderThread_ && !renderThread_->ended();
-    inHandOver_ = true;
-    if (handOver) {
-        setResizeRequested(true);
-        handOver = waitForRenderThread(resizeWait_);
-    }
+    // The render thread sets its viewport from these at every frame, so no
+    // frame is drawn at the old size once the new one is recorded, and the
+    // window never waits for a frame under way.
     clientWidth_ = cx;
     clientHeight_ = cy;
     pixelRatio_ = devicePixelRatio();
     if (doc_) doc_->cameraController.setWindowSize(cx, cy);
-    if (handOver) resizeComplete_.signal();
-    inHandOver_ = false;
     requestFrame();
 }
 
@@ -514,29 +414,19 @@ void View3D::resetView() {
 
 // --- Textures ---
 
-void View3D::prepareSphereTexture(Sphere& s) {
-    if (s.textureSlot == 0 || s.textureSlot == textures_.reservedName())
-        s.textureSlot = textures_.take();
-}
-
-void View3D::chooseTexture(void* p) {
-    auto* s = static_cast<Sphere*>(p);
+void View3D::chooseTexture(Sphere& s) {
     struct Done {
         View3D* v;
         ~Done() { emit v->textureChoiceDone(); }
     } done{this};
-    // The sphere may have been destroyed since the render thread asked.
-    if (!doc_ || !s || doc_->slotOf(s) < 0) return;
+    if (!doc_) return;
+    const int slot = doc_->slotOf(&s);
     QString file = askTexturePath();
-    if (file.isEmpty() || doc_->slotOf(s) < 0) return;
-    doc_->applyEdit("Texture of " + s->name, 0, 0, [this, s, &file] {
-        if (s->textureSlot == 0 || s->textureSlot == textures_.reservedName())
-            s->textureSlot = textures_.take();
-        if (s->textureSlot != 0) {
-            s->textureFile = QFileInfo(file).fileName().toStdString();
-            s->bodyListValid = 0;
-        }
-    });
+    // The dialog's own event loop may have let the sphere be destroyed.
+    if (file.isEmpty() || slot < 0 || doc_->sphereTable[static_cast<std::size_t>(slot)] != &s)
+        return;
+    doc_->applyEdit("Texture of " + s.name, 0, 0,
+                    [&s, &file] { s.textureFile = QFileInfo(file).fileName().toStdString(); });
 }
 
 // --- Images ---
@@ -572,7 +462,10 @@ QImage View3D::renderImage(QSize size, QString* error) {
             *error = "There is no automaton to draw.";
             return {};
         }
-        doc_->step();
+        // Drawn from a copy with its own paths: the document's spheres stay
+        // as the edits left them.
+        std::unique_ptr<Automaton> copy = copyAutomaton(*doc_);
+        frameUpdate(*copy);
         CameraRig rig;
         rig.fovy = kFovy;
         std::string why, folder;
@@ -580,7 +473,7 @@ QImage View3D::renderImage(QSize size, QString* error) {
             std::lock_guard<std::mutex> g(folderMutex_);
             folder = folder_;
         }
-        auto image = HeadlessRenderer::renderOnce(*doc_, frameSettingsOf(*doc_), rig,
+        auto image = HeadlessRenderer::renderOnce(*copy, frameSettingsOf(*doc_), rig,
                                                   &doc_->cameraController, size.width(),
                                                   size.height(), folder, &why);
         if (!image) {
@@ -592,14 +485,6 @@ QImage View3D::renderImage(QSize size, QString* error) {
     if (imageRequested()) {
         *error = "An image is already being made.";
         return {};
-    }
-    if (doc_) {
-        // A parked render thread would never answer.
-        std::lock_guard<std::mutex> g(requestLock_);
-        if (doc_->renderPaused) {
-            *error = "The automaton is being changed; try again in a moment.";
-            return {};
-        }
     }
     imageJob_ = ImageJob{size, {}, {}};
     if (doc_) doc_->saveImageRequested = 1;
@@ -657,6 +542,16 @@ void View3D::onSaveImage() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     QString error = saveImage(dialog.selectedFiles().first());
     if (!error.isEmpty()) showMessage(error.toStdString());
+}
+
+void View3D::setFrameProbe(std::function<void(const Automaton&)> probe) {
+    std::lock_guard<std::mutex> hold(probeLock_);
+    frameProbe_ = std::move(probe);
+}
+
+void View3D::probeFrame(const Automaton& a) {
+    std::lock_guard<std::mutex> hold(probeLock_);
+    if (frameProbe_) frameProbe_(a);
 }
 
 void View3D::setPathNote(const std::string& note) {

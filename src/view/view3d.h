@@ -1,6 +1,8 @@
 // The 3-D pane: a window with an OpenGL surface whose picture a render
-// thread of its own draws continuously. The UI thread never draws; it hands
-// work to that thread through request flags and four auto-reset events.
+// thread of its own draws. The UI thread never draws and never waits for
+// that thread: the render thread draws the newest scene the document has
+// published, and the UI thread tells it of a new size or a wish for a frame
+// through atomics and a wake-up event.
 #pragma once
 
 #include <QImage>
@@ -19,28 +21,23 @@
 #include "imagefile.h"
 #include "renderlink.h"
 #include "rollingplayer.h"
-#include "texturetable.h"
 
 class Document;
+struct Automaton;
 class RenderThread;
 struct Sphere;
 class QWidget;
 
 // Threads. The UI thread owns the window, its events, the statistics timer,
-// and the mouse state. The render thread (RenderThread)
-// makes every OpenGL call. They share:
-//  - the request flags, each read or written under its lock for a single
-//    access (exitLock for the exit request, requestLock for the others);
-//  - the events "ResizeWait", "ResizeComplete", "DocUpdateWaitRender",
-//    "DocUpdateCompleteRender";
-//  - atomics for the client size, exposure and the zoom keys.
-// A parked render thread waits until it is released (or asked to exit);
-// the UI side of a hand-over shows the busy cursor after 500 ms and keeps
-// waiting, because going on would let both threads use the automaton.
+// and the mouse state. The render thread (RenderThread) makes every OpenGL
+// call. They share atomics (the client size, exposure, the zoom keys, the
+// exit and image requests), the frame-wanted event, the document's scenes
+// and camera, and the image job (handed over through imageRequested).
 class View3D : public QWindow, public RenderLink {
     Q_OBJECT
   public:
-    // How long a hand-over waits before the busy cursor shows.
+    // How long closing waits for the render thread before the busy cursor
+    // shows.
     static constexpr std::chrono::milliseconds kHandOverTimeout{500};
     static constexpr float kFovy = 45.0f;
 
@@ -56,16 +53,11 @@ class View3D : public QWindow, public RenderLink {
     // "Reset view": the default orientation at the fitted distance.
     void resetView();
 
-    // --- RenderLink (UI thread; the flag members expect requestLock held) ---
-    std::mutex& requestLock() override { return requestLock_; }
-    bool docUpdateRequested() const override;
-    void setDocUpdateRequest(bool on) override;
-    void setTextureAssignmentRequest(bool on) override;
-    AutoResetEvent& docUpdateWaitRender() override { return docUpdateWaitRender_; }
-    AutoResetEvent& docUpdateCompleteRender() override { return docUpdateCompleteRender_; }
+    // --- RenderLink (UI thread) ---
     void showMessage(const std::string& text) override;
-    void showBusy(bool on) override;
     void wakeRenderThread() override { requestFrame(); }
+    // Asks for the picture with askTexturePath and applies it as an edit.
+    void chooseTexture(Sphere& s) override;
 
     // --- Idle drawing ---
     // The render thread draws only while the picture may change (see
@@ -92,27 +84,17 @@ class View3D : public QWindow, public RenderLink {
     // Frames drawn with smooth edges so far (the render thread counts them).
     std::uint64_t smoothFrames() const { return smoothFrames_.load(); }
     void countSmoothFrame() { ++smoothFrames_; }
-    // Something waits for the render thread (a pause, a resize, an image,
-    // the end): the frame under way gives up. The render thread clears it
-    // before it looks at the requests.
+    // Something waits for the render thread (an image, the end): the frame
+    // under way gives up. The render thread clears it before it looks at
+    // the requests.
     bool frameInterrupted() const { return interrupt_.load(); }
     void clearFrameInterrupt() { interrupt_ = false; }
 
-    // --- Request flags (any thread; each access takes its lock) ---
-    bool exitRequested() const;
+    // --- Requests (any thread) ---
+    bool exitRequested() const { return exitRequested_.load(); }
     void setExitRequested(bool on);
-    bool resizeRequested() const;
-    void setResizeRequested(bool on);
-    bool textureRequested() const;
-    void clearTextureRequest();
-    bool imageRequested() const;
+    bool imageRequested() const { return imageRequested_.load(); }
     void setImageRequested(bool on);
-    // Clears the flag and says whether it was set, in one access.
-    bool takeResizeRequest();
-    bool takeDocUpdateRequest();
-
-    AutoResetEvent& resizeWait() { return resizeWait_; }
-    AutoResetEvent& resizeComplete() { return resizeComplete_; }
 
     // The render thread has started and not yet ended.
     bool renderThreadRunning() const;
@@ -138,11 +120,6 @@ class View3D : public QWindow, public RenderLink {
     bool pollDeleteKey();
     bool pollInsertKey();
 
-    // --- Texture names ---
-    TextureTable& textures() { return textures_; }
-    // Gives s a texture name of its own when it has none yet.
-    void prepareSphereTexture(Sphere& s);
-
     // --- Images ---
     // The size of a saved image: width w, the window's proportions.
     static QSize imageSizeFor(int width, int clientWidth, int clientHeight);
@@ -165,8 +142,6 @@ class View3D : public QWindow, public RenderLink {
     // What the render thread reports for the UI thread to show; called on
     // the render thread, shown later on the UI thread.
     void postMessage(const QString& text);
-    // The render thread asks the UI thread to pick a texture file for s.
-    void postTextureChoice(Sphere* s);
     // Asks the user for a texture picture; "" when cancelled. A file dialog
     // unless replaced (tests answer without one).
     std::function<QString()> askTexturePath;
@@ -191,13 +166,14 @@ class View3D : public QWindow, public RenderLink {
     // Counter reading for timings: nanoseconds of the steady clock.
     static std::int64_t counterNow();
 
-    // Called on the render thread before each frame's update, where the
-    // automaton may be read; for diagnostics. Set it only while the render
-    // thread is parked or not running.
-    std::function<void(Document&)> frameProbe;
+    // Called on the render thread before each frame's update with the
+    // automaton the frame draws (the render thread's own copy); for
+    // diagnostics. Any thread; null removes it.
+    void setFrameProbe(std::function<void(const Automaton&)> probe);
+    void probeFrame(const Automaton& a);
 
     // The frame update's watch: the render thread marks the start and end
-    // of each document Step; the UI thread asks how long the one under way
+    // of each frame update; the UI thread asks how long the one under way
     // has run (0 when none), to show progress for long path computations.
     void markStepStart() {
         stepProgress_ = -1;
@@ -228,7 +204,6 @@ class View3D : public QWindow, public RenderLink {
   signals:
     // Queued to the UI thread by the render thread.
     void messagePosted(const QString& text);
-    void textureChoiceWanted(void* sphere);
 
   protected:
     void exposeEvent(QExposeEvent* e) override;
@@ -244,33 +219,18 @@ class View3D : public QWindow, public RenderLink {
 
   private:
     void onSize(int cx, int cy);
-    // Waits on a UI-side hand-over event: after the time-out the busy
-    // cursor shows and the wait goes on. Returns false only when the render
-    // thread ended meanwhile.
-    bool waitForRenderThread(AutoResetEvent& e);
-    void chooseTexture(void* sphere);
+    void showBusy(bool on);
     void addInputTime(std::int64_t started);
 
     Document* doc_ = nullptr;
     QWidget* titleWindow_ = nullptr;
 
-    mutable std::mutex exitLock_;
-    mutable std::mutex requestLock_;
-    bool exitRequested_ = false;
-    bool resizeRequested_ = false;
-    bool textureRequested_ = false;
-    bool imageRequested_ = false;
-    bool docUpdateRequested_ = false;
-
-    AutoResetEvent resizeWait_{"ResizeWait"};
-    AutoResetEvent resizeComplete_{"ResizeComplete"};
-    AutoResetEvent docUpdateWaitRender_{"DocUpdateWaitRender"};
-    AutoResetEvent docUpdateCompleteRender_{"DocUpdateCompleteRender"};
+    std::atomic<bool> exitRequested_{false};
+    std::atomic<bool> imageRequested_{false};
 
     std::unique_ptr<RenderThread> renderThread_;
     std::atomic<bool> threadStarted_{false};
     std::atomic<bool> threadEnded_{false};
-    bool inHandOver_ = false;
 
     std::atomic<int> clientWidth_{0}, clientHeight_{0};
     std::atomic<double> pixelRatio_{1.0};
@@ -289,12 +249,13 @@ class View3D : public QWindow, public RenderLink {
     std::atomic<std::int64_t> stepStartedAt_{0};
     std::atomic<double> stepProgress_{-1};
     std::atomic<std::uint64_t> stepsEnded_{0};
+    std::mutex probeLock_;
+    std::function<void(const Automaton&)> frameProbe_;
     mutable std::mutex pathNoteLock_;
     std::string pathNote_;
 
     QTimer statsTimer_;
     CameraMouse mouse_;
-    TextureTable textures_;
     ImageJob imageJob_;
     RollingPlayer rolling_;
     ImageFormat imageFormat_ = ImageFormat::Bmp;  // last chosen by extension

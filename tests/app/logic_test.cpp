@@ -1,4 +1,4 @@
-// The window's bookkeeping that needs no display: texture names, the edit
+// The window's bookkeeping that needs no display: the edit
 // feedback clock, saved image sizes, recent files and tree swatches.
 #include <QAction>
 #include <QListWidget>
@@ -24,16 +24,12 @@
 #include "recentfilelist.h"
 #include "sphere.h"
 #include "swatchlist.h"
-#include "texturetable.h"
 #include "view3d.h"
 #include "windowobserver.h"
 
 class LogicTest : public QObject {
     Q_OBJECT
   private slots:
-    void textureNames_data();
-    void textureNames();
-    void textureTableRunsOut();
     void flashClock_data();
     void flashClock();
     void imageSize_data();
@@ -57,49 +53,6 @@ class LogicTest : public QObject {
     void examplesListed();
     void examplePicturesDrawnOnceAndCached();
 };
-
-// Operations on a fresh table: "t" takes a name, "gN" gives back name N.
-// want: the names taken in order (-1 none), then the count in use.
-void LogicTest::textureNames_data() {
-    QTest::addColumn<QStringList>("ops");
-    QTest::addColumn<QList<int>>("taken");
-    QTest::addColumn<int>("used");
-    QTest::newRow("slot 0 is reserved") << QStringList{"t", "t"} << QList<int>{2, 3} << 3;
-    QTest::newRow("given back is taken again")
-        << QStringList{"t", "t", "g2", "t"} << QList<int>{2, 3, 2} << 3;
-    QTest::newRow("reserved name is never given back")
-        << QStringList{"g1", "t"} << QList<int>{2} << 2;
-    QTest::newRow("unknown and repeated give-backs")
-        << QStringList{"t", "g2", "g2", "g999", "g-1", "g0"} << QList<int>{2} << 1;
-}
-
-void LogicTest::textureNames() {
-    QFETCH(QStringList, ops);
-    QFETCH(QList<int>, taken);
-    QFETCH(int, used);
-    TextureTable table;
-    QCOMPARE(table.used(), 1);
-    QCOMPARE(table.reservedName(), 1);
-    QList<int> got;
-    for (const QString& op : ops) {
-        if (op == "t")
-            got.append(table.take());
-        else
-            table.giveBack(op.mid(1).toInt());
-    }
-    QCOMPARE(got, taken);
-    QCOMPARE(table.used(), used);
-}
-
-void LogicTest::textureTableRunsOut() {
-    TextureTable table;
-    for (int i = 1; i < TextureTable::kSize; ++i) QVERIFY(table.take() > 0);
-    QCOMPARE(table.used(), TextureTable::kSize);
-    QCOMPARE(table.take(), -1);
-    QCOMPARE(table.used(), TextureTable::kSize);
-    table.giveBack(150);
-    QCOMPARE(table.take(), 150);
-}
 
 // Counter readings in seconds of successive frames while a flash runs.
 void LogicTest::flashClock_data() {
@@ -257,14 +210,6 @@ void LogicTest::observerUsesTheViewsTables() {
     QCOMPARE(observer.swatchForColor(kLevelColors[4]), 9);
     QCOMPARE(observer.swatchForColor(kLevelColors[4]), 10);
     QCOMPARE(observer.swatchForColor(rgb(9, 9, 9)), 11);
-    Sphere s("S");
-    view.prepareSphereTexture(s);
-    QCOMPARE(s.textureSlot, 2);
-    QCOMPARE(view.textures().used(), 2);
-    view.prepareSphereTexture(s);  // has one already: keeps it
-    QCOMPARE(s.textureSlot, 2);
-    observer.releaseTextureSlot(s);
-    QCOMPARE(view.textures().used(), 1);
 }
 
 // The read-out's words for the kinds of curve: the closing in turns of the
@@ -454,7 +399,7 @@ void LogicTest::iconDraws() {
 
 void LogicTest::viewBeforeItsThreadStarts() {
     // Before the first exposure there is no render thread: sizes and edits
-    // go through without any hand-over to wait for.
+    // go through, and the edits' scenes wait for it.
     Document doc;
     View3D view;
     view.setDocument(&doc);
@@ -466,7 +411,9 @@ void LogicTest::viewBeforeItsThreadStarts() {
     QVERIFY(!view.renderThreadRunning());
     QVERIFY(doc.newDocument());
     QCOMPARE(doc.sphereCount, 2);
-    QVERIFY(!view.docUpdateRequested());
+    // The scene waits for the thread that will draw it.
+    QVERIFY(doc.scene() != nullptr);
+    QCOMPARE(doc.scene()->automaton->sphereCount, 2);
     doc.disconnectViews();
 }
 

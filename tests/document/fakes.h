@@ -1,5 +1,5 @@
-// Test doubles for the window side of the document: a render link whose
-// render thread is a real thread looping as the view's will, and an
+// Test doubles for the window side of the document: a render link, a real
+// thread that draws scenes as the view's render thread does, and an
 // observer that records what it was told.
 #pragma once
 
@@ -9,47 +9,42 @@
 #include <thread>
 #include <vector>
 
+#include "automatoncopy.h"
+#include "curveinvariants.h"
 #include "document.h"
 #include "documentobserver.h"
+#include "passstop.h"
+#include "placement.h"
 #include "renderlink.h"
+#include "scene.h"
 #include "sphere.h"
 
 class FakeRenderLink : public RenderLink {
   public:
-    std::mutex& requestLock() override { return lock; }
-    bool docUpdateRequested() const override { return docUpdate; }
-    void setDocUpdateRequest(bool on) override { docUpdate = on; }
-    void setTextureAssignmentRequest(bool on) override { textureRequest = on; }
-    AutoResetEvent& docUpdateWaitRender() override { return waitRender; }
-    AutoResetEvent& docUpdateCompleteRender() override { return completeRender; }
+    void wakeRenderThread() override { ++wakeUps; }
     void showMessage(const std::string& text) override {
         std::lock_guard<std::mutex> hold(messagesLock);
         messages.push_back(text);
     }
-    void showBusy(bool on) override { busy.push_back(on); }  // the UI thread's own
     std::vector<std::string> shownMessages() {
         std::lock_guard<std::mutex> hold(messagesLock);
         return messages;
     }
 
-    std::mutex lock;
-    bool docUpdate = false;
-    bool textureRequest = false;
-    AutoResetEvent waitRender{"DocUpdateWaitRender"};
-    AutoResetEvent completeRender{"DocUpdateCompleteRender"};
+    std::atomic<int> wakeUps{0};
     std::mutex messagesLock;
     std::vector<std::string> messages;
-    std::vector<bool> busy;
 };
 
-// Loops like the view's render thread: serve a pending document update by
-// parking, otherwise Step and read the automaton.
+// Loops like the view's render thread: takes the newest scene, works on a
+// copy of its own (the paths carried over when only the looks changed),
+// samples the paths and measures the curves, giving way to a newer scene.
 class FakeRenderThread {
   public:
-    FakeRenderThread(Document& doc, FakeRenderLink& link, int answerDelayMs = 0)
-        : doc_(doc), link_(link), answerDelayMs_(answerDelayMs) {
+    explicit FakeRenderThread(Document& doc) : doc_(doc) {
         doc_.renderThreadStopped = 0;
         doc_.renderThreadStarted = 1;
+        if (!doc_.scene()) doc_.publish();
         thread_ = std::thread([this] { run(); });
     }
     ~FakeRenderThread() { stop(); }
@@ -57,53 +52,54 @@ class FakeRenderThread {
     void stop() {
         if (!thread_.joinable()) return;
         quit = true;
-        link_.completeRender.signal();
+        doc_.newerScene() = true;
         thread_.join();
         doc_.renderThreadStopped = 1;
     }
 
     std::atomic<bool> quit{false};
-    std::atomic<bool> parked{false};
     std::atomic<long> frames{0};
-    std::atomic<long> spheresSeen{0};
+    std::atomic<long> passesStopped{0};
+    // The revision whose paths and curves were last completed.
+    std::atomic<std::uint64_t> completed{0};
 
   private:
     void run() {
+        std::shared_ptr<const Scene> scene;
+        std::unique_ptr<Automaton> work;
         while (!quit) {
-            if (answerDelayMs_ > 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(answerDelayMs_));
-                answerDelayMs_ = 0;
+            doc_.newerScene() = false;
+            std::shared_ptr<const Scene> newest = doc_.scene();
+            if (newest && (!scene || newest->revision != scene->revision)) {
+                auto copy = copyAutomaton(*newest->automaton);
+                if (work) carryPaths(*work, *copy);
+                scene = newest;
+                work = std::move(copy);
             }
-            bool park = false;
-            {
-                std::lock_guard<std::mutex> hold(link_.requestLock());
-                if (link_.docUpdateRequested()) {
-                    link_.setDocUpdateRequest(false);
-                    park = true;
-                }
-            }
-            if (park) {
-                parked = true;
-                link_.waitRender.signal();
-                // A render thread that goes on after a time-out would read a
-                // changing automaton: keep waiting.
-                while (!link_.completeRender.waitFor(std::chrono::milliseconds(2000)) && !quit) {
-                }
-                parked = false;
+            if (!work) continue;
+            PathPassControl control;
+            control.stop = &doc_.newerScene();
+            PathPassResult pass = frameUpdate(*work, &control);
+            if (pass.ran && !pass.completed) {
+                ++passesStopped;
                 continue;
             }
-            doc_.step();
-            long seen = 0;
-            for (Sphere* s : doc_.sphereTable)
-                if (s) seen += static_cast<long>(s->points.size()) + 1;
-            spheresSeen = seen;
+            if (pass.ran) {
+                StopScope scope(&doc_.newerScene());
+                try {
+                    auto curves = curveInvariants(*work);
+                    if (!scope.requested()) doc_.setCurves(scene->revision, std::move(curves));
+                } catch (const PassStopped&) {
+                    continue;
+                }
+            }
+            if (work->pathsUpToDate) completed = scene->revision;
             ++frames;
+            if (!pass.ran) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 
     Document& doc_;
-    FakeRenderLink& link_;
-    int answerDelayMs_;
     std::thread thread_;
 };
 
@@ -112,18 +108,14 @@ class RecordingObserver : public DocumentObserver {
     void refreshSpherePages() override { ++spherePageRefreshes; }
     void refreshViewPage() override { ++viewPageRefreshes; }
     void resetLightPageAllParticles() override { ++lightPageResets; }
-    void* insertTreeItem(Sphere& s) override {
-        items.push_back(s.name);
-        return reinterpret_cast<void*>(items.size());
-    }
+    void insertTreeItem(Sphere& s) override { items.push_back(s.name); }
     void selectTreeItem(Sphere& s) override { selected.push_back(s.name); }
     void deleteTreeItem(Sphere& s) override { deletedItems.push_back(s.name); }
     void deleteAllTreeItems() override { ++allItemsDeleted; }
     int swatchForColor(std::uint32_t color) override { return static_cast<int>(color % 97); }
-    void releaseTextureSlot(Sphere& s) override { releasedTextures.push_back(s.name); }
     void updateAllViews() override { ++viewUpdates; }
 
     int spherePageRefreshes = 0, viewPageRefreshes = 0, lightPageResets = 0;
     int allItemsDeleted = 0, viewUpdates = 0;
-    std::vector<std::string> items, selected, deletedItems, releasedTextures;
+    std::vector<std::string> items, selected, deletedItems;
 };

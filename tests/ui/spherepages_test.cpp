@@ -114,7 +114,7 @@ void SpherePagesTest::rename() {
     c.runAll({"create", "select B"});  // A(B(C)): B shows in C's lists
     c.doc.setModifiedFlag(false);
     c.journal.steps.clear();
-    QTreeWidgetItem* item = SphereTree::itemOf(*c.named("B"));
+    QTreeWidgetItem* item = c.tree.itemOf(*c.named("B"));
     if (text.contains('\n')) {
         // An editor line cannot hold a line break; a pasted one can reach
         // the tree only this way.
@@ -647,7 +647,7 @@ void SpherePagesTest::stepsNamedAfterControls() {
 void SpherePagesTest::treeSelection() {
     ControlColumn c;
     c.runAll({"create"});  // A(B(C)), C current
-    QTreeWidgetItem* a = SphereTree::itemOf(*c.named("A"));
+    QTreeWidgetItem* a = c.tree.itemOf(*c.named("A"));
     c.tree.selectionModel()->select(c.tree.model()->index(0, 0),
                                     QItemSelectionModel::ClearAndSelect);
     QCOMPARE(c.tree.currentItem(), a);
