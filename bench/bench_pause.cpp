@@ -1,10 +1,10 @@
-// How long an edit waits for a busy render thread to give way: a thread
-// draws frames of the starter automaton with B a thousand times A's size
-// (its sphere fills the frame, its path has the most samples the budget
-// allows), building the tubes anew each frame; at a random moment a pause
-// is asked for, and the time until the thread has stopped drawing is one
-// iteration. "answering" frames look at the request as the window's do;
-// "whole_frame" ones do not, which is what a request waited for before.
+// How soon a busy render thread gives way to a newer scene: a thread draws
+// frames of the starter automaton with B a thousand times A's size (its
+// sphere fills the frame, its path has the most samples the budget allows),
+// building the tubes anew each frame; at a random moment a stop is asked
+// for, and the time until the thread has stopped drawing is one iteration.
+// "answering" frames look at the request as the window's do; "whole_frame"
+// ones do not.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 

@@ -16,12 +16,14 @@
 #include <QTextStream>
 
 #include "application.h"
+#include "besidework.h"
 #include "chaindocument.h"
 #include "curvedesign.h"
 #include "curveinvariants.h"
 #include "examplesdialog.h"
 #include "exporter.h"
 #include "mainwindow.h"
+#include "passstop.h"
 #include "placement.h"
 
 namespace {
@@ -111,12 +113,25 @@ bool Application::onDesignBySymmetry() {
     constexpr int kSearchSeconds = 20;
     bool late = false;
     std::vector<ChainPlan> chains;
+    std::vector<QString> texts;
     {
-        // The search is quick for most orders; the wait cursor covers the
-        // deep chains of high orders.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        chains = symmetricChains(order, levels, kCandidates, kSearchSeconds, &late);
-        QApplication::restoreOverrideCursor();
+        // The search is quick for most orders; the deep chains of high
+        // orders take seconds, which the window waits out answering the
+        // user, with a way to stop the search early.
+        BesideWork beside;
+        beside.title = "Design search";
+        beside.run(frame_.get(), [&] {
+            StopScope stop(&beside.cancelled);
+            try {
+                chains = symmetricChains(order, levels, kCandidates, kSearchSeconds, &late);
+                // The gallery's descriptions measure each candidate's curve:
+                // part of the work the window does not wait for.
+                for (const ChainPlan& plan : chains) texts.push_back(candidateText(plan, order));
+            } catch (const PassStopped&) {
+            }
+        });
+        // Cancelled: the user no longer wants candidates.
+        if (beside.cancelled || texts.size() != chains.size()) return false;
     }
     if (chains.empty()) {
         showError(QString("No automaton of %1 levels with exactly %2-fold symmetry was found in "
@@ -149,7 +164,7 @@ bool Application::onDesignBySymmetry() {
             showError(QString::fromStdString(error));
             return false;
         }
-        table << "| `" << name << ".one` | " << candidateText(chains[i], order) << " |\n";
+        table << "| `" << name << ".one` | " << texts[i] << " |\n";
     }
     readme.close();
     ExamplesDialog gallery(folder.path(), renderProgram, thumbnailCache, frame_.get(), views);

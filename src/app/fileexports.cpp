@@ -23,6 +23,7 @@
 #include <memory>
 #include <thread>
 
+#include "besidework.h"
 #include "document.h"
 #include "moviefile.h"
 #include "pagekit.h"
@@ -289,9 +290,10 @@ std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& 
     auto* form = new QFormLayout(&dialog);
     auto* point = new QComboBox;
     point->addItem("The one with the most lobes that is not a circle", QByteArray());
-    forEachPreOrder(doc.root, [&](Sphere& s) {
+    // Every point traced as seen from the stationary sphere: the ones the
+    // path pass samples (the window samples them on a copy of its own).
+    forEachNeighbour(doc.stationarySphere, [&](Sphere& s, Sphere*) {
         for (std::size_t i = 0; i < s.points.size(); ++i) {
-            if (s.points[i].path.empty()) continue;
             point->addItem(QString("%1, point %2").arg(sphereName(s)).arg(i),
                            QByteArray::fromStdString(s.name + ":" + std::to_string(i)));
             if (&s == doc.selectedSphere && point->currentIndex() == 0)
@@ -424,42 +426,16 @@ QString FileExports::write(const ExportRequest& request, ExportContext context,
         else if (mesh && m.rfind("note: ", 0) != 0)
             said << capitalised(m);
     };
-    std::atomic<bool> cancel{false}, finished{false};
-    std::atomic<int> done{0};
-    context.cancel = &cancel;
-    context.progress = [&done](int n, int) { done = n; };
+    BesideWork beside;
+    beside.title = title;
+    beside.total = total;
+    context.cancel = &beside.cancelled;
+    context.progress = [&beside](int n, int) { beside.done = n; };
     ExportResult result;
-    std::thread worker([&] {
+    beside.run(window_, [&] {
         if (!copy->pathsUpToDate) frameUpdate(*copy);
         result = Exporter::write(*copy, request, context);
-        finished = true;
     });
-    std::unique_ptr<QProgressDialog> progress;
-    const auto started = std::chrono::steady_clock::now();
-    while (!finished) {
-        if (!progress && std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(500)) {
-            progress = std::make_unique<QProgressDialog>(title + "...", "Cancel", 0, total, window_);
-            progress->setWindowTitle(title);
-            progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumDuration(0);
-            progress->setAccessibleName(title + " progress");
-            progress->show();
-        }
-        if (progress) {
-            if (total > 0) {
-                progress->setValue(std::min(done.load(), total));
-                progress->setLabelText(QString("%1: step %2 of %3...")
-                                           .arg(title)
-                                           .arg(std::min(done.load() + 1, total))
-                                           .arg(total));
-            }
-            if (progress->wasCanceled()) cancel = true;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 15);
-        if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    worker.join();
-    if (progress) progress->reset();
     if (result.ok && !warnings.isEmpty() && tellWarning)
         tellWarning((said + warnings).join("\n"));
     else if (result.ok && !said.isEmpty() && tellSaid)

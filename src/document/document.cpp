@@ -1,6 +1,6 @@
 // The document: life cycle, roles, camera fit, the scenes it publishes and
-// the frame update of a document without a view. Construction operations live in construction.cpp and the
-// file primitives in onefile.cpp.
+// the frame update of a document without a view. Construction operations live in construction.cpp
+// and the file primitives in onefile.cpp.
 #include "document.h"
 
 #include <algorithm>
@@ -90,8 +90,7 @@ PathPassResult Document::step(const std::function<void(double)>& progress, bool 
     control.stop = &never;
     control.progress = progress;
     PathPassResult pass = frameUpdate(*this, &control);
-    if (pass.ran && pass.completed && std::exchange(fitWhenPathsDone_, false))
-        fitCameraToReach();
+    if (pass.ran && pass.completed && std::exchange(fitWhenPathsDone_, false)) fitCameraToReach();
     if (pass.ran && pass.completed) curvesWanted_ = true;
     // A stop of the caller's (Ctrl+C in Python) may cut the curves short:
     // they are then worked out by the next step.
@@ -138,8 +137,10 @@ void Document::fitCameraDistance() {
     fitCameraToReach();
     const bool later = root && !pathsUpToDate;
     // With a view the paths are sampled on the scene this change publishes.
-    if (link_) fitFrom_ = later ? revision_ + 1 : 0;
-    else fitWhenPathsDone_ = later;
+    if (link_)
+        fitFrom_ = later ? revision_ + 1 : 0;
+    else
+        fitWhenPathsDone_ = later;
     if (journal) journal->cameraFitted();
 }
 
@@ -264,8 +265,8 @@ bool Document::setImageSizeAndFrames(int width, int frames) {
 void Document::sphereReleased(Sphere& s) {
     if (observer_) observer_->deleteTreeItem(s);
     // No role may outlive its sphere.
-    for (Sphere** role : {&root, &radiusRoot, &timeMaster, &selectedSphere, &stationarySphere,
-                          &referenceChild})
+    for (Sphere** role :
+         {&root, &radiusRoot, &timeMaster, &selectedSphere, &stationarySphere, &referenceChild})
         if (*role == &s) *role = nullptr;
 }
 
@@ -300,7 +301,7 @@ void Document::freeAutomaton() {
     destroyInProgress = 0;
 }
 
-void Document::clearContentsPaused(bool keepView) {
+void Document::clearContentsNow(bool keepView) {
     if (!keepView) {
         cameraDistance = -40.0;
         // Every automaton is first seen from the same side.
@@ -324,18 +325,18 @@ void Document::clearContentsPaused(bool keepView) {
 
 void Document::clearContents() {
     Change change(*this);
-    clearContentsPaused();
+    clearContentsNow();
 }
 
 bool Document::newDocument() {
     std::optional<Change> publishing(std::in_place, *this);
-    clearContentsPaused();
+    clearContentsNow();
     if (observer_) {
         observer_->resetLightPageAllParticles();
         observer_->deleteAllTreeItems();
     }
-    createSpherePaused(nullptr, SphereSettings{});
-    createSpherePaused(root, SphereSettings{});
+    createSphereNow(nullptr, SphereSettings{});
+    createSphereNow(root, SphereSettings{});
     if (root) selectRootAsStationary();
     refreshViewPage();
     refreshSpherePages();
@@ -377,5 +378,5 @@ void Document::adoptContents(Document& other) {
 
 void Document::closeDocument() {
     Change change(*this);
-    clearContentsPaused();
+    clearContentsNow();
 }

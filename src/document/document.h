@@ -228,7 +228,7 @@ class Document : public Automaton {
 
     // The one way the window edits the automaton: one step of the edit
     // history named step (steps with the same non-zero mergeKey in a row
-    // are one), change run inside the render pause, then the followups
+    // are one), change run, then the followups
     // (Followup flags), and the document marked modified.
     void applyEdit(const std::string& step, int mergeKey, unsigned followups,
                    const std::function<void()>& change);
@@ -244,8 +244,8 @@ class Document : public Automaton {
     std::string nameRefusal(const Sphere& s, const std::string& name) const {
         return nameRefusal(&s, name);
     }
-    // Renames s to the trimmed name (inside a pause when the render thread
-    // may draw the name); refused, with nothing changed and lastError()
+    // Renames s to the trimmed name (inside a Change, so that the window
+    // draws the new name); refused, with nothing changed and lastError()
     // saying why, for the names nameRefusal refuses.
     bool renameSphere(Sphere& s, const std::string& name);
     // The name a new sphere gets: the next letter of "A".."Z", "a".."z"
@@ -286,9 +286,9 @@ class Document : public Automaton {
     void adoptContents(Document& other);
 
     // The automaton and saved view settings as they are now (UI thread,
-    // outside or inside a pause).
+    // inside a Change or not).
     DocSnapshot takeSnapshot();
-    // Puts back a snapshot, inside the render pause, with the follow-ups of
+    // Puts back a snapshot, as one Change, with the follow-ups of
     // an open (tree, pages, placement, textures) but keeping the camera
     // distance (unless fitCamera), the arcball, the template, the flashed
     // point and the modified flag. False, with nothing changed and the user
@@ -335,8 +335,8 @@ class Document : public Automaton {
     void freeAutomaton();
     // keepView: the camera (distance and arcball) and the flashed point
     // stay, as an undo wants.
-    void clearContentsPaused(bool keepView = false);
-    Sphere* createSpherePaused(Sphere* parent, const SphereSettings& settings);
+    void clearContentsNow(bool keepView = false);
+    Sphere* createSphereNow(Sphere* parent, const SphereSettings& settings);
     std::string settingsRefusal(const Sphere* parent, const SphereSettings& settings) const;
     void showReplacedContents();
 

@@ -82,7 +82,7 @@ Sphere* Document::createSphere(Sphere* parent, const SphereSettings& settings) {
         return nullptr;
     }
     Change change(*this);
-    return createSpherePaused(parent, settings);
+    return createSphereNow(parent, settings);
 }
 
 std::string Document::settingsRefusal(const Sphere* parent, const SphereSettings& settings) const {
@@ -101,7 +101,7 @@ std::string Document::settingsRefusal(const Sphere* parent, const SphereSettings
     return {};
 }
 
-Sphere* Document::createSpherePaused(Sphere* parent, const SphereSettings& settings) {
+Sphere* Document::createSphereNow(Sphere* parent, const SphereSettings& settings) {
     auto freeSlot = std::find(sphereTable.begin(), sphereTable.end(), nullptr);
     if (freeSlot == sphereTable.end() || sphereCount >= kTableSize) {
         // A sphere without a slot would be missed by every walk over the

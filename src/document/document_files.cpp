@@ -76,7 +76,7 @@ DocResult Document::openDocument(const std::string& path) {
     }
 
     std::optional<Change> publishing(std::in_place, *this);
-    clearContentsPaused();
+    clearContentsNow();
     adoptContents(fresh);
     // What the View page shows is what is computed.
     setPathAccuracy();
@@ -216,7 +216,7 @@ bool Document::restoreSnapshot(const DocSnapshot& snap, bool fitCamera) {
     Sphere* keptTemplate = std::exchange(templateSphere, nullptr);
     const double keptDistance = cameraDistance;
     const bool keptModified = modified_;
-    clearContentsPaused(true);
+    clearContentsNow(true);
     adoptContents(fresh);
     templateSphere = keptTemplate;
     cameraDistance = keptDistance;
@@ -238,9 +238,9 @@ bool Document::restoreSnapshot(const DocSnapshot& snap, bool fitCamera) {
 std::unique_ptr<Document> Document::workCopy() {
     auto copy = std::make_unique<Document>();
     if (!copy->restoreSnapshot(takeSnapshot())) return nullptr;
-    copy->selectedSphere =
-        selectedSphere ? copy->sphereTable[static_cast<std::size_t>(slotOf(selectedSphere))]
-                       : nullptr;
+    copy->selectedSphere = selectedSphere
+                               ? copy->sphereTable[static_cast<std::size_t>(slotOf(selectedSphere))]
+                               : nullptr;
     copy->cameraDistance = cameraDistance.load();
     copy->cameraController.setOrientation(cameraController.orientation());
     copy->orbitTarget = orbitTarget;

@@ -3,17 +3,17 @@
 
 #include <string>
 
-// What runs after an edit's change, inside the same render pause.
+// What runs after an edit's change, before its scene is published.
 enum Followup : unsigned {
     kRewind = 1,       // the dynamic angles start over
     kPlace = 2,        // the automaton is placed again (geometry changed)
     kFitCamera = 4,    // the camera distance follows the new extent
-    kUpdateViews = 8,  // every view repaints (after the pause)
+    kUpdateViews = 8,  // every view repaints (after the scene is published)
 };
 
 // Implemented by the window's undo history. Every control that changes the
 // automaton or a saved view setting brackets its change with beginEdit and
-// endEdit on the UI thread, outside any render pause: beginEdit takes the
+// endEdit on the UI thread, around the change and its publication: beginEdit takes the
 // state before, endEdit the state after. An edit whose mergeKey is not 0 and
 // equals the previous step's key (a slider drag, clicks on one spin) joins
 // that step, unless the run was ended in between. Brackets do not nest: an inner pair is ignored.

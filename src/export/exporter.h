@@ -8,7 +8,7 @@
 // the same messages everywhere.
 //
 // Threads: write() reads and steps the automaton; call it where the
-// automaton may be changed (the window pauses its render thread first).
+// automaton may be changed (the window exports a copy of its document).
 #pragma once
 
 #include <atomic>

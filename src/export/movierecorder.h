@@ -6,7 +6,7 @@
 //
 // Threads: the thread that calls record uses the automaton throughout and
 // makes a headless OpenGL context of its own; nothing else may touch the
-// automaton meanwhile (the window holds its render thread parked).
+// automaton meanwhile (the window records a copy of its document).
 #pragma once
 
 #include <atomic>

@@ -98,9 +98,9 @@ bool sameMotion(const Automaton& a, const Automaton& b) {
         a.movieFrameCount != b.movieFrameCount || a.pathStep != b.pathStep ||
         a.sampleBudget != b.sampleBudget || a.periodTurnLimit != b.periodTurnLimit)
         return false;
-    const Sphere* const Automaton::* roles[] = {&Automaton::root, &Automaton::radiusRoot,
-                                                &Automaton::timeMaster,
-                                                &Automaton::stationarySphere};
+    const Sphere* const Automaton::*roles[] = {&Automaton::root, &Automaton::radiusRoot,
+                                               &Automaton::timeMaster,
+                                               &Automaton::stationarySphere};
     for (auto role : roles)
         if (slotOrNone(a, a.*role) != slotOrNone(b, b.*role)) return false;
     for (int i = 0; i < Automaton::kTableSize; ++i) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 
+#include "passstop.h"
 #include "placement.h"
 #include "pointpaths.h"
 #include "relations.h"
@@ -327,8 +328,11 @@ class SymmetrySearch {
 
     bool full() const { return static_cast<int>(found.size()) >= count_; }
     bool outOfTime() {
-        // The clock is read now and then: one option costs microseconds.
-        if ((++ticks_ & 1023) == 0 && Clock::now() >= deadline_) late_ = true;
+        // The clock is read now and then: one option costs microseconds. A
+        // stop (a cancelled search in the window, Ctrl+C) ends it as the
+        // time limit does.
+        if ((++ticks_ & 1023) == 0 && (Clock::now() >= deadline_ || stopRequested()))
+            late_ = true;
         return late_;
     }
     bool late() const { return late_; }

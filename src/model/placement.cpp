@@ -175,9 +175,9 @@ void placeFrom(Automaton& a, Sphere& s, Sphere* n, const BigRational& t,
 }  // namespace
 
 void place(Automaton& a, Sphere& s, Sphere* n, const BigRational& t,
-           const std::vector<Sphere*>* pathList) {
+           const std::vector<Sphere*>* chain) {
     std::unordered_set<const Sphere*> seen;
-    placeFrom(a, s, n, t, pathList, seen);
+    placeFrom(a, s, n, t, chain, seen);
 }
 
 std::uint64_t newPlacementStamp() {

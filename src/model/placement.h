@@ -78,10 +78,11 @@ BigRational revolutions(const Automaton& a, const Sphere& s, const Sphere& n, co
 std::optional<BigInt> cycleCount(const Sphere& p, const Sphere& c);
 
 // Places s relative to n (null for the stationary sphere) at time t and
-// continues through the tree. With a path list, only its members are placed
+// continues through the tree. With a chain (the spheres from the stationary
+// sphere to one sphere), only its members are placed
 // and the points of its last sphere are sampled.
 void place(Automaton& a, Sphere& s, Sphere* n, const BigRational& t,
-           const std::vector<Sphere*>* pathList = nullptr);
+           const std::vector<Sphere*>* chain = nullptr);
 
 // Time-0 placement of the whole automaton with cleared paths.
 void reset(Automaton& a);

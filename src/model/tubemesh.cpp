@@ -346,12 +346,16 @@ TubeMesh boundedTube(const std::vector<Vec3>& samples, const TubeSettings& s,
     if (coarsened) *coarsened = true;
     TubeSettings t = s;
     for (const Step& step : steps) {
+        // A stop (a newer edit in the window) ends the search for a tube
+        // that fits: the caller sees the stop and keeps nothing of it.
+        if (stopRequested()) return {};
         t.sides = std::max(3, step.sides);
         t.maxTurnDegrees = step.turn;
         t.tolerance = step.tolerance;
         mesh = within(t, samples);
         if (!mesh.triangles.empty()) return mesh;
     }
+    if (stopRequested()) return {};
     // Without interpolation a ring stands at a kept sample at most: every
     // k-th sample keeps the ring count within the budget.
     const std::size_t rings = std::max<std::size_t>(3, maxTriangles / 6);

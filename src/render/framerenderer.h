@@ -3,7 +3,7 @@
 // automaton, arcball guides) or the two anaglyph passes.
 //
 // Threads: the thread whose OpenGL context is current; the automaton must
-// not change meanwhile (the render pause guarantees that for the window).
+// not change meanwhile (the window draws a copy of its own).
 #pragma once
 
 #include <array>

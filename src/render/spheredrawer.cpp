@@ -2,6 +2,7 @@
 #include "spheredrawer.h"
 
 #include "parallel.h"
+#include "passstop.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
@@ -277,7 +278,8 @@ bool SphereDrawer::drawPaths(Sphere& s, Entry& e, const DrawOptions& o) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.tubeIndices);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glInterleavedArrays(GL_N3F_V3F, 0, nullptr);
-    // One batch per point: between two the frame can give way to a pause.
+    // One batch per point: between two the frame can give way to a newer
+    // scene.
     bool whole = true;
     for (std::size_t i = 0; i < e.tubeRanges.size(); ++i) {
         if (i > 0 && stopAsked(o)) {
@@ -323,7 +325,7 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
     // then handed over here, on the context's thread, in point order.
     std::vector<TubeMesh> meshes(s.points.size());
     std::vector<char> coarse(meshes.size(), 0);
-    // A pause asked for meanwhile leaves the meshes not yet begun unbuilt,
+    // A stop asked for meanwhile leaves the meshes not yet begun unbuilt,
     // and the buffer stale for the next frame.
     std::atomic<bool> stopped{false};
     // A path of far more samples than its share has rings for is thinned
@@ -331,6 +333,9 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
     // cost time and memory in proportion to the samples, only for the
     // budget to throw it away (twice the rings the coarsest tube has).
     auto build = [&](std::size_t i) {
+        // Every worker looks at its thread's stop scope (helpers adopt the
+        // caller's) before each mesh: a mesh takes a few milliseconds.
+        if (stopRequested()) stopped = true;
         bool c = false;
         const std::vector<Vec3>& path = s.points[i].path;
         const std::size_t most = std::max<std::size_t>(64, shares[i] / 3);
@@ -357,14 +362,22 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
             build(i);
         },
         parallel);
-    if (stopped) return false;
+    // A stop seen inside a mesh (stopRequested) leaves that mesh cut short.
+    if (stopped || stopRequested()) return false;
 
     std::vector<float> vertices;
     std::vector<std::uint32_t> indices;
     e.tubeRanges.clear();
     e.pathTriangles = 0;
     e.tubesCoarse = std::find(coarse.begin(), coarse.end(), 1) != coarse.end();
+    // Given up half made, the buffer is made again by the next frame.
+    auto giveUp = [&e] {
+        e.tubeRanges.clear();
+        e.tubeBufferReady = false;
+        return false;
+    };
     for (std::size_t i = 0; i < meshes.size(); ++i) {
+        if (stopRequested()) return giveUp();
         const TubeMesh& mesh = meshes[i];
         if (mesh.triangles.empty()) continue;
         const auto& path = s.points[i].path;
@@ -400,6 +413,7 @@ bool SphereDrawer::buildTubeBuffer(Sphere& s, Entry& e, int level, const DrawOpt
         e.pathTriangles += mesh.triangleCount();
         e.tubeRanges.push_back(std::move(range));
     }
+    if (stopAsked(o) || stopRequested()) return giveUp();
     if (!e.tubeBuffer) glGenBuffers(1, &e.tubeBuffer);
     if (!e.tubeIndices) glGenBuffers(1, &e.tubeIndices);
     glBindBuffer(GL_ARRAY_BUFFER, e.tubeBuffer);

@@ -9,7 +9,7 @@
 // own instead of calling names that mean nothing there.
 //
 // Threads: only the thread whose context is current, and only while the
-// automaton is not being changed (outside a render pause).
+// automaton is not being changed (the window draws a copy of its own).
 #pragma once
 
 #include <algorithm>

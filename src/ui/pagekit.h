@@ -75,9 +75,9 @@ class PropertyPage : public QWidget {
     // The selected sphere when the guard holds, else null.
     Sphere* sphere() const;
 
-    // The one way a page changes the document: change runs inside the
-    // render pause, then the follow-ups, and the document is marked
-    // modified. The whole sequence is one step of the edit history named
+    // The one way a page changes the document: change runs, then the
+    // follow-ups; the document is marked modified and the window draws the
+    // result. The whole sequence is one step of the edit history named
     // step; steps with the same non-zero mergeKey in a row are one step (a
     // slider drag, a run of clicks on a spin).
     void apply(const QString& step, int mergeKey, unsigned followups,

@@ -27,8 +27,7 @@ class ViewPage : public PropertyPage {
     QComboBox* schemeBox() const { return scheme_; }  // index = anaglyphScheme - 1
 
     // What the accuracy means for the selected sphere's path, e.g.
-    // "step 0.0001, about 310,000 samples". Reads the placed automaton:
-    // call while the render thread is parked.
+    // "step 0.0001, about 310,000 samples". Reads the placed automaton.
     QString accuracyText() const;
 
   private:

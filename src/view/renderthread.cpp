@@ -66,7 +66,9 @@ void RenderThread::run() {
         view_.postMessage(
             "OpenGL could not be started for the 3-D view; the automaton cannot be drawn in "
             "this window. Images can still be made with \"rotundel render\".");
+    if (Document* doc = view_.document()) measurer_ = std::make_unique<CurveMeasurer>(*doc);
     while (!view_.exitRequested()) loopPass();
+    measurer_.reset();
     tearDown();
     ended_ = true;
 }
@@ -110,7 +112,7 @@ bool RenderThread::pictureMayChange(const Document& doc) const {
     // counting down, the orbit turning, spheres turning their axes, an
     // animation (the spheres rolling), a zoom key held.
     const bool orbit = scene_ && scene_->viewFromStationary == 0;
-    return (work_ && (!work_->pathsUpToDate || curvesWanted_ || anyDynamicSphere(work_->root))) ||
+    return (work_ && (!work_->pathsUpToDate || anyDynamicSphere(work_->root))) ||
            doc.flashActive.load() || orbit || view_.rolling().playing() || view_.zoomKeyHeld();
 }
 
@@ -151,12 +153,15 @@ bool RenderThread::takeNewestScene(Document& doc) {
     std::unique_ptr<Automaton> copy = copyAutomaton(*newest->automaton);
     if (work_) carryPaths(*work_, *copy);
     if (copy->pathsUpToDate) {
-        // Only the looks changed: the curves are those measured before, if
-        // they were measured, under the spheres' new names.
-        if (!curvesWanted_ && work_)
+        // Only the looks changed: the curves are those measured before
+        // under the spheres' new names, or, while they are still being
+        // measured, those of this copy.
+        if (scene_ && doc.curvesRevision() == scene_->revision)
             doc.setCurves(newest->revision, renamed(doc.curves(), *work_, *copy));
+        else if (measurer_ && !anyDynamic(*copy))
+            measurer_->measure(copyAutomaton(*copy, true), newest->revision);
     } else {
-        curvesWanted_ = false;
+        if (measurer_) measurer_->cancel();
         // The spheres where they stand at time 0, for the first frame of
         // the edit; the paths follow.
         if (copy->root && copy->stationarySphere && !anyDynamic(*copy)) {
@@ -184,26 +189,16 @@ bool RenderThread::updatePaths(Document& doc, PathPassResult* pass) {
     if (pass->ran && !pass->completed) return false;
     if (pass->ran) {
         passNote_ = coarseningNote(*pass);
-        curvesWanted_ = true;
         // Now that the paths exist the camera can take in their reach.
         if (doc.takeFitAfterPass(scene_->revision)) {
             double e = reach(*work_);
             if (!(e > 0.0)) e = work_->baseRadius;
             doc.fitCameraToReach(e);
         }
-    }
-    // The curves of a long chain take a while too: a newer scene stops them
-    // as it stops the pass, and they are measured again on its copy.
-    if (curvesWanted_ && work_->pathsUpToDate && !anyDynamic(*work_)) {
-        StopScope scope(&doc.newerScene());
-        try {
-            std::vector<CurveInvariants> curves = curveInvariants(*work_);
-            if (!scope.requested()) {
-                curvesWanted_ = false;
-                doc.setCurves(scene_->revision, std::move(curves));
-            }
-        } catch (const PassStopped&) {
-        }
+        // The curves of a long chain take longer than a frame: they are
+        // measured on a copy beside the drawing, which goes on at once.
+        if (measurer_ && work_->pathsUpToDate && !anyDynamic(*work_))
+            measurer_->measure(copyAutomaton(*work_, true), scene_->revision);
     }
     return true;
 }
@@ -299,13 +294,14 @@ bool RenderThread::finishWindowFrame(Document* doc, bool still) {
     if (smooth) view_.countSmoothFrame();
     std::string note = passNote_;
     if (frames_->spheres().tubesCoarsened())
-        note += (note.empty() ? "" : " ") + SphereDrawer::tubeBudgetNote();
+        note += (note.empty() ? "" : " ") +
+                SphereDrawer::tubeBudgetNote(frames_->spheres().tubeTriangleBudget());
     view_.setPathNote(note);
     glFlush();
     context_->swapBuffers(&view_);
     // The statistics count the frames shown, not those given up.
     if (doc) ++doc->framesRendered;
-    view_.countFrame();
+    view_.countFrame(scene_ ? scene_->revision : 0, work_ && work_->pathsUpToDate);
     frameWanted_ = false;
     return true;
 }
@@ -344,7 +340,8 @@ void RenderThread::renderRequestedImage() {
             view_.markStepStart();
             pass = frameUpdate(*work_, &control);
             view_.markStepEnd();
-            if (pass.ran) curvesWanted_ = true;
+            if (pass.ran && measurer_ && work_->pathsUpToDate && !anyDynamic(*work_))
+                measurer_->measure(copyAutomaton(*work_, true), scene_->revision);
             if (std::exchange(copyReplaced_, false)) pass.ran = true;
             // The picture as the window shows it, rolling spheres included.
             if (pass.ran || rollingNow_)
@@ -389,10 +386,9 @@ bool RenderThread::drawFrame(bool smooth) {
     FrameSettings settings = frameSettings(*doc);
     // Between spheres and inside long tube lists the frame looks whether
     // somebody waits for this thread or a newer scene came, and gives up if
-    // so.
-    settings.stop = [this, doc] {
-        return view_.frameInterrupted() || doc->newerScene().load();
-    };
+    // so; the tubes' meshing looks too, within a mesh.
+    settings.stop = [this, doc] { return view_.frameInterrupted() || doc->newerScene().load(); };
+    StopScope newer(&doc->newerScene());
     if (smooth)
         return frames_->drawSmoothFrame(*work_, settings, rig_, &doc->cameraController, w, h);
     return frames_->drawFrame(*work_, settings, rig_, &doc->cameraController, w, h);

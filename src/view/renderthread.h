@@ -15,6 +15,7 @@
 
 #include "camerarig.h"
 #include "curveinvariants.h"
+#include "curvemeasurer.h"
 #include "framerenderer.h"
 #include "pointpaths.h"
 #include "scene.h"
@@ -60,8 +61,9 @@ class RenderThread {
     // a copy of its automaton, placed at time 0, with the paths of the copy
     // before when only the looks changed. True when it took one.
     bool takeNewestScene(Document& doc);
-    // The path pass and the curves' measurement on the copy, as far as a
-    // newer scene lets them go. False when a newer scene stopped the pass.
+    // The path pass on the copy, as far as a newer scene lets it go, and
+    // the curves' measurement handed to the measuring thread. False when a
+    // newer scene stopped the pass.
     bool updatePaths(Document& doc, PathPassResult* pass);
     void setViewport();
     void renderRequestedImage();
@@ -84,8 +86,9 @@ class RenderThread {
     // which it places, samples and rolls.
     std::shared_ptr<const Scene> scene_;
     std::unique_ptr<Automaton> work_;
-    // The copy's paths are complete but its curves not yet measured.
-    bool curvesWanted_ = false;
+    // Measures the curves of each copy whose paths are complete; made with
+    // the thread, since it reports to the thread's document.
+    std::unique_ptr<CurveMeasurer> measurer_;
     // A new copy: the rolling animation works out its timeline again.
     bool copyReplaced_ = false;
 

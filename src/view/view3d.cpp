@@ -489,10 +489,14 @@ QImage View3D::renderImage(QSize size, QString* error) {
     imageJob_ = ImageJob{size, {}, {}};
     if (doc_) doc_->saveImageRequested = 1;
     setImageRequested(true);
-    // The render thread answers between two frames; nothing else may reach
-    // the automaton meanwhile, so this thread simply waits.
-    while (imageRequested() && !renderThread_->ended())
+    // The render thread answers between two frames, after sampling the
+    // paths if an edit has just cleared them. Meanwhile the window goes on
+    // repainting and answering the screen reader; what the user types waits
+    // for the picture.
+    while (imageRequested() && !renderThread_->ended()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     if (doc_) doc_->saveImageRequested = 0;
     if (imageRequested()) {
         setImageRequested(false);

@@ -199,7 +199,17 @@ class View3D : public QWindow, public RenderLink {
 
     // How many frames this view has drawn in total.
     std::int64_t framesDrawn() const { return framesDrawn_.load(); }
-    void countFrame() { ++framesDrawn_; }
+    // revision: of the scene the frame showed; withPaths: its paths were
+    // complete in it.
+    void countFrame(std::uint64_t revision, bool withPaths) {
+        drawnRevision_ = revision;
+        if (withPaths) pathsDrawnRevision_ = revision;
+        ++framesDrawn_;
+    }
+    // The document revision of the last frame on the screen, and of the
+    // last frame that showed its revision's complete paths (0: none yet).
+    std::uint64_t drawnRevision() const { return drawnRevision_.load(); }
+    std::uint64_t pathsDrawnRevision() const { return pathsDrawnRevision_.load(); }
 
   signals:
     // Queued to the UI thread by the render thread.
@@ -246,6 +256,7 @@ class View3D : public QWindow, public RenderLink {
     double lastDragDistance_ = 0;
     QString titleBase_;
     std::atomic<std::int64_t> framesDrawn_{0};
+    std::atomic<std::uint64_t> drawnRevision_{0}, pathsDrawnRevision_{0};
     std::atomic<std::int64_t> stepStartedAt_{0};
     std::atomic<double> stepProgress_{-1};
     std::atomic<std::uint64_t> stepsEnded_{0};

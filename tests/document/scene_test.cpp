@@ -150,17 +150,20 @@ TEST(Scenes, EachChangePublishesOneSceneOfWhatTheDocumentHolds) {
     } cases[] = {
         {"CREATE", [](Document& d) { d.createSphere(); }},
         {"DESTROY", [](Document& d) { d.destroySphere(); }},
-        {"an edit", [](Document& d) {
+        {"an edit",
+         [](Document& d) {
              d.applyEdit("r", 0, kPlace | kFitCamera,
                          [&] { d.root->firstChild()->setRadiusFactor(1, 3); });
          }},
-        {"nested changes", [](Document& d) {
+        {"nested changes",
+         [](Document& d) {
              Document::Change outer(d);
              Document::Change inner(d);
              d.curvesOnly = true;
          }},
         {"new document", [](Document& d) { d.newDocument(); }},
-        {"undo", [](Document& d) {
+        {"undo",
+         [](Document& d) {
              DocSnapshot before = d.takeSnapshot();
              d.createSphere();
              const auto after = d.revision();
@@ -271,7 +274,8 @@ TEST(Scenes, RandomEditsAgainstARunningRenderThreadLoseNothing) {
             randomEdit(plain, rngB, undoB, file);
             doc.sampleBudget = plain.sampleBudget = 60'000;
             // Now and then the thread gets far enough to sample and measure.
-            if (pace() % 8 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(pace() % 20));
+            if (pace() % 8 == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(pace() % 20));
         }
         EXPECT_EQ(doc.takeSnapshot().bytes, plain.takeSnapshot().bytes);
         // A last publication carries the last budget; then the thread must
@@ -284,8 +288,8 @@ TEST(Scenes, RandomEditsAgainstARunningRenderThreadLoseNothing) {
         EXPECT_EQ(doc.curvesRevision(), last);
         EXPECT_TRUE(sameMotion(*doc.scene()->automaton, doc));
         render.stop();
-        std::printf("%s: %ld frames, %ld passes stopped by an edit\n", c.what,
-                    render.frames.load(), render.passesStopped.load());
+        std::printf("%s: %ld frames, %ld passes stopped by an edit\n", c.what, render.frames.load(),
+                    render.passesStopped.load());
         EXPECT_GT(render.frames, 0);
     }
     fs::remove(file);
