@@ -7,6 +7,7 @@
 #include "passstop.h"
 #include "placement.h"
 #include "sphere.h"
+#include "values.h"
 
 namespace py = pybind11;
 
@@ -133,7 +134,12 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
             InterruptCatcher catcher(onMain);
             result = frameUpdate(doc, &control);
         }
-        if (result.completed) break;
+        if (result.completed) {
+            // Framed as the command line frames it: the camera takes in
+            // the paths once they are there.
+            doc.pathsComputed();
+            break;
+        }
         // An interrupted pass leaves partial paths and a turned dynamic
         // axis: back to time 0, so that the next call starts again.
         doc.rewindDynamics();
@@ -143,6 +149,11 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     } while (true);
 
+    // Said as the command line says it when a file needs the paths.
+    for (const Sphere* s : result.coarsened)
+        values::warn("note: the paths of " + s->name +
+                     " were sampled more coarsely to stay within " +
+                     std::to_string(doc.sampleBudget) + " samples.");
     auto store = std::make_shared<PathStore>();
     for (Sphere* s : doc.sphereTable) {
         if (!s) continue;

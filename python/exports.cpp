@@ -8,6 +8,7 @@
 #include "automatonstate.h"
 #include "document.h"
 #include "exporter.h"
+#include "values.h"
 
 namespace py = pybind11;
 
@@ -59,21 +60,35 @@ std::string capitalised(std::string text) {
     return text;
 }
 
-void write(AutomatonState& state, const ExportRequest& request) {
+py::dict write(AutomatonState& state, const ExportRequest& request) {
     if (std::string why = Exporter::check(request); !why.empty()) throw py::value_error(why);
     Document& doc = state.doc;
     if (Exporter::kindOf(request) == ExportKind::Automaton && !doc.root)
         throw py::value_error("An automaton without spheres cannot be saved: create a root first.");
+    std::vector<std::string> said;
     ExportResult result = state.withPaths([&] {
         ExportContext context;
         context.pathsReady = true;
         context.documentFolder = state.folder;
+        // Told on the writing thread without the interpreter lock: kept,
+        // and said once the file is written.
+        context.tell = [&said](const std::string& m) { said.push_back(m); };
         ExportResult r;
         // Ctrl+C stops the writing (tubes, invariants) as it stops paths().
         state.interruptible([&] { r = Exporter::write(doc, request, context); });
         return r;
     });
-    if (result.ok) return;
+    if (result.ok) {
+        py::list messages;
+        for (const std::string& m : said) {
+            values::warn(m);
+            messages.append(m);
+        }
+        py::dict written;
+        written["path"] = request.output;
+        written["said"] = messages;
+        return written;
+    }
     // What the automaton cannot give is the script's mistake; what the file
     // system refuses is an OSError.
     if (result.error.rfind("cannot export", 0) == 0)
@@ -109,21 +124,21 @@ file per layer); tracks take point ("B:1" or "all"), tolerance (table
 radii), start ("centre" or "rim") and preview ("track.png").)";
 }
 
-void write(AutomatonState& state, const std::string& path, const py::kwargs& options) {
+py::dict write(AutomatonState& state, const std::string& path, const py::kwargs& options) {
     ExportRequest request = requestOf(path, options);
     auto kind = Exporter::kindOf(request);
     if (!kind || *kind == ExportKind::Image || *kind == ExportKind::Movie)
         throw py::value_error("export cannot write " + path + ": it writes " + Exporter::kWrites +
                               " (for images use render()).");
-    write(state, request);
+    return write(state, request);
 }
 
-void render(AutomatonState& state, const std::string& path, const py::kwargs& options) {
+py::dict render(AutomatonState& state, const std::string& path, const py::kwargs& options) {
     ExportRequest request = requestOf(path, options);
     if (Exporter::kindOf(request) != ExportKind::Image)
         throw py::value_error("The image type is chosen by the extension of " + path +
                               ": .png, .jpg, .bmp or .tif.");
-    write(state, request);
+    return write(state, request);
 }
 
 }  // namespace Exports

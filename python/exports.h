@@ -13,11 +13,15 @@ namespace Exports {
 // By the extension of path, as `rotundel export` writes it. options are the
 // command line's, as keywords (tube_radius, size, plotter, page, point...).
 // Raises ValueError for what the command line refuses, TypeError for a
-// value of the wrong type and OSError when writing fails.
-void write(AutomatonState& state, const std::string& path, const pybind11::kwargs& options);
+// value of the wrong type and OSError when writing fails. What the command
+// line says of the file ("note: ...", "warning: ...", a mesh's tube radius)
+// is said as a RotundelWarning and returned: {"path": ..., "said": [...]}.
+pybind11::dict write(AutomatonState& state, const std::string& path,
+                     const pybind11::kwargs& options);
 // The first frame as `rotundel render` makes it (width, height,
-// curves_only), without a display.
-void render(AutomatonState& state, const std::string& path, const pybind11::kwargs& options);
+// curves_only), without a display; returns as write() does.
+pybind11::dict render(AutomatonState& state, const std::string& path,
+                      const pybind11::kwargs& options);
 // The docstring of export(), listing the formats this build writes.
 const char* help();
 

@@ -295,6 +295,7 @@ std::string sphereRepr(const SphereRef& r) {
 }  // namespace
 
 PYBIND11_MODULE(rotundel, m) {
+    values::makeWarningCategory(m);
     m.doc() = R"(Rolling-sphere automata and the closed curves their points trace.
 
 An automaton is a tree of spheres that roll on one another with exact
@@ -600,14 +601,14 @@ cross itself) and a one-line description.)")
             "export",
             [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {
                 a.state->settle();
-                Exports::write(*a.state, pathText(file), options);
+                return Exports::write(*a.state, pathText(file), options);
             },
             py::arg("path"), Exports::help())
         .def(
             "render",
             [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {
                 a.state->settle();
-                Exports::render(*a.state, pathText(file), options);
+                return Exports::render(*a.state, pathText(file), options);
             },
             py::arg("path"),
             "Renders the first frame as an image (.png .jpg .bmp .tif), without a display; "

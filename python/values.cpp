@@ -14,6 +14,30 @@ namespace py = pybind11;
 namespace values {
 
 namespace {
+// Made with the module and never freed: the interpreter holds the module
+// (and so the category) until it ends.
+PyObject* warningCategory = nullptr;
+}  // namespace
+
+void makeWarningCategory(pybind11::module_& m) {
+    warningCategory = PyErr_NewExceptionWithDoc(
+        "rotundel.RotundelWarning",
+        "What the rotundel program says as a note or a warning of a file it writes.",
+        PyExc_UserWarning, nullptr);
+    Py_INCREF(warningCategory);
+    m.add_object("RotundelWarning", pybind11::handle(warningCategory));
+}
+
+void warn(const std::string& said) {
+    std::string text = said;
+    for (const char* prefix : {"note: ", "warning: "})
+        if (text.rfind(prefix, 0) == 0) text = text.substr(std::char_traits<char>::length(prefix));
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = char(text[0] - 'a' + 'A');
+    if (PyErr_WarnEx(warningCategory ? warningCategory : PyExc_UserWarning, text.c_str(), 1) != 0)
+        throw pybind11::error_already_set();
+}
+
+namespace {
 
 const char* const kSurfaces[] = {"solid", "transparent", "mesh", "texture", "none"};
 

@@ -33,6 +33,13 @@ std::uint32_t colour(const pybind11::handle& value);
 // name short, or an empty name is refused with one sentence (ValueError).
 std::string path(std::string name);
 
+// What the command line says on its standard error as "note: ..." or
+// "warning: ...", said to Python as a RotundelWarning (a UserWarning) with
+// the sentence alone, capitalised. The category is made once, with the
+// module.
+void makeWarningCategory(pybind11::module_& m);
+void warn(const std::string& said);
+
 const char* surfaceName(int surface);
 int surface(const std::string& name);
 

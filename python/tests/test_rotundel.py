@@ -347,3 +347,38 @@ def test_periods_too_long_to_work_out_are_named():
     assert notes["C"] is None and facts["paths"][1]["period"] == Fraction(991)
     assert notes["E"] == "period longer than 1000000 turns"
     assert any(c["description"] == "period longer than 1000000 turns" for c in a.curves())
+
+
+# Framed as the command line frames a document it reads: the camera's SVG and
+# a picture are the command line's bytes for every example.
+@pytest.mark.parametrize("example", EXAMPLES, ids=lambda p: p.stem)
+def test_camera_outputs_equal_the_programs(tmp_path, example):
+    program("export", example, "-o", tmp_path / "c.svg")
+    program("render", example, "-o", tmp_path / "c.png", "--width", "96", "--height", "72")
+    rotundel.load(example).export(tmp_path / "p.svg")
+    rotundel.load(example).render(tmp_path / "p.png", width=96, height=72)
+    assert (tmp_path / "p.svg").read_bytes() == (tmp_path / "c.svg").read_bytes()
+    assert (tmp_path / "p.png").read_bytes() == (tmp_path / "c.png").read_bytes()
+
+
+# What the command line says on its standard error, Python says as a
+# RotundelWarning and returns.
+@pytest.mark.parametrize("name, options", [
+    ("thin.stl", {"size": "10mm", "tube_radius": "0.1mm"}),
+    ("coarse.obj", {"max_triangles": 200}),
+])
+def test_notes_are_warnings(tmp_path, name, options):
+    example = SOURCE / "examples" / "flower.one"
+    flags = []
+    for key, value in options.items():
+        flags += [f"--{key.replace('_', '-')}", str(value)]
+    said = subprocess.run([PROGRAM, "export", example, "-o", tmp_path / name, *flags],
+                          check=True, capture_output=True, text=True).stderr.splitlines()
+    said = [line.removeprefix("rotundel: ") for line in said]
+    assert said
+    with pytest.warns(rotundel.RotundelWarning) as caught:
+        written = rotundel.load(example).export(tmp_path / ("py" + name), **options)
+    assert written["said"] == said
+    told = [str(w.message) for w in caught]
+    assert [t.lower() for t in told] == [s.removeprefix("note: ").removeprefix("warning: ").lower()
+                                         for s in said]

@@ -90,8 +90,10 @@ PathPassResult Document::step(const std::function<void(double)>& progress, bool 
     control.stop = &never;
     control.progress = progress;
     PathPassResult pass = frameUpdate(*this, &control);
-    if (pass.ran && pass.completed && std::exchange(fitWhenPathsDone_, false)) fitCameraToReach();
-    if (pass.ran && pass.completed) curvesWanted_ = true;
+    if (pass.ran && pass.completed) {
+        pathsComputed();
+        curvesWanted_ = true;
+    }
     // A stop of the caller's (Ctrl+C in Python) may cut the curves short:
     // they are then worked out by the next step.
     if (curvesWanted_ && pathsUpToDate && measureCurves) {
@@ -102,6 +104,10 @@ PathPassResult Document::step(const std::function<void(double)>& progress, bool 
         }
     }
     return pass;
+}
+
+void Document::pathsComputed() {
+    if (pathsUpToDate && std::exchange(fitWhenPathsDone_, false)) fitCameraToReach();
 }
 
 void Document::setCurves(std::uint64_t revision, std::vector<CurveInvariants> curves) {

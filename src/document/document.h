@@ -186,6 +186,10 @@ class Document : public Automaton {
     // progress, when given, gets the fraction of a path computation done.
     PathPassResult step(const std::function<void(double)>& progress = {},
                         bool measureCurves = true);
+    // After a completed path pass run outside step() (Python samples the
+    // paths itself): the camera refit that a fit made before the paths
+    // were there was waiting for, as step() does it.
+    void pathsComputed();
     // The render thread's report of the curves of the scene at revision:
     // kept unless a newer scene's curves came first.
     void setCurves(std::uint64_t revision, std::vector<CurveInvariants> curves);
