@@ -40,9 +40,12 @@ ExportRequest requestOf(const std::string& path, const py::kwargs& options) {
         for (char& c : name)
             if (c == '_') c = '-';
         const ExportOption* o = optionNamed(name);
-        if (!o)
-            throw py::value_error("export to " + path + " does not know the option " +
-                                  key.cast<std::string>() + ".");
+        // An option the service does not know is refused by it, in the
+        // words every front end gives.
+        if (!o) {
+            request.set(name, py::str(value).cast<std::string>());
+            continue;
+        }
         if (value.is_none()) continue;
         if (o->value.empty()) {
             if (!py::isinstance<py::bool_>(value))
@@ -60,8 +63,10 @@ std::string capitalised(std::string text) {
     return text;
 }
 
-py::dict write(AutomatonState& state, const ExportRequest& request) {
-    if (std::string why = Exporter::check(request); !why.empty()) throw py::value_error(why);
+py::dict write(AutomatonState& state, const ExportRequest& request, Exporter::Command command) {
+    // The service judges the request, in the words it gives every front end.
+    if (std::string why = Exporter::check(request, command); !why.empty())
+        throw py::value_error(capitalised(why));
     Document& doc = state.doc;
     if (Exporter::kindOf(request) == ExportKind::Automaton && !doc.root)
         throw py::value_error("An automaton without spheres cannot be saved: create a root first.");
@@ -125,20 +130,11 @@ radii), start ("centre" or "rim") and preview ("track.png").)";
 }
 
 py::dict write(AutomatonState& state, const std::string& path, const py::kwargs& options) {
-    ExportRequest request = requestOf(path, options);
-    auto kind = Exporter::kindOf(request);
-    if (!kind || *kind == ExportKind::Image || *kind == ExportKind::Movie)
-        throw py::value_error("export cannot write " + path + ": it writes " + Exporter::kWrites +
-                              " (for images use render()).");
-    return write(state, request);
+    return write(state, requestOf(path, options), Exporter::Command::Export);
 }
 
 py::dict render(AutomatonState& state, const std::string& path, const py::kwargs& options) {
-    ExportRequest request = requestOf(path, options);
-    if (Exporter::kindOf(request) != ExportKind::Image)
-        throw py::value_error("The image type is chosen by the extension of " + path +
-                              ": .png, .jpg, .bmp or .tif.");
-    return write(state, request);
+    return write(state, requestOf(path, options), Exporter::Command::Render);
 }
 
 }  // namespace Exports

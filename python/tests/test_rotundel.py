@@ -217,7 +217,7 @@ def hostile_file(tmp_path):
         (destroyed, ValueError, "This sphere has been destroyed."),
         (lambda a, b, c: rotundel.load("/nonexistent/x.one"), FileNotFoundError, "Failed to open document"),
         (lambda a, b, c: a.save("/nonexistent/x.one"), OSError, "Cannot write /nonexistent/x.one"),
-        (lambda a, b, c: a.export("x.doc"), ValueError, "export cannot write x.doc"),
+        (lambda a, b, c: a.export("x.doc"), ValueError, "Cannot write x.doc: an export writes"),
         (lambda a, b, c: (a.root.destroy(), a.save("x.one")), ValueError, "without spheres cannot be saved"),
         (lambda a, b, c: a.export("x.stl", sides=2), ValueError, "sides needs a whole number"),
         (lambda a, b, c: a.save("x\0.one"), ValueError, "cannot hold a NUL character"),
@@ -382,3 +382,29 @@ def test_notes_are_warnings(tmp_path, name, options):
     told = [str(w.message) for w in caught]
     assert [t.lower() for t in told] == [s.removeprefix("note: ").removeprefix("warning: ").lower()
                                          for s in said]
+
+
+# One refusal, one sentence: the export service judges every request, and
+# the command line and Python only say what it says.
+@pytest.mark.parametrize("name, options", [
+    ("y.gcode", {}),
+    ("y.png", {}),
+    ("y.mp4", {}),
+    ("y.svg", {"plotter": True, "grid": "0x2"}),
+    ("y.stl", {"size": "10kg"}),
+    ("y.csv", {"colour": "red"}),
+])
+def test_refusals_are_the_programs_sentences(tmp_path, name, options):
+    example = SOURCE / "examples" / "flower.one"
+    flags = []
+    for key, value in options.items():
+        flags += [f"--{key.replace('_', '-')}"] + ([] if value is True else [str(value)])
+    run = subprocess.run([PROGRAM, "export", example, "-o", tmp_path / name, *flags],
+                         capture_output=True, text=True)
+    assert run.returncode == 2
+    said = run.stderr.strip().removeprefix("rotundel export: ")
+    said = said.removesuffix("; for usage see rotundel export --help.")
+    with pytest.raises(ValueError) as refused:
+        rotundel.load(example).export(tmp_path / name, **options)
+    assert str(refused.value).rstrip(".").lower() == said.lower()
+    assert not (tmp_path / name).exists()

@@ -448,9 +448,8 @@ QString FileExports::saveMovie(const QString& path) {
     if (!doc_.root) return "There is no automaton to film.";
     ExportRequest request;
     request.output = path.toStdString();
-    if (!Exporter::kindOf(request) || *Exporter::kindOf(request) != ExportKind::Movie)
-        return QString("The movie type is chosen by the extension of %1: %2.")
-            .arg(path, MovieFile::kAccepted);
+    if (std::string why = Exporter::check(request, Exporter::Command::Movie); !why.empty())
+        return capitalised(why);
     const auto [width, height] = imageSize();
     request.set("frames", std::to_string(std::max(1, doc_.movieFrameCount)))
         .set("width", std::to_string(width))
@@ -503,10 +502,8 @@ QString FileExports::exportPaths(const QString& path, const ExportOptionValues& 
     ExportRequest request;
     request.output = path.toStdString();
     request.options = options;
-    auto kind = Exporter::kindOf(request);
-    if (!kind || *kind == ExportKind::Image || *kind == ExportKind::Movie)
-        return QString("Export writes %1 files.").arg(Exporter::kWrites);
-    if (std::string why = Exporter::check(request); !why.empty()) return capitalised(why);
+    if (std::string why = Exporter::check(request, Exporter::Command::Export); !why.empty())
+        return capitalised(why);
     if (!doc_.root) return "There is no automaton to export.";
     ExportContext context;
     context.pathsReady = true;

@@ -56,11 +56,8 @@ int runExport(const std::vector<std::string>& args) {
     if (line.files.empty() || request.output.empty())
         return usage(
             "give the document and the file to write: rotundel export FILE.one -o OUT.EXT");
-    auto kind = Exporter::kindOf(request);
-    if (!kind || *kind == ExportKind::Image || *kind == ExportKind::Movie)
-        return usage("export cannot write " + AutomatonReport::printable(request.output) +
-                     ": it writes " + Exporter::kWrites + " (for images use rotundel render)");
-    if (std::string why = Exporter::check(request); !why.empty()) return usage(why);
+    if (std::string why = Exporter::check(request, Exporter::Command::Export); !why.empty())
+        return usage(why);
     // A plotter sheet (--grid) draws several documents, one to a cell.
     if (const std::size_t most = Exporter::mostDocuments(request); line.files.size() > most)
         return usage(most > 1 ? "export takes at most " + std::to_string(most) +

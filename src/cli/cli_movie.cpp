@@ -83,10 +83,8 @@ int runMovie(const std::vector<std::string>& args) {
     if (line.files.size() > 1) return usage("give one document");
     if (line.files.empty()) return usage("name the document to film");
     if (request.output.empty()) return usage("name the movie or folder to write with -o");
-    if (Exporter::kindOf(request) != ExportKind::Movie)
-        return usage("the movie type is chosen by the extension of " +
-                     AutomatonReport::printable(request.output) + ": " + MovieFile::kAccepted);
-    if (std::string why = Exporter::check(request); !why.empty()) return usage(why);
+    if (std::string why = Exporter::check(request, Exporter::Command::Movie); !why.empty())
+        return usage(why);
     const std::string& input = line.files.front();
     Document doc;
     if (int status = openInput(doc, input); status != kExitOk) return status;

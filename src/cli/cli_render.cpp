@@ -50,10 +50,8 @@ int renderCommand(const std::vector<std::string>& args) {
     if (line.files.size() > 1) return usage("give one document to render");
     if (line.files.empty()) return usage("name the document to render");
     if (request.output.empty()) return usage("name the image to write with -o");
-    if (Exporter::kindOf(request) != ExportKind::Image)
-        return usage("the image type is chosen by the extension of " +
-                     AutomatonReport::printable(request.output) + ": .png, .jpg, .bmp or .tif");
-    if (std::string why = Exporter::check(request); !why.empty()) return usage(why);
+    if (std::string why = Exporter::check(request, Exporter::Command::Render); !why.empty())
+        return usage(why);
     const std::string& input = line.files.front();
     Document doc;
     if (int status = openInput(doc, input); status != kExitOk) return status;

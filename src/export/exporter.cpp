@@ -602,6 +602,24 @@ std::string Exporter::check(const ExportRequest& request) {
     return {};
 }
 
+std::string Exporter::check(const ExportRequest& request, Command command) {
+    const auto kind = kindOf(request);
+    const std::string out = AutomatonReport::printable(request.output);
+    if (kind || !hasExtension(request.output, ".gcode")) {
+        const bool picture = kind == K::Image, movie = kind == K::Movie;
+        if (command == Command::Export && (!kind || picture || movie))
+            return "cannot write " + out + ": an export writes " + kWrites +
+                   "; pictures come from render and movies from movie.";
+        if (command == Command::Render && !picture)
+            return "cannot write " + out +
+                   ": a picture's type is chosen by its extension, .png, .jpg, .bmp or .tif.";
+        if (command == Command::Movie && !movie)
+            return "cannot write " + out + ": a movie's type is chosen by its extension, " +
+                   MovieFile::kAccepted + ".";
+    }
+    return check(request);
+}
+
 std::size_t Exporter::mostDocuments(const ExportRequest& request) {
     const auto kind = kindOf(request);
     const auto grid = request.get("grid");

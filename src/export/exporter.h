@@ -118,6 +118,13 @@ class Exporter {
     // cannot make, an unknown option, one that does not apply to the
     // output, a value out of range.
     static std::string check(const ExportRequest& request);
+    // What a front end asks for: an export (files for machines and other
+    // programs), a picture or a movie. Each writes its own kinds.
+    enum class Command { Export, Render, Movie };
+    // check() for a request that came through command: first whether the
+    // command writes that kind at all. Every front end (the command line,
+    // Python, the window) passes the request here and says what it says.
+    static std::string check(const ExportRequest& request, Command command);
     // Whether option shapes the request's output (a mesh's resolution only
     // a solid's, union only a 3MF file's).
     static bool applies(const std::string& option, const ExportRequest& request);

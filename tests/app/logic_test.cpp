@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QResizeEvent>
@@ -18,6 +19,7 @@
 #include "curvereadout.h"
 #include "document.h"
 #include "examplesdialog.h"
+#include "fileexports.h"
 #include "flashtimer.h"
 #include "helpwindow.h"
 #include "mainwindow.h"
@@ -30,6 +32,8 @@
 class LogicTest : public QObject {
     Q_OBJECT
   private slots:
+    void exportRefusals_data();
+    void exportRefusals();
     void flashClock_data();
     void flashClock();
     void imageSize_data();
@@ -53,6 +57,48 @@ class LogicTest : public QObject {
     void examplesListed();
     void examplePicturesDrawnOnceAndCached();
 };
+
+// The window's Export passes the request to the export service and says
+// what it says: the command line's sentence for each refusal.
+void LogicTest::exportRefusals_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("flags");
+    QTest::newRow("G-code without --plotter") << "y.gcode" << QStringList{};
+    QTest::newRow("a picture") << "y.png" << QStringList{};
+    QTest::newRow("a movie") << "y.webm" << QStringList{};
+    QTest::newRow("a bad grid") << "y.svg" << QStringList{"--plotter", "--grid", "0x2"};
+    QTest::newRow("a bad size") << "y.stl" << QStringList{"--size", "10kg"};
+}
+
+void LogicTest::exportRefusals() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, flags);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(file);
+    QProcess cli;
+    cli.start(ROTUNDEL_EXE,
+              QStringList{"export", ROTUNDEL_EXAMPLES_DIR "/flower.one", "-o", out} + flags);
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 2);
+    QString said = QString::fromUtf8(cli.readAllStandardError()).trimmed();
+    said.remove(QRegularExpression("^rotundel export: "));
+    said.remove(QRegularExpression("; for usage see rotundel export --help\\.$"));
+
+    Document doc;
+    doc.newDocument();
+    View3D view;
+    FileExports exports(doc, view, nullptr);
+    ExportOptionValues options;
+    for (int i = 0; i < flags.size(); ++i) {
+        const std::string name = flags[i].mid(2).toStdString();
+        const bool valued = i + 1 < flags.size() && !flags[i + 1].startsWith("--");
+        options.emplace_back(name, valued ? flags[++i].toStdString() : std::string());
+    }
+    QString shown = exports.exportPaths(out, options);
+    if (shown.endsWith('.')) shown.chop(1);
+    QCOMPARE(shown.toLower(), said.toLower());
+    QVERIFY(!QFile::exists(out));
+}
 
 // Counter readings in seconds of successive frames while a flash runs.
 void LogicTest::flashClock_data() {
