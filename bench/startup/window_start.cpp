@@ -13,7 +13,7 @@
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     Application app;
-    if (!app.initInstance(QString())) return 1;
+    if (!app.start(QString())) return 1;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!app.view || app.view->framesDrawn() < 1) return;

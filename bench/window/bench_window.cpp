@@ -113,7 +113,7 @@ struct Window {
     Application app;
     bool ok = false;
     Window() {
-        ok = app.initInstance();
+        ok = app.start();
         if (!ok) return;
         app.mainFrame()->showNormal();
         app.mainFrame()->resize(1366, 740);

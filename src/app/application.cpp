@@ -10,20 +10,20 @@
 #include <QStandardPaths>
 #include <algorithm>
 
-#include "animationcontrols.h"
 #include "aboutdialog.h"
-#include "mainwindow.h"
+#include "animationcontrols.h"
+#include "constructionpanel.h"
 #include "document.h"
-#include "imagemoviedialog.h"
 #include "examplesdialog.h"
 #include "fileexports.h"
+#include "imagemoviedialog.h"
+#include "mainwindow.h"
 #include "pictureprinter.h"
+#include "propertiespanel.h"
 #include "recentfilelist.h"
+#include "spheretree.h"
 #include "undohistory.h"
 #include "view3d.h"
-#include "propertiespanel.h"
-#include "spheretree.h"
-#include "constructionpanel.h"
 #include "windowobserver.h"
 
 namespace {
@@ -69,12 +69,12 @@ Application::~Application() {
     frame_.reset();
 }
 
-bool Application::initInstance(const QString& file) {
+bool Application::start(const QString& file) {
     QApplication::setApplicationName(kAppTitle);
     QApplication::setWindowIcon(QIcon(":/icons/rotundel.svg"));
 
     frame_ = std::make_unique<MainWindow>();
-    if (!frame_->onCreateClient()) return false;
+    if (!frame_->buildPanes()) return false;
     view = frame_->view();
     constructionView = frame_->constructionPane();
     treeView = frame_->treePane();
@@ -92,20 +92,18 @@ bool Application::initInstance(const QString& file) {
     frame_->setUndoStack(&undo_->stack());
 
     MainWindow* f = frame_.get();
-    connect(f->newAction, &QAction::triggered, this, [this] { onFileNew(); });
-    connect(f->openAction, &QAction::triggered, this, [this] { onFileOpen(); });
-    connect(f->saveAction, &QAction::triggered, this, [this] { onFileSave(); });
-    connect(f->saveAsAction, &QAction::triggered, this, [this] { onFileSaveAs(); });
+    connect(f->newAction, &QAction::triggered, this, [this] { newFile(); });
+    connect(f->openAction, &QAction::triggered, this, [this] { openFile(); });
+    connect(f->saveAction, &QAction::triggered, this, [this] { saveFile(); });
+    connect(f->saveAsAction, &QAction::triggered, this, [this] { saveFileAs(); });
     connect(f->saveImageAction, &QAction::triggered, view, &View3D::onSaveImage);
-    connect(f->imageSizeAction, &QAction::triggered, this, [this] { onImageSizeMovieFrames(); });
-    connect(f->printAction, &QAction::triggered, this, [this] { printer_->onFilePrint(); });
-    connect(f->printPreviewAction, &QAction::triggered, this,
-            [this] { printer_->onFilePrintPreview(); });
-    connect(f->printSetupAction, &QAction::triggered, this,
-            [this] { printer_->onFilePrintSetup(); });
-    connect(f->aboutAction, &QAction::triggered, this, [this] { onAppAbout(); });
+    connect(f->imageSizeAction, &QAction::triggered, this, [this] { askImageSizeAndFrames(); });
+    connect(f->printAction, &QAction::triggered, this, [this] { printer_->printPicture(); });
+    connect(f->printPreviewAction, &QAction::triggered, this, [this] { printer_->printPreview(); });
+    connect(f->printSetupAction, &QAction::triggered, this, [this] { printer_->printSetup(); });
+    connect(f->aboutAction, &QAction::triggered, this, [this] { showAbout(); });
     connect(f->examplesAction, &QAction::triggered, this, [this] { onHelpExamples(); });
-    connect(f->randomAction, &QAction::triggered, this, [this] { onFileNewRandom(); });
+    connect(f->randomAction, &QAction::triggered, this, [this] { newRandomFile(); });
     connect(f->designAction, &QAction::triggered, this, [this] { onDesignBySymmetry(); });
     examplesFolder = ExamplesDialog::examplesFolder();
     renderProgram = QCoreApplication::applicationFilePath();
@@ -136,14 +134,14 @@ bool Application::initInstance(const QString& file) {
         }
         openDocumentFile(path);
     };
-    f->closeGuard = [this] { return saveModified(); };
+    f->closeGuard = [this] { return askToSaveChanges(); };
     refreshRecentMenu();
 
     doc_->connectViews(view, observer_.get());
     // A file that cannot be opened has been reported; the program then
     // starts with a new document, as after any failed Open.
     if (file.isEmpty() || !openDocumentFile(file)) {
-        if (!onFileNew()) return false;
+        if (!newFile()) return false;
     }
 
     // As the user left it; the first time maximised (a display without a
@@ -196,7 +194,7 @@ QString Application::fileDetail(const QString& path, const std::string& reason) 
     return detail;
 }
 
-bool Application::saveModified() {
+bool Application::askToSaveChanges() {
     if (!doc_->isModified()) return true;
     QMessageBox box(QMessageBox::Warning, kAppTitle,
                     QString("Save changes to %1?").arg(documentTitle()),
@@ -204,7 +202,7 @@ bool Application::saveModified() {
     box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {
         case QMessageBox::Save:
-            return onFileSave();
+            return saveFile();
         case QMessageBox::Discard:
             return true;
         default:
@@ -212,8 +210,8 @@ bool Application::saveModified() {
     }
 }
 
-bool Application::onFileNew() {
-    if (!saveModified()) return false;
+bool Application::newFile() {
+    if (!askToSaveChanges()) return false;
     if (!doc_->newDocument()) {
         showError(QString::fromStdString(doc_->lastError()));
         return false;
@@ -226,14 +224,14 @@ bool Application::onFileNew() {
     return true;
 }
 
-bool Application::onFileOpen() {
+bool Application::openFile() {
     QString path = askOpenPath();
     if (path.isEmpty()) return false;
     return openDocumentFile(path);
 }
 
 bool Application::openDocumentFile(const QString& path) {
-    if (!saveModified()) return false;
+    if (!askToSaveChanges()) return false;
     DocResult r = doc_->openDocument(QFile::encodeName(path).toStdString());
     if (!r) {
         showError(QString::fromStdString(r.message), fileDetail(path, r.reason));
@@ -257,14 +255,14 @@ void Application::rememberDocumentPath(const QString& path) {
     updateTitle();
 }
 
-bool Application::onFileSave() {
+bool Application::saveFile() {
     // A file that has become read-only is saved under another name.
     QFileInfo info(path_);
-    if (path_.isEmpty() || (info.exists() && !info.isWritable())) return onFileSaveAs();
+    if (path_.isEmpty() || (info.exists() && !info.isWritable())) return saveFileAs();
     return doSave(path_);
 }
 
-bool Application::onFileSaveAs() {
+bool Application::saveFileAs() {
     QString suggested = path_.isEmpty() ? documentTitle() + ".one" : path_;
     QString path = askSavePath(suggested);
     if (path.isEmpty()) return false;
@@ -281,7 +279,7 @@ bool Application::doSave(const QString& path) {
     return true;
 }
 
-void Application::onImageSizeMovieFrames() {
+void Application::askImageSizeAndFrames() {
     ImageMovieDialog dialog(doc_->imageWidth, doc_->movieFrameCount, frame_.get());
     if (dialog.exec() != QDialog::Accepted) return;
     doc_->setImageSizeAndFrames(dialog.imageWidth(), dialog.movieFrames());
@@ -294,7 +292,7 @@ bool Application::onHelpExamples() {
 }
 
 bool Application::openDocumentCopy(const QString& path) {
-    if (!saveModified()) return false;
+    if (!askToSaveChanges()) return false;
     DocResult r = doc_->openDocument(QFile::encodeName(path).toStdString());
     if (!r) {
         showError(QString::fromStdString(r.message));
@@ -308,7 +306,7 @@ bool Application::openDocumentCopy(const QString& path) {
     return true;
 }
 
-void Application::onAppAbout() {
+void Application::showAbout() {
     AboutDialog about(frame_.get());
     about.exec();
 }

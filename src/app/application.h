@@ -38,7 +38,7 @@ class Application : public QObject {
     // Builds the window, then opens file (or makes a new document when it
     // is empty) and shows the window maximised. False when the start
     // failed; the reason has been shown.
-    bool initInstance(const QString& file = {});
+    bool start(const QString& file = {});
 
     Document& document() { return *doc_; }
     MainWindow* mainFrame() const { return frame_.get(); }
@@ -54,13 +54,13 @@ class Application : public QObject {
     FileExports* fileExports() const { return exports_; }
 
     // --- Commands; each returns whether it went through ---
-    bool onFileNew();
-    bool onFileOpen();
+    bool newFile();
+    bool openFile();
     bool openDocumentFile(const QString& path);
-    bool onFileSave();
-    bool onFileSaveAs();
-    void onImageSizeMovieFrames();
-    void onAppAbout();
+    bool saveFile();
+    bool saveFileAs();
+    void askImageSizeAndFrames();
+    void showAbout();
     // Help > "Examples...": opens the chosen example as an untitled copy.
     bool onHelpExamples();
     // Opens path as a new, untitled document with the same contents, so
@@ -70,7 +70,7 @@ class Application : public QObject {
     void showDesignView(const ChainPlan& plan);
     // File > "New random automaton": the automaton of seed (a fresh one
     // when none is given), untitled, its name showing the seed.
-    bool onFileNewRandom(std::optional<quint64> seed = {});
+    bool newRandomFile(std::optional<quint64> seed = {});
     // Design > "By symmetry...": asks for the order and the levels, shows
     // the candidates' pictures and opens the chosen one untitled.
     bool onDesignBySymmetry();
@@ -78,7 +78,7 @@ class Application : public QObject {
     // Asks "Save changes to ...?" when the document has unsaved changes:
     // true to go on (saved or discarded), false to stop (cancelled, or the
     // save failed).
-    bool saveModified();
+    bool askToSaveChanges();
 
     // The document's name as the title shows it ("Untitled" until saved).
     QString documentTitle() const;

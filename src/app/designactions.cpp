@@ -83,7 +83,7 @@ void Application::showDesignView(const ChainPlan& plan) {
         if (auto top = Exporter::viewOrientation("top")) doc_->turnView(*top);
 }
 
-bool Application::onFileNewRandom(std::optional<quint64> seed) {
+bool Application::newRandomFile(std::optional<quint64> seed) {
     const quint64 chosen = seed ? *seed : QRandomGenerator::global()->generate();
     QTemporaryDir folder;
     if (!folder.isValid()) {

@@ -221,7 +221,7 @@ void MainWindow::setRecentFiles(const QStringList& files) {
     }
 }
 
-bool MainWindow::onCreateClient() {
+bool MainWindow::buildPanes() {
     mainSplitter_ = new QSplitter(Qt::Horizontal);
     mainSplitter_->setObjectName("mainSplitter");
     mainSplitter_->setChildrenCollapsible(false);

@@ -48,7 +48,7 @@ class MainWindow : public QMainWindow {
 
     // Builds the splitters and the four panes. False (after an error box)
     // when a pane could not be made.
-    bool onCreateClient();
+    bool buildPanes();
 
     View3D* view() const { return view_; }
     // The colour swatches the sphere tree shows, one per colour asked for.
@@ -143,7 +143,7 @@ class MainWindow : public QMainWindow {
     QWidget* viewContainer_ = nullptr;
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;
-    QLabel* pathNote_ = nullptr;      // e.g. paths sampled coarser to fit memory
+    QLabel* pathNote_ = nullptr;            // e.g. paths sampled coarser to fit memory
     CurveReadout* curveReadout_ = nullptr;  // what the selected sphere's curves are
     QWidget* statusStrip_ = nullptr;        // progress, note and read-out under the view
     QTimer* progressTimer_ = nullptr;

@@ -43,14 +43,14 @@ QString PicturePrinter::paint(QPrinter* printer) {
     return {};
 }
 
-void PicturePrinter::onFilePrint() {
+void PicturePrinter::printPicture() {
     QPrintDialog dialog(printer_.get(), parent_);
     if (dialog.exec() != QDialog::Accepted) return;
     QString error = paint(printer_.get());
     if (!error.isEmpty()) QMessageBox::warning(parent_, "Rotundel", error);
 }
 
-void PicturePrinter::onFilePrintPreview() {
+void PicturePrinter::printPreview() {
     QPrintPreviewDialog dialog(printer_.get(), parent_);
     QString error;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
@@ -59,7 +59,7 @@ void PicturePrinter::onFilePrintPreview() {
     if (!error.isEmpty()) QMessageBox::warning(parent_, "Rotundel", error);
 }
 
-void PicturePrinter::onFilePrintSetup() {
+void PicturePrinter::printSetup() {
     QPageSetupDialog dialog(printer_.get(), parent_);
     dialog.exec();
 }

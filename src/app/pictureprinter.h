@@ -15,9 +15,9 @@ class PicturePrinter {
     PicturePrinter(View3D* view, QWidget* parent);
     ~PicturePrinter();
 
-    void onFilePrint();
-    void onFilePrintPreview();
-    void onFilePrintSetup();
+    void printPicture();
+    void printPreview();
+    void printSetup();
 
     // Draws the picture on printer's current page. Returns an empty string
     // or the reason it could not.

@@ -33,7 +33,7 @@ int runWindow(const std::vector<std::string>& args) {
     static char* argv[] = {name, nullptr};
     QApplication qapp(argc, argv);
     Application app;
-    if (!app.initInstance(args.empty() ? QString() : QString::fromLocal8Bit(args[0].c_str())))
+    if (!app.start(args.empty() ? QString() : QString::fromLocal8Bit(args[0].c_str())))
         return kExitFileError;
     return qapp.exec();
 }

@@ -202,8 +202,8 @@ class Document : public Automaton {
     // view (the refit after a path pass); any thread.
     void fitCameraToReach(double e);
     // What the traced points' curves are, as the last completed path pass
-    // left them: worked out by Step right after the pass, read from any
-    // thread (a copy).
+    // left them: measured right after the pass (by step(), or beside the
+    // window's render thread), read from any thread (a copy).
     std::vector<CurveInvariants> curves() const;
     // kind 1: rendering time, kind 2: input handling time (seconds).
     void addTiming(int kind, double seconds);
@@ -211,7 +211,7 @@ class Document : public Automaton {
     // --- Document operations (UI thread) ---
     // The camera distance at which the spheres (with their radii) and the
     // traced paths (with their tubes) are all in view. Paths not computed
-    // yet are fitted by the Step that computes them.
+    // yet are fitted by the pass that computes them.
     void fitCameraDistance();
     // The camera as a freshly started program shows the automaton: the
     // default orientation and the fitted distance.
@@ -361,7 +361,7 @@ class Document : public Automaton {
     mutable std::mutex curvesLock_;
     std::vector<CurveInvariants> curves_;
     std::uint64_t curvesRevision_ = 0;
-    bool curvesWanted_ = false;  // Step's own: paths computed, curves not yet
+    bool curvesWanted_ = false;  // step()'s own: paths computed, curves not yet
     bool modified_ = false;
     std::string lastError_;
 };

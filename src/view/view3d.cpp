@@ -90,7 +90,7 @@ View3D::View3D(QWindow* parent) : QWindow(parent) {
     // that the frames of a moving picture do not pay for samples.
     f.setSamples(0);
     setFormat(f);
-    connect(&statsTimer_, &QTimer::timeout, this, &View3D::onTimer);
+    connect(&statsTimer_, &QTimer::timeout, this, &View3D::showStatistics);
     statsTimer_.start(1000);
     connect(
         this, &View3D::messagePosted, this,
@@ -207,7 +207,7 @@ void View3D::exposeEvent(QExposeEvent*) {
     exposed_ = isExposed();
     requestFrame();
     if (isExposed()) {
-        if (clientWidth_ == 0) onSize(width(), height());
+        if (clientWidth_ == 0) recordSize(width(), height());
         startRenderThread();
     }
 }
@@ -234,11 +234,11 @@ bool View3D::event(QEvent* e) {
 }
 
 void View3D::resizeEvent(QResizeEvent* e) {
-    onSize(e->size().width(), e->size().height());
+    recordSize(e->size().width(), e->size().height());
     QWindow::resizeEvent(e);
 }
 
-void View3D::onSize(int cx, int cy) {
+void View3D::recordSize(int cx, int cy) {
     // The render thread sets its viewport from these at every frame, so no
     // frame is drawn at the old size once the new one is recorded, and the
     // window never waits for a frame under way.
@@ -380,7 +380,7 @@ bool View3D::pollInsertKey() {
 
 // --- Statistics ---
 
-void View3D::onTimer() {
+void View3D::showStatistics() {
     if (!doc_) return;
     std::int64_t t = counterNow();
     QString stats =

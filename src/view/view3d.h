@@ -161,7 +161,7 @@ class View3D : public QWindow, public RenderLink {
 
     // Updates the title with the statistics of the last second (the timer's
     // work; public so that it can be driven directly).
-    void onTimer();
+    void showStatistics();
 
     // Counter reading for timings: nanoseconds of the steady clock.
     static std::int64_t counterNow();
@@ -228,7 +228,7 @@ class View3D : public QWindow, public RenderLink {
     void focusOutEvent(QFocusEvent* e) override;
 
   private:
-    void onSize(int cx, int cy);
+    void recordSize(int cx, int cy);
     void showBusy(bool on);
     void addInputTime(std::int64_t started);
 

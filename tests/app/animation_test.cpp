@@ -50,7 +50,7 @@ class AnimationTest : public QObject {
 
 void AnimationTest::initTestCase() {
     app_ = std::make_unique<Application>();
-    QVERIFY(app_->initInstance());
+    QVERIFY(app_->start());
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame(), kPatience));
     QVERIFY(waitForFrames(app_->view, 3));
     app_->document().setModifiedFlag(false);

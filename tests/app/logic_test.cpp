@@ -419,7 +419,7 @@ void LogicTest::helpLinksResolve() {
 void LogicTest::progressBarAfterHalfASecond() {
     // A frame that is never shown has no render thread: the test plays it.
     MainWindow frame;
-    QVERIFY(frame.onCreateClient());
+    QVERIFY(frame.buildPanes());
     QProgressBar* bar = frame.pathProgress();
     frame.updatePathProgress();
     QVERIFY(bar->isHidden());

@@ -1,6 +1,7 @@
 // Starts the window as a new user sees it and saves a picture of the whole
 // screen after a few seconds of drawing. Run under a virtual X server:
-//   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot [--rolling] OUT.png [FILE.one] [--page TAB]
+//   xvfb-run -a -s "-screen 0 1600x1000x24" rotundel_screenshot [--rolling] OUT.png [FILE.one]
+//   [--page TAB]
 // TAB names the property page to show (e.g. Space); the first is shown otherwise.
 // --curves-only pictures View › Curves only.
 // With --column only the control column is pictured; with --rolling the
@@ -9,25 +10,25 @@
 // the image size dialog and the examples instead (no window OpenGL needed).
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPixmap>
-#include <QElapsedTimer>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <iostream>
 
-#include "animationcontrols.h"
 #include "aboutdialog.h"
-#include "mainwindow.h"
+#include "animationcontrols.h"
 #include "application.h"
-#include "imagemoviedialog.h"
 #include "examplesdialog.h"
 #include "helpwindow.h"
-#include "propertysheet.h"
+#include "imagemoviedialog.h"
+#include "mainwindow.h"
 #include "propertiespanel.h"
+#include "propertysheet.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
             file = a;
     }
     Application app;
-    if (!app.initInstance(file)) return 1;
+    if (!app.start(file)) return 1;
     QTabWidget* tabs = app.mainFrame()->sphereProperties()->sheet()->tabs();
     for (int i = 0; i < tabs->count(); ++i)
         if (tabs->tabText(i).trimmed().compare(page, Qt::CaseInsensitive) == 0)

@@ -179,7 +179,7 @@ void WindowTest::initTestCase() {
     app_ = std::make_unique<Application>();
     // A layout left by an earlier run would change the window's start.
     app_->settings().remove("Window");
-    QVERIFY(app_->initInstance());
+    QVERIFY(app_->start());
     QCOMPARE(app_->mainFrame()->windowTitle(), QString("Untitled[*] - Rotundel"));
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame(), kPatience));
     QVERIFY(waitForFrames(app_->view, 3));
@@ -527,7 +527,7 @@ void WindowTest::editsWhileDrawing() {
     QVERIFY(doc.isModified());
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     QCOMPARE(doc.sphereCount, 2);
 }
 
@@ -541,17 +541,17 @@ void WindowTest::saveAndOpenRoundTrip() {
         suggestion = suggested;
         return path;
     };
-    QVERIFY(app_->onFileSave());  // untitled: asks for a name
+    QVERIFY(app_->saveFile());  // untitled: asks for a name
     QCOMPARE(suggestion, QString("Untitled.one"));
     QVERIFY(QFileInfo::exists(path));
     QVERIFY(!doc.isModified());
     QCOMPARE(app_->documentTitle(), QString("three.one"));
     QCOMPARE(app_->recentFiles().files().value(0), QFileInfo(path).canonicalFilePath());
 
-    QVERIFY(app_->onFileNew());  // nothing unsaved: no question
+    QVERIFY(app_->newFile());  // nothing unsaved: no question
     QCOMPARE(doc.sphereCount, 2);
     app_->askOpenPath = [&] { return path; };
-    QVERIFY(app_->onFileOpen());
+    QVERIFY(app_->openFile());
     QCOMPARE(doc.sphereCount, 3);
     QCOMPARE(app_->documentTitle(), QString("three.one"));
     QVERIFY(waitForFrames(app_->view, 2));
@@ -648,9 +648,9 @@ void WindowTest::unsavedChangesPrompt() {
     QFile::remove(savedPath);
     if (!QFileInfo::exists(target)) {
         app_->askSavePath = [&](const QString&) { return target; };
-        QVERIFY(app_->onFileSaveAs());
+        QVERIFY(app_->saveFileAs());
     }
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     doc.selectedSphere = doc.root;
     if (modified) QVERIFY(doc.createSphere());
     int spheres = doc.sphereCount;
@@ -660,7 +660,7 @@ void WindowTest::unsavedChangesPrompt() {
     app_->askOpenPath = [&] { return target; };
     BoxAnswer box(answer);
     if (prompted) answerNextBox(&box);
-    bool went = action == "new" ? app_->onFileNew() : app_->onFileOpen();
+    bool went = action == "new" ? app_->newFile() : app_->openFile();
     QCOMPARE(box.shown, prompted);
     if (prompted) QCOMPARE(box.text, QString("Save changes to Untitled?"));
     QCOMPARE(went, proceeds);
@@ -670,11 +670,10 @@ void WindowTest::unsavedChangesPrompt() {
         QVERIFY(doc.isModified());
         BoxAnswer discard(QMessageBox::Discard);
         answerNextBox(&discard);
-        QVERIFY(app_->onFileNew());
+        QVERIFY(app_->newFile());
     }
     QVERIFY(!doc.isModified());
 }
-
 
 // Delete moves the camera away, Insert nearer, for as long as it is held.
 void WindowTest::zoomKeys_data() {
@@ -762,7 +761,7 @@ void WindowTest::textureChoice() {
     QFETCH(QString, answer);
     QFETCH(QString, wantFile);
     Document& doc = app_->document();
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     Sphere* b = doc.root->firstChild();
     std::string fileBefore = b->textureFile;
     int asked = 0;
@@ -903,7 +902,7 @@ void WindowTest::paneKeys() {
     QCOMPARE(cancel.text, QString("Save changes to Untitled?"));
     BoxAnswer discard(QMessageBox::Discard);
     answerNextBox(&discard);
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
 }
 
 void WindowTest::printsThePicture() {
@@ -926,7 +925,7 @@ void WindowTest::unreadableFileEndsTheStart() {
     BoxAnswer ok(QMessageBox::Ok);
     answerNextBox(&ok);
     QString missing = dir_.filePath("no-such-file.one");
-    QVERIFY(second.initInstance(missing));
+    QVERIFY(second.start(missing));
     QVERIFY(ok.shown);
     QCOMPARE(ok.text, QString("Failed to open document."));
     QVERIFY2(ok.detail.contains(QDir::toNativeSeparators(missing)), qPrintable(ok.detail));
@@ -1058,11 +1057,11 @@ void WindowTest::cameraStartsAfresh() {
     doc.cameraDistance = -3.5;
     if (action == "open") {
         app_->askSavePath = [&](const QString&) { return path; };
-        QVERIFY(app_->onFileSaveAs());
+        QVERIFY(app_->saveFileAs());
         app_->askOpenPath = [&] { return path; };
-        QVERIFY(app_->onFileOpen());
+        QVERIFY(app_->openFile());
     } else if (action == "new") {
-        QVERIFY(app_->onFileNew());
+        QVERIFY(app_->newFile());
     } else {
         app_->mainFrame()->resetViewAction->trigger();
     }
@@ -1230,7 +1229,7 @@ void WindowTest::exampleOpensAsUntitledCopy() {
         asked = suggested;
         return QString();
     };
-    QVERIFY(!app_->onFileSave());
+    QVERIFY(!app_->saveFile());
     app_->askSavePath = keep;
     QCOMPARE(asked, QString("Untitled.one"));
     QVERIFY(original.seek(0));
@@ -1243,7 +1242,7 @@ void WindowTest::undoRedoThroughTheEditMenu() {
     MainWindow* frame = app_->mainFrame();
     BoxAnswer discard(QMessageBox::Discard);
     if (doc.isModified()) answerNextBox(&discard);
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     QVERIFY(!frame->undoAction->isEnabled());
     QCOMPARE(frame->undoAction->text(), QString("Undo"));
     {
@@ -1280,7 +1279,7 @@ void WindowTest::closingKeptByCancel() {
     QFETCH(bool, viaExit);
     Document& doc = app_->document();
     if (doc.isModified()) doc.setModifiedFlag(false);
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     doc.selectedSphere = doc.root;
     QVERIFY(doc.createSphere());
     BoxAnswer cancel(QMessageBox::Cancel);
@@ -1309,7 +1308,7 @@ void WindowTest::closingWithChanges() {
 }
 
 void WindowTest::curvesOnlyHidesTheSpheres() {
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     auto inked = [this] {
         QString error;
         QImage image = app_->view->renderImage(QSize(96, 72), &error);
@@ -1333,7 +1332,7 @@ void WindowTest::stereoChangesThePicture() {
     // every picture differs from the others.
     Document& doc = app_->document();
     doc.setModifiedFlag(false);
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     ViewPage* page = app_->mainFrame()->sphereProperties()->sheet()->viewPage();
     auto picture = [this] {
         QString error;
@@ -1369,7 +1368,7 @@ void WindowTest::pageDragWhileDrawing() {
     // position is applied inside a pause, and frames keep coming.
     Document& doc = app_->document();
     doc.setModifiedFlag(false);
-    QVERIFY(app_->onFileNew());
+    QVERIFY(app_->newFile());
     std::atomic<int> changedUnderFoot{0};
     const std::size_t slot = static_cast<std::size_t>(doc.slotOf(doc.selectedSphere));
     app_->view->setFrameProbe([&](const Automaton& d) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -390,9 +391,20 @@ TEST(Document, KilledSavesLeaveNothingBehind) {
                 << "kill " << kill << " left " << name;
         }
     }
-    // The next save, once such a name is clearly not a save under way,
-    // leaves the target alone in its folder.
-    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    // The next save, once such a name is clearly not a save under way (its
+    // change time, which nothing can set back, more than 2 s old), leaves
+    // the target alone in its folder.
+    auto linkStale = [&dir] {
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            struct stat st {};
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(".rt=", 0) == 0 && ::lstat(entry.path().c_str(), &st) == 0 &&
+                ::time(nullptr) - st.st_ctim.tv_sec <= 2)
+                return false;
+        }
+        return true;
+    };
+    while (!linkStale()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(save());
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
@@ -427,4 +439,3 @@ TEST(Document, EveryEditMarksTheDocumentModified) {
         EXPECT_EQ(doc.isModified(), c.modified) << c.what;
     }
 }
-
