@@ -83,22 +83,12 @@ Rational checkedFactor(const char* what, long long whole, long long numerator,
 Rational factor(const py::handle& value, const char* what) {
     if (py::isinstance<py::bool_>(value)) notAFactor();
     if (py::isinstance<py::str>(value)) {
-        // The dialog's three fields written in one line: "2", "3/2", "2 4/6".
-        const std::string text = value.cast<std::string>();
-        const std::string tidy = std::regex_replace(text, std::regex(R"(\s*/\s*)"), "/");
-        static const std::regex form(
-            R"(\s*(?:([0-9]{1,12})\s+)?(?:([0-9]{1,12})/([0-9]{1,12})|([0-9]{1,12}))\s*)");
-        std::smatch m;
-        if (!std::regex_match(tidy, m, form) || (m[1].matched && m[4].matched))
-            throw py::value_error("\"" + text +
-                                  "\" is not a factor: write it as \"3\", \"3/2\" or \"2 4/6\".");
-        auto number = [](const std::ssub_match& s) {
-            return s.matched ? std::stoll(s.str()) : 0LL;
-        };
-        const long long whole = m[4].matched ? number(m[4]) : number(m[1]);
-        const long long numerator = number(m[2]);
-        const long long denominator = m[3].matched ? number(m[3]) : 1;
-        return checkedFactor(what, whole, numerator, denominator);
+        // Typed as in the window's fields: "2", "3/2", "2 4/6", "0.5".
+        Rational x;
+        if (std::string why = rules::typedFactorRefusal(what, value.cast<std::string>(), &x);
+            !why.empty())
+            throw py::value_error(why);
+        return x;
     }
     py::object num, den;
     if (py::isinstance<py::int_>(value)) {

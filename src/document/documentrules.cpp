@@ -2,6 +2,8 @@
 #include "documentrules.h"
 
 #include <cctype>
+#include <numeric>
+#include <regex>
 
 #include "document.h"
 #include "relations.h"
@@ -56,6 +58,50 @@ std::string factorRefusal(const std::string& what, Rational x) {
     if (d < 0) n = -n, d = -d;
     if (n <= 0) return what + " must be greater than 0";
     return factorRefusal(what, n / d, n % d, d);
+}
+
+std::string typedFactorRefusal(const std::string& what, const std::string& text, Rational* x) {
+    // "2 4/6": a whole number, a space and a fraction; "3/2"; "3"; "0.5".
+    static const std::regex form(
+        R"(\s*(-)?\s*(?:([0-9]{1,9})\s+([0-9]{1,9})\s*/\s*([0-9]{1,9})|([0-9]{1,9})\s*/\s*([0-9]{1,9})|([0-9]{1,9})(?:\.([0-9]{1,9}))?|\.([0-9]{1,9}))\s*)");
+    std::smatch m;
+    if (text.size() > 64 || !std::regex_match(text, m, form))
+        return "\"" + (text.size() > 64 ? text.substr(0, 60) + "..." : text) +
+               "\" is not a factor: write it as \"3\", \"3/2\", \"2 4/6\" or \"0.5\"";
+    auto number = [&m](int i) { return m[i].matched ? std::stoll(m[i].str()) : 0LL; };
+    long long whole = 0, numerator = 0, denominator = 1;
+    if (m[2].matched) {
+        whole = number(2), numerator = number(3), denominator = number(4);
+    } else if (m[5].matched) {
+        numerator = number(5), denominator = number(6);
+        // "7/2" is 3 1/2 to the dialog.
+        if (denominator > 0) whole = numerator / denominator, numerator %= denominator;
+    } else {
+        whole = number(7);
+        const std::string decimals = m[8].matched ? m[8].str() : m[9].matched ? m[9].str() : "";
+        if (!decimals.empty()) {
+            numerator = std::stoll(decimals);
+            denominator = 1;
+            for (std::size_t i = 0; i < decimals.size(); ++i) denominator *= 10;
+            const long long g = std::gcd(numerator, denominator);
+            if (g > 1) numerator /= g, denominator /= g;
+        }
+    }
+    if (m[1].matched && (whole > 0 || numerator > 0)) return what + " must be greater than 0";
+    if (std::string why = factorRefusal(what, whole, numerator, denominator); !why.empty())
+        return why;
+    *x = Rational(static_cast<std::int32_t>(whole * denominator + numerator),
+                  static_cast<std::int32_t>(denominator));
+    return {};
+}
+
+std::string exactText(Rational x) {
+    const long long n = x.numerator(), d = x.denominator();
+    if (d == 1) return std::to_string(n);
+    const long long whole = n / d, rest = n % d;
+    const std::string sign = n < 0 && whole == 0 ? "-" : "";
+    const std::string fraction = std::to_string(rest < 0 ? -rest : rest) + "/" + std::to_string(d);
+    return whole == 0 ? sign + fraction : std::to_string(whole) + " " + fraction;
 }
 
 std::string radiusFixed(const Document& doc, const Sphere& s) {

@@ -65,6 +65,14 @@ std::string factorRefusal(const std::string& what, long long whole, long long nu
 // The same for a factor held as a fraction (any sign, lowest terms or not).
 std::string factorRefusal(const std::string& what, Rational x);
 
+// A factor as a person types it, in a page's field or a script: "3",
+// "3/2", "2 4/6" or "0.5", with a minus or spaces around "/" if need be.
+// Why it cannot be the factor what (the form, or the range the exact-value
+// dialog holds it to); "" when it can, and then *x is the factor.
+std::string typedFactorRefusal(const std::string& what, const std::string& text, Rational* x);
+// A factor as it is written back for people: "3", "1/3", "2 2/3".
+std::string exactText(Rational x);
+
 // The size unit's radius is 1 and it has no size reference; the root and
 // the time master roll at rate 1 and have no time reference. "" when s has
 // a radius (rate) to edit, else why not.

@@ -17,8 +17,8 @@
 #include "document.h"
 #include "renderlink.h"
 #include "sphere.h"
-#include "swatchlist.h"
 #include "spheretree.h"
+#include "swatchlist.h"
 
 int Sphere::*const LightPage::kFlagFields[kFlagCount] = {
     &Sphere::showRotationAxis, &Sphere::showPerpendicularAxis, &Sphere::showRevolutionAxis,
@@ -31,8 +31,7 @@ LightPage::LightPage(QWidget* parent) : PropertyPage(" Light", parent) {
     auto* nameLabel = new QLabel("NAME: ");
     name_ = new QLineEdit;
     name_->setObjectName("nameBox");
-    name_->setReadOnly(true);
-    name_->setToolTip("The selected sphere's name");
+    name_->setToolTip("The selected sphere's name: type a new one and press Enter");
     nameLabel->setBuddy(name_);
     setName_ = new QPushButton("Set name");
     setName_->setObjectName("setName");
@@ -109,6 +108,14 @@ LightPage::LightPage(QWidget* parent) : PropertyPage(" Light", parent) {
 
     connect(setName_, &QPushButton::clicked, this, [this] {
         if (tree_) tree_->editSelectedName();
+    });
+    // Typed in place: Enter renames as the tree's own editor does (the
+    // same refusals, the same step of the history).
+    connect(name_, &QLineEdit::returnPressed, this, [this] {
+        Sphere* s = sphere();
+        if (!s || !tree_) return;
+        if (QTreeWidgetItem* item = tree_->itemOf(*s)) tree_->finishRename(item, name_->text());
+        if ((s = sphere())) name_->setText(" " + sphereName(*s));
     });
     // Toggled, so that keys and assistive tools choose a style too; in ALL
     // mode a click on the style already shown spreads it as well.

@@ -15,6 +15,7 @@
 
 #include "document.h"
 #include "documentobserver.h"
+#include "documentrules.h"
 #include "editjournal.h"
 #include "exactvaluedialog.h"
 #include "placement.h"
@@ -83,8 +84,7 @@ QString sphereName(const Sphere& s) {
 }
 
 QString factorText(Rational x) {
-    long double v = static_cast<long double>(x.numerator()) / x.denominator();
-    return QString::asprintf("%.3Lf", v);
+    return QString::fromStdString(rules::exactText(x));
 }
 
 // ---------------------------------------------------------------- page

@@ -50,7 +50,7 @@ QVBoxLayout* pageColumn(QWidget* page);
 
 // A sphere's name as the window shows it.
 QString sphereName(const Sphere& s);
-// A factor as its readout shows it: three decimals ("%.3Lf").
+// A factor as its field shows it: exactly, "3", "1/3" or "2 2/3".
 QString factorText(Rational x);
 
 // One page of the sphere property sheet. A page does nothing until it has

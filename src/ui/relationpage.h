@@ -5,6 +5,7 @@
 
 #include "pagekit.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -22,11 +23,16 @@ class RelationPage : public PropertyPage {
         const char* readoutTip;
         const char* referenceStep;  // "Size reference"
         const char* factorStep;     // "Radius"
+        const char* factorWord;     // "radius": how the rules name X
         unsigned followups;         // of both edits
     };
 
     SphereList* referenceList() const { return list_; }
+    // X, shown exactly ("1/3", "2 2/3") and typed in place: Enter or
+    // leaving the field applies what the exact-value dialog accepts.
     QLineEdit* readout() const { return readout_; }
+    // Why the text typed for X was refused ("" and hidden when it was not).
+    QLabel* refusal() const { return refusal_; }
     QPushButton* exactButton() const { return exact_; }
 
   protected:
@@ -39,11 +45,15 @@ class RelationPage : public PropertyPage {
 
     SphereList* list_;
     QLineEdit* readout_;
+    QLabel* refusal_;
     QPushButton* exact_;
 
   private:
     void chooseReference(Sphere* reference);
     void setExactX();
+    // The text of the field, applied as X or refused beside it.
+    void typedX();
+    void showX(const Sphere& s);
 
     Kind kind_;
 };

@@ -38,7 +38,7 @@ SpacePage::SpacePage(QWidget* parent)
                        {ListKind::Radius, kRadius, &Sphere::radiusFactor, "radius",
                         "Radius reference", "The sphere whose radius X multiplies",
                         "X, the radius as a multiple of the chosen sphere's radius",
-                        "Size reference", "Radius", kPlace | kRewind | kFitCamera},
+                        "Size reference", "Radius", "radius", kPlace | kRewind | kFitCamera},
                        parent) {
     auto* page = pageColumn(this);
 
@@ -64,6 +64,7 @@ SpacePage::SpacePage(QWidget* parent)
     size->addWidget(list_, 1, 0, 2, 1);
     size->addWidget(readout_, 1, 1);
     size->addWidget(exact_, 2, 1, Qt::AlignTop);
+    size->addWidget(refusal_, 3, 0, 1, 2);
     size->setColumnStretch(0, 1);
     page->addWidget(group("SIZE", size));
 

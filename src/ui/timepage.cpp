@@ -17,7 +17,7 @@ TimePage::TimePage(QWidget* parent)
           {ListKind::Time, kTime, &Sphere::rollingRate, "time", "Time reference",
            "How far this sphere rolls, in cycle distances, while the chosen sphere rolls one",
            "X, the rolling rate relative to the chosen sphere", "Time reference", "Rolling rate",
-           kPlace | kRewind},
+           "rate", kPlace | kRewind},
           parent) {
     auto* page = pageColumn(this);
     auto* grid = new QGridLayout;
@@ -39,6 +39,7 @@ TimePage::TimePage(QWidget* parent)
                     0, 1, 2);
     grid->addWidget(exact_, 4, 0);
     grid->addWidget(readout_, 4, 1);
+    grid->addWidget(refusal_, 6, 0, 1, 2);
     // Why the rate of the sphere that sets the pace cannot be edited.
     reason_ = text("");
     reason_->setObjectName("rateFixedReason");

@@ -12,17 +12,18 @@
 #include <QTreeWidgetItemIterator>
 #include <QtTest>
 
+#include "constructionpanel.h"
 #include "document.h"
 #include "editjournal.h"
 #include "fakes.h"
+#include "lightpage.h"
 #include "pagekit.h"
-#include "spacepage.h"
-#include "timepage.h"
-#include "propertysheet.h"
-#include "swatchlist.h"
 #include "propertiespanel.h"
+#include "propertysheet.h"
+#include "spacepage.h"
 #include "spheretree.h"
-#include "constructionpanel.h"
+#include "swatchlist.h"
+#include "timepage.h"
 #include "windowobserver.h"
 
 // Records every step; brackets must never nest.
@@ -35,9 +36,7 @@ struct RecordingJournal : EditJournal {
         fresh << runEnded;
         runEnded = false;
     }
-    void endEdit() override {
-        --depth;
-    }
+    void endEdit() override { --depth; }
     void endRun() override { runEnded = true; }
     // The steps as the history keeps them: brackets with the key of the one
     // before, in the same run, join it.
@@ -62,6 +61,7 @@ struct ControlColumn {
         tree.setDocument(&doc);
         construction.setDocument(&doc);
         properties.setDocument(&doc);
+        properties.sheet()->lightPage()->setTree(&tree);  // as the main window wires it
         doc.connectViews(&link, &observer);
         doc.newDocument();
         doc.journal = &journal;

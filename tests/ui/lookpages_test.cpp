@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "controlcolumn.h"
-#include "lightpage.h"
 #include "dynamicpage.h"
+#include "lightpage.h"
 #include "pointspage.h"
 #include "viewpage.h"
 
@@ -18,6 +18,8 @@ class LookPagesTest : public QObject {
   private slots:
     void light_data();
     void light();
+    void nameTyped_data();
+    void nameTyped();
     void colours_data();
     void colours();
     void points_data();
@@ -150,6 +152,44 @@ void LookPagesTest::light() {
     // A new document switches ALL mode off.
     c.doc.newDocument();
     QVERIFY(!lightOf(c).allBox()->isChecked());
+}
+
+// NAME on the Light page takes a name typed and Enter, as the tree's own
+// editor does: the same refusals, one step of the history.
+void LookPagesTest::nameTyped_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("name");     // C's name afterwards
+    QTest::addColumn<QString>("message");  // what the user is told ("" nothing)
+    QTest::newRow("a new name") << "Moon"
+                                << "Moon"
+                                << "";
+    QTest::newRow("spaces around it") << "  Io "
+                                      << "Io"
+                                      << "";
+    QTest::newRow("another sphere's") << "B"
+                                      << "C"
+                                      << "A sphere named B already exists.";
+    QTest::newRow("blank") << "   "
+                           << "C" << Document::kNameEmpty;
+}
+
+void LookPagesTest::nameTyped() {
+    QFETCH(QString, typed);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    ControlColumn c;
+    c.run("create");  // C, selected
+    c.journal.steps.clear();
+    QLineEdit* box = lightOf(c).nameBox();
+    QVERIFY(!box->isReadOnly());
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, typed);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(QString::fromStdString(c.doc.selectedSphere->name), name);
+    QCOMPARE(c.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(c.journal.steps.size(), name == "C" ? 0 : 1);
+    QCOMPARE(c.tree.itemOf(*c.doc.selectedSphere)->text(0).trimmed(), name);
 }
 
 // A sphere at a level gets new colours count times; then its image index,

@@ -9,14 +9,16 @@
 #include <cmath>
 
 #include "controlcolumn.h"
-#include "pointspage.h"
-#include "viewpage.h"
 #include "exactvaluedialog.h"
+#include "pointspage.h"
 #include "undohistory.h"
+#include "viewpage.h"
 
 class SpherePagesTest : public QObject {
     Q_OBJECT
   private slots:
+    void typedFactor_data();
+    void typedFactor();
     void construction_data();
     void construction();
     void rename_data();
@@ -484,6 +486,60 @@ void SpherePagesTest::edits() {
     c.doc.refreshSpherePages();
     QCOMPARE(c.space().axisZ()->value(), static_cast<int>(s->axisAngleZ));
     QCOMPARE(c.space().readout()->text(), factorText(s->radiusFactor));
+}
+
+// X typed in place on the Space and Time pages, by keyboard, as the
+// exact-value dialog takes it: the factor stored and shown exactly, or the
+// rule's sentence beside the field and nothing changed.
+void SpherePagesTest::typedFactor_data() {
+    QTest::addColumn<bool>("rate");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("num");  // what the factor then is (num/den)
+    QTest::addColumn<int>("den");
+    QTest::addColumn<QString>("shown");    // the field afterwards
+    QTest::addColumn<QString>("refusal");  // beside it ("" hidden)
+    QTest::newRow("a third") << false << "1/3" << 1 << 3 << "1/3"
+                             << "";
+    QTest::newRow("whole and fraction") << false << "2 4/6" << 8 << 3 << "2 2/3"
+                                        << "";
+    QTest::newRow("decimal") << false << " 0.5 " << 1 << 2 << "1/2"
+                             << "";
+    QTest::newRow("improper fraction") << true << "7 / 2" << 7 << 2 << "3 1/2"
+                                       << "";
+    QTest::newRow("negative") << false << "-3" << 1 << 2 << "-3"
+                              << "Radius must be greater than 0.";
+    QTest::newRow("words") << true << "a third" << 1 << 1 << "a third"
+                           << "\"a third\" is not a factor: write it as \"3\", \"3/2\", \"2 "
+                              "4/6\" or \"0.5\".";
+    QTest::newRow("denominator out of range")
+        << false << "1/1001" << 1 << 2 << "1/1001"
+        << "The denominator of radius must be from 1 to 1000.";
+}
+
+void SpherePagesTest::typedFactor() {
+    QFETCH(bool, rate);
+    QFETCH(QString, typed);
+    QFETCH(int, num);
+    QFETCH(int, den);
+    QFETCH(QString, shown);
+    QFETCH(QString, refusal);
+    ControlColumn c;
+    c.runAll({"create", "select C"});  // C: its radius and rate can change
+    Sphere* s = c.doc.selectedSphere;
+    RelationPage& page = rate ? static_cast<RelationPage&>(c.time()) : c.space();
+    QLineEdit* field = page.readout();
+    QVERIFY(!field->isReadOnly());
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    const Rational want(num, den);
+    QCOMPARE(rate ? s->rollingRate : s->radiusFactor, want);
+    QCOMPARE(field->text(), shown);
+    QCOMPARE(page.refusal()->isHidden(), refusal.isEmpty());
+    QCOMPARE(page.refusal()->text(), refusal.isEmpty() ? page.refusal()->text() : refusal);
+    // The step is an edit like the dialog's, undone as one.
+    QCOMPARE(c.journal.faults, QStringList());
 }
 
 // An angle as a file may hold it, and what the Space page shows for it.
