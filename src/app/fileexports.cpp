@@ -25,6 +25,7 @@
 
 #include "besidework.h"
 #include "document.h"
+#include "mainwindow.h"
 #include "moviefile.h"
 #include "pagekit.h"
 #include "pathmesh.h"
@@ -365,7 +366,11 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
         };
     };
     tellWarning = tell(QMessageBox::Warning);
-    tellSaid = tell(QMessageBox::Information);
+    // What is said without a warning goes to the status line with the
+    // confirmation (tellWritten), which needs no answer.
+    tellWritten = [this](const QString& text, const QString& folder) {
+        if (auto* main = qobject_cast<MainWindow*>(window_)) main->showWritten(text, folder);
+    };
     askExportPath = [this] {
         const QString plotter = "SVG for plotters (*.svg)";
         QStringList filters{"CSV table of the samples (*.csv)",
@@ -419,11 +424,13 @@ QString FileExports::write(const ExportRequest& request, ExportContext context,
     // mesh's tube radius, then any warnings. Told on the worker thread, read
     // here once it is done.
     const bool mesh = Exporter::kindOf(request) == ExportKind::Mesh;
-    QStringList said, warnings;
+    QStringList said, warnings, notes;
     context.tell = [&](const std::string& m) {
         if (m.rfind(kWarning, 0) == 0)
             warnings << capitalised(m.substr(kWarning.size()));
-        else if (mesh && m.rfind("note: ", 0) != 0)
+        else if (m.rfind("note: ", 0) == 0)
+            notes << capitalised(m.substr(6));
+        else if (mesh)
             said << capitalised(m);
     };
     BesideWork beside;
@@ -440,6 +447,13 @@ QString FileExports::write(const ExportRequest& request, ExportContext context,
         tellWarning((said + warnings).join("\n"));
     else if (result.ok && !said.isEmpty() && tellSaid)
         tellSaid(said.join("\n"));
+    if (result.ok && tellWritten) {
+        const QFileInfo file(QString::fromStdString(request.output));
+        QStringList told{QString("Wrote %1.").arg(file.fileName())};
+        for (const QString& line : said + notes + warnings)
+            told << (line.endsWith('.') ? line : line + ".");
+        tellWritten(told.join(" "), file.absolutePath());
+    }
     if (result.ok || result.cancelled) return {};
     return capitalised(result.error);
 }

@@ -62,6 +62,10 @@ class FileExports : public QObject {
     // tube radius used); neither waits for an answer.
     std::function<void(const QString&)> tellWarning;
     std::function<void(const QString&)> tellSaid;
+    // Every file written, confirmed where the window says such things (its
+    // status line): "Wrote x.obj." with what was said of it, and the
+    // folder it went to, which the status line offers to open.
+    std::function<void(const QString& text, const QString& folder)> tellWritten;
 
   private:
     QString suggestedName() const;

@@ -7,6 +7,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -14,11 +15,14 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUndoStack>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -49,13 +53,38 @@ MainWindow::MainWindow() {
         return true;
     }();
     (void)factory;
-    // Caption, system menu, minimise and maximise boxes; no tool bar and no
-    // status bar.
+    // Caption, system menu, minimise and maximise boxes; no tool bar. The
+    // status line at the foot confirms what commands wrote.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(":/icons/rotundel.svg"));
     buildMenus();
+    statusText_ = new QLabel;
+    statusText_->setObjectName("statusText");
+    statusText_->setAccessibleName("Status");
+    statusText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    openFolder_ = new QPushButton("Open folder");
+    openFolder_->setObjectName("openFolder");
+    openFolder_->setToolTip("Show the folder the last file was written to");
+    openFolder_->hide();
+    connect(openFolder_, &QPushButton::clicked, this, [this] {
+        if (!writtenFolder_.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(writtenFolder_));
+    });
+    statusBar()->addWidget(statusText_, 1);
+    statusBar()->addPermanentWidget(openFolder_);
+    statusBar()->setSizeGripEnabled(false);
+}
+
+void MainWindow::showWritten(const QString& text, const QString& folder) {
+    statusText_->setText(text);
+    statusText_->setToolTip(text);
+    writtenFolder_ = folder;
+    openFolder_->setVisible(!folder.isEmpty());
+    // Said to a screen reader as it is shown.
+    QAccessibleValueChangeEvent said(statusText_, text);
+    QAccessible::updateAccessibility(&said);
 }
 
 MainWindow::~MainWindow() {

@@ -11,6 +11,7 @@
 
 class QAction;
 class QLabel;
+class QPushButton;
 class QProgressBar;
 class QSettings;
 class QTimer;
@@ -109,6 +110,12 @@ class MainWindow : public QMainWindow {
     // What the selected sphere's curves are (read-only text under the view).
     CurveReadout* curveReadout() const { return curveReadout_; }
 
+    // The status line at the window's foot says what a command wrote, and
+    // offers to open the folder it went to.
+    void showWritten(const QString& text, const QString& folder);
+    QLabel* statusText() const { return statusText_; }
+    QPushButton* openFolderButton() const { return openFolder_; }
+
     // Moves the keyboard focus to the next (or previous) of the four panes.
     void focusPane(int step);
     // Moves the keyboard focus from the 3-D view to the next (or previous)
@@ -143,7 +150,10 @@ class MainWindow : public QMainWindow {
     QWidget* viewContainer_ = nullptr;
     QWidget* viewColumn_ = nullptr;  // the view and its progress bar
     QProgressBar* pathProgress_ = nullptr;
-    QLabel* pathNote_ = nullptr;            // e.g. paths sampled coarser to fit memory
+    QLabel* pathNote_ = nullptr;         // e.g. paths sampled coarser to fit memory
+    QLabel* statusText_ = nullptr;       // the status line's last word
+    QPushButton* openFolder_ = nullptr;  // opens the folder it names
+    QString writtenFolder_;
     CurveReadout* curveReadout_ = nullptr;  // what the selected sphere's curves are
     QWidget* statusStrip_ = nullptr;        // progress, note and read-out under the view
     QTimer* progressTimer_ = nullptr;

@@ -39,6 +39,7 @@
 #include "editjournal.h"
 #include "examplesdialog.h"
 #include "exporter.h"
+#include "fileexports.h"
 #include "framewait.h"
 #include "helpwindow.h"
 #include "imagemoviedialog.h"
@@ -120,6 +121,8 @@ constexpr int kSlowPoints = 6;
 class WindowTest : public QObject {
     Q_OBJECT
   private slots:
+    void exportsConfirm_data();
+    void exportsConfirm();
     void initTestCase();
     void cleanupTestCase();
     void startsWithTwoSpheres();
@@ -1205,6 +1208,45 @@ void WindowTest::editsAnswerDuringSlowFrames() {
         doc.setPathAccuracy();
     });
     QVERIFY(waitForFrames(view, 2, 30000));
+}
+
+// Every export says in the status line what it wrote, the files of a G-code
+// sheet's layers included, and offers the folder.
+void WindowTest::exportsConfirm_data() {
+    QTest::addColumn<QString>("example");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("flags");  // name, value pairs ("" no value)
+    QTest::addColumn<QString>("said");       // the status line begins so
+    QTest::newRow("CSV") << "flower"
+                         << "x.csv" << QStringList{} << "Wrote x.csv.";
+    QTest::newRow("OBJ with its tube radius")
+        << "flower"
+        << "x.obj" << QStringList{} << "Wrote x.obj. Tube radius ";
+    QTest::newRow("G-code layers") << "chain"
+                                   << "x.gcode" << QStringList{"plotter", ""}
+                                   << "Wrote x.gcode. Without --pen-change each layer has a "
+                                      "file of its own: ";
+}
+
+void WindowTest::exportsConfirm() {
+    QFETCH(QString, example);
+    QFETCH(QString, file);
+    QFETCH(QStringList, flags);
+    QFETCH(QString, said);
+    BoxAnswer discard(QMessageBox::Discard);
+    if (app_->document().isModified()) answerNextBox(&discard);
+    QVERIFY(app_->openDocumentCopy(QString(ROTUNDEL_EXAMPLES_DIR) + "/" + example + ".one"));
+    ExportOptionValues options;
+    for (int i = 0; i + 1 < flags.size(); i += 2)
+        options.emplace_back(flags[i].toStdString(), flags[i + 1].toStdString());
+    QTemporaryDir out;
+    QCOMPARE(app_->fileExports()->exportPaths(out.filePath(file), options), QString());
+    MainWindow* frame = app_->mainFrame();
+    QVERIFY2(frame->statusText()->text().startsWith(said), qPrintable(frame->statusText()->text()));
+    QVERIFY(frame->openFolderButton()->isVisible());
+    // The tests that follow start from the starter automaton.
+    app_->document().setModifiedFlag(false);
+    QVERIFY(app_->newFile());
 }
 
 // Closing the window and File > Exit both ask first; Cancel keeps everything.
