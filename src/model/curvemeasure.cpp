@@ -505,7 +505,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     }
 
     // Mirror: a plane through the axis must take the tip farthest from the
-    // axis to a tip as far and as high; each such pair gives one plane.
+    // axis to a tip as far and as high; each such pair gives one plane. The
+    // planes come from the curve's own tips, so a curve turned about the axis
+    // gets its planes turned with it.
     {
         const double mirrorTol = kMirrorTolerance * size;
         std::vector<Extremum> tips;
@@ -533,65 +535,81 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             normalise(cross(axis, std::abs(axis.x) < 0.9 ? Vec3{1, 0, 0} : Vec3{0, 1, 0}));
         const Vec3 e2 = cross(axis, e1);
         auto azimuth = [&](Vec3 v) { return std::atan2(dot(v, e2), dot(v, e1)); };
-        std::vector<double> planes;
+        // A plane, and the time u0 + u1 of the two tips it exchanges: a
+        // mirror of the motion takes the place at time u to the place at
+        // u0 + u1 - u.
+        struct Plane {
+            double theta, times;
+        };
+        std::vector<Plane> planes;
         if (!tips.empty()) {
-            const Vec3 p0 = curve.at(tips.front().u);
+            const double u0 = tips.front().u;
+            const Vec3 p0 = curve.at(u0);
             const double h0 = dot(p0, axis), r0 = std::sqrt(fromAxis2(p0, axis));
-            // Each tip's turned copies give the candidate planes; a curve
-            // of many tips and a high order repeats the same few planes, so
-            // the search stops at a bounded number of them.
-            constexpr std::size_t kMostPlanes = 64, kMostCopies = 1 << 16;
-            std::size_t copies = 0;
+            // A mirror takes p0 to some tip of the first part turned by a
+            // multiple of the symmetry's turn. Turning the image by 1/k turn
+            // turns the plane by 1/2k, and a k-fold curve with one mirror has
+            // mirrors every 1/2k turn: one copy of each tip decides for all
+            // of its copies. A curve of very many equal tips repeats the
+            // same few planes, and the search stops at a bounded number.
+            constexpr std::size_t kMostPlanes = 64;
             for (const Extremum& t : tips) {
-                if (planes.size() >= kMostPlanes || copies >= kMostCopies) break;
-                const Vec3 pt = curve.at(t.u);
-                for (long long j = 0; j < k && planes.size() < kMostPlanes && copies < kMostCopies;
-                     ++j, ++copies) {
-                    const Vec3 q =
-                        rotateAbout(pt, axis, 2 * kPi * std::fmod(turn * double(j), 1.0));
-                    if (std::abs(dot(q, axis) - h0) > mirrorTol ||
-                        std::abs(std::sqrt(fromAxis2(q, axis)) - r0) > mirrorTol)
-                        continue;
-                    double theta = std::remainder(0.5 * (azimuth(p0) + azimuth(q)), kPi);
-                    bool seen = false;
-                    for (double x : planes)
-                        seen = seen || std::abs(std::remainder(x - theta, kPi)) < 1e-12;
-                    if (!seen) planes.push_back(theta);
-                }
+                if (planes.size() >= kMostPlanes) break;
+                const Vec3 q = curve.at(t.u);
+                if (std::abs(dot(q, axis) - h0) > mirrorTol ||
+                    std::abs(std::sqrt(fromAxis2(q, axis)) - r0) > mirrorTol)
+                    continue;
+                const double theta = std::remainder(0.5 * (azimuth(p0) + azimuth(q)), kPi);
+                bool seen = false;
+                for (const Plane& x : planes)
+                    seen =
+                        seen || std::abs(std::remainder(x.theta - theta, kPi / double(k))) < 1e-12;
+                if (!seen) planes.push_back({theta, u0 + t.u});
             }
         }
         out.grid = std::make_shared<const PointGrid>(all, 2 * spacing);
         const PointGrid& grid = *out.grid;
-        // Distance from q to the curve, refined near the closest corners.
+        // Distance from q to the curve. Near a cusp or where the curve comes
+        // back close to itself, the nearest corner may lie on another branch
+        // than the nearest point of the curve: every corner nearer than the
+        // nearest corner and a side that is the nearest of its neighbours is
+        // refined on both of its sides.
+        const double du = g.w / static_cast<double>(m);
+        std::vector<std::size_t> near;
         auto offCurve = [&](Vec3 q, double enough) {
             double d0 = std::numeric_limits<double>::infinity();
-            std::size_t best = n;
+            near.clear();
             grid.near(q, [&](std::size_t i) {
-                double d = length(all[i] - q);
-                if (d < d0) d0 = d, best = i;
+                const double d = length(all[i] - q);
+                d0 = std::min(d0, d);
+                near.push_back(i);
             });
-            if (best == n) return d0;
-            if (d0 <= enough) return d0;
+            if (near.empty() || d0 <= enough) return d0;
             double least = d0;
             auto slope = [&](double u) {
                 CurveJet j = curve.jet1(u);
                 return dot(j.p - q, j.d1);
             };
-            const double du = g.w / static_cast<double>(m);
-            for (double side : {-1.0, 1.0}) {
-                double a = times[best], b = times[best] + side * du;
-                if (side < 0) std::swap(a, b);
-                double ga = slope(a), gb = slope(b);
-                if (ga < 0 && gb > 0) {
-                    double u = rootBetween(slope, a, b, ga, gb);
-                    least = std::min(least, length(curve.at(u) - q));
+            auto dist = [&](std::size_t i) { return length(all[i % n] - q); };
+            for (std::size_t i : near) {
+                const double di = dist(i);
+                if (di > d0 + spacing || di > dist(i + 1) || di > dist(i + n - 1)) continue;
+                const double gi = slope(times[i]);
+                for (double side : {-1.0, 1.0}) {
+                    double a = times[i], b = times[i] + side * du, ga = gi, gb = slope(b);
+                    if (side < 0) std::swap(a, b), std::swap(ga, gb);
+                    if (ga < 0 && gb > 0) {
+                        double u = rootBetween(slope, a, b, ga, gb);
+                        least = std::min(least, length(curve.at(u) - q));
+                    }
                 }
+                if (least <= enough) break;
             }
             return least;
         };
-        for (double theta : planes) {
+        for (const Plane& plane : planes) {
             if (out.mirror) break;
-            const Vec3 normal = std::sin(theta) * e1 - std::cos(theta) * e2;
+            const Vec3 normal = std::sin(plane.theta) * e1 - std::cos(plane.theta) * e2;
             bool all_ = true;
             // A few spread times first: most planes fail at once.
             for (int pass = 0; pass < 2 && all_; ++pass) {
@@ -599,7 +617,11 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
                 for (std::size_t i = 0; i < m && all_; i += step) {
                     const Vec3 x = g.jets[i].p;
                     const Vec3 q = x - (2 * dot(x, normal)) * normal;
-                    all_ = offCurve(q, 0.1 * mirrorTol) <= mirrorTol;
+                    // The mirror image of the motion first: one evaluation
+                    // where a search for the nearest place would have to
+                    // tell the branches of a cusp apart.
+                    all_ = length(curve.at(plane.times - g.u[i]) - q) <= mirrorTol ||
+                           offCurve(q, 0.1 * mirrorTol) <= mirrorTol;
                 }
             }
             out.mirror = all_;

@@ -129,4 +129,25 @@ TEST_F(CurvesCommand, EveryExampleHoldsItsClaims) {
     }
 }
 
+// The flower's six spheres are one sphere turned by 60 degrees about the
+// axis each: their curves are one curve turned, with the same invariants,
+// mirrors included (epicycloids are mirror symmetric).
+TEST_F(CurvesCommand, TheFlowersTurnedCurvesReadAlike) {
+    Document doc;
+    ASSERT_TRUE(doc.openDocument(std::string(ROTUNDEL_EXAMPLES_DIR) + "/flower.one").ok);
+    doc.step();
+    const std::vector<CurveInvariants> curves = doc.curves();
+    ASSERT_EQ(curves.size(), 6u);
+    for (const CurveInvariants& c : curves) {
+        SCOPED_TRACE(c.sphere);
+        const CurveInvariants& b = curves.front();
+        EXPECT_TRUE(c.mirror);
+        EXPECT_EQ(curveShape(c), curveShape(b));
+        EXPECT_EQ(c.lobes, b.lobes);
+        EXPECT_EQ(c.cusp, b.cusp);
+        EXPECT_NEAR(c.length, b.length, 1e-9 * b.length);
+        EXPECT_NEAR(c.reach, b.reach, 1e-9 * b.reach);
+    }
+}
+
 }  // namespace

@@ -528,3 +528,100 @@ TEST(ExactCurve, CornersAlongAndFirstOrderJets) {
 }
 
 }  // namespace
+
+namespace {
+
+// A curve and its copy turned about the axis (the sphere started further
+// round its parent) are the same shape: every invariant agrees with the
+// unturned curve's. Trochoids are mirror symmetric whatever the start (a
+// plane through the axis and a cusp or a lobe's tip reflects them); a
+// trefoil is chiral and has no mirror at any start.
+TEST(CurveMeasure, TurnedCopiesReadAlike) {
+    struct T {
+        const char* name;
+        std::function<Sphere&(TestAutomaton&)> build;
+        bool mirror;
+    } rows[] = {
+        {"epicycloid 4/1 (the cusps)",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 4}, false, 90, 1);
+         },
+         true},
+        {"smooth epitrochoid 5/1",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 5}, false, 90, 0.7);
+         },
+         true},
+        {"epitrochoid 3/1 with loops",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 90, 1.5);
+         },
+         true},
+        {"hypotrochoid 5/2",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {2, 5}, true, 90, 0.6);
+         },
+         true},
+        {"point off the equator",
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 50, 1);
+         },
+         true},
+    };
+    auto measure = [](Automaton& a, Sphere& s, double revolution) {
+        s.initialRevolution = revolution;
+        a.pathStep = 0.01;
+        reset(a);
+        pathPass(a);
+        return curveInvariantsOf(a, s, 0);
+    };
+    auto agree = [](const CurveInvariants& c, const CurveInvariants& first) {
+        EXPECT_EQ(c.symmetry.order, first.symmetry.order);
+        EXPECT_EQ(c.mirror, first.mirror);
+        EXPECT_EQ(c.lobes, first.lobes);
+        EXPECT_EQ(c.cusp, first.cusp);
+        EXPECT_EQ(c.crosses, first.crosses);
+        EXPECT_NEAR(c.length, first.length, 1e-9 * first.length);
+        EXPECT_NEAR(c.reach, first.reach, 1e-9 * first.reach);
+        EXPECT_NEAR(c.thickness, first.thickness, 1e-6 * first.reach);
+        EXPECT_EQ(c.knot, first.knot);
+    };
+    const double turns[] = {0, 7.5, 15, 33.3, 60, 137.25, 300};
+    for (const T& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<CurveInvariants> first;
+        for (double revolution : turns) {
+            SCOPED_TRACE(revolution);
+            TestAutomaton a;
+            Sphere& s = row.build(a);
+            const CurveInvariants c = measure(a, s, revolution);
+            ASSERT_TRUE(c.measured);
+            EXPECT_EQ(c.mirror, row.mirror);
+            if (first)
+                agree(c, *first);
+            else
+                first = c;
+        }
+    }
+    // The trefoil of a tilted chain, turned by its first sphere's axis.
+    std::optional<CurveInvariants> first;
+    for (double revolution : turns) {
+        SCOPED_TRACE(revolution);
+        ChainAutomaton a(tiltedChain({2, 3}, {2, 3}, 3, 90, {1}));
+        Sphere& s = *a.spheres().back();
+        a.spheres()[1]->axisAngleZ = revolution;
+        a.pathStep = 0.01;
+        reset(a);
+        pathPass(a);
+        const CurveInvariants c = curveInvariantsOf(a, s, 1);
+        ASSERT_TRUE(c.measured);
+        EXPECT_FALSE(c.mirror);
+        EXPECT_EQ(c.knot, "3_1 = T(2,3)");
+        if (first)
+            agree(c, *first);
+        else
+            first = c;
+    }
+}
+
+}  // namespace
