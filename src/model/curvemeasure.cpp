@@ -202,6 +202,32 @@ double curvature2Slope(const CurveJet& j) {
     return (2 * dot(c, c1) * s - 3 * dot(c, c) * s1) / (s * s * s * s);
 }
 
+// The largest curvature squared near u, a least of the speed: from u the
+// slope of the curvature is followed to where it turns, in steps that start
+// at the peak's width |v| / |a| and double up to `reach` on either side.
+double peakCurvature2(const ExactCurve& curve, double u, double reach) {
+    const CurveJet j = curve.jet(u);
+    double most = curvature2(j);
+    const double s0 = curvature2Slope(j);
+    const double a = std::sqrt(dot(j.d2, j.d2));
+    if (s0 == 0 || !(a > 0) || !std::isfinite(most)) return most;
+    const double dir = s0 > 0 ? 1 : -1;
+    auto slope = [&](double x) { return dir * curvature2Slope(curve.jet(x)); };
+    double h = std::min(reach, std::max(std::sqrt(dot(j.d1, j.d1)) / a, 1e-16 * reach));
+    double lo = u, glo = std::abs(s0);
+    for (; h <= reach; h *= 2) {
+        const double x = u + dir * h, gx = slope(x);
+        if (!(gx > 0)) {
+            const double r = dir > 0 ? rootBetween(slope, lo, x, glo, gx)
+                                     : rootBetween(slope, x, lo, gx, glo);
+            return std::max(most, curvature2(curve.jet(r)));
+        }
+        most = std::max(most, curvature2(curve.jet(x)));
+        lo = x, glo = gx;
+    }
+    return most;
+}
+
 // Least distance between two parts of the closed polygon p (corners at the
 // curve's times t) at least `apart` from each other along it, refined on
 // the curve; corners [0, first) are the ones whose partners are sought (the
@@ -471,17 +497,19 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         true);
     out.lobes = prominentMaxima(rhoExtrema, tau) * static_cast<int>(k);
 
-    // Cusps: the speed dropping to nothing.
+    // Cusps: the speed dropping to nothing. The slowest places are kept:
+    // the curvature peaks there, however narrowly.
+    std::vector<double> slowest;
     {
         auto speed2 = [](const CurveJet& j) { return dot(j.d1, j.d1); };
         auto slope = [](const CurveJet& j) { return dot(j.d1, j.d2); };
-        const double slow = 0.05 * meanSpeed;
         const double still = 1e-12 * meanSpeed * meanSpeed * std::max(1.0, curve.frequency());
-        for (const Extremum& e :
-             extremaOf(curve, g, speed2, slope, still, [&](std::size_t i, bool) {
-                 return std::min(speed2(g.jets[i]), speed2(g.jets[(i + 1) % m])) < slow * slow;
-             }))
-            if (!e.max && std::sqrt(e.value) <= kMeetTolerance * meanSpeed) out.cusp = true;
+        for (const Extremum& e : extremaOf(curve, g, speed2, slope, still,
+                                           [](std::size_t, bool isMax) { return !isMax; })) {
+            if (e.max) continue;
+            slowest.push_back(e.u);
+            if (std::sqrt(e.value) <= kMeetTolerance * meanSpeed) out.cusp = true;
+        }
     }
     if (!out.cusp) {
         double most = 0;
@@ -490,6 +518,11 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         for (const Extremum& e : extremaOf(curve, g, curvature2, curvature2Slope, even,
                                            [](std::size_t, bool isMax) { return isMax; }))
             if (e.max) most = std::max(most, e.value);
+        // The curvature is |v x a| / |v|^3: its numerator varies no faster
+        // than the grid follows, so a peak narrower than the grid stands
+        // where the speed is least, about |v| / |a| wide.
+        const double step = g.w / static_cast<double>(m);
+        for (double u : slowest) most = std::max(most, peakCurvature2(curve, u, step));
         out.leastRadius = most > 0 ? 1 / std::sqrt(most) : std::numeric_limits<double>::infinity();
         if (!(out.leastRadius > kMeetTolerance * size)) out.cusp = true;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -621,6 +622,77 @@ TEST(CurveMeasure, TurnedCopiesReadAlike) {
             agree(c, *first);
         else
             first = c;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Near a cusp the curvature peaks far more narrowly than the grid that
+// searches the curve: the thickness must still not exceed the least radius
+// of curvature. For a trochoid whose point lies a fraction e inside the
+// rolling circle's rim, the peak stands where the point passes closest to
+// (epi) or farthest from (hypo) the fixed circle's centre, where velocity
+// c e and acceleration are at right angles: R = c e^2 / (w (1 - e) -+ 1).
+// The third row is a 24-fold curve of three spheres, checked against a
+// dense evaluation of the curvature over its first 24th.
+TEST(CurveMeasure, ThicknessWithinNarrowCurvaturePeaks) {
+    auto epi = [](double e) {
+        const double c = 4.0 / 3, w = 4;
+        return c * e * e / (w * (1 - e) - 1);
+    };
+    auto hypo = [](double e) {
+        const double c = 3.0 / 4, w = 3;
+        return c * e * e / (w * (1 - e) + 1);
+    };
+    struct N {
+        const char* name;
+        std::function<Sphere&(TestAutomaton&)> build;
+        double least;  // 0: dense evaluation
+    } rows[] = {
+        {"epitrochoid, 1e-3 inside the rim",
+         [](auto& a) -> Sphere& { return rolling(a, {1, 3}, false, 90, 1 - 1e-3); }, epi(1e-3)},
+        {"epitrochoid, 2e-4 inside the rim",
+         [](auto& a) -> Sphere& { return rolling(a, {1, 3}, false, 90, 1 - 2e-4); }, epi(2e-4)},
+        {"hypotrochoid, 1e-3 inside the rim",
+         [](auto& a) -> Sphere& { return rolling(a, {1, 4}, true, 90, 1 - 1e-3); }, hypo(1e-3)},
+        {"1/24 inside 1/23 on the root",
+         [](auto& a) -> Sphere& {
+             a.add("A", nullptr, Rational(1, 2));
+             Sphere& b = a.add("B", nullptr, Rational(1, 23));
+             Sphere& c = a.add("C", &b, Rational(1, 24));
+             c.inside = 1;
+             c.addPoint(0, 90, 1);
+             return c;
+         },
+         0},
+    };
+    for (const N& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestAutomaton a;
+        Sphere& s = row.build(a);
+        a.pathStep = 0.05;
+        reset(a);
+        pathPass(a);
+        const CurveInvariants c = curveInvariantsOf(a, s, 0);
+        ASSERT_TRUE(c.measured);
+        ASSERT_FALSE(c.cusp);
+        ASSERT_FALSE(c.crosses);
+        double least = row.least;
+        if (least == 0) {
+            const ExactCurve curve(a, s, 0, c.symmetry.period);
+            const double part = 1.0 / double(c.symmetry.order);
+            least = std::numeric_limits<double>::infinity();
+            for (int i = 0; i < 1000000; ++i) {
+                const CurveJet j = curve.jet(part * i / 1000000);
+                const Vec3 x = cross(j.d1, j.d2);
+                const double v = length(j.d1);
+                least = std::min(least, v * v * v / length(x));
+            }
+        }
+        EXPECT_LE(c.thickness, least * (1 + 1e-9));
+        EXPECT_GE(c.thickness, least * (1 - 1e-3));
     }
 }
 
