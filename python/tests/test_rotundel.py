@@ -117,6 +117,19 @@ def test_designs_have_the_symmetry_asked_for(tmp_path, symmetry, levels):
         assert rotundel.load(tmp_path / "d.one").curves()[-1]["symmetry"] == symmetry
 
 
+def test_turned_copies_read_alike_and_knots_say_how_far_they_are_told():
+    # the flower's six spheres stand 60 degrees apart: one curve, turned
+    flower = rotundel.load(SOURCE / "examples" / "flower.one").curves()
+    assert len(flower) == 6
+    assert all(c["mirror"] for c in flower)
+    assert len({c["description"].split(",", 1)[1] for c in flower}) == 1
+    assert all(c["knot_status"] is None for c in flower)  # cusps: no knot
+    starter = rotundel.new()
+    (circle,) = starter.curves()
+    assert (circle["knot"], circle["knot_status"], circle["alexander_of"]) == (
+        "unknot", "named", None)
+
+
 def test_random_is_the_same_for_a_seed(tmp_path):
     for name in ["a.one", "b.one"]:
         rotundel.random(2024).save(tmp_path / name)

@@ -229,6 +229,7 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
     KnotType k = knotType(shape.polygon, sym.axis);
     c.knotFound = k.found;
     c.knot = k.name;
+    c.knotPolynomialOf = k.polynomialOf;
     c.alexander = k.alexander;
     c.determinant = k.determinant;
     c.knotCrossings = k.crossings;
@@ -488,8 +489,18 @@ std::string knotText(const CurveInvariants& c) {
         return "knot not found";
     }
     if (!c.knot.empty()) return c.knot;
+    if (!c.knotPolynomialOf.empty())
+        return "Alexander polynomial of " + c.knotPolynomialOf + ", " +
+               std::to_string(c.knotCrossings) + " crossings";
     return "knot with Alexander polynomial " + alexanderText(c.alexander) + ", determinant " +
            std::to_string(c.determinant);
+}
+
+const char* knotStatus(const CurveInvariants& c) {
+    if (c.crosses || c.cusp || !c.measured) return nullptr;
+    if (!c.knotFound) return "not found";
+    if (!c.knot.empty()) return "named";
+    return c.knotPolynomialOf.empty() ? "not in the table" : "not settled";
 }
 
 std::string describeCurve(const CurveInvariants& c) {

@@ -291,6 +291,32 @@ TEST(Knots, KnownKnots) {
     }
 }
 
+// A name stands only where the diagram's crossings leave one knot of the
+// table (knots of up to 10 crossings) with its polynomial. A torus knot
+// T(p,q) wound p times round the axis and seen along it is a closed
+// p-braid of q(p - 1) crossings: T(2,7) drawn so has 12, more than the
+// table holds, and is only said to have T(2,7)'s polynomial.
+TEST(Knots, NamesOnlyWhereTheCrossingsSettleThem) {
+    struct N {
+        int p, q;  // wound p times round the axis, q times round the tube
+        int crossings;
+        const char* name;
+        const char* polynomialOf;
+    } rows[] = {
+        {2, 5, 5, "5_1 = T(2,5)", ""}, {4, 3, 9, "T(3,4)", ""},  {3, 5, 10, "T(3,5)", ""},
+        {7, 2, 12, "", "T(2,7)"},      {5, 3, 12, "", "T(3,5)"}, {2, 11, 11, "", "T(2,11)"},
+        {9, 2, 16, "", "T(2,9)"},
+    };
+    for (const N& n : rows) {
+        SCOPED_TRACE(std::to_string(n.p) + "," + std::to_string(n.q));
+        const KnotType t = knotType(torusKnot(n.p, n.q), {0, 0, 1});
+        ASSERT_TRUE(t.found);
+        EXPECT_EQ(t.crossings, n.crossings);
+        EXPECT_EQ(t.name, n.name);
+        EXPECT_EQ(t.polynomialOf, n.polynomialOf);
+    }
+}
+
 // Gauss's double integral of the linking number, on the polygons' sides.
 double gaussLinking(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
     double sum = 0;
@@ -652,11 +678,20 @@ TEST(CurveMeasure, ThicknessWithinNarrowCurvaturePeaks) {
         double least;  // 0: dense evaluation
     } rows[] = {
         {"epitrochoid, 1e-3 inside the rim",
-         [](auto& a) -> Sphere& { return rolling(a, {1, 3}, false, 90, 1 - 1e-3); }, epi(1e-3)},
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 90, 1 - 1e-3);
+         },
+         epi(1e-3)},
         {"epitrochoid, 2e-4 inside the rim",
-         [](auto& a) -> Sphere& { return rolling(a, {1, 3}, false, 90, 1 - 2e-4); }, epi(2e-4)},
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 3}, false, 90, 1 - 2e-4);
+         },
+         epi(2e-4)},
         {"hypotrochoid, 1e-3 inside the rim",
-         [](auto& a) -> Sphere& { return rolling(a, {1, 4}, true, 90, 1 - 1e-3); }, hypo(1e-3)},
+         [](auto& a) -> Sphere& {
+             return rolling(a, {1, 4}, true, 90, 1 - 1e-3);
+         },
+         hypo(1e-3)},
         {"1/24 inside 1/23 on the root",
          [](auto& a) -> Sphere& {
              a.add("A", nullptr, Rational(1, 2));
