@@ -59,7 +59,8 @@ def test_paths_equal_the_csv_export(tmp_path, name):
      ("x.svg", {"plotter": True, "page": "A5", "landscape": True, "tolerance": "0.1mm"}),
      ("x.thr", {"point": "all", "start": "rim", "tolerance": 0.001}),
      ("x.gcode", {"plotter": True, "scale": "2mm", "pen_up": "M3 S0", "feed": 1200,
-                  "grid": "2x1"})],
+                  "grid": "2x1"}),
+     ("x.gcode", {"plotter": True, "pen_dwell": 150, "pen_change": "M0"})],
     ids=lambda v: v if isinstance(v, str) else ",".join(v))
 def test_exports_equal_the_programs(tmp_path, name, options):
     example = SOURCE / "examples" / "dynamic.one"
