@@ -115,7 +115,7 @@ py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>&
                 if (x && x->name == l.sphere) other = x;
             link["sphere"] = refOf(other);
             link["point"] = l.point;
-            link["linking_number"] = l.number;
+            link["linking_number"] = l.settled ? py::object(py::int_(l.number)) : py::none();
             links.append(link);
         }
         d["links"] = links;

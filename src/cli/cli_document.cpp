@@ -136,7 +136,8 @@ void infoHelp(std::ostream& out) {
            "      crossings\" (JSON: knot null, knotStatus \"named\", \"not settled\",\n"
            "      \"not in the table\" or \"not found\", alexanderOf, knotCrossings)\n"
            "  linking number    signed winding of two curves that keep apart round each\n"
-           "      other (positive right-handed); 0 is not printed\n";
+           "      other (positive right-handed); 0 is not printed; \"not determined\" (JSON\n"
+           "      linkingNumber null) for a close pair the measurement could not settle\n";
 }
 
 const Command infoCommand("info", "info FILE.one [--json]",

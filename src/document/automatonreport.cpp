@@ -197,8 +197,9 @@ std::string AutomatonReport::json() const {
         }
         Json links = Json::array();
         for (const auto& l : c.links)
-            links.push_back(
-                {{"sphere", utf8Text(l.sphere)}, {"point", l.point}, {"linkingNumber", l.number}});
+            links.push_back({{"sphere", utf8Text(l.sphere)},
+                             {"point", l.point},
+                             {"linkingNumber", l.settled ? Json(l.number) : Json(nullptr)}});
         curve["links"] = std::move(links);
         curves.push_back(std::move(curve));
     }

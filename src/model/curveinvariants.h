@@ -53,6 +53,9 @@ struct CurveLink {
     std::string sphere;
     int point = 0;
     int number = 0;
+    // False when the curves come so close that the work allowed could not
+    // settle the number (number is then 0 and means nothing).
+    bool settled = true;
 };
 
 struct CurveInvariants {
@@ -82,7 +85,8 @@ struct CurveInvariants {
     long long determinant = 0;
     int knotCrossings = 0;  // of the simplified diagram
     bool knotFound = false;
-    // Linking numbers with the other traced curves that it does not meet.
+    // Linking numbers with the other traced curves that it does not meet,
+    // settled or not.
     std::vector<CurveLink> links;
 };
 

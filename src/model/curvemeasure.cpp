@@ -218,8 +218,8 @@ double peakCurvature2(const ExactCurve& curve, double u, double reach) {
     for (; h <= reach; h *= 2) {
         const double x = u + dir * h, gx = slope(x);
         if (!(gx > 0)) {
-            const double r = dir > 0 ? rootBetween(slope, lo, x, glo, gx)
-                                     : rootBetween(slope, x, lo, gx, glo);
+            const double r =
+                dir > 0 ? rootBetween(slope, lo, x, glo, gx) : rootBetween(slope, x, lo, gx, glo);
             return std::max(most, curvature2(curve.jet(r)));
         }
         most = std::max(most, curvature2(curve.jet(x)));
@@ -418,6 +418,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             times[at] = g.u[i] + g.w * static_cast<double>(j);
         }
     }
+    std::vector<double> bend(m), jerk(m);
+    for (std::size_t i = 0; i < m; ++i)
+        bend[i] = length(g.jets[i].d2), jerk[i] = length(g.jets[i].d3);
     double spacing = 0, chord = 0, reach2 = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const double l = length(all[(i + 1) % n] - all[i]);
@@ -478,6 +481,8 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         if (!out.cusp) out.polygon = all;
         out.corners = std::move(all);
         out.spacing = spacing;
+        out.bend = std::move(bend);
+        out.jerk = std::move(jerk);
         return out;
     }
 
@@ -685,5 +690,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     }
     out.corners = std::move(all);
     out.spacing = spacing;
+    out.bend = std::move(bend);
+    out.jerk = std::move(jerk);
     return out;
 }
