@@ -8,7 +8,6 @@
 
 #include "knots.h"
 #include "passstop.h"
-#include "pointgrid.h"
 
 namespace {
 
@@ -246,10 +245,13 @@ CloseLink closeLinkingNumber(const LinkPolygon& a, const LinkPolygon& b, Vec3 vi
         return settle(reduced(a, keepA), reduced(b, keepB));
     }
     Sides sa(a), sb(b);
-    std::size_t splits = 0;
+    std::size_t splits = 0, looked = 0;
     while (!work.empty()) {
         const auto [i, j] = work.back();
         work.pop_back();
+        // Pairs of halves already split elsewhere cost no split: the pairs
+        // looked at are bounded too.
+        if (++looked > 16 * budget) return out;
         const double di = sa.dev(i), dj = sb.dev(j);
         const Sides::Side &x = sa.at(i), &y = sb.at(j);
         const double d = segmentDistance(x.p0, x.p1, y.p0, y.p1);

@@ -40,8 +40,9 @@ class LinkPolygon {
     LinkPolygon(const ExactCurve& curve, const std::vector<Vec3>& corners,
                 const std::vector<double>& bend, const std::vector<double>& jerk);
 
-    // kBlock sides in a ball, and the chord from their first corner to the
-    // last, from which their arcs stray by at most `deviation`.
+    // kBlock (or kGroup) consecutive sides in a ball, and the chord from
+    // their first corner to their last, from which their arcs stray by at
+    // most `deviation`.
     struct Block {
         Vec3 centre;
         double radius;
