@@ -100,6 +100,11 @@ py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>&
         d["crosses_itself"] = c.crosses;
         d["cusp"] = c.cusp;
         d["knot"] = c.knotFound && !c.knot.empty() ? py::object(py::str(c.knot)) : py::none();
+        const char* status = knotStatus(c);
+        d["knot_status"] = status ? py::object(py::str(status)) : py::none();
+        d["alexander_of"] =
+            c.knotPolynomialOf.empty() ? py::none() : py::object(py::str(c.knotPolynomialOf));
+        d["knot_crossings"] = status ? py::object(py::int_(c.knotCrossings)) : py::none();
         d["alexander"] = c.knotFound ? py::object(py::cast(c.alexander)) : py::none();
         d["determinant"] = c.knotFound ? py::object(py::int_(c.determinant)) : py::none();
         py::list links;
@@ -110,7 +115,7 @@ py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>&
                 if (x && x->name == l.sphere) other = x;
             link["sphere"] = refOf(other);
             link["point"] = l.point;
-            link["linking_number"] = l.number;
+            link["linking_number"] = l.settled ? py::object(py::int_(l.number)) : py::none();
             links.append(link);
         }
         d["links"] = links;

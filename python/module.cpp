@@ -596,7 +596,11 @@ period (Fraction; None when it never closes), master_laps and sphere_laps
 (k of the exact k-fold symmetry about the stationary axis; None for a circle
 or when there is none), circle, lobes, mirror, length, reach (largest
 distance from the origin), thickness (the largest tube radius that does not
-cross itself) and a one-line description.)")
+cross itself), knot (its name, None unless the crossings settle it),
+knot_status ("named", "not settled", "not in the table", "not found"; None
+for a curve that meets itself), alexander_of (the knot whose polynomial an
+unsettled knot has), knot_crossings, alexander, determinant, links and a
+one-line description.)")
         .def(
             "export",
             [](const AutomatonRef& a, const py::object& file, const py::kwargs& options) {

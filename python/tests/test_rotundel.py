@@ -59,7 +59,8 @@ def test_paths_equal_the_csv_export(tmp_path, name):
      ("x.svg", {"plotter": True, "page": "A5", "landscape": True, "tolerance": "0.1mm"}),
      ("x.thr", {"point": "all", "start": "rim", "tolerance": 0.001}),
      ("x.gcode", {"plotter": True, "scale": "2mm", "pen_up": "M3 S0", "feed": 1200,
-                  "grid": "2x1"})],
+                  "grid": "2x1"}),
+     ("x.gcode", {"plotter": True, "pen_dwell": 150, "pen_change": "M0"})],
     ids=lambda v: v if isinstance(v, str) else ",".join(v))
 def test_exports_equal_the_programs(tmp_path, name, options):
     example = SOURCE / "examples" / "dynamic.one"
@@ -115,6 +116,19 @@ def test_designs_have_the_symmetry_asked_for(tmp_path, symmetry, levels):
         assert all(s.points[0].distance == 0 for s in a.spheres)
         a.save(tmp_path / "d.one")
         assert rotundel.load(tmp_path / "d.one").curves()[-1]["symmetry"] == symmetry
+
+
+def test_turned_copies_read_alike_and_knots_say_how_far_they_are_told():
+    # the flower's six spheres stand 60 degrees apart: one curve, turned
+    flower = rotundel.load(SOURCE / "examples" / "flower.one").curves()
+    assert len(flower) == 6
+    assert all(c["mirror"] for c in flower)
+    assert len({c["description"].split(",", 1)[1] for c in flower}) == 1
+    assert all(c["knot_status"] is None for c in flower)  # cusps: no knot
+    starter = rotundel.new()
+    (circle,) = starter.curves()
+    assert (circle["knot"], circle["knot_status"], circle["alexander_of"]) == (
+        "unknot", "named", None)
 
 
 def test_random_is_the_same_for_a_seed(tmp_path):

@@ -131,9 +131,13 @@ void infoHelp(std::ostream& out) {
            "      radius of curvature, half the least distance between far-apart parts), to\n"
            "      1e-6; \"crosses itself\" or \"has a cusp\" instead when it has none\n"
            "  knot              unknot, 3_1, 4_1, 5_1, 5_2, 6_1 or T(p,q), of a curve that does\n"
-           "      not meet itself\n"
+           "      not meet itself, where the projection's crossings settle it among the\n"
+           "      knots of up to 10 crossings; else \"Alexander polynomial of 5_1, 10\n"
+           "      crossings\" (JSON: knot null, knotStatus \"named\", \"not settled\",\n"
+           "      \"not in the table\" or \"not found\", alexanderOf, knotCrossings)\n"
            "  linking number    signed winding of two curves that keep apart round each\n"
-           "      other (positive right-handed); 0 is not printed\n";
+           "      other (positive right-handed); 0 is not printed; \"not determined\" (JSON\n"
+           "      linkingNumber null) for a close pair the measurement could not settle\n";
 }
 
 const Command infoCommand("info", "info FILE.one [--json]",

@@ -150,8 +150,7 @@ std::string AutomatonReport::json() const {
     out["pathAccuracy"] = doc_.pathAccuracy;
     out["pathStep"] = number(doc_.pathStep);
     Json paths = Json::array();
-    for (const PathLine& p : paths_)
-    {
+    for (const PathLine& p : paths_) {
         Json path = {{"sphere", utf8Text(p.sphere)},
                      {"period", p.period.empty() ? Json(nullptr) : Json(p.period)}};
         if (!p.note.empty()) path["note"] = p.note;
@@ -186,6 +185,12 @@ std::string AutomatonReport::json() const {
         curve["crossesItself"] = c.crosses;
         curve["cusp"] = c.cusp;
         curve["knot"] = c.knotFound && !c.knot.empty() ? Json(c.knot) : Json(nullptr);
+        // Whether the knot was named and, if not, why (knotStatus).
+        const char* status = knotStatus(c);
+        curve["knotStatus"] = status ? Json(status) : Json(nullptr);
+        curve["alexanderOf"] =
+            c.knotPolynomialOf.empty() ? Json(nullptr) : Json(c.knotPolynomialOf);
+        curve["knotCrossings"] = status ? Json(c.knotCrossings) : Json(nullptr);
         if (c.knotFound) {
             curve["alexander"] = c.alexander;
             curve["determinant"] = c.determinant;
@@ -194,7 +199,7 @@ std::string AutomatonReport::json() const {
         for (const auto& l : c.links)
             links.push_back({{"sphere", utf8Text(l.sphere)},
                              {"point", l.point},
-                             {"linkingNumber", l.number}});
+                             {"linkingNumber", l.settled ? Json(l.number) : Json(nullptr)}});
         curve["links"] = std::move(links);
         curves.push_back(std::move(curve));
     }

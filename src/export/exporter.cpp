@@ -128,6 +128,12 @@ const std::vector<Row>& rows() {
          "G-code (.gcode --plotter)"},
         {{"feed", "F", "drawing speed in millimetres a minute (default 3000)", {K::PenProgram}},
          "G-code (.gcode --plotter)"},
+        {{"pen-dwell",
+          "MS",
+          "pause after each pen move, in milliseconds, for a servo pen (G4 P in seconds, as GRBL "
+          "reads it; default none)",
+          {K::PenProgram}},
+         "G-code (.gcode --plotter)"},
         {{"pen-change",
           "CMD",
           "G-code between layers, such as M0; without it one file per layer (OUT-1.gcode, "
@@ -257,8 +263,13 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
     } else if (name == "pen-up" || name == "pen-down" || name == "pen-change") {
         // Each is copied into the program as one line of its own; only the
         // pause between layers may be left out.
-        if (v.find_first_of("\r\n") != std::string::npos || (name != "pen-change" && v.empty()))
-            return "--" + name + " needs one line of G-code.";
+        if (!PlotterGcode::oneLine(v))
+            return "--" + name + " needs one line of G-code, without line breaks.";
+        if (name != "pen-change" && v.empty()) return "--" + name + " needs one line of G-code.";
+    } else if (name == "pen-dwell") {
+        auto ms = decimalNumber(v);
+        if (!ms || !(*ms >= 0) || *ms > 1000 * PlotterGcode::kLongestDwell)
+            return "--pen-dwell needs a pause from 0 to 60000 milliseconds.";
     } else if (name == "feed") {
         auto f = decimalNumber(v);
         if (!f || !(*f > 0) || *f > 1e6)
@@ -388,6 +399,7 @@ ExportResult writePlotterPage(const std::vector<Document*>& sheet, const ExportR
         if (auto v = r.get("pen-down")) g.penDown = *v;
         if (auto v = r.get("pen-change")) g.penChange = *v;
         if (auto v = r.get("feed")) g.feed = *decimalNumber(*v);
+        if (auto v = r.get("pen-dwell")) g.dwell = *decimalNumber(*v) / 1000;
         error = PlotterGcode::write(automata, o, g, r.output, &drawing);
         if (const auto files = PlotterGcode::files(r.output, drawing, g);
             error.empty() && files.size() > 1)

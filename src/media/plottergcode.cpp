@@ -26,18 +26,25 @@ void move(std::string& out, const char* code, double x, double y) {
     number(out, y);
     out += '\n';
 }
-
-// A command line of the user's, kept to one line.
-bool oneLine(const std::string& s) {
-    return s.find_first_of("\r\n") == std::string::npos;
-}
 }  // namespace
+
+bool PlotterGcode::oneLine(const std::string& s) {
+    // A vertical tab, a form feed or a record separator ends a line for
+    // some readers as surely as a newline does.
+    for (unsigned char c : s)
+        if ((c < 0x20 && c != '\t') || c == 0x7f) return false;
+    for (const char* separator : {"\xc2\x85", "\xe2\x80\xa8", "\xe2\x80\xa9"})
+        if (s.find(separator) != std::string::npos) return false;
+    return true;
+}
 
 std::string PlotterGcode::check(const GcodeOptions& o) {
     if (!oneLine(o.penUp) || !oneLine(o.penDown) || !oneLine(o.penChange))
         return "The pen commands must be one line each.";
     if (o.penUp.empty() || o.penDown.empty()) return "The pen commands must not be empty.";
     if (!(o.feed > 0) || o.feed > 1e6) return "The feed must be a speed from 0 to 1000000 mm/min.";
+    if (!(o.dwell >= 0) || o.dwell > kLongestDwell)
+        return "The pen dwell must be from 0 to 60000 milliseconds.";
     return {};
 }
 
@@ -49,9 +56,20 @@ std::string PlotterGcode::text(const PlotterDrawing& d, const PlotterOptions& pa
     number(out, page.pageWidth);
     out += " x ";
     number(out, page.pageHeight);
-    out += " mm\nG21\nG90\n" + o.penUp + "\n";
+    // The feed first: a controller refuses a G1 (the default pen-down
+    // among them) before any feed is set.
     std::string feed = " F";
     number(feed, o.feed);
+    out += " mm\nG21\nG90\nG1" + feed + "\n";
+    // A servo pen needs a moment to get up or down before the pen moves on.
+    std::string dwell;
+    if (o.dwell > 0) {
+        dwell = "G4 P";
+        number(dwell, o.dwell);
+        dwell += "\n";
+    }
+    const std::string up = o.penUp + "\n" + dwell, down = o.penDown + "\n" + dwell;
+    out += up;
     for (std::size_t l = first; l < last && l < d.layers.size(); ++l) {
         const PlotterLayer& layer = d.layers[l];
         if (l > first && !o.penChange.empty())
@@ -62,16 +80,18 @@ std::string PlotterGcode::text(const PlotterDrawing& d, const PlotterOptions& pa
             out += "; " + path.name + "\n";
             auto y = [&page](double v) { return page.pageHeight - v; };
             move(out, "G0", path.nodes[0].x, y(path.nodes[0].y));
-            out += o.penDown + "\n";
+            out += down;
             for (std::size_t k = 1; k <= path.nodes.size(); ++k) {
                 const Point2& p = path.nodes[k % path.nodes.size()];
                 move(out, "G1", p.x, y(p.y));
+                // Again on each path's first stroke: a pen command of the
+                // user's may have set a feed of its own.
                 if (k == 1) {
                     out.pop_back();
                     out += feed + "\n";
                 }
             }
-            out += o.penUp + "\n";
+            out += up;
         }
     }
     move(out, "G0", 0, 0);

@@ -16,6 +16,7 @@ struct GcodeOptions {
     std::string penUp = "G0 Z5", penDown = "G1 Z0";
     double feed = 3000;     // drawing speed, millimetres a minute
     std::string penChange;  // between layers; empty: one file per layer
+    double dwell = 0;       // seconds to wait after each pen move (a servo's travel); 0: none
 };
 
 class PlotterGcode {
@@ -29,6 +30,12 @@ class PlotterGcode {
                                           const GcodeOptions& options);
     // "" when the options make sound G-code, otherwise one sentence.
     static std::string check(const GcodeOptions& options);
+    // Whether a command of the user's stays one line in the program for
+    // every reader: no control character (tab aside), and none of the
+    // characters some readers break lines at (U+0085, U+2028, U+2029).
+    static bool oneLine(const std::string& command);
+    // The longest dwell after a pen move, in seconds.
+    static constexpr double kLongestDwell = 60;
     // Writes the drawing (made as for the SVG). Returns "" on success,
     // otherwise one sentence; *drawing (when given) gets what was drawn.
     static std::string write(const std::vector<const Automaton*>& sheet, const PlotterOptions& page,

@@ -28,6 +28,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "closelink.h"
 #include "curvemeasure.h"
 #include "exactcurve.h"
 #include "knots.h"
@@ -204,9 +205,10 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
 namespace {
 
 // The shape, measured on the exact curve, and the knot; corners on the
-// curve go to polygon (for the links).
+// curve go to polygon and their bends to bends (for the links).
 void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveInvariants& c,
-                 std::vector<Vec3>* polygon, std::shared_ptr<const PointGrid>* grid, bool knots) {
+                 std::vector<Vec3>* polygon, std::array<std::vector<double>, 2>* bends,
+                 std::shared_ptr<const PointGrid>* grid, bool knots) {
     const CurveSymmetry& sym = c.symmetry;
     if (sym.kind == CurveSymmetry::None || sym.period == 0) return;
     ExactCurve curve(a, s, point, sym.period);
@@ -224,19 +226,21 @@ void measureInto(const Automaton& a, const Sphere& s, std::size_t point, CurveIn
     c.crosses = shape.crosses;
     c.cusp = shape.cusp;
     if (polygon) *polygon = std::move(shape.corners);
+    if (bends) *bends = {std::move(shape.bend), std::move(shape.jerk)};
     if (grid) *grid = std::move(shape.grid);
     if (shape.polygon.empty() || !knots) return;
     KnotType k = knotType(shape.polygon, sym.axis);
     c.knotFound = k.found;
     c.knot = k.name;
+    c.knotPolynomialOf = k.polynomialOf;
     c.alexander = k.alexander;
     c.determinant = k.determinant;
     c.knotCrossings = k.crossings;
 }
 
 CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t point,
-                             std::vector<Vec3>* polygon, std::shared_ptr<const PointGrid>* grid,
-                             bool knots) {
+                             std::vector<Vec3>* polygon, std::array<std::vector<double>, 2>* bends,
+                             std::shared_ptr<const PointGrid>* grid, bool knots) {
     CurveInvariants c;
     c.sphere = s.name;
     c.slot = a.slotOf(&s);
@@ -255,7 +259,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
             c.masterLaps = *r * sym.period;
     }
 
-    measureInto(a, s, point, c, polygon, grid, knots);
+    measureInto(a, s, point, c, polygon, bends, grid, knots);
 
     // The check of the exact claim against the sampled path: the curve a
     // time innerPeriod on is the curve turned about the axis.
@@ -294,7 +298,7 @@ CurveInvariants invariantsOf(const Automaton& a, const Sphere& s, std::size_t po
 }  // namespace
 
 CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point) {
-    return invariantsOf(a, s, point, nullptr, nullptr, true);
+    return invariantsOf(a, s, point, nullptr, nullptr, nullptr, true);
 }
 
 namespace {
@@ -340,20 +344,30 @@ bool cornersWithin(const PointGrid& grid, const std::vector<Vec3>& a, const std:
     return false;
 }
 
-constexpr std::size_t kMostPairsRefined = 45;  // ten curves
+// Sides split at most for one pair of close curves: tens of milliseconds.
+constexpr std::size_t kMostSplits = std::size_t{1} << 14;
+// Corners of a curve whose links are settled: a pair's work grows with
+// the product of two curves' corners.
+constexpr std::size_t kMostCorners = std::size_t{1} << 18;
 
 // A traced curve's corners for its links, with what finds them fast.
 struct LinkCorners {
     const std::vector<Vec3>* coarse = nullptr;
     std::shared_ptr<const PointGrid>
-        grid;                // of the coarse corners, in cubes of the longest side twice
-    double side = 0;         // the longest coarse side
-    std::vector<Vec3> fine;  // sixteen times closer together, made when first needed
+        grid;          // of the coarse corners, in cubes of the longest side twice
+    double side = 0;   // the longest coarse side
+    ExactCurve curve;  // where close pairs are settled
+    double size = 0;   // the largest distance from the origin
+    // The first part's corners' bends, as CurveShape has them.
+    const std::array<std::vector<double>, 2>* bends = nullptr;
+    // What settles its close pairs, made when one first needs it.
+    std::unique_ptr<LinkPolygon> polygon;
     std::once_flag made;
-    std::function<std::vector<Vec3>()> make;
-    const std::vector<Vec3>& finer() {
-        std::call_once(made, [this] { fine = make(); });
-        return fine;
+    const LinkPolygon& link() {
+        std::call_once(made, [this] {
+            polygon = std::make_unique<LinkPolygon>(curve, *coarse, (*bends)[0], (*bends)[1]);
+        });
+        return *polygon;
     }
     Vec3 lo, hi;  // the box around the coarse corners
     bool boxMeets(const LinkCorners& o) const {
@@ -362,25 +376,28 @@ struct LinkCorners {
     }
 };
 
-// The linking number of two traced curves; when they come within twice the
-// longest side of their corners, through corners sixteen times closer
-// together if `closer`, otherwise none.
-std::optional<int> linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis, bool closer) {
+// The linking number of two traced curves, settled on the exact curves
+// (closelink.h); for curves of very many corners, from the corners while
+// they keep apart by twice the longest side, otherwise not settled.
+CloseLink linkingOf(LinkCorners& a, LinkCorners& b, Vec3 axis) {
+    CloseLink out;
+    out.kind = CloseLink::Settled;
     // Curves in boxes apart do not link.
-    if (!a.boxMeets(b)) return 0;
-    const double side = std::max(a.side, b.side);
-    const PointGrid& grid = a.side >= b.side ? *a.grid : *b.grid;
-    const auto& first = a.side >= b.side ? *a.coarse : *b.coarse;
-    const auto& second = a.side >= b.side ? *b.coarse : *a.coarse;
-    if (!cornersWithin(grid, first, second, 2 * side))
-        return linkingNumberApart(*a.coarse, *b.coarse, axis);
-    // Sides sixteen times shorter settle gaps down to an eighth of a side;
-    // below that the curves most likely meet.
-    if (!closer || cornersWithin(grid, first, second, side / 8)) return std::nullopt;
-    const std::vector<Vec3>& fa = a.finer();
-    const std::vector<Vec3>& fb = b.finer();
-    if (fa.empty() || fb.empty()) return std::nullopt;
-    return linkingNumber(fa, fb, axis);
+    if (!a.boxMeets(b)) return out;
+    if (a.coarse->size() > kMostCorners || b.coarse->size() > kMostCorners) {
+        const double side = std::max(a.side, b.side);
+        const PointGrid& grid = a.side >= b.side ? *a.grid : *b.grid;
+        const auto& first = a.side >= b.side ? *a.coarse : *b.coarse;
+        const auto& second = a.side >= b.side ? *b.coarse : *a.coarse;
+        const std::optional<int> n = cornersWithin(grid, first, second, 2 * side)
+                                         ? std::nullopt
+                                         : linkingNumberApart(*a.coarse, *b.coarse, axis);
+        if (!n) out.kind = CloseLink::Open;
+        out.number = n.value_or(0);
+        return out;
+    }
+    const LinkPolygon &la = a.link(), &lb = b.link();
+    return closeLinkingNumber(la, lb, axis, kMeetTolerance * std::max(a.size, b.size), kMostSplits);
 }
 
 }  // namespace
@@ -409,6 +426,7 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     if (stopRequested()) return {};
     std::vector<CurveInvariants> out(traced.size());
     std::vector<std::vector<Vec3>> polygons(traced.size());
+    std::vector<std::array<std::vector<double>, 2>> bends(traced.size());
     std::vector<LinkCorners> corners(traced.size());
     // What a curve's links need of it is made with the curve, on its core.
     auto cornersOf = [&](std::size_t i) {
@@ -416,16 +434,9 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
         if (polygons[i].empty()) return;
         LinkCorners& c = corners[i];
         c.coarse = &polygons[i];
-        c.make = [&, i] {
-            constexpr std::size_t kMostCorners = std::size_t{1} << 17;
-            const std::size_t n = polygons[i].size() * 16;
-            std::vector<Vec3> p;
-            if (n > kMostCorners) return p;
-            const ExactCurve curve(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
-            p.resize(n);
-            curve.along(1.0, n, p.data());
-            return p;
-        };
+        c.curve = ExactCurve(a, *traced[i].first, traced[i].second, out[i].symmetry.period);
+        c.size = out[i].reach;
+        c.bends = &bends[i];
         c.side = longestSide(polygons[i]);
         // The measurement's grid of the corners is this one, when it made one.
         if (!c.grid) c.grid = std::make_shared<const PointGrid>(polygons[i], 2 * c.side);
@@ -443,7 +454,7 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
                      [&](std::size_t x, std::size_t y) { return depth[x] > depth[y]; });
     if (!acrossCores(traced.size(), [&](std::size_t k) {
             const std::size_t i = order[k];
-            out[i] = invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i],
+            out[i] = invariantsOf(a, *traced[i].first, traced[i].second, &polygons[i], &bends[i],
                                   knotsAndLinks ? &corners[i].grid : nullptr, knotsAndLinks);
             if (knotsAndLinks) cornersOf(i);
         }))
@@ -454,20 +465,20 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
     for (std::size_t i = 0; i < out.size(); ++i)
         for (std::size_t j = i + 1; j < out.size(); ++j)
             if (!polygons[i].empty() && !polygons[j].empty()) pairs.push_back({i, j});
-    std::vector<std::optional<int>> numbers(pairs.size());
-    // Pairs that come close are settled through finer corners only while
-    // there are few of them: the work grows with the square of the curves.
-    const bool closer = pairs.size() <= kMostPairsRefined;
+    std::vector<CloseLink> numbers(pairs.size());
     const bool linked = acrossCores(pairs.size(), [&](std::size_t p) {
         const auto [i, j] = pairs[p];
-        numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis, closer);
+        numbers[p] = linkingOf(corners[i], corners[j], out[i].symmetry.axis);
     });
     if (!linked) return {};
+    // Curves that meet have no linking number; every other pair has one,
+    // or says that it could not be settled.
     for (std::size_t p = 0; p < pairs.size(); ++p) {
-        if (!numbers[p]) continue;
+        if (numbers[p].kind == CloseLink::Meet) continue;
         const auto [i, j] = pairs[p];
-        out[i].links.push_back({out[j].sphere, out[j].point, *numbers[p]});
-        out[j].links.push_back({out[i].sphere, out[i].point, *numbers[p]});
+        const bool settled = numbers[p].kind == CloseLink::Settled;
+        out[i].links.push_back({out[j].sphere, out[j].point, numbers[p].number, settled});
+        out[j].links.push_back({out[i].sphere, out[i].point, numbers[p].number, settled});
     }
     return out;
 }
@@ -488,8 +499,18 @@ std::string knotText(const CurveInvariants& c) {
         return "knot not found";
     }
     if (!c.knot.empty()) return c.knot;
+    if (!c.knotPolynomialOf.empty())
+        return "Alexander polynomial of " + c.knotPolynomialOf + ", " +
+               std::to_string(c.knotCrossings) + " crossings";
     return "knot with Alexander polynomial " + alexanderText(c.alexander) + ", determinant " +
            std::to_string(c.determinant);
+}
+
+const char* knotStatus(const CurveInvariants& c) {
+    if (c.crosses || c.cusp || !c.measured) return nullptr;
+    if (!c.knotFound) return "not found";
+    if (!c.knot.empty()) return "named";
+    return c.knotPolynomialOf.empty() ? "not in the table" : "not settled";
 }
 
 std::string describeCurve(const CurveInvariants& c) {
@@ -528,7 +549,10 @@ std::string curveShape(const CurveInvariants& c) {
         if (std::string knot = knotText(c); !knot.empty()) out += ", " + knot;
     }
     for (const CurveLink& l : c.links)
-        if (l.number != 0)
+        if (!l.settled)
+            out += ", linking number with " + l.sphere + " point " + std::to_string(l.point) +
+                   " not determined";
+        else if (l.number != 0)
             out += ", linking number " + std::to_string(l.number) + " with " + l.sphere +
                    " point " + std::to_string(l.point);
     return out;

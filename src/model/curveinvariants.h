@@ -53,6 +53,9 @@ struct CurveLink {
     std::string sphere;
     int point = 0;
     int number = 0;
+    // False when the curves come so close that the work allowed could not
+    // settle the number (number is then 0 and means nothing).
+    bool settled = true;
 };
 
 struct CurveInvariants {
@@ -75,11 +78,15 @@ struct CurveInvariants {
     bool checked = false;   // the check ran (a curve with samples and a claim)
     // The knot, for a curve that does not meet itself ("" when not known).
     std::string knot;
+    // When the diagram's crossings leave more than one knot of the table
+    // with its polynomial: the knot of the table that has it ("5_1").
+    std::string knotPolynomialOf;
     std::vector<long long> alexander;  // symmetric, lowest power first
     long long determinant = 0;
     int knotCrossings = 0;  // of the simplified diagram
     bool knotFound = false;
-    // Linking numbers with the other traced curves that it does not meet.
+    // Linking numbers with the other traced curves that it does not meet,
+    // settled or not.
     std::vector<CurveLink> links;
 };
 
@@ -99,8 +106,15 @@ std::string describeCurve(const CurveInvariants& c);
 std::string curveShape(const CurveInvariants& c);
 // The axis the symmetry and the lobes refer to: "(0, 0, 1)".
 std::string axisText(const CurveSymmetry& s);
-// The knot as said in text: "unknot", "3_1 = T(2,3)", or the polynomial.
+// The knot as said in text: "unknot", "3_1 = T(2,3)", "Alexander
+// polynomial of 5_1, 10 crossings", or the polynomial.
 std::string knotText(const CurveInvariants& c);
+// How far the knot was told, for the JSON: "named", "not settled" (the
+// polynomial of a knot of the table, but not the crossings), "not in the
+// table" (a polynomial no knot of the table has), "not found" (no diagram
+// or polynomial was made); null for a curve that meets itself or was not
+// measured.
+const char* knotStatus(const CurveInvariants& c);
 
 // Tolerance of the symmetry check, relative to the curve's size.
 constexpr double kSymmetryTolerance = 1e-5;

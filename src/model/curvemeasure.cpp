@@ -202,6 +202,32 @@ double curvature2Slope(const CurveJet& j) {
     return (2 * dot(c, c1) * s - 3 * dot(c, c) * s1) / (s * s * s * s);
 }
 
+// The largest curvature squared near u, a least of the speed: from u the
+// slope of the curvature is followed to where it turns, in steps that start
+// at the peak's width |v| / |a| and double up to `reach` on either side.
+double peakCurvature2(const ExactCurve& curve, double u, double reach) {
+    const CurveJet j = curve.jet(u);
+    double most = curvature2(j);
+    const double s0 = curvature2Slope(j);
+    const double a = std::sqrt(dot(j.d2, j.d2));
+    if (s0 == 0 || !(a > 0) || !std::isfinite(most)) return most;
+    const double dir = s0 > 0 ? 1 : -1;
+    auto slope = [&](double x) { return dir * curvature2Slope(curve.jet(x)); };
+    double h = std::min(reach, std::max(std::sqrt(dot(j.d1, j.d1)) / a, 1e-16 * reach));
+    double lo = u, glo = std::abs(s0);
+    for (; h <= reach; h *= 2) {
+        const double x = u + dir * h, gx = slope(x);
+        if (!(gx > 0)) {
+            const double r =
+                dir > 0 ? rootBetween(slope, lo, x, glo, gx) : rootBetween(slope, x, lo, gx, glo);
+            return std::max(most, curvature2(curve.jet(r)));
+        }
+        most = std::max(most, curvature2(curve.jet(x)));
+        lo = x, glo = gx;
+    }
+    return most;
+}
+
 // Least distance between two parts of the closed polygon p (corners at the
 // curve's times t) at least `apart` from each other along it, refined on
 // the curve; corners [0, first) are the ones whose partners are sought (the
@@ -392,6 +418,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             times[at] = g.u[i] + g.w * static_cast<double>(j);
         }
     }
+    std::vector<double> bend(m), jerk(m);
+    for (std::size_t i = 0; i < m; ++i)
+        bend[i] = length(g.jets[i].d2), jerk[i] = length(g.jets[i].d3);
     double spacing = 0, chord = 0, reach2 = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const double l = length(all[(i + 1) % n] - all[i]);
@@ -452,6 +481,8 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         if (!out.cusp) out.polygon = all;
         out.corners = std::move(all);
         out.spacing = spacing;
+        out.bend = std::move(bend);
+        out.jerk = std::move(jerk);
         return out;
     }
 
@@ -471,17 +502,19 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         true);
     out.lobes = prominentMaxima(rhoExtrema, tau) * static_cast<int>(k);
 
-    // Cusps: the speed dropping to nothing.
+    // Cusps: the speed dropping to nothing. The slowest places are kept:
+    // the curvature peaks there, however narrowly.
+    std::vector<double> slowest;
     {
         auto speed2 = [](const CurveJet& j) { return dot(j.d1, j.d1); };
         auto slope = [](const CurveJet& j) { return dot(j.d1, j.d2); };
-        const double slow = 0.05 * meanSpeed;
         const double still = 1e-12 * meanSpeed * meanSpeed * std::max(1.0, curve.frequency());
-        for (const Extremum& e :
-             extremaOf(curve, g, speed2, slope, still, [&](std::size_t i, bool) {
-                 return std::min(speed2(g.jets[i]), speed2(g.jets[(i + 1) % m])) < slow * slow;
-             }))
-            if (!e.max && std::sqrt(e.value) <= kMeetTolerance * meanSpeed) out.cusp = true;
+        for (const Extremum& e : extremaOf(curve, g, speed2, slope, still,
+                                           [](std::size_t, bool isMax) { return !isMax; })) {
+            if (e.max) continue;
+            slowest.push_back(e.u);
+            if (std::sqrt(e.value) <= kMeetTolerance * meanSpeed) out.cusp = true;
+        }
     }
     if (!out.cusp) {
         double most = 0;
@@ -490,6 +523,11 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         for (const Extremum& e : extremaOf(curve, g, curvature2, curvature2Slope, even,
                                            [](std::size_t, bool isMax) { return isMax; }))
             if (e.max) most = std::max(most, e.value);
+        // The curvature is |v x a| / |v|^3: its numerator varies no faster
+        // than the grid follows, so a peak narrower than the grid stands
+        // where the speed is least, about |v| / |a| wide.
+        const double step = g.w / static_cast<double>(m);
+        for (double u : slowest) most = std::max(most, peakCurvature2(curve, u, step));
         out.leastRadius = most > 0 ? 1 / std::sqrt(most) : std::numeric_limits<double>::infinity();
         if (!(out.leastRadius > kMeetTolerance * size)) out.cusp = true;
     }
@@ -505,7 +543,9 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     }
 
     // Mirror: a plane through the axis must take the tip farthest from the
-    // axis to a tip as far and as high; each such pair gives one plane.
+    // axis to a tip as far and as high; each such pair gives one plane. The
+    // planes come from the curve's own tips, so a curve turned about the axis
+    // gets its planes turned with it.
     {
         const double mirrorTol = kMirrorTolerance * size;
         std::vector<Extremum> tips;
@@ -533,65 +573,81 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
             normalise(cross(axis, std::abs(axis.x) < 0.9 ? Vec3{1, 0, 0} : Vec3{0, 1, 0}));
         const Vec3 e2 = cross(axis, e1);
         auto azimuth = [&](Vec3 v) { return std::atan2(dot(v, e2), dot(v, e1)); };
-        std::vector<double> planes;
+        // A plane, and the time u0 + u1 of the two tips it exchanges: a
+        // mirror of the motion takes the place at time u to the place at
+        // u0 + u1 - u.
+        struct Plane {
+            double theta, times;
+        };
+        std::vector<Plane> planes;
         if (!tips.empty()) {
-            const Vec3 p0 = curve.at(tips.front().u);
+            const double u0 = tips.front().u;
+            const Vec3 p0 = curve.at(u0);
             const double h0 = dot(p0, axis), r0 = std::sqrt(fromAxis2(p0, axis));
-            // Each tip's turned copies give the candidate planes; a curve
-            // of many tips and a high order repeats the same few planes, so
-            // the search stops at a bounded number of them.
-            constexpr std::size_t kMostPlanes = 64, kMostCopies = 1 << 16;
-            std::size_t copies = 0;
+            // A mirror takes p0 to some tip of the first part turned by a
+            // multiple of the symmetry's turn. Turning the image by 1/k turn
+            // turns the plane by 1/2k, and a k-fold curve with one mirror has
+            // mirrors every 1/2k turn: one copy of each tip decides for all
+            // of its copies. A curve of very many equal tips repeats the
+            // same few planes, and the search stops at a bounded number.
+            constexpr std::size_t kMostPlanes = 64;
             for (const Extremum& t : tips) {
-                if (planes.size() >= kMostPlanes || copies >= kMostCopies) break;
-                const Vec3 pt = curve.at(t.u);
-                for (long long j = 0; j < k && planes.size() < kMostPlanes && copies < kMostCopies;
-                     ++j, ++copies) {
-                    const Vec3 q =
-                        rotateAbout(pt, axis, 2 * kPi * std::fmod(turn * double(j), 1.0));
-                    if (std::abs(dot(q, axis) - h0) > mirrorTol ||
-                        std::abs(std::sqrt(fromAxis2(q, axis)) - r0) > mirrorTol)
-                        continue;
-                    double theta = std::remainder(0.5 * (azimuth(p0) + azimuth(q)), kPi);
-                    bool seen = false;
-                    for (double x : planes)
-                        seen = seen || std::abs(std::remainder(x - theta, kPi)) < 1e-12;
-                    if (!seen) planes.push_back(theta);
-                }
+                if (planes.size() >= kMostPlanes) break;
+                const Vec3 q = curve.at(t.u);
+                if (std::abs(dot(q, axis) - h0) > mirrorTol ||
+                    std::abs(std::sqrt(fromAxis2(q, axis)) - r0) > mirrorTol)
+                    continue;
+                const double theta = std::remainder(0.5 * (azimuth(p0) + azimuth(q)), kPi);
+                bool seen = false;
+                for (const Plane& x : planes)
+                    seen =
+                        seen || std::abs(std::remainder(x.theta - theta, kPi / double(k))) < 1e-12;
+                if (!seen) planes.push_back({theta, u0 + t.u});
             }
         }
         out.grid = std::make_shared<const PointGrid>(all, 2 * spacing);
         const PointGrid& grid = *out.grid;
-        // Distance from q to the curve, refined near the closest corners.
+        // Distance from q to the curve. Near a cusp or where the curve comes
+        // back close to itself, the nearest corner may lie on another branch
+        // than the nearest point of the curve: every corner nearer than the
+        // nearest corner and a side that is the nearest of its neighbours is
+        // refined on both of its sides.
+        const double du = g.w / static_cast<double>(m);
+        std::vector<std::size_t> near;
         auto offCurve = [&](Vec3 q, double enough) {
             double d0 = std::numeric_limits<double>::infinity();
-            std::size_t best = n;
+            near.clear();
             grid.near(q, [&](std::size_t i) {
-                double d = length(all[i] - q);
-                if (d < d0) d0 = d, best = i;
+                const double d = length(all[i] - q);
+                d0 = std::min(d0, d);
+                near.push_back(i);
             });
-            if (best == n) return d0;
-            if (d0 <= enough) return d0;
+            if (near.empty() || d0 <= enough) return d0;
             double least = d0;
             auto slope = [&](double u) {
                 CurveJet j = curve.jet1(u);
                 return dot(j.p - q, j.d1);
             };
-            const double du = g.w / static_cast<double>(m);
-            for (double side : {-1.0, 1.0}) {
-                double a = times[best], b = times[best] + side * du;
-                if (side < 0) std::swap(a, b);
-                double ga = slope(a), gb = slope(b);
-                if (ga < 0 && gb > 0) {
-                    double u = rootBetween(slope, a, b, ga, gb);
-                    least = std::min(least, length(curve.at(u) - q));
+            auto dist = [&](std::size_t i) { return length(all[i % n] - q); };
+            for (std::size_t i : near) {
+                const double di = dist(i);
+                if (di > d0 + spacing || di > dist(i + 1) || di > dist(i + n - 1)) continue;
+                const double gi = slope(times[i]);
+                for (double side : {-1.0, 1.0}) {
+                    double a = times[i], b = times[i] + side * du, ga = gi, gb = slope(b);
+                    if (side < 0) std::swap(a, b), std::swap(ga, gb);
+                    if (ga < 0 && gb > 0) {
+                        double u = rootBetween(slope, a, b, ga, gb);
+                        least = std::min(least, length(curve.at(u) - q));
+                    }
                 }
+                if (least <= enough) break;
             }
             return least;
         };
-        for (double theta : planes) {
+        for (const Plane& plane : planes) {
             if (out.mirror) break;
-            const Vec3 normal = std::sin(theta) * e1 - std::cos(theta) * e2;
+            const Vec3 normal = std::sin(plane.theta) * e1 - std::cos(plane.theta) * e2;
             bool all_ = true;
             // A few spread times first: most planes fail at once.
             for (int pass = 0; pass < 2 && all_; ++pass) {
@@ -599,7 +655,11 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
                 for (std::size_t i = 0; i < m && all_; i += step) {
                     const Vec3 x = g.jets[i].p;
                     const Vec3 q = x - (2 * dot(x, normal)) * normal;
-                    all_ = offCurve(q, 0.1 * mirrorTol) <= mirrorTol;
+                    // The mirror image of the motion first: one evaluation
+                    // where a search for the nearest place would have to
+                    // tell the branches of a cusp apart.
+                    all_ = length(curve.at(plane.times - g.u[i]) - q) <= mirrorTol ||
+                           offCurve(q, 0.1 * mirrorTol) <= mirrorTol;
                 }
             }
             out.mirror = all_;
@@ -630,5 +690,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
     }
     out.corners = std::move(all);
     out.spacing = spacing;
+    out.bend = std::move(bend);
+    out.jerk = std::move(jerk);
     return out;
 }

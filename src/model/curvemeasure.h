@@ -31,6 +31,11 @@ struct CurveShape {
     // between them.
     std::vector<Vec3> corners;
     double spacing = 0;
+    // At each corner of the first part (1/order of the curve; corner i +
+    // part is corner i turned), the length of the second and third
+    // derivatives: what bounds how far an arc between corners strays from
+    // its side.
+    std::vector<double> bend, jerk;
     // The corners in cubes of twice the spacing (null for a circle), for
     // whoever looks for corners near a place after this.
     std::shared_ptr<const PointGrid> grid;

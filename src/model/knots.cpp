@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <string>
+#include <tuple>
 #include <unordered_map>
+#include <utility>
 
 #include "pointgrid.h"
 
@@ -389,33 +392,44 @@ Poly torusPolynomial(int p, int q) {
     return normalised(*divExact(num, den));
 }
 
-// The name of a knot from its polynomial and the crossings of a diagram of it.
-std::string nameOf(const Poly& a, int crossings) {
-    // Every knot of fewer than 11 crossings but the unknot has a polynomial
-    // other than 1; 6_1 shares its polynomial and determinant with 9_46.
+// The name of a knot from its polynomial and the crossings of a diagram of
+// it, and the knot of the table whose polynomial it is.
+//
+// The table is that of the knots of up to 10 crossings: a diagram of n
+// crossings is a knot of at most n, so below 11 crossings the polynomial
+// names the one knot of the table that has it, and below the crossings of
+// the next knot sharing it, that knot alone. Among knots of up to 10
+// crossings 5_1 shares its polynomial with 10_132, 6_1 with 9_46; the
+// trivial polynomial is the unknot's below 11 crossings (two knots of 11
+// have it). A diagram of 11 or more crossings settles no name.
+std::pair<std::string, std::string> nameOf(const Poly& a, int crossings) {
+    constexpr int kTable = 11;  // the table holds the knots below this many crossings
     struct Known {
         Poly p;
         const char* name;
-        int fewest;     // crossings of the knot
-        int ambiguous;  // the polynomial names it only below this many crossings
+        const char* brief;
+        int settled;  // the polynomial names the knot below this many crossings
     };
     static const Known table[] = {
-        {{1}, "unknot", 0, 11},        {{1, -1, 1}, "3_1 = T(2,3)", 3, 1000},
-        {{-1, 3, -1}, "4_1", 4, 1000}, {{1, -1, 1, -1, 1}, "5_1 = T(2,5)", 5, 1000},
-        {{2, -3, 2}, "5_2", 5, 1000},  {{-2, 5, -2}, "6_1", 6, 9},
+        {{1}, "unknot", "unknot", kTable},   {{1, -1, 1}, "3_1 = T(2,3)", "3_1", kTable},
+        {{-1, 3, -1}, "4_1", "4_1", kTable}, {{1, -1, 1, -1, 1}, "5_1 = T(2,5)", "5_1", 10},
+        {{2, -3, 2}, "5_2", "5_2", kTable},  {{-2, 5, -2}, "6_1", "6_1", 9},
     };
     for (const Known& k : table)
         if (k.p == a) {
-            if (crossings >= k.ambiguous) return std::string(k.name) == "6_1" ? "6_1 or 9_46" : "";
-            return k.name;
+            if (crossings < k.settled) return {k.name, ""};
+            if (std::string(k.brief) == "6_1" && crossings < kTable) return {"6_1 or 9_46", ""};
+            return {"", k.brief};
         }
     for (int p = 2; p <= 12; ++p)
         for (int q = p + 1; (p - 1) * (q - 1) <= 60; ++q) {
-            if (std::gcd(p, q) != 1) continue;
-            if (torusPolynomial(p, q) == a && crossings >= std::min(p * (q - 1), q * (p - 1)))
-                return "T(" + std::to_string(p) + "," + std::to_string(q) + ")";
+            if (std::gcd(p, q) != 1 || torusPolynomial(p, q) != a) continue;
+            const std::string name = "T(" + std::to_string(p) + "," + std::to_string(q) + ")";
+            const int fewest = std::min(p * (q - 1), q * (p - 1));
+            if (crossings >= fewest && crossings < kTable) return {name, ""};
+            return {"", name};
         }
-    return "";
+    return {"", ""};
 }
 
 }  // namespace
@@ -457,7 +471,7 @@ KnotType knotType(const std::vector<Vec3>& polygon, Vec3 direction) {
         long long atMinus1 = 0;
         for (std::size_t i = 0; i < a->size(); ++i) atMinus1 += i % 2 ? -(*a)[i] : (*a)[i];
         out.determinant = std::abs(atMinus1);
-        out.name = nameOf(*a, out.crossings);
+        std::tie(out.name, out.polynomialOf) = nameOf(*a, out.crossings);
         return out;
     }
     return out;

@@ -16,8 +16,13 @@
 #include "geometry.h"
 
 struct KnotType {
-    bool found = false;         // a diagram was made and its polynomial computed
-    std::string name;           // "unknot", "3_1", "T(2,7)"...; empty when not in the table
+    bool found = false;  // a diagram was made and its polynomial computed
+    std::string name;    // "unknot", "3_1", "T(2,7)"...; empty when not settled
+    // When the polynomial is a knot's of the table but the diagram has as
+    // many crossings as another knot with that polynomial (5_1's and
+    // 10_132's), that knot's short name ("5_1", "T(2,11)"); name is then
+    // empty. Empty too when the polynomial is in the table of no knot.
+    std::string polynomialOf;
     int crossings = 0;          // of the diagram once simplified
     long long determinant = 0;  // |Alexander polynomial at -1|
     // Coefficients, lowest power first, for the power -(size-1)/2: the

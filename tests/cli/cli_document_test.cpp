@@ -248,7 +248,8 @@ TEST_F(DocumentCommands, InfoNamesRelationsFactorsAndPaths) {
                               "stationary sphere: A", "path of B: period 1", "37 samples"})
         EXPECT_NE(text.out.find(piece), std::string::npos) << piece << "\n" << text.out;
     Outcome json = run("info @/n.one --json");
-    for (const char* piece : {"\"stationarySphere\": \"A\"", "\"radiusFactor\": \"1/2\"",
-                              "\"samples\": 37", "\"period\": \"1\""})
+    for (const char* piece :
+         {"\"stationarySphere\": \"A\"", "\"radiusFactor\": \"1/2\"", "\"samples\": 37",
+          "\"period\": \"1\"", "\"knot\": \"unknot\"", "\"knotStatus\": \"named\""})
         EXPECT_NE(json.out.find(piece), std::string::npos) << piece << "\n" << json.out;
 }

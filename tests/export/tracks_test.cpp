@@ -220,27 +220,43 @@ std::vector<std::vector<Point2>> svgPaths(const fs::path& file, int* layers) {
 
 // What a machine draws from G-code: the polylines between pen-down and
 // pen-up, in the page's coordinates (y down), checking on the way that the
-// pen goes down and up in turn, draws only when down and stays on the page.
+// pen goes down and up in turn, draws only when down and stays on the page,
+// that a feed is set before the first G1 (GRBL refuses one without), and
+// that a dwell follows every pen move when one is asked for.
 struct Drawn {
     std::vector<std::vector<Point2>> lines;
-    int downs = 0, ups = 0, pauses = 0;
+    int downs = 0, ups = 0, pauses = 0, dwells = 0;
 };
-void readGcode(const fs::path& file, double width, double height, Drawn& d) {
+void readGcode(const fs::path& file, double width, double height, Drawn& d,
+               const std::string& dwell = "") {
     std::ifstream in(file);
     ASSERT_TRUE(in) << file;
-    bool down = false;
+    bool down = false, fed = false, penMoved = false;
     Point2 at{0, 0};
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == ';') continue;
+        if (penMoved && !dwell.empty()) {
+            ASSERT_EQ(line, "G4 P" + dwell) << "no dwell";
+            penMoved = false, ++d.dwells;
+            continue;
+        }
+        ASSERT_NE(line.rfind("G4", 0), 0u) << "a dwell not asked for";
+        if (line.rfind("G1 F", 0) == 0) {
+            fed = true;
+            continue;
+        }
+        if (line.rfind("G1", 0) == 0) {
+            ASSERT_TRUE(fed) << "a G1 before any feed: " << line;
+        }
         if (line == "G1 Z0") {
             ASSERT_FALSE(down) << "the pen went down twice";
-            down = true, ++d.downs;
+            down = true, ++d.downs, penMoved = true;
             d.lines.push_back({at});
             continue;
         }
         if (line == "G0 Z5") {
             ASSERT_TRUE(!down || d.downs > 0);
-            down = false, ++d.ups;
+            down = false, ++d.ups, penMoved = true;
             continue;
         }
         if (line == "M0") {
@@ -266,6 +282,7 @@ void readGcode(const fs::path& file, double width, double height, Drawn& d) {
         }
     }
     EXPECT_FALSE(down) << "the program ends with the pen down";
+    EXPECT_FALSE(penMoved && !dwell.empty()) << "no dwell after the last pen move";
 }
 }  // namespace
 
@@ -280,6 +297,7 @@ TEST_F(PenPrograms, GcodeDrawsWhatTheSvgOfTheSamePageDraws) {
         {"epicycles.one", "--page A3 --landscape --view front", "--pen-change M0 --feed 1200", 420,
          297, false},
         {"siblings.one", "--page 300x200mm --tolerance 0.1mm", "", 300, 200, true},
+        {"flower.one", "", "--pen-change M0 --pen-dwell 150", 210, 297, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.document) + " " + c.options);
@@ -296,8 +314,10 @@ TEST_F(PenPrograms, GcodeDrawsWhatTheSvgOfTheSamePageDraws) {
         const auto svg = svgPaths(dir / "page.svg", &layers);
         ASSERT_GE(layers, 1);
         Drawn d;
+        const std::string dwell =
+            c.gcode.find("--pen-dwell 150") != std::string::npos ? "0.15" : "";
         if (!c.perLayer) {
-            readGcode(dir / "page.gcode", c.width, c.height, d);
+            readGcode(dir / "page.gcode", c.width, c.height, d, dwell);
             EXPECT_EQ(d.pauses, layers - 1);
         } else {
             EXPECT_FALSE(fs::exists(dir / "page.gcode"));
@@ -308,6 +328,7 @@ TEST_F(PenPrograms, GcodeDrawsWhatTheSvgOfTheSamePageDraws) {
         EXPECT_EQ(d.downs, static_cast<int>(svg.size()));
         // One more lift at the start of each file.
         EXPECT_EQ(d.ups, d.downs + (c.perLayer ? layers : 1));
+        EXPECT_EQ(d.dwells, dwell.empty() ? 0 : d.ups + d.downs);
         ASSERT_EQ(d.lines.size(), svg.size());
         for (std::size_t p = 0; p < svg.size(); ++p) {
             // The SVG's path closes on its first node; the G-code draws back to it.
@@ -431,10 +452,21 @@ TEST_F(PenPrograms, SheetsTracksAndTheirOptions) {
         {flower + " " + siblings + " -o x.svg --plotter", "one input file"},
         {flower + " " + siblings + " " + siblings + " -o x.svg --plotter --grid 2x1", "at most 2"},
         {flower + " -o x.thr --tolerance 0.0000001", "--tolerance"},
+        // A command of several lines would put the second among the moves.
+        {flower + " -o x.gcode --plotter --pen-up " + quote("G0 Z5\nG1 Z0"), "line breaks"},
+        {flower + " -o x.gcode --plotter --pen-down " + quote("M3\rS90"), "line breaks"},
+        {flower + " -o x.gcode --plotter --pen-down " + quote("M3\vS90"), "line breaks"},
+        {flower + " -o x.gcode --plotter --pen-change " + quote("M0\xe2\x80\xa8M3"), "line breaks"},
+        {flower + " -o x.gcode --plotter --pen-dwell -5", "--pen-dwell"},
+        {flower + " -o x.svg --plotter --pen-dwell 100", "--pen-dwell"},
     };
     for (const Refused& r : refused) {
         SCOPED_TRACE(r.args);
-        EXPECT_NE(run(r.args), 0);
+        const int status = run(r.args);
+        EXPECT_NE(status, 0);
+        if (r.mentions == "line breaks") {
+            EXPECT_EQ(status, 2);  // a usage error
+        }
         EXPECT_NE(err.find(r.mentions), std::string::npos) << err;
     }
 }
