@@ -402,6 +402,9 @@ void View3D::setTitleBase(const QString& title) {
     titleBase_ = title;
     if (titleWindow_) {
         titleWindow_->setWindowTitle(title);
+        // A screen reader reads the window's name at every change of focus:
+        // the document and the program, not the statistics of the title.
+        titleWindow_->setAccessibleName(QString(title).remove("[*]"));
         if (doc_) titleWindow_->setWindowModified(doc_->isModified());
     }
 }

@@ -221,6 +221,10 @@ void WindowTest::titleShowsStatistics() {
             return stats.match(frame->windowTitle()).captured(1).toInt() > 0;
         },
         kPatience));
+    // What a screen reader reads as the window's name holds no statistics.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(frame);
+    QVERIFY(window);
+    QCOMPARE(window->text(QAccessible::Name), QString("Untitled - Rotundel"));
     app_->document().setModifiedFlag(true);
     QVERIFY(QTest::qWaitFor([&] { return frame->isWindowModified(); }, kPatience));
     app_->document().setModifiedFlag(false);
