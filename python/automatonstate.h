@@ -40,6 +40,8 @@ class AutomatonState {
     Document doc;
     // Folder that texture names are looked up in (the file's own, once loaded).
     std::string folder;
+    // The file it was read from ("" for a new one), whose name titles pages.
+    std::string path;
 
     // Throws RuntimeError while another thread computes paths or renders.
     void checkIdle() const;

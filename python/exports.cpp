@@ -75,6 +75,7 @@ py::dict write(AutomatonState& state, const ExportRequest& request, Exporter::Co
         ExportContext context;
         context.pathsReady = true;
         context.documentFolder = state.folder;
+        context.documentPath = state.path;
         // Told on the writing thread without the interpreter lock: kept,
         // and said once the file is written.
         context.tell = [&said](const std::string& m) { said.push_back(m); };

@@ -89,6 +89,7 @@ AutomatonRef load(const py::object& file) {
     if (!r) fileError("read", path, r);
     std::error_code ec;
     state->folder = std::filesystem::absolute(path, ec).parent_path().string();
+    state->path = path;
     return {state};
 }
 

@@ -378,7 +378,7 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
         for (const auto& f : PathMesh::formats())
             filters << QString("%1 (*%2)").arg(f.description, f.extension);
         filters << "Sand-table track, theta and rho (*.thr)"
-                << "G-code for pen plotters (*.gcode)";
+                << "G-code for pen plotters (*.gcode)" << "Web page to turn and roll (*.html)";
         QFileDialog dialog(window_, "Export", QString(), "");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(filters);
@@ -416,8 +416,10 @@ QString FileExports::write(const ExportRequest& request, ExportContext context,
     std::uint64_t version = ~std::uint64_t{0};
     view_.documentFolder(&context.documentFolder, &version);
     std::tie(context.viewWidth, context.viewHeight) = imageSize();
-    if (QString path = documentPath ? documentPath() : QString(); !path.isEmpty())
+    if (QString path = documentPath ? documentPath() : QString(); !path.isEmpty()) {
         context.inputName = QFile::encodeName(QFileInfo(path).fileName()).toStdString();
+        context.documentPath = QFile::encodeName(path).toStdString();
+    }
     std::unique_ptr<Document> copy = doc_.workCopy();
     if (!copy) return QString::fromStdString(Document::kRestoreFailed);
     // What the command line writes on its standard error, notes aside: a

@@ -149,6 +149,7 @@ int writeExport(Document& doc, const std::string& input, const ExportRequest& re
                 ExportContext context, const std::vector<std::string>& moreInputs) {
     std::error_code ec;
     context.inputName = input;
+    context.documentPath = input;
     context.documentFolder = std::filesystem::absolute(input, ec).parent_path().string();
     context.tell = [](const std::string& m) {
         std::cerr << "rotundel: " << AutomatonReport::printable(m) << "\n";

@@ -28,6 +28,7 @@
 #include "sphere.h"
 #include "spheredrawer.h"
 #include "tubesizing.h"
+#include "webpage.h"
 
 namespace {
 
@@ -175,6 +176,11 @@ const std::vector<Row>& rows() {
               std::to_string(MovieFile::kFramesPerSecond) + " a second)",
           {K::Movie}},
          "movies"},
+        {{"max-bytes",
+          "N|2MB",
+          "the web page's size at most (default 2MB); above it the curves keep fewer samples",
+          {K::WebPage}},
+         "web pages (.html)"},
         {{"rolling",
           "",
           "one period of the rolling animation instead of the dynamic axes and orbit",
@@ -285,6 +291,11 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
         if (!wholeNumber(v, 1, kLargestSide))
             return "--" + name + " must be a whole number of pixels from 1 to " +
                    std::to_string(kLargestSide) + pixelLimit + ".";
+    } else if (name == "max-bytes") {
+        const std::size_t n = WebPage::bytesOf(v), least = WebPageOptions::leastBytes();
+        if (n < least || n > 1'000'000'000)
+            return "--max-bytes needs a size from " + std::to_string(least) +
+                   " to 1000000000 bytes, such as 2MB or 500kB.";
     } else if (name == "frames") {
         if (!wholeNumber(v, 1, kMostFrames))
             return "--frames must be a whole number from 1 to " + std::to_string(kMostFrames) +
@@ -427,6 +438,20 @@ ExportResult writePlotterPage(const std::vector<Document*>& sheet, const ExportR
     return done();
 }
 
+ExportResult writePage(const Document& doc, const ExportRequest& r, const ExportContext& c) {
+    WebPageOptions o;
+    o.title = WebPage::titleFor(c.documentPath);
+    if (auto v = r.get("max-bytes")) o.maxBytes = WebPage::bytesOf(*v);
+    o.tell = [&c](const std::string& m) { tell(c, m); };
+    std::string why;
+    const std::string page = WebPage::make(doc, o, &why);
+    if (page.empty()) return failed(cannot("export", c.inputName, why));
+    AtomicFile target(r.output);
+    if (!target.open()) return failed(cannot("write", r.output, target.error()));
+    target.write(page);
+    return target.commit() ? done() : failed(cannot("write", r.output, target.error()));
+}
+
 ExportResult writeTrack(Document& doc, const ExportRequest& r, const ExportContext& c) {
     SandTrackOptions o;
     if (auto v = r.get("point")) o = *SandTrack::point(*v);
@@ -531,7 +556,7 @@ ExportResult writeMovie(Document& doc, const ExportRequest& r, const ExportConte
 }  // namespace
 
 const char* const Exporter::kWrites =
-    ".csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr or .gcode (with --plotter)";
+    ".csv, .one, .svg, .obj, .ply, .stl, .glb, .3mf, .thr, .html or .gcode (with --plotter)";
 
 ExportRequest& ExportRequest::set(const std::string& name, const std::string& value) {
     options.emplace_back(name, value);
@@ -561,6 +586,7 @@ std::optional<ExportKind> Exporter::kindOf(const ExportRequest& request) {
     if (ext == ".one") return K::Automaton;
     if (ext == ".svg") return request.has("plotter") ? K::PlotterPage : K::Drawing;
     if (ext == ".thr") return K::Track;
+    if (ext == ".html" || ext == ".htm") return K::WebPage;
     if (ext == ".gcode" && request.has("plotter")) return K::PenProgram;
     if (PathMesh::formatForPath(out)) return K::Mesh;
     if (ImageFile::formatForPath(out)) return K::Image;
@@ -746,6 +772,8 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
         result = writeMesh(doc, request, context);
     } else if (kind == K::Track) {
         result = writeTrack(doc, request, context);
+    } else if (kind == K::WebPage) {
+        result = writePage(doc, request, context);
     } else if (kind == K::Image) {
         result = writeImage(doc, request, context);
     } else {
@@ -791,6 +819,8 @@ std::string Exporter::formatHelp() {
         "  .thr   a sand-table track: theta (radians, continuous) and rho (0 at the centre,\n"
         "         1 at the farthest point) of traced points seen from above, beginning and\n"
         "         ending at the centre or the rim\n"
+        "  .html  an interactive web page: the curves and spheres to turn, zoom and roll,\n"
+        "         with what info says of each curve; one file, nothing fetched\n"
         "  .gcode with --plotter: the plotter page as G-code, in millimetres from the page's\n"
         "         lower left corner\n"
         "With --plotter, .svg is a page in millimetres, one layer per colour, for pen\n"

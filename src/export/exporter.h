@@ -35,6 +35,7 @@ enum class ExportKind {
     Track,        // .thr: a sand-table track
     Image,        // .png .jpg .bmp .tif: the first frame as a picture
     Movie,        // .mp4 .webm .gif or a folder of PNG frames
+    WebPage,      // .html: an interactive page with the viewer inside
 };
 
 // Options by their command-line names without the dashes, in the order
@@ -69,6 +70,8 @@ struct ExportContext {
     std::vector<std::string> sheetNames;
     // Where the document lives, for textures named relative to it.
     std::string documentFolder;
+    // The document's file, whose name titles a web page ("" for a new one).
+    std::string documentPath;
     // The front end has put the paths of the first frame in place (Python
     // lends its computed paths); otherwise they are computed when stale.
     bool pathsReady = false;

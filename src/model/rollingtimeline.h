@@ -32,6 +32,12 @@ class RollingTimeline {
     // 1: a path closes after its own period, a whole part of the common
     // one, and then stays complete. 1 for a sphere without a period.
     double pathShown(const Sphere& s, double fraction) const;
+    // How many times s's own period fits in the common one (pathShown is
+    // fraction times this, at most 1); 0 for a sphere without a period.
+    double repeats(const Sphere& s) const {
+        auto it = repeats_.find(&s);
+        return it == repeats_.end() ? 0 : it->second;
+    }
     // Places every sphere at fraction f (the working fields; the time-0
     // snapshot stays as it was).
     void place(Automaton& a, double fraction) const;
