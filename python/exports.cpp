@@ -4,6 +4,9 @@
 #include "exports.h"
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "automatonstate.h"
 #include "document.h"
@@ -11,6 +14,7 @@
 #include "values.h"
 
 namespace py = pybind11;
+using namespace pybind11::literals;
 
 namespace Exports {
 
@@ -116,6 +120,7 @@ const char* help() {
   .obj .ply .glb   one closed tube per traced point
   .stl .3mf        one closed solid, the union of the tubes
   .thr   a sand-table track, beginning and ending at the centre or the rim
+  .html  an interactive web page of the curves and spheres, one file
 
 The keywords are the command line's options, - written _: meshes take
 tube_radius (automaton units, a length such as "0.8mm" at the print size,
@@ -127,7 +132,8 @@ tolerance ("0.02mm"), scale ("20mm" a unit instead of filling the page),
 grid ("3x1") and verbose; G-code also pen_up ("G0 Z5"), pen_down
 ("G1 Z0"), feed (3000 mm a minute) and pen_change ("M0"; without it one
 file per layer); tracks take point ("B:1" or "all"), tolerance (table
-radii), start ("centre" or "rim") and preview ("track.png").)";
+radii), start ("centre" or "rim") and preview ("track.png"); web pages
+take max_bytes ("2MB").)";
 }
 
 py::dict write(AutomatonState& state, const std::string& path, const py::kwargs& options) {
@@ -136,6 +142,29 @@ py::dict write(AutomatonState& state, const std::string& path, const py::kwargs&
 
 py::dict render(AutomatonState& state, const std::string& path, const py::kwargs& options) {
     return write(state, requestOf(path, options), Exporter::Command::Render);
+}
+
+std::string bytesOf(AutomatonState& state, const std::string& extension) {
+    namespace fs = std::filesystem;
+    const py::module_ tempfile = py::module_::import("tempfile");
+    const std::string folder = py::str(tempfile.attr("mkdtemp")("prefix"_a = "rotundel-"));
+    const std::string path = (fs::path(folder) / ("automaton" + extension)).string();
+    std::string bytes;
+    try {
+        ExportRequest request;
+        request.output = path;
+        write(state, request,
+              extension == ".png" ? Exporter::Command::Render : Exporter::Command::Export);
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (...) {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+        throw;
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return bytes;
 }
 
 }  // namespace Exports

@@ -22,6 +22,9 @@ pybind11::dict write(AutomatonState& state, const std::string& path,
 // curves_only), without a display; returns as write() does.
 pybind11::dict render(AutomatonState& state, const std::string& path,
                       const pybind11::kwargs& options);
+// The bytes export() or render() writes for a file of that extension
+// (".html", ".png"), made in a temporary folder that is removed again.
+std::string bytesOf(AutomatonState& state, const std::string& extension);
 // The docstring of export(), listing the formats this build writes.
 const char* help();
 

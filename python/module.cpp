@@ -619,6 +619,54 @@ one-line description.)")
             "Renders the first frame as an image (.png .jpg .bmp .tif), without a display; "
             "width and height in pixels (640 x 480; one alone keeps 4:3), curves_only=True "
             "for the traced curves alone.")
+        .def(
+            "_repr_html_",
+            [](const AutomatonRef& a) {
+                a.state->settle();
+                // The page export() writes, in a frame of its own: a notebook's
+                // scripts and styles cannot reach it, nor it theirs.
+                std::string srcdoc;
+                for (char c : Exports::bytesOf(*a.state, ".html")) {
+                    if (c == '&')
+                        srcdoc += "&amp;";
+                    else if (c == '"')
+                        srcdoc += "&quot;";
+                    else
+                        srcdoc += c;
+                }
+                return "<iframe title=\"Rotundel: the curves in three dimensions\" "
+                       "style=\"width: 100%; height: 540px; border: 0\" srcdoc=\"" +
+                       srcdoc + "\"></iframe>";
+            },
+            "The web page export() writes, framed for a notebook.")
+        .def(
+            "_repr_png_",
+            [](const AutomatonRef& a) {
+                a.state->settle();
+                return py::bytes(Exports::bytesOf(*a.state, ".png"));
+            },
+            "The picture render() makes, for notebooks that show no scripts.")
+        .def(
+            "show",
+            [](const AutomatonRef& a) {
+                a.state->settle();
+                const py::module_ tempfile = py::module_::import("tempfile");
+                // Kept after Python ends: the browser reads it when it will.
+                const std::string folder =
+                    py::str(tempfile.attr("mkdtemp")(py::arg("prefix") = "rotundel-"));
+                const std::string name = a.state->path.empty()
+                                             ? std::string("automaton")
+                                             : std::filesystem::path(a.state->path).stem().string();
+                const std::string path =
+                    (std::filesystem::path(folder) / (name + ".html")).string();
+                Exports::write(*a.state, path, py::kwargs());
+                const py::object pathlib = py::module_::import("pathlib");
+                const py::object uri = pathlib.attr("Path")(path).attr("as_uri")();
+                py::module_::import("webbrowser").attr("open")(uri);
+                return path;
+            },
+            "Writes the web page to a temporary file, opens it in the system's browser and "
+            "returns the file's path.")
         .def("__repr__", [](const AutomatonRef& a) {
             return "<rotundel.Automaton of " + std::to_string(a.state->doc.sphereCount) +
                    " spheres>";

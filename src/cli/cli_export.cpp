@@ -15,7 +15,7 @@ namespace {
 
 const std::vector<ExportKind> kExportKinds = {
     ExportKind::Table,      ExportKind::Automaton, ExportKind::Drawing, ExportKind::PlotterPage,
-    ExportKind::PenProgram, ExportKind::Mesh,      ExportKind::Track};
+    ExportKind::PenProgram, ExportKind::Mesh,      ExportKind::Track,   ExportKind::WebPage};
 
 std::vector<CliOption> exportOptions(ExportRequest& r) {
     std::vector<CliOption> options = {

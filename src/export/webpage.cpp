@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "automatoncopy.h"
-#include "passstop.h"
 #include "camerarig.h"
 #include "curveinvariants.h"
 #include "document.h"
 #include "framerenderer.h"
+#include "passstop.h"
 #include "rollingtimeline.h"
 #include "sphere.h"
 #include "textcoding.h"
@@ -132,8 +132,8 @@ const char* surfaceOf(int surface) {
 
 // A rotation matrix (OpenGL's column order) as a unit quaternion x, y, z, w.
 std::array<double, 4> quaternionOf(const Mat4f& m) {
-    const double r00 = m[0], r10 = m[1], r20 = m[2], r01 = m[4], r11 = m[5], r21 = m[6],
-                 r02 = m[8], r12 = m[9], r22 = m[10];
+    const double r00 = m[0], r10 = m[1], r20 = m[2], r01 = m[4], r11 = m[5], r21 = m[6], r02 = m[8],
+                 r12 = m[9], r22 = m[10];
     std::array<double, 4> q{};
     const double trace = r00 + r11 + r22;
     if (trace > 0) {
@@ -236,13 +236,24 @@ std::string htmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
             // Control characters have no place in a title.
-            default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+            default:
+                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
         }
     }
     return out;
@@ -290,16 +301,19 @@ std::string positionsOf(const std::vector<Curve>& curves, const Box& box, std::s
     return base64(deflated(all));
 }
 
-std::string motionData(const Motion& m, const Box& box) {
+// Every every-th keyframe of the motion.
+std::string motionData(const Motion& m, const Box& box, int every) {
     std::vector<std::uint16_t> all;
     for (const auto& poses : m.poses)
-        for (int part = 0; part < 7; ++part) {
+        for (std::size_t part = 0; part < 7; ++part) {
             std::vector<std::uint16_t> run;
-            for (const auto& p : poses)
-                run.push_back(part < 3 ? box.level(p[static_cast<std::size_t>(part)], part)
-                                       : static_cast<std::uint16_t>(static_cast<std::int16_t>(
-                                             std::lround(p[static_cast<std::size_t>(part)] *
-                                                         32767))));
+            for (std::size_t k = 0; k < poses.size(); k += static_cast<std::size_t>(every)) {
+                const double v = poses[k][part];
+                // Centres on the box's grid, quaternions' parts in [-1, 1].
+                run.push_back(part < 3 ? box.level(v, static_cast<int>(part))
+                                       : static_cast<std::uint16_t>(
+                                             static_cast<std::int16_t>(std::lround(v * 32767))));
+            }
             appendDeltas(all, run);
         }
     return base64(deflated(all));
@@ -333,8 +347,7 @@ std::size_t WebPageOptions::leastBytes() {
            std::char_traits<char>::length(kWebViewerScript) + 16 * 1024;
 }
 
-std::string WebPage::make(const Document& doc, const WebPageOptions& options,
-                          std::string* error) {
+std::string WebPage::make(const Document& doc, const WebPageOptions& options, std::string* error) {
     std::vector<Curve> curves;
     Box box;
     for (const Sphere* s : doc.sphereTable) {
@@ -413,38 +426,63 @@ std::string WebPage::make(const Document& doc, const WebPageOptions& options,
     data["box"] = {{"min", box.lo}, {"max", box.hi}};
     data["curves"] = list;
     data["spheres"] = spheres;
-    data["keys"] = motion.keys;
-    data["motion"] = motionData(motion, box);
 
     const std::string title = htmlEscaped(utf8Text(options.title));
     // The data's place is kept by a mark of its own until they are sized.
     const std::string page = filled(kWebViewerHtml, {{"%%TITLE%%", title},
                                                      {"/*%%SCRIPT%%*/", kWebViewerScript},
-                                                     {"%%DATA%%", "\x01" "DATA" "\x01"}});
-    // Thinned by a whole stride until the page fits its budget.
+                                                     {"%%DATA%%",
+                                                      "\x01"
+                                                      "DATA"
+                                                      "\x01"}});
+    // Thinned until the page fits its budget: the curves by a whole stride,
+    // the spheres' motion by halving its keyframes while it is the larger.
     const std::size_t most = std::max(options.maxBytes, WebPageOptions::leastBytes());
     std::size_t longest = 1;
     for (const Curve& c : curves) longest = std::max(longest, c.path->size());
-    for (std::size_t stride = 1;;) {
+    std::size_t stride = 1;
+    int every = 1;
+    std::string positions = positionsOf(curves, box, stride);
+    for (;;) {
+        const int keys = motion.keys / every;
+        data["keys"] = keys;
+        const std::string moves = motionData(motion, box, every);
+        data["motion"] = moves;
         data["stride"] = stride;
         data["vertices"] = sampleCount(curves, stride);
-        data["positions"] = positionsOf(curves, box, stride);
-        const std::string whole = filled(page, {{"\x01" "DATA" "\x01", jsonForScript(data)}});
-        if (whole.size() <= most || stride >= longest) {
-            if (whole.size() > most) {
-                *error = "the page would be larger than " + std::to_string(most) +
-                         " bytes however thin its curves (--max-bytes).";
-                return {};
-            }
-            if (stride > 1 && options.tell)
-                options.tell("note: the curves keep one sample in " + std::to_string(stride) +
-                             " to stay within " + std::to_string(most) + " bytes (--max-bytes).");
+        data["positions"] = positions;
+        const std::string whole = filled(page, {{"\x01"
+                                                 "DATA"
+                                                 "\x01",
+                                                 jsonForScript(data)}});
+        if (whole.size() <= most) {
+            std::string thinned;
+            if (stride > 1) thinned = "the curves keep one sample in " + std::to_string(stride);
+            if (every > 1)
+                thinned +=
+                    (thinned.empty() ? "the spheres' motion keeps" : " and the spheres' motion") +
+                    std::string(" one keyframe in ") + std::to_string(every);
+            if (!thinned.empty() && options.tell)
+                options.tell("note: " + thinned + " to stay within " + std::to_string(most) +
+                             " bytes (--max-bytes).");
             return whole;
+        }
+        const bool motionCanGo = keys % 2 == 0 && keys >= 16;
+        if (motionCanGo && (moves.size() > positions.size() || stride >= longest)) {
+            every *= 2;
+            continue;
+        }
+        if (stride >= longest) {
+            *error = "the page would be larger than " + std::to_string(most) +
+                     " bytes however thin its curves (--max-bytes).";
+            return {};
         }
         const double over = static_cast<double>(whole.size() - page.size()) /
                             static_cast<double>(std::max<std::size_t>(1, most - page.size()));
-        stride = std::min(longest, std::max(stride + 1, static_cast<std::size_t>(
-                                                            std::ceil(stride * over * 1.05))));
+        stride = std::min(
+            longest,
+            std::max(stride + 1, static_cast<std::size_t>(std::ceil(stride * over * 1.05))));
+        positions = positionsOf(curves, box, stride);
     }
 }
 

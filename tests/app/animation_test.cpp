@@ -9,6 +9,7 @@
 #include <QDoubleSpinBox>
 #include <QImageReader>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
@@ -39,6 +40,7 @@ class AnimationTest : public QObject {
     void exportPaths_data();
     void exportPaths();
     void exportAsksForTubes();
+    void webPageIsTheProgramsPage();
     void tubeDialog_data();
     void tubeDialog();
 
@@ -282,6 +284,31 @@ void AnimationTest::exportAsksForTubes() {
     QByteArray first;
     while (first.isEmpty() || first.startsWith('#')) first = track.readLine().trimmed();
     QCOMPARE(first.split(' ').value(1).toDouble(), 1.0);  // begins at the rim
+}
+
+// A web page from File > Export... is the command line's page of the same
+// file, byte for byte, and asks no questions.
+void AnimationTest::webPageIsTheProgramsPage() {
+    const QString example = QStringLiteral(ROTUNDEL_EXAMPLES_DIR "/tilted-chain.one");
+    QVERIFY(app_->openDocumentFile(example));
+    FileExports* exports = app_->fileExports();
+    const QString path = dir_.filePath("tilted-chain.html");
+    exports->askExportPath = [&] { return path; };
+    exports->askMeshOptions = [](const QString&) -> std::optional<ExportOptionValues> {
+        QTest::qFail("a page has no tubes to ask about", __FILE__, __LINE__);
+        return std::nullopt;
+    };
+    exports->onExport();
+    QProcess program;
+    const QString theirs = dir_.filePath("program.html");
+    program.start(ROTUNDEL_EXE, {"export", example, "-o", theirs});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QFile window(path), command(theirs);
+    QVERIFY(window.open(QIODevice::ReadOnly) && command.open(QIODevice::ReadOnly));
+    const QByteArray page = window.readAll();
+    QVERIFY(page.startsWith("<!DOCTYPE html>"));
+    QVERIFY(page == command.readAll());
 }
 
 // The Export dialog's tube choices as the export service's options, and the

@@ -159,6 +159,10 @@ TEST_F(ExportCommand, RefusesWhatItCannotWrite) {
         {doc + " -o x.stl --resolution 0mm", 2, "--resolution"},
         {doc + " -o x.obj --resolution 0.1mm", 2, "--resolution"},
         {doc + " -o x.stl --union", 2, "--union"},
+        {doc + " -o x.html --max-bytes 10kB", 2, "--max-bytes"},
+        {doc + " -o x.html --max-bytes lots", 2, "--max-bytes"},
+        {doc + " -o x.html --size 100mm", 2, "--size"},
+        {doc + " -o x.csv --max-bytes 2MB", 2, "--max-bytes"},
         {doc + " -o " + quote((dir / "no" / "x.stl").string()), 1, "x.stl"},
         {doc + " -o " + quote((dir / "no" / "x.svg").string()), 1, "x.svg"},
     };
@@ -166,6 +170,26 @@ TEST_F(ExportCommand, RefusesWhatItCannotWrite) {
         SCOPED_TRACE(c.args);
         EXPECT_EQ(run(c.args), c.status) << err;
         EXPECT_NE(err.find(c.mentions), std::string::npos) << err;
+    }
+}
+
+// A page over its budget keeps fewer samples of each curve, and says so;
+// within it, every sample.
+TEST_F(ExportCommand, WebPagesKeepTheirBudget) {
+    const struct {
+        const char* budget;
+        std::size_t most;
+        bool thinned;
+    } cases[] = {{"2MB", 2'000'000, false}, {"80kB", 80'000, true}, {"60000", 60'000, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.budget);
+        const fs::path out = dir / "page.html";
+        ASSERT_EQ(run(quote(example("deep-chain.one")) + " -o " + quote(out.string()) +
+                      " --max-bytes " + c.budget),
+                  0)
+            << err;
+        EXPECT_LE(fs::file_size(out), c.most);
+        EXPECT_EQ(err.find("keep one sample in") != std::string::npos, c.thinned) << err;
     }
 }
 
@@ -222,6 +246,7 @@ const std::vector<std::pair<std::string, std::string>> kWriters = {
     {"export IN -o OUT", "t.stl"},
     {"export IN -o OUT", "t.glb"},
     {"export IN -o OUT", "t.3mf"},
+    {"export IN -o OUT", "t.html"},
     {"render IN -o OUT --width 32", "t.png"},
     {"movie IN -o OUT --frames 2 --width 32", "t.mp4"},
     {"movie IN -o OUT --frames 2 --width 32", "t.gif"},

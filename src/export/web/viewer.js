@@ -696,6 +696,13 @@
     }
     say('');
     message.hidden = true;
+    /* A link may name a moment of the period: page.html#t=0.25. */
+    const moment = /(?:^#|&)t=([0-9.]+)/.exec(location.hash);
+    if (moment && isFinite(Number(moment[1]))) {
+      state.active = true;
+      state.fraction = Number(moment[1]) % 1;
+      showTime();
+    }
     redraw();
     if (selfTest) requestAnimationFrame(() => runSelfTest(started));
   }
