@@ -368,11 +368,26 @@ def test_periods_too_long_to_work_out_are_named():
 @pytest.mark.parametrize("example", EXAMPLES, ids=lambda p: p.stem)
 def test_camera_outputs_equal_the_programs(tmp_path, example):
     program("export", example, "-o", tmp_path / "c.svg")
+    program("export", example, "-o", tmp_path / "c.html")
     program("render", example, "-o", tmp_path / "c.png", "--width", "96", "--height", "72")
     rotundel.load(example).export(tmp_path / "p.svg")
+    rotundel.load(example).export(tmp_path / "p.html")
     rotundel.load(example).render(tmp_path / "p.png", width=96, height=72)
-    assert (tmp_path / "p.svg").read_bytes() == (tmp_path / "c.svg").read_bytes()
-    assert (tmp_path / "p.png").read_bytes() == (tmp_path / "c.png").read_bytes()
+    for kind in ("svg", "html", "png"):
+        assert (tmp_path / f"p.{kind}").read_bytes() == (tmp_path / f"c.{kind}").read_bytes()
+
+
+# show() hands the page to the system's browser ($BROWSER here) and keeps it.
+def test_show_opens_the_page(tmp_path, monkeypatch):
+    opened = tmp_path / "opened"
+    monkeypatch.setenv("BROWSER", f"sh -c 'echo %s > {opened}'")
+    page = Path(rotundel.load(SOURCE / "examples" / "flower.one").show())
+    program("export", SOURCE / "examples" / "flower.one", "-o", tmp_path / "c.html")
+    assert page.read_bytes() == (tmp_path / "c.html").read_bytes()
+    deadline = time.monotonic() + 30
+    while not (opened.exists() and opened.read_text().endswith("\n")) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    assert opened.read_text().strip() == page.as_uri()
 
 
 # What the command line says on its standard error, Python says as a

@@ -442,7 +442,10 @@ QString FileExports::write(const ExportRequest& request, ExportContext context,
     context.progress = [&beside](int n, int) { beside.done = n; };
     ExportResult result;
     beside.run(window_, [&] {
-        if (!copy->pathsUpToDate) frameUpdate(*copy);
+        if (!copy->pathsUpToDate) {
+            frameUpdate(*copy);
+            copy->pathsComputed();
+        }
         result = Exporter::write(*copy, request, context);
     });
     if (result.ok && !warnings.isEmpty() && tellWarning)

@@ -251,6 +251,9 @@ std::unique_ptr<Document> Document::workCopy() {
     copy->movieFrameCount = movieFrameCount;
     copy->flashPointIndex = flashPointIndex.load();
     copy->setModifiedFlag(isModified());
+    // A camera fit still waiting for the view's path pass waits for the
+    // copy's own, so that what the copy writes is framed as the view will be.
+    copy->fitWhenPathsDone_ = fitWhenPathsDone_ || fitFrom_.load() != 0;
     return copy;
 }
 

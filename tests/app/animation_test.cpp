@@ -308,7 +308,8 @@ void AnimationTest::webPageIsTheProgramsPage() {
     QVERIFY(window.open(QIODevice::ReadOnly) && command.open(QIODevice::ReadOnly));
     const QByteArray page = window.readAll();
     QVERIFY(page.startsWith("<!DOCTYPE html>"));
-    QVERIFY(page == command.readAll());
+    const QByteArray expected = command.readAll();
+    QVERIFY(page == expected);
 }
 
 // The Export dialog's tube choices as the export service's options, and the
