@@ -41,6 +41,7 @@ const std::vector<Output>& outputs() {
         {"t.gif", {{"width", "32"}, {"frames", "1"}}},
         {"frames", {{"width", "32"}, {"frames", "1"}}},
         {"t.mp4", {{"width", "32"}, {"frames", "1"}, {"rolling", ""}}},
+        {"t.html", {{"max-bytes", "200kB"}}},
         // Plotter pages, tracks and meshes: their smoothing, simplification
         // and tessellation take minutes and gigabytes on a path that closes
         // millions of times (the corpus holds such documents) until their
