@@ -45,7 +45,8 @@ AnimationControls::AnimationControls(QMainWindow& window, RollingPlayer& player)
         return a;
     };
     playAction = add("&Play/Pause", "animatePlay", QKeySequence(Qt::Key_Space));
-    rewindAction = add("&Rewind", "animateRewind", QKeySequence(Qt::Key_Home));
+    // Home belongs to the view (it resets it); rewinding is Ctrl+Home.
+    rewindAction = add("&Rewind", "animateRewind", QKeySequence(Qt::CTRL | Qt::Key_Home));
     stopAction = add("&Stop", "animateStop");
     menu->addSeparator();
     fasterAction = add("&Faster", "animateFaster", QKeySequence("Ctrl+]"));
@@ -131,8 +132,7 @@ void AnimationControls::refresh() {
 bool AnimationControls::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride) {
         auto* k = static_cast<QKeyEvent*>(e);
-        if ((k->key() == Qt::Key_Space || k->key() == Qt::Key_Home) &&
-            k->modifiers() == Qt::NoModifier &&
+        if (k->key() == Qt::Key_Space && k->modifiers() == Qt::NoModifier &&
             (qobject_cast<QAbstractButton*>(watched) || qobject_cast<QAbstractItemView*>(watched) ||
              qobject_cast<QAbstractSlider*>(watched) || qobject_cast<QAbstractSpinBox*>(watched) ||
              qobject_cast<QComboBox*>(watched) || qobject_cast<QLineEdit*>(watched) ||

@@ -16,9 +16,14 @@ CurveReadout::CurveReadout(QWidget* parent) : QPlainTextEdit(parent) {
     // Readable and selectable by keyboard, so that the text can be reached
     // with Tab and read line by line.
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap: a cut line hides what matters at its end.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setFrameShape(QFrame::NoFrame);
-    setPlaceholderText("No traced point has a closed curve yet.");
+    // What to try first, until something is traced.
+    setPlaceholderText(
+        "No traced point has a closed curve yet. Try Help \u203a Examples..., CREATE a child of "
+        "the selected sphere and give it a point on the Points page, or Play to see the "
+        "spheres roll.");
 }
 
 QSize CurveReadout::sizeHint() const {

@@ -13,7 +13,7 @@ class CurveReadout : public QPlainTextEdit {
     Q_OBJECT
   public:
     // Lines shown without scrolling.
-    static constexpr int kVisibleLines = 4;
+    static constexpr int kVisibleLines = 6;
 
     explicit CurveReadout(QWidget* parent = nullptr);
 

@@ -276,7 +276,16 @@ bool MainWindow::buildPanes() {
         "The automaton in three dimensions: drag or use the arrow keys to turn it, minus and plus "
         "(or Delete and Insert) to move away and nearer, Home to reset the view");
     auto* viewLayout = new QVBoxLayout(viewContainer_);
-    viewLayout->setContentsMargins(0, 0, 0, 0);
+    // A frame round the view that lights up while the view has the keys
+    // (the native window draws no focus mark of its own).
+    viewLayout->setContentsMargins(2, 2, 2, 2);
+    viewContainer_->setAutoFillBackground(true);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* w) {
+        QPalette p = viewContainer_->palette();
+        p.setColor(QPalette::Window, w && w == view_ ? palette().color(QPalette::Highlight)
+                                                     : palette().color(QPalette::Window));
+        viewContainer_->setPalette(p);
+    });
     view_->setTitleWindow(this);
     view_->onTabOut = [this](bool forward) { leaveView(forward); };
 
@@ -380,6 +389,8 @@ void MainWindow::applyPaneSizes() {
     const int properties = propertiesHeightFor(rows);
     int tree = std::max(1, rows - properties - constructionPaneHeight);
     controlSplitter_->setSizes({constructionPaneHeight, tree, properties});
+    // The read-out grows with the window, from its least number of lines.
+    statusStrip_->setFixedHeight(std::max(curveReadout_->sizeHint().height(), h / 7));
 }
 
 namespace {

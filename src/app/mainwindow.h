@@ -36,7 +36,7 @@ class MainWindow : public QMainWindow {
     int controlPanelWidth = 343;
     int propertiesPaneHeight = 557;
     int treePaneHeight = 100;
-    int constructionPaneHeight = 137;
+    int constructionPaneHeight = 48;
     int layoutReady = 0;
     static constexpr int kMinimumControlWidth = 300;
     // Rows of the sphere tree that a low window still shows: the property

@@ -1,8 +1,8 @@
 // The construction panel's buttons and the operations behind them.
 #include "constructionpanel.h"
 
+#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "document.h"
 #include "editjournal.h"
@@ -12,27 +12,28 @@
 
 ConstructionPanel::ConstructionPanel(QWidget* parent) : QWidget(parent) {
     setObjectName("constructionPane");
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(10, 10, 10, 10);
-    column->setSpacing(8);
-    auto button = [this, column](const QString& caption, const char* name, const QString& tip) {
+    // One row, so that the tree below keeps its rows on a laptop's screen;
+    // the whole action is the button's accessible name and tooltip.
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(10, 8, 10, 8);
+    row->setSpacing(8);
+    auto button = [this, row](const QString& caption, const QString& action, const char* name,
+                              const QString& tip) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(name);
-        // The captions read as a list of actions: left-aligned, indented by
-        // their leading spaces.
-        b->setStyleSheet("text-align: left; padding: 6px 4px;");
-        b->setToolTip(tip);
-        b->setAccessibleName(caption.trimmed());
-        column->addWidget(b);
+        b->setToolTip(action + ": " + tip);
+        b->setAccessibleName(action);
+        b->setAccessibleDescription(tip);
+        row->addWidget(b, 1);
         return b;
     };
-    create_ = button("   CREATE a child of the selected sphere", "createSphere",
-                     "Add a sphere that rolls on the selected sphere");
-    template_ = button("   Use selected sphere as a TEMPLATE for creation", "templateSphere",
-                       "Spheres created from now on copy the selected sphere's settings");
-    destroy_ = button("   DESTROY selected sphere and its children", "destroySphere",
-                      "Remove the selected sphere and everything below it");
-    column->addStretch(1);
+    create_ = button("CREATE", "CREATE a child of the selected sphere", "createSphere",
+                     "adds a sphere that rolls on the selected sphere");
+    template_ =
+        button("TEMPLATE", "Use selected sphere as a TEMPLATE for creation", "templateSphere",
+               "spheres created from now on copy the selected sphere's settings");
+    destroy_ = button("DESTROY", "DESTROY selected sphere and its children", "destroySphere",
+                      "removes the selected sphere and everything below it");
     setFocusProxy(create_);
     setMinimumSize(1, 1);
 

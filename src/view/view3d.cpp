@@ -320,14 +320,14 @@ void View3D::keyPressEvent(QKeyEvent* e) {
         onTabOut(!back);
         return;
     }
-    // Home puts the picture back as it started: the view as View > Reset
-    // view leaves it and, while the spheres roll, the animation at its start
-    // (what Home does elsewhere in the window). The keypad's 7 still turns.
-    if (e->key() == Qt::Key_Home && !(e->modifiers() & Qt::KeypadModifier)) {
+    // Home puts the view back as View > Reset view leaves it, and does
+    // nothing else (Ctrl+Home rewinds the animation, in the view as
+    // everywhere). The keypad's 7 still turns.
+    if (e->key() == Qt::Key_Home &&
+        !(e->modifiers() & (Qt::KeypadModifier | Qt::ControlModifier))) {
         if (!doc_) return;
         std::int64_t t = counterNow();
         resetView();
-        if (rolling_.active()) rolling_.rewind();
         addInputTime(t);
         return;
     }

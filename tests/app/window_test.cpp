@@ -253,21 +253,28 @@ void WindowTest::paneSizes() {
              client.width() - 343 - frame->mainSplitter()->handleWidth());
     int rows = client.height() - 2 * frame->controlSplitter()->handleWidth();
     const int treeRows = frame->treeLeastHeight();
-    QCOMPARE(frame->constructionPane()->height(), 137);
-    if (rows >= 137 + 557 + treeRows) {
+    const int construction = frame->constructionPaneHeight;
+    QCOMPARE(frame->constructionPane()->height(), construction);
+    if (rows >= construction + 557 + treeRows) {
         QCOMPARE(frame->propertiesPane()->height(), 557);
-        QCOMPARE(frame->treePane()->height(), rows - 137 - 557);
+        QCOMPARE(frame->treePane()->height(), rows - construction - 557);
     } else {
         // The property pages (which scroll) give way to the tree's rows,
         // down to their least height; below that the properties row runs
         // off the bottom.
-        const int properties = std::max(MainWindow::kPropertiesLeast, rows - 137 - treeRows);
+        const int properties =
+            std::max(MainWindow::kPropertiesLeast, rows - construction - treeRows);
         QCOMPARE(frame->propertiesPane()->height(), properties);
-        QCOMPARE(frame->treePane()->height(), std::max(1, rows - 137 - properties));
+        QCOMPARE(frame->treePane()->height(), std::max(1, rows - construction - properties));
     }
     // The view learns its new size, and draws on.
     QVERIFY(QTest::qWaitFor(
-        [&] { return app_->view->clientWidth() == frame->viewContainer()->width(); }, kPatience));
+        [&] {
+            // Inside the focus frame round the view.
+            const auto* inner = frame->viewContainer()->findChild<QWidget*>("view3dWindow");
+            return inner && app_->view->clientWidth() == inner->width();
+        },
+        kPatience));
     QVERIFY(waitForFrames(app_->view, 2));
 }
 
@@ -328,6 +335,13 @@ void WindowTest::viewIsOneFocusStop() {
     QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == before; }, kPatience));
     QTest::keyClick(before, Qt::Key_Tab);
     QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == view; }, kPatience));
+    // The view has no focus mark of its own: the frame round it lights up.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return pane->palette().color(QPalette::Window) ==
+                   frame->palette().color(QPalette::Highlight);
+        },
+        kPatience));
 
     // Keys: arrows turn, - and + move away and nearer, Home resets.
     frame->resetViewAction->trigger();
