@@ -2,7 +2,10 @@
 #include "curvereadout.h"
 
 #include <QFontMetrics>
+#include <QHash>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <cmath>
 
 #include "curveinvariants.h"
 #include "document.h"
@@ -41,27 +44,94 @@ void CurveReadout::showText(const QString& text) {
     verticalScrollBar()->setValue(scrolled);
 }
 
-QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMaster) {
+namespace {
+
+QString significant(double v) {
+    return QString::number(v, 'g', 4);
+}
+
+// A knot as people know it, the table's name beside it.
+QString knotWords(const CurveInvariants& c) {
+    if (!c.knotFound || c.knot.empty()) {
+        const std::string text = knotText(c);
+        return text.empty() ? QString()
+                            : "knot not identified (" + QString::fromStdString(text) + ")";
+    }
+    if (c.knot == "unknot") return "not knotted";
+    const QString name = QString::fromStdString(c.knot).section(" = ", 0, 0);
+    static const QHash<QString, QString> common = {{"3_1", "trefoil knot"},
+                                                   {"4_1", "figure-eight knot"},
+                                                   {"5_1", "cinquefoil knot"},
+                                                   {"5_2", "three-twist knot"},
+                                                   {"6_1", "stevedore knot"}};
+    if (auto it = common.find(name); it != common.end()) return QString("%1 (%2)").arg(*it, name);
+    static const QRegularExpression torus("^T\\((\\d+),(\\d+)\\)$");
+    if (const auto m = torus.match(name); m.hasMatch())
+        return QString("(%1,%2) torus knot").arg(m.captured(1), m.captured(2));
+    return "knot " + name;
+}
+
+// The axis only when it is not the z axis, which most curves turn about.
+QString axisWords(const CurveSymmetry& s) {
+    if (std::abs(s.axis.z) > 1 - 1e-9) return {};
+    auto v = [](double x) { return significant(std::abs(x) < 5e-7 ? 0.0 : x); };
+    return QString(" about the axis (%1, %2, %3)").arg(v(s.axis.x), v(s.axis.y), v(s.axis.z));
+}
+
+}  // namespace
+
+QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMaster,
+                               const QString& unit) {
     const CurveSymmetry& s = c.symmetry;
     // A curve that does not close, or not within the turns worked out, in
     // the words of info.
     if (s.kind == CurveSymmetry::None || s.longerThanTurns)
         return QString::fromStdString(describeCurve(c));
     const QString period = QString::fromStdString(toString(s.period));
-    QString out = QString("closes after %1 %2 of %3")
-                      .arg(period, s.period <= 1 ? "turn" : "turns",
-                           timeMaster.isEmpty() ? QString("the time master") : timeMaster);
     // The laps of the point's own sphere around its parent; a negative count
     // is a sphere whose rolling rate is negative: it goes round the other way.
     const bool reversed = c.sphereLaps < 0;
     const BigRational laps = reversed ? BigRational(-c.sphereLaps) : c.sphereLaps;
-    out += QString(" (%1 goes %2 %3 round its parent%4)")
-               .arg(QString::fromStdString(c.sphere), QString::fromStdString(toString(laps)),
-                    laps == 1 ? "time" : "times", reversed ? ", the other way" : "");
-    // The shape in the same words as info, the JSON and Python: the axis,
-    // "crosses itself" or "has a cusp" rather than a thickness of 0, the
-    // knot and the links.
-    return out + ", " + QString::fromStdString(curveShape(c));
+    QString out =
+        QString(
+            "closes after %1 %2 of the time master %3; its sphere %4 goes %5 %6 round its "
+            "parent%7")
+            .arg(period, s.period <= 1 ? "turn" : "turns",
+                 timeMaster.isEmpty() ? QString("(none)") : timeMaster,
+                 QString::fromStdString(c.sphere), QString::fromStdString(toString(laps)),
+                 laps == 1 ? "time" : "times", reversed ? ", the other way" : "");
+    // The facts info gives, in words for people: no "1-fold", four
+    // significant digits, the knot's common name.
+    QStringList shape;
+    if (s.kind == CurveSymmetry::Circle)
+        shape << "a circle" + axisWords(s);
+    else
+        shape << (s.order == 1
+                      ? QString("no rotational symmetry")
+                      : QString("%1-fold rotational symmetry").arg(s.order) + axisWords(s));
+    if (s.kind != CurveSymmetry::Circle && c.mirror) shape << "mirror symmetric";
+    if (c.measured) {
+        if (c.lobes > 0)
+            shape << QString("%1 %2").arg(c.lobes).arg(c.lobes == 1 ? "lobe" : "lobes");
+        shape << "length " + significant(c.length) + (unit.isEmpty() ? "" : " (in " + unit + ")");
+        if (c.cusp) {
+            shape << "has a cusp";
+        } else if (c.crosses) {
+            shape << "crosses itself";
+        } else {
+            shape << "thickness " + significant(c.thickness);
+            if (const QString knot = knotWords(c); !knot.isEmpty()) shape << knot;
+        }
+    }
+    for (const CurveLink& l : c.links) {
+        const QString other =
+            QString("%1 point %2").arg(QString::fromStdString(l.sphere)).arg(l.point);
+        if (!l.settled)
+            shape << "linking number with " + other + " not determined";
+        else if (l.number != 0)
+            shape << QString("linking number %1 with %2").arg(l.number).arg(other);
+    }
+    return out + "; " + shape.join(", ");
 }
 
 QString CurveReadout::text(const Document* doc) {
@@ -72,13 +142,17 @@ QString CurveReadout::text(const Document* doc) {
     const int slot = doc->selectedSphere ? doc->slotOf(doc->selectedSphere) : -1;
     const QString master =
         doc->timeMaster ? QString::fromStdString(doc->timeMaster->name) : QString();
+    // Lengths are in the automaton's units: the root's radius when it is 1.
+    QString unit = "units";
+    if (doc->root && std::abs(doc->root->radius - 1) < 1e-12)
+        unit = "radii of " + QString::fromStdString(doc->root->name);
     // Curves of an older revision are not this automaton's: until the
     // render thread has measured the newest, none are shown as current.
     if (doc->revision() > doc->curvesRevision()) return QString::fromUtf8("measuring\u2026");
     const std::vector<CurveInvariants> curves = doc->curves();
     QStringList own, all;
     for (const CurveInvariants& c : curves) {
-        const QString text = describe(c, master);
+        const QString text = describe(c, master, unit);
         if (c.slot == slot) own << QString("Point %1: %2").arg(c.point).arg(text);
         all << QString("%1, point %2: %3")
                    .arg(QString::fromStdString(c.sphere))

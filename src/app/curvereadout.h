@@ -26,8 +26,10 @@ class CurveReadout : public QPlainTextEdit {
     // none traced there, every traced point named with its sphere
     // ("B, point 1: ..."). Empty when nothing is traced yet.
     static QString text(const Document* doc);
-    // One curve in words: when it closes (in turns of the time master
-    // timeMaster), the laps of its own sphere, its symmetry, lobes, length
-    // and thickness.
-    static QString describe(const CurveInvariants& c, const QString& timeMaster);
+    // One curve in words for people: when it closes (in turns of the time
+    // master timeMaster), the laps of its own sphere, its symmetry, lobes,
+    // length (in unit, when given) and thickness to four significant
+    // digits, and its knot by its common name.
+    static QString describe(const CurveInvariants& c, const QString& timeMaster,
+                            const QString& unit = {});
 };

@@ -47,6 +47,8 @@ class LogicTest : public QObject {
     void observerUsesTheViewsTables();
     void curveWords_data();
     void curveWords();
+    void knotWords_data();
+    void knotWords();
     void menus_data();
     void menus();
     void helpLinksResolve();
@@ -272,22 +274,24 @@ void LogicTest::curveWords_data() {
     const int order = CurveSymmetry::Order, circle = CurveSymmetry::Circle;
     QTest::newRow("five-fold trefoil")
         << order << 5 << false << 7 << 0
-        << "closes after 7/2 turns of B (C goes 7 times round its parent), 5-fold about (0, 0, "
-           "1), 10 lobes, length 183.24, thickness 0.4123, 3_1 = T(2,3), linking number -2 with "
-           "D point 1";
+        << "closes after 7/2 turns of the time master B; its sphere C goes 7 times round its "
+           "parent; 5-fold rotational symmetry, 10 lobes, length 183.2 (in radii of A), thickness "
+           "0.4123, trefoil knot (3_1), linking number -2 with D point 1";
     QTest::newRow("one-fold crossing with a mirror")
         << order << 1 << true << -4 << 1
-        << "closes after 7/2 turns of B (C goes 4 times round its parent, the other way), 1-fold "
-           "about (0, 0, 1) with mirrors, 10 lobes, length 183.24, crosses itself, linking number "
-           "-2 with D point 1";
-    QTest::newRow("one lap, cusp") << order << 3 << true << 1 << 2
-                                   << "closes after 7/2 turns of B (C goes 1 time round its "
-                                      "parent), 3-fold about (0, 0, 1) with mirrors, 10 lobes, "
-                                      "length 183.24, has a cusp, linking number -2 with D point 1";
+        << "closes after 7/2 turns of the time master B; its sphere C goes 4 times round its "
+           "parent, the other way; no rotational symmetry, mirror symmetric, 10 lobes, length "
+           "183.2 (in radii of A), crosses itself, linking number -2 with D point 1";
+    QTest::newRow("one lap, cusp")
+        << order << 3 << true << 1 << 2
+        << "closes after 7/2 turns of the time master B; its sphere C goes 1 time round its "
+           "parent; 3-fold rotational symmetry, mirror symmetric, 10 lobes, length 183.2 (in "
+           "radii of A), has a cusp, linking number -2 with D point 1";
     QTest::newRow("circle") << circle << 0 << false << 1 << 0
-                            << "closes after 7/2 turns of B (C goes 1 time round its parent), "
-                               "circle about (0, 0, 1), 10 lobes, length 183.24, thickness 0.4123, "
-                               "3_1 = T(2,3), linking number -2 with D point 1";
+                            << "closes after 7/2 turns of the time master B; its sphere C goes 1 "
+                               "time round its parent; a circle, 10 lobes, length 183.2 (in radii "
+                               "of A), thickness 0.4123, trefoil knot (3_1), linking number -2 "
+                               "with D point 1";
     QTest::newRow("never closes") << int(CurveSymmetry::None) << 0 << false << 1 << 0
                                   << "no closed path";
 }
@@ -316,10 +320,48 @@ void LogicTest::curveWords() {
     c.knotFound = true;
     c.knot = "3_1 = T(2,3)";
     c.links = {{"D", 1, -2}, {"E", 1, 0}};
-    QCOMPARE(CurveReadout::describe(c, "B"), words);
-    // The shape is info's, word for word.
-    if (kind != int(CurveSymmetry::None))
-        QVERIFY(QString::fromStdString(describeCurve(c)).endsWith(words.section("), ", 1)));
+    QCOMPARE(CurveReadout::describe(c, "B", "radii of A"), words);
+}
+
+// Knots by their common names, the table's name beside them; torus knots
+// by their two numbers; the rest as the table names them.
+void LogicTest::knotWords_data() {
+    QTest::addColumn<QString>("knot");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("unknot") << "unknot"
+                            << "not knotted";
+    QTest::newRow("figure eight") << "4_1"
+                                  << "figure-eight knot (4_1)";
+    QTest::newRow("cinquefoil") << "5_1 = T(2,5)"
+                                << "cinquefoil knot (5_1)";
+    QTest::newRow("torus") << "T(2,7)"
+                           << "(2,7) torus knot";
+    QTest::newRow("either") << "6_1 or 9_46"
+                            << "knot 6_1 or 9_46";
+}
+
+void LogicTest::knotWords() {
+    QFETCH(QString, knot);
+    QFETCH(QString, words);
+    CurveInvariants c;
+    c.sphere = "C";
+    c.symmetry.kind = CurveSymmetry::Order;
+    c.symmetry.order = 2;
+    c.symmetry.period = BigRational(1);
+    // Tilted: the axis is said.
+    c.symmetry.axis = {0, -0.5735764, 0.8191520};
+    c.sphereLaps = 1;
+    c.measured = true;
+    c.lobes = 1;
+    c.length = 2.889928e7;
+    c.thickness = 0.000607086;
+    c.knotFound = true;
+    c.knot = knot.toStdString();
+    QCOMPARE(CurveReadout::describe(c, "B"),
+             "closes after 1 turn of the time master B; its sphere C goes 1 time round its "
+             "parent; 2-fold rotational symmetry about the axis (0, -0.5736, 0.8192), 1 lobe, "
+             "length 2.89e+07, thickness 0.0006071, " +
+                 words);
 }
 
 // The menus as the user reads them: "-" is a separator, "text|keys".

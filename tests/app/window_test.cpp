@@ -410,6 +410,13 @@ void WindowTest::curveReadoutIsReadable() {
     QVERIFY2(lines[0].startsWith("Point 0: closes after ") && lines[1].startsWith("Point 1: "),
              qPrintable(read()));
     QVERIFY(read().contains(" turn"));
+    // A rename shows in every line at once; the words are for people.
+    QVERIFY(frame->sphereTree()->finishRename(frame->sphereTree()->currentItem(), "Moon"));
+    QVERIFY2(QTest::qWaitFor([&] { return read().count("its sphere Moon goes") == 2; }, kPatience),
+             qPrintable(read()));
+    QVERIFY2(!read().contains("-fold about") && !read().contains(" B "), qPrintable(read()));
+    frame->undoAction->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return read().count("its sphere B goes") == 2; }, kPatience));
     QCOMPARE(frame->undoAction->text(), QString("Undo Add new point to B"));
     frame->undoAction->trigger();
     QVERIFY2(QTest::qWaitFor([&] { return read().count("Point ") == 1; }, kPatience),
