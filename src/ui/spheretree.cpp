@@ -39,6 +39,8 @@ SphereTree::SphereTree(SwatchList& swatches, QWidget* parent)
     : QTreeWidget(parent), swatches_(swatches) {
     setObjectName("sphereTree");
     setAccessibleName("Spheres");
+    setToolTip("The spheres of the automaton, each rolling on its parent: select one to edit it "
+               "on the pages below; F2 renames it, Delete destroys it and its children");
     setHeaderHidden(true);
     setColumnCount(1);
     setIndentation(15);

@@ -3,7 +3,13 @@
 // control of the Space and Time pages with the step it records, and every
 // control of the six pages worked by an assistive tool.
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabBar>
 #include <QLabel>
 #include <QWheelEvent>
 #include <cmath>
@@ -39,6 +45,7 @@ class SpherePagesTest : public QObject {
     void assistiveTools();
     void stepsNamedAfterControls_data();
     void stepsNamedAfterControls();
+    void everyControlSaysWhatItDoes();
 };
 
 // ops run on the starter automaton A(B); then the tree's shape and the
@@ -712,6 +719,36 @@ void SpherePagesTest::treeSelection() {
                       c.tree.visualItemRect(a).center());
     QVERIFY(a->isSelected());
     QCOMPARE(c.doc.selectedSphere, c.named("A"));
+}
+
+// A newcomer can point at any list, button, field or slider of the pages
+// and the tree and be told what it does.
+void SpherePagesTest::everyControlSaysWhatItDoes() {
+    ControlColumn c;
+    QStringList silent;
+    QList<QWidget*> all = c.properties.findChildren<QWidget*>();
+    all += c.construction.findChildren<QWidget*>();
+    all << &c.tree;
+    for (QWidget* w : all) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                             qobject_cast<QAbstractSlider*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+                             qobject_cast<QAbstractItemView*>(w);
+        // A spin's own line edit and a tab bar's scroll buttons are parts
+        // of a control, not controls of their own.
+        if (!control || qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+            qobject_cast<QTabBar*>(w->parentWidget()) || !(w->focusPolicy() & Qt::TabFocus) ||
+            (w->window()->windowFlags() & Qt::Popup) == Qt::Popup)
+            continue;
+        // Its own, or its slider-and-spin pair's.
+        QString tip = w->toolTip();
+        if (auto* pair = qobject_cast<SliderSpin*>(w->parentWidget()); pair && tip.isEmpty())
+            tip = pair->toolTip();
+        if (tip.isEmpty())
+            silent << QString("%1 %2 %3")
+                          .arg(w->metaObject()->className(), w->objectName(), w->accessibleName());
+    }
+    QVERIFY2(silent.isEmpty(), qPrintable(silent.join(", ")));
 }
 
 QTEST_MAIN(SpherePagesTest)
