@@ -1,6 +1,7 @@
 // Main window: splitters, panes, menus, fixed pane sizes.
 #include "mainwindow.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
@@ -440,6 +442,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == controlColumn_ && e->type() == QEvent::Resize && controlSplitter_)
         fitControlSplitter();
     return QMainWindow::eventFilter(watched, e);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* e) {
+    // Enter presses the button that has the keyboard, as it does in a
+    // dialog: outside dialogs Qt's buttons leave it to their parents.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        !(e->modifiers() & ~Qt::KeypadModifier))
+        if (auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+            button && button->isEnabled() && button->window() == this) {
+            button->animateClick();
+            return;
+        }
+    QMainWindow::keyPressEvent(e);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* e) {

@@ -128,6 +128,7 @@ class MainWindow : public QMainWindow {
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
     void buildMenus();

@@ -8,12 +8,12 @@
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
 
+#include "constructionpanel.h"
 #include "document.h"
 #include "documentrules.h"
 #include "pagekit.h"
 #include "sphere.h"
 #include "swatchlist.h"
-#include "constructionpanel.h"
 
 namespace {
 
@@ -39,8 +39,9 @@ SphereTree::SphereTree(SwatchList& swatches, QWidget* parent)
     : QTreeWidget(parent), swatches_(swatches) {
     setObjectName("sphereTree");
     setAccessibleName("Spheres");
-    setToolTip("The spheres of the automaton, each rolling on its parent: select one to edit it "
-               "on the pages below; F2 renames it, Delete destroys it and its children");
+    setToolTip(
+        "The spheres of the automaton, each rolling on its parent: select one to edit it "
+        "on the pages below; F2 renames it, Delete destroys it and its children");
     setHeaderHidden(true);
     setColumnCount(1);
     setIndentation(15);

@@ -121,6 +121,7 @@ constexpr int kSlowPoints = 6;
 class WindowTest : public QObject {
     Q_OBJECT
   private slots:
+    void enterPressesTheFocusedButton();
     void exportsConfirm_data();
     void exportsConfirm();
     void initTestCase();
@@ -310,6 +311,25 @@ void WindowTest::laptopScreen() {
 
 // The 3-D view is one stop in the tab order, named "3-D view": Tab reaches
 // it, one more Tab leaves it, and its keys turn, zoom and reset the view.
+// Enter on a button of the window presses it, as Space does.
+void WindowTest::enterPressesTheFocusedButton() {
+    MainWindow* frame = app_->mainFrame();
+    Document& doc = app_->document();
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame, kPatience));
+    auto* create = frame->findChild<QPushButton*>("createSphere");
+    QVERIFY(create);
+    const int before = doc.sphereCount;
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        create->setFocus(Qt::TabFocusReason);
+        QVERIFY(QTest::qWaitFor([&] { return create->hasFocus(); }, kPatience));
+        QTest::keyClick(create, key);
+        QVERIFY(QTest::qWaitFor([&] { return doc.sphereCount > before; }, kPatience));
+        frame->undoAction->trigger();
+        QCOMPARE(doc.sphereCount, before);
+    }
+}
+
 void WindowTest::viewIsOneFocusStop() {
     MainWindow* frame = app_->mainFrame();
     Document& doc = app_->document();

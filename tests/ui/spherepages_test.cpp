@@ -8,9 +8,9 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
-#include <QLabel>
 #include <QWheelEvent>
 #include <cmath>
 
