@@ -15,9 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -294,6 +297,8 @@ std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& 
     // Every point traced as seen from the stationary sphere: the ones the
     // path pass samples (the window samples them on a copy of its own).
     forEachNeighbour(doc.stationarySphere, [&](Sphere& s, Sphere*) {
+        // The stationary sphere's own points stand still: they trace nothing.
+        if (&s == doc.stationarySphere) return;
         for (std::size_t i = 0; i < s.points.size(); ++i) {
             point->addItem(QString("%1, point %2").arg(sphereName(s)).arg(i),
                            QByteArray::fromStdString(s.name + ":" + std::to_string(i)));
@@ -319,18 +324,57 @@ std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto options = [&] {
+        ExportOptionValues o;
+        if (QByteArray p = point->currentData().toByteArray(); !p.isEmpty())
+            o.emplace_back("point", p.toStdString());
+        o.emplace_back("tolerance", QString::number(tolerance->value(), 'g', 10).toStdString());
+        if (start->currentIndex() > 0)
+            o.emplace_back("start", start->currentIndex() == 1 ? "centre" : "rim");
+        return o;
+    };
+    // What the table will draw, as the command line's --preview pictures
+    // it: the track written beside the window, in a folder of its own.
+    auto* picture = new QLabel;
+    picture->setObjectName("trackPreview");
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setMinimumSize(240, 240);
+    picture->setAccessibleName("Preview of the track");
+    picture->setText("Preview shows what the table will draw.");
+    picture->setWordWrap(true);
+    auto* preview = new QPushButton("&Preview");
+    preview->setObjectName("showTrackPreview");
+    preview->setToolTip("Draws the track as the table will, with these settings");
+    QObject::connect(preview, &QPushButton::clicked, &dialog, [&] {
+        QTemporaryDir folder;
+        std::unique_ptr<Document> copy = doc.workCopy();
+        if (!folder.isValid() || !copy) return;
+        ExportRequest request;
+        request.output = folder.filePath("track.thr").toStdString();
+        request.options = options();
+        const std::string png = folder.filePath("track.png").toStdString();
+        request.set("preview", png);
+        ExportResult result;
+        BesideWork beside;
+        beside.title = "Track preview";
+        beside.run(&dialog, [&] {
+            if (!copy->pathsUpToDate) frameUpdate(*copy);
+            result = Exporter::write(*copy, request, {});
+        });
+        const QPixmap drawn(QString::fromStdString(png));
+        if (result.ok && !drawn.isNull())
+            picture->setPixmap(
+                drawn.scaled(240, 240, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        else
+            picture->setText(capitalised(result.error));
+    });
     form->addRow(pointLabel, point);
     form->addRow(toleranceLabel, tolerance);
     form->addRow(startLabel, start);
+    form->addRow(preview, picture);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    ExportOptionValues o;
-    if (QByteArray p = point->currentData().toByteArray(); !p.isEmpty())
-        o.emplace_back("point", p.toStdString());
-    o.emplace_back("tolerance", QString::number(tolerance->value(), 'g', 10).toStdString());
-    if (start->currentIndex() > 0)
-        o.emplace_back("start", start->currentIndex() == 1 ? "centre" : "rim");
-    return o;
+    return std::optional(options());
 }
 
 }  // namespace
@@ -378,7 +422,8 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
         for (const auto& f : PathMesh::formats())
             filters << QString("%1 (*%2)").arg(f.description, f.extension);
         filters << "Sand-table track, theta and rho (*.thr)"
-                << "G-code for pen plotters (*.gcode)" << "Web page to turn and roll (*.html)";
+                << "G-code for pen plotters (*.gcode)"
+                << "Web page to turn and roll (*.html)";
         QFileDialog dialog(window_, "Export", QString(), "");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(filters);

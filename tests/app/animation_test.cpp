@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "animationcontrols.h"
@@ -39,6 +40,7 @@ class AnimationTest : public QObject {
     void cancelMovie();
     void exportPaths_data();
     void exportPaths();
+    void trackDialogShowsItsPreview();  // before the dialogs are stood in for
     void exportAsksForTubes();
     void webPageIsTheProgramsPage();
     void tubeDialog_data();
@@ -319,6 +321,30 @@ void AnimationTest::webPageIsTheProgramsPage() {
     QVERIFY(page.startsWith("<!DOCTYPE html>"));
     const QByteArray expected = command.readAll();
     QVERIFY(page == expected);
+}
+
+// The track dialog pictures what the table will draw before anything is
+// written.
+void AnimationTest::trackDialogShowsItsPreview() {
+    QVERIFY(app_->openDocumentFile(QStringLiteral(ROTUNDEL_EXAMPLES_DIR "/flower.one")));
+    FileExports* exports = app_->fileExports();
+    const QString path = dir_.filePath("flower.thr");
+    exports->askExportPath = [&] { return path; };
+    bool pictured = false;
+    QTimer::singleShot(0, [&] {
+        QDialog* dialog = nullptr;
+        QTest::qWaitFor(
+            [&] { return dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()); },
+            kPatience);
+        QVERIFY(dialog);
+        auto* label = dialog->findChild<QLabel*>("trackPreview");
+        dialog->findChild<QPushButton*>("showTrackPreview")->click();
+        pictured = QTest::qWaitFor([&] { return !label->pixmap().isNull(); }, 60000);
+        dialog->reject();
+    });
+    exports->onExport();
+    QVERIFY(pictured);
+    QVERIFY(!QFileInfo::exists(path));  // cancelled: nothing written
 }
 
 // The Export dialog's tube choices as the export service's options, and the
