@@ -486,6 +486,12 @@ std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o, cons
         "rim)\n";
     const int places = decimals(r.tolerance);
     char buffer[96];
+    // Each number must be finite and fit its field (a turn count beyond
+    // any table's, and every rho within the table).
+    for (const ThetaRho& p : r.pairs)
+        if (!(std::abs(p.theta) < 1e15) || !(p.rho >= 0 && p.rho <= 1))
+            return "The track " + file + " could not be written: its positions are too large "
+                                         "to compute.";
     for (const ThetaRho& p : r.pairs) {
         auto end =
             std::to_chars(buffer, buffer + 60, p.theta, std::chars_format::fixed, places).ptr;

@@ -575,3 +575,35 @@ TEST_F(ExportCommand, ACurveOfMillionsOfLoopsMakesCoarserMeshesWithinTheBudget) 
     EXPECT_GT(triangles, 0u);
     EXPECT_LE(triangles, 1000u);
 }
+
+// A chain of spheres each 2147483647 times its parent: by the 26th the
+// distances are about 1e240 and their squares overflow. No writer puts a
+// position it cannot hold in a file; each refuses in one sentence.
+TEST_F(ExportCommand, CurvesBeyondWhatNumbersHoldAreRefusedNotWrittenAsNaN) {
+    Document doc;
+    ASSERT_TRUE(doc.newDocument());
+    Sphere* last = doc.findSphereByName("B");
+    ASSERT_TRUE(last);
+    for (int i = 0; i < 26; ++i) {
+        doc.selectSphere(last);
+        Sphere* next = doc.createSphere();
+        ASSERT_TRUE(next);
+        next->setRadiusFactor(2147483647, 1);
+        last = next;
+    }
+    const std::string file = (dir / "far.one").string();
+    ASSERT_TRUE(doc.saveDocument(file).ok);
+    for (const char* out : {"t.csv", "t.svg", "p.svg --plotter", "t.gcode --plotter", "t.thr",
+                            "t.obj", "t.ply", "t.glb", "t.stl", "t.3mf"}) {
+        SCOPED_TRACE(out);
+        const std::string name = std::string(out).substr(0, std::string(out).find(' '));
+        const std::string options = std::string(out).substr(name.size());
+        ASSERT_EQ(run(quote(file) + " -o " + quote((dir / name).string()) + options), 1) << err;
+        EXPECT_NE(err.find("too large"), std::string::npos) << err;
+        std::istringstream lines(err);
+        int said = 0;
+        for (std::string line; std::getline(lines, line);) said += line.find("note:") == line.npos;
+        EXPECT_EQ(said, 1) << err;
+        EXPECT_FALSE(fs::exists(dir / name));
+    }
+}
