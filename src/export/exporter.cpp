@@ -18,6 +18,7 @@
 #include "moviefile.h"
 #include "movierecorder.h"
 #include "offscreentarget.h"
+#include "passstop.h"
 #include "pathcsv.h"
 #include "pathmesh.h"
 #include "pathsvg.h"
@@ -783,7 +784,11 @@ ExportResult writeKind(const std::vector<Document*>& sheet, ExportKind kind,
             result = failed(cannot("write", out, target.error()));
         } else {
             PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
-            result = target.commit() ? done() : failed(cannot("write", out, target.error()));
+            // A stop that came while the rows were made: no file, and said.
+            if (stopRequested())
+                result = failed("The export was stopped.");
+            else
+                result = target.commit() ? done() : failed(cannot("write", out, target.error()));
         }
     } else if (kind == K::Drawing) {
         std::string error = PathSvg::write(doc, documentCamera(doc, context),

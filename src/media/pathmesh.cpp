@@ -142,6 +142,9 @@ class SavingFiles : public OutputFiles {
         explicit File(const std::string& path) : atomic(path) {}
         AtomicFile atomic;
         bool write(const void* bytes, std::size_t size) override {
+            // A stop ends the writer (Assimp's, the 3MF package) at its
+            // next write; nothing takes a name then (commitFiles).
+            if (stopRequested()) return false;
             atomic.write(std::string_view(static_cast<const char*>(bytes), size));
             return true;  // a failure is remembered and told by commit()
         }
@@ -160,6 +163,12 @@ class SavingFiles : public OutputFiles {
         }
         files_.push_back(std::move(file));
         return files_.back().get();
+    }
+    // The system's reason a write has failed so far, or "".
+    std::string writeError() const {
+        for (const auto& f : files_)
+            if (std::string why = f->atomic.writeError(); !why.empty()) return why;
+        return {};
     }
     bool commit() {
         for (auto& f : files_)
@@ -424,6 +433,9 @@ bool isSolid(const PathMesh::Format& f) {
 }
 
 std::string commitFiles(SavingFiles& files, const std::string& failed) {
+    // The last stop point: once the files have their names the export has
+    // happened, and is told so.
+    if (stopRequested()) return kStopped;
     if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
     return {};
 }
@@ -527,8 +539,12 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         }
         OutputFile* file = files.open(path);
         if (!file) return failed + files.error + ".";
-        if (std::string why = writeThreeMf(threeMf, "Rotundel", *file); !why.empty())
-            return failed + why + ".";
+        if (std::string why = writeThreeMf(threeMf, "Rotundel", *file); !why.empty()) {
+            if (stopRequested()) return kStopped;
+            // A full disk is said as the system says it, not as the package.
+            const std::string system = files.writeError();
+            return failed + (system.empty() ? why : system) + ".";
+        }
         return commitFiles(files, failed);
     }
 
@@ -559,6 +575,6 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     const auto groups = groupsFor(tubes, *format);
     SavingFiles files;
     std::string why = module->writeMesh(tubes, groups, format->exporter, path, files);
-    if (!why.empty()) return failed + why;
+    if (!why.empty()) return stopRequested() ? kStopped : failed + why;
     return commitFiles(files, failed);
 }

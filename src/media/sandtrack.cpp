@@ -11,6 +11,7 @@
 
 #include "atomicfile.h"
 #include "imagefile.h"
+#include "passstop.h"
 #include "pointcurve.h"
 #include "polylinesimplify.h"
 #include "sphere.h"
@@ -137,7 +138,7 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
     };
     std::vector<char> open(f.last(), 1);
     std::vector<Point2> middle(f.last());
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 60 && !stopRequested(); ++round) {
         std::size_t more = 0;
         double needed = 0;
         for (std::size_t k = 0; k < open.size(); ++k) {
@@ -428,6 +429,11 @@ SandTrackResult SandTrack::track(const Automaton& a, const SandTrackOptions& o) 
             r.pairs.clear();
             return r;
         }
+        if (stopRequested()) {
+            r.error = "The export was stopped.";
+            r.pairs.clear();
+            return r;
+        }
         assemble(paths, rim, r);
         if (r.pairs.size() <= o.maxPairs) break;
         r.coarsened = true;
@@ -490,8 +496,8 @@ std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o, cons
     // any table's, and every rho within the table).
     for (const ThetaRho& p : r.pairs)
         if (!(std::abs(p.theta) < 1e15) || !(p.rho >= 0 && p.rho <= 1))
-            return "The track " + file + " could not be written: its positions are too large "
-                                         "to compute.";
+            return "The track " + file + " cannot be made: its positions are too large to "
+                                         "compute.";
     for (const ThetaRho& p : r.pairs) {
         auto end =
             std::to_chars(buffer, buffer + 60, p.theta, std::chars_format::fixed, places).ptr;

@@ -48,6 +48,9 @@ class AtomicFile {
 
     // The file system's reason for the last failure, as a phrase.
     const std::string& error() const { return error_; }
+    // The reason a write has failed so far ("No space left on device"), or
+    // "": for a writer that stops at its own failure before commit().
+    std::string writeError() const;
 
   private:
     void discard();
@@ -57,6 +60,7 @@ class AtomicFile {
     std::string name_;  // the target's name within folder_
     int dirFd_ = -1;
     int mode_ = -1;     // permissions of the file replaced; -1: a new file
+    int owner_ = -1, group_ = -1;  // of the file replaced; kept where the rights allow
     std::string temp_;  // the temporary's name in folder_, while it has one
     std::FILE* file_ = nullptr;
     bool failed_ = false;
