@@ -331,9 +331,12 @@ def interrupted_while_computing(a, call):
     [
         ("curves", lambda a, tmp: a.curves()),
         ("stl export", lambda a, tmp: a.export(tmp / "x.stl")),
+        ("obj export", lambda a, tmp: a.export(tmp / "x.obj")),
+        ("3mf export", lambda a, tmp: a.export(tmp / "x.3mf")),
     ],
 )
 def test_ctrl_c_stops_the_work_after_the_path_pass(tmp_path, what, call):
+    out = tmp_path / ("x." + what.split()[0])
     a = big_chain()
     assert any(len(p.xyz) for p in a.paths())
     # On a loaded machine the watcher may only get the processor once the
@@ -342,19 +345,20 @@ def test_ctrl_c_stops_the_work_after_the_path_pass(tmp_path, what, call):
     for _ in range(5):
         try:
             if not interrupted_while_computing(a, lambda: call(a, tmp_path)):
-                (tmp_path / "x.stl").unlink(missing_ok=True)
+                out.unlink(missing_ok=True)
                 continue
         except KeyboardInterrupt:
             break
         # A signal after the export's last stop point: the file is written
         # whole and the script is told so, never that it was interrupted.
-        if what.endswith("export") and (tmp_path / "x.stl").exists():
-            (tmp_path / "x.stl").unlink()
+        if what.endswith("export") and out.exists():
+            out.unlink()
             continue
         pytest.fail("the call went on after Ctrl+C")
     else:
         pytest.fail("the call was never seen computing")
-    assert not (tmp_path / "x.stl").exists()
+    assert not out.exists()
+    assert not (tmp_path / "x.mtl").exists()
     # Nothing is left half done: the same call completes afterwards.
     call(a, tmp_path)
 

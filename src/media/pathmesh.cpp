@@ -21,6 +21,7 @@
 
 #include "atomicfile.h"
 #include "mediamodule.h"
+#include "meshtext.h"
 #include "parallel.h"
 #include "passstop.h"
 #include "relations.h"
@@ -574,7 +575,15 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     if (!module) return error;
     const auto groups = groupsFor(tubes, *format);
     SavingFiles files;
-    std::string why = module->writeMesh(tubes, groups, format->exporter, path, files);
+    // The text formats are streamed as they are made (Assimp's writers
+    // hold the whole text).
+    std::string why;
+    if (exporter == "obj")
+        writeObjFile(tubes, groups, path, files);
+    else if (exporter == "ply")
+        writePlyFile(tubes, path, files);
+    else
+        why = module->writeMesh(tubes, groups, format->exporter, path, files);
     if (!why.empty()) return stopRequested() ? kStopped : failed + why;
     return commitFiles(files, failed);
 }

@@ -86,6 +86,7 @@ std::vector<Traced> chosen(const Automaton& a, const SandTrackOptions& o, std::s
     const Traced* best = &all.front();
     int most = -1;
     for (const Traced& t : all) {
+        if (stopRequested()) return {};
         bool circle = false;
         const int n = lobes(t.sphere->points[static_cast<std::size_t>(t.point)].path, &circle);
         if (!circle && n > most) most = n, best = &t;
@@ -116,7 +117,9 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
     Fine f;
     f.u.resize(initial + 1);
     f.p.resize(initial + 1);
-    for (std::size_t k = 0; k < initial; ++k) {
+    // Each evaluation of a deep chain is costly: a stop is looked at as
+    // they go, and what is left unevaluated is given up with the track.
+    for (std::size_t k = 0; k < initial && !((k & 63) == 0 && stopRequested()); ++k) {
         f.u[k] = double(k) / double(initial);
         const Vec3 q = c.at(f.u[k]);
         f.p[k] = {q.x, q.y};
@@ -419,18 +422,20 @@ SandTrackResult SandTrack::track(const Automaton& a, const SandTrackOptions& o) 
     }
     std::vector<Followed> paths;
     for (const Traced& t : chosen(a, o, &r.error)) paths.push_back({t, {}, {}});
-    if (paths.empty()) return r;
+    if (stopRequested()) r.error = "The export was stopped.";
+    if (paths.empty() || stopRequested()) return r;
     bool rim = true;
     // A track with more pairs than a table plays in reasonable time is
     // followed again with fewer evaluations, which bounds its pairs.
     for (std::size_t cap : {o.maxEvaluations, std::max<std::size_t>(o.maxPairs / 5, 64)}) {
-        if (!follow(a, o, paths, cap, r, &rim)) {
-            r.error = "The path stays at the centre of the table: there is nothing to draw.";
+        const bool followed = follow(a, o, paths, cap, r, &rim);
+        if (stopRequested()) {
+            r.error = "The export was stopped.";
             r.pairs.clear();
             return r;
         }
-        if (stopRequested()) {
-            r.error = "The export was stopped.";
+        if (!followed) {
+            r.error = "The path stays at the centre of the table: there is nothing to draw.";
             r.pairs.clear();
             return r;
         }
