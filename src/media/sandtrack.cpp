@@ -145,6 +145,7 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
         std::size_t more = 0;
         double needed = 0;
         for (std::size_t k = 0; k < open.size(); ++k) {
+            if ((k & 255) == 0 && stopRequested()) break;  // the track is given up
             if (!open[k]) continue;
             open[k] = 0;
             if (!(f.u[k + 1] - f.u[k] > 1e-13)) continue;
@@ -313,6 +314,7 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
             std::max<std::size_t>(samples.size(), static_cast<std::size_t>(8 * turns)),
             std::min<std::size_t>(1024, most), most);
         paths[i].fine = evaluate(curves[i], initial, radius, &tolerance, each);
+        if (stopRequested()) return false;  // the caller says why
     }
     // A path that reaches beyond the samples' farthest point widens the
     // table, which only brings the evaluations closer together.
@@ -346,8 +348,10 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
         const auto s = *rim ? std::max_element(rho.begin(), rho.end() - 1)
                             : std::min_element(rho.begin(), rho.end() - 1);
         startAt(f.fine, static_cast<std::size_t>(s - rho.begin()));
+        // Stopped, every piece "fits": the thinning ends at once, and the
+        // track is given up.
         f.kept = simplifyPieces(f.fine.last(), [&](std::size_t i, std::size_t j) {
-            return fits(f.fine, i, j, within, sag, spiral);
+            return stopRequested() || fits(f.fine, i, j, within, sag, spiral);
         });
     }
     return true;
