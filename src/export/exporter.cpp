@@ -507,6 +507,9 @@ ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportConte
         tell(c, "note: " +
                     SphereDrawer::tubeBudgetNote(SphereDrawer::pictureTubeBudget(width, height)));
     if (!image) return failed(error);
+    // Encoding a large picture takes a while: not for a picture no longer
+    // wanted.
+    if (stopRequested()) return failed("The export was stopped.");
     if (std::string why = ImageFile::write(*image, r.output, *ImageFile::formatForPath(r.output));
         !why.empty())
         return failed(why);
