@@ -83,6 +83,7 @@ struct Registry {
     std::vector<fs::path> protectedPaths;
     std::set<fs::path> work;
     bool ending = false;
+    bool committed = false;  // a save has put a file (or frames) in place
 };
 Registry& registry() {
     static Registry* r = new Registry;  // outlives static destruction
@@ -194,20 +195,25 @@ void AtomicFile::protect(const std::string& path) {
     if (!ec) r.protectedPaths.push_back(canonical);
 }
 
-void AtomicFile::cleanUpOnSignals() {
+void AtomicFile::cleanUpOnSignals(const std::string& said) {
     static std::once_flag once;
-    std::call_once(once, [] {
+    std::call_once(once, [said] {
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, SIGINT);
         sigaddset(&set, SIGTERM);
         ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        std::thread([set] {
+        std::thread([set, said] {
             int sig = 0;
             if (::sigwait(&set, &sig) != 0) return;
             Registry& r = registry();
             r.lock.lock();  // held to the end: no new work is named
             r.ending = true;
+            if (!said.empty()) {
+                const std::string line =
+                    said + (r.committed ? "." : "; nothing was written.") + "\n";
+                (void)!::write(STDERR_FILENO, line.data(), line.size());
+            }
             for (const fs::path& p : r.work) {
                 // A file just renamed into a work folder can make one pass
                 // find it not empty.
@@ -358,7 +364,10 @@ bool AtomicFile::commit() {
         // reached the disk with the fsync above, so a late close error
         // loses nothing.
         if (!e && ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) e = errno;
-        if (!e) r.work.erase(folder_ / temp_);
+        if (!e) {
+            r.work.erase(folder_ / temp_);
+            r.committed = true;
+        }
     }
     if (e) return fail(e);
     temp_.clear();
@@ -476,6 +485,7 @@ bool WorkFolder::commit() {
         if (!fs::exists(fs::symlink_status(target, ec)) &&
             ::rename(work_.c_str(), target.c_str()) == 0) {
             r.work.erase(work_);
+            r.committed = true;
             work_.clear();
             return true;
         }
@@ -515,6 +525,7 @@ bool WorkFolder::commit() {
     // replaced keeps its permissions.
     Registry& r = registry();
     std::lock_guard<std::mutex> hold(r.lock);
+    r.committed = r.committed || !plain.empty();
     for (const std::string& name : plain) {
         const fs::path from = work_ / name, to = target / name;
         struct stat st {};

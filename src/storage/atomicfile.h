@@ -32,7 +32,10 @@ class AtomicFile {
     // From now on SIGINT and SIGTERM first remove the temporaries and work
     // folders of saves under way, then end the program as they would have.
     // Call before any thread is started (their signal masks inherit).
-    static void cleanUpOnSignals();
+    // said (when given, "rotundel: interrupted") is told on standard error
+    // first, with "; nothing was written." when no save of this process
+    // has put a file in place.
+    static void cleanUpOnSignals(const std::string& said = {});
 
     // False (with error() set) when no temporary file could be made.
     bool open();

@@ -370,6 +370,8 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
         if (name != "t.stl" && name != "t.obj" && name != "t.mp4" && name != "frames") continue;
         std::string slow = command(cmd, in, dir / name);
         if (slow.rfind("movie", 0) == 0) slow += " --frames 400 --height 200";
+        // What the program says goes beside the folder, not into it.
+        const std::string said = dir.string() + ".said";
         for (int signal : {SIGTERM, SIGINT, SIGKILL}) {
             for (long long bytes : {0LL, 20000LL}) {
                 SCOPED_TRACE(name + " signal " + std::to_string(signal) + " at " +
@@ -378,7 +380,8 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                 ASSERT_GE(child, 0);
                 if (child == 0) {
                     ::execl("/bin/sh", "sh", "-c",
-                            ("exec " + quote(ROTUNDEL_EXE) + " " + slow + " 2>/dev/null").c_str(),
+                            ("exec " + quote(ROTUNDEL_EXE) + " " + slow + " 2>" + quote(said))
+                                .c_str(),
                             nullptr);
                     _exit(127);
                 }
@@ -386,6 +389,16 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                 ::kill(child, signal);
                 int status = 0;
                 ::waitpid(child, &status, 0);
+                // Stopped by a signal it can take, it says so, and that
+                // nothing was written when the target is not there.
+                std::ifstream told(said);
+                const std::string words((std::istreambuf_iterator<char>(told)), {});
+                if (signal != SIGKILL)
+                    EXPECT_NE(words.find(fs::exists(dir / name)
+                                             ? "rotundel: interrupted"
+                                             : "rotundel: interrupted; nothing was written."),
+                              std::string::npos)
+                        << words;
                 // The target appears whole or not at all (the saves' own
                 // tests check that); SIGKILL may leave our named work.
                 bool linkInstant = false;
@@ -422,6 +435,7 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                     }
             }
         }
+        fs::remove(said);
     }
 }
 
