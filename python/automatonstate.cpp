@@ -168,7 +168,8 @@ std::shared_ptr<PathStore> AutomatonState::paths() {
     return store_;
 }
 
-void AutomatonState::interruptible(const std::function<void()>& work, bool placesInside) {
+void AutomatonState::interruptible(const std::function<void()>& work, bool placesInside,
+                                   const bool* finished) {
     const bool onMain = InterruptCatcher::onMainThread();
     std::atomic<bool> never{false};
     bool stopped = false;
@@ -181,7 +182,9 @@ void AutomatonState::interruptible(const std::function<void()>& work, bool place
         } catch (const PassStopped&) {
             stopped = true;
         }
-        stopped = stopped || scope.requested();
+        // A file written whole is the outcome, whenever the signal came:
+        // the script is told it was written, never that it was not.
+        stopped = stopped || (scope.requested() && !(finished && *finished));
     }
     if (!stopped) return;
     if (placesInside) {

@@ -77,7 +77,11 @@ class AutomatonState {
     // given way. placesInside: the work may run a frame update of the
     // document (the report does), which a stop leaves half done: then the
     // automaton goes back to time 0. Not for work on lent paths.
-    void interruptible(const std::function<void()>& work, bool placesInside = false);
+    // finished (when given) is read once work has returned: true when it
+    // completed what it was asked (a file written), so that a Ctrl+C that
+    // came after its last stop point does not report it as interrupted.
+    void interruptible(const std::function<void()>& work, bool placesInside = false,
+                       const bool* finished = nullptr);
 
     // Runs work with the paths back in the document's points (the writers
     // and the renderer read them there), then takes them out again.

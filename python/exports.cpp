@@ -84,8 +84,10 @@ py::dict write(AutomatonState& state, const ExportRequest& request, Exporter::Co
         // and said once the file is written.
         context.tell = [&said](const std::string& m) { said.push_back(m); };
         ExportResult r;
-        // Ctrl+C stops the writing (tubes, invariants) as it stops paths().
-        state.interruptible([&] { r = Exporter::write(doc, request, context); });
+        // Ctrl+C stops the writing (tubes, invariants) as it stops paths();
+        // every writer looks at the stop last before its file takes its
+        // name, after which the export has happened.
+        state.interruptible([&] { r = Exporter::write(doc, request, context); }, false, &r.ok);
         return r;
     });
     if (result.ok) {
@@ -99,11 +101,20 @@ py::dict write(AutomatonState& state, const ExportRequest& request, Exporter::Co
         written["said"] = messages;
         return written;
     }
-    // What the automaton cannot give is the script's mistake; what the file
-    // system refuses is an OSError.
-    if (result.error.rfind("cannot export", 0) == 0)
-        throw py::value_error(capitalised(result.error));
-    PyErr_SetString(PyExc_OSError, capitalised(result.error).c_str());
+    // What the file system refuses is an OSError, memory that runs out a
+    // MemoryError; anything else (what the automaton cannot give, values
+    // out of range such as a margin wider than the page) is the script's
+    // mistake.
+    const std::string& e = result.error;
+    const std::string message = values::sentence(capitalised(e));
+    if (e.find("not enough memory") != std::string::npos) {
+        PyErr_SetString(PyExc_MemoryError, message.c_str());
+        throw py::error_already_set();
+    }
+    const bool fileSystem = e.rfind("cannot write", 0) == 0 ||
+                            e.find("could not be written: ") != std::string::npos;
+    if (!fileSystem || e.rfind("cannot export", 0) == 0) throw py::value_error(message);
+    PyErr_SetString(PyExc_OSError, message.c_str());
     throw py::error_already_set();
 }
 

@@ -5,9 +5,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "automatonreport.h"
 #include "automatonstate.h"
@@ -68,7 +70,8 @@ struct PathRef {
 };
 
 [[noreturn]] void fileError(const char* action, const std::string& path, const DocResult& r) {
-    const std::string text = std::string("Cannot ") + action + " " + path + ": " + r.why() + ".";
+    const std::string text =
+        values::sentence(std::string("Cannot ") + action + " " + path + ": " + r.why() + ".");
     std::error_code ec;
     if (std::string(action) == "read" && !std::filesystem::exists(path, ec))
         PyErr_SetString(PyExc_FileNotFoundError, text.c_str());
@@ -78,8 +81,31 @@ struct PathRef {
 }
 
 std::string pathText(const py::object& path) {
-    return values::path(
-        py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>());
+    return values::filePath(path, "path");
+}
+
+// A sphere given where one is expected, or one line saying what was given.
+SphereRef sphereArg(const py::handle& v, const std::string& argument) {
+    if (!py::isinstance<SphereRef>(v)) values::wrongType(argument, "a rotundel.Sphere", v);
+    return v.cast<SphereRef>();
+}
+
+// The angles (z, x) of an axis, refused in one line unless a pair.
+std::pair<double, double> axisPair(const py::handle& v) {
+    if (!py::isinstance<py::sequence>(v) || py::isinstance<py::str>(v))
+        values::wrongType("axis", "a pair of angles (z, x) in degrees", v);
+    auto pair = py::reinterpret_borrow<py::sequence>(v);
+    if (py::len(pair) != 2) throw py::value_error("Axis is a pair of angles (z, x) in degrees.");
+    return {values::angle(pair[0], "The rotation about the parent axis"),
+            values::angle(pair[1], "The rotation about the perpendicular axis")};
+}
+
+int pointIndex(const py::handle& v) {
+    const long long i = values::whole(v, "index");
+    if (i < -1000 || i > 1000)
+        throw py::index_error("There is no point " + py::str(v).cast<std::string>() +
+                              ": a sphere has at most six.");
+    return static_cast<int>(i);
 }
 
 AutomatonRef load(const py::object& file) {
@@ -148,17 +174,11 @@ py::object createChild(const SphereRef& ref, const py::object& name, const py::o
     settings.inside = inside;
     settings.antiClockwise = anticlockwise;
     settings.axisZ = settings.axisX = 0.0;
-    if (!axis.is_none()) {
-        auto pair = axis.cast<py::sequence>();
-        if (py::len(pair) != 2)
-            throw py::value_error("axis is a pair of angles (z, x) in degrees.");
-        settings.axisZ = values::angle(pair[0], "The rotation about the parent axis");
-        settings.axisX = values::angle(pair[1], "The rotation about the perpendicular axis");
-    }
+    if (!axis.is_none()) std::tie(settings.axisZ, settings.axisX) = axisPair(axis);
     if (!initialRevolution.is_none())
         settings.initialRevolution =
             values::angle(initialRevolution, "The initial revolution angle");
-    if (!name.is_none()) settings.name = name.cast<std::string>();
+    if (!name.is_none()) settings.name = values::text(name, "name");
     Sphere* s = doc.createSphere(&parent, settings);
     if (!s) throw py::value_error(doc.lastError());
     ref.state->geometryChanged(true);
@@ -297,6 +317,20 @@ std::string sphereRepr(const SphereRef& r) {
 
 PYBIND11_MODULE(rotundel, m) {
     values::makeWarningCategory(m);
+    // Every refusal is told as a sentence, long values shortened.
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const py::value_error& e) {
+            PyErr_SetString(PyExc_ValueError, values::sentence(e.what()).c_str());
+        } catch (const py::type_error& e) {
+            PyErr_SetString(PyExc_TypeError, values::sentence(e.what()).c_str());
+        } catch (const py::index_error& e) {
+            PyErr_SetString(PyExc_IndexError, values::sentence(e.what()).c_str());
+        } catch (const py::key_error& e) {
+            PyErr_SetString(PyExc_KeyError, values::sentence(e.what()).c_str());
+        }
+    });
     m.doc() = R"(Rolling-sphere automata and the closed curves their points trace.
 
 An automaton is a tree of spheres that roll on one another with exact
@@ -334,8 +368,8 @@ message; files that cannot be read or written raise OSError.)";
     sphere
         .def_property(
             "name", [](const SphereRef& r) { return text(r.get().name); },
-            [](const SphereRef& r, const std::string& n) {
-                rename(r, n);
+            [](const SphereRef& r, const py::handle& n) {
+                rename(r, values::text(n, "name"));
                 r.state->appearanceChanged();
             },
             "The sphere's name, unique within the automaton.")
@@ -355,12 +389,16 @@ message; files that cannot be read or written raise OSError.)";
         .def_property(
             "radius_reference",
             [](const SphereRef& r) { return refOf(r.state, r.get().radiusReference); },
-            [](const SphereRef& r, const SphereRef& v) { setReference(r, v, kRadius); },
+            [](const SphereRef& r, const py::handle& v) {
+                setReference(r, sphereArg(v, "radius_reference"), kRadius);
+            },
             "The sphere whose radius this one's radius multiplies.")
         .def_property(
             "time_reference",
             [](const SphereRef& r) { return refOf(r.state, r.get().timeReference); },
-            [](const SphereRef& r, const SphereRef& v) { setReference(r, v, kTime); },
+            [](const SphereRef& r, const py::handle& v) {
+                setReference(r, sphereArg(v, "time_reference"), kTime);
+            },
             "The sphere whose rolling this one's rate multiplies.")
         .def_property(
             "inside", [](const SphereRef& r) { return r.get().inside != 0; },
@@ -381,12 +419,9 @@ message; files that cannot be read or written raise OSError.)";
             [](const SphereRef& r) {
                 return py::make_tuple(r.get().axisAngleZ, r.get().axisAngleX);
             },
-            [](const SphereRef& r, py::sequence v) {
+            [](const SphereRef& r, const py::handle& v) {
                 Sphere& s = r.get();
-                if (py::len(v) != 2)
-                    throw py::value_error("axis is a pair of angles (z, x) in degrees.");
-                double z = values::angle(v[0], "The rotation about the parent axis");
-                double x = values::angle(v[1], "The rotation about the perpendicular axis");
+                const auto [z, x] = axisPair(v);
                 s.axisAngleZ = z;
                 s.axisAngleX = x;
                 r.state->geometryChanged();
@@ -419,16 +454,17 @@ message; files that cannot be read or written raise OSError.)";
         .def_property(
             "surface",
             [](const SphereRef& r) { return std::string(values::surfaceName(r.get().surface)); },
-            [](const SphereRef& r, const std::string& v) {
+            [](const SphereRef& r, const py::handle& v) {
                 Sphere& s = r.get();
-                s.surface = values::surface(v);
+                s.surface = values::surface(values::text(v, "surface"));
                 r.state->appearanceChanged();
             },
             "\"solid\", \"transparent\", \"mesh\", \"texture\" or \"none\".")
         .def_property(
             "texture", [](const SphereRef& r) { return text(r.get().textureFile); },
-            [](const SphereRef& r, const std::string& v) {
+            [](const SphereRef& r, const py::handle& value) {
                 Sphere& s = r.get();
+                const std::string v = values::text(value, "texture");
                 if (v.find_first_of("\r\n") != std::string::npos)
                     throw py::value_error("A texture name must fit on one line.");
                 s.textureFile = v;
@@ -458,8 +494,9 @@ message; files that cannot be read or written raise OSError.)";
             "Marks a point (at most six per sphere) and returns its index.")
         .def(
             "set_point",
-            [](const SphereRef& r, int index, py::object z, py::object x, py::object d) {
-                SpherePoint& p = pointAt(r, index, true);
+            [](const SphereRef& r, const py::handle& i, py::object z, py::object x,
+               py::object d) {
+                SpherePoint& p = pointAt(r, pointIndex(i), true);
                 SpherePoint moved = movedPoint(p, z, x, d);
                 p.pointAngleZ = moved.pointAngleZ;
                 p.pointAngleX = moved.pointAngleX;
@@ -471,7 +508,8 @@ message; files that cannot be read or written raise OSError.)";
             "Moves point index (not 0, the centre); angles in degrees, distance in radii 1 to 7.")
         .def(
             "remove_point",
-            [](const SphereRef& r, int index) {
+            [](const SphereRef& r, const py::handle& i) {
+                const int index = pointIndex(i);
                 pointAt(r, index, true);
                 Sphere& s = r.get();
                 s.removePoint(static_cast<std::size_t>(index < 0 ? index + s.pointCount() : index));
@@ -523,7 +561,8 @@ its one point, and a start angle spread from identical siblings.)")
             "Every sphere, a parent before its children.")
         .def(
             "__getitem__",
-            [](const AutomatonRef& a, const std::string& name) {
+            [](const AutomatonRef& a, const py::handle& key) {
+                const std::string name = values::text(key, "a sphere's name");
                 Sphere* s = a.doc().findSphereByName(name);
                 // A name an older program wrote in Windows-1252 is found by
                 // the text Python shows for it.
@@ -539,7 +578,8 @@ its one point, and a start angle spread from identical siblings.)")
         .def_property(
             "stationary",
             [](const AutomatonRef& a) { return refOf(a.state, a.doc().stationarySphere); },
-            [](const AutomatonRef& a, const SphereRef& s) {
+            [](const AutomatonRef& a, const py::handle& v) {
+                const SphereRef s = sphereArg(v, "stationary");
                 Sphere& target = s.get();
                 if (s.state != a.state)
                     throw py::value_error("The sphere belongs to another automaton.");

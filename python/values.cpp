@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <regex>
 
 #include "automatonstate.h"
@@ -178,6 +179,72 @@ std::string path(std::string name) {
     if (name.find('\0') != std::string::npos)
         throw py::value_error("A file name cannot hold a NUL character.");
     return name;
+}
+
+namespace {
+// Values echoed in a message are kept to what a line shows.
+constexpr std::size_t kLongestWord = 80, kKeptHead = 40, kKeptTail = 16;
+
+// Cut at a character's start, never inside a UTF-8 sequence.
+std::size_t charStart(const std::string& s, std::size_t at) {
+    while (at > 0 && at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80) --at;
+    return at;
+}
+}  // namespace
+
+std::string sentence(std::string text) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t end = text.find(' ', i);
+        if (end == std::string::npos) end = text.size();
+        if (end - i > kLongestWord) {
+            // The sentence's own punctuation stays after the note.
+            std::size_t last = end;
+            while (last > i && std::strchr(".,:;", text[last - 1])) --last;
+            const std::size_t head = charStart(text, i + kKeptHead);
+            const std::size_t tail = charStart(text, last - kKeptTail);
+            out += text.substr(i, head - i) + "..." + text.substr(tail, last - tail) + " (" +
+                   std::to_string(last - i) + " bytes)" + text.substr(last, end - last);
+        } else {
+            out += text.substr(i, end - i);
+        }
+        if (end < text.size()) out += ' ';
+        i = end + 1;
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
+    if (out.empty()) return out;
+    if (out[0] >= 'a' && out[0] <= 'z') out[0] = char(out[0] - 'a' + 'A');
+    const char last = out.back();
+    if (last != '.' && last != '?' && last != '!') out += '.';
+    return out;
+}
+
+void wrongType(const std::string& argument, const char* expected, const py::handle& got) {
+    throw py::type_error(argument + " must be " + expected + ", not " +
+                         py::str(py::type::handle_of(got).attr("__name__")).cast<std::string>() +
+                         ".");
+}
+
+std::string text(const py::handle& value, const std::string& argument) {
+    if (!py::isinstance<py::str>(value)) wrongType(argument, "a str", value);
+    return value.cast<std::string>();
+}
+
+long long whole(const py::handle& value, const std::string& argument) {
+    if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
+        wrongType(argument, "an int", value);
+    return clampedInt(value);
+}
+
+std::string filePath(const py::handle& value, const std::string& argument) {
+    if (!py::isinstance<py::str>(value) && !py::isinstance<py::bytes>(value) &&
+        !py::hasattr(value, "__fspath__"))
+        wrongType(argument, "a str, bytes or os.PathLike", value);
+    // The system's bytes, as open() would use them: bytes as they are, a
+    // str encoded as the file system encodes names.
+    py::object bytes = py::module_::import("os").attr("fsencode")(value);
+    return path(bytes.cast<std::string>());
 }
 
 }  // namespace values

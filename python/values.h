@@ -40,6 +40,21 @@ std::string path(std::string name);
 void makeWarningCategory(pybind11::module_& m);
 void warn(const std::string& said);
 
+// A message as Python is told it: a sentence with a capital and a full
+// stop, any value in it longer than a line shortened in the middle.
+std::string sentence(std::string text);
+
+// The argument's own type checks, one line each: "axis must be a pair of
+// angles (z, x), not NoneType." (TypeError).
+[[noreturn]] void wrongType(const std::string& argument, const char* expected,
+                            const pybind11::handle& got);
+std::string text(const pybind11::handle& value, const std::string& argument);
+// A whole number, clamped far beyond any index so that a huge one is
+// refused by the range check that follows, not by the conversion.
+long long whole(const pybind11::handle& value, const std::string& argument);
+// A file name from a str, bytes or os.PathLike, as the system's bytes.
+std::string filePath(const pybind11::handle& value, const std::string& argument);
+
 const char* surfaceName(int surface);
 int surface(const std::string& name);
 

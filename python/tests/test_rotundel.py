@@ -210,17 +210,17 @@ def hostile_file(tmp_path):
 @pytest.mark.parametrize(
     "act, error, message",
     [
-        (lambda a, b, c: b.create_child(radius=0), ValueError, "radius must be greater than 0"),
-        (lambda a, b, c: setattr(c, "rate", "0/4"), ValueError, "rate must be greater than 0"),
-        (lambda a, b, c: setattr(c, "rate", -2), ValueError, "rate must be greater than 0"),
-        (lambda a, b, c: setattr(c, "rate", 2000), ValueError, "the whole number of rate must be from 0 to 1000"),
-        (lambda a, b, c: setattr(c, "radius", Fraction(1, 1001)), ValueError, "the denominator of radius must be"),
-        (lambda a, b, c: setattr(a, "accuracy", 150), ValueError, "accuracy must be a whole number from 0 to 100"),
+        (lambda a, b, c: b.create_child(radius=0), ValueError, "Radius must be greater than 0"),
+        (lambda a, b, c: setattr(c, "rate", "0/4"), ValueError, "Rate must be greater than 0"),
+        (lambda a, b, c: setattr(c, "rate", -2), ValueError, "Rate must be greater than 0"),
+        (lambda a, b, c: setattr(c, "rate", 2000), ValueError, "The whole number of rate must be from 0 to 1000"),
+        (lambda a, b, c: setattr(c, "radius", Fraction(1, 1001)), ValueError, "The denominator of radius must be"),
+        (lambda a, b, c: setattr(a, "accuracy", 150), ValueError, "Accuracy must be a whole number from 0 to 100"),
         (lambda a, b, c: setattr(c, "rate", "3 halves"), ValueError, "is not a factor"),
         (lambda a, b, c: setattr(c, "rate", 1.5), TypeError, "A factor is exact"),
         (seventh_point, ValueError, "You can only specify 6 points per sphere."),
-        (lambda a, b, c: c.remove_point(0), ValueError, "point 0 is the sphere's centre: it cannot be removed or changed"),
-        (lambda a, b, c: c.set_point(0, angle_z=10), ValueError, "point 0 is the sphere's centre"),
+        (lambda a, b, c: c.remove_point(0), ValueError, "Point 0 is the sphere's centre: it cannot be removed or changed"),
+        (lambda a, b, c: c.set_point(0, angle_z=10), ValueError, "Point 0 is the sphere's centre"),
         (lambda a, b, c: setattr(c, "name", "A"), ValueError, "A sphere named A already exists."),
         (lambda a, b, c: setattr(c, "name", "A "), ValueError, "A sphere named A already exists."),
         (lambda a, b, c: setattr(c, "name", " "), ValueError, "A sphere needs a name."),
@@ -253,7 +253,7 @@ def test_names_are_trimmed_and_a_refused_child_is_not_made():
     # A given name still uses up a letter, as files record the next one.
     assert b.create_child().name == "E"
     before = len(a.spheres)
-    with pytest.raises(ValueError, match="radius must be greater than 0"):
+    with pytest.raises(ValueError, match="Radius must be greater than 0"):
         b.create_child(name="Star", radius=Fraction(0))
     with pytest.raises(ValueError, match="A sphere needs a name"):
         b.create_child(name="   ")
@@ -331,9 +331,12 @@ def interrupted_while_computing(a, call):
     [
         ("curves", lambda a, tmp: a.curves()),
         ("stl export", lambda a, tmp: a.export(tmp / "x.stl")),
+        ("obj export", lambda a, tmp: a.export(tmp / "x.obj")),
+        ("3mf export", lambda a, tmp: a.export(tmp / "x.3mf")),
     ],
 )
 def test_ctrl_c_stops_the_work_after_the_path_pass(tmp_path, what, call):
+    out = tmp_path / ("x." + what.split()[0])
     a = big_chain()
     assert any(len(p.xyz) for p in a.paths())
     # On a loaded machine the watcher may only get the processor once the
@@ -342,14 +345,20 @@ def test_ctrl_c_stops_the_work_after_the_path_pass(tmp_path, what, call):
     for _ in range(5):
         try:
             if not interrupted_while_computing(a, lambda: call(a, tmp_path)):
-                (tmp_path / "x.stl").unlink(missing_ok=True)
+                out.unlink(missing_ok=True)
                 continue
         except KeyboardInterrupt:
             break
+        # A signal after the export's last stop point: the file is written
+        # whole and the script is told so, never that it was interrupted.
+        if what.endswith("export") and out.exists():
+            out.unlink()
+            continue
         pytest.fail("the call went on after Ctrl+C")
     else:
         pytest.fail("the call was never seen computing")
-    assert not (tmp_path / "x.stl").exists()
+    assert not out.exists()
+    assert not (tmp_path / "x.mtl").exists()
     # Nothing is left half done: the same call completes afterwards.
     call(a, tmp_path)
 
@@ -437,3 +446,42 @@ def test_refusals_are_the_programs_sentences(tmp_path, name, options):
         rotundel.load(example).export(tmp_path / name, **options)
     assert str(refused.value).rstrip(".").lower() == said.lower()
     assert not (tmp_path / name).exists()
+
+
+# A wrong type names the argument in one line; a range error is a
+# ValueError; a long value is shortened; every message is one sentence.
+@pytest.mark.parametrize(
+    "act, error, message",
+    [
+        (lambda a, b, c: setattr(c, "axis", None), TypeError,
+         "Axis must be a pair of angles (z, x) in degrees, not NoneType."),
+        (lambda a, b, c: setattr(c, "surface", 5), TypeError, "Surface must be a str, not int."),
+        (lambda a, b, c: setattr(a, "stationary", "B"), TypeError, "Stationary must be a rotundel.Sphere"),
+        (lambda a, b, c: c.set_point(10**20, angle_z=1), IndexError, "There is no point 100000000000000000000"),
+        (lambda a, b, c: a.export("p.svg", plotter=True, margin="1e9mm"), ValueError,
+         "The margin leaves no room on the page."),
+        (lambda a, b, c: a["x" * 100_000], KeyError, "xxx (100000 bytes)."),
+        (lambda a, b, c: a.export("x.csv", **{"y" * 100_000: 1}), ValueError, "yyy (100002 bytes)."),
+        (lambda a, b, c: rotundel.load(5), TypeError, "Path must be a str, bytes or os.PathLike, not int."),
+        (lambda a, b, c: setattr(c, "name", "x" * 9_000_000), ValueError, "at most 4096 bytes"),
+        (lambda a, b, c: b.create_child(name=7), TypeError, "Name must be a str, not int."),
+    ],
+)
+def test_refusals_are_one_line_sentences(act, error, message):
+    a, b, c = build_and_trace()
+    with pytest.raises(error) as raised:
+        act(a, b, c)
+    text = str(raised.value.args[0])
+    assert message in text
+    assert "\n" not in text and text[0].isupper() and text.endswith("."), text
+    assert len(text) < 400
+
+
+def test_paths_may_be_bytes_or_path_like(tmp_path):
+    a = build_and_trace()[0]
+    a.save(os.fsencode(tmp_path / "b.one"))
+    a.export(os.fsencode(tmp_path / "b.csv"))
+    a.export(tmp_path / "p.csv")
+    assert (tmp_path / "b.csv").read_bytes() == (tmp_path / "p.csv").read_bytes()
+    rotundel.load(os.fsencode(tmp_path / "b.one")).save(tmp_path / "c.one")
+    assert (tmp_path / "c.one").read_bytes() == (tmp_path / "b.one").read_bytes()

@@ -97,8 +97,9 @@ int main(int argc, char** argv) {
                 std::cout << "usage: rotundel " << c.usage << "\n  " << c.summary << "\n";
             return kExitOk;
         }
-        // A command killed by Ctrl+C or SIGTERM leaves no work files behind.
-        if (!name.empty()) AtomicFile::cleanUpOnSignals();
+        // A command killed by Ctrl+C or SIGTERM leaves no work files behind,
+        // and says whether anything was written.
+        if (!name.empty()) AtomicFile::cleanUpOnSignals("rotundel: interrupted");
         return c.run(args);
     }
     std::cerr << "rotundel: this build has no window; see rotundel --help.\n";

@@ -240,6 +240,12 @@ std::string Document::nameRefusal(const Sphere* s, const std::string& name) cons
     if (trimmed.empty()) return kNameEmpty;
     if (s && trimmed == s->name) return {};  // unchanged, even where a file repeated it
     if (!isStorableName(trimmed)) return trimmed == kNoSphereName ? kNameReserved : kNameOnOneLine;
+    // A name is written up to four times (its sphere, and the links of
+    // others to it): far below the file's limit, which longer names soon
+    // pass.
+    if (trimmed.size() > kLongestName)
+        return "A sphere name may have at most " + std::to_string(kLongestName) + " bytes, not " +
+               std::to_string(trimmed.size()) + ".";
     for (const Sphere* t : sphereTable)
         if (t && t != s && t->name == trimmed)
             return "A sphere named " + trimmed + " already exists.";

@@ -321,6 +321,10 @@ class Document : public Automaton {
     // Texts of refusals.
     static constexpr const char* kTableFull = "An automaton holds at most 300 spheres.";
     static constexpr const char* kNameOnOneLine = "A sphere name must fit on one line.";
+    static constexpr std::size_t kLongestName = 4096;
+    // A file whose radius or rate is n/0: damaged, in the user's words.
+    static constexpr const char* kZeroDenominator =
+        "Damaged file: a sphere's radius or rate in it divides by zero.";
     static constexpr const char* kNameReserved =
         "ZEROOREZ stands for \"no sphere\" in files and cannot name a sphere.";
     static constexpr const char* kNameEmpty = "A sphere needs a name.";

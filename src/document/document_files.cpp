@@ -67,8 +67,8 @@ DocResult Document::openDocument(const std::string& path) {
     Document fresh;
     try {
         OneFile::read(std::string_view(bytes), fresh);
-    } catch (const bad_rational& e) {
-        return failure(e.what());
+    } catch (const bad_rational&) {
+        return failure(kZeroDenominator);
     } catch (const FileFormatError&) {
         return failure(kBadFormat);
     } catch (const std::bad_alloc&) {
@@ -281,9 +281,16 @@ DocResult Document::saveDocument(const std::string& path) {
     if (const Sphere* s = unstorableLink())
         return failure(kFailedSave, "two spheres are named \"" + s->name +
                                         "\"; rename one of them and save again");
+    // Nothing is written that no reader would take back.
+    std::string bytes = OneFile::write(*this);
+    if (bytes.size() > OneFile::kMaxFileBytes)
+        return failure(kFailedSave, "the file would take " + std::to_string(bytes.size()) +
+                                        " bytes, more than the " +
+                                        std::to_string(OneFile::kMaxFileBytes) +
+                                        " a .one file may have to be read back");
     AtomicFile file(path);
     if (!file.open()) return failure(kFailedSave, file.error());
-    file.write(OneFile::write(*this));
+    file.write(bytes);
     if (!file.commit()) return failure(kFailedSave, file.error());
     modified_ = false;
     return {};

@@ -18,6 +18,7 @@
 #include "moviefile.h"
 #include "movierecorder.h"
 #include "offscreentarget.h"
+#include "passstop.h"
 #include "pathcsv.h"
 #include "pathmesh.h"
 #include "pathsvg.h"
@@ -221,7 +222,8 @@ bool isSolid(const std::string& path) {
 }
 
 // The value check of one option given for kind; "" when it is sound.
-std::string checkValue(const std::string& name, const std::string& v, ExportKind kind) {
+std::string checkValue(const std::string& name, const std::string& v, ExportKind kind,
+                       const std::string& output) {
     if (name == "tube-radius") {
         if (!radiusOf(v))
             return "--tube-radius needs auto, a length such as 0.8mm or a positive number "
@@ -238,9 +240,11 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
                    std::to_string(PathMesh::kMostSides) + ".";
     } else if (name == "max-triangles") {
         auto n = decimalNumber(v);
-        if (!n || *n != std::floor(*n) || *n < 1 || *n > double(MeshOptions::kMostTriangles))
-            return "--max-triangles needs a whole number from 1 to " +
-                   std::to_string(MeshOptions::kMostTriangles) + ".";
+        const std::size_t most = MeshOptions::mostTriangles(isSolid(output));
+        if (!n || *n != std::floor(*n) || *n < 1 || *n > double(most))
+            return "--max-triangles needs a whole number from 1 to " + std::to_string(most) +
+                   " for " + (isSolid(output) ? "STL and 3MF" : "OBJ, PLY and glTF") +
+                   " files, what a gigabyte of memory holds while they are made.";
     } else if (name == "size") {
         if (!positiveLength(v, true))
             return "--size needs a length above 0 and below 1000000mm, such as 100mm.";
@@ -337,6 +341,23 @@ ExportResult done() {
 
 void tell(const ExportContext& c, const std::string& message) {
     if (c.tell) c.tell(message);
+}
+
+// The first traced curve (sphere/point) with a sample that is not a
+// finite number within the range every writer can hold; "" when none.
+std::string farCurve(const Document& doc) {
+    constexpr double kFarthest = 1e100;
+    for (const Sphere* s : doc.sphereTable)
+        if (s)
+            for (std::size_t p = 0; p < s->points.size(); ++p)
+                for (const Vec3& v : s->points[p].path)
+                    if (!finiteWithin(v, kFarthest)) return s->name + "/" + std::to_string(p);
+    return {};
+}
+
+std::string nameInSheet(const ExportContext& c, std::size_t i) {
+    return i - 1 < c.sheetNames.size() ? c.sheetNames[i - 1]
+                                       : "the automaton in cell " + std::to_string(i + 1);
 }
 
 int tracedPoints(const Document& doc) {
@@ -511,6 +532,9 @@ ExportResult writeImage(Document& doc, const ExportRequest& r, const ExportConte
         tell(c, "note: " +
                     SphereDrawer::tubeBudgetNote(SphereDrawer::pictureTubeBudget(width, height)));
     if (!image) return failed(error);
+    // Encoding a large picture takes a while: not for a picture no longer
+    // wanted.
+    if (stopRequested()) return failed("The export was stopped.");
     if (std::string why = ImageFile::write(*image, r.output, *ImageFile::formatForPath(r.output));
         !why.empty())
         return failed(why);
@@ -627,7 +651,8 @@ std::string Exporter::check(const ExportRequest& request) {
     }
     if (request.has("size") && request.has("scale")) return "give --size or --scale, not both.";
     for (const auto& [name, value] : request.options)
-        if (std::string why = checkValue(name, value, *kind); !why.empty()) return why;
+        if (std::string why = checkValue(name, value, *kind, request.output); !why.empty())
+            return why;
     if (*kind == K::Image || *kind == K::Movie)
         if (auto [w, h] = pictureSize(request);
             static_cast<long long>(w) * h > OffscreenTarget::kMaxPixels)
@@ -693,6 +718,11 @@ ExportResult Exporter::write(Document& doc, const ExportRequest& request,
     return writeSheet({&doc}, request, context);
 }
 
+namespace {
+ExportResult writeKind(const std::vector<Document*>& sheet, ExportKind kind,
+                       const ExportRequest& request, const ExportContext& context);
+}
+
 ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const ExportRequest& request,
                                   const ExportContext& context) {
     if (std::string why = check(request); !why.empty()) return failed(why);
@@ -724,6 +754,23 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
     // dynamic angles as they were.
     const bool curvesOnly = doc.curvesOnly;
     if (kind == K::Image || kind == K::Movie) doc.curvesOnly = request.has("curves-only");
+    ExportResult result;
+    try {
+        result = writeKind(sheet, kind, request, context);
+    } catch (const std::bad_alloc&) {
+        // Every budget is meant to keep the work within memory; should one
+        // still fall short, the user hears it rather than see an abort.
+        result = failed(cannot("write", out, "there is not enough memory for it"));
+    }
+    doc.curvesOnly = curvesOnly;
+    return result;
+}
+
+namespace {
+ExportResult writeKind(const std::vector<Document*>& sheet, ExportKind kind,
+                       const ExportRequest& request, const ExportContext& context) {
+    const std::string& out = request.output;
+    Document& doc = *sheet.front();
     for (Document* d : sheet)
         if (!context.pathsReady && !d->pathsUpToDate) {
             // No output needs the curves' invariants: they would cost as
@@ -735,6 +782,16 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
                                   std::to_string(d->sampleBudget) + " samples.");
             if (kind == K::Movie) d->rewindDynamics();
         }
+    // Curves whose sizes multiply past what doubles hold (a chain of huge
+    // radius factors) have lost their positions to overflow: nothing true
+    // can be written of them.
+    for (std::size_t i = 0; i < sheet.size(); ++i)
+        if (std::string curve = farCurve(*sheet[i]); !curve.empty())
+            return failed(cannot(
+                "export", i == 0 ? context.inputName : nameInSheet(context, i),
+                "the curve of " + AutomatonReport::printable(curve) +
+                    " reaches positions too large to compute (beyond 1e100 units), as its "
+                    "spheres' sizes multiply past what numbers hold"));
     // Every document of a sheet has something to draw in its cell.
     const Document* silent = nullptr;
     std::string silentName = context.inputName;
@@ -742,10 +799,7 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
         for (std::size_t i = 0; i < sheet.size() && !silent; ++i)
             if (tracedPoints(*sheet[i]) == 0) {
                 silent = sheet[i];
-                if (i > 0)
-                    silentName = i - 1 < context.sheetNames.size()
-                                     ? context.sheetNames[i - 1]
-                                     : "the automaton in cell " + std::to_string(i + 1);
+                if (i > 0) silentName = nameInSheet(context, i);
             }
     ExportResult result;
     if (silent) {
@@ -759,7 +813,11 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
             result = failed(cannot("write", out, target.error()));
         } else {
             PathCsv::write(doc, [&target](std::string_view text) { target.write(text); });
-            result = target.commit() ? done() : failed(cannot("write", out, target.error()));
+            // A stop that came while the rows were made: no file, and said.
+            if (stopRequested())
+                result = failed("The export was stopped.");
+            else
+                result = target.commit() ? done() : failed(cannot("write", out, target.error()));
         }
     } else if (kind == K::Drawing) {
         std::string error = PathSvg::write(doc, documentCamera(doc, context),
@@ -779,9 +837,9 @@ ExportResult Exporter::writeSheet(const std::vector<Document*>& sheet, const Exp
     } else {
         result = writeMovie(doc, request, context);
     }
-    doc.curvesOnly = curvesOnly;
     return result;
 }
+}  // namespace
 
 // The arcball orientations that show the automaton as a plotter page's
 // views do: top down the axis (x right, y up), front (x right, z up) and

@@ -37,9 +37,14 @@ class PngFolder : public MovieFile {
             *error = "A movie frame came out at the wrong size.";
             return false;
         }
-        std::string why =
-            ImageFile::write(frame, (work_.path() / frameName(index_)).string(), ImageFormat::Png);
+        const std::string work = (work_.path() / frameName(index_)).string();
+        std::string why = ImageFile::write(frame, work, ImageFormat::Png);
         if (!why.empty()) {
+            // Said of the frame where it was to go: the work folder is ours,
+            // not a name the user knows.
+            const std::string shown = (std::filesystem::path(target_) / frameName(index_)).string();
+            for (std::size_t at; (at = why.find(work)) != std::string::npos;)
+                why.replace(at, work.size(), shown);
             *error = why;
             return false;
         }

@@ -21,6 +21,7 @@
 
 #include "atomicfile.h"
 #include "mediamodule.h"
+#include "meshtext.h"
 #include "parallel.h"
 #include "passstop.h"
 #include "relations.h"
@@ -62,9 +63,16 @@ std::string stlTriangles(const std::vector<Vec3>& vertices,
         const Corner u{b.x - a.x, b.y - a.y, b.z - a.z}, w{c.x - a.x, c.y - a.y, c.z - a.z};
         Corner n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
         const float l = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-        if (l > 0) {
+        if (l > 0 && std::isfinite(l)) {
             const float inverse = 1.0f / l;
             n = {n.x * inverse, n.y * inverse, n.z * inverse};
+        } else if (!(l == 0)) {
+            // Corners near the float range overflow the products: in
+            // double, and left 0 should that fail too.
+            const Vec3 d = normalise(cross(Vec3{u.x, u.y, u.z}, Vec3{w.x, w.y, w.z}));
+            n = finiteWithin(d, 1) ? Corner{static_cast<float>(d.x), static_cast<float>(d.y),
+                                            static_cast<float>(d.z)}
+                                   : Corner{0, 0, 0};
         }
         record[0] = n;
         std::memcpy(at, record, sizeof record);
@@ -135,6 +143,9 @@ class SavingFiles : public OutputFiles {
         explicit File(const std::string& path) : atomic(path) {}
         AtomicFile atomic;
         bool write(const void* bytes, std::size_t size) override {
+            // A stop ends the writer (Assimp's, the 3MF package) at its
+            // next write; nothing takes a name then (commitFiles).
+            if (stopRequested()) return false;
             atomic.write(std::string_view(static_cast<const char*>(bytes), size));
             return true;  // a failure is remembered and told by commit()
         }
@@ -153,6 +164,12 @@ class SavingFiles : public OutputFiles {
         }
         files_.push_back(std::move(file));
         return files_.back().get();
+    }
+    // The system's reason a write has failed so far, or "".
+    std::string writeError() const {
+        for (const auto& f : files_)
+            if (std::string why = f->atomic.writeError(); !why.empty()) return why;
+        return {};
     }
     bool commit() {
         for (auto& f : files_)
@@ -208,6 +225,17 @@ const PathMesh::Format* PathMesh::formatForPath(const std::string& path) {
 
 namespace {
 const char* const kStopped = "The export was stopped.";
+
+// Every format here holds single precision: a position beyond it would be
+// written as an infinity or NaN, which no reader takes.
+constexpr double kFloatMost = std::numeric_limits<float>::max();
+const char* const kTooLarge =
+    "its positions are too large for the file's numbers (a smaller --size or --scale fits "
+    "them).";
+bool fitsFloats(const std::vector<Vec3>& points) {
+    return std::all_of(points.begin(), points.end(),
+                       [](const Vec3& v) { return finiteWithin(v, kFloatMost); });
+}
 
 struct Curve {
     std::string name;  // sphere/point
@@ -406,6 +434,9 @@ bool isSolid(const PathMesh::Format& f) {
 }
 
 std::string commitFiles(SavingFiles& files, const std::string& failed) {
+    // The last stop point: once the files have their names the export has
+    // happened, and is told so.
+    if (stopRequested()) return kStopped;
     if (!files.error.empty() || !files.commit()) return failed + files.error + ".";
     return {};
 }
@@ -448,9 +479,10 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
          !(*options.sizeMillimetres > 0 && *options.sizeMillimetres < 1e6)) ||
         !(options.scale > 0 && options.scale < 1e6))
         return "The size must be a positive number.";
-    if (options.maxTriangles < 1 || options.maxTriangles > MeshOptions::kMostTriangles)
-        return "The triangle budget must be from 1 to " +
-               std::to_string(MeshOptions::kMostTriangles) + ".";
+    const std::size_t most = MeshOptions::mostTriangles(isSolid(*format));
+    if (options.maxTriangles < 1 || options.maxTriangles > most)
+        return "The triangle budget must be from 1 to " + std::to_string(most) +
+               ", what a gigabyte of memory holds.";
     const std::vector<Curve> curves = curvesOf(a);
     if (curves.empty()) return "There are no point paths to write.";
     TubeSizing sizing = chooseTubeSizing(a, options);
@@ -490,6 +522,8 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         error = buildSolids(*module, parts, sizing, options.maxTriangles, solids, coarsened);
         if (options.coarsened) *options.coarsened = coarsened;
         if (!error.empty()) return failed + error;
+        for (const SolidMesh& m : solids)
+            if (!fitsFloats(m.vertices)) return failed + kTooLarge;
         SavingFiles files;
         if (stl) {
             std::vector<std::string> records{stlTriangles(solids[0].vertices, solids[0].triangles)};
@@ -506,8 +540,12 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         }
         OutputFile* file = files.open(path);
         if (!file) return failed + files.error + ".";
-        if (std::string why = writeThreeMf(threeMf, "Rotundel", *file); !why.empty())
-            return failed + why + ".";
+        if (std::string why = writeThreeMf(threeMf, "Rotundel", *file); !why.empty()) {
+            if (stopRequested()) return kStopped;
+            // A full disk is said as the system says it, not as the package.
+            const std::string system = files.writeError();
+            return failed + (system.empty() ? why : system) + ".";
+        }
         return commitFiles(files, failed);
     }
 
@@ -530,12 +568,22 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         for (Vec3& c : m.centres) c = sizing.scale * c;
     }
     if (exporter == "glb2") toGltfAxes(tubes);
+    for (const MeshTube& t : tubes)
+        if (!fitsFloats(t.mesh.vertices) || !fitsFloats(t.mesh.normals)) return failed + kTooLarge;
     std::string error;
     const MediaModule* module = MediaModule::load(&error);
     if (!module) return error;
     const auto groups = groupsFor(tubes, *format);
     SavingFiles files;
-    std::string why = module->writeMesh(tubes, groups, format->exporter, path, files);
-    if (!why.empty()) return failed + why;
+    // The text formats are streamed as they are made (Assimp's writers
+    // hold the whole text).
+    std::string why;
+    if (exporter == "obj")
+        writeObjFile(tubes, groups, path, files);
+    else if (exporter == "ply")
+        writePlyFile(tubes, path, files);
+    else
+        why = module->writeMesh(tubes, groups, format->exporter, path, files);
+    if (!why.empty()) return stopRequested() ? kStopped : failed + why;
     return commitFiles(files, failed);
 }

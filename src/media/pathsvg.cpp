@@ -57,6 +57,12 @@ std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4&
                     continue;
                 }
                 QPointF px = toPixel(e);
+                // Nor has a position that is no finite number.
+                if (!std::isfinite(px.x()) || !std::isfinite(px.y())) {
+                    open = false;
+                    all = false;
+                    continue;
+                }
                 if (open)
                     d.path.lineTo(px);
                 else
@@ -70,6 +76,7 @@ std::string PathSvg::write(const Automaton& a, const CameraSetup& c, const Mat4&
             d.depth = depth / seen;
             // As thick as the drawn tube at that distance.
             d.width = std::max(0.5, 2 * 0.15 * s->radius * pixelsPerUnitAtOne / d.depth);
+            if (!std::isfinite(d.width)) d.width = 0.5;
             drawn.push_back(std::move(d));
         }
     }

@@ -318,6 +318,16 @@ PlotterDrawing PlotterSvg::draw(const std::vector<const Automaton*>& sheet,
         }
         drawing.tolerance *= 2 * double(nodes) / double(o.maxNodes);
     }
+    // A page holds finite positions only (curves whose sizes overflow have
+    // none to give).
+    for (const PlotterLayer& layer : drawing.layers)
+        for (const PlotterPath& path : layer.paths)
+            for (const Point2& q : path.nodes)
+                if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
+                    drawing.error = "The curves' positions are too large to place on a page.";
+                    drawing.layers.clear();
+                    return drawing;
+                }
     // The pen starts at the page's corner and goes from layer to layer.
     drawing.travelBefore = travel(drawing);
     Point2 pen{0, 0};

@@ -11,6 +11,7 @@
 
 #include "atomicfile.h"
 #include "imagefile.h"
+#include "passstop.h"
 #include "pointcurve.h"
 #include "polylinesimplify.h"
 #include "sphere.h"
@@ -85,6 +86,7 @@ std::vector<Traced> chosen(const Automaton& a, const SandTrackOptions& o, std::s
     const Traced* best = &all.front();
     int most = -1;
     for (const Traced& t : all) {
+        if (stopRequested()) return {};
         bool circle = false;
         const int n = lobes(t.sphere->points[static_cast<std::size_t>(t.point)].path, &circle);
         if (!circle && n > most) most = n, best = &t;
@@ -115,7 +117,9 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
     Fine f;
     f.u.resize(initial + 1);
     f.p.resize(initial + 1);
-    for (std::size_t k = 0; k < initial; ++k) {
+    // Each evaluation of a deep chain is costly: a stop is looked at as
+    // they go, and what is left unevaluated is given up with the track.
+    for (std::size_t k = 0; k < initial && !((k & 63) == 0 && stopRequested()); ++k) {
         f.u[k] = double(k) / double(initial);
         const Vec3 q = c.at(f.u[k]);
         f.p[k] = {q.x, q.y};
@@ -137,10 +141,11 @@ Fine evaluate(const PointCurve& c, std::size_t initial, double radius, double* t
     };
     std::vector<char> open(f.last(), 1);
     std::vector<Point2> middle(f.last());
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 60 && !stopRequested(); ++round) {
         std::size_t more = 0;
         double needed = 0;
         for (std::size_t k = 0; k < open.size(); ++k) {
+            if ((k & 255) == 0 && stopRequested()) break;  // the track is given up
             if (!open[k]) continue;
             open[k] = 0;
             if (!(f.u[k + 1] - f.u[k] > 1e-13)) continue;
@@ -309,6 +314,7 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
             std::max<std::size_t>(samples.size(), static_cast<std::size_t>(8 * turns)),
             std::min<std::size_t>(1024, most), most);
         paths[i].fine = evaluate(curves[i], initial, radius, &tolerance, each);
+        if (stopRequested()) return false;  // the caller says why
     }
     // A path that reaches beyond the samples' farthest point widens the
     // table, which only brings the evaluations closer together.
@@ -342,8 +348,10 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
         const auto s = *rim ? std::max_element(rho.begin(), rho.end() - 1)
                             : std::min_element(rho.begin(), rho.end() - 1);
         startAt(f.fine, static_cast<std::size_t>(s - rho.begin()));
+        // Stopped, every piece "fits": the thinning ends at once, and the
+        // track is given up.
         f.kept = simplifyPieces(f.fine.last(), [&](std::size_t i, std::size_t j) {
-            return fits(f.fine, i, j, within, sag, spiral);
+            return stopRequested() || fits(f.fine, i, j, within, sag, spiral);
         });
     }
     return true;
@@ -418,12 +426,19 @@ SandTrackResult SandTrack::track(const Automaton& a, const SandTrackOptions& o) 
     }
     std::vector<Followed> paths;
     for (const Traced& t : chosen(a, o, &r.error)) paths.push_back({t, {}, {}});
-    if (paths.empty()) return r;
+    if (stopRequested()) r.error = "The export was stopped.";
+    if (paths.empty() || stopRequested()) return r;
     bool rim = true;
     // A track with more pairs than a table plays in reasonable time is
     // followed again with fewer evaluations, which bounds its pairs.
     for (std::size_t cap : {o.maxEvaluations, std::max<std::size_t>(o.maxPairs / 5, 64)}) {
-        if (!follow(a, o, paths, cap, r, &rim)) {
+        const bool followed = follow(a, o, paths, cap, r, &rim);
+        if (stopRequested()) {
+            r.error = "The export was stopped.";
+            r.pairs.clear();
+            return r;
+        }
+        if (!followed) {
             r.error = "The path stays at the centre of the table: there is nothing to draw.";
             r.pairs.clear();
             return r;
@@ -486,6 +501,12 @@ std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o, cons
         "rim)\n";
     const int places = decimals(r.tolerance);
     char buffer[96];
+    // Each number must be finite and fit its field (a turn count beyond
+    // any table's, and every rho within the table).
+    for (const ThetaRho& p : r.pairs)
+        if (!(std::abs(p.theta) < 1e15) || !(p.rho >= 0 && p.rho <= 1))
+            return "The track " + file + " cannot be made: its positions are too large to "
+                                         "compute.";
     for (const ThetaRho& p : r.pairs) {
         auto end =
             std::to_chars(buffer, buffer + 60, p.theta, std::chars_format::fixed, places).ptr;

@@ -95,10 +95,12 @@ FloatGrid::Ptr distanceGrid(const SolidRequest& r) {
                                 const double disc = qb * qb - 4 * qa * qc;
                                 if (disc < 0) continue;
                                 const double root = std::sqrt(disc);
-                                k0 = std::max(
-                                    k0, static_cast<int>(std::floor((-qb - root) / (2 * qa))));
-                                k1 = std::min(k1,
-                                              static_cast<int>(std::ceil((-qb + root) / (2 * qa))));
+                                // Compared with the box before they are made ints.
+                                const double lo = std::floor((-qb - root) / (2 * qa));
+                                const double hi = std::ceil((-qb + root) / (2 * qa));
+                                if (lo > k1 || hi < k0) continue;
+                                if (lo > k0) k0 = static_cast<int>(lo);
+                                if (hi < k1) k1 = static_cast<int>(hi);
                             } else if (qc > 0) {
                                 continue;  // along z, and the row is off the line
                             }
@@ -134,6 +136,14 @@ double area2(const openvdb::Vec3s& a, const openvdb::Vec3s& b, const openvdb::Ve
 std::string makeSolidMesh(const SolidRequest& request, SolidMesh* out) {
     *out = {};
     if (!(request.voxel > 0) || !(request.radius > 0)) return "the tubes have no thickness.";
+    // Cells are indexed by 32-bit coordinates: a line beyond them (or no
+    // finite number at all) has no cells to be written into.
+    const double most = double(1 << 30) - (request.radius / request.voxel + kHalfWidth + 2);
+    for (const auto& line : request.lines)
+        for (const Vec3& p : line)
+            if (!finiteWithin((1 / request.voxel) * p, most))
+                return "the solid reaches farther than its cells can be counted; a smaller size "
+                       "or a coarser --resolution makes it.";
     try {
         openvdb::initialize();
         FloatGrid::Ptr grid = distanceGrid(request);

@@ -10,6 +10,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "passstop.h"
+
 namespace {
 // minizip's file functions over the program's file: it writes the package
 // in one pass and goes back only to fill in each entry's sizes.
@@ -160,7 +162,11 @@ void writeMesh(ModelWriter& w, const std::vector<ThreeMfPart>& parts) {
             text += "\" z=\"";
             number(text, static_cast<float>(v.z));
             text += "\"/>\n";
-            if (text.size() > kChunk) w.raw(text), text.clear();
+            if (text.size() > kChunk) {
+                w.raw(text), text.clear();
+                // Stopped: the package is given up at its next write.
+                if (stopRequested()) return;
+            }
         }
     w.raw(text), text.clear();
     xml.writeEndElement();
@@ -178,7 +184,11 @@ void writeMesh(ModelWriter& w, const std::vector<ThreeMfPart>& parts) {
             text += "\" p1=\"";
             number(text, static_cast<std::uint32_t>(i));
             text += "\"/>\n";
-            if (text.size() > kChunk) w.raw(text), text.clear();
+            if (text.size() > kChunk) {
+                w.raw(text), text.clear();
+                // Stopped: the package is given up at its next write.
+                if (stopRequested()) return;
+            }
         }
         base += static_cast<std::uint32_t>(parts[i].mesh->vertices.size());
     }

@@ -33,6 +33,12 @@ inline Vec3 normalise(Vec3 a) {
     return l == 0 ? Vec3{} : Vec3{a.x / l, a.y / l, a.z / l};
 }
 
+// Every coordinate a finite number no larger in size than most: what a
+// writer checks before a position goes into a file.
+inline bool finiteWithin(Vec3 a, double most) {
+    return std::abs(a.x) <= most && std::abs(a.y) <= most && std::abs(a.z) <= most;
+}
+
 // Column-major as OpenGL stores it: element (row r, column c) is m[c * 4 + r].
 using Mat4 = std::array<double, 16>;
 using Mat4f = std::array<float, 16>;

@@ -450,7 +450,10 @@ std::optional<std::vector<Vec3>> tessellate(const std::vector<Vec3>& q, const Tu
         const Vec3& d = keptPoint(i + 2);
         double turn =
             (std::acos(turnCosine(b - a, c - b)) + std::acos(turnCosine(c - b, d - c))) / 2;
-        return std::clamp(static_cast<int>(std::ceil(turn / (0.8 * maxTurn))), 1, kMaxPieces);
+        // Clamped before it is made an int: a turn of samples that are no
+        // finite numbers is NaN, and makes one piece.
+        const double want = std::ceil(turn / (0.8 * maxTurn));
+        return want >= 1 ? static_cast<int>(std::min<double>(want, kMaxPieces)) : 1;
     };
     for (std::size_t i = 0; i < kept.size(); ++i) pieces.push_back(guess(i));
 

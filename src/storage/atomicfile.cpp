@@ -63,7 +63,7 @@ std::string temporaryName(std::size_t nameLength, const char* prefix) {
 
 // Follows symbolic links to the file they finally name, so that saving to
 // a link writes the file it points to. A dangling link names the file to
-// create. Gives up (returning the last name) on a loop.
+// create. Gives up (returning the last name, itself a link) on a loop.
 fs::path resolveLinks(fs::path p) {
     std::error_code ec;
     for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
@@ -83,6 +83,7 @@ struct Registry {
     std::vector<fs::path> protectedPaths;
     std::set<fs::path> work;
     bool ending = false;
+    bool committed = false;  // a save has put a file (or frames) in place
 };
 Registry& registry() {
     static Registry* r = new Registry;  // outlives static destruction
@@ -153,8 +154,16 @@ void tidy(const fs::path& folder) {
 }
 }  // namespace
 
+// A chain of links that never reaches a file: refused as open() would
+// refuse it, rather than replaced by a regular file.
+static bool isLinkLoop(const fs::path& resolved) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(resolved, ec));
+}
+
 std::string AtomicFile::problem(const std::string& targetName) {
     fs::path target = resolveLinks(fs::path(targetName));
+    if (isLinkLoop(target)) return reason(ELOOP);
     const fs::path name = target.filename();
     if (name.empty() || name == "." || name == "..") return "no file name";
     if (isProtected(target)) return "it is the file being read";
@@ -186,20 +195,25 @@ void AtomicFile::protect(const std::string& path) {
     if (!ec) r.protectedPaths.push_back(canonical);
 }
 
-void AtomicFile::cleanUpOnSignals() {
+void AtomicFile::cleanUpOnSignals(const std::string& said) {
     static std::once_flag once;
-    std::call_once(once, [] {
+    std::call_once(once, [said] {
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, SIGINT);
         sigaddset(&set, SIGTERM);
         ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        std::thread([set] {
+        std::thread([set, said] {
             int sig = 0;
             if (::sigwait(&set, &sig) != 0) return;
             Registry& r = registry();
             r.lock.lock();  // held to the end: no new work is named
             r.ending = true;
+            if (!said.empty()) {
+                const std::string line =
+                    said + (r.committed ? "." : "; nothing was written.") + "\n";
+                (void)!::write(STDERR_FILENO, line.data(), line.size());
+            }
             for (const fs::path& p : r.work) {
                 // A file just renamed into a work folder can make one pass
                 // find it not empty.
@@ -230,6 +244,10 @@ bool AtomicFile::open() {
     std::error_code ec;
     fs::file_status st = fs::status(target, ec);
     if (fs::exists(st)) mode_ = static_cast<int>(st.permissions() & fs::perms::mask);
+    if (struct stat owned {}; ::stat(target.c_str(), &owned) == 0) {
+        owner_ = static_cast<int>(owned.st_uid);
+        group_ = static_cast<int>(owned.st_gid);
+    }
     folder_ = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     name_ = target.filename().string();
     dirFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -314,6 +332,13 @@ bool AtomicFile::commit() {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    // The owner and group of the file being replaced, where the rights
+    // allow it (root saving another user's file); first, as a change of
+    // owner clears the set-id bits that the mode then gives back.
+    if (owner_ >= 0 && (static_cast<uid_t>(owner_) != ::geteuid() ||
+                        static_cast<gid_t>(group_) != ::getegid()))
+        if (::fchown(fd, static_cast<uid_t>(owner_), static_cast<gid_t>(group_)) != 0)
+            (void)::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group_));
     ::fchmod(fd, mode);
     if (::fsync(fd) != 0) return fail(errno);
     // Link and rename under the registry's lock: SIGINT or SIGTERM in
@@ -339,7 +364,10 @@ bool AtomicFile::commit() {
         // reached the disk with the fsync above, so a late close error
         // loses nothing.
         if (!e && ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) e = errno;
-        if (!e) r.work.erase(folder_ / temp_);
+        if (!e) {
+            r.work.erase(folder_ / temp_);
+            r.committed = true;
+        }
     }
     if (e) return fail(e);
     temp_.clear();
@@ -350,6 +378,10 @@ bool AtomicFile::commit() {
     ::close(dirFd_);
     dirFd_ = -1;
     return true;
+}
+
+std::string AtomicFile::writeError() const {
+    return failed_ ? reason(writeErrno_) : std::string();
 }
 
 void AtomicFile::discard() {
@@ -388,6 +420,7 @@ fs::path folderTarget(const std::string& name) {
 
 std::string WorkFolder::problem(const std::string& targetName) {
     fs::path target = folderTarget(targetName);
+    if (isLinkLoop(target)) return reason(ELOOP);
     if (target.empty()) return "no folder name";
     if (isProtected(target)) return "it is the file being read";
     std::error_code ec;
@@ -452,6 +485,7 @@ bool WorkFolder::commit() {
         if (!fs::exists(fs::symlink_status(target, ec)) &&
             ::rename(work_.c_str(), target.c_str()) == 0) {
             r.work.erase(work_);
+            r.committed = true;
             work_.clear();
             return true;
         }
@@ -491,11 +525,15 @@ bool WorkFolder::commit() {
     // replaced keeps its permissions.
     Registry& r = registry();
     std::lock_guard<std::mutex> hold(r.lock);
+    r.committed = r.committed || !plain.empty();
     for (const std::string& name : plain) {
         const fs::path from = work_ / name, to = target / name;
         struct stat st {};
-        if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+                (void)::lchown(from.c_str(), st.st_uid, st.st_gid);
             ::chmod(from.c_str(), st.st_mode & 07777);
+        }
         if (::rename(from.c_str(), to.c_str()) != 0) {
             error_ = name + ": " + reason(errno);
             return false;

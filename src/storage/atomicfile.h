@@ -32,7 +32,10 @@ class AtomicFile {
     // From now on SIGINT and SIGTERM first remove the temporaries and work
     // folders of saves under way, then end the program as they would have.
     // Call before any thread is started (their signal masks inherit).
-    static void cleanUpOnSignals();
+    // said (when given, "rotundel: interrupted") is told on standard error
+    // first, with "; nothing was written." when no save of this process
+    // has put a file in place.
+    static void cleanUpOnSignals(const std::string& said = {});
 
     // False (with error() set) when no temporary file could be made.
     bool open();
@@ -48,6 +51,9 @@ class AtomicFile {
 
     // The file system's reason for the last failure, as a phrase.
     const std::string& error() const { return error_; }
+    // The reason a write has failed so far ("No space left on device"), or
+    // "": for a writer that stops at its own failure before commit().
+    std::string writeError() const;
 
   private:
     void discard();
@@ -57,6 +63,7 @@ class AtomicFile {
     std::string name_;  // the target's name within folder_
     int dirFd_ = -1;
     int mode_ = -1;     // permissions of the file replaced; -1: a new file
+    int owner_ = -1, group_ = -1;  // of the file replaced; kept where the rights allow
     std::string temp_;  // the temporary's name in folder_, while it has one
     std::FILE* file_ = nullptr;
     bool failed_ = false;

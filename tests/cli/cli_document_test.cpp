@@ -122,7 +122,7 @@ TEST_F(DocumentCommands, ExitStatusesAndMessages) {
         {"info @/cut.one", 1, "Unexpected file format."},
         {"info @/cycle.one", 1, "Unexpected file format."},
         {"info @/noise.one", 1, "Unexpected file format."},
-        {"info @/zero.one", 1, "bad rational: zero denominator."},
+        {"info @/zero.one", 1, "Damaged file: a sphere's radius or rate in it divides by zero."},
         {"export @/cut.one -o @/never.csv", 1, "Unexpected file format."},
         {"export @/good.one -o @/missing/dir/x.csv", 1, "cannot write"},
         {"export @/good.one -o @/missing/dir/x.one", 1, "cannot write"},

@@ -395,6 +395,8 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
         if (name != "t.stl" && name != "t.obj" && name != "t.mp4" && name != "frames") continue;
         std::string slow = command(cmd, in, dir / name);
         if (slow.rfind("movie", 0) == 0) slow += " --frames 400 --height 200";
+        // What the program says goes beside the folder, not into it.
+        const std::string said = dir.string() + ".said";
         for (int signal : {SIGTERM, SIGINT, SIGKILL}) {
             for (long long bytes : {0LL, 20000LL}) {
                 SCOPED_TRACE(name + " signal " + std::to_string(signal) + " at " +
@@ -403,7 +405,8 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                 ASSERT_GE(child, 0);
                 if (child == 0) {
                     ::execl("/bin/sh", "sh", "-c",
-                            ("exec " + quote(ROTUNDEL_EXE) + " " + slow + " 2>/dev/null").c_str(),
+                            ("exec " + quote(ROTUNDEL_EXE) + " " + slow + " 2>" + quote(said))
+                                .c_str(),
                             nullptr);
                     _exit(127);
                 }
@@ -411,6 +414,16 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                 ::kill(child, signal);
                 int status = 0;
                 ::waitpid(child, &status, 0);
+                // Stopped by a signal it can take, it says so, and that
+                // nothing was written when the target is not there.
+                std::ifstream told(said);
+                const std::string words((std::istreambuf_iterator<char>(told)), {});
+                if (signal != SIGKILL)
+                    EXPECT_NE(words.find(fs::exists(dir / name)
+                                             ? "rotundel: interrupted"
+                                             : "rotundel: interrupted; nothing was written."),
+                              std::string::npos)
+                        << words;
                 // The target appears whole or not at all (the saves' own
                 // tests check that); SIGKILL may leave our named work.
                 bool linkInstant = false;
@@ -447,6 +460,7 @@ TEST_F(Writers, KilledWritesLeaveNothing) {
                     }
             }
         }
+        fs::remove(said);
     }
 }
 
@@ -599,4 +613,36 @@ TEST_F(ExportCommand, ACurveOfMillionsOfLoopsMakesCoarserMeshesWithinTheBudget) 
     std::memcpy(&triangles, header + 80, 4);
     EXPECT_GT(triangles, 0u);
     EXPECT_LE(triangles, 1000u);
+}
+
+// A chain of spheres each 2147483647 times its parent: by the 26th the
+// distances are about 1e240 and their squares overflow. No writer puts a
+// position it cannot hold in a file; each refuses in one sentence.
+TEST_F(ExportCommand, CurvesBeyondWhatNumbersHoldAreRefusedNotWrittenAsNaN) {
+    Document doc;
+    ASSERT_TRUE(doc.newDocument());
+    Sphere* last = doc.findSphereByName("B");
+    ASSERT_TRUE(last);
+    for (int i = 0; i < 26; ++i) {
+        doc.selectSphere(last);
+        Sphere* next = doc.createSphere();
+        ASSERT_TRUE(next);
+        next->setRadiusFactor(2147483647, 1);
+        last = next;
+    }
+    const std::string file = (dir / "far.one").string();
+    ASSERT_TRUE(doc.saveDocument(file).ok);
+    for (const char* out : {"t.csv", "t.svg", "p.svg --plotter", "t.gcode --plotter", "t.thr",
+                            "t.obj", "t.ply", "t.glb", "t.stl", "t.3mf"}) {
+        SCOPED_TRACE(out);
+        const std::string name = std::string(out).substr(0, std::string(out).find(' '));
+        const std::string options = std::string(out).substr(name.size());
+        ASSERT_EQ(run(quote(file) + " -o " + quote((dir / name).string()) + options), 1) << err;
+        EXPECT_NE(err.find("too large"), std::string::npos) << err;
+        std::istringstream lines(err);
+        int said = 0;
+        for (std::string line; std::getline(lines, line);) said += line.find("note:") == line.npos;
+        EXPECT_EQ(said, 1) << err;
+        EXPECT_FALSE(fs::exists(dir / name));
+    }
 }

@@ -247,7 +247,7 @@ TEST(Document, AFailedOpenLeavesTheDocumentAsItWas) {
              writeBytes(dir.file("zero.one"), FileBuilder::file(zero));
              return dir.file("zero.one");
          },
-         "bad rational: zero denominator"},
+         "Damaged file: a sphere's radius or rate in it divides by zero."},
         {"text file",
          [&] {
              writeBytes(dir.file("text.one"), "hello, this is not an automaton\n");
@@ -333,6 +333,29 @@ TEST(Document, SaveFollowsLinksRefusesReadOnlyAndTidiesUp) {
              return dir.file("ro.one");
          },
          false, "Permission denied", [&] { EXPECT_EQ(readBytes(dir.file("ro.one")), "old"); }},
+        {"link loop",
+         [&] {
+             fs::create_symlink("loop-b.one", dir.file("loop-a.one"));
+             fs::create_symlink("loop-a.one", dir.file("loop-b.one"));
+             return dir.file("loop-a.one");
+         },
+         false, "Too many levels of symbolic links",
+         [&] { EXPECT_TRUE(fs::is_symlink(dir.file("loop-a.one"))); }},
+        // Root replacing another user's file keeps its owner and group, as
+        // it keeps its mode (others cannot give a file away).
+        {"another user's file",
+         [&] {
+             writeBytes(dir.file("theirs.one"), "old");
+             if (::geteuid() == 0) EXPECT_EQ(::chown(dir.file("theirs.one").c_str(), 4321, 4322), 0);
+             return dir.file("theirs.one");
+         },
+         true, "",
+         [&] {
+             struct stat st {};
+             ASSERT_EQ(::stat(dir.file("theirs.one").c_str(), &st), 0);
+             if (::geteuid() == 0) EXPECT_EQ(std::pair(st.st_uid, st.st_gid), std::pair(4321u, 4322u));
+             EXPECT_EQ(readBytes(dir.file("theirs.one")), OneFile::write(doc));
+         }},
         {"longest name", [&] { return dir.file(longName); }, true, "",
          [&] { EXPECT_EQ(readBytes(dir.file(longName)), OneFile::write(doc)); }},
         {"stale temporary",

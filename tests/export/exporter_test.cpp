@@ -63,6 +63,12 @@ TEST(Exporter, OneCheckRefusesWhatDoesNotApplyOrFit) {
         {"a.stl", {{"size", "100mm"}, {"scale", "2"}}, "give --size or --scale, not both."},
         {"a.stl", {{"size", "big"}}, "--size needs a length"},
         {"a.stl", {{"max-triangles", "0"}}, "--max-triangles needs a whole number from 1"},
+        // Above what a gigabyte holds, with the limit said.
+        {"a.glb", {{"max-triangles", "50000000"}}, "--max-triangles needs a whole number from 1 "
+                                                   "to 1600000 for OBJ, PLY and glTF files"},
+        {"a.3mf", {{"max-triangles", "2500001"}}, "--max-triangles needs a whole number from 1 "
+                                                  "to 2500000 for STL and 3MF"},
+        {"a.obj", {{"max-triangles", "1600000"}}, ""},
         {"a.csv", {{"sides", "5"}}, "--sides applies only to meshes."},
         {"a.stl", {{"plotter", ""}}, "--plotter applies only to .svg drawings and .gcode."},
         {"a.svg", {{"page", "A4"}}, "--page applies only to drawings for plotters (--plotter)."},
