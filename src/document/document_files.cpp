@@ -62,11 +62,14 @@ DocResult readFile(const std::string& path, std::size_t limit, std::string& byte
 DocResult Document::openDocument(const std::string& path) {
     std::string bytes;
     if (DocResult r = readFile(path, OneFile::kMaxFileBytes, bytes); !r) return r;
+    return openBytes(bytes);
+}
 
+DocResult Document::openBytes(std::string_view bytes) {
     // The current automaton stays untouched until the new one is complete.
     Document fresh;
     try {
-        OneFile::read(std::string_view(bytes), fresh);
+        OneFile::read(bytes, fresh);
     } catch (const bad_rational& e) {
         return failure(e.what());
     } catch (const FileFormatError&) {
@@ -270,7 +273,7 @@ const Sphere* Document::unstorableLink() const {
     return nullptr;
 }
 
-DocResult Document::saveDocument(const std::string& path) {
+DocResult Document::fileBytes(std::string& bytes) {
     // A file names the spheres it links to; a file read with two spheres of
     // one name may since have gained a link to the second, which no file
     // can say. Saving it would write a different automaton, or one that
@@ -278,9 +281,16 @@ DocResult Document::saveDocument(const std::string& path) {
     if (const Sphere* s = unstorableLink())
         return failure(kFailedSave, "two spheres are named \"" + s->name +
                                         "\"; rename one of them and save again");
+    bytes = OneFile::write(*this);
+    return {};
+}
+
+DocResult Document::saveDocument(const std::string& path) {
+    std::string bytes;
+    if (DocResult r = fileBytes(bytes); !r) return r;
     AtomicFile file(path);
     if (!file.open()) return failure(kFailedSave, file.error());
-    file.write(OneFile::write(*this));
+    file.write(bytes);
     if (!file.commit()) return failure(kFailedSave, file.error());
     modified_ = false;
     return {};

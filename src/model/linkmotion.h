@@ -7,6 +7,7 @@
 
 #include "automaton.h"
 #include "geometry.h"
+#include "portablemath.h"
 #include "sphere.h"
 
 struct LinkMotion {
@@ -34,8 +35,8 @@ struct LinkMotion {
         mulRotZ(m, cosZ, sinZ);
         mulRotX(m, cosX, sinX);
         double sr = spin * kDegToRad;
-        mulRotZ(m, std::cos(sr), std::sin(sr));
+        mulRotZ(m, portable::cos(sr), portable::sin(sr));
         double delta = (revolution - spin) * kDegToRad;
-        mulTranslateXY(m, d * std::cos(delta), d * std::sin(delta));
+        mulTranslateXY(m, d * portable::cos(delta), d * portable::sin(delta));
     }
 };

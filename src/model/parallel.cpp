@@ -3,6 +3,7 @@
 #include "parallel.h"
 
 #include "passstop.h"
+#include "portable.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +17,7 @@ bool parallelFor(std::size_t count,
                  const ParallelOptions& options) {
     if (count == 0) return true;
     unsigned threads =
-        options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+        options.threads ? options.threads : portable::hardwareThreads();
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stopped{false};

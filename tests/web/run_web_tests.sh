@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The page against the command line: for every example, headless Chromium
+# opens build-web/rotundel.html#selftest=NAME and the hashes it reports of
+# its CSV and its info --json must equal sha256sum of what build/rotundel
+# writes for the same file. Prints the deep chain's path pass in the page
+# beside the native one-thread benchmark (a figure, not a check).
+# Usage: tests/web/run_web_tests.sh [NAME...]   (default: every example)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+page=${ROTUNDEL_WEB_PAGE:-$root/build-web/rotundel.html}
+native=${ROTUNDEL_NATIVE:-$root/build/src/cli/rotundel}
+bench=$root/build/bench/rotundel_bench
+for f in "$page" "$native"; do
+  [ -f "$f" ] || { echo "missing $f: run scripts/build and scripts/web first"; exit 1; }
+done
+browser=$(command -v chromium || true)
+[ -n "$browser" ] || { echo "chromium is not installed (scripts/deps --web)"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+if [ $# -gt 0 ]; then
+  names=("$@")
+else
+  names=()
+  for f in "$root"/examples/*.one; do names+=("$(basename "$f" .one)"); done
+fi
+
+# The page's report: the JSON in <body data-selftest>, once its work is
+# done (the virtual time budget lets the page's timers and worker finish;
+# a page that never reports gives an empty line).
+selftest() {
+  local name=$1 profile
+  profile=$(mktemp -d -p "$work")
+  # Root may not use the browser's sandbox.
+  timeout 300 "$browser" --headless=new --no-sandbox --disable-gpu-sandbox \
+    --use-angle=swiftshader --enable-unsafe-swiftshader --user-data-dir="$profile" \
+    --virtual-time-budget=600000 --dump-dom "file://$page#selftest=$name" 2>"$work/$name.log" |
+    python3 -c '
+import html, re, sys
+m = re.search(r"data-selftest=\"([^\"]*)\"", sys.stdin.read())
+print(html.unescape(m.group(1)) if m else "")'
+}
+
+field() {
+  python3 -c 'import json, sys
+d = json.loads(sys.argv[1]) if sys.argv[1] else {}
+v = d.get(sys.argv[2], "")
+print(str(v).lower() if isinstance(v, bool) else v)' "$1" "$2"
+}
+
+passed=0
+failed=0
+deepMs=""
+for name in "${names[@]}"; do
+  file=$root/examples/$name.one
+  "$native" export "$file" -o "$work/$name.csv" 2>/dev/null
+  nativeCsv=$(sha256sum <"$work/$name.csv" | cut -d' ' -f1)
+  nativeInfo=$("$native" info --json "$file" | sha256sum | cut -d' ' -f1)
+  report=$(selftest "$name")
+  ok=$(field "$report" ok)
+  csv=$(field "$report" csvSha256)
+  info=$(field "$report" infoSha256)
+  ms=$(field "$report" pathPassMs)
+  [ "$name" = deep-chain ] && deepMs=$ms
+  if [ "$ok" = true ] && [ "$csv" = "$nativeCsv" ] && [ "$info" = "$nativeInfo" ]; then
+    echo "PASS $name: CSV and info --json equal the native ones (path pass ${ms} ms)"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name: page ok=$ok error=$(field "$report" error)"
+    [ "$csv" = "$nativeCsv" ] || echo "  CSV      page $csv native $nativeCsv"
+    [ "$info" = "$nativeInfo" ] || echo "  info     page $info native $nativeInfo"
+    [ -n "$report" ] || tail -n 5 "$work/$name.log"
+    failed=$((failed + 1))
+  fi
+done
+
+if [ -n "$deepMs" ] && [ -x "$bench" ]; then
+  nativeMs=$("$bench" --benchmark_filter='PathPass/deep_chain_example/one_core' \
+    --benchmark_format=json --benchmark_min_time=1 2>/dev/null |
+    python3 -c 'import json, sys
+b = json.load(sys.stdin)["benchmarks"][0]
+print(b["real_time"])')
+  python3 -c 'import sys
+w, n = float(sys.argv[1]), float(sys.argv[2])
+print(f"deep-chain path pass, one thread: page {w:.1f} ms, native {n:.1f} ms, ratio {w / n:.2f}")' \
+    "$deepMs" "$nativeMs"
+fi
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
