@@ -56,17 +56,28 @@ function rotundelApi(m) {
   };
 }
 
+// The module on this thread. It compiles synchronously (the build asks for
+// that), so its functions are there when this returns.
+function rotundelHere() {
+  const m = {};
+  createRotundel(m);
+  return rotundelApi(m);
+}
+
 // Messages {id, op, args} in, {id, result} out; the bytes of a result are
 // handed over, not copied.
 function rotundelWorkerMain() {
-  const ready = createRotundel().then(rotundelApi);
-  self.onmessage = async (e) => {
+  let api = null;
+  self.onmessage = (e) => {
     const { id, op, args } = e.data;
     let result;
     try {
-      const api = await ready;
+      api = api || rotundelHere();
       result = api[op](...args);
     } catch (error) {
+      // A trap (memory exhausted, say) leaves the module unusable: the next
+      // message starts a fresh one.
+      api = null;
       result = { ok: false, error: String(error && error.message ? error.message : error), reason: '' };
     }
     self.postMessage({ id, result }, result.bytes ? [result.bytes.buffer] : []);

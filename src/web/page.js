@@ -6,14 +6,6 @@
 const examples = JSON.parse(document.getElementById('rotundel-examples').textContent);
 const $ = (id) => document.getElementById(id);
 
-// The module on the page's own thread. It compiles synchronously (the
-// build asks for that), so its functions are there when this returns.
-function moduleHere() {
-  const m = {};
-  createRotundel(m);
-  return rotundelApi(m);
-}
-
 // The document functions, in a worker where the browser allows one from
 // this page (a long path pass never freezes the page), else here.
 function documentFunctions() {
@@ -28,13 +20,17 @@ function documentFunctions() {
   } catch (e) {
     worker = null;
   }
-  if (!worker) {
-    let api = null;
-    return {
-      inWorker: false,
-      call: async (op, ...args) => (api || (api = moduleHere()))[op](...args),
-    };
-  }
+  document.body.dataset.engine = worker ? 'worker' : 'page';
+  let here = null;
+  const callHere = async (op, ...args) => {
+    try {
+      return (here || (here = rotundelHere()))[op](...args);
+    } catch (error) {
+      here = null;
+      return { ok: false, error: String(error && error.message ? error.message : error), reason: '' };
+    }
+  };
+  if (!worker) return { call: callHere };
   let next = 0;
   const waiting = new Map();
   worker.onmessage = (e) => {
@@ -42,18 +38,24 @@ function documentFunctions() {
     waiting.get(id)(result);
     waiting.delete(id);
   };
+  // A worker that cannot run at all: what was asked fails with its reason,
+  // and what is asked later runs here.
   worker.onerror = (e) => {
+    worker.terminate();
+    worker = null;
+    document.body.dataset.engine = 'page';
     for (const done of waiting.values()) done({ ok: false, error: String(e.message), reason: '' });
     waiting.clear();
   };
   return {
-    inWorker: true,
     call: (op, ...args) =>
-      new Promise((resolve) => {
-        const id = next++;
-        waiting.set(id, resolve);
-        worker.postMessage({ id, op, args });
-      }),
+      worker
+        ? new Promise((resolve) => {
+            const id = next++;
+            waiting.set(id, resolve);
+            worker.postMessage({ id, op, args });
+          })
+        : callHere(op, ...args),
   };
 }
 let rotundel = null;
@@ -147,7 +149,8 @@ function wire() {
 }
 
 // #selftest=NAME: opens the example NAME and reports the hashes of its CSV
-// and its info --json, and the fastest of twenty path passes on one thread.
+// and its info --json, the fastest of twenty path passes on one thread, and
+// what opening the example cut in half says (the document must stay).
 // The work runs on the page's thread while the page loads, so that a
 // headless browser's --dump-dom (with a virtual time budget for the hashes)
 // sees the report: a worker's time would not hold the page's clock.
@@ -155,9 +158,16 @@ async function selfTest(name) {
   const report = { ok: false, example: name };
   try {
     if (!(name in examples)) throw new Error(`no example is called ${name}`);
-    const api = moduleHere();
-    const opened = api.open(bytesOfBase64(examples[name]), `${name}.one`);
+    const api = rotundelHere();
+    const whole = bytesOfBase64(examples[name]);
+    const opened = api.open(whole, `${name}.one`);
     if (!opened.ok) throw new Error(sentence(opened));
+    const saved = api.save();
+    const cut = api.open(whole.subarray(0, whole.length >> 1), `${name}-cut.one`);
+    report.damaged = cut.ok ? '(opened)' : sentence(cut);
+    const kept = api.save();
+    report.keptDocument =
+      saved.ok && kept.ok && (await sha256(saved.bytes)) === (await sha256(kept.bytes));
     const csv = api.csv();
     if (!csv.ok) throw new Error(sentence(csv));
     const info = api.info(true);
@@ -182,4 +192,11 @@ if (test) {
 } else {
   rotundel = documentFunctions();
   wire();
+  // #example=NAME: a link to the page with one of its examples open.
+  const start = /^#example=(.+)$/.exec(location.hash);
+  const chosen = start && decodeURIComponent(start[1]).replace(/\.one$/, '');
+  if (chosen in examples) {
+    $('example').value = chosen;
+    openBytes(bytesOfBase64(examples[chosen]), `${chosen}.one`);
+  }
 }

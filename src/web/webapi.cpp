@@ -67,6 +67,8 @@ int guarded(Session* s, Body body) {
         return s->fail("Out of memory.");
     } catch (const std::exception& e) {
         return s->fail(e.what());
+    } catch (...) {
+        return s->fail("Unexpected error.");
     }
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The page against the command line: for every example, headless Chromium
 # opens build-web/rotundel.html#selftest=NAME and the hashes it reports of
-# its CSV and its info --json must equal sha256sum of what build/rotundel
-# writes for the same file. Prints the deep chain's path pass in the page
-# beside the native one-thread benchmark (a figure, not a check).
+# its CSV and its info --json must equal sha256sum of what the native
+# program writes for the same file; the example cut in half must be refused
+# with the program's sentence, the open document staying as it was. Prints
+# the deep chain's path pass in the page beside the native one-thread
+# benchmark (a figure, not a check).
 # Usage: tests/web/run_web_tests.sh [NAME...]   (default: every example)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -49,6 +51,14 @@ v = d.get(sys.argv[2], "")
 print(str(v).lower() if isinstance(v, bool) else v)' "$1" "$2"
 }
 
+# What the program says of a file it cannot read, without its prefix
+# ("rotundel: cannot read FILE: ").
+cutSentence() {
+  local said
+  said=$("$native" info "$1" 2>&1 >/dev/null || true)
+  echo "${said#*"$1": }"
+}
+
 passed=0
 failed=0
 deepMs=""
@@ -57,20 +67,49 @@ for name in "${names[@]}"; do
   "$native" export "$file" -o "$work/$name.csv" 2>/dev/null
   nativeCsv=$(sha256sum <"$work/$name.csv" | cut -d' ' -f1)
   nativeInfo=$("$native" info --json "$file" | sha256sum | cut -d' ' -f1)
+  # The example cut in half: the page must say what the program says.
+  head -c $(($(stat -c %s "$file") / 2)) "$file" >"$work/$name-cut.one"
+  nativeDamaged=$(cutSentence "$work/$name-cut.one")
   report=$(selftest "$name")
   ok=$(field "$report" ok)
   csv=$(field "$report" csvSha256)
   info=$(field "$report" infoSha256)
   ms=$(field "$report" pathPassMs)
   [ "$name" = deep-chain ] && deepMs=$ms
-  if [ "$ok" = true ] && [ "$csv" = "$nativeCsv" ] && [ "$info" = "$nativeInfo" ]; then
+  damaged=$(field "$report" damaged)
+  kept=$(field "$report" keptDocument)
+  if [ "$ok" = true ] && [ "$csv" = "$nativeCsv" ] && [ "$info" = "$nativeInfo" ] &&
+    [ "$damaged" = "$nativeDamaged" ] && [ "$kept" = true ]; then
     echo "PASS $name: CSV and info --json equal the native ones (path pass ${ms} ms)"
     passed=$((passed + 1))
   else
     echo "FAIL $name: page ok=$ok error=$(field "$report" error)"
     [ "$csv" = "$nativeCsv" ] || echo "  CSV      page $csv native $nativeCsv"
     [ "$info" = "$nativeInfo" ] || echo "  info     page $info native $nativeInfo"
+    [ "$damaged" = "$nativeDamaged" ] || echo "  cut file page \"$damaged\" native \"$nativeDamaged\""
+    [ "$kept" = true ] || echo "  the document did not stay after the cut file"
     [ -n "$report" ] || tail -n 5 "$work/$name.log"
+    failed=$((failed + 1))
+  fi
+done
+
+# The page as a person uses it: #example=NAME opens the example in the
+# page's worker, and the read-out it shows is what `rotundel info` prints.
+for name in flower deep-chain; do
+  [ -f "$root/examples/$name.one" ] || continue
+  "$native" info "$root/examples/$name.one" >"$work/$name.info"
+  shown=$(python3 "$root/tests/web/browser.py" --timeout 120 "file://$page#example=$name" \
+    "document.getElementById('status').textContent === '$name.one' &&
+     JSON.stringify({engine: document.body.dataset.engine,
+                     info: document.getElementById('info').textContent})" 2>&1 || true)
+  if python3 -c 'import json, sys
+shown = json.loads(json.loads(sys.argv[1]))
+sys.exit(shown["engine"] != "worker" or shown["info"] != open(sys.argv[2]).read())' \
+    "$shown" "$work/$name.info" 2>/dev/null; then
+    echo "PASS $name opened in the page: its worker's read-out is the native info"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name opened in the page: ${shown:0:300}"
     failed=$((failed + 1))
   fi
 done
