@@ -66,11 +66,13 @@ typedef float V4f __attribute__((vector_size(16)));
     for (int i = 0; i < lanes; ++i) {
         const double revolution = m.revolutionAt(e[i]), spin = m.spinAt(e[i]);
         const double sr = spin * kDegToRad;
-        cs[i] = portable::cos(sr);
-        ss[i] = portable::sin(sr);
+        const portable::SinCos spinTurn = portable::sinCos(sr);
+        cs[i] = spinTurn.cos;
+        ss[i] = spinTurn.sin;
         const double delta = (revolution - spin) * kDegToRad;
-        tx[i] = m.d * portable::cos(delta);
-        ty[i] = m.d * portable::sin(delta);
+        const portable::SinCos offset = portable::sinCos(delta);
+        tx[i] = m.d * offset.cos;
+        ty[i] = m.d * offset.sin;
     }
     const int padded = (lanes + 3) & ~3;
     for (int i = lanes; i < padded; ++i) cs[i] = 1, ss[i] = 0, tx[i] = ty[i] = 0;

@@ -34,9 +34,9 @@ struct LinkMotion {
     void apply(Mat4& m, double revolution, double spin) const {
         mulRotZ(m, cosZ, sinZ);
         mulRotX(m, cosX, sinX);
-        double sr = spin * kDegToRad;
-        mulRotZ(m, portable::cos(sr), portable::sin(sr));
-        double delta = (revolution - spin) * kDegToRad;
-        mulTranslateXY(m, d * portable::cos(delta), d * portable::sin(delta));
+        const portable::SinCos turn = portable::sinCos(spin * kDegToRad);
+        mulRotZ(m, turn.cos, turn.sin);
+        const portable::SinCos offset = portable::sinCos((revolution - spin) * kDegToRad);
+        mulTranslateXY(m, d * offset.cos, d * offset.sin);
     }
 };

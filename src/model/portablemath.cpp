@@ -955,4 +955,42 @@ double cos(double x)
 	}
 }
 
+/* origin: musl src/math/sincos.c, as one function returning both */
+SinCos sinCos(double x)
+{
+	double y[2], s, c;
+	uint32_t ix;
+	unsigned n;
+
+	GET_HIGH_WORD(ix, x);
+	ix &= 0x7fffffff;
+
+	/* |x| ~< pi/4 */
+	if (ix <= 0x3fe921fb) {
+		/* if |x| < 2**-27 * sqrt(2) */
+		if (ix < 0x3e46a09e) {
+			/* raise inexact if x!=0 and underflow if subnormal */
+			FORCE_EVAL(ix < 0x00100000 ? x/0x1p120f : x+0x1p120f);
+			return {x, 1.0};
+		}
+		return {kernelSin(x, 0.0, 0), kernelCos(x, 0.0)};
+	}
+
+	/* sincos(Inf or NaN) is NaN */
+	if (ix >= 0x7ff00000) {
+		return {x - x, x - x};
+	}
+
+	/* argument reduction needed */
+	n = remPio2(x, y);
+	s = kernelSin(y[0], y[1], 1);
+	c = kernelCos(y[0], y[1]);
+	switch (n&3) {
+	case 0: return {s, c};
+	case 1: return {c, -s};
+	case 2: return {-s, -c};
+	default: return {-c, s};
+	}
+}
+
 }  // namespace portable

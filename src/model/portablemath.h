@@ -7,4 +7,11 @@ namespace portable {
 double sin(double x);
 double cos(double x);
 
+// Both from one reduction of x: the same bits as sin(x) and cos(x), in
+// about the time of one of them.
+struct SinCos {
+    double sin, cos;
+};
+SinCos sinCos(double x);
+
 }  // namespace portable

@@ -148,8 +148,8 @@ function wire() {
   });
 }
 
-// #selftest=NAME: opens the example NAME and reports the hashes of its CSV
-// and its info --json, the fastest of twenty path passes on one thread, and
+// #selftest=NAME: opens the example NAME and reports the hashes of its CSV,
+// its info --json and the .one it saves, the fastest of twenty path passes on one thread, and
 // what opening the example cut in half says (the document must stay).
 // The work runs on the page's thread while the page loads, so that a
 // headless browser's --dump-dom (with a virtual time budget for the hashes)
@@ -179,6 +179,7 @@ async function selfTest(name) {
     report.pathPassMs = bench.ms;
     report.csvSha256 = await sha256(csv.bytes);
     report.infoSha256 = await sha256(info.bytes);
+    report.oneSha256 = await sha256(saved.bytes);
     report.ok = true;
   } catch (e) {
     report.error = String(e && e.message ? e.message : e);

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The page against the command line: for every example, headless Chromium
 # opens build-web/rotundel.html#selftest=NAME and the hashes it reports of
-# its CSV and its info --json must equal sha256sum of what the native
-# program writes for the same file; the example cut in half must be refused
-# with the program's sentence, the open document staying as it was. Prints
-# the deep chain's path pass in the page beside the native one-thread
-# benchmark (a figure, not a check).
+# its CSV, its info --json and the .one it saves must equal sha256sum of
+# what the native program writes for the same file; the example cut in half
+# must be refused with the program's sentence, the open document staying as
+# it was. Prints the deep chain's path pass in the page beside the native
+# one-thread benchmark (a figure, not a check).
 # Usage: tests/web/run_web_tests.sh [NAME...]   (default: every example)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -67,6 +67,8 @@ for name in "${names[@]}"; do
   "$native" export "$file" -o "$work/$name.csv" 2>/dev/null
   nativeCsv=$(sha256sum <"$work/$name.csv" | cut -d' ' -f1)
   nativeInfo=$("$native" info --json "$file" | sha256sum | cut -d' ' -f1)
+  "$native" export "$file" -o "$work/$name-saved.one" 2>/dev/null
+  nativeOne=$(sha256sum <"$work/$name-saved.one" | cut -d' ' -f1)
   # The example cut in half: the page must say what the program says.
   head -c $(($(stat -c %s "$file") / 2)) "$file" >"$work/$name-cut.one"
   nativeDamaged=$(cutSentence "$work/$name-cut.one")
@@ -74,18 +76,20 @@ for name in "${names[@]}"; do
   ok=$(field "$report" ok)
   csv=$(field "$report" csvSha256)
   info=$(field "$report" infoSha256)
+  one=$(field "$report" oneSha256)
   ms=$(field "$report" pathPassMs)
   [ "$name" = deep-chain ] && deepMs=$ms
   damaged=$(field "$report" damaged)
   kept=$(field "$report" keptDocument)
   if [ "$ok" = true ] && [ "$csv" = "$nativeCsv" ] && [ "$info" = "$nativeInfo" ] &&
-    [ "$damaged" = "$nativeDamaged" ] && [ "$kept" = true ]; then
-    echo "PASS $name: CSV and info --json equal the native ones (path pass ${ms} ms)"
+    [ "$one" = "$nativeOne" ] && [ "$damaged" = "$nativeDamaged" ] && [ "$kept" = true ]; then
+    echo "PASS $name: CSV, info --json and saved .one equal the native ones (path pass ${ms} ms)"
     passed=$((passed + 1))
   else
     echo "FAIL $name: page ok=$ok error=$(field "$report" error)"
     [ "$csv" = "$nativeCsv" ] || echo "  CSV      page $csv native $nativeCsv"
     [ "$info" = "$nativeInfo" ] || echo "  info     page $info native $nativeInfo"
+    [ "$one" = "$nativeOne" ] || echo "  .one     page $one native $nativeOne"
     [ "$damaged" = "$nativeDamaged" ] || echo "  cut file page \"$damaged\" native \"$nativeDamaged\""
     [ "$kept" = true ] || echo "  the document did not stay after the cut file"
     [ -n "$report" ] || tail -n 5 "$work/$name.log"
