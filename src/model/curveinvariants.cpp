@@ -110,7 +110,8 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
         if (i == 1) {
             double az = effectiveAxisAngleZ(sp) * kDegToRad, x = ax * kDegToRad;
             // Rz(az) Rx(ax) applied to the z axis.
-            out.axis = {portable::sin(az) * portable::sin(x), -portable::cos(az) * portable::sin(x), portable::cos(x)};
+            out.axis = {portable::sin(az) * portable::sin(x), -portable::cos(az) * portable::sin(x),
+                        portable::cos(x)};
         } else if (wholeTurn(ax, 180) && !wholeTurn(ax, 360)) {
             // A half turn about x reverses every turn about z after it
             // (Rx(180) Rz(a) = Rz(-a) Rx(180)) and passes the translations

@@ -107,17 +107,15 @@ typedef float V4f __attribute__((vector_size(16)));
     }
 }
 
-ROTUNDEL_AVX2 void placeLinkAvx2(const LinkMotion& m, const double* e,
-                                                   const FrameBlock& parent, FrameBlock& out,
-                                                   int lanes) {
+ROTUNDEL_AVX2 void placeLinkAvx2(const LinkMotion& m, const double* e, const FrameBlock& parent,
+                                 FrameBlock& out, int lanes) {
     placeLinkBody(m, e, parent, out, lanes);
 }
 void placeLinkSse2(const LinkMotion& m, const double* e, const FrameBlock& parent, FrameBlock& out,
                    int lanes) {
     placeLinkBody(m, e, parent, out, lanes);
 }
-ROTUNDEL_AVX2 void placePointAvx2(const FrameBlock& f, const PointConsts& p,
-                                                    Vec3* out, int lanes) {
+ROTUNDEL_AVX2 void placePointAvx2(const FrameBlock& f, const PointConsts& p, Vec3* out, int lanes) {
     placePointBody(f, p, out, lanes);
 }
 void placePointSse2(const FrameBlock& f, const PointConsts& p, Vec3* out, int lanes) {

@@ -396,8 +396,8 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         Sphere& s = *plan.sphere;
         for (auto& p : s.points) {
             double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
-            job.pointConsts.push_back(
-                {portable::cos(z), portable::sin(z), portable::cos(x), portable::sin(x), p.quantumDistance * s.radius});
+            job.pointConsts.push_back({portable::cos(z), portable::sin(z), portable::cos(x),
+                                       portable::sin(x), p.quantumDistance * s.radius});
             p.clearPath();
             resizes.push_back({&p.path, static_cast<std::size_t>(n)});
         }
@@ -432,9 +432,7 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
 
     auto addDone = [&](double c) { portable::addTo(doneCost, c); };
 
-    unsigned threads = control && control->threads
-                           ? control->threads
-                           : portable::hardwareThreads();
+    unsigned threads = control && control->threads ? control->threads : portable::hardwareThreads();
     // Starting a thread costs tens of microseconds; not worth it for small passes.
     if (totalCost < 20000) threads = 1;
 

@@ -37,6 +37,7 @@ selftest() {
   # Root may not use the browser's sandbox.
   timeout 300 "$browser" --headless=new --no-sandbox --disable-gpu-sandbox \
     --use-angle=swiftshader --enable-unsafe-swiftshader --user-data-dir="$profile" \
+    --enable-logging=stderr \
     --virtual-time-budget=600000 --dump-dom "file://$page#selftest=$name" 2>"$work/$name.log" |
     python3 -c '
 import html, re, sys
@@ -79,10 +80,13 @@ for name in "${names[@]}"; do
   one=$(field "$report" oneSha256)
   ms=$(field "$report" pathPassMs)
   [ "$name" = deep-chain ] && deepMs=$ms
+  # What the page's script threw or logged as an error.
+  consoleErrors=$(grep -E 'CONSOLE.*(Uncaught|Error)' "$work/$name.log" || true)
   damaged=$(field "$report" damaged)
   kept=$(field "$report" keptDocument)
   if [ "$ok" = true ] && [ "$csv" = "$nativeCsv" ] && [ "$info" = "$nativeInfo" ] &&
-    [ "$one" = "$nativeOne" ] && [ "$damaged" = "$nativeDamaged" ] && [ "$kept" = true ]; then
+    [ "$one" = "$nativeOne" ] && [ "$damaged" = "$nativeDamaged" ] && [ "$kept" = true ] &&
+    [ -z "$consoleErrors" ]; then
     echo "PASS $name: CSV, info --json and saved .one equal the native ones (path pass ${ms} ms)"
     passed=$((passed + 1))
   else
@@ -92,6 +96,7 @@ for name in "${names[@]}"; do
     [ "$one" = "$nativeOne" ] || echo "  .one     page $one native $nativeOne"
     [ "$damaged" = "$nativeDamaged" ] || echo "  cut file page \"$damaged\" native \"$nativeDamaged\""
     [ "$kept" = true ] || echo "  the document did not stay after the cut file"
+    [ -z "$consoleErrors" ] || echo "  console: ${consoleErrors:0:300}"
     [ -n "$report" ] || tail -n 5 "$work/$name.log"
     failed=$((failed + 1))
   fi
