@@ -4,7 +4,10 @@ JavaScript expression gives a value other than null, "" or false, then
 prints that value (as JSON). Talks to the browser over its DevTools pipe
 (--remote-debugging-pipe), so the page's workers run on the real clock,
 which a --dump-dom with a virtual time budget does not wait for.
-Usage: browser.py URL EXPRESSION [--timeout SECONDS] [--screenshot FILE.png]"""
+Before waiting it can give the page a file as a person would: chosen in a
+file input (--pick SELECTOR FILE) or dropped on the page (--drop FILE).
+Usage: browser.py URL EXPRESSION [--timeout SECONDS] [--screenshot FILE.png]
+                  [--pick SELECTOR FILE] [--drop FILE]"""
 import argparse
 import base64
 import fcntl
@@ -74,6 +77,26 @@ class Browser:
             self.process.wait()
 
 
+def wait_until(b, session, expression, timeout):
+    """The expression's first value other than null, "" or false (or the
+    last one when the time is up)."""
+    deadline = time.monotonic() + timeout
+    value = None
+    while time.monotonic() < deadline:
+        try:
+            r = b.send("Runtime.evaluate", {"expression": expression, "returnByValue": True},
+                       session)
+        except RuntimeError:
+            # The page was between documents (the blank one it starts with).
+            time.sleep(0.2)
+            continue
+        value = r.get("result", {}).get("value")
+        if value not in (None, "", False):
+            break
+        time.sleep(0.2)
+    return value
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("url")
@@ -81,6 +104,8 @@ def main():
     p.add_argument("--timeout", type=float, default=120)
     p.add_argument("--screenshot")
     p.add_argument("--browser", default="chromium")
+    p.add_argument("--pick", nargs=2, metavar=("SELECTOR", "FILE"))
+    p.add_argument("--drop", metavar="FILE")
     a = p.parse_args()
     with tempfile.TemporaryDirectory() as profile:
         b = Browser(a.browser, profile)
@@ -88,15 +113,27 @@ def main():
             target = b.send("Target.createTarget", {"url": a.url})["targetId"]
             session = b.send("Target.attachToTarget",
                              {"targetId": target, "flatten": True})["sessionId"]
-            deadline = time.monotonic() + a.timeout
-            value = None
-            while time.monotonic() < deadline:
-                r = b.send("Runtime.evaluate",
-                           {"expression": a.expression, "returnByValue": True}, session)
-                value = r.get("result", {}).get("value")
-                if value not in (None, "", False):
-                    break
-                time.sleep(0.2)
+            if a.pick or a.drop:
+                wait_until(b, session, f"location.href === {json.dumps(a.url)} && "
+                           "document.readyState === 'complete'", a.timeout)
+                # Drops land where the page has been laid out and drawn.
+                b.send("Runtime.evaluate", {
+                    "expression": "new Promise((r) => requestAnimationFrame(() => "
+                                  "requestAnimationFrame(() => r(true))))",
+                    "awaitPromise": True}, session)
+            if a.pick:
+                root = b.send("DOM.getDocument", {}, session)["root"]["nodeId"]
+                node = b.send("DOM.querySelector", {"nodeId": root, "selector": a.pick[0]},
+                              session)["nodeId"]
+                b.send("DOM.setFileInputFiles",
+                       {"nodeId": node, "files": [os.path.abspath(a.pick[1])]}, session)
+            if a.drop:
+                b.send("Input.setInterceptDrags", {"enabled": False}, session)
+                data = {"items": [], "files": [os.path.abspath(a.drop)], "dragOperationsMask": 1}
+                for kind in ("dragEnter", "dragOver", "drop"):
+                    b.send("Input.dispatchDragEvent",
+                           {"type": kind, "x": 400, "y": 300, "data": data}, session)
+            value = wait_until(b, session, a.expression, a.timeout)
             if a.screenshot:
                 shot = b.send("Page.captureScreenshot", {"format": "png"}, session)
                 with open(a.screenshot, "wb") as f:

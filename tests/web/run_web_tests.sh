@@ -123,6 +123,36 @@ sys.exit(shown["engine"] != "worker" or shown["info"] != open(sys.argv[2]).read(
   fi
 done
 
+# A file chosen in the picker and one dropped on the page: a damaged one
+# is refused with the program's sentence, a sound one shows its read-out.
+cut=$work/damaged.one
+head -c 300 "$root/examples/flower.one" >"$cut"
+said="Cannot open damaged.one: $(cutSentence "$cut")"
+shown=$(python3 "$root/tests/web/browser.py" --timeout 60 --pick '#file' "$cut" "file://$page" \
+  "document.getElementById('status').className === 'error' &&
+   document.getElementById('status').textContent" 2>&1 || true)
+if [ "$shown" = "$(python3 -c 'import json, sys; print(json.dumps(sys.argv[1]))' "$said")" ]; then
+  echo "PASS a damaged file chosen in the picker: \"$said\""
+  passed=$((passed + 1))
+else
+  echo "FAIL a damaged file chosen in the picker: page $shown, program \"$said\""
+  failed=$((failed + 1))
+fi
+cp "$root/examples/tilted-chain.one" "$work/dropped.one"
+"$native" info "$work/dropped.one" >"$work/dropped.info"
+shown=$(python3 "$root/tests/web/browser.py" --timeout 60 --drop "$work/dropped.one" \
+  "file://$page" "document.getElementById('status').textContent === 'dropped.one' &&
+                  document.getElementById('info').textContent" 2>&1 || true)
+if python3 -c 'import json, sys
+sys.exit(json.loads(sys.argv[1]) != open(sys.argv[2]).read())' "$shown" "$work/dropped.info" \
+  2>/dev/null; then
+  echo "PASS a file dropped on the page shows the native read-out"
+  passed=$((passed + 1))
+else
+  echo "FAIL a file dropped on the page: ${shown:0:300}"
+  failed=$((failed + 1))
+fi
+
 if [ -n "$deepMs" ] && [ -x "$bench" ]; then
   nativeMs=$("$bench" --benchmark_filter='PathPass/deep_chain_example/one_core' \
     --benchmark_format=json --benchmark_min_time=1 2>/dev/null |
