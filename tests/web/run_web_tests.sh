@@ -154,11 +154,12 @@ else
 fi
 
 if [ -n "$deepMs" ] && [ -x "$bench" ]; then
+  # The fastest of several runs, as the page reports the fastest of its.
   nativeMs=$("$bench" --benchmark_filter='PathPass/deep_chain_example/one_core' \
-    --benchmark_format=json --benchmark_min_time=1 2>/dev/null |
+    --benchmark_format=json --benchmark_repetitions=10 2>/dev/null |
     python3 -c 'import json, sys
-b = json.load(sys.stdin)["benchmarks"][0]
-print(b["real_time"])')
+runs = json.load(sys.stdin)["benchmarks"]
+print(min(b["real_time"] for b in runs if b.get("run_type") == "iteration"))')
   python3 -c 'import sys
 w, n = float(sys.argv[1]), float(sys.argv[2])
 print(f"deep-chain path pass, one thread: page {w:.1f} ms, native {n:.1f} ms, ratio {w / n:.2f}")' \
