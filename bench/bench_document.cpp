@@ -1,6 +1,7 @@
 // Costs of the document's file work: reading and writing a full table of
 // 300 spheres, the undo history's snapshots of it, creating spheres, and
-// writing the CSV of computed paths.
+// writing the CSV of computed paths; the path pass of the deep-chain example
+// on one thread, as the page in the browser times it.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -8,6 +9,8 @@
 #include "document.h"
 #include "onefile.h"
 #include "pathcsv.h"
+#include "placement.h"
+#include "pointpaths.h"
 #include "sphere.h"
 
 namespace {
@@ -104,5 +107,25 @@ void BM_PathCsv(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 BENCHMARK(BM_PathCsv)->Unit(benchmark::kMillisecond);
+
+// The native side of the browser build's ratio: what rotundel_bench_path_pass
+// does in the page, on the same file.
+void BM_PathPassDeepChainExample(benchmark::State& state) {
+    Document doc;
+    if (!doc.openDocument(std::string(ROTUNDEL_EXAMPLES) + "/deep-chain.one")) {
+        state.SkipWithError("examples/deep-chain.one cannot be read");
+        return;
+    }
+    PathPassControl control;
+    control.threads = 1;
+    for (auto _ : state) {
+        reset(doc);
+        benchmark::DoNotOptimize(pathPass(doc, &control).samples);
+    }
+}
+BENCHMARK(BM_PathPassDeepChainExample)
+    ->Name("BM_PathPass/deep_chain_example/one_core")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

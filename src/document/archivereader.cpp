@@ -1,9 +1,10 @@
 // Primitive reads of the automaton file.
 #include "archivereader.h"
 
-#include <bit>
 #include <cmath>
 #include <cstring>
+
+#include "portable.h"
 
 const unsigned char* ArchiveReader::take(std::size_t n) {
     if (remaining() < n) throw FileFormatError();
@@ -32,7 +33,7 @@ double ArchiveReader::readDouble() {
     const unsigned char* p = take(8);
     std::uint64_t v = 0;
     for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    double d = std::bit_cast<double>(v);
+    double d = portable::bitCast<double>(v);
     if (!std::isfinite(d)) throw FileFormatError();
     return d;
 }

@@ -1,7 +1,7 @@
 // Primitive writes of the automaton file.
 #include "archivewriter.h"
 
-#include <bit>
+#include "portable.h"
 
 void ArchiveWriter::writeInt32(std::int32_t v) {
     auto u = static_cast<std::uint32_t>(v);
@@ -19,7 +19,7 @@ void ArchiveWriter::writeByte(std::uint8_t v) {
 }
 
 void ArchiveWriter::writeDouble(double v) {
-    auto u = std::bit_cast<std::uint64_t>(v);
+    auto u = portable::bitCast<std::uint64_t>(v);
     for (int i = 0; i < 8; ++i) bytes_.push_back(static_cast<char>(u >> (8 * i) & 0xff));
 }
 

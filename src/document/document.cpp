@@ -15,6 +15,8 @@
 #include "editjournal.h"
 #include "passstop.h"
 #include "placement.h"
+#include "portable.h"
+#include "portablemath.h"
 #include "relations.h"
 #include "renderlink.h"
 #include "sphere.h"
@@ -133,8 +135,8 @@ std::vector<CurveInvariants> Document::curves() const {
 }
 
 void Document::addTiming(int kind, double seconds) {
-    if (kind == 1) renderSeconds.fetch_add(seconds);
-    if (kind == 2) inputSeconds.fetch_add(seconds);
+    if (kind == 1) portable::addTo(renderSeconds, seconds);
+    if (kind == 2) portable::addTo(inputSeconds, seconds);
 }
 
 // ---------------------------------------------------------------- operations
@@ -163,7 +165,7 @@ void Document::fitCameraToReach(double e) {
     // farthest finite view, since files store only finite distances.
     if (!std::isfinite(e)) e = 1e300;
     double theta = static_cast<double>(kViewFovy) * 0.5 / 360.0 * 6.28318530718;
-    cameraDistance = -1.1111111111111112 * e / std::sin(theta);
+    cameraDistance = -1.1111111111111112 * e / portable::sin(theta);
 }
 
 void Document::resetView() {

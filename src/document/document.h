@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "arcball.h"
@@ -279,9 +280,15 @@ class Document : public Automaton {
     bool newDocument();
     // Reads path; on any failure the current automaton stays as it was.
     DocResult openDocument(const std::string& path);
+    // The same from a file's bytes already in memory (a page in the
+    // browser has no file path): the same checks and the same sentences.
+    DocResult openBytes(std::string_view bytes);
     // Writes path through a temporary file in the same folder, so the
     // target is either the old file or the complete new one.
     DocResult saveDocument(const std::string& path);
+    // The bytes saveDocument writes, with its refusal; the modified flag
+    // stays as it is (a page's download may still be cancelled).
+    DocResult fileBytes(std::string& bytes);
     void closeDocument();
 
     // Replaces this document's automaton and saved settings with those of

@@ -62,11 +62,14 @@ DocResult readFile(const std::string& path, std::size_t limit, std::string& byte
 DocResult Document::openDocument(const std::string& path) {
     std::string bytes;
     if (DocResult r = readFile(path, OneFile::kMaxFileBytes, bytes); !r) return r;
+    return openBytes(bytes);
+}
 
+DocResult Document::openBytes(std::string_view bytes) {
     // The current automaton stays untouched until the new one is complete.
     Document fresh;
     try {
-        OneFile::read(std::string_view(bytes), fresh);
+        OneFile::read(bytes, fresh);
     } catch (const bad_rational&) {
         return failure(kZeroDenominator);
     } catch (const FileFormatError&) {
@@ -273,7 +276,7 @@ const Sphere* Document::unstorableLink() const {
     return nullptr;
 }
 
-DocResult Document::saveDocument(const std::string& path) {
+DocResult Document::fileBytes(std::string& bytes) {
     // A file names the spheres it links to; a file read with two spheres of
     // one name may since have gained a link to the second, which no file
     // can say. Saving it would write a different automaton, or one that
@@ -282,12 +285,18 @@ DocResult Document::saveDocument(const std::string& path) {
         return failure(kFailedSave, "two spheres are named \"" + s->name +
                                         "\"; rename one of them and save again");
     // Nothing is written that no reader would take back.
-    std::string bytes = OneFile::write(*this);
+    bytes = OneFile::write(*this);
     if (bytes.size() > OneFile::kMaxFileBytes)
         return failure(kFailedSave, "the file would take " + std::to_string(bytes.size()) +
                                         " bytes, more than the " +
                                         std::to_string(OneFile::kMaxFileBytes) +
                                         " a .one file may have to be read back");
+    return {};
+}
+
+DocResult Document::saveDocument(const std::string& path) {
+    std::string bytes;
+    if (DocResult r = fileBytes(bytes); !r) return r;
     AtomicFile file(path);
     if (!file.open()) return failure(kFailedSave, file.error());
     file.write(bytes);

@@ -16,6 +16,15 @@ std::string PathCsv::field(std::string_view text) {
     return out;
 }
 
+std::string PathCsv::nothingTraced(const Document& doc) {
+    for (const Sphere* s : doc.sphereTable)
+        if (s)
+            for (const auto& p : s->points)
+                if (!p.path.empty()) return {};
+    return doc.stationarySphere ? "no point of it traces a path"
+                                : "it has no stationary sphere, so no point traces a path";
+}
+
 void PathCsv::write(const Document& doc, const Sink& sink) {
     constexpr std::size_t kChunk = 256 * 1024;
     std::string out = "sphere,point,sample,x,y,z\n";

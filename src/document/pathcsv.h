@@ -17,6 +17,10 @@ class PathCsv {
     // double. The text goes to sink in pieces of a few hundred kilobytes.
     static void write(const Document& doc, const Sink& sink);
 
+    // Why doc has no path to write ("" when a point traces one): what an
+    // export of the paths says instead of writing an empty table.
+    static std::string nothingTraced(const Document& doc);
+
     // A CSV field: quoted when it holds a comma, a quote or a line break.
     static std::string field(std::string_view text);
 };

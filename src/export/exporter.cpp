@@ -360,14 +360,6 @@ std::string nameInSheet(const ExportContext& c, std::size_t i) {
                                        : "the automaton in cell " + std::to_string(i + 1);
 }
 
-int tracedPoints(const Document& doc) {
-    int traced = 0;
-    for (const Sphere* s : doc.sphereTable)
-        if (s)
-            for (const auto& p : s->points) traced += !p.path.empty();
-    return traced;
-}
-
 // The camera a drawing through the document's camera is framed with.
 CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
     CameraRig rig;
@@ -797,16 +789,13 @@ ExportResult writeKind(const std::vector<Document*>& sheet, ExportKind kind,
     std::string silentName = context.inputName;
     if (kind != K::Image && kind != K::Movie)
         for (std::size_t i = 0; i < sheet.size() && !silent; ++i)
-            if (tracedPoints(*sheet[i]) == 0) {
+            if (!PathCsv::nothingTraced(*sheet[i]).empty()) {
                 silent = sheet[i];
                 if (i > 0) silentName = nameInSheet(context, i);
             }
     ExportResult result;
     if (silent) {
-        result = failed(cannot("export", silentName,
-                               silent->stationarySphere
-                                   ? "no point of it traces a path"
-                                   : "it has no stationary sphere, so no point traces a path"));
+        result = failed(cannot("export", silentName, PathCsv::nothingTraced(*silent)));
     } else if (kind == K::Table) {
         AtomicFile target(out);
         if (!target.open()) {

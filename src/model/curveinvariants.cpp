@@ -38,6 +38,7 @@
 #include "placement.h"
 #include "pointgrid.h"
 #include "pointpaths.h"
+#include "portablemath.h"
 #include "relations.h"
 
 namespace {
@@ -76,8 +77,8 @@ Vec3 positionAt(const std::vector<Sphere*>& list, const std::vector<LinkMotion>&
         mo.apply(m, mo.revolutionAt(e), mo.spinAt(e));
     }
     double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
-    mulRotZ(m, std::cos(z), std::sin(z));
-    mulRotX(m, std::cos(x), std::sin(x));
+    mulRotZ(m, portable::cos(z), portable::sin(z));
+    mulRotX(m, portable::cos(x), portable::sin(x));
     mulTranslate(m, 0, 0, p.quantumDistance * list.back()->radius);
     return translationOf(m);
 }
@@ -109,7 +110,8 @@ CurveSymmetry curveSymmetry(const Automaton& a, const Sphere& s, std::size_t poi
         if (i == 1) {
             double az = effectiveAxisAngleZ(sp) * kDegToRad, x = ax * kDegToRad;
             // Rz(az) Rx(ax) applied to the z axis.
-            out.axis = {std::sin(az) * std::sin(x), -std::cos(az) * std::sin(x), std::cos(x)};
+            out.axis = {portable::sin(az) * portable::sin(x), -portable::cos(az) * portable::sin(x),
+                        portable::cos(x)};
         } else if (wholeTurn(ax, 180) && !wholeTurn(ax, 360)) {
             // A half turn about x reverses every turn about z after it
             // (Rx(180) Rz(a) = Rz(-a) Rx(180)) and passes the translations

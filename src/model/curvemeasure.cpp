@@ -16,6 +16,7 @@
 
 #include "passstop.h"
 #include "pointgrid.h"
+#include "portablemath.h"
 
 namespace {
 
@@ -647,7 +648,7 @@ CurveShape measureShape(const ExactCurve& curve, Vec3 axis, long long order, dou
         };
         for (const Plane& plane : planes) {
             if (out.mirror) break;
-            const Vec3 normal = std::sin(plane.theta) * e1 - std::cos(plane.theta) * e2;
+            const Vec3 normal = portable::sin(plane.theta) * e1 - portable::cos(plane.theta) * e2;
             bool all_ = true;
             // A few spread times first: most planes fail at once.
             for (int pass = 0; pass < 2 && all_; ++pass) {

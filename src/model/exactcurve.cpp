@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "placement.h"
+#include "portablemath.h"
 #include "relations.h"
 
 namespace {
@@ -29,7 +30,7 @@ inline J operator*(J x, J y) {
 }
 // cos and sin of the angle a0 + a1 u at u.
 inline void turnJets(double a0, double a1, double u, J& c, J& s) {
-    const double angle = a0 + a1 * u, cv = std::cos(angle), sv = std::sin(angle);
+    const auto [sv, cv] = portable::sinCos(a0 + a1 * u);
     const double a2 = a1 * a1, a3 = a2 * a1;
     c = {cv, -sv * a1, -cv * a2, sv * a3};
     s = {sv, cv * a1, -sv * a2, -cv * a3};
@@ -53,7 +54,7 @@ inline J1 operator*(J1 x, J1 y) {
     return {x.v * y.v, x.a * y.v + x.v * y.a};
 }
 inline void turnJets(double a0, double a1, double u, J1& c, J1& s) {
-    const double angle = a0 + a1 * u, cv = std::cos(angle), sv = std::sin(angle);
+    const auto [sv, cv] = portable::sinCos(a0 + a1 * u);
     c = {cv, -sv * a1};
     s = {sv, cv * a1};
 }
@@ -88,8 +89,8 @@ ExactCurve::ExactCurve(const Automaton& a, const Sphere& s, std::size_t point,
     const SpherePoint& p = s.points[point];
     const double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
     const double h = p.quantumDistance * s.radius;
-    const double y = -std::sin(x) * h;
-    point_ = {-std::sin(z) * y, std::cos(z) * y, std::cos(x) * h};
+    const double y = -portable::sin(x) * h;
+    point_ = {-portable::sin(z) * y, portable::cos(z) * y, portable::cos(x) * h};
     valid_ = true;
 }
 
@@ -98,8 +99,9 @@ Vec3 ExactCurve::at(double u) const {
     for (std::size_t i = links_.size(); i-- > 0;) {
         const Link& l = links_[i];
         const double delta = l.delta0 + l.delta1 * u, spin = l.spin0 + l.spin1 * u;
-        double x = v.x + l.m.d * std::cos(delta), y = v.y + l.m.d * std::sin(delta), z = v.z;
-        const double cs = std::cos(spin), ss = std::sin(spin);
+        const portable::SinCos offset = portable::sinCos(delta);
+        double x = v.x + l.m.d * offset.cos, y = v.y + l.m.d * offset.sin, z = v.z;
+        const auto [ss, cs] = portable::sinCos(spin);
         double x1 = cs * x - ss * y, y1 = ss * x + cs * y;                            // Rz(spin)
         double y2 = l.m.cosX * y1 - l.m.sinX * z, z2 = l.m.sinX * y1 + l.m.cosX * z;  // Rx
         v = {l.m.cosZ * x1 - l.m.sinZ * y2, l.m.sinZ * x1 + l.m.cosZ * y2, z2};       // Rz
@@ -116,8 +118,8 @@ void ExactCurve::along(double w, std::size_t count, Vec3* out) const {
     struct Turn {
         double c = 1, s = 0, stepC = 1, stepS = 0;
         void seed(double angle, double step) {
-            c = std::cos(angle), s = std::sin(angle);
-            stepC = std::cos(step), stepS = std::sin(step);
+            c = portable::cos(angle), s = portable::sin(angle);
+            stepC = portable::cos(step), stepS = portable::sin(step);
         }
         void advance() {
             const double c1 = c * stepC - s * stepS;

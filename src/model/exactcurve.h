@@ -14,6 +14,7 @@
 #include "automaton.h"
 #include "geometry.h"
 #include "linkmotion.h"
+#include "portablemath.h"
 #include "rational.h"
 #include "sphere.h"
 
@@ -58,6 +59,6 @@ class ExactCurve {
 
 // Rotation of v about the unit axis n by angle (radians).
 inline Vec3 rotateAbout(Vec3 v, Vec3 n, double angle) {
-    double c = std::cos(angle), s = std::sin(angle);
+    double c = portable::cos(angle), s = portable::sin(angle);
     return c * v + s * cross(n, v) + (dot(n, v) * (1 - c)) * n;
 }

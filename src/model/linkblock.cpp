@@ -1,18 +1,34 @@
-// The block kernels, compiled twice: for AVX2 and for the SSE2 baseline.
-// GCC's vector extensions keep every operation an ordinary IEEE product or
-// sum of two operands (the build forbids contracting them into fused
-// multiply-adds), so both give the bits of the scalar placement.
+// The block kernels, compiled twice: for AVX2 and for the SSE2 baseline
+// (elsewhere, WebAssembly, the two are the same code for the target's own
+// vectors, and the switch stays off). GCC's vector extensions keep every
+// operation an ordinary IEEE product or sum of two operands (the build
+// forbids contracting them into fused multiply-adds), so every variant
+// gives the bits of the scalar placement.
 #include "linkblock.h"
 
 #include <atomic>
 #include <cmath>
 #include <cstring>
 
+#include "portablemath.h"
+
 // The vector helpers are always inlined, so no vector ever crosses a call
 // between the two instruction sets; GCC's note about that ABI is moot.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+#define ROTUNDEL_AVX2 __attribute__((target("avx2")))
+bool cpuHasAvx2() {
+    return __builtin_cpu_supports("avx2") != 0;
+}
+#else
+#define ROTUNDEL_AVX2
+bool cpuHasAvx2() {
+    return false;
+}
+#endif
 
 typedef double V4d __attribute__((vector_size(32)));
 typedef float V4f __attribute__((vector_size(16)));
@@ -50,11 +66,13 @@ typedef float V4f __attribute__((vector_size(16)));
     for (int i = 0; i < lanes; ++i) {
         const double revolution = m.revolutionAt(e[i]), spin = m.spinAt(e[i]);
         const double sr = spin * kDegToRad;
-        cs[i] = std::cos(sr);
-        ss[i] = std::sin(sr);
+        const portable::SinCos spinTurn = portable::sinCos(sr);
+        cs[i] = spinTurn.cos;
+        ss[i] = spinTurn.sin;
         const double delta = (revolution - spin) * kDegToRad;
-        tx[i] = m.d * std::cos(delta);
-        ty[i] = m.d * std::sin(delta);
+        const portable::SinCos offset = portable::sinCos(delta);
+        tx[i] = m.d * offset.cos;
+        ty[i] = m.d * offset.sin;
     }
     const int padded = (lanes + 3) & ~3;
     for (int i = lanes; i < padded; ++i) cs[i] = 1, ss[i] = 0, tx[i] = ty[i] = 0;
@@ -89,17 +107,15 @@ typedef float V4f __attribute__((vector_size(16)));
     }
 }
 
-__attribute__((target("avx2"))) void placeLinkAvx2(const LinkMotion& m, const double* e,
-                                                   const FrameBlock& parent, FrameBlock& out,
-                                                   int lanes) {
+ROTUNDEL_AVX2 void placeLinkAvx2(const LinkMotion& m, const double* e, const FrameBlock& parent,
+                                 FrameBlock& out, int lanes) {
     placeLinkBody(m, e, parent, out, lanes);
 }
 void placeLinkSse2(const LinkMotion& m, const double* e, const FrameBlock& parent, FrameBlock& out,
                    int lanes) {
     placeLinkBody(m, e, parent, out, lanes);
 }
-__attribute__((target("avx2"))) void placePointAvx2(const FrameBlock& f, const PointConsts& p,
-                                                    Vec3* out, int lanes) {
+ROTUNDEL_AVX2 void placePointAvx2(const FrameBlock& f, const PointConsts& p, Vec3* out, int lanes) {
     placePointBody(f, p, out, lanes);
 }
 void placePointSse2(const FrameBlock& f, const PointConsts& p, Vec3* out, int lanes) {
@@ -107,7 +123,7 @@ void placePointSse2(const FrameBlock& f, const PointConsts& p, Vec3* out, int la
 }
 
 std::atomic<bool>& avx2Switch() {
-    static std::atomic<bool> on{__builtin_cpu_supports("avx2") != 0};
+    static std::atomic<bool> on{cpuHasAvx2()};
     return on;
 }
 
@@ -140,5 +156,5 @@ bool linkBlocksUseAvx2() {
 }
 
 void setLinkBlocksUseAvx2(bool on) {
-    avx2Switch() = on && __builtin_cpu_supports("avx2");
+    avx2Switch() = on && cpuHasAvx2();
 }

@@ -2,6 +2,7 @@
 #include "linkmotion.h"
 
 #include "placement.h"
+#include "portablemath.h"
 
 LinkMotion LinkMotion::make(const Automaton&, const Sphere& s, const Sphere& n) {
     LinkMotion m;
@@ -26,9 +27,9 @@ LinkMotion LinkMotion::make(const Automaton&, const Sphere& s, const Sphere& n) 
     m.initialSpin = s.initialSpin;
     double az = effectiveAxisAngleZ(s) * kDegToRad;
     double ax = effectiveAxisAngleX(s) * kDegToRad;
-    m.cosZ = std::cos(az);
-    m.sinZ = std::sin(az);
-    m.cosX = std::cos(ax);
-    m.sinX = std::sin(ax);
+    m.cosZ = portable::cos(az);
+    m.sinZ = portable::sin(az);
+    m.cosX = portable::cos(ax);
+    m.sinX = portable::sin(ax);
     return m;
 }

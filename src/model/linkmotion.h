@@ -7,6 +7,7 @@
 
 #include "automaton.h"
 #include "geometry.h"
+#include "portablemath.h"
 #include "sphere.h"
 
 struct LinkMotion {
@@ -33,9 +34,9 @@ struct LinkMotion {
     void apply(Mat4& m, double revolution, double spin) const {
         mulRotZ(m, cosZ, sinZ);
         mulRotX(m, cosX, sinX);
-        double sr = spin * kDegToRad;
-        mulRotZ(m, std::cos(sr), std::sin(sr));
-        double delta = (revolution - spin) * kDegToRad;
-        mulTranslateXY(m, d * std::cos(delta), d * std::sin(delta));
+        const portable::SinCos turn = portable::sinCos(spin * kDegToRad);
+        mulRotZ(m, turn.cos, turn.sin);
+        const portable::SinCos offset = portable::sinCos((revolution - spin) * kDegToRad);
+        mulTranslateXY(m, d * offset.cos, d * offset.sin);
     }
 };

@@ -2,8 +2,6 @@
 // before returning, so nothing outlives the caller's data.
 #include "parallel.h"
 
-#include "passstop.h"
-
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -11,12 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include "passstop.h"
+#include "portable.h"
+
 bool parallelFor(std::size_t count,
                  const std::function<void(std::size_t index, unsigned worker)>& body,
                  const ParallelOptions& options) {
     if (count == 0) return true;
-    unsigned threads =
-        options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    unsigned threads = options.threads ? options.threads : portable::hardwareThreads();
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stopped{false};

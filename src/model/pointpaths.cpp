@@ -16,13 +16,14 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
-#include <thread>
 
 #include "linkblock.h"
 #include "linkmotion.h"
 #include "parallel.h"
 #include "passstop.h"
 #include "placement.h"
+#include "portable.h"
+#include "portablemath.h"
 #include "relations.h"
 
 namespace {
@@ -312,8 +313,8 @@ void samplePoints(Automaton& a, Sphere& s, double rs) {
     for (auto& p : s.points) {
         a.workMatrix = widen(s.frame);
         double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
-        mulRotZ(a.workMatrix, std::cos(z), std::sin(z));
-        mulRotX(a.workMatrix, std::cos(x), std::sin(x));
+        mulRotZ(a.workMatrix, portable::cos(z), portable::sin(z));
+        mulRotX(a.workMatrix, portable::cos(x), portable::sin(x));
         mulTranslate(a.workMatrix, 0, 0, p.quantumDistance * rs);
         appendSample(p, translationOf(a.workMatrix));
     }
@@ -395,8 +396,8 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         Sphere& s = *plan.sphere;
         for (auto& p : s.points) {
             double z = p.pointAngleZ * kDegToRad, x = p.pointAngleX * kDegToRad;
-            job.pointConsts.push_back(
-                {std::cos(z), std::sin(z), std::cos(x), std::sin(x), p.quantumDistance * s.radius});
+            job.pointConsts.push_back({portable::cos(z), portable::sin(z), portable::cos(x),
+                                       portable::sin(x), p.quantumDistance * s.radius});
             p.clearPath();
             resizes.push_back({&p.path, static_cast<std::size_t>(n)});
         }
@@ -429,15 +430,9 @@ PathPassResult pathPass(Automaton& a, const PathPassControl* control) {
         }
     }
 
-    auto addDone = [&](double c) {
-        double cur = doneCost.load();
-        while (!doneCost.compare_exchange_weak(cur, cur + c)) {
-        }
-    };
+    auto addDone = [&](double c) { portable::addTo(doneCost, c); };
 
-    unsigned threads = control && control->threads
-                           ? control->threads
-                           : std::max(1u, std::thread::hardware_concurrency());
+    unsigned threads = control && control->threads ? control->threads : portable::hardwareThreads();
     // Starting a thread costs tens of microseconds; not worth it for small passes.
     if (totalCost < 20000) threads = 1;
 

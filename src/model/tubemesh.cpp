@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "passstop.h"
+#include "portablemath.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ struct Carrier {
         if (!parallel) {
             Vec3 axis = normalise(cross(last, dir));
             if (u != 0 && !(axis == Vec3{})) {
-                double c = std::cos(u), s = std::sin(u);
+                double c = portable::cos(u), s = portable::sin(u);
                 normal = rotateAbout(normal, axis, c, s);
                 binormal = rotateAbout(binormal, axis, c, s);
             }
@@ -417,7 +418,7 @@ std::vector<TubeFrame> transportTubeFramesLiteral(const std::vector<Vec3>& path)
 
 Vec3 ringVertex(const Vec3& centre, const TubeFrame& f, double radius, int j, int sides) {
     double angle = j * kTwoPi / sides;
-    return centre + radius * (std::cos(angle) * f.binormal + std::sin(angle) * f.normal);
+    return centre + radius * (portable::cos(angle) * f.binormal + portable::sin(angle) * f.normal);
 }
 
 namespace {
@@ -429,7 +430,7 @@ std::optional<std::vector<Vec3>> tessellate(const std::vector<Vec3>& q, const Tu
     const double eps = s.tolerance > 0 ? s.tolerance * s.radius : 0;
     const bool interpolate = s.maxTurnDegrees < 180;
     const double maxTurn = std::max(s.maxTurnDegrees, 0.5) * (kTwoPi / 360);
-    const double cosMaxTurn = std::cos(maxTurn);
+    const double cosMaxTurn = portable::cos(maxTurn);
     const std::size_t m = q.size();
 
     std::vector<std::size_t> kept = thin(q, eps, stride);
@@ -643,8 +644,8 @@ TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
     const int sides = s.sides;
     std::vector<double> cj(static_cast<std::size_t>(sides)), sj(cj.size());
     for (int j = 0; j < sides; ++j) {
-        cj[static_cast<std::size_t>(j)] = std::cos(j * kTwoPi / sides);
-        sj[static_cast<std::size_t>(j)] = std::sin(j * kTwoPi / sides);
+        cj[static_cast<std::size_t>(j)] = portable::cos(j * kTwoPi / sides);
+        sj[static_cast<std::size_t>(j)] = portable::sin(j * kTwoPi / sides);
     }
     mesh.sides = sides;
     mesh.centres = std::move(line);
@@ -654,7 +655,7 @@ TubeMesh closedTube(const std::vector<Vec3>& samples, const TubeSettings& s) {
     for (std::size_t k = 0; k < rings; ++k) {
         // Turned back by the share of the twist that this far round holds.
         double alpha = total > 0 ? -twist * arc[k] / total : 0;
-        double ca = std::cos(alpha), sa = std::sin(alpha);
+        double ca = portable::cos(alpha), sa = portable::sin(alpha);
         const TubeFrame& f = frames[k];
         Vec3 n = ca * f.normal - sa * f.binormal;
         Vec3 b = ca * f.binormal + sa * f.normal;

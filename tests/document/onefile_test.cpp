@@ -288,7 +288,17 @@ void PrintTo(const DamageCase& c, std::ostream* os) {
 class Damaged : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(Damaged, IsRefusedWithItsMessage) {
-    EXPECT_EQ(readError(GetParam().bytes()), GetParam().message) << GetParam().what;
+    const std::string bytes = GetParam().bytes();
+    EXPECT_EQ(readError(bytes), GetParam().message) << GetParam().what;
+    // Opening the bytes (the browser's way in) says the same and keeps the
+    // document as it was.
+    Document doc;
+    doc.newDocument();
+    const std::string before = OneFile::write(doc);
+    const DocResult r = doc.openBytes(bytes);
+    EXPECT_FALSE(r.ok) << GetParam().what;
+    EXPECT_EQ(r.message, GetParam().message) << GetParam().what;
+    EXPECT_EQ(OneFile::write(doc), before) << GetParam().what;
 }
 
 namespace {
