@@ -114,6 +114,11 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Docum
         sidesLabel->setBuddy(sides);
         form->addRow(sidesLabel, sides);
     }
+    auto* orient = new QComboBox;
+    orient->addItems({"Axis up, lying on the bed", "As the automaton stands"});
+    auto* orientLabel = new QLabel("&Orientation:");
+    orientLabel->setBuddy(orient);
+    form->addRow(orientLabel, orient);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -129,6 +134,7 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Docum
             o.emplace_back("resolution", lengthText(cell->value(), millimetres));
         if (unite && unite->isChecked()) o.emplace_back("union", "");
         if (sides) o.emplace_back("sides", std::to_string(sides->value()));
+        if (orient->currentIndex() == 1) o.emplace_back("orient", "document");
         return o;
     };
     TubePreview shown;

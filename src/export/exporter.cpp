@@ -84,6 +84,12 @@ const std::vector<Row>& rows() {
           "per automaton unit instead of filling the page",
           {K::Mesh, K::PlotterPage, K::PenProgram}},
          "meshes and drawings for plotters"},
+        {{"orient",
+          "axis|document",
+          "axis (the default) stands the axis info gives the curves upright, +Z (+Y in glTF), "
+          "a solid resting on the bed at z = 0; document keeps the automaton's own axes",
+          {K::Mesh}},
+         "meshes"},
         {{"plotter",
           "",
           "a page in millimetres for pen plotters, one layer per colour (.svg), or G-code for "
@@ -243,6 +249,8 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
         if (kind == K::Mesh ? !positiveLength(v, false) : !positiveLength(v, true))
             return kind == K::Mesh ? "--scale needs a number above 0 and below 1000000."
                                    : "--scale needs a length per automaton unit, such as 20mm.";
+    } else if (name == "orient") {
+        if (v != "axis" && v != "document") return "--orient needs axis or document.";
     } else if (name == "page") {
         if (!PlotterSvg::pageSize(v))
             return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
@@ -356,6 +364,7 @@ MeshOptions meshOptionsOf(const ExportRequest& r) {
     if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
     if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
     if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
+    if (auto v = r.get("orient"); v && *v == "document") o.orient = MeshOptions::Orient::Document;
     if (auto v = r.get("max-triangles"))
         o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
     return o;

@@ -20,6 +20,8 @@
 #include <thread>
 
 #include "atomicfile.h"
+#include "curveinvariants.h"
+#include "exactcurve.h"
 #include "mediamodule.h"
 #include "parallel.h"
 #include "passstop.h"
@@ -213,19 +215,72 @@ struct Curve {
     std::string name;  // sphere/point
     std::uint32_t colour;
     const Sphere* sphere;
-    const std::vector<Vec3>* samples;
+    // The samples as the document holds them, or turned upright (owned).
+    std::shared_ptr<const std::vector<Vec3>> samples;
 };
 
-std::vector<Curve> curvesOf(const Automaton& a) {
+// The axis most of the curves' symmetry refers to (ties: the first
+// curve's), as info prints it for each curve.
+Vec3 modelAxis(const Automaton& a, const std::vector<Curve>& curves) {
+    std::vector<std::pair<Vec3, int>> axes;
+    for (const Curve& c : curves) {
+        const auto& points = c.sphere->points;
+        std::size_t p = 0;
+        while (p < points.size() && &points[p].path != c.samples.get()) ++p;
+        const Vec3 axis = normalise(curveSymmetry(a, *c.sphere, p).axis);
+        if (!std::isfinite(axis.x) || !std::isfinite(axis.y) || !std::isfinite(axis.z)) continue;
+        auto same = std::find_if(axes.begin(), axes.end(),
+                                 [&](const auto& e) { return length(e.first - axis) < 1e-9; });
+        if (same == axes.end())
+            axes.emplace_back(axis, 1);
+        else
+            ++same->second;
+    }
+    Vec3 best{0, 0, 1};
+    int most = 0;
+    for (const auto& [axis, n] : axes)
+        if (n > most) best = axis, most = n;
+    return best;
+}
+
+// The turn that takes axis to +Z by the shortest way.
+Vec3 uprightOf(Vec3 v, Vec3 axis) {
+    const Vec3 up{0, 0, 1};
+    const Vec3 about = cross(axis, up);
+    const double s = length(about), c = dot(axis, up);
+    if (s < 1e-12) return c > 0 ? v : Vec3{v.x, -v.y, -v.z};  // already up, or upside down
+    return rotateAbout(v, (1 / s) * about, std::atan2(s, c));
+}
+
+std::vector<Curve> curvesOf(const Automaton& a, const MeshOptions& options) {
     std::vector<Curve> curves;
     for (const Sphere* s : a.sphereTable) {
         if (!s) continue;
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty())
-                curves.push_back(
-                    {s->name + "/" + std::to_string(p), s->color, s, &s->points[p].path});
+                curves.push_back({s->name + "/" + std::to_string(p), s->color, s,
+                                  std::shared_ptr<const std::vector<Vec3>>(
+                                      std::shared_ptr<void>(), &s->points[p].path)});
+    }
+    if (options.orient == MeshOptions::Orient::Axis && !curves.empty()) {
+        const Vec3 axis = modelAxis(a, curves);
+        for (Curve& c : curves) {
+            auto turned = std::make_shared<std::vector<Vec3>>(*c.samples);
+            for (Vec3& v : *turned) v = uprightOf(v, axis);
+            c.samples = std::move(turned);
+        }
     }
     return curves;
+}
+
+// A solid's lowest point on the bed, z = 0, every part moved alike.
+void onTheBed(std::vector<SolidMesh>& solids) {
+    double lowest = INFINITY;
+    for (const SolidMesh& m : solids)
+        for (const Vec3& v : m.vertices) lowest = std::min(lowest, v.z);
+    if (!std::isfinite(lowest)) return;
+    for (SolidMesh& m : solids)
+        for (Vec3& v : m.vertices) v.z -= lowest;
 }
 
 // Runs job(i) for i in [0, n) on the machine's cores; once a stop is asked
@@ -413,7 +468,7 @@ std::string commitFiles(SavingFiles& files, const std::string& failed) {
 
 double PathMesh::extent(const Automaton& a, const std::string& path, const MeshOptions& options) {
     const Format* format = formatForPath(path);
-    const std::vector<Curve> curves = curvesOf(a);
+    const std::vector<Curve> curves = curvesOf(a, options);
     const TubeSizing sizing = chooseTubeSizing(a, options);
     if (!format || curves.empty() || !sizing.error.empty()) return largestDimension(a);
     bool coarsened = false;
@@ -451,7 +506,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     if (options.maxTriangles < 1 || options.maxTriangles > MeshOptions::kMostTriangles)
         return "The triangle budget must be from 1 to " +
                std::to_string(MeshOptions::kMostTriangles) + ".";
-    const std::vector<Curve> curves = curvesOf(a);
+    const std::vector<Curve> curves = curvesOf(a, options);
     if (curves.empty()) return "There are no point paths to write.";
     TubeSizing sizing = chooseTubeSizing(a, options);
     if (!sizing.error.empty()) return sizing.error;
@@ -490,6 +545,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         error = buildSolids(*module, parts, sizing, options.maxTriangles, solids, coarsened);
         if (options.coarsened) *options.coarsened = coarsened;
         if (!error.empty()) return failed + error;
+        if (options.orient == MeshOptions::Orient::Axis) onTheBed(solids);
         SavingFiles files;
         if (stl) {
             std::vector<std::string> records{stlTriangles(solids[0].vertices, solids[0].triangles)};

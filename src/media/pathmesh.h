@@ -41,6 +41,11 @@ struct MeshOptions {
     // slicers assume); unset: the automaton's units times scale.
     std::optional<double> sizeMillimetres;
     double scale = 1;
+    // Axis: the model turned so that the axis its curves' symmetry refers
+    // to (the first link's, as info says it) points up, +Z (glTF's +Y), and
+    // a solid rests on the bed (its lowest point at z = 0). Document: the
+    // automaton's own axes, as it stands in the window.
+    enum class Orient { Axis, Document } orient = Orient::Axis;
     // Told of the radius used ("tube radius 0.75 mm (0.031 units)") and,
     // one sentence each, of anything a printer may not make.
     std::function<void(const std::string&)> said;

@@ -25,6 +25,7 @@
 #include <tuple>
 
 #include "commandtest.h"
+#include "curveinvariants.h"
 #include "document.h"
 #include "plottersvg.h"
 #include "sphere.h"
@@ -745,4 +746,68 @@ TEST_F(Making, RefusesOptionsThatDoNotApply) {
         EXPECT_EQ(run(doc + " " + c.args), c.status) << err;
         EXPECT_NE(err.find(c.mentions), std::string::npos) << err;
     }
+}
+
+// Solids lie flat: the axis the curves' symmetry refers to stands up, so
+// the file's height is the curves' reach along that axis (measured here on
+// the samples) plus the tube's diameter, and the lowest point is on the bed;
+// glTF puts the same reach on +Y. --orient document keeps the automaton's z.
+TEST_F(Making, SolidsStandOnTheirAxisAndLieOnTheBed) {
+    struct Case {
+        const char* document;
+        const char* orient;
+    } cases[] = {{"dynamic.one", ""},     {"tilted-chain.one", ""},
+                 {"anaglyph.one", ""},    {"many-points.one", ""},
+                 {"dynamic.one", "document"}};
+    const double scale = 10, radius = 0.5;  // millimetres per unit, tube radius in mm
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.document) + " " + c.orient);
+        Opened opened(example(c.document));
+        Vec3 axis{0, 0, 1};
+        if (std::string(c.orient).empty())
+            for (const Sphere* s : opened.doc.sphereTable)
+                if (s && !s->points.empty() && !s->points[0].path.empty()) {
+                    axis = normalise(curveSymmetry(opened.doc, *s, 0).axis);
+                    break;
+                }
+        double lo = INFINITY, hi = -INFINITY;
+        for (const Sphere* s : opened.doc.sphereTable)
+            if (s)
+                for (const auto& p : s->points)
+                    for (const Vec3& v : p.path) {
+                        lo = std::min(lo, dot(v, axis));
+                        hi = std::max(hi, dot(v, axis));
+                    }
+        const double height = scale * (hi - lo) + 2 * radius;
+        std::string options = " --scale 10 --tube-radius 0.5mm --resolution 0.1mm";
+        if (*c.orient) options += std::string(" --orient ") + c.orient;
+        const fs::path stl = dir / "flat.stl", glb = dir / "flat.glb";
+        ASSERT_EQ(run(quote(example(c.document)) + " -o " + quote(stl.string()) + options), 0)
+            << err;
+        float zlo = INFINITY, zhi = -INFINITY;
+        for (const aiVector3D& v : readStl(stl).corners) zlo = std::min(zlo, v.z), zhi = std::max(zhi, v.z);
+        if (!*c.orient) EXPECT_NEAR(zlo, 0, 1e-4);
+        EXPECT_NEAR(zhi - zlo, height, 0.1);
+        ASSERT_EQ(run(quote(example(c.document)) + " -o " + quote(glb.string()) +
+                      " --scale 10 --tube-radius 0.5mm" + (*c.orient ? " --orient document" : "")),
+                  0)
+            << err;
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(glb.string(), 0);
+        ASSERT_TRUE(scene);
+        float ylo = INFINITY, yhi = -INFINITY;
+        for (unsigned i = 0; i < scene->mNumMeshes; ++i)
+            for (unsigned v = 0; v < scene->mMeshes[i]->mNumVertices; ++v)
+                ylo = std::min(ylo, scene->mMeshes[i]->mVertices[v].y),
+                yhi = std::max(yhi, scene->mMeshes[i]->mVertices[v].y);
+        EXPECT_NEAR((yhi - ylo) * 1000, height, 0.1);
+    }
+    // A flat circle prints as tall as its tube at any size.
+    const fs::path stl = dir / "dynamic.stl";
+    ASSERT_EQ(run(quote(example("dynamic.one")) + " -o " + quote(stl.string()) + " --size 100mm"),
+              0)
+        << err;
+    float zhi = -INFINITY;
+    for (const aiVector3D& v : readStl(stl).corners) zhi = std::max(zhi, v.z);
+    EXPECT_LE(zhi, 2 * 2 * 0.75 + 0.05);  // the default radius at 100 mm is 0.75 mm
 }
