@@ -811,3 +811,61 @@ TEST_F(Making, SolidsStandOnTheirAxisAndLieOnTheBed) {
     for (const aiVector3D& v : readStl(stl).corners) zhi = std::max(zhi, v.z);
     EXPECT_LE(zhi, 2 * 2 * 0.75 + 0.05);  // the default radius at 100 mm is 0.75 mm
 }
+
+// --point and --no-centres choose the curves of every output that draws
+// them: the meshes, plotter paths and pen-downs counted in the files.
+TEST_F(Making, EveryDrawingDrawsTheCurvesChosen) {
+    struct Case {
+        const char* document;
+        const char* out;
+        std::string options;
+        int curves;  // -1: refused
+    } cases[] = {
+        {"epicycles.one", "c.obj", "", 3},
+        {"epicycles.one", "c.obj", "--point C:1", 1},
+        {"epicycles.one", "c.glb", "--point B:0,C:1", 2},
+        {"epicycles.one", "c.svg", "--plotter --point traced", 3},
+        {"epicycles.one", "c.svg", "--plotter --point C:0,C:1", 2},
+        {"epicycles.one", "c.gcode", "--plotter --pen-change M0 --point B:0", 1},
+        {"chain.one", "c.obj", "--no-centres", 6},
+        {"chain.one", "c.svg", "--plotter --no-centres --point all", 6},
+        {"tilted-chain.one", "c.obj", "--no-centres", 2},
+        {"epicycles.one", "c.obj", "--point C:4", -1},
+        {"epicycles.one", "c.obj", "--point Nobody:0", -1},
+        {"siblings.one", "c.svg", "--plotter --no-centres", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.document) + " " + c.out + " " + c.options);
+        const fs::path out = dir / c.out;
+        fs::remove(out);
+        const int status = run(quote(example(c.document)) + " -o " + quote(out.string()) + " " +
+                               c.options);
+        if (c.curves < 0) {
+            EXPECT_EQ(status, 1);
+            EXPECT_FALSE(fs::exists(out));
+            continue;
+        }
+        ASSERT_EQ(status, 0) << err;
+        const std::string ext = out.extension().string();
+        int found = 0;
+        if (ext == ".obj" || ext == ".glb") {
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(out.string(), 0);
+            ASSERT_TRUE(scene);
+            found = static_cast<int>(scene->mNumMeshes);
+        } else {
+            std::ifstream in(out);
+            for (std::string line; std::getline(in, line);)
+                found += ext == ".svg" ? line.find("<path") != std::string::npos
+                                       : line == "G1 Z0";
+        }
+        EXPECT_EQ(found, c.curves);
+    }
+    // The centres left out are those at distance 0 from their sphere's centre.
+    Opened chain(example("chain.one"));
+    int away = 0;
+    for (const Sphere* s : chain.doc.sphereTable)
+        if (s)
+            for (const auto& p : s->points) away += !p.path.empty() && p.quantumDistance != 0;
+    EXPECT_EQ(away, 6);
+}
