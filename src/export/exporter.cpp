@@ -72,8 +72,8 @@ const std::vector<Row>& rows() {
         {{"sides", "N", "sides of each tube of OBJ, PLY and GLB (default 7)", {K::Mesh}}, "meshes"},
         {{"max-triangles",
           "N",
-          "triangles of the whole file, at most (default 1500000); above it tubes are made "
-          "coarser",
+          "triangles of the whole file, at most (default 1500000, 500000 for STL and 3MF); above "
+          "it tubes are made coarser",
           {K::Mesh}},
          "meshes"},
         {{"size", "100mm", "scale the model so its largest dimension is that long", {K::Mesh}},
@@ -449,6 +449,8 @@ MeshOptions meshOptionsOf(const ExportRequest& r) {
     if (auto v = r.get("orient"); v && *v == "document") o.orient = MeshOptions::Orient::Document;
     if (auto v = r.get("max-triangles"))
         o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
+    else if (isSolid(r.output))
+        o.maxTriangles = MeshOptions::kDefaultSolidTriangles;
     return o;
 }
 

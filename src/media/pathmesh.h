@@ -56,6 +56,8 @@ struct MeshOptions {
     std::size_t maxTriangles = kDefaultMaxTriangles;
     bool* coarsened = nullptr;
     static constexpr std::size_t kDefaultMaxTriangles = 1'500'000;
+    // A printable solid's: what a slicer takes in a few seconds.
+    static constexpr std::size_t kDefaultSolidTriangles = 500'000;
     static constexpr std::size_t kMostTriangles = 50'000'000;
 };
 
