@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "atomicfile.h"
+#include "curveinvariants.h"
 #include "imagefile.h"
 #include "pointcurve.h"
 #include "polylinesimplify.h"
@@ -82,12 +83,20 @@ std::vector<Traced> chosen(const Automaton& a, const SandTrackOptions& o, std::s
         return {};
     }
     if (o.allPoints) return all;
+    // The lobes info gives, measured on the curve itself; the samples'
+    // own count where the curve could not be measured.
+    const std::vector<CurveInvariants> measured = curveInvariants(a, false);
     const Traced* best = &all.front();
     int most = -1;
     for (const Traced& t : all) {
-        bool circle = false;
-        const int n = lobes(t.sphere->points[static_cast<std::size_t>(t.point)].path, &circle);
-        if (!circle && n > most) most = n, best = &t;
+        auto c = std::find_if(measured.begin(), measured.end(), [&](const CurveInvariants& m) {
+            return m.slot == a.slotOf(t.sphere) && m.point == t.point;
+        });
+        bool circle = c != measured.end() && c->symmetry.kind == CurveSymmetry::Circle;
+        int n = c != measured.end() ? c->lobes : 0;
+        if (c == measured.end() || !c->measured)
+            n = lobes(t.sphere->points[static_cast<std::size_t>(t.point)].path, &circle);
+        if (!circle && n > 0 && n > most) most = n, best = &t;
     }
     return {*best};
 }
@@ -310,10 +319,13 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
             std::min<std::size_t>(1024, most), most);
         paths[i].fine = evaluate(curves[i], initial, radius, &tolerance, each);
     }
-    // A path that reaches beyond the samples' farthest point widens the
-    // table, which only brings the evaluations closer together.
+    // The rim is the farthest evaluation: a path that reaches it touches
+    // the rim exactly and needs no turn to get there (the samples' farthest
+    // point, between evaluations, would leave it a hair inside).
+    radius = 0;
     for (Followed& f : paths)
         for (const Point2& q : f.fine.p) radius = std::max(radius, std::hypot(q.x, q.y));
+    if (!(radius > 0) || !std::isfinite(radius)) return false;
     r.unitsPerRadius = radius;
     r.coarsened |= tolerance > o.tolerance;
     r.tolerance = tolerance;
@@ -484,6 +496,16 @@ std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o, cons
     std::string text =
         "# Rotundel sand-table track: theta (radians, continuous) rho (0 centre, 1 "
         "rim)\n";
+    // Which curves it follows, so that a track can be traced back to them.
+    text += r.paths.size() == 1 ? "# point " : "# points, in turn: ";
+    for (std::size_t i = 0; i < r.paths.size(); ++i) {
+        // As --point names it: B:0.
+        std::string name = r.paths[i].name;
+        if (const auto slash = name.rfind('/'); slash != std::string::npos) name[slash] = ':';
+        for (char ch : (i ? ", " : "") + name)
+            text += static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f ? '?' : ch;
+    }
+    text += "\n";
     const int places = decimals(r.tolerance);
     char buffer[96];
     for (const ThetaRho& p : r.pairs) {
