@@ -21,7 +21,6 @@
 #include "curvedesign.h"
 #include "document.h"
 #include "plottersvg.h"
-#include "pointcurve.h"
 #include "sandtrack.h"
 #include "sphere.h"
 
@@ -552,63 +551,9 @@ TEST(SandTracks, FollowTheMostLobedCurveNameItAndTakeNoTurnToTheRim) {
         std::string expected = r.paths[0].name;
         expected[expected.rfind('/')] = ':';
         EXPECT_EQ(named, "# point " + expected);
-        if (c.point) EXPECT_EQ(expected, c.point);
+        if (c.point) {
+            EXPECT_EQ(expected, c.point);
+        }
     }
     fs::remove_all(dir);
-}
-
-// Every path of a track of all points, read back from the file as the
-// table reads it (rounded, theta and rho linear between lines), keeps to the
-// tolerance both ways from the curve evaluated at a million even instants.
-TEST(SandTracks, EveryPathOfTheFileKeepsToTheCurveBothWays) {
-    for (const char* source : {"long-period.one", "tilted-chain.one", "anaglyph.one"}) {
-        SCOPED_TRACE(source);
-        Document doc;
-        load(doc, source, 1);
-        SandTrackOptions o;
-        o.allPoints = true;
-        SandTrackResult r;
-        const fs::path file =
-            fs::temp_directory_path() / ("rotundel-every-" + std::to_string(getpid()) + ".thr");
-        ASSERT_EQ(SandTrack::write(doc, o, file.string(), {}, &r), "");
-        ASSERT_FALSE(r.coarsened);
-        std::ifstream in(file);
-        std::vector<ThetaRho> pairs;
-        for (std::string line; std::getline(in, line);) {
-            if (line.empty() || line[0] == '#') continue;
-            std::istringstream words(line);
-            ThetaRho p;
-            ASSERT_TRUE(words >> p.theta >> p.rho) << line;
-            pairs.push_back(p);
-        }
-        fs::remove(file);
-        ASSERT_EQ(pairs.size(), r.pairs.size());
-        for (const auto& stretch : r.paths) {
-            SCOPED_TRACE(stretch.name);
-            const std::string sphere = stretch.name.substr(0, stretch.name.rfind('/'));
-            const int point = std::stoi(stretch.name.substr(stretch.name.rfind('/') + 1));
-            const Sphere* s = nullptr;
-            for (const Sphere* t : doc.sphereTable)
-                if (t && t->name == sphere) s = t;
-            ASSERT_TRUE(s);
-            const auto curve = PointCurve::make(doc, *s, point);
-            ASSERT_TRUE(curve);
-            std::vector<Point2> exact;
-            constexpr int kInstants = 1'000'000;
-            for (int k = 0; k <= kInstants; ++k) {
-                const Vec3 q = curve->at(double(k) / kInstants);
-                exact.push_back({q.x / r.unitsPerRadius, q.y / r.unitsPerRadius});
-            }
-            const std::vector<Point2> track =
-                drawn(pairs, stretch.first, stretch.last, r.tolerance / 2000);
-            const double cell = std::max(0.01, 1.5 * r.tolerance);
-            const SegmentGrid trackGrid(track, cell), curveGrid(exact, cell);
-            double curveToTrack = 0, trackToCurve = 0;
-            for (const Point2& p : exact) curveToTrack = std::max(curveToTrack, trackGrid.distance(p));
-            for (const Point2& p : track) trackToCurve = std::max(trackToCurve, curveGrid.distance(p));
-            EXPECT_LE(curveToTrack, o.tolerance);
-            // The million instants' chords cut corners by a little themselves.
-            EXPECT_LE(trackToCurve, o.tolerance + 2e-5);
-        }
-    }
 }
