@@ -60,7 +60,9 @@ def test_paths_equal_the_csv_export(tmp_path, name):
      ("x.thr", {"point": "all", "start": "rim", "tolerance": 0.001}),
      ("x.gcode", {"plotter": True, "scale": "2mm", "pen_up": "M3 S0", "feed": 1200,
                   "grid": "2x1"}),
-     ("x.gcode", {"plotter": True, "pen_dwell": 150, "pen_change": "M0"})],
+     ("x.gcode", {"plotter": True, "pen_dwell": 150, "pen_change": "M0"}),
+     ("x.stl", {"orient": "document", "size": "50mm"}), ("x.obj", {"point": "B:0", "no_centres": True}),
+     ("x.svg", {"plotter": True, "point": "traced"})],
     ids=lambda v: v if isinstance(v, str) else ",".join(v))
 def test_exports_equal_the_programs(tmp_path, name, options):
     example = SOURCE / "examples" / "dynamic.one"

@@ -14,6 +14,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressDialog>
@@ -56,12 +57,108 @@ std::string lengthText(double v, bool millimetres) {
     return QString::number(v, 'g', 10).toStdString() + (millimetres ? "mm" : "");
 }
 
+// The curves an export draws, as a list of checkable curves (every point
+// traced as seen from the stationary sphere, all checked) and a box that
+// leaves out the circles the spheres' centres trace; as the export service's
+// --point and --no-centres. With no curve checked the dialog's OK is off.
+class CurveChecks {
+  public:
+    CurveChecks(QFormLayout* form, Document& doc, QDialogButtonBox* buttons) : buttons_(buttons) {
+        list_ = new QListWidget;
+        list_->setAccessibleName("Curves to draw");
+        forEachNeighbour(doc.stationarySphere, [&](Sphere& s, Sphere*) {
+            for (std::size_t i = 0; i < s.points.size(); ++i) {
+                const bool centre = s.points[i].quantumDistance == 0;
+                auto* item = new QListWidgetItem(QString("%1, point %2%3")
+                                                     .arg(sphereName(s))
+                                                     .arg(i)
+                                                     .arg(centre ? " (centre)" : ""),
+                                                 list_);
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+                item->setCheckState(Qt::Checked);
+                item->setData(Qt::UserRole,
+                              QString::fromStdString(s.name + ":" + std::to_string(i)));
+                item->setData(Qt::UserRole + 1, centre);
+            }
+        });
+        list_->setMaximumHeight(list_->sizeHintForRow(0) * std::min(list_->count(), 8) + 8);
+        label_ = new QLabel("Dra&wn curves:");
+        label_->setBuddy(list_);
+        form->addRow(label_, list_);
+        noCentres_ = new QCheckBox("Leave out the sphere &centres' circles");
+        form->addRow(noCentres_);
+        QObject::connect(noCentres_, &QCheckBox::toggled, list_, [this](bool on) {
+            for (int i = 0; i < list_->count(); ++i)
+                if (list_->item(i)->data(Qt::UserRole + 1).toBool())
+                    list_->item(i)->setCheckState(on ? Qt::Unchecked : Qt::Checked);
+        });
+        QObject::connect(list_, &QListWidget::itemChanged, list_, [this] { refresh(); });
+    }
+    // Whether the whole choice is on (a track may follow its own point).
+    void setEnabled(bool on) {
+        list_->setEnabled(on);
+        label_->setEnabled(on);
+        noCentres_->setEnabled(on);
+        refresh();
+    }
+    std::vector<std::string> checked() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < list_->count(); ++i)
+            if (list_->item(i)->checkState() == Qt::Checked)
+                out.push_back(list_->item(i)->data(Qt::UserRole).toString().toStdString());
+        return out;
+    }
+    // Only the curve named "B:0" checked (when the list has it).
+    bool checkOnly(const std::string& name) {
+        bool has = false;
+        for (int i = 0; i < list_->count(); ++i)
+            has = has || list_->item(i)->data(Qt::UserRole).toString().toStdString() == name;
+        if (!has) return false;
+        for (int i = 0; i < list_->count(); ++i)
+            list_->item(i)->setCheckState(
+                list_->item(i)->data(Qt::UserRole).toString().toStdString() == name
+                    ? Qt::Checked
+                    : Qt::Unchecked);
+        return true;
+    }
+    // The options: none while every curve is checked.
+    ExportOptionValues options() const {
+        ExportOptionValues o;
+        const auto on = checked();
+        if (static_cast<int>(on.size()) == list_->count()) return o;
+        bool onlyCentresOff = noCentres_->isChecked();
+        for (int i = 0; i < list_->count(); ++i) {
+            const bool centre = list_->item(i)->data(Qt::UserRole + 1).toBool();
+            const bool isOn = list_->item(i)->checkState() == Qt::Checked;
+            onlyCentresOff = onlyCentresOff && isOn != centre;
+        }
+        if (onlyCentresOff) {
+            o.emplace_back("no-centres", "");
+            return o;
+        }
+        std::string text;
+        for (const std::string& p : on) text += (text.empty() ? "" : ",") + p;
+        o.emplace_back("point", text);
+        return o;
+    }
+
+  private:
+    void refresh() {
+        if (QPushButton* ok = buttons_->button(QDialogButtonBox::Ok))
+            ok->setEnabled(!list_->isEnabled() || !checked().empty());
+    }
+    QListWidget* list_ = nullptr;
+    QLabel* label_ = nullptr;
+    QCheckBox* noCentres_ = nullptr;
+    QDialogButtonBox* buttons_ = nullptr;
+};
+
 // Size, tube radius, and what shapes this path's type of mesh (a solid's
 // cell, a 3MF file's one part, a viewer's sides), as the export service's
 // options. Radius and cell are automatic unless given; either way the
 // dialog shows what the export will use and warn of, by the service's own
 // rules for a model whose largest dimension is extent (automaton units).
-std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Document& doc,
+std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, Document& doc,
                                                     const QString& path, double extent) {
     const std::string output = path.toStdString();
     auto shapes = [&](const char* option) { return Exporter::applies(option, {output, {}}); };
@@ -117,9 +214,15 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Docum
         sidesLabel->setBuddy(sides);
         form->addRow(sidesLabel, sides);
     }
+    auto* orient = new QComboBox;
+    orient->addItems({"Axis up, lying on the bed", "As the automaton stands"});
+    auto* orientLabel = new QLabel("&Orientation:");
+    orientLabel->setBuddy(orient);
+    form->addRow(orientLabel, orient);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    CurveChecks curves(form, doc, buttons);
     form->addRow(buttons);
 
     // The choices, lengths in millimetres or automaton units.
@@ -132,6 +235,7 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Docum
             o.emplace_back("resolution", lengthText(cell->value(), millimetres));
         if (unite && unite->isChecked()) o.emplace_back("union", "");
         if (sides) o.emplace_back("sides", std::to_string(sides->value()));
+        if (orient->currentIndex() == 1) o.emplace_back("orient", "document");
         return o;
     };
     TubePreview shown;
@@ -191,12 +295,14 @@ std::optional<ExportOptionValues> meshOptionsDialog(QWidget* parent, const Docum
     }
     refresh();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return choices(sized->isChecked());
+    ExportOptionValues o = choices(sized->isChecked());
+    for (auto& c : curves.options()) o.push_back(std::move(c));
+    return o;
 }
 
 // Page, view, tolerance and scale of a drawing for pen plotters, and for
 // G-code the pen's commands and speed.
-std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent, bool gcode) {
+std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent, Document& doc, bool gcode) {
     QDialog dialog(parent);
     dialog.setWindowTitle(gcode ? "G-code for plotters" : "SVG for plotters");
     auto* form = new QFormLayout(&dialog);
@@ -261,9 +367,10 @@ std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent, bool gco
         auto* feedLabel = new QLabel("&Feed:");
         feedLabel->setBuddy(feed);
         form->addRow(feedLabel, feed);
-        penChange = line(new QLineEdit, "Pen &change:");
+        penChange = line(new QLineEdit, "Pen c&hange:");
         penChange->setPlaceholderText("none: one file per layer");
     }
+    CurveChecks curves(form, doc, buttons);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     static const char* const kViews[] = {"top", "front", "side", "camera"};
@@ -282,33 +389,30 @@ std::optional<ExportOptionValues> plotterOptionsDialog(QWidget* parent, bool gco
         if (!penChange->text().isEmpty())
             o.emplace_back("pen-change", penChange->text().toStdString());
     }
+    for (auto& c : curves.options()) o.push_back(std::move(c));
     return o;
 }
 
-// Point, tolerance and start of a sand-table track. The point list holds
-// every traced point; the selected sphere's first one is chosen to begin
-// with, as the window's track follows what the user is looking at.
+// Points, tolerance and start of a sand-table track: by default the point
+// with the most lobes, or the curves checked in turn; the selected sphere's
+// first point is offered first, as the window's track follows what the user
+// is looking at.
 std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& doc) {
     QDialog dialog(parent);
     dialog.setWindowTitle("Sand-table track");
     auto* form = new QFormLayout(&dialog);
-    auto* point = new QComboBox;
-    point->addItem("The one with the most lobes that is not a circle", QByteArray());
-    // Every point traced as seen from the stationary sphere: the ones the
-    // path pass samples (the window samples them on a copy of its own).
-    forEachNeighbour(doc.stationarySphere, [&](Sphere& s, Sphere*) {
-        // The stationary sphere's own points stand still: they trace nothing.
-        if (&s == doc.stationarySphere) return;
-        for (std::size_t i = 0; i < s.points.size(); ++i) {
-            point->addItem(QString("%1, point %2").arg(sphereName(s)).arg(i),
-                           QByteArray::fromStdString(s.name + ":" + std::to_string(i)));
-            if (&s == doc.selectedSphere && point->currentIndex() == 0)
-                point->setCurrentIndex(point->count() - 1);
-        }
-    });
-    point->addItem("Every traced point, one after another", QByteArray("all"));
-    auto* pointLabel = new QLabel("&Point:");
-    pointLabel->setBuddy(point);
+    auto* mostLobes = new QCheckBox("Follow the point with the most &lobes that is not a circle");
+    mostLobes->setChecked(true);
+    form->addRow(mostLobes);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    CurveChecks curves(form, doc, buttons);
+    if (doc.selectedSphere && curves.checkOnly(doc.selectedSphere->name + ":0"))
+        mostLobes->setChecked(false);
+    curves.setEnabled(!mostLobes->isChecked());
+    QObject::connect(mostLobes, &QCheckBox::toggled, &dialog,
+                     [&curves](bool on) { curves.setEnabled(!on); });
     auto* tolerance = new QDoubleSpinBox;
     tolerance->setDecimals(6);
     tolerance->setRange(SandTrack::kFinestTolerance, 0.1);
@@ -321,13 +425,14 @@ std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& 
     start->addItems({"Whichever is nearer the curve", "The centre", "The rim"});
     auto* startLabel = new QLabel("&Begin and end at:");
     startLabel->setBuddy(start);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto options = [&] {
         ExportOptionValues o;
-        if (QByteArray p = point->currentData().toByteArray(); !p.isEmpty())
-            o.emplace_back("point", p.toStdString());
+        if (!mostLobes->isChecked()) {
+            // Every curve checked is followed, all of them too.
+            std::string text;
+            for (const std::string& p : curves.checked()) text += (text.empty() ? "" : ",") + p;
+            if (!text.empty()) o.emplace_back("point", text);
+        }
         o.emplace_back("tolerance", QString::number(tolerance->value(), 'g', 10).toStdString());
         if (start->currentIndex() > 0)
             o.emplace_back("start", start->currentIndex() == 1 ? "centre" : "rim");
@@ -368,7 +473,6 @@ std::optional<ExportOptionValues> trackOptionsDialog(QWidget* parent, Document& 
         else
             picture->setText(capitalised(result.error));
     });
-    form->addRow(pointLabel, point);
     form->addRow(toleranceLabel, tolerance);
     form->addRow(startLabel, start);
     form->addRow(preview, picture);
@@ -399,8 +503,8 @@ FileExports::FileExports(Document& doc, View3D& view, QWidget* window)
     askMeshOptions = [this](const QString& path) {
         return meshOptionsDialog(window_, doc_, path, modelExtent(path));
     };
-    askPlotterOptions = [this] { return plotterOptionsDialog(window_, false); };
-    askGcodeOptions = [this] { return plotterOptionsDialog(window_, true); };
+    askPlotterOptions = [this] { return plotterOptionsDialog(window_, doc_, false); };
+    askGcodeOptions = [this] { return plotterOptionsDialog(window_, doc_, true); };
     askTrackOptions = [this] { return trackOptionsDialog(window_, doc_); };
     auto tell = [this](QMessageBox::Icon icon) {
         return [this, icon](const QString& text) {

@@ -74,8 +74,8 @@ const std::vector<Row>& rows() {
         {{"sides", "N", "sides of each tube of OBJ, PLY and GLB (default 7)", {K::Mesh}}, "meshes"},
         {{"max-triangles",
           "N",
-          "triangles of the whole file, at most (default 1500000); above it tubes are made "
-          "coarser",
+          "triangles of the whole file, at most (default 1500000, 500000 for STL and 3MF); above "
+          "it tubes are made coarser",
           {K::Mesh}},
          "meshes"},
         {{"size", "100mm", "scale the model so its largest dimension is that long", {K::Mesh}},
@@ -86,6 +86,12 @@ const std::vector<Row>& rows() {
           "per automaton unit instead of filling the page",
           {K::Mesh, K::PlotterPage, K::PenProgram}},
          "meshes and drawings for plotters"},
+        {{"orient",
+          "axis|document",
+          "axis (the default) stands the axis info gives the curves upright, +Z (+Y in glTF), "
+          "a solid resting on the bed at z = 0; document keeps the automaton's own axes",
+          {K::Mesh}},
+         "meshes"},
         {{"plotter",
           "",
           "a page in millimetres for pen plotters, one layer per colour (.svg), or G-code for "
@@ -143,11 +149,16 @@ const std::vector<Row>& rows() {
           {K::PenProgram}},
          "G-code (.gcode --plotter)"},
         {{"point",
-          "SPHERE:N|all",
-          "the traced point a sand-table track follows (default the one with the most lobes "
-          "that is not a circle), or all of them one after another",
-          {K::Track}},
-         "sand-table tracks (.thr)"},
+          "SPHERE:N[,SPHERE:N...]|all|traced",
+          "the traced points drawn (default every one; a sand-table track follows the one with "
+          "the most lobes that is not a circle), all or traced for every one",
+          {K::Mesh, K::Drawing, K::PlotterPage, K::PenProgram, K::Track, K::Image, K::WebPage}},
+         "meshes, drawings, tracks, pictures and web pages"},
+        {{"no-centres",
+          "",
+          "leave out the circles the spheres' centres trace",
+          {K::Mesh, K::Drawing, K::PlotterPage, K::PenProgram, K::Track, K::Image, K::WebPage}},
+         "meshes, drawings, tracks, pictures and web pages"},
         {{"start",
           "centre|rim",
           "where a sand-table track begins and ends (default whichever is nearer the curve)",
@@ -221,6 +232,28 @@ bool isSolid(const std::string& path) {
     return hasExtension(path, ".stl") || hasExtension(path, ".3mf");
 }
 
+// The curves a request draws: every traced point, or the ones named
+// ("B:0,C:1"; a sphere's name may hold colons, not commas).
+struct CurveChoice {
+    bool every = true;
+    std::vector<std::pair<std::string, int>> named;
+};
+std::optional<CurveChoice> curveChoice(const std::string& text) {
+    CurveChoice c;
+    if (text == "all" || text == "traced") return c;
+    c.every = false;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        const std::string one = text.substr(from, comma - from);
+        auto p = one == "all" ? std::nullopt : SandTrack::point(one);
+        if (!p) return std::nullopt;
+        c.named.emplace_back(p->sphere, p->point);
+        if (comma == text.size()) return c;
+        from = comma + 1;
+    }
+}
+
 // The value check of one option given for kind; "" when it is sound.
 std::string checkValue(const std::string& name, const std::string& v, ExportKind kind,
                        const std::string& output) {
@@ -253,6 +286,8 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
         if (kind == K::Mesh ? !positiveLength(v, false) : !positiveLength(v, true))
             return kind == K::Mesh ? "--scale needs a number above 0 and below 1000000."
                                    : "--scale needs a length per automaton unit, such as 20mm.";
+    } else if (name == "orient") {
+        if (v != "axis" && v != "document") return "--orient needs axis or document.";
     } else if (name == "page") {
         if (!PlotterSvg::pageSize(v))
             return "--page needs A3, A4, A5, letter or a size such as 300x200mm.";
@@ -285,8 +320,9 @@ std::string checkValue(const std::string& name, const std::string& v, ExportKind
         if (!f || !(*f > 0) || *f > 1e6)
             return "--feed needs a speed above 0 and up to 1000000 (millimetres a minute).";
     } else if (name == "point") {
-        if (!SandTrack::point(v))
-            return "--point needs all or a sphere and a point number from 0 to 5, such as B:0.";
+        if (!curveChoice(v))
+            return "--point needs all, traced, or spheres and point numbers from 0 to 5, such "
+                   "as B:0 or B:0,C:1.";
     } else if (name == "start") {
         if (!SandTrack::start(v)) return "--start needs centre or rim.";
     } else if (name == "preview") {
@@ -360,6 +396,61 @@ std::string nameInSheet(const ExportContext& c, std::size_t i) {
                                        : "the automaton in cell " + std::to_string(i + 1);
 }
 
+// The paths a request leaves out (--point, --no-centres), set aside while
+// it is written and put back afterwards: every writer draws the points that
+// have a path, so each draws the chosen ones without a choice of its own.
+class CurvesLeftOut {
+  public:
+    CurvesLeftOut() = default;
+    CurvesLeftOut(const CurvesLeftOut&) = delete;
+    CurvesLeftOut& operator=(const CurvesLeftOut&) = delete;
+    ~CurvesLeftOut() {
+        for (auto& [path, kept] : kept_) path->swap(kept);
+    }
+    // "" or why the choice draws nothing: a sphere or point it names that no
+    // document of the sheet traces. A point named is drawn even when it is a
+    // centre.
+    std::string choose(const std::vector<Document*>& sheet, const ExportRequest& r) {
+        const auto text = r.get("point");
+        const bool noCentres = r.has("no-centres");
+        const CurveChoice choice = text ? *curveChoice(*text) : CurveChoice{};
+        std::vector<bool> found(choice.named.size(), false);
+        for (Document* d : sheet)
+            for (Sphere* s : d->sphereTable) {
+                if (!s) continue;
+                for (std::size_t i = 0; i < s->points.size(); ++i) {
+                    SpherePoint& p = s->points[i];
+                    if (p.path.empty()) continue;
+                    bool named = false;
+                    for (std::size_t k = 0; k < choice.named.size(); ++k)
+                        if (choice.named[k].first == s->name &&
+                            choice.named[k].second == static_cast<int>(i))
+                            named = found[k] = true;
+                    const bool centre = p.quantumDistance == 0;
+                    const bool keep = named || (choice.every && !(noCentres && centre));
+                    if (keep) continue;
+                    kept_.emplace_back(&p.path, std::vector<Vec3>{});
+                    kept_.back().second.swap(p.path);
+                }
+            }
+        for (std::size_t k = 0; k < choice.named.size(); ++k) {
+            if (found[k]) continue;
+            const auto& [name, point] = choice.named[k];
+            bool sphereFound = false;
+            for (Document* d : sheet)
+                for (Sphere* s : d->sphereTable)
+                    sphereFound = sphereFound || (s && s->name == name);
+            const std::string shown = AutomatonReport::printable(name);
+            return !sphereFound ? "there is no sphere named " + shown + "."
+                                : shown + " has no traced point " + std::to_string(point) + ".";
+        }
+        return {};
+    }
+
+  private:
+    std::vector<std::pair<std::vector<Vec3>*, std::vector<Vec3>>> kept_;
+};
+
 // The camera a drawing through the document's camera is framed with.
 CameraSetup documentCamera(const Document& doc, const ExportContext& c) {
     CameraRig rig;
@@ -380,8 +471,11 @@ MeshOptions meshOptionsOf(const ExportRequest& r) {
     if (auto v = r.get("sides")) o.sides = static_cast<int>(*decimalNumber(*v));
     if (auto v = r.get("size")) o.sizeMillimetres = positiveLength(*v, true);
     if (auto v = r.get("scale")) o.scale = *positiveLength(*v, false);
+    if (auto v = r.get("orient"); v && *v == "document") o.orient = MeshOptions::Orient::Document;
     if (auto v = r.get("max-triangles"))
         o.maxTriangles = static_cast<std::size_t>(*decimalNumber(*v));
+    else if (isSolid(r.output))
+        o.maxTriangles = MeshOptions::kDefaultSolidTriangles;
     return o;
 }
 
@@ -467,7 +561,17 @@ ExportResult writePage(const Document& doc, const ExportRequest& r, const Export
 
 ExportResult writeTrack(Document& doc, const ExportRequest& r, const ExportContext& c) {
     SandTrackOptions o;
-    if (auto v = r.get("point")) o = *SandTrack::point(*v);
+    // The request's other points are set aside (CurvesLeftOut): one named
+    // point is followed as before, every point or several in turn.
+    if (auto v = r.get("point")) {
+        const CurveChoice choice = *curveChoice(*v);
+        if (choice.every || choice.named.size() > 1) {
+            o.allPoints = true;
+        } else {
+            o.sphere = choice.named.front().first;
+            o.point = choice.named.front().second;
+        }
+    }
     if (auto v = r.get("tolerance")) o.tolerance = *decimalNumber(*v);
     if (auto v = r.get("start")) o.start = *SandTrack::start(*v);
     SandTrackResult track;
@@ -779,11 +883,16 @@ ExportResult writeKind(const std::vector<Document*>& sheet, ExportKind kind,
     // can be written of them.
     for (std::size_t i = 0; i < sheet.size(); ++i)
         if (std::string curve = farCurve(*sheet[i]); !curve.empty())
-            return failed(cannot(
-                "export", i == 0 ? context.inputName : nameInSheet(context, i),
-                "the curve of " + AutomatonReport::printable(curve) +
-                    " reaches positions too large to compute (beyond 1e100 units), as its "
-                    "spheres' sizes multiply past what numbers hold"));
+            return failed(
+                cannot("export", i == 0 ? context.inputName : nameInSheet(context, i),
+                       "the curve of " + AutomatonReport::printable(curve) +
+                           " reaches positions too large to compute (beyond 1e100 units), as its "
+                           "spheres' sizes multiply past what numbers hold"));
+    // Curves left out of this output (--point, --no-centres) are set aside
+    // while it is written and put back afterwards.
+    CurvesLeftOut leftOut;
+    if (Exporter::applies("point", request))
+        if (std::string why = leftOut.choose(sheet, request); !why.empty()) return failed(why);
     // Every document of a sheet has something to draw in its cell.
     const Document* silent = nullptr;
     std::string silentName = context.inputName;
@@ -794,7 +903,10 @@ ExportResult writeKind(const std::vector<Document*>& sheet, ExportKind kind,
                 if (i > 0) silentName = nameInSheet(context, i);
             }
     ExportResult result;
-    if (silent) {
+    if (silent && (request.has("point") || request.has("no-centres"))) {
+        result = failed(cannot("export", silentName,
+                               "the points chosen (--point, --no-centres) leave no path to draw"));
+    } else if (silent) {
         result = failed(cannot("export", silentName, PathCsv::nothingTraced(*silent)));
     } else if (kind == K::Table) {
         AtomicFile target(out);

@@ -4,6 +4,7 @@
 #include "pathmesh.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cctype>
@@ -16,14 +17,19 @@
 #include <limits>
 #include <memory>
 #include <numbers>
+#include <numeric>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include "atomicfile.h"
+#include "curveinvariants.h"
+#include "exactcurve.h"
 #include "mediamodule.h"
 #include "meshtext.h"
 #include "parallel.h"
 #include "passstop.h"
+#include "pointcurve.h"
 #include "relations.h"
 #include "sphere.h"
 #include "threemf.h"
@@ -241,19 +247,75 @@ struct Curve {
     std::string name;  // sphere/point
     std::uint32_t colour;
     const Sphere* sphere;
-    const std::vector<Vec3>* samples;
+    // The samples as the document holds them, or turned upright (owned).
+    std::shared_ptr<const std::vector<Vec3>> samples;
+    int point = 0;
+    // The axis turned up, when the model is turned (Orient::Axis).
+    std::optional<Vec3> axis;
 };
 
-std::vector<Curve> curvesOf(const Automaton& a) {
+// The axis most of the curves' symmetry refers to (ties: the first
+// curve's), as info prints it for each curve.
+Vec3 modelAxis(const Automaton& a, const std::vector<Curve>& curves) {
+    std::vector<std::pair<Vec3, int>> axes;
+    for (const Curve& c : curves) {
+        const Vec3 axis =
+            normalise(curveSymmetry(a, *c.sphere, static_cast<std::size_t>(c.point)).axis);
+        if (!std::isfinite(axis.x) || !std::isfinite(axis.y) || !std::isfinite(axis.z)) continue;
+        auto same = std::find_if(axes.begin(), axes.end(),
+                                 [&](const auto& e) { return length(e.first - axis) < 1e-9; });
+        if (same == axes.end())
+            axes.emplace_back(axis, 1);
+        else
+            ++same->second;
+    }
+    Vec3 best{0, 0, 1};
+    int most = 0;
+    for (const auto& [axis, n] : axes)
+        if (n > most) best = axis, most = n;
+    return best;
+}
+
+// The turn that takes axis to +Z by the shortest way.
+Vec3 uprightOf(Vec3 v, Vec3 axis) {
+    const Vec3 up{0, 0, 1};
+    const Vec3 about = cross(axis, up);
+    const double s = length(about), c = dot(axis, up);
+    if (s < 1e-12) return c > 0 ? v : Vec3{v.x, -v.y, -v.z};  // already up, or upside down
+    return rotateAbout(v, (1 / s) * about, std::atan2(s, c));
+}
+
+std::vector<Curve> curvesOf(const Automaton& a, const MeshOptions& options) {
     std::vector<Curve> curves;
     for (const Sphere* s : a.sphereTable) {
         if (!s) continue;
         for (std::size_t p = 0; p < s->points.size(); ++p)
             if (!s->points[p].path.empty())
-                curves.push_back(
-                    {s->name + "/" + std::to_string(p), s->color, s, &s->points[p].path});
+                curves.push_back({s->name + "/" + std::to_string(p), s->color, s,
+                                  std::shared_ptr<const std::vector<Vec3>>(std::shared_ptr<void>(),
+                                                                           &s->points[p].path),
+                                  static_cast<int>(p), std::nullopt});
+    }
+    if (options.orient == MeshOptions::Orient::Axis && !curves.empty()) {
+        const Vec3 axis = modelAxis(a, curves);
+        for (Curve& c : curves) {
+            auto turned = std::make_shared<std::vector<Vec3>>(*c.samples);
+            for (Vec3& v : *turned) v = uprightOf(v, axis);
+            c.samples = std::move(turned);
+            c.axis = axis;
+        }
     }
     return curves;
+}
+
+// A solid's lowest point on the bed, z = 0, every part moved alike.
+void onTheBed(std::vector<SolidMesh>& solids) {
+    double lowest = INFINITY;
+    for (const SolidMesh& m : solids)
+        for (const Vec3& v : m.vertices) lowest = std::min(lowest, v.z);
+    if (!std::isfinite(lowest)) return;
+    for (SolidMesh& m : solids)
+        for (Vec3& v : m.vertices) v.z -= lowest;
 }
 
 // Runs job(i) for i in [0, n) on the machine's cores; once a stop is asked
@@ -332,6 +394,80 @@ void ringSolids(const std::vector<std::vector<std::vector<Vec3>>>& parts, double
         }
 }
 
+// A solid as a slicer should get it. Corners that fall on one point in the
+// single precision files hold are made one corner, and the triangles that
+// then have no area go: their neighbours across the collapsed edge close up
+// on each other, so the surface stays closed. Of the closed shells the
+// level set gives, those facing inwards are the walls of voids enclosed in
+// a body (pockets where strands come together), which a printer would
+// fill with nothing: only each body's outer shell is kept. Unused corners
+// are dropped.
+void cleanSolid(SolidMesh& m) {
+    struct Key {
+        float x, y, z;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            std::uint32_t b[3];
+            std::memcpy(b, &k, sizeof b);
+            return (std::size_t{b[0]} * 73856093u) ^ (std::size_t{b[1]} * 19349663u) ^
+                   (std::size_t{b[2]} * 83492791u);
+        }
+    };
+    const std::size_t n = m.vertices.size();
+    std::vector<std::uint32_t> same(n);
+    {
+        std::unordered_map<Key, std::uint32_t, KeyHash> first;
+        first.reserve(n);
+        for (std::size_t v = 0; v < n; ++v) {
+            const Vec3& p = m.vertices[v];
+            const Key k{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+            same[v] = first.emplace(k, static_cast<std::uint32_t>(v)).first->second;
+        }
+    }
+    std::vector<std::uint32_t> kept;
+    kept.reserve(m.triangles.size());
+    for (std::size_t t = 0; t + 2 < m.triangles.size(); t += 3) {
+        const std::uint32_t a = same[m.triangles[t]], b = same[m.triangles[t + 1]],
+                            c = same[m.triangles[t + 2]];
+        if (a != b && b != c && a != c) kept.insert(kept.end(), {a, b, c});
+    }
+    // Shells: corners joined by triangles.
+    std::vector<std::uint32_t> root(n);
+    std::iota(root.begin(), root.end(), 0u);
+    auto find = [&](std::uint32_t v) {
+        while (root[v] != v) v = root[v] = root[root[v]];
+        return v;
+    };
+    for (std::size_t t = 0; t < kept.size(); t += 3)
+        for (int k = 1; k < 3; ++k) {
+            const std::uint32_t a = find(kept[t]), b = find(kept[t + k]);
+            if (a != b) root[std::max(a, b)] = std::min(a, b);
+        }
+    std::vector<double> volume(n, 0);
+    for (std::size_t t = 0; t < kept.size(); t += 3)
+        volume[find(kept[t])] +=
+            dot(m.vertices[kept[t]], cross(m.vertices[kept[t + 1]], m.vertices[kept[t + 2]]));
+    std::vector<std::uint32_t> index(n, std::numeric_limits<std::uint32_t>::max());
+    std::vector<Vec3> vertices;
+    std::vector<std::uint32_t> triangles;
+    triangles.reserve(kept.size());
+    for (std::size_t t = 0; t < kept.size(); t += 3) {
+        if (!(volume[find(kept[t])] > 0)) continue;
+        for (int k = 0; k < 3; ++k) {
+            std::uint32_t& i = index[kept[t + k]];
+            if (i == std::numeric_limits<std::uint32_t>::max()) {
+                i = static_cast<std::uint32_t>(vertices.size());
+                vertices.push_back(m.vertices[kept[t + k]]);
+            }
+            triangles.push_back(i);
+        }
+    }
+    m.vertices = std::move(vertices);
+    m.triangles = std::move(triangles);
+}
+
 // The solids of the parts (each a set of closed centre lines in the file's
 // units fused into one) with at most maxTriangles triangles together: the
 // cell is made coarser until the cost fits, and again should the mesher
@@ -361,6 +497,7 @@ std::string buildSolids(const MediaModule& module,
             request.adaptivity = kAdaptivity;
             std::string why = module.makeSolid(request, &solids[i]);
             if (!why.empty()) return why;
+            cleanSolid(solids[i]);
             triangles += solids[i].triangles.size() / 3;
         }
         if (triangles <= maxTriangles && triangles > 0) return {};
@@ -380,8 +517,65 @@ std::string buildSolids(const MediaModule& module,
 
 // The closed centre lines of the curves in automaton units, close enough
 // to the samples for the solid's cells, within a shared vertex budget.
-std::vector<std::vector<Vec3>> solidLines(const std::vector<Curve>& curves, const TubeSizing& z,
-                                          std::size_t maxTriangles, bool& coarsened) {
+// The curve itself as a closed line for a solid: evaluated at exact
+// instants (the samples alone stand too far apart on a long, smooth stretch:
+// a circle of 37 samples strays 0.13 mm at 75 mm across) until the middle
+// of every piece lies within tolerance of its chord, beginning with as many
+// instants as the path has samples. Nothing when it takes more than most
+// vertices.
+std::optional<std::vector<Vec3>> exactLine(const Automaton& a, const Curve& c, double tolerance,
+                                           std::size_t most) {
+    const auto curve = PointCurve::make(a, *c.sphere, c.point);
+    if (!curve || !(tolerance > 0)) return std::nullopt;
+    auto at = [&](double u) {
+        const Vec3 v = curve->at(u);
+        return c.axis ? uprightOf(v, *c.axis) : v;
+    };
+    struct Knot {
+        double u;
+        Vec3 p;
+        bool settled;  // the piece to the next knot is close enough
+    };
+    std::vector<Knot> knots;
+    const std::size_t first = std::max<std::size_t>(c.samples->size(), 16);
+    if (first > most) return std::nullopt;
+    for (std::size_t k = 0; k < first; ++k) {
+        const double u = static_cast<double>(k) / static_cast<double>(first);
+        knots.push_back({u, at(u), false});
+    }
+    for (int round = 0; round < 40; ++round) {
+        std::vector<Knot> next;
+        next.reserve(knots.size() * 2);
+        bool split = false;
+        for (std::size_t i = 0; i < knots.size(); ++i) {
+            const Knot& k = knots[i];
+            next.push_back(k);
+            if (k.settled) continue;
+            const bool last = i + 1 == knots.size();
+            const double u1 = last ? 1.0 : knots[i + 1].u;
+            const Vec3& p1 = last ? knots[0].p : knots[i + 1].p;
+            const double um = 0.5 * (k.u + u1);
+            const Vec3 pm = at(um);
+            if (length(pm - 0.5 * (k.p + p1)) <= tolerance) {
+                next.back().settled = true;
+                continue;
+            }
+            next.push_back({um, pm, false});
+            split = true;
+        }
+        if (next.size() > most) return std::nullopt;
+        knots = std::move(next);
+        if (!split) break;
+    }
+    std::vector<Vec3> line;
+    line.reserve(knots.size());
+    for (const Knot& k : knots) line.push_back(k.p);
+    return line;
+}
+
+std::vector<std::vector<Vec3>> solidLines(const Automaton& a, const std::vector<Curve>& curves,
+                                          const TubeSizing& z, std::size_t maxTriangles,
+                                          bool& coarsened) {
     TubeSettings settings;
     settings.radius = z.automatonRadius();
     settings.tolerance = z.resolution / (4 * z.radius);
@@ -393,7 +587,14 @@ std::vector<std::vector<Vec3>> solidLines(const std::vector<Curve>& curves, cons
     const auto shares = tubeTriangleShares(samples, std::max<std::size_t>(maxTriangles / 8, 1024));
     std::vector<std::vector<Vec3>> lines(curves.size());
     std::atomic<bool> coarse{false};
+    // The line keeps to a sixteenth of the cell, in automaton units, what
+    // leaves the mesher most of the quarter cell the surface keeps to.
+    const double tolerance = z.resolution / (16 * z.scale);
     onEveryCore(curves.size(), [&](std::size_t i) {
+        if (auto exact = exactLine(a, curves[i], tolerance, shares[i])) {
+            lines[i] = std::move(*exact);
+            return;
+        }
         bool c = false;
         lines[i] = boundedCentreLine(*curves[i].samples, settings, shares[i], &c);
         if (c) coarse = true;
@@ -444,13 +645,13 @@ std::string commitFiles(SavingFiles& files, const std::string& failed) {
 
 double PathMesh::extent(const Automaton& a, const std::string& path, const MeshOptions& options) {
     const Format* format = formatForPath(path);
-    const std::vector<Curve> curves = curvesOf(a);
+    const std::vector<Curve> curves = curvesOf(a, options);
     const TubeSizing sizing = chooseTubeSizing(a, options);
     if (!format || curves.empty() || !sizing.error.empty()) return largestDimension(a);
     bool coarsened = false;
     std::vector<const std::vector<Vec3>*> spans;
     if (isSolid(*format)) {
-        const auto lines = solidLines(curves, sizing, options.maxTriangles, coarsened);
+        const auto lines = solidLines(a, curves, sizing, options.maxTriangles, coarsened);
         for (const auto& l : lines) spans.push_back(&l);
         return largestDimension(spans);
     }
@@ -483,14 +684,26 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     if (options.maxTriangles < 1 || options.maxTriangles > most)
         return "The triangle budget must be from 1 to " + std::to_string(most) +
                ", what a gigabyte of memory holds.";
-    const std::vector<Curve> curves = curvesOf(a);
+    const std::vector<Curve> curves = curvesOf(a, options);
     if (curves.empty()) return "There are no point paths to write.";
     TubeSizing sizing = chooseTubeSizing(a, options);
     if (!sizing.error.empty()) return sizing.error;
-    auto tell = [&] {
+    // extent: the centre lines' largest dimension, in automaton units.
+    auto tell = [&](double extent) {
         if (options.said) options.said(sizing.said);
         if (options.warning)
             for (const std::string& w : sizing.warnings) options.warning(w);
+        // Without a size a model is as many millimetres across as the
+        // automaton has units, which is seldom what was meant.
+        if (options.said && !sizing.sized) {
+            char text[240];
+            const double across = extent + 2 * sizing.radius;
+            std::snprintf(text, sizeof text,
+                          "note: the model is %.3g units across, which a slicer reads as %.3g mm; "
+                          "--size 100mm (or --scale) gives it a size.",
+                          across, across);
+            options.said(text);
+        }
     };
     const std::string exporter = format->exporter;
     bool coarsened = false;
@@ -501,14 +714,15 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         if (!module) return error;
         const bool stl = exporter == "stlb";
         std::vector<std::vector<Vec3>> lines =
-            solidLines(curves, sizing, options.maxTriangles, coarsened);
+            solidLines(a, curves, sizing, options.maxTriangles, coarsened);
         if (stopRequested()) return kStopped;
         // Sized by the lines the solid is made around.
         std::vector<const std::vector<Vec3>*> spans;
         for (const auto& l : lines) spans.push_back(&l);
-        sizing = chooseTubeSizing(a, options, largestDimension(spans));
+        const double extent = largestDimension(spans);
+        sizing = chooseTubeSizing(a, options, extent);
         if (!sizing.error.empty()) return sizing.error;
-        tell();
+        tell(extent);
         for (auto& l : lines)
             for (Vec3& v : l) v = sizing.scale * v;
         // STL holds one solid; 3MF a part per curve unless they are united.
@@ -524,6 +738,7 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
         if (!error.empty()) return failed + error;
         for (const SolidMesh& m : solids)
             if (!fitsFloats(m.vertices)) return failed + kTooLarge;
+        if (options.orient == MeshOptions::Orient::Axis) onTheBed(solids);
         SavingFiles files;
         if (stl) {
             std::vector<std::string> records{stlTriangles(solids[0].vertices, solids[0].triangles)};
@@ -557,15 +772,38 @@ std::string PathMesh::write(const Automaton& a, const std::string& path,
     // the file's scale with the file's radius around its centre.
     std::vector<const std::vector<Vec3>*> spans;
     for (const MeshTube& t : tubes) spans.push_back(&t.mesh.centres);
-    sizing = chooseTubeSizing(a, options, largestDimension(spans));
+    const double extent = largestDimension(spans);
+    sizing = chooseTubeSizing(a, options, extent);
     if (!sizing.error.empty()) return sizing.error;
-    tell();
+    tell(extent);
     for (MeshTube& t : tubes) {
         TubeMesh& m = t.mesh;
         const auto sides = static_cast<std::size_t>(m.sides);
         for (std::size_t v = 0; v < m.vertices.size(); ++v)
             m.vertices[v] = sizing.scale * m.centres[v / sides] + sizing.radius * m.normals[v];
         for (Vec3& c : m.centres) c = sizing.scale * c;
+        // Where a curve stops and turns back (a cusp) neighbouring rings
+        // may meet in a point: triangles there have no area, as the file's
+        // single precision holds them, and no normal. They cover nothing,
+        // so they go.
+        std::vector<std::uint32_t> kept;
+        kept.reserve(m.triangles.size());
+        for (std::size_t i = 0; i + 2 < m.triangles.size(); i += 3) {
+            auto corner = [&](std::size_t k) {
+                const Vec3& v = m.vertices[m.triangles[i + k]];
+                return std::array<float, 3>{static_cast<float>(v.x), static_cast<float>(v.y),
+                                            static_cast<float>(v.z)};
+            };
+            const auto a = corner(0), b = corner(1), c = corner(2);
+            const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            const float w[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+            const float n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
+                                u[0] * w[1] - u[1] * w[0]};
+            if (n[0] == 0 && n[1] == 0 && n[2] == 0) continue;
+            kept.insert(kept.end(), m.triangles.begin() + static_cast<std::ptrdiff_t>(i),
+                        m.triangles.begin() + static_cast<std::ptrdiff_t>(i + 3));
+        }
+        m.triangles = std::move(kept);
     }
     if (exporter == "glb2") toGltfAxes(tubes);
     for (const MeshTube& t : tubes)

@@ -41,6 +41,11 @@ struct MeshOptions {
     // slicers assume); unset: the automaton's units times scale.
     std::optional<double> sizeMillimetres;
     double scale = 1;
+    // Axis: the model turned so that the axis its curves' symmetry refers
+    // to (the first link's, as info says it) points up, +Z (glTF's +Y), and
+    // a solid rests on the bed (its lowest point at z = 0). Document: the
+    // automaton's own axes, as it stands in the window.
+    enum class Orient { Axis, Document } orient = Orient::Axis;
     // Told of the radius used ("tube radius 0.75 mm (0.031 units)") and,
     // one sentence each, of anything a printer may not make.
     std::function<void(const std::string&)> said;
@@ -59,6 +64,8 @@ struct MeshOptions {
     static std::size_t mostTriangles(bool solid) {
         return solid ? kMostTriangles : kMostViewerTriangles;
     }
+    // A printable solid's: what a slicer takes in a few seconds.
+    static constexpr std::size_t kDefaultSolidTriangles = 500'000;
 };
 
 class PathMesh {

@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "atomicfile.h"
+#include "curveinvariants.h"
 #include "imagefile.h"
 #include "passstop.h"
 #include "pointcurve.h"
@@ -83,13 +84,21 @@ std::vector<Traced> chosen(const Automaton& a, const SandTrackOptions& o, std::s
         return {};
     }
     if (o.allPoints) return all;
+    // The lobes info gives, measured on the curve itself; the samples'
+    // own count where the curve could not be measured.
+    const std::vector<CurveInvariants> measured = curveInvariants(a, false);
     const Traced* best = &all.front();
     int most = -1;
     for (const Traced& t : all) {
         if (stopRequested()) return {};
-        bool circle = false;
-        const int n = lobes(t.sphere->points[static_cast<std::size_t>(t.point)].path, &circle);
-        if (!circle && n > most) most = n, best = &t;
+        auto c = std::find_if(measured.begin(), measured.end(), [&](const CurveInvariants& m) {
+            return m.slot == a.slotOf(t.sphere) && m.point == t.point;
+        });
+        bool circle = c != measured.end() && c->symmetry.kind == CurveSymmetry::Circle;
+        int n = c != measured.end() ? c->lobes : 0;
+        if (c == measured.end() || !c->measured)
+            n = lobes(t.sphere->points[static_cast<std::size_t>(t.point)].path, &circle);
+        if (!circle && n > 0 && n > most) most = n, best = &t;
     }
     return {*best};
 }
@@ -316,10 +325,13 @@ bool follow(const Automaton& a, const SandTrackOptions& o, std::vector<Followed>
         paths[i].fine = evaluate(curves[i], initial, radius, &tolerance, each);
         if (stopRequested()) return false;  // the caller says why
     }
-    // A path that reaches beyond the samples' farthest point widens the
-    // table, which only brings the evaluations closer together.
+    // The rim is the farthest evaluation: a path that reaches it touches
+    // the rim exactly and needs no turn to get there (the samples' farthest
+    // point, between evaluations, would leave it a hair inside).
+    radius = 0;
     for (Followed& f : paths)
         for (const Point2& q : f.fine.p) radius = std::max(radius, std::hypot(q.x, q.y));
+    if (!(radius > 0) || !std::isfinite(radius)) return false;
     r.unitsPerRadius = radius;
     r.coarsened |= tolerance > o.tolerance;
     r.tolerance = tolerance;
@@ -499,14 +511,25 @@ std::string SandTrack::write(const Automaton& a, const SandTrackOptions& o, cons
     std::string text =
         "# Rotundel sand-table track: theta (radians, continuous) rho (0 centre, 1 "
         "rim)\n";
+    // Which curves it follows, so that a track can be traced back to them.
+    text += r.paths.size() == 1 ? "# point " : "# points, in turn: ";
+    for (std::size_t i = 0; i < r.paths.size(); ++i) {
+        // As --point names it: B:0.
+        std::string name = r.paths[i].name;
+        if (const auto slash = name.rfind('/'); slash != std::string::npos) name[slash] = ':';
+        for (char ch : (i ? ", " : "") + name)
+            text += static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f ? '?' : ch;
+    }
+    text += "\n";
     const int places = decimals(r.tolerance);
     char buffer[96];
     // Each number must be finite and fit its field (a turn count beyond
     // any table's, and every rho within the table).
     for (const ThetaRho& p : r.pairs)
         if (!(std::abs(p.theta) < 1e15) || !(p.rho >= 0 && p.rho <= 1))
-            return "The track " + file + " cannot be made: its positions are too large to "
-                                         "compute.";
+            return "The track " + file +
+                   " cannot be made: its positions are too large to "
+                   "compute.";
     for (const ThetaRho& p : r.pairs) {
         auto end =
             std::to_chars(buffer, buffer + 60, p.theta, std::chars_format::fixed, places).ptr;

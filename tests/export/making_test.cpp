@@ -25,8 +25,10 @@
 #include <tuple>
 
 #include "commandtest.h"
+#include "curveinvariants.h"
 #include "document.h"
 #include "plottersvg.h"
+#include "pointcurve.h"
 #include "sphere.h"
 
 namespace {
@@ -181,8 +183,9 @@ double volumeOf(const Triangles& t) {
     return v;
 }
 
-// Connected pieces of the surface, its corners welded by position.
-int shellsOf(const Triangles& t) {
+// The volume each connected piece of the surface encloses (negative for
+// a piece facing in), its corners welded by position.
+std::map<unsigned, double> shellVolumes(const Triangles& t) {
     std::map<std::tuple<float, float, float>, unsigned> welded;
     std::vector<unsigned> id(t.corners.size());
     for (std::size_t v = 0; v < t.corners.size(); ++v) {
@@ -197,9 +200,18 @@ int shellsOf(const Triangles& t) {
     };
     for (std::size_t i = 0; i < t.indices.size(); i += 3)
         for (int k = 1; k < 3; ++k) parent[root(id[t.indices[i + k]])] = root(id[t.indices[i]]);
-    std::set<unsigned> roots;
-    for (unsigned i : t.indices) roots.insert(root(id[i]));
-    return static_cast<int>(roots.size());
+    std::map<unsigned, double> volume;
+    for (std::size_t i = 0; i < t.indices.size(); i += 3)
+        volume[root(id[t.indices[i]])] +=
+            static_cast<double>(t.corners[t.indices[i]] *
+                                (t.corners[t.indices[i + 1]] ^ t.corners[t.indices[i + 2]])) /
+            6;
+    return volume;
+}
+
+// Connected pieces of the surface.
+int shellsOf(const Triangles& t) {
+    return static_cast<int>(shellVolumes(t).size());
 }
 
 aiMesh meshOf(const Triangles& t) {
@@ -744,5 +756,251 @@ TEST_F(Making, RefusesOptionsThatDoNotApply) {
         SCOPED_TRACE(c.args);
         EXPECT_EQ(run(doc + " " + c.args), c.status) << err;
         EXPECT_NE(err.find(c.mentions), std::string::npos) << err;
+    }
+}
+
+// Solids lie flat: the axis the curves' symmetry refers to stands up, so
+// the file's height is the curves' reach along that axis (measured here on
+// the samples) plus the tube's diameter, and the lowest point is on the bed;
+// glTF puts the same reach on +Y. --orient document keeps the automaton's z.
+TEST_F(Making, SolidsStandOnTheirAxisAndLieOnTheBed) {
+    struct Case {
+        const char* document;
+        const char* orient;
+    } cases[] = {{"dynamic.one", ""},     {"tilted-chain.one", ""},
+                 {"anaglyph.one", ""},    {"many-points.one", ""},
+                 {"dynamic.one", "document"}};
+    const double scale = 10, radius = 0.5;  // millimetres per unit, tube radius in mm
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.document) + " " + c.orient);
+        Opened opened(example(c.document));
+        Vec3 axis{0, 0, 1};
+        if (std::string(c.orient).empty())
+            for (const Sphere* s : opened.doc.sphereTable)
+                if (s && !s->points.empty() && !s->points[0].path.empty()) {
+                    axis = normalise(curveSymmetry(opened.doc, *s, 0).axis);
+                    break;
+                }
+        double lo = INFINITY, hi = -INFINITY;
+        for (const Sphere* s : opened.doc.sphereTable)
+            if (s)
+                for (const auto& p : s->points)
+                    for (const Vec3& v : p.path) {
+                        lo = std::min(lo, dot(v, axis));
+                        hi = std::max(hi, dot(v, axis));
+                    }
+        const double height = scale * (hi - lo) + 2 * radius;
+        std::string options = " --scale 10 --tube-radius 0.5mm --resolution 0.1mm";
+        if (*c.orient) options += std::string(" --orient ") + c.orient;
+        const fs::path stl = dir / "flat.stl", glb = dir / "flat.glb";
+        ASSERT_EQ(run(quote(example(c.document)) + " -o " + quote(stl.string()) + options), 0)
+            << err;
+        float zlo = INFINITY, zhi = -INFINITY;
+        for (const aiVector3D& v : readStl(stl).corners) zlo = std::min(zlo, v.z), zhi = std::max(zhi, v.z);
+        if (!*c.orient) {
+            EXPECT_NEAR(zlo, 0, 1e-4);
+        }
+        EXPECT_NEAR(zhi - zlo, height, 0.1);
+        ASSERT_EQ(run(quote(example(c.document)) + " -o " + quote(glb.string()) +
+                      " --scale 10 --tube-radius 0.5mm" + (*c.orient ? " --orient document" : "")),
+                  0)
+            << err;
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(glb.string(), 0);
+        ASSERT_TRUE(scene);
+        float ylo = INFINITY, yhi = -INFINITY;
+        for (unsigned i = 0; i < scene->mNumMeshes; ++i)
+            for (unsigned v = 0; v < scene->mMeshes[i]->mNumVertices; ++v)
+                ylo = std::min(ylo, scene->mMeshes[i]->mVertices[v].y),
+                yhi = std::max(yhi, scene->mMeshes[i]->mVertices[v].y);
+        EXPECT_NEAR((yhi - ylo) * 1000, height, 0.1);
+    }
+    // A flat circle prints as tall as its tube at any size.
+    const fs::path stl = dir / "dynamic.stl";
+    ASSERT_EQ(run(quote(example("dynamic.one")) + " -o " + quote(stl.string()) + " --size 100mm"),
+              0)
+        << err;
+    float zhi = -INFINITY;
+    for (const aiVector3D& v : readStl(stl).corners) zhi = std::max(zhi, v.z);
+    EXPECT_LE(zhi, 2 * 2 * 0.75 + 0.05);  // the default radius at 100 mm is 0.75 mm
+}
+
+// --point and --no-centres choose the curves of every output that draws
+// them: the meshes, plotter paths and pen-downs counted in the files.
+TEST_F(Making, EveryDrawingDrawsTheCurvesChosen) {
+    struct Case {
+        const char* document;
+        const char* out;
+        std::string options;
+        int curves;  // -1: refused
+    } cases[] = {
+        {"epicycles.one", "c.obj", "", 3},
+        {"epicycles.one", "c.obj", "--point C:1", 1},
+        {"epicycles.one", "c.glb", "--point B:0,C:1", 2},
+        {"epicycles.one", "c.svg", "--plotter --point traced", 3},
+        {"epicycles.one", "c.svg", "--plotter --point C:0,C:1", 2},
+        {"epicycles.one", "c.gcode", "--plotter --pen-change M0 --point B:0", 1},
+        {"chain.one", "c.obj", "--no-centres", 6},
+        {"chain.one", "c.svg", "--plotter --no-centres --point all", 6},
+        {"tilted-chain.one", "c.obj", "--no-centres", 2},
+        {"epicycles.one", "c.obj", "--point C:4", -1},
+        {"epicycles.one", "c.obj", "--point Nobody:0", -1},
+        {"siblings.one", "c.svg", "--plotter --no-centres", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.document) + " " + c.out + " " + c.options);
+        const fs::path out = dir / c.out;
+        fs::remove(out);
+        const int status = run(quote(example(c.document)) + " -o " + quote(out.string()) + " " +
+                               c.options);
+        if (c.curves < 0) {
+            EXPECT_EQ(status, 1);
+            EXPECT_FALSE(fs::exists(out));
+            continue;
+        }
+        ASSERT_EQ(status, 0) << err;
+        const std::string ext = out.extension().string();
+        int found = 0;
+        if (ext == ".obj" || ext == ".glb") {
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(out.string(), 0);
+            ASSERT_TRUE(scene);
+            found = static_cast<int>(scene->mNumMeshes);
+        } else {
+            std::ifstream in(out);
+            for (std::string line; std::getline(in, line);)
+                found += ext == ".svg" ? line.find("<path") != std::string::npos
+                                       : line == "G1 Z0";
+        }
+        EXPECT_EQ(found, c.curves);
+    }
+    // The centres left out are those at distance 0 from their sphere's centre.
+    Opened chain(example("chain.one"));
+    int away = 0;
+    for (const Sphere* s : chain.doc.sphereTable)
+        if (s)
+            for (const auto& p : s->points) away += !p.path.empty() && p.quantumDistance != 0;
+    EXPECT_EQ(away, 6);
+}
+
+// Solids as a slicer takes them, at a radius's default cell: no shell
+// facing in (a void), no triangle without area, and away from where strands
+// meet the surface's corners within a quarter of a cell of the exact tube
+// (its flat triangles within two thirds of a cell, at cusps), the curves
+// evaluated densely at exact instants (the distance to the nearest of
+// points 0.01 mm apart overstates the distance to the curve by well under
+// a thousandth of a millimetre).
+TEST_F(Making, SolidsAreOuterShellsCloseToTheExactTube) {
+    const double scale = 25, radius = 0.75, cell = 0.15;  // a radius's default cell
+    for (const char* name : {"starter.one", "epicycles.one", "dynamic-axes.one"}) {
+        SCOPED_TRACE(name);
+        const fs::path stl = dir / "exact.stl";
+        ASSERT_EQ(run(quote(example(name)) + " -o " + quote(stl.string()) +
+                      " --orient document --scale 25 --tube-radius 0.75mm --resolution 0.15mm"),
+                  0)
+            << err;
+        ASSERT_EQ(err.find("coarser"), std::string::npos) << err;
+        const Triangles t = readStl(stl);
+        ASSERT_FALSE(t.indices.empty());
+        Opened opened(example(name));
+        std::vector<PointCurve> made;
+        std::vector<double> lengths;
+        for (const Sphere* s : opened.doc.sphereTable)
+            for (std::size_t i = 0; s && i < s->points.size(); ++i)
+                if (const auto& path = s->points[i].path; !path.empty()) {
+                    made.push_back(*PointCurve::make(opened.doc, *s, static_cast<int>(i)));
+                    lengths.push_back(0);
+                    for (std::size_t k = 0; k < path.size(); ++k)
+                        lengths.back() += length(path[(k + 1) % path.size()] - path[k]);
+                }
+        struct Dense {
+            Vec3 p;
+            std::size_t curve, k, n;
+        };
+        std::vector<Dense> dense;
+        for (std::size_t c = 0; c < made.size(); ++c) {
+            const auto n = static_cast<std::size_t>(4 * lengths[c] * scale / 0.04) + 1000;
+            for (std::size_t k = 0; k < n; ++k)
+                dense.push_back({scale * made[c].at(static_cast<double>(k) / n), c, k, n});
+        }
+        // Points by cells of a radius and a cell.
+        const double h = radius + cell;
+        auto key = [h](double x, double y, double z) {
+            return std::make_tuple(static_cast<long>(std::floor(x / h)),
+                                   static_cast<long>(std::floor(y / h)),
+                                   static_cast<long>(std::floor(z / h)));
+        };
+        std::map<std::tuple<long, long, long>, std::vector<const Dense*>> cells;
+        for (const Dense& d : dense) cells[key(d.p.x, d.p.y, d.p.z)].push_back(&d);
+        // The distance to the curves, or NaN where two strands come within a
+        // radius and a cell of the point: there the tubes meet in a crease
+        // that a mesh of cells rounds off by up to a cell.
+        auto distance = [&](const aiVector3D& at) {
+            const Vec3 q{at.x, at.y, at.z};
+            const auto [i, j, k] = key(q.x, q.y, q.z);
+            std::vector<const Dense*> near;
+            const Dense* best = nullptr;
+            double d = INFINITY;
+            for (long a = i - 1; a <= i + 1; ++a)
+                for (long b = j - 1; b <= j + 1; ++b)
+                    for (long c = k - 1; c <= k + 1; ++c)
+                        if (auto it = cells.find({a, b, c}); it != cells.end())
+                            for (const Dense* p : it->second) {
+                                const double l = length(p->p - q);
+                                if (l < h) near.push_back(p);
+                                if (l < d) d = l, best = p;
+                            }
+            for (const Dense* p : near) {
+                if (p->curve != best->curve) return std::numeric_limits<double>::quiet_NaN();
+                const std::size_t gap = p->k > best->k ? p->k - best->k : best->k - p->k;
+                // Farther along the curve than a few radii: another strand.
+                if (static_cast<double>(std::min(gap, p->n - gap)) * lengths[p->curve] * scale /
+                        static_cast<double>(p->n) >
+                    4 * h)
+                    return std::numeric_limits<double>::quiet_NaN();
+            }
+            return d;
+        };
+        double corners = 0, faces = 0;
+        int flat = 0;
+        for (std::size_t f = 0; f < t.indices.size(); f += 3) {
+            const aiVector3D &a = t.corners[t.indices[f]], &b = t.corners[t.indices[f + 1]],
+                             &c = t.corners[t.indices[f + 2]];
+            flat += ((b - a) ^ (c - a)).Length() == 0;
+            if (f % 9 != 0) continue;  // a third of the triangles keep the table quick
+            if (const double d = distance(a); !std::isnan(d))
+                corners = std::max(corners, std::abs(d - radius));
+            for (const aiVector3D& q : {(a + b + c) / 3.0f, (a + b) / 2.0f})
+                if (const double d = distance(q); !std::isnan(d))
+                    faces = std::max(faces, std::abs(d - radius));
+        }
+        EXPECT_EQ(flat, 0);
+        EXPECT_LE(corners, cell / 4);
+        EXPECT_LE(faces, 0.7 * cell);  // a cusp folds the tube onto itself
+        // Every shell faces out: a void's wall would have a negative volume.
+        const auto volume = shellVolumes(t);
+        for (const auto& [shell, v] : volume) EXPECT_GT(v, 0) << "shell " << shell;
+    }
+    // Strands that close a pocket between them (chain's crossings left
+    // hundreds): no void is kept.
+    const fs::path stl = dir / "chain.stl";
+    ASSERT_EQ(run(quote(example("chain.one")) + " -o " + quote(stl.string()) + " --size 100mm"), 0)
+        << err;
+    const auto volume = shellVolumes(readStl(stl));
+    EXPECT_EQ(volume.size(), 1u);
+    for (const auto& [shell, v] : volume) EXPECT_GT(v, 0) << "shell " << shell;
+}
+
+// A mesh without a size says how large it is and how to size it.
+TEST_F(Making, AnUnsizedMeshSaysItsSize) {
+    const std::string doc = quote(example("starter.one"));
+    for (const char* out : {"u.stl", "u.obj"}) {
+        SCOPED_TRACE(out);
+        ASSERT_EQ(run(doc + " -o " + quote((dir / out).string())), 0) << err;
+        // The starter's circle is 3 units across, and the tube adds 1.5%.
+        EXPECT_NE(err.find("note: the model is 3.0"), std::string::npos) << err;
+        EXPECT_NE(err.find("--size 100mm"), std::string::npos) << err;
+        ASSERT_EQ(run(doc + " -o " + quote((dir / out).string()) + " --size 50mm"), 0) << err;
+        EXPECT_EQ(err.find("units across"), std::string::npos) << err;
     }
 }

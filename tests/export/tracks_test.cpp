@@ -514,3 +514,46 @@ TEST(Budgets, PagesAndTracksStayWithinTheirBudgetsAndSaySo) {
         }
     }
 }
+
+// By default a track follows the point info gives the most lobes that is
+// not a circle, and says so in a # line; a track that begins at the rim
+// begins on its path, which touches the rim, with no turn along it first.
+TEST(SandTracks, FollowTheMostLobedCurveNameItAndTakeNoTurnToTheRim) {
+    const struct Case {
+        const char* source;
+        const char* point;  // as info counts the lobes
+    } cases[] = {
+        {"deep-chain.one", "K:0"},   // 31 lobes, E:0 19
+        {"many-points.one", "B:1"},  // A:0 is a circle
+        {"epicycles.one", "C:1"},    // 12 lobes
+        {"flower.one", nullptr},
+        {"long-period.one", nullptr},
+        {"tilted-chain.one", nullptr},
+    };
+    const fs::path dir = fs::temp_directory_path() / ("rotundel-named-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Document doc;
+        load(doc, c.source, 1);
+        SandTrackOptions o;
+        o.start = SandTrackOptions::Start::Rim;
+        SandTrackResult r;
+        const fs::path file = dir / "named.thr";
+        ASSERT_EQ(SandTrack::write(doc, o, file.string(), {}, &r), "");
+        ASSERT_EQ(r.paths.size(), 1u);
+        EXPECT_EQ(r.paths[0].first, 0u);
+        EXPECT_EQ(r.paths[0].last, r.pairs.size() - 1);
+        std::ifstream in(file);
+        std::string header, named;
+        std::getline(in, header);
+        std::getline(in, named);
+        std::string expected = r.paths[0].name;
+        expected[expected.rfind('/')] = ':';
+        EXPECT_EQ(named, "# point " + expected);
+        if (c.point) {
+            EXPECT_EQ(expected, c.point);
+        }
+    }
+    fs::remove_all(dir);
+}
