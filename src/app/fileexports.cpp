@@ -67,6 +67,9 @@ class CurveChecks {
         list_ = new QListWidget;
         list_->setAccessibleName("Curves to draw");
         forEachNeighbour(doc.stationarySphere, [&](Sphere& s, Sphere*) {
+            // The stationary sphere's own points stand still: they trace
+            // nothing, and a track or page of one would be refused.
+            if (&s == doc.stationarySphere) return;
             for (std::size_t i = 0; i < s.points.size(); ++i) {
                 const bool centre = s.points[i].quantumDistance == 0;
                 auto* item = new QListWidgetItem(QString("%1, point %2%3")

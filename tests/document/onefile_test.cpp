@@ -3,6 +3,7 @@
 #include "onefile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -294,7 +295,9 @@ TEST_P(Damaged, IsRefusedWithItsMessage) {
     EXPECT_EQ(readError(bytes), GetParam().message) << GetParam().what;
     // Opening the bytes (the browser's way in) says what opening the file
     // says, and keeps the document as it was.
-    const auto file = std::filesystem::temp_directory_path() / "rotundel-damaged.one";
+    // Cases run side by side: each has a file of its own.
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("rotundel-damaged-" + std::to_string(::getpid()) + ".one");
     std::ofstream(file, std::ios::binary) << bytes;
     Document fromFile;
     const DocResult opened = fromFile.openDocument(file.string());

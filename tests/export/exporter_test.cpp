@@ -64,10 +64,14 @@ TEST(Exporter, OneCheckRefusesWhatDoesNotApplyOrFit) {
         {"a.stl", {{"size", "big"}}, "--size needs a length"},
         {"a.stl", {{"max-triangles", "0"}}, "--max-triangles needs a whole number from 1"},
         // Above what a gigabyte holds, with the limit said.
-        {"a.glb", {{"max-triangles", "50000000"}}, "--max-triangles needs a whole number from 1 "
-                                                   "to 1600000 for OBJ, PLY and glTF files"},
-        {"a.3mf", {{"max-triangles", "2500001"}}, "--max-triangles needs a whole number from 1 "
-                                                  "to 2500000 for STL and 3MF"},
+        {"a.glb",
+         {{"max-triangles", "50000000"}},
+         "--max-triangles needs a whole number from 1 "
+         "to 1600000 for OBJ, PLY and glTF files"},
+        {"a.3mf",
+         {{"max-triangles", "2500001"}},
+         "--max-triangles needs a whole number from 1 "
+         "to 2500000 for STL and 3MF"},
         {"a.obj", {{"max-triangles", "1600000"}}, ""},
         {"a.csv", {{"sides", "5"}}, "--sides applies only to meshes."},
         {"a.stl", {{"plotter", ""}}, "--plotter applies only to .svg drawings and .gcode."},
@@ -84,7 +88,9 @@ TEST(Exporter, OneCheckRefusesWhatDoesNotApplyOrFit) {
         {"a.stl", {{"point", "B:0,C:1"}, {"no-centres", ""}}, ""},
         {"a.svg", {{"plotter", ""}, {"point", "traced"}}, ""},
         {"a.png", {{"point", "B:0,"}}, "--point needs"},
-        {"a.csv", {{"point", "B:0"}}, "--point applies only to meshes, drawings, tracks and"},
+        {"a.csv",
+         {{"point", "B:0"}},
+         "--point applies only to meshes, drawings, tracks, pictures and web pages"},
         {"a.thr", {{"size", "10mm"}}, "--size applies only to meshes."},
         {"a.thr", {{"point", "all"}, {"start", "rim"}, {"preview", "a.png"}}, ""},
         {"a.thr", {{"start", "middle"}}, "--start needs centre or rim."},
