@@ -45,8 +45,24 @@ bool sameSphereMotion(const Automaton& a, const Sphere& x, const Automaton& b, c
 }
 }  // namespace
 
+namespace {
+// A copy owns its spheres: nothing else frees them (a document frees its
+// own as it edits and when it goes).
+struct CopiedAutomaton final : Automaton {
+    CopiedAutomaton() = default;
+    CopiedAutomaton(const CopiedAutomaton&) = delete;
+    CopiedAutomaton& operator=(const CopiedAutomaton&) = delete;
+    ~CopiedAutomaton() override {
+        for (Sphere*& s : sphereTable) {
+            delete s;
+            s = nullptr;
+        }
+    }
+};
+}  // namespace
+
 std::unique_ptr<Automaton> copyAutomaton(const Automaton& a, bool withPaths) {
-    auto c = std::make_unique<Automaton>();
+    auto c = std::make_unique<CopiedAutomaton>();
     SphereMap map;
     for (int i = 0; i < Automaton::kTableSize; ++i) {
         const Sphere* s = a.sphereTable[i];
