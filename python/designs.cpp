@@ -119,7 +119,7 @@ py::list curves(AutomatonState& state, const std::function<py::object(Sphere*)>&
             links.append(link);
         }
         d["links"] = links;
-        d["description"] = describeCurve(c);
+        d["description"] = describeCurve(c, state.doc.timeMaster ? state.doc.timeMaster->name : "");
         out.append(d);
     }
     return out;

@@ -87,19 +87,8 @@ QString CurveReadout::describe(const CurveInvariants& c, const QString& timeMast
     // the words of info.
     if (s.kind == CurveSymmetry::None || s.longerThanTurns)
         return QString::fromStdString(describeCurve(c));
-    const QString period = QString::fromStdString(toString(s.period));
-    // The laps of the point's own sphere around its parent; a negative count
-    // is a sphere whose rolling rate is negative: it goes round the other way.
-    const bool reversed = c.sphereLaps < 0;
-    const BigRational laps = reversed ? BigRational(-c.sphereLaps) : c.sphereLaps;
-    QString out =
-        QString(
-            "closes after %1 %2 of the time master %3; its sphere %4 goes %5 %6 round its "
-            "parent%7")
-            .arg(period, s.period <= 1 ? "turn" : "turns",
-                 timeMaster.isEmpty() ? QString("(none)") : timeMaster,
-                 QString::fromStdString(c.sphere), QString::fromStdString(toString(laps)),
-                 laps == 1 ? "time" : "times", reversed ? ", the other way" : "");
+    // When it closes in the sentence info says it with.
+    const QString out = QString::fromStdString(closingText(c, timeMaster.toStdString()));
     // The facts info gives, in words for people: no "1-fold", four
     // significant digits, the knot's common name.
     QStringList shape;

@@ -106,7 +106,8 @@ std::string AutomatonReport::text() const {
                std::to_string(p.points) + (p.points == 1 ? " point\n" : " points\n");
         for (const CurveInvariants& c : curves_) {
             if (c.sphere != p.sphere) continue;
-            out += "  point " + std::to_string(c.point) + ": " + describeCurve(c);
+            out += "  point " + std::to_string(c.point) + ": " +
+                   describeCurve(c, doc_.timeMaster ? printable(doc_.timeMaster->name) : "");
             if (c.measured) {
                 char reach[48];
                 std::snprintf(reach, sizeof reach, ", largest distance %.9g", c.reach);

@@ -388,7 +388,7 @@ std::string WebPage::make(const Document& doc, const WebPageOptions& options, st
         std::string said;
         for (const CurveInvariants& f : facts)
             if (f.sphere == c.sphere->name && f.point == static_cast<int>(c.point)) {
-                said = describeCurve(f);
+                said = describeCurve(f, doc.timeMaster ? doc.timeMaster->name : "");
                 if (f.measured) {
                     char reach[48];
                     std::snprintf(reach, sizeof reach, ", largest distance %.9g", f.reach);

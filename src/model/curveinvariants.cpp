@@ -515,16 +515,22 @@ const char* knotStatus(const CurveInvariants& c) {
     return c.knotPolynomialOf.empty() ? "not in the table" : "not settled";
 }
 
-std::string describeCurve(const CurveInvariants& c) {
+std::string closingText(const CurveInvariants& c, const std::string& timeMaster) {
+    const CurveSymmetry& s = c.symmetry;
+    const bool backwards = c.sphereLaps < 0;
+    const BigRational laps = backwards ? BigRational(-c.sphereLaps) : c.sphereLaps;
+    return "closes after " + toString(s.period) + (s.period <= 1 ? " turn" : " turns") +
+           " of the time master " + (timeMaster.empty() ? std::string("(none)") : timeMaster) +
+           "; its sphere " + c.sphere + " goes " + toString(laps) +
+           (laps == 1 ? " time" : " times") + " round its parent" +
+           (backwards ? ", the other way" : "");
+}
+
+std::string describeCurve(const CurveInvariants& c, const std::string& timeMaster) {
     const CurveSymmetry& s = c.symmetry;
     if (s.longerThanTurns) return periodTooLongText(s.longerThanTurns);
     if (s.kind == CurveSymmetry::None) return "no closed path";
-    std::string out = "closes after " + toString(s.period);
-    const bool backwards = c.sphereLaps < 0;
-    const BigRational laps = backwards ? BigRational(-c.sphereLaps) : c.sphereLaps;
-    out += " (" + toString(laps) + (laps == 1 ? " lap of " : " laps of ") + c.sphere +
-           (backwards ? " backwards" : "") + ")";
-    return out + ", " + curveShape(c);
+    return closingText(c, timeMaster) + "; " + curveShape(c);
 }
 
 std::string curveShape(const CurveInvariants& c) {

@@ -100,7 +100,11 @@ std::vector<CurveInvariants> curveInvariants(const Automaton& a, bool knotsAndLi
 CurveInvariants curveInvariantsOf(const Automaton& a, const Sphere& s, std::size_t point);
 
 // "closes after 7/2 (7 laps of B), 5-fold, 10 lobes, length 183.2, thickness 0.41"
-std::string describeCurve(const CurveInvariants& c);
+std::string describeCurve(const CurveInvariants& c, const std::string& timeMaster = {});
+// When a curve closes, one sentence for info, the read-out and the help:
+// "closes after P turns of the time master M; its sphere S goes N times
+// round its parent" (", the other way" when S's rate is negative).
+std::string closingText(const CurveInvariants& c, const std::string& timeMaster);
 // What follows the closing there, the words every front end uses for the
 // shape: "5-fold about (0, 0, 1), 10 lobes, length 183.2, thickness 0.41".
 std::string curveShape(const CurveInvariants& c);
